@@ -1,0 +1,124 @@
+#include "core/common/line_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+namespace tunex {
+
+namespace {
+constexpr size_t kChunk = 1 << 20;
+}
+
+LineReader::~LineReader() { close(); }
+
+LineReader::LineReader(LineReader&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)),
+      buffer_(std::move(other.buffer_)),
+      begin_(other.begin_),
+      end_(other.end_),
+      eof_(other.eof_),
+      failed_(other.failed_) {}
+
+LineReader& LineReader::operator=(LineReader&& other) noexcept {
+    if (this != &other) {
+        close();
+        fd_ = std::exchange(other.fd_, -1);
+        buffer_ = std::move(other.buffer_);
+        begin_ = other.begin_;
+        end_ = other.end_;
+        eof_ = other.eof_;
+        failed_ = other.failed_;
+    }
+    return *this;
+}
+
+bool LineReader::open(const std::filesystem::path& path) {
+    close();
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) {
+        return false;
+    }
+    struct stat info {};
+    // A folder opens fine but cannot be read as text.
+    if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
+        close();
+        return false;
+    }
+    buffer_.resize(kChunk);
+    begin_ = end_ = 0;
+    eof_ = failed_ = false;
+    return true;
+}
+
+void LineReader::close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool LineReader::fill() {
+    if (eof_ || fd_ < 0) {
+        return false;
+    }
+    if (begin_ > 0) {
+        std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == buffer_.size()) {
+        buffer_.resize(buffer_.size() * 2);
+    }
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
+        if (got > 0) {
+            end_ += static_cast<size_t>(got);
+            return true;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        failed_ = got < 0;
+        eof_ = true;
+        return false;
+    }
+}
+
+bool LineReader::next(TextLine& line) {
+    size_t scanned = begin_;
+    for (;;) {
+        const auto* found = static_cast<const char*>(
+            std::memchr(buffer_.data() + scanned, '\n', end_ - scanned));
+        if (found != nullptr) {
+            const size_t newline = static_cast<size_t>(found - buffer_.data());
+            size_t stop = newline;
+            if (stop > begin_ && buffer_[stop - 1] == '\r') {
+                --stop;
+            }
+            line.text = std::string_view(buffer_.data() + begin_, stop - begin_);
+            line.hasLineEnd = true;
+            begin_ = newline + 1;
+            return true;
+        }
+        const size_t consumed = begin_;
+        scanned = end_;
+        if (!fill()) {
+            break;
+        }
+        scanned -= consumed;  // fill() moved the pending text to the front
+    }
+    if (begin_ == end_) {
+        return false;
+    }
+    line.text = std::string_view(buffer_.data() + begin_, end_ - begin_);
+    line.hasLineEnd = false;
+    begin_ = end_;
+    return true;
+}
+
+}  // namespace tunex

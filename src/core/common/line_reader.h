@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstddef>
+#include <filesystem>
+#include <string_view>
+#include <vector>
+
+namespace tunex {
+
+// One line as read: its text without the line end, and whether a line end (LF, or CR LF) followed.
+struct TextLine {
+    std::string_view text;
+    bool hasLineEnd = false;
+};
+
+// Reads a file line by line, whole lines of any length, accepting LF and CR LF. The returned text
+// stays valid until the next call. Memory grows only with the longest line.
+class LineReader final {
+public:
+    LineReader() = default;
+    ~LineReader();
+    LineReader(const LineReader&) = delete;
+    LineReader& operator=(const LineReader&) = delete;
+    LineReader(LineReader&& other) noexcept;
+    LineReader& operator=(LineReader&& other) noexcept;
+
+    [[nodiscard]] bool open(const std::filesystem::path& path);
+    [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
+    // False at the end of the file or on a read error (then `failed()` is true).
+    [[nodiscard]] bool next(TextLine& line);
+    [[nodiscard]] bool failed() const { return failed_; }
+    void close();
+
+private:
+    bool fill();
+
+    int fd_ = -1;
+    std::vector<char> buffer_;
+    size_t begin_ = 0;
+    size_t end_ = 0;
+    bool eof_ = false;
+    bool failed_ = false;
+};
+
+}  // namespace tunex

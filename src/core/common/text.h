@@ -1,0 +1,50 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace tunex {
+
+// Full Unicode lower-casing of UTF-8 text; bytes that are not valid UTF-8 are kept as they are.
+[[nodiscard]] std::string toLowerUtf8(std::string_view text);
+
+// Leading decimal integer as C's atoi reads it (blanks skipped, optional sign, digits up to the
+// first other character, no digits gives 0), saturated at the limits of int instead of overflowing.
+[[nodiscard]] int leadingInteger(std::string_view text);
+
+[[nodiscard]] inline bool startsWith(std::string_view text, std::string_view prefix) {
+    return text.substr(0, prefix.size()) == prefix;
+}
+
+// The text between the first occurrences of `open` and of `close`, both searched from the start of
+// `text`; empty when a marker is missing or `close` stands before the end of `open`.
+[[nodiscard]] std::string_view textBetween(std::string_view text, std::string_view open,
+                                           std::string_view close);
+
+}  // namespace tunex
+
+namespace tunex {
+
+// Walks the lines of a text held in memory: LF or CR LF ends a line; a last line without a line
+// end is still a line.
+class LineSplitter final {
+public:
+    explicit LineSplitter(std::string_view text) : rest_(text) {}
+    [[nodiscard]] bool next(std::string_view& line) {
+        if (rest_.empty()) {
+            return false;
+        }
+        const size_t newline = rest_.find('\n');
+        line = rest_.substr(0, newline);
+        rest_ = newline == std::string_view::npos ? std::string_view() : rest_.substr(newline + 1);
+        if (!line.empty() && line.back() == '\r' && newline != std::string_view::npos) {
+            line.remove_suffix(1);
+        }
+        return true;
+    }
+
+private:
+    std::string_view rest_;
+};
+
+}  // namespace tunex

@@ -1,0 +1,87 @@
+#include "core/store/catalogue.h"
+
+#include "core/common/line_reader.h"
+#include "core/common/text.h"
+
+namespace tunex {
+
+UserMessage loadFailedMessage() {
+    return {"Songs Files could not be loaded.\nCheck system folder.", captionFor("File Error"),
+            MessageIcon::Error};
+}
+
+std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
+    paths_ = paths;
+    names_.assign(static_cast<size_t>(std::max(count, 0)), std::string());
+    index_ = SongIndex();
+    std::optional<int> firstDisk;
+    int inMemory = 0;
+    LineReader reader;
+    TextLine line;
+    for (int i = 0; i < count; ++i) {
+        if (!reader.open(paths.collectionFileName(i))) {
+            names_.clear();
+            index_ = SongIndex();
+            firstDiskCollection_ = 0;
+            return std::nullopt;
+        }
+        while (reader.next(line)) {
+            if (startsWith(line.text, kEndMarker)) {
+                break;
+            }
+            if (startsWith(line.text, kCollectionNamePrefix)) {
+                // Without its line end the name line gives an empty name.
+                names_[static_cast<size_t>(i)] =
+                    line.hasLineEnd ? std::string(line.text.substr(kCollectionNamePrefix.size()))
+                                    : std::string();
+                if (firstDisk) {
+                    break;  // beyond the limit only the name is needed
+                }
+            } else if (startsWith(line.text, kRecordPrefix)) {
+                SongRecordView record = parseSongRecordLine(line.text, line.hasLineEnd);
+                record.collectionIndex = i;
+                index_.insert(record);
+                ++inMemory;
+            }
+        }
+        reader.close();
+        if (!firstDisk && inMemory > kMemoryRecordLimit) {
+            firstDisk = i + 1;
+        }
+    }
+    firstDiskCollection_ = firstDisk.value_or(std::max(count, 0));
+    (void)index_.visitOrder();  // pay for the order at load, not at the first search
+    return inMemory;
+}
+
+bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& stop) const {
+    if (!paths_) {
+        return true;
+    }
+    LineReader reader;
+    TextLine line;
+    for (int i = firstDiskCollection_; i < collectionCount(); ++i) {
+        if (!reader.open(paths_->collectionFileName(i))) {
+            return false;
+        }
+        bool stopped = false;
+        while (!stopped && reader.next(line)) {
+            if (startsWith(line.text, kEndMarker)) {
+                break;
+            }
+            if (startsWith(line.text, kRecordPrefix)) {
+                SongRecordView record = parseSongRecordLine(line.text, line.hasLineEnd);
+                record.collectionIndex = i;
+                visit(record);
+            }
+            stopped = stop && stop();
+        }
+        reader.close();
+        if (stopped) {
+            return true;
+        }
+    }
+    return true;
+}
+
+}  // namespace tunex

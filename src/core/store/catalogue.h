@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/common/user_message.h"
+#include "core/store/song_index.h"
+#include "core/store/store_paths.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tunex {
+
+// All collections: every name in memory, the records of the first collections in the SongIndex
+// and the rest on disk, read again by each search.
+class Catalogue final {
+public:
+    // Collections are loaded whole until more than this many records are in memory.
+    static constexpr int kMemoryRecordLimit = 39000;
+
+    using DiskVisitor = std::function<void(const SongRecordView&)>;
+    using StopTest = std::function<bool()>;
+
+    // Loads `count` collections; the number of records put into memory, or empty when a
+    // collection file cannot be opened (then `loadFailedMessage()` is what the user is told).
+    [[nodiscard]] std::optional<int> load(const StorePaths& paths, int count);
+
+    // Reads the on-disk collections in index order; false when a file cannot be opened.
+    [[nodiscard]] bool scanDiskCollections(const DiskVisitor& visit, const StopTest& stop = {}) const;
+
+    [[nodiscard]] const std::vector<std::string>& collectionNames() const { return names_; }
+    [[nodiscard]] int collectionCount() const { return static_cast<int>(names_.size()); }
+    [[nodiscard]] int firstDiskCollection() const { return firstDiskCollection_; }
+    [[nodiscard]] const SongIndex& index() const { return index_; }
+
+private:
+    std::optional<StorePaths> paths_;
+    std::vector<std::string> names_;
+    SongIndex index_;
+    int firstDiskCollection_ = 0;
+};
+
+[[nodiscard]] UserMessage loadFailedMessage();
+
+}  // namespace tunex

@@ -1,0 +1,122 @@
+#include "core/store/song_index.h"
+
+#include <algorithm>
+#include <cstring>
+#include <numeric>
+
+namespace tunex {
+
+namespace {
+constexpr std::size_t kArenaBlock = 1 << 20;
+}
+
+const char* SongIndex::store(std::string_view text) {
+    if (text.size() > arenaCapacity_ - arenaUsed_) {
+        const std::size_t size = std::max(kArenaBlock, text.size());
+        arena_.push_back(std::make_unique<char[]>(size));
+        arenaUsed_ = 0;
+        arenaCapacity_ = size;
+    }
+    char* place = arena_.back().get() + arenaUsed_;
+    std::memcpy(place, text.data(), text.size());
+    arenaUsed_ += text.size();
+    return place;
+}
+
+void SongIndex::insert(const SongRecordView& record) {
+    const std::string_view fields[6] = {record.name,    record.folder,   record.type,
+                                        record.id3Info, record.sizeText, record.dateText};
+    std::size_t total = 0;
+    for (const std::string_view field : fields) {
+        total += field.size();
+    }
+    std::string joined;
+    joined.reserve(total);
+    Stored stored{};
+    for (int i = 0; i < 6; ++i) {
+        joined.append(fields[i]);
+        stored.ends[i] = static_cast<std::uint32_t>(joined.size());
+    }
+    stored.text = store(joined);
+    stored.collectionIndex = record.collectionIndex;
+    records_.push_back(stored);
+    orderValid_ = false;
+}
+
+SongRecordView SongIndex::record(std::uint32_t insertionIndex) const {
+    const Stored& stored = records_[insertionIndex];
+    SongRecordView view;
+    view.collectionIndex = stored.collectionIndex;
+    std::string_view* fields[6] = {&view.name,    &view.folder,   &view.type,
+                                   &view.id3Info, &view.sizeText, &view.dateText};
+    std::uint32_t start = 0;
+    for (int i = 0; i < 6; ++i) {
+        *fields[i] = std::string_view(stored.text + start, stored.ends[i] - start);
+        start = stored.ends[i];
+    }
+    return view;
+}
+
+const std::vector<std::uint32_t>& SongIndex::visitOrder() const {
+    if (orderValid_) {
+        return order_;
+    }
+    const auto count = static_cast<std::uint32_t>(records_.size());
+    // In-order of the tree: by name, and among equal names the later insertion first (an equal
+    // key goes to the left of the node it meets).
+    std::vector<std::uint32_t> sorted(count);
+    std::iota(sorted.begin(), sorted.end(), 0U);
+    std::sort(sorted.begin(), sorted.end(), [this](std::uint32_t a, std::uint32_t b) {
+        const int order = nameOf(records_[a]).compare(nameOf(records_[b]));
+        return order != 0 ? order < 0 : a > b;
+    });
+
+    // Cartesian tree over the in-order sequence, the earliest insertion at the root.
+    constexpr std::uint32_t kNone = UINT32_MAX;
+    std::vector<std::uint32_t> left(count, kNone);
+    std::vector<std::uint32_t> right(count, kNone);
+    std::vector<std::uint32_t> spine;
+    for (const std::uint32_t node : sorted) {
+        std::uint32_t last = kNone;
+        while (!spine.empty() && spine.back() > node) {
+            last = spine.back();
+            spine.pop_back();
+        }
+        left[node] = last;
+        if (!spine.empty()) {
+            right[spine.back()] = node;
+        }
+        spine.push_back(node);
+    }
+
+    order_.clear();
+    order_.reserve(count);
+    std::vector<std::uint32_t> pending;
+    if (!spine.empty()) {
+        pending.push_back(spine.front());
+    }
+    while (!pending.empty()) {
+        const std::uint32_t node = pending.back();
+        pending.pop_back();
+        order_.push_back(node);
+        if (right[node] != kNone) {
+            pending.push_back(right[node]);
+        }
+        if (left[node] != kNone) {
+            pending.push_back(left[node]);
+        }
+    }
+    orderValid_ = true;
+    return order_;
+}
+
+void SongIndex::walk(const Visitor& visit, const StopTest& stop) const {
+    for (const std::uint32_t node : visitOrder()) {
+        if (stop && stop()) {
+            return;
+        }
+        visit(record(node));
+    }
+}
+
+}  // namespace tunex

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "core/store/song_record.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+namespace tunex {
+
+// The in-memory part of the catalogue. Records are visited in the pre-order of an unbalanced
+// binary search tree built by inserting them in load order, keyed by name (byte-wise, equal keys
+// to the left). That tree is never built: it is the Cartesian tree of the records sorted by
+// (name, later insertion first) with the insertion order as heap priority, so its pre-order is
+// computed once, in n log n time and without recursion, however the names arrive.
+class SongIndex final {
+public:
+    using Visitor = std::function<void(const SongRecordView&)>;
+    using StopTest = std::function<bool()>;
+
+    SongIndex() = default;
+    SongIndex(const SongIndex&) = delete;
+    SongIndex& operator=(const SongIndex&) = delete;
+    SongIndex(SongIndex&&) noexcept = default;
+    SongIndex& operator=(SongIndex&&) noexcept = default;
+    ~SongIndex() = default;
+
+    void insert(const SongRecordView& record);
+    [[nodiscard]] std::size_t size() const { return records_.size(); }
+    [[nodiscard]] bool empty() const { return records_.empty(); }
+
+    // Visits records in tree pre-order; the stop test is asked before each record and ends the walk.
+    void walk(const Visitor& visit, const StopTest& stop = {}) const;
+
+    // The visit order, computed on first use after the last insert.
+    [[nodiscard]] const std::vector<std::uint32_t>& visitOrder() const;
+    [[nodiscard]] SongRecordView record(std::uint32_t insertionIndex) const;
+
+private:
+    struct Stored {
+        const char* text;  // the six fields back to back, in the arena
+        std::uint32_t ends[6];
+        std::int32_t collectionIndex;
+    };
+    const char* store(std::string_view text);
+    [[nodiscard]] std::string_view nameOf(const Stored& stored) const {
+        return {stored.text, stored.ends[0]};
+    }
+
+    std::vector<std::unique_ptr<char[]>> arena_;
+    std::size_t arenaUsed_ = 0;
+    std::size_t arenaCapacity_ = 0;
+    std::vector<Stored> records_;
+    mutable std::vector<std::uint32_t> order_;
+    mutable bool orderValid_ = true;
+};
+
+}  // namespace tunex

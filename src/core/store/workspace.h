@@ -1,0 +1,58 @@
+#pragma once
+
+#include "core/common/user_message.h"
+#include "core/store/catalogue.h"
+#include "core/store/settings_file.h"
+#include "core/store/store_paths.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tunex {
+
+// What the program and tunex-cli hold while they run on one base folder: the locked settings
+// file, the settings read from it, and the catalogue.
+class Workspace final {
+public:
+    // Opens the settings file, reads the settings and loads the catalogue. On failure the result
+    // is empty and `failure` holds the message the user must see before the process ends.
+    [[nodiscard]] static std::unique_ptr<Workspace> open(const std::filesystem::path& base,
+                                                         UserMessage& failure);
+
+    [[nodiscard]] const StorePaths& paths() const { return paths_; }
+    [[nodiscard]] Settings& settings() { return settings_; }
+    [[nodiscard]] const Settings& settings() const { return settings_; }
+    [[nodiscard]] const Catalogue& catalogue() const { return catalogue_; }
+    [[nodiscard]] SettingsFile& settingsFile() { return settingsFile_; }
+
+    // Loads the catalogue again after it changed on disk; false when a collection file could not
+    // be opened (the caller shows `loadFailedMessage()` and ends the process).
+    [[nodiscard]] bool reloadCatalogue();
+
+    // Rewrites the settings file from the settings in memory and the given history rows.
+    [[nodiscard]] bool storeSettings(const std::vector<HistoryRow>& historyRows,
+                                     std::string* error = nullptr);
+
+    // Only `open` can make one; the key keeps the constructor usable by std::make_unique.
+    class Key {
+        friend class Workspace;
+        Key() = default;
+    };
+    Workspace(Key, StorePaths paths, SettingsFile settingsFile)
+        : paths_(std::move(paths)), settingsFile_(std::move(settingsFile)) {}
+
+private:
+
+    StorePaths paths_;
+    SettingsFile settingsFile_;
+    Settings settings_;
+    Catalogue catalogue_;
+};
+
+[[nodiscard]] UserMessage settingsOpenFailedMessage();
+// The message for a settings file that could not be written, naming it.
+[[nodiscard]] UserMessage settingsWriteFailedMessage(const std::filesystem::path& file,
+                                                     const std::string& reason);
+
+}  // namespace tunex
