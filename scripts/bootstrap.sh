@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  cmake g++ make pkg-config
+  cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libtag1-dev libicu-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev

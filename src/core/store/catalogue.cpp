@@ -12,7 +12,8 @@ UserMessage loadFailedMessage() {
 
 std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
     paths_ = paths;
-    names_.assign(static_cast<size_t>(std::max(count, 0)), std::string());
+    // Grown file by file: a damaged count must fail at the first missing file, not exhaust memory.
+    names_.clear();
     index_ = SongIndex();
     std::optional<int> firstDisk;
     int inMemory = 0;
@@ -25,14 +26,15 @@ std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
             firstDiskCollection_ = 0;
             return std::nullopt;
         }
+        names_.emplace_back();
         while (reader.next(line)) {
             if (startsWith(line.text, kEndMarker)) {
                 break;
             }
             if (startsWith(line.text, kCollectionNamePrefix)) {
                 // Without its line end the name line gives an empty name.
-                names_[static_cast<size_t>(i)] =
-                    line.hasLineEnd ? std::string(line.text.substr(kCollectionNamePrefix.size()))
+                names_.back() = line.hasLineEnd
+                                    ? std::string(line.text.substr(kCollectionNamePrefix.size()))
                                     : std::string();
                 if (firstDisk) {
                     break;  // beyond the limit only the name is needed

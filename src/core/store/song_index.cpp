@@ -11,6 +11,9 @@ constexpr std::size_t kArenaBlock = 1 << 20;
 }
 
 const char* SongIndex::store(std::string_view text) {
+    if (text.empty()) {
+        return "";  // an all-empty record may come before any block exists
+    }
     if (text.size() > arenaCapacity_ - arenaUsed_) {
         const std::size_t size = std::max(kArenaBlock, text.size());
         arena_.push_back(std::make_unique<char[]>(size));

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tunex {
+class Workspace;
+}
+
+namespace tunex::cli {
+
+// Commands that only read the open base folder.
+[[nodiscard]] int runCollections(const Workspace& workspace, std::ostream& out);
+[[nodiscard]] int runStats(const Workspace& workspace, std::ostream& out);
+[[nodiscard]] int runSettings(const Workspace& workspace, std::ostream& out);
+
+}  // namespace tunex::cli

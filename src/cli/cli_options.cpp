@@ -1,0 +1,67 @@
+#include "cli/cli_options.h"
+
+namespace tunex::cli {
+
+namespace {
+std::vector<std::string> splitCommas(const std::string& text) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t comma = text.find(',', start);
+        std::string part = text.substr(start, comma - start);
+        if (!part.empty()) {
+            parts.push_back(std::move(part));
+        }
+        if (comma == std::string::npos) {
+            return parts;
+        }
+        start = comma + 1;
+    }
+}
+}  // namespace
+
+ParsedCommandLine parseCommandLine(const std::vector<std::string>& words) {
+    ParsedCommandLine parsed;
+    size_t i = 0;
+    for (; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        const bool hasValue = i + 1 < words.size();
+        if (word == "--base" || word == "--type" || word == "--only-types") {
+            if (!hasValue) {
+                parsed.error = word + " needs a value";
+                return parsed;
+            }
+            const std::string& value = words[++i];
+            if (word == "--base") {
+                parsed.options.base = value;
+            } else if (word == "--type") {
+                parsed.options.addedTypes.push_back(value);
+            } else {
+                parsed.options.onlyTypes = splitCommas(value);
+            }
+        } else if (word.rfind("--", 0) == 0 && word != "--help") {
+            parsed.error = "unknown option " + word;
+            return parsed;
+        } else {
+            break;
+        }
+    }
+    if (i == words.size()) {
+        parsed.error = "no command given";
+        return parsed;
+    }
+    parsed.command = words[i];
+    parsed.arguments.assign(words.begin() + static_cast<std::ptrdiff_t>(i) + 1, words.end());
+    return parsed;
+}
+
+std::string usageText() {
+    return "usage: tunex-cli [--base DIR] [--type EXT]... [--only-types A,B,C] COMMAND [ARGS]\n"
+           "commands:\n"
+           "  collections            every collection name, one a line\n"
+           "  stats                  the catalogue statistics\n"
+           "  settings               every setting as name=value\n"
+           "  tags catalogue|summary|show|set|clear FILE ...\n";
+}
+
+}  // namespace tunex::cli

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/common/user_message.h"
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace tunex::cli {
+
+// Exit codes of tunex-cli.
+enum ExitCode { kDone = 0, kStartupFailure = 1, kRefused = 2, kFileError = 3 };
+
+// A message box becomes "caption: text" on standard error.
+void printMessage(std::ostream& err, const UserMessage& message);
+// A page's status line becomes "status: text" on standard error.
+void printStatus(std::ostream& err, const std::string& text);
+// A result list: the captions, then one line per row, cells joined by TAB.
+void printTable(std::ostream& out, const std::vector<std::string>& captions,
+                const std::vector<std::vector<std::string>>& rows);
+
+}  // namespace tunex::cli

@@ -1,0 +1,28 @@
+#include "gui/app/app_context.h"
+
+namespace tunex {
+
+UserMessage browserMissingMessage() {
+    return {"Cannot find browser.\nPlease install IE.", captionFor("Help Error"), MessageIcon::Error};
+}
+
+void AppContext::openHelpPage(std::string_view name) const {
+    if (!platform_.openHelpPage(paths().helpPage(name))) {
+        platform_.tell(browserMissingMessage());
+    }
+}
+
+void AppContext::openHelpPageQuietly(std::string_view name) const {
+    (void)platform_.openHelpPage(paths().helpPage(name));
+}
+
+bool AppContext::storeSettings(const std::vector<HistoryRow>& historyRows) const {
+    std::string error;
+    if (workspace_->storeSettings(historyRows, &error)) {
+        return true;
+    }
+    platform_.tell(settingsWriteFailedMessage(paths().settingsFile(), error));
+    return false;
+}
+
+}  // namespace tunex

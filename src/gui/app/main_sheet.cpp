@@ -1,0 +1,172 @@
+#include "gui/app/main_sheet.h"
+
+#include "gui/app/about_box.h"
+#include "gui/app/app_context.h"
+#include "gui/app/icons.h"
+#include "gui/app/page.h"
+#include "gui/app/tips_page.h"
+#include "gui/search/history_page.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
+#include <QSizeGrip>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <QWhatsThis>
+
+namespace tunex {
+
+namespace {
+
+// Tab index of each page number; the Setting tab (index 7) has no number.
+constexpr std::array<int, 9> kTabOfPage = {0, 0, 1, 2, 3, 4, 5, 6, 8};
+
+QPushButton* iconButton(const QString& caption, const QIcon& icon, int iconSize, QWidget* parent) {
+    auto* button = new QPushButton(icon, caption, parent);
+    button->setIconSize(QSize(iconSize, iconSize));
+    button->setAutoDefault(false);
+    button->setMinimumWidth(button->sizeHint().width() + 16);
+    return button;
+}
+
+}  // namespace
+
+MainSheet::MainSheet(AppContext& context, QWidget* parent)
+    : QWidget(parent), context_(context), tabs_(new QTabWidget(this)) {
+    setWindowTitle(QStringLiteral("Tunex"));
+    setWindowIcon(programIcon());
+    setObjectName(QStringLiteral("mainSheet"));
+
+    // Pages of features still to come are plain pages with their caption.
+    addPage(new Page(this), QStringLiteral("Songs"));
+    addPage(new Page(this), QStringLiteral("Files"));
+    history_ = new HistoryPage(context_, this);
+    addPage(history_, QStringLiteral("History"));
+    addPage(new Page(this), QStringLiteral("Database"));
+    addPage(new Page(this), QStringLiteral("Local"));
+    addPage(new Page(this), QStringLiteral("File Type"));
+    addPage(new Page(this), QStringLiteral("Friend"));
+    addPage(new Page(this), QStringLiteral("Setting"));
+    addPage(new TipsPage(context_, this), QStringLiteral("Tips"));
+    connect(tabs_, &QTabWidget::currentChanged, this, &MainSheet::onTabChanged);
+
+    help_ = iconButton(QStringLiteral("Help"), helpIcon(), 26, this);
+    about_ = iconButton(QStringLiteral("About..."), aboutIcon(), 26, this);
+    exit_ = iconButton(QStringLiteral("Exit"), exitIcon(), 23, this);
+    connect(help_, &QPushButton::clicked, this, &MainSheet::onHelp);
+    connect(about_, &QPushButton::clicked, this, &MainSheet::onAbout);
+    connect(exit_, &QPushButton::clicked, this, &QWidget::close);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(help_);
+    buttons->addSpacing(3);
+    buttons->addWidget(about_);
+    buttons->addStretch(1);
+    buttons->addWidget(exit_);
+    buttons->addSpacing(20);
+    buttons->addWidget(new QSizeGrip(this), 0, Qt::AlignBottom | Qt::AlignRight);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(tabs_, 1);
+    layout->addLayout(buttons);
+
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(f1, &QShortcut::activated, this, &MainSheet::onHelp);
+    auto* shiftF1 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
+    connect(shiftF1, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
+
+    qApp->installEventFilter(this);
+
+    // Open at a size that fits a small screen; the window never gets smaller than that.
+    QSize size = sizeHint().expandedTo(QSize(900, 600));
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        size = size.boundedTo(screen->availableGeometry().size() - QSize(40, 60));
+    }
+    resize(size);
+    setMinimumSize(size);
+}
+
+MainSheet::~MainSheet() {
+    qApp->removeEventFilter(this);
+    shutDown();
+}
+
+void MainSheet::addPage(Page* page, const QString& caption) {
+    const int tab = tabs_->addTab(page, pageIcon(tabs_->count()), caption);
+    pages_[static_cast<size_t>(tab)] = page;
+}
+
+void MainSheet::showPage(int pageNumber) {
+    const bool known = pageNumber >= kSongsPage && pageNumber <= kTipsPage;
+    tabs_->setCurrentIndex(kTabOfPage[static_cast<size_t>(known ? pageNumber : kSongsPage)]);
+}
+
+void MainSheet::start() {
+    if (context_.catalogue().collectionCount() == 0) {
+        showPage(kDatabasePage);
+    } else {
+        showPage(context_.settings().defaultTab);
+    }
+    if (context_.settings().startMaximized == 1) {
+        showMaximized();
+    } else {
+        show();
+    }
+}
+
+void MainSheet::onTabChanged(int tab) {
+    if (tab >= 0 && tab < kTabCount) {
+        pages_[static_cast<size_t>(tab)]->activate();
+    }
+}
+
+void MainSheet::onAbout() {
+    auto* about = new AboutBox(this);
+    about->setAttribute(Qt::WA_DeleteOnClose);
+    about->open();
+}
+
+void MainSheet::onHelp() { context_.openHelpPage("index.htm"); }
+
+bool MainSheet::eventFilter(QObject* watched, QEvent* event) {
+    // Enter never acts on the sheet or its pages: no default button, no closing.
+    if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* widget = qobject_cast<QWidget*>(watched);
+        if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget != nullptr &&
+            widget->window() == this) {
+            return event->type() == QEvent::KeyPress;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainSheet::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange) {
+        const bool maximized = isMaximized();
+        for (const int tab : {0, 1, 2}) {  // Songs, Files, History set their column widths
+            pages_[static_cast<size_t>(tab)]->setWindowMaximized(maximized);
+        }
+    }
+}
+
+void MainSheet::closeEvent(QCloseEvent* event) {
+    shutDown();
+    event->accept();
+}
+
+void MainSheet::shutDown() {
+    if (shutDown_) {
+        return;
+    }
+    shutDown_ = true;
+    (void)context_.storeSettings(history_->rows());
+}
+
+}  // namespace tunex

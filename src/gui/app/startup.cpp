@@ -1,0 +1,25 @@
+#include "gui/app/startup.h"
+
+#include "gui/app/app_context.h"
+#include "gui/app/main_sheet.h"
+#include "gui/app/termination_watch.h"
+
+#include <QApplication>
+
+namespace tunex {
+
+int runTunex(Platform& platform, const std::filesystem::path& baseFolder) {
+    UserMessage failure;
+    std::unique_ptr<Workspace> workspace = Workspace::open(baseFolder, failure);
+    if (!workspace) {
+        platform.tell(failure);
+        return 1;
+    }
+    AppContext context(platform, std::move(workspace));
+    MainSheet sheet(context);
+    const TerminationWatch watch([&sheet] { sheet.close(); });
+    sheet.start();
+    return QApplication::exec();
+}
+
+}  // namespace tunex

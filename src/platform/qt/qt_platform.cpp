@@ -1,0 +1,231 @@
+#include "platform/qt/qt_platform.h"
+
+#include "platform/qt/qt_text.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QMimeDatabase>
+#include <QProcess>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace tunex {
+
+namespace {
+
+QMessageBox::Icon toQtIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Question: return QMessageBox::Question;
+        case MessageIcon::Error: return QMessageBox::Critical;
+        case MessageIcon::Warning: return QMessageBox::Warning;
+        case MessageIcon::Information: break;
+    }
+    return QMessageBox::Information;
+}
+
+// "Name (*.a)|*.a|Other (*.b)|*.b|" becomes "Name (*.a);;Other (*.b)".
+QString toQtFilter(const std::string& filters) {
+    const QStringList parts = toQString(filters).split(u'|', Qt::SkipEmptyParts);
+    QStringList names;
+    for (qsizetype i = 0; i < parts.size(); i += 2) {
+        names << parts[i];
+    }
+    return names.join(QStringLiteral(";;"));
+}
+
+QString initialPath(const FileDialogRequest& request) {
+    const QString folder = pathToQString(request.initialFolder);
+    if (request.initialName.empty()) {
+        return folder;
+    }
+    return QDir(folder).filePath(toQString(request.initialName));
+}
+
+bool isPseudoFileSystem(const QStorageInfo& volume) {
+    static const QList<QByteArray> pseudo = {"tmpfs",   "devtmpfs", "proc",     "sysfs",
+                                             "cgroup",  "cgroup2",  "overlay",  "squashfs",
+                                             "devpts",  "mqueue",   "debugfs",  "tracefs",
+                                             "securityfs", "pstore", "bpf",     "fusectl",
+                                             "configfs", "hugetlbfs", "autofs", "efivarfs",
+                                             "binfmt_misc", "nsfs", "ramfs",    "rpc_pipefs"};
+    if (pseudo.contains(volume.fileSystemType())) {
+        return true;
+    }
+    const QString root = volume.rootPath();
+    return root.startsWith(QStringLiteral("/proc")) || root.startsWith(QStringLiteral("/sys")) ||
+           root.startsWith(QStringLiteral("/run")) || root.startsWith(QStringLiteral("/dev")) ||
+           root.startsWith(QStringLiteral("/snap")) || root == QStringLiteral("/boot/efi");
+}
+
+Volume toVolume(const QStorageInfo& info) {
+    Volume volume;
+    QString root = info.rootPath();
+    if (!root.endsWith(u'/')) {
+        root += u'/';
+    }
+    volume.mountPoint = toPath(root);
+    volume.label = toStdString(info.name());
+    const QByteArray type = info.fileSystemType();
+    const QByteArray device = info.device();
+    if (type == "iso9660" || type == "udf" || device.startsWith("/dev/sr")) {
+        volume.kind = VolumeKind::Optical;
+    } else if (type == "nfs" || type == "nfs4" || type == "cifs" || type == "smb3" ||
+               type.startsWith("fuse.sshfs")) {
+        volume.kind = VolumeKind::Network;
+    } else if (root.startsWith(QStringLiteral("/media/")) ||
+               root.startsWith(QStringLiteral("/run/media/"))) {
+        volume.kind = VolumeKind::Removable;
+    }
+    return volume;
+}
+
+QStringList mediaPlayers() {
+    return {QStringLiteral("mpv"),       QStringLiteral("vlc"),      QStringLiteral("celluloid"),
+            QStringLiteral("totem"),     QStringLiteral("smplayer"), QStringLiteral("audacious"),
+            QStringLiteral("rhythmbox"), QStringLiteral("mplayer"),  QStringLiteral("ffplay")};
+}
+
+// The desktop file xdg-mime names as the default for the file's type, if any.
+bool hasDefaultApplication(const QString& file) {
+    const QString xdgMime = QStandardPaths::findExecutable(QStringLiteral("xdg-mime"));
+    if (xdgMime.isEmpty()) {
+        return false;
+    }
+    const QString mime = QMimeDatabase().mimeTypeForFile(file).name();
+    QProcess query;
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), mime});
+    if (!query.waitForFinished(3000)) {
+        query.kill();
+        return false;
+    }
+    return !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+}  // namespace
+
+MessageAnswer QtPlatform::showMessage(const MessageRequest& request) {
+    QMessageBox box(toQtIcon(request.message.icon), toQString(request.message.caption),
+                    toQString(request.message.text), QMessageBox::NoButton,
+                    QApplication::activeWindow());
+    switch (request.buttons) {
+        case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case MessageButtons::OkCancel:
+            box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+            break;
+        case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    }
+    switch (box.exec()) {
+        case QMessageBox::Yes: return MessageAnswer::Yes;
+        case QMessageBox::No: return MessageAnswer::No;
+        case QMessageBox::Cancel: return MessageAnswer::Cancel;
+        default: break;
+    }
+    // Closing the box counts as its safe answer.
+    return request.buttons == MessageButtons::Ok ? MessageAnswer::Ok
+           : request.buttons == MessageButtons::YesNo ? MessageAnswer::No
+                                                      : MessageAnswer::Cancel;
+}
+
+std::optional<std::filesystem::path> QtPlatform::openFileName(const FileDialogRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), toQString(request.title),
+                       initialPath(request), toQtFilter(request.filters));
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return toPath(dialog.selectedFiles().constFirst());
+}
+
+std::optional<std::filesystem::path> QtPlatform::saveFileName(const FileDialogRequest& request) {
+    QFileDialog dialog(QApplication::activeWindow(), toQString(request.title),
+                       initialPath(request), toQtFilter(request.filters));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(toQString(request.defaultSuffix));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return std::nullopt;
+    }
+    return toPath(dialog.selectedFiles().constFirst());
+}
+
+void QtPlatform::setClipboardText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(toQString(text));
+}
+
+LaunchResult QtPlatform::openMediaFile(const std::filesystem::path& file) {
+    const QString path = pathToQString(file);
+    if (hasDefaultApplication(path)) {
+        return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? LaunchResult::Started
+                                                                    : LaunchResult::CouldNotStart;
+    }
+    for (const QString& player : mediaPlayers()) {
+        const QString program = QStandardPaths::findExecutable(player);
+        if (!program.isEmpty()) {
+            return QProcess::startDetached(program, {path}) ? LaunchResult::Started
+                                                            : LaunchResult::CouldNotStart;
+        }
+    }
+    return LaunchResult::NoAssociatedApplication;
+}
+
+bool QtPlatform::openHelpPage(const std::filesystem::path& page) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(pathToQString(page)));
+}
+
+std::vector<Volume> QtPlatform::volumes() {
+    std::vector<Volume> result;
+    for (const QStorageInfo& info : QStorageInfo::mountedVolumes()) {
+        if (info.isValid() && info.isReady() && !isPseudoFileSystem(info)) {
+            result.push_back(toVolume(info));
+        }
+    }
+    // "/" first, then by mount point.
+    std::sort(result.begin(), result.end(), [](const Volume& a, const Volume& b) {
+        const bool aRoot = a.mountPoint == "/";
+        const bool bRoot = b.mountPoint == "/";
+        if (aRoot != bRoot) {
+            return aRoot;
+        }
+        return a.mountPoint.native() < b.mountPoint.native();
+    });
+    return result;
+}
+
+std::optional<Volume> QtPlatform::volumeOf(const std::filesystem::path& path) {
+    const QStorageInfo info(pathToQString(path));
+    if (!info.isValid()) {
+        return std::nullopt;
+    }
+    return toVolume(info);
+}
+
+std::filesystem::path QtPlatform::desktopFolder() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktop.isEmpty() && QDir(desktop).exists()) {
+        return toPath(desktop);
+    }
+    return toPath(QDir::homePath());
+}
+
+int QtPlatform::profileInt(const std::string& key, int fallback) {
+    QSettings profile(QStringLiteral("Tunex"), QStringLiteral("Tunex"));
+    bool ok = false;
+    const int value =
+        profile.value(QStringLiteral("Settings/") + toQString(key), fallback).toInt(&ok);
+    return ok ? value : fallback;
+}
+
+void QtPlatform::setProfileInt(const std::string& key, int value) {
+    QSettings profile(QStringLiteral("Tunex"), QStringLiteral("Tunex"));
+    profile.setValue(QStringLiteral("Settings/") + toQString(key), value);
+}
+
+}  // namespace tunex
