@@ -1,6 +1,7 @@
 #include "cli/catalogue_commands.h"
 
 #include "cli/cli_output.h"
+#include "cli/command_table.h"
 #include "core/store/statistics.h"
 #include "core/store/workspace.h"
 
@@ -36,6 +37,16 @@ int runSettings(const Workspace& workspace, std::ostream& out) {
     }
     out << '\n' << "fileTypes=" << s.fileTypes << '\n';
     return kDone;
+}
+
+void addCatalogueCommands(CommandTable& table) {
+    table["collections"] = [](Workspace& w, const auto&, CliRun& run) {
+        return runCollections(w, run.out);
+    };
+    table["stats"] = [](Workspace& w, const auto&, CliRun& run) { return runStats(w, run.out); };
+    table["settings"] = [](Workspace& w, const auto&, CliRun& run) {
+        return runSettings(w, run.out);
+    };
 }
 
 }  // namespace tunex::cli

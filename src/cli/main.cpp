@@ -1,33 +1,49 @@
 #include "cli/catalogue_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/command_table.h"
 #include "core/store/workspace.h"
 
 #include <filesystem>
-#include <functional>
 #include <iostream>
-#include <map>
 #include <string>
 #include <system_error>
 #include <vector>
 
 namespace {
 
-using CatalogueCommand = std::function<int(tunex::Workspace&, const std::vector<std::string>&)>;
+using namespace tunex::cli;
 
-const std::map<std::string, CatalogueCommand>& catalogueCommands() {
-    static const std::map<std::string, CatalogueCommand> commands = {
-        {"collections",
-         [](tunex::Workspace& w, const auto&) { return tunex::cli::runCollections(w, std::cout); }},
-        {"stats", [](tunex::Workspace& w, const auto&) { return tunex::cli::runStats(w, std::cout); }},
-        {"settings",
-         [](tunex::Workspace& w, const auto&) { return tunex::cli::runSettings(w, std::cout); }},
-    };
-    return commands;
+CommandTable allCommands() {
+    CommandTable table;
+    addCatalogueCommands(table);
+    return table;
+}
+
+// The run's media file types: --only-types replaces the initial set, each --type is added as the
+// File Type page's Add would add it.
+bool buildFileTypes(const GlobalOptions& options, tunex::FileTypeList& types, std::ostream& err) {
+    if (options.onlyTypes) {
+        types.replaceAll({});
+    }
+    std::vector<std::string> typed = options.onlyTypes.value_or(std::vector<std::string>{});
+    typed.insert(typed.end(), options.addedTypes.begin(), options.addedTypes.end());
+    for (const std::string& type : typed) {
+        const tunex::FileTypeAddResult result = tunex::addFileType(types, type);
+        // A type already present is fine here; only a refused one ends the run.
+        if (result.message && !result.clearInput) {
+            printMessage(err, *result.message);
+            return false;
+        }
+    }
+    if (types.size() == 0) {
+        err << "tunex-cli: --only-types needs at least one type\n";
+        return false;
+    }
+    return true;
 }
 
 int run(const std::vector<std::string>& words) {
-    using namespace tunex::cli;
     const ParsedCommandLine parsed = parseCommandLine(words);
     if (!parsed.error.empty()) {
         std::cerr << "tunex-cli: " << parsed.error << '\n' << usageText();
@@ -37,9 +53,14 @@ int run(const std::vector<std::string>& words) {
         std::cout << usageText();
         return kDone;
     }
-    const auto command = catalogueCommands().find(parsed.command);
-    if (command == catalogueCommands().end()) {
+    const CommandTable commands = allCommands();
+    const auto command = commands.find(parsed.command);
+    if (command == commands.end()) {
         std::cerr << "tunex-cli: unknown command " << parsed.command << '\n' << usageText();
+        return kRefused;
+    }
+    tunex::FileTypeList fileTypes;
+    if (!buildFileTypes(parsed.options, fileTypes, std::cerr)) {
         return kRefused;
     }
     std::error_code error;
@@ -51,7 +72,8 @@ int run(const std::vector<std::string>& words) {
         printMessage(std::cerr, failure);
         return kStartupFailure;
     }
-    return command->second(*workspace, parsed.arguments);
+    CliRun cliRun{fileTypes, std::cout, std::cerr};
+    return command->second(*workspace, parsed.arguments, cliRun);
 }
 
 }  // namespace

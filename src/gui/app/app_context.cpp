@@ -1,5 +1,7 @@
 #include "gui/app/app_context.h"
 
+#include <QCoreApplication>
+
 namespace tunex {
 
 UserMessage browserMissingMessage() {
@@ -23,6 +25,18 @@ bool AppContext::storeSettings(const std::vector<HistoryRow>& historyRows) const
     }
     platform_.tell(settingsWriteFailedMessage(paths().settingsFile(), error));
     return false;
+}
+
+bool AppContext::reloadCatalogue() {
+    const bool loaded = workspace_->reloadCatalogue();
+    if (!loaded) {
+        platform_.tell(loadFailedMessage());
+        QCoreApplication::exit(1);
+    }
+    for (const auto& listener : reloadListeners_) {
+        listener();
+    }
+    return loaded;
 }
 
 }  // namespace tunex

@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/collections/file_type_list.h"
 #include "core/store/workspace.h"
+#include "gui/search/search_state.h"
 #include "platform/platform.h"
 
+#include <functional>
 #include <memory>
 #include <string_view>
 
@@ -31,7 +34,24 @@ public:
     // Rewrites the settings file; a failure is shown to the user and reported to the caller.
     bool storeSettings(const std::vector<HistoryRow>& historyRows) const;
 
+    // Loads the catalogue again after Add or a rename and tells the pages that asked. When a
+    // collection file cannot be opened the user is told, the program is asked to end with exit
+    // code 1, and the result is false.
+    bool reloadCatalogue();
+    void whenCatalogueReloaded(std::function<void()> listener) {
+        reloadListeners_.push_back(std::move(listener));
+    }
+
+    // State the pages share for the run; none of it is stored.
+    [[nodiscard]] FileTypeList& fileTypes() { return fileTypes_; }
+    [[nodiscard]] SearchState& search() { return search_; }
+    [[nodiscard]] bool& includeSubfolders() { return includeSubfolders_; }
+
 private:
+    std::vector<std::function<void()>> reloadListeners_;
+    FileTypeList fileTypes_;
+    SearchState search_;
+    bool includeSubfolders_ = true;
     Platform& platform_;
     std::unique_ptr<Workspace> workspace_;
 };
