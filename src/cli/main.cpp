@@ -2,6 +2,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "cli/command_table.h"
+#include "cli/tags_command.h"
 #include "core/store/workspace.h"
 
 #include <filesystem>
@@ -52,6 +53,10 @@ int run(const std::vector<std::string>& words) {
     if (parsed.command == "--help" || parsed.command == "help") {
         std::cout << usageText();
         return kDone;
+    }
+    // Tag commands work on single files, without a base folder.
+    if (parsed.command == "tags") {
+        return tunex::runTagsCommand(parsed.arguments, std::cout, std::cerr);
     }
     const CommandTable commands = allCommands();
     const auto command = commands.find(parsed.command);

@@ -67,7 +67,7 @@ SongRecordView parseSongRecordLine(std::string_view line, bool hasLineEnd) {
 }
 
 SongRecord toSongRecord(const SongRecordView& view) {
-    return SongRecord{view.collectionIndex,       " " + std::string(view.name),
+    return SongRecord{view.collectionIndex,       std::string(" ").append(view.name),
                       std::string(view.folder),   std::string(view.type),
                       std::string(view.id3Info),  std::string(view.sizeText),
                       std::string(view.dateText)};

@@ -1,0 +1,213 @@
+#include "cli/tags_command.h"
+
+#include <functional>
+#include <string_view>
+#include <vector>
+
+#include "core/tags/id3_tags.h"
+
+namespace tunex {
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kRefused = 2;
+constexpr int kFileError = 3;
+
+int refuse(std::ostream& err, const std::string& text) {
+    err << "Tunex - Input Error: " << text << '\n';
+    return kRefused;
+}
+
+int usage(std::ostream& err) {
+    return refuse(err,
+                  "Usage: tags catalogue FILE | summary FILE | show FILE | "
+                  "set FILE KEY=VALUE... | clear FILE");
+}
+
+// Characters as the editor counts them, not bytes.
+size_t characterCount(std::string_view utf8) {
+    size_t count = 0;
+    for (const char c : utf8) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::string genreText(int entry) {
+    if (entry == kGenreUnselected) {
+        return "unset";
+    }
+    if (entry == kGenreEntryEmpty) {
+        return "none";
+    }
+    return std::to_string(entry - 1);
+}
+
+// "none", "unset" or a genre number 0-147 as a selection entry; nullopt when it is none of these.
+std::optional<int> parseGenre(std::string_view text) {
+    if (text == "none") {
+        return kGenreEntryEmpty;
+    }
+    if (text == "unset") {
+        return kGenreUnselected;
+    }
+    if (text.empty() || text.size() > 3) {
+        return std::nullopt;
+    }
+    int number = 0;
+    for (const char c : text) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        number = number * 10 + (c - '0');
+    }
+    return number < kGenreCount ? std::optional<int>(number + 1) : std::nullopt;
+}
+
+struct TextKey {
+    std::string_view name;
+    std::function<std::string&(TagFields&)> member;
+    int limit;  // 0: none
+};
+
+const std::vector<TextKey>& textKeys() {
+    static const std::vector<TextKey> keys = {
+        {"v1.title", [](TagFields& f) -> std::string& { return f.v1.title; }, kV1TextLimit},
+        {"v1.artist", [](TagFields& f) -> std::string& { return f.v1.artist; }, kV1TextLimit},
+        {"v1.album", [](TagFields& f) -> std::string& { return f.v1.album; }, kV1TextLimit},
+        {"v1.comment", [](TagFields& f) -> std::string& { return f.v1.comment; }, kV1TextLimit},
+        {"v1.year", [](TagFields& f) -> std::string& { return f.v1.year; }, kV1YearLimit},
+        {"v1.track", [](TagFields& f) -> std::string& { return f.v1.track; }, kV1TrackLimit},
+        {"v2.title", [](TagFields& f) -> std::string& { return f.v2.title; }, 0},
+        {"v2.artist", [](TagFields& f) -> std::string& { return f.v2.artist; }, 0},
+        {"v2.album", [](TagFields& f) -> std::string& { return f.v2.album; }, 0},
+        {"v2.comment", [](TagFields& f) -> std::string& { return f.v2.comment; }, 0},
+        {"v2.year", [](TagFields& f) -> std::string& { return f.v2.year; }, 0},
+        {"v2.track", [](TagFields& f) -> std::string& { return f.v2.track; }, 0},
+        {"v2.composer", [](TagFields& f) -> std::string& { return f.v2.composer; }, 0},
+        {"v2.publisher", [](TagFields& f) -> std::string& { return f.v2.publisher; }, 0},
+        {"v2.url", [](TagFields& f) -> std::string& { return f.v2.url; }, 0},
+        {"v2.copyright", [](TagFields& f) -> std::string& { return f.v2.copyright; }, 0},
+    };
+    return keys;
+}
+
+void printGroup(std::ostream& out, TagFields& fields, std::string_view prefix, int genre) {
+    for (const TextKey& key : textKeys()) {
+        if (key.name.substr(0, prefix.size()) != prefix) {
+            continue;
+        }
+        out << key.name << '=' << key.member(fields) << '\n';
+        if (key.name == "v1.track" || key.name == "v2.track") {
+            out << prefix << "genre=" << genreText(genre) << '\n';
+        }
+    }
+}
+
+int show(const std::string& file, std::ostream& out) {
+    TagFields fields;
+    const LoadedGroups loaded = loadTagFields(file, fields);
+    if (loaded.v1) {
+        printGroup(out, fields, "v1.", fields.v1.genre);
+    }
+    if (loaded.v2) {
+        printGroup(out, fields, "v2.", fields.v2.genre);
+    }
+    return kDone;
+}
+
+int set(const std::string& file, std::span<const std::string> assignments, std::ostream& err) {
+    if (assignments.empty()) {
+        return usage(err);
+    }
+    TagFields fields;
+    (void)loadTagFields(file, fields);
+    for (const std::string& assignment : assignments) {
+        const size_t equals = assignment.find('=');
+        if (equals == std::string::npos) {
+            return refuse(err, "Expected KEY=VALUE instead of \"" + assignment + "\".");
+        }
+        const std::string key = assignment.substr(0, equals);
+        const std::string value = assignment.substr(equals + 1);
+        if (key == "v1.genre" || key == "v2.genre") {
+            const auto genre = parseGenre(value);
+            if (!genre) {
+                return refuse(err, key + " takes a genre number 0-147, none or unset.");
+            }
+            (key == "v1.genre" ? fields.v1.genre : fields.v2.genre) = *genre;
+            continue;
+        }
+        bool known = false;
+        for (const TextKey& text : textKeys()) {
+            if (text.name != key) {
+                continue;
+            }
+            known = true;
+            if (text.limit > 0 && characterCount(value) > static_cast<size_t>(text.limit)) {
+                return refuse(
+                    err, key + " takes at most " + std::to_string(text.limit) + " characters.");
+            }
+            text.member(fields) = value;
+        }
+        if (!known) {
+            return refuse(err, "Unknown tag field \"" + key + "\".");
+        }
+    }
+    if (!saveTagFields(file, fields)) {
+        err << "Tunex - File Error: The ID3 tags of file " << file << " could not be written.\n";
+        return kFileError;
+    }
+    return kDone;
+}
+
+int clear(const std::string& file, std::ostream& err) {
+    if (!clearAllTags(file)) {
+        err << "Tunex - File Error: The ID3 tags of file " << file << " could not be removed.\n";
+        return kFileError;
+    }
+    err << "Tunex - Tag Successfully Removed: All ID3 tags removed from file " << file << '\n';
+    return kDone;
+}
+
+}  // namespace
+
+int runTagsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+    if (args.size() < 2) {
+        return usage(err);
+    }
+    const std::string& command = args[0];
+    const std::string& file = args[1];
+    const bool single = args.size() == 2;
+    if (command == "catalogue" && single) {
+        out << readCatalogueId3(file) << '\n';
+        return kDone;
+    }
+    if (command == "summary" && single) {
+        const Id3Summary summary = readId3Summary(file);
+        if (summary.title) {
+            out << "Title:\t" << *summary.title << '\n';
+        }
+        if (summary.artist) {
+            out << "Artist:\t" << *summary.artist << '\n';
+        }
+        if (summary.album) {
+            out << "Album:\t" << *summary.album << '\n';
+        }
+        return kDone;
+    }
+    if (command == "show" && single) {
+        return show(file, out);
+    }
+    if (command == "set") {
+        return set(file, args.subspan(2), err);
+    }
+    if (command == "clear" && single) {
+        return clear(file, err);
+    }
+    return usage(err);
+}
+
+}  // namespace tunex

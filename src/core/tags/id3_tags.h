@@ -1,0 +1,111 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/tags/genre_list.h"
+
+namespace tunex {
+
+// V1 is the ID3v1 tag at the end of an mp3 file, V2 the ID3v2 tag at its start.
+enum class TagVersion { V1, V2 };
+
+// Typing limits of the V1 fields in the tag editor, in characters. Longer V1 text is cut when the
+// tag is written (30 bytes a field, 28 for the comment next to the track byte).
+inline constexpr int kV1TextLimit = 30;
+inline constexpr int kV1YearLimit = 4;
+inline constexpr int kV1TrackLimit = 3;
+
+// Fields of the tag editor, UTF-8. An empty text means the field is absent. Genres are selection
+// entries (see genre_list.h): kGenreEntryEmpty, genre number + 1, or kGenreUnselected.
+struct Id3v1Fields {
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::string comment;
+    std::string year;
+    std::string track;
+    int genre = kGenreUnselected;
+};
+
+struct Id3v2Fields {
+    std::string title;
+    std::string artist;
+    std::string album;
+    std::string comment;
+    std::string year;
+    std::string track;
+    int genre = kGenreUnselected;
+    std::string composer;
+    std::string publisher;
+    std::string url;
+    std::string copyright;
+};
+
+struct TagFields {
+    Id3v1Fields v1;
+    Id3v2Fields v2;
+};
+
+struct Id3Summary {
+    std::optional<std::string> title;
+    std::optional<std::string> artist;
+    std::optional<std::string> album;
+};
+
+// What one piece of a file name stands for (EasyTag).
+enum class NameField { Artist, Album, SongTitle, TrackNumber };
+
+struct NameValue {
+    NameField field;
+    std::string value;
+};
+
+// Reading never fails loudly: a file that cannot be opened or holds no tag simply yields no text.
+
+// The ID3 info a catalogue record keeps: "title;artist;album;" with absent parts left out, all
+// from the V2 tag when the file has one, else from the V1 tag.
+[[nodiscard]] std::string readCatalogueId3(const std::filesystem::path& file);
+
+// Title, artist and album, each from V2 when V2 has it, else from V1.
+[[nodiscard]] Id3Summary readId3Summary(const std::filesystem::path& file);
+
+struct LoadedGroups {
+    bool v1 = false;
+    bool v2 = false;
+};
+
+// Fills the V1 group only when the file has a V1 tag and the V2 group only when it has a V2 tag,
+// and says which groups it filled. A field the tag lacks keeps the value it had; a genre that is
+// not a number 0-147 becomes kGenreUnselected.
+LoadedGroups loadTagFields(const std::filesystem::path& file, TagFields& fields);
+
+// The writing operations return false when the file needed writing and could not be written
+// (missing, read-only, a V2 tag this program cannot rewrite without losing frames, I/O error);
+// the file is then left exactly as it was. They return true when the file now holds what was
+// asked, including when nothing had to change.
+
+// Writes both tags from the fields: an empty text removes that field, kGenreEntryEmpty removes the
+// genre, kGenreUnselected keeps it. The V1 tag is always present afterwards.
+[[nodiscard]] bool saveTagFields(const std::filesystem::path& file, const TagFields& fields);
+
+// Removes the V2 tag and blanks the V1 tag in place. A file with neither tag is not touched.
+[[nodiscard]] bool clearAllTags(const std::filesystem::path& file);
+
+// Sets the given fields in one version's tag, later pairs winning over earlier ones of the same
+// field. An empty title, artist or album is skipped; an empty track number removes the track.
+[[nodiscard]] bool writeNameFields(const std::filesystem::path& file, TagVersion target,
+                                   std::span<const NameValue> values);
+
+// The catalogue text built from separate parts, as readCatalogueId3 builds it.
+[[nodiscard]] std::string catalogueId3Text(std::string_view title, std::string_view artist,
+                                           std::string_view album);
+
+// `text` with every character Latin-1 cannot hold transliterated (Cyrillic, Greek, CJK, typographic
+// quotes and dashes) or, failing that, replaced by '?'. ID3v1 holds Latin-1 only.
+[[nodiscard]] std::string latin1Fallback(std::string_view utf8);
+
+}  // namespace tunex
