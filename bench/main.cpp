@@ -2,7 +2,11 @@
 // standard tools timed in the same run, so the figures mean something on a busy machine.
 
 #include "bench_support.h"
+#include "collection_benchmark.h"
+#include "friend_benchmark.h"
 #include "load_benchmark.h"
+#include "search_benchmark.h"
+#include "tags_benchmark.h"
 
 #include <unistd.h>
 
@@ -28,6 +32,14 @@ struct Section {
 constexpr std::array kSections = {
     Section{"load", "catalogue loading (1 collection and many) and the on-disk scan",
             &tunex::bench::runLoadBenchmark},
+    Section{"collections", "Count and Add on a generated folder tree, beside find",
+            &tunex::bench::runCollectionBenchmark},
+    Section{"search", "song search, List All and a full scan beside grep -F -i -c",
+            &tunex::bench::runSearchBenchmark},
+    Section{"tags", "EasyTag and Clear All Tag on 5 000 mp3 files, beside reading their tags",
+            &tunex::bench::runTagsBenchmark},
+    Section{"friend", "friend file export and keyword search of 1 000 000 records, beside grep",
+            &tunex::bench::runFriendBenchmark},
 };
 
 void printUsage(std::FILE* out) {

@@ -1,7 +1,11 @@
 #include "cli/catalogue_commands.h"
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/collection_commands.h"
 #include "cli/command_table.h"
+#include "cli/search_commands.h"
+#include "cli/friend_commands.h"
+#include "cli/local_commands.h"
 #include "cli/tags_command.h"
 #include "core/store/workspace.h"
 
@@ -18,6 +22,10 @@ using namespace tunex::cli;
 CommandTable allCommands() {
     CommandTable table;
     addCatalogueCommands(table);
+    addSearchCommands(table);
+    addCollectionCommands(table);
+    addFriendCommands(table);
+    addLocalCommands(table);
     return table;
 }
 

@@ -4,15 +4,19 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/cli_output.h"
 #include "core/tags/id3_tags.h"
+#include "core/tags/local_listing.h"
+#include "core/tags/tag_clearing.h"
+#include "core/tags/tag_editor_rules.h"
 
 namespace tunex {
 
 namespace {
 
-constexpr int kDone = 0;
-constexpr int kRefused = 2;
-constexpr int kFileError = 3;
+using cli::kDone;
+using cli::kFileError;
+using cli::kRefused;
 
 int refuse(std::ostream& err, const std::string& text) {
     err << "Tunex - Input Error: " << text << '\n';
@@ -23,17 +27,6 @@ int usage(std::ostream& err) {
     return refuse(err,
                   "Usage: tags catalogue FILE | summary FILE | show FILE | "
                   "set FILE KEY=VALUE... | clear FILE");
-}
-
-// Characters as the editor counts them, not bytes.
-size_t characterCount(std::string_view utf8) {
-    size_t count = 0;
-    for (const char c : utf8) {
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
-            ++count;
-        }
-    }
-    return count;
 }
 
 std::string genreText(int entry) {
@@ -70,17 +63,23 @@ std::optional<int> parseGenre(std::string_view text) {
 struct TextKey {
     std::string_view name;
     std::function<std::string&(TagFields&)> member;
-    int limit;  // 0: none
+    int limit;  // the editor's typing limit; 0: none
 };
 
 const std::vector<TextKey>& textKeys() {
     static const std::vector<TextKey> keys = {
-        {"v1.title", [](TagFields& f) -> std::string& { return f.v1.title; }, kV1TextLimit},
-        {"v1.artist", [](TagFields& f) -> std::string& { return f.v1.artist; }, kV1TextLimit},
-        {"v1.album", [](TagFields& f) -> std::string& { return f.v1.album; }, kV1TextLimit},
-        {"v1.comment", [](TagFields& f) -> std::string& { return f.v1.comment; }, kV1TextLimit},
-        {"v1.year", [](TagFields& f) -> std::string& { return f.v1.year; }, kV1YearLimit},
-        {"v1.track", [](TagFields& f) -> std::string& { return f.v1.track; }, kV1TrackLimit},
+        {"v1.title", [](TagFields& f) -> std::string& { return f.v1.title; },
+         v1TypingLimit(V1TextField::Title)},
+        {"v1.artist", [](TagFields& f) -> std::string& { return f.v1.artist; },
+         v1TypingLimit(V1TextField::Artist)},
+        {"v1.album", [](TagFields& f) -> std::string& { return f.v1.album; },
+         v1TypingLimit(V1TextField::Album)},
+        {"v1.comment", [](TagFields& f) -> std::string& { return f.v1.comment; },
+         v1TypingLimit(V1TextField::Comment)},
+        {"v1.year", [](TagFields& f) -> std::string& { return f.v1.year; },
+         v1TypingLimit(V1TextField::Year)},
+        {"v1.track", [](TagFields& f) -> std::string& { return f.v1.track; },
+         v1TypingLimit(V1TextField::Track)},
         {"v2.title", [](TagFields& f) -> std::string& { return f.v2.title; }, 0},
         {"v2.artist", [](TagFields& f) -> std::string& { return f.v2.artist; }, 0},
         {"v2.album", [](TagFields& f) -> std::string& { return f.v2.album; }, 0},
@@ -146,7 +145,7 @@ int set(const std::string& file, std::span<const std::string> assignments, std::
                 continue;
             }
             known = true;
-            if (text.limit > 0 && characterCount(value) > static_cast<size_t>(text.limit)) {
+            if (text.limit > 0 && !fitsTypingLimit(value, text.limit)) {
                 return refuse(
                     err, key + " takes at most " + std::to_string(text.limit) + " characters.");
             }
@@ -157,19 +156,16 @@ int set(const std::string& file, std::span<const std::string> assignments, std::
         }
     }
     if (!saveTagFields(file, fields)) {
-        err << "Tunex - File Error: The ID3 tags of file " << file << " could not be written.\n";
+        cli::printMessage(err, tagUpdateFailedMessage(file));
         return kFileError;
     }
     return kDone;
 }
 
 int clear(const std::string& file, std::ostream& err) {
-    if (!clearAllTags(file)) {
-        err << "Tunex - File Error: The ID3 tags of file " << file << " could not be removed.\n";
-        return kFileError;
-    }
-    err << "Tunex - Tag Successfully Removed: All ID3 tags removed from file " << file << '\n';
-    return kDone;
+    const bool written = clearAllTags(file);
+    cli::printMessage(err, clearThisTagResult(file, written));
+    return written ? kDone : kFileError;
 }
 
 }  // namespace
@@ -186,16 +182,7 @@ int runTagsCommand(std::span<const std::string> args, std::ostream& out, std::os
         return kDone;
     }
     if (command == "summary" && single) {
-        const Id3Summary summary = readId3Summary(file);
-        if (summary.title) {
-            out << "Title:\t" << *summary.title << '\n';
-        }
-        if (summary.artist) {
-            out << "Artist:\t" << *summary.artist << '\n';
-        }
-        if (summary.album) {
-            out << "Album:\t" << *summary.album << '\n';
-        }
+        out << tagSummaryLines(readId3Summary(file));
         return kDone;
     }
     if (command == "show" && single) {

@@ -106,10 +106,12 @@ TEST_F(MainSheetTest, EnterDoesNothing) {
     base.addCollection(0, "Pop", 1);
     test::writeFile(base.path() / "system" / "tpall.ifo", "Tip one\nTip two\n@*EOF");
     auto sheet = openSheet(base);
-    auto* edit = new QLineEdit(sheet->page(0));
+    // The Songs page takes Enter for its search; elsewhere it does nothing.
+    auto* edit = new QLineEdit(sheet->page(1));
     bool returnPressed = false;
     QObject::connect(edit, &QLineEdit::returnPressed, [&] { returnPressed = true; });
     sheet->start();
+    sheet->showPage(kFilesPage);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Return);
@@ -156,7 +158,8 @@ TEST_F(MainSheetTest, SettingsThatCannotBeWrittenAreReported) {
 }
 
 TEST_F(MainSheetTest, HelpGoesToTheBrowser) {
-    BaseFolder base;
+    BaseFolder base("<ts>1\n<tf>1\n@*EOF\n");
+    base.addCollection(0, "Pop", 1);
     auto sheet = openSheet(base);
     sheet->start();
     ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.get()));
@@ -174,7 +177,8 @@ TEST_F(MainSheetTest, HelpGoesToTheBrowser) {
 }
 
 TEST_F(MainSheetTest, AboutBoxShowsTheVersion) {
-    BaseFolder base;
+    BaseFolder base("<ts>1\n<tf>1\n@*EOF\n");
+    base.addCollection(0, "Pop", 1);
     auto sheet = openSheet(base);
     sheet->start();
     sheet->aboutButton()->click();
@@ -189,7 +193,8 @@ TEST_F(MainSheetTest, AboutBoxShowsTheVersion) {
 }
 
 TEST_F(MainSheetTest, PagesHearOfMaximiseAndRestore) {
-    BaseFolder base;
+    BaseFolder base("<ts>1\n<tf>1\n@*EOF\n");
+    base.addCollection(0, "Pop", 1);
     auto sheet = openSheet(base);
     sheet->start();
     sheet->showMaximized();

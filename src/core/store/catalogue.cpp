@@ -56,7 +56,8 @@ std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
     return inMemory;
 }
 
-bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& stop) const {
+bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& stop,
+                                    const LineFilter& mayMatch) const {
     if (!paths_) {
         return true;
     }
@@ -71,7 +72,7 @@ bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& st
             if (startsWith(line.text, kEndMarker)) {
                 break;
             }
-            if (startsWith(line.text, kRecordPrefix)) {
+            if (startsWith(line.text, kRecordPrefix) && (!mayMatch || mayMatch(line.text))) {
                 SongRecordView record = parseSongRecordLine(line.text, line.hasLineEnd);
                 record.collectionIndex = i;
                 visit(record);

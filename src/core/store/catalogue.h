@@ -20,13 +20,17 @@ public:
 
     using DiskVisitor = std::function<void(const SongRecordView&)>;
     using StopTest = std::function<bool()>;
+    // Asked with each raw record line before it is parsed; false skips the line. Lets a search
+    // pass over lines that cannot match without splitting them into fields.
+    using LineFilter = std::function<bool(std::string_view)>;
 
     // Loads `count` collections; the number of records put into memory, or empty when a
     // collection file cannot be opened (then `loadFailedMessage()` is what the user is told).
     [[nodiscard]] std::optional<int> load(const StorePaths& paths, int count);
 
     // Reads the on-disk collections in index order; false when a file cannot be opened.
-    [[nodiscard]] bool scanDiskCollections(const DiskVisitor& visit, const StopTest& stop = {}) const;
+    [[nodiscard]] bool scanDiskCollections(const DiskVisitor& visit, const StopTest& stop = {},
+                                           const LineFilter& mayMatch = {}) const;
 
     [[nodiscard]] const std::vector<std::string>& collectionNames() const { return names_; }
     [[nodiscard]] int collectionCount() const { return static_cast<int>(names_.size()); }

@@ -1,5 +1,7 @@
 #include "core/store/song_index.h"
 
+#include "core/common/text.h"
+
 #include <algorithm>
 #include <cstring>
 #include <numeric>
@@ -33,7 +35,8 @@ void SongIndex::insert(const SongRecordView& record) {
     for (const std::string_view field : fields) {
         total += field.size();
     }
-    std::string joined;
+    std::string& joined = scratch_;
+    joined.clear();
     joined.reserve(total);
     Stored stored{};
     for (int i = 0; i < 6; ++i) {
@@ -58,6 +61,40 @@ SongRecordView SongIndex::record(std::uint32_t insertionIndex) const {
         start = stored.ends[i];
     }
     return view;
+}
+
+LoweredFields SongIndex::searchFields(std::size_t position) const {
+    (void)visitOrder();
+    const std::size_t* ends = searchEnds_.data() + 3 * position;
+    const std::size_t start = position == 0 ? 0 : ends[-1];
+    const std::string_view text = searchText_;
+    return {text.substr(start, ends[0] - start), text.substr(ends[0], ends[1] - ends[0]),
+            text.substr(ends[1], ends[2] - ends[1])};
+}
+
+void SongIndex::prepareSearchFields() const {
+    searchText_.clear();
+    searchEnds_.clear();
+    searchEnds_.reserve(3 * order_.size());
+    for (const std::uint32_t node : order_) {
+        const SongRecordView view = record(node);
+        for (const std::string_view field : {view.name, view.folder, view.id3Info}) {
+            searchText_.append(field);
+            const auto start = searchText_.end() - static_cast<std::ptrdiff_t>(field.size());
+            bool ascii = true;
+            for (auto at = start; at != searchText_.end(); ++at) {
+                const char c = *at;
+                ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+                *at = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+            }
+            if (!ascii) {
+                searchText_.erase(start, searchText_.end());
+                searchText_.append(toLowerUtf8(field));
+            }
+            searchEnds_.push_back(searchText_.size());
+        }
+    }
+    searchText_.shrink_to_fit();
 }
 
 const std::vector<std::uint32_t>& SongIndex::visitOrder() const {
@@ -109,6 +146,7 @@ const std::vector<std::uint32_t>& SongIndex::visitOrder() const {
             pending.push_back(left[node]);
         }
     }
+    prepareSearchFields();
     orderValid_ = true;
     return order_;
 }

@@ -9,6 +9,13 @@
 
 namespace tunex {
 
+// What a search compares: name, folder and ID3 info, lower-cased once when the record is inserted.
+struct LoweredFields {
+    std::string_view name;  // without the extension and without the index key's leading blank
+    std::string_view folder;
+    std::string_view id3Info;
+};
+
 // The in-memory part of the catalogue. Records are visited in the pre-order of an unbalanced
 // binary search tree built by inserting them in load order, keyed by name (byte-wise, equal keys
 // to the left). That tree is never built: it is the Cartesian tree of the records sorted by
@@ -36,6 +43,9 @@ public:
     // The visit order, computed on first use after the last insert.
     [[nodiscard]] const std::vector<std::uint32_t>& visitOrder() const;
     [[nodiscard]] SongRecordView record(std::uint32_t insertionIndex) const;
+    // The search fields of the record at `position` of the visit order, lower-cased once when the
+    // order is computed and laid out in that order, so a search reads them front to back.
+    [[nodiscard]] LoweredFields searchFields(std::size_t position) const;
 
 private:
     struct Stored {
@@ -43,6 +53,7 @@ private:
         std::uint32_t ends[6];
         std::int32_t collectionIndex;
     };
+    void prepareSearchFields() const;
     const char* store(std::string_view text);
     [[nodiscard]] std::string_view nameOf(const Stored& stored) const {
         return {stored.text, stored.ends[0]};
@@ -52,7 +63,11 @@ private:
     std::size_t arenaUsed_ = 0;
     std::size_t arenaCapacity_ = 0;
     std::vector<Stored> records_;
+    std::string scratch_;  // reused by insert
     mutable std::vector<std::uint32_t> order_;
+    // Lower-cased name, folder and ID3 info of each record in visit order, and where each ends.
+    mutable std::string searchText_;
+    mutable std::vector<std::size_t> searchEnds_;
     mutable bool orderValid_ = true;
 };
 

@@ -5,7 +5,14 @@
 #include "gui/app/icons.h"
 #include "gui/app/page.h"
 #include "gui/app/tips_page.h"
+#include "gui/collections/database_page.h"
+#include "gui/collections/file_type_page.h"
+#include "gui/friend/friend_page.h"
+#include "gui/search/files_page.h"
 #include "gui/search/history_page.h"
+#include "gui/search/setting_page.h"
+#include "gui/search/songs_page.h"
+#include "gui/tags/local_page.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -44,15 +51,21 @@ MainSheet::MainSheet(AppContext& context, QWidget* parent)
     setObjectName(QStringLiteral("mainSheet"));
 
     // Pages of features still to come are plain pages with their caption.
-    addPage(new Page(this), QStringLiteral("Songs"));
-    addPage(new Page(this), QStringLiteral("Files"));
-    history_ = new HistoryPage(context_, this);
+    addPage(new SongsPage(
+                context_, [this](int n) { showPage(n); },
+                [this](std::string_view text) { history_->setLastHistoryCell(text); }, this),
+            QStringLiteral("Songs"));
+    addPage(new FilesPage(context_, this), QStringLiteral("Files"));
+    history_ = new HistoryPage(context_, [this](int n) { showPage(n); }, this);
     addPage(history_, QStringLiteral("History"));
-    addPage(new Page(this), QStringLiteral("Database"));
-    addPage(new Page(this), QStringLiteral("Local"));
-    addPage(new Page(this), QStringLiteral("File Type"));
-    addPage(new Page(this), QStringLiteral("Friend"));
-    addPage(new Page(this), QStringLiteral("Setting"));
+    addPage(new DatabasePage(context_, [this] { return history_->rows(); }, this),
+            QStringLiteral("Database"));
+    addPage(new LocalPage(
+                context_, [this](int n) { showPage(n); }, this),
+            QStringLiteral("Local"));
+    addPage(new FileTypePage(context_, this), QStringLiteral("File Type"));
+    addPage(new FriendPage(context_, this), QStringLiteral("Friend"));
+    addPage(new SettingPage(context_, this), QStringLiteral("Setting"));
     addPage(new TipsPage(context_, this), QStringLiteral("Tips"));
     connect(tabs_, &QTabWidget::currentChanged, this, &MainSheet::onTabChanged);
 

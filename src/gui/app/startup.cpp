@@ -17,7 +17,11 @@ int runTunex(Platform& platform, const std::filesystem::path& baseFolder) {
     }
     AppContext context(platform, std::move(workspace));
     MainSheet sheet(context);
-    const TerminationWatch watch([&sheet] { sheet.close(); });
+    // Closing writes the settings; quitting also ends the loop of any message box still open.
+    const TerminationWatch watch([&sheet] {
+        sheet.close();
+        QCoreApplication::quit();
+    });
     sheet.start();
     return QApplication::exec();
 }

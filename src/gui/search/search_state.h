@@ -1,26 +1,28 @@
 #pragma once
 
+#include "core/search/catalogue_search.h"
+
 #include <optional>
 #include <string>
 
 namespace tunex {
 
-// What the Songs page leaves for the History page after a search.
-struct LastSearch {
+// The title and artist the History page's Search Again leaves for the Songs page.
+struct PendingSearch {
     std::string title;
     std::string artist;
-    int filesFound = 0;
-    std::string firstCollection;
 };
 
 // The hand-overs between the search pages; each page picks up its part when it becomes active.
 struct SearchState {
-    std::optional<LastSearch> lastSearch;
-    // Set by the History page's Search Again: the title and artist the Songs page searches next.
-    std::optional<std::pair<std::string, std::string>> pendingSearch;
-    // Set by the Setting page when the shown columns change.
-    bool songsColumnsChanged = true;
-    bool filesColumnsChanged = true;
+    // Left by the Songs page after a search; the History page appends it as a row.
+    std::optional<SearchSummary> lastSearch;
+    // Left by Search Again or a double-click on the History page; the Songs page searches it.
+    std::optional<PendingSearch> pendingSearch;
+    // Set by the Setting page when the shown columns change. The lists are built from the
+    // settings when their pages are made, so nothing is pending at start.
+    bool songsColumnsChanged = false;
+    bool filesColumnsChanged = false;
 };
 
 }  // namespace tunex

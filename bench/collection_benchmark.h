@@ -1,0 +1,11 @@
+#pragma once
+
+#include "bench_support.h"
+
+namespace tunex::bench {
+
+// Count and Add on a generated folder tree, and Add with ID3 info on tagged mp3 files, beside
+// find walking the same trees. False when a target is missed or a measurement failed.
+[[nodiscard]] bool runCollectionBenchmark(const BenchOptions& options);
+
+}  // namespace tunex::bench

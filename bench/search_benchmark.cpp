@@ -1,0 +1,181 @@
+#include "search_benchmark.h"
+
+#include "catalogue_generator.h"
+#include "core/search/catalogue_search.h"
+#include "core/store/catalogue.h"
+#include "core/store/store_paths.h"
+
+#include <cstdio>
+#include <stdexcept>
+#include <system_error>
+
+namespace tunex::bench {
+
+namespace {
+
+constexpr std::uint64_t kSeed = 19990301;
+constexpr int kMaxResults = 3000;
+// A full scan must not take longer than grep over the same files.
+constexpr double kFullScanRatioLimit = 1.0;
+
+struct Query {
+    std::string_view label;
+    std::string_view title;
+    std::string_view artist;
+    int sensitivity;
+    bool listAll;
+    std::string_view grepTerm;  // empty: no grep beside it
+};
+
+// Terms in lower case, so grep -i looks for exactly what the search looks for.
+constexpr Query kQueries[] = {
+    {"search, no match (full scan), High", "zqxj", "", 3, false, "zqxj"},
+    {"search, no match (full scan), Low", "zqxj", "", 1, false, "zqxj"},
+    {"search, no match, title and artist, High", "zqxj", "blue", 3, false, "zqxj"},
+    {"search, frequent match \"love\", High", "love", "", 3, false, "love"},
+    {"search, rare match \"velvet tigers 2\", Medium", "", "velvet tigers 2", 2, false,
+     "velvet tigers 2"},
+    {"List All", "", "", 3, true, ""},
+};
+
+struct QueryResult {
+    double seconds = 0;
+    std::int64_t rows = 0;
+};
+
+// Loads the catalogue once in a child and times every query there, best of `repeats`.
+std::optional<std::vector<QueryResult>> measureQueries(const StorePaths& paths, int collections,
+                                                       int repeats, int& firstDisk) {
+    const auto values = runInChild([&]() -> std::vector<double> {
+        Catalogue catalogue;
+        if (!catalogue.load(paths, collections)) {
+            throw std::runtime_error("the catalogue could not be loaded");
+        }
+        const std::vector<ResultColumn> columns = shownColumns({1, 1, 1, 1, 1, 1});
+        std::vector<double> out{static_cast<double>(catalogue.firstDiskCollection())};
+        for (const Query& query : kQueries) {
+            double best = -1;
+            std::size_t rows = 0;
+            for (int i = 0; i < std::max(repeats, 1); ++i) {
+                ResultTable table{columns, {}};
+                const Clock::time_point start = Clock::now();
+                if (!searchCatalogue(catalogue, table, query.title, query.artist, query.listAll,
+                                     kMaxResults, query.sensitivity)) {
+                    throw std::runtime_error("a collection file could not be read");
+                }
+                const double seconds = secondsSince(start);
+                best = best < 0 ? seconds : std::min(best, seconds);
+                rows = table.rows.size();
+            }
+            out.push_back(best);
+            out.push_back(static_cast<double>(rows));
+        }
+        return out;
+    });
+    constexpr std::size_t kCount = std::size(kQueries);
+    if (!values || values->size() != 1 + 2 * kCount) {
+        return std::nullopt;
+    }
+    firstDisk = static_cast<int>((*values)[0]);
+    std::vector<QueryResult> results;
+    for (std::size_t i = 0; i < kCount; ++i) {
+        results.push_back({(*values)[1 + 2 * i], static_cast<std::int64_t>((*values)[2 + 2 * i])});
+    }
+    return results;
+}
+
+// grep exits with 1 when it counts nothing, which is the usual case here.
+std::optional<double> timeGrep(std::string_view term, const std::vector<std::string>& files,
+                               int repeats) {
+    std::vector<std::string> command = {
+        "sh", "-c", "grep -F -i -c -e \"$0\" \"$@\" > /dev/null; test $? -le 1", std::string(term)};
+    command.insert(command.end(), files.begin(), files.end());
+    return bestOf(repeats, [&command] { return timeCommand(command, true); });
+}
+
+std::string ratioNote(std::optional<double> ratio, bool target) {
+    if (!ratio) {
+        return target ? "FAIL: not measured" : "";
+    }
+    if (!target) {
+        return "reference";
+    }
+    return *ratio <= kFullScanRatioLimit ? "target <= 1: PASS" : "target <= 1: FAIL";
+}
+
+}  // namespace
+
+bool runSearchBenchmark(const BenchOptions& options) {
+    const CatalogueShape shape = options.quick ? CatalogueShape{10, 10'000, NameOrder::Random}
+                                               : CatalogueShape{100, 10'000, NameOrder::Random};
+    const Table table;
+    std::printf(
+        "\n== search: searchCatalogue on %s, maxResults %d (best of %d, one child "
+        "process)\n",
+        describe(shape).c_str(), kMaxResults, options.repeats);
+    table.printNote(
+        "the in-memory column gives the rows found; grep runs over every collection "
+        "file, LC_ALL=C");
+    table.printHeader();
+
+    const std::filesystem::path base = options.workRoot / "search-catalogue";
+    const auto generated = runInChild([&]() -> std::vector<double> {
+        std::string error;
+        if (!generateCatalogue(base, shape, kSeed, &error)) {
+            throw std::runtime_error(error);
+        }
+        return {};
+    });
+    struct Remover {
+        std::filesystem::path path;
+        ~Remover() {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    } remover{base};
+    if (!generated) {
+        std::fprintf(stderr, "tunex-bench: could not generate the catalogue %s\n",
+                     describe(shape).c_str());
+        return false;
+    }
+
+    const StorePaths paths(base);
+    int firstDisk = 0;
+    const std::optional<std::vector<QueryResult>> results =
+        measureQueries(paths, shape.collections, options.repeats, firstDisk);
+    if (!results || interrupted()) {
+        table.printRow("search", std::nullopt, std::nullopt, std::nullopt, std::nullopt,
+                       "FAILED: the searches did not complete");
+        return false;
+    }
+    table.printNote(std::to_string(firstDisk) + " collections in memory, " +
+                    std::to_string(shape.collections - firstDisk) + " read from disk per search");
+
+    std::vector<std::string> files;
+    for (int i = 0; i < shape.collections; ++i) {
+        files.push_back(paths.collectionFileName(i).string());
+    }
+    bool passed = true;
+    for (std::size_t i = 0; i < std::size(kQueries); ++i) {
+        const Query& query = kQueries[i];
+        const QueryResult& result = (*results)[i];
+        table.printRow(query.label, result.seconds, result.rows, std::nullopt, std::nullopt);
+        if (query.grepTerm.empty()) {
+            continue;
+        }
+        const std::optional<double> grep = timeGrep(query.grepTerm, files, options.repeats);
+        table.printRow("  grep -F -i -c, same term, all files", grep, std::nullopt, std::nullopt,
+                       std::nullopt, grep ? "" : "FAILED to run grep");
+        // Only a search that had to read everything is held to the target.
+        const bool fullScan = result.rows == 0;
+        const std::optional<double> ratio =
+            grep && *grep > 0 ? std::optional<double>(result.seconds / *grep) : std::nullopt;
+        table.printRatio("ratio search / grep", ratio, ratioNote(ratio, fullScan));
+        if (fullScan && (!ratio || *ratio > kFullScanRatioLimit)) {
+            passed = false;
+        }
+    }
+    return passed;
+}
+
+}  // namespace tunex::bench

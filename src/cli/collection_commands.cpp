@@ -1,0 +1,109 @@
+#include "cli/collection_commands.h"
+
+#include "cli/cli_output.h"
+#include "core/collections/collection_builder.h"
+#include "core/collections/collection_rename.h"
+#include "core/store/workspace.h"
+
+namespace tunex::cli {
+
+namespace {
+
+int usage(CliRun& run, std::string_view synopsis) {
+    run.err << "tunex-cli: usage: " << synopsis << '\n';
+    return kRefused;
+}
+
+CatalogueUpdate updateFor(Workspace& workspace, CliRun& run) {
+    return directUpdate(workspace, workspace.settingsFile().readHistoryRows(),
+                        [&run](const UserMessage& message) { printMessage(run.err, message); });
+}
+
+}  // namespace
+
+int runCount(const std::vector<std::string>& arguments, CliRun& run) {
+    if (arguments.size() != 1) {
+        return usage(run, "count PATH");
+    }
+    const CountOutcome outcome = countCollection(arguments[0], run.fileTypes);
+    if (outcome.message) {
+        printMessage(run.err, *outcome.message);
+        return kRefused;
+    }
+    printStatus(run.err, outcome.statusText);
+    return kDone;
+}
+
+int runAdd(Workspace& workspace, const std::vector<std::string>& arguments, CliRun& run) {
+    AddRequest request;
+    std::vector<std::string> words;
+    for (const std::string& argument : arguments) {
+        if (argument == "--id3") {
+            request.includeId3 = true;
+        } else {
+            words.push_back(argument);
+        }
+    }
+    if (words.size() != 2) {
+        return usage(run, "add NAME PATH [--id3]");
+    }
+    request.name = words[0];
+    request.pathText = words[1];
+
+    AddProgress progress;
+    // No progress window here: the bar is not sized, only the message area is shown.
+    progress.begin = [&run](const std::string& statusText) {
+        printStatus(run.err, statusText);
+        return false;
+    };
+    const AddOutcome outcome =
+        addCollection(workspace, run.fileTypes, request, progress, updateFor(workspace, run));
+    if (outcome.result != AddResult::Added) {
+        if (!outcome.statusText.empty()) {
+            printStatus(run.err, outcome.statusText);
+        }
+        if (outcome.message) {
+            printMessage(run.err, *outcome.message);
+        }
+        return outcome.result == AddResult::Refused ? kRefused : kFileError;
+    }
+    printStatus(run.err, outcome.statusText);
+    if (outcome.message) {
+        printMessage(run.err, *outcome.message);
+    }
+    return outcome.catalogueReloaded && outcome.settingsStored ? kDone : kFileError;
+}
+
+int runRename(Workspace& workspace, const std::vector<std::string>& arguments, CliRun& run) {
+    if (arguments.size() != 2) {
+        return usage(run, "rename OLD NEW");
+    }
+    const RenameCheck check =
+        checkRename(workspace.catalogue().collectionNames(), arguments[0], arguments[1]);
+    if (check.refusal) {
+        printMessage(run.err, *check.refusal);
+        return kRefused;
+    }
+    // The confirmation is shown and counts as Yes.
+    printMessage(run.err, check.confirmation);
+    const RenameOutcome outcome =
+        renameCollection(workspace, arguments[0], arguments[1], updateFor(workspace, run));
+    if (!outcome.renamed) {
+        printMessage(run.err, *outcome.message);
+        return outcome.fileError ? kFileError : kRefused;
+    }
+    printStatus(run.err, outcome.statusText);
+    return outcome.catalogueReloaded ? kDone : kFileError;
+}
+
+void addCollectionCommands(CommandTable& table) {
+    table["count"] = [](Workspace&, const std::vector<std::string>& arguments, CliRun& run) {
+        return runCount(arguments, run);
+    };
+    table["add"] = [](Workspace& workspace, const std::vector<std::string>& arguments,
+                      CliRun& run) { return runAdd(workspace, arguments, run); };
+    table["rename"] = [](Workspace& workspace, const std::vector<std::string>& arguments,
+                         CliRun& run) { return runRename(workspace, arguments, run); };
+}
+
+}  // namespace tunex::cli

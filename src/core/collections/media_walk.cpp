@@ -1,0 +1,189 @@
+#include "core/collections/media_walk.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+namespace tunex {
+
+namespace {
+
+struct Entry {
+    std::string name;
+    unsigned char type = DT_UNKNOWN;
+};
+
+// One folder being walked. Its entries are read whole and the folder closed at once, so a deep
+// tree never holds more than one directory handle open.
+struct Frame {
+    std::string folder;  // no trailing "/", empty for the root
+    std::vector<Entry> entries;
+    size_t next = 0;
+    bool storable = true;  // the folder text can stand in a record line
+};
+
+// A record line cannot carry a line break, and a marker inside a name or folder would split it
+// wrongly when read back. Linux allows both in names.
+bool fitsRecordLine(std::string_view text) {
+    static constexpr std::array<std::string_view, 6> kMarkers = {"<?>", "<|>",  "<:>",
+                                                                 "</>", "<\\>", "<*>"};
+    if (text.find('\n') != std::string_view::npos) {
+        return false;
+    }
+    if (text.find('<') == std::string_view::npos) {
+        return true;
+    }
+    for (const std::string_view marker : kMarkers) {
+        if (text.find(marker) != std::string_view::npos) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool readFolder(Frame& frame, const SearchPattern* topLevel) {
+    DIR* dir = ::opendir(frame.folder.empty() ? "/" : frame.folder.c_str());
+    if (dir == nullptr) {
+        return false;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name == "." || name == "..") {
+            continue;
+        }
+        if (topLevel != nullptr && !nameMatchesPattern(*topLevel, entry->d_name)) {
+            continue;
+        }
+        frame.entries.push_back(Entry{std::string(name), entry->d_type});
+    }
+    ::closedir(dir);
+    return true;
+}
+
+enum class Kind { Folder, File, Other };
+
+// Links count as what they point to, except that a link to a folder is never entered. Only
+// regular files are media files: reading a FIFO or a device for its tag would block or worse.
+Kind kindOf(const Entry& entry, const std::string& path, bool mayBeMedia) {
+    switch (entry.type) {
+        case DT_DIR:
+            return Kind::Folder;
+        case DT_REG:
+            return Kind::File;
+        case DT_LNK:
+        case DT_UNKNOWN:
+            break;
+        default:
+            return Kind::Other;
+    }
+    struct stat info {};
+    if (entry.type == DT_UNKNOWN) {
+        if (::lstat(path.c_str(), &info) != 0) {
+            return Kind::Other;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            return Kind::Folder;
+        }
+        if (!S_ISLNK(info.st_mode)) {
+            return S_ISREG(info.st_mode) ? Kind::File : Kind::Other;
+        }
+    }
+    if (!mayBeMedia || ::stat(path.c_str(), &info) != 0) {
+        return Kind::Other;
+    }
+    return S_ISREG(info.st_mode) ? Kind::File : Kind::Other;
+}
+
+}  // namespace
+
+bool readFileFacts(const std::string& path, FoundFile& file) {
+    struct statx info {};
+    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME,
+                &info) == 0) {
+        file.sizeBytes = info.stx_size;
+        if ((info.stx_mask & STATX_BTIME) != 0) {
+            file.created = static_cast<std::time_t>(info.stx_btime.tv_sec);
+        } else if ((info.stx_mask & STATX_MTIME) != 0) {
+            file.created = static_cast<std::time_t>(info.stx_mtime.tv_sec);
+        } else {
+            file.created.reset();
+        }
+        return true;
+    }
+    struct stat plain {};
+    if (::stat(path.c_str(), &plain) != 0) {
+        return false;
+    }
+    file.sizeBytes = static_cast<std::uint64_t>(plain.st_size);
+    file.created = plain.st_mtime;
+    return true;
+}
+
+WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& types,
+                          WalkDetail detail, const MediaVisitor& visit, const WalkStopTest& stop) {
+    WalkTotals totals;
+    std::vector<Frame> stack;
+    stack.push_back(Frame{pattern.folder, {}, 0, fitsRecordLine(pattern.folder)});
+    if (!readFolder(stack.back(), &pattern)) {
+        ++totals.unreadableFolders;
+        return totals;
+    }
+    FoundFile found;
+    std::string path;
+    while (!stack.empty()) {
+        Frame& frame = stack.back();
+        if (frame.next == frame.entries.size()) {
+            stack.pop_back();
+            continue;
+        }
+        const Entry& entry = frame.entries[frame.next++];
+        path.assign(frame.folder).append("/").append(entry.name);
+        const bool mayBeMedia = types.matches(entry.name);
+        const Kind kind = kindOf(entry, path, mayBeMedia);
+        if (kind == Kind::Folder) {
+            Frame child{path, {}, 0, frame.storable && fitsRecordLine(entry.name)};
+            if (readFolder(child, nullptr)) {
+                // `frame` may move with the push; it is not used again in this round.
+                stack.push_back(std::move(child));
+            } else {
+                ++totals.unreadableFolders;
+            }
+            continue;
+        }
+        if (kind != Kind::File || !mayBeMedia) {
+            continue;
+        }
+        if (!frame.storable || !fitsRecordLine(entry.name)) {
+            ++totals.unstorableNames;
+            continue;
+        }
+        ++totals.mediaFiles;
+        if (visit) {
+            found.fileName = entry.name;
+            found.folder = frame.folder;
+            found.sizeBytes = 0;
+            found.created.reset();
+            if (detail == WalkDetail::SizesAndDates) {
+                // A file that vanished or cannot be examined is still recorded, as listed.
+                (void)readFileFacts(path, found);
+            }
+            visit(found, path);
+        }
+        if (stop && stop()) {
+            totals.stopped = true;
+            break;
+        }
+    }
+    return totals;
+}
+
+WalkTotals countMediaFiles(const SearchPattern& pattern, const FileTypeList& types,
+                           const WalkStopTest& stop) {
+    return walkMediaFiles(pattern, types, WalkDetail::NamesOnly, {}, stop);
+}
+
+}  // namespace tunex

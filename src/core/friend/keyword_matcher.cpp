@@ -1,0 +1,67 @@
+#include "core/friend/keyword_matcher.h"
+
+#include "core/common/text.h"
+
+#include <cstdint>
+#include <cstring>
+
+namespace tunex {
+
+namespace {
+
+constexpr unsigned char fold(unsigned char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
+}
+
+bool hasNonAscii(std::string_view text) {
+    const char* data = text.data();
+    size_t i = 0;
+    std::uint64_t high = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, data + i, 8);
+        high |= word;
+    }
+    for (; i < text.size(); ++i) {
+        high |= static_cast<unsigned char>(data[i]);
+    }
+    return (high & 0x8080808080808080ULL) != 0;
+}
+
+}  // namespace
+
+KeywordMatcher::KeywordMatcher(std::string loweredKeyword) : keyword_(std::move(loweredKeyword)) {
+    asciiKeyword_ = !hasNonAscii(keyword_);
+    const size_t length = keyword_.size();
+    skip_.fill(length);
+    for (size_t i = 0; i + 1 < length; ++i) {
+        const auto c = static_cast<unsigned char>(keyword_[i]);
+        skip_[c] = length - 1 - i;
+        if (c >= 'a' && c <= 'z') {
+            skip_[c - ('a' - 'A')] = length - 1 - i;
+        }
+    }
+}
+
+bool KeywordMatcher::matchesAscii(std::string_view text) {
+    // Folding into a buffer is one vectorised pass; memmem then finds the keyword faster than
+    // any byte-at-a-time search.
+    buffer_.resize(text.size());
+    const auto* from = reinterpret_cast<const unsigned char*>(text.data());
+    auto* to = reinterpret_cast<unsigned char*>(buffer_.data());
+    for (size_t i = 0; i < text.size(); ++i) {
+        to[i] = fold(from[i]);
+    }
+    return ::memmem(buffer_.data(), buffer_.size(), keyword_.data(), keyword_.size()) != nullptr;
+}
+
+bool KeywordMatcher::matches(std::string_view text) {
+    if (!hasNonAscii(text)) {
+        // Folding ASCII text leaves it ASCII, so a keyword with other bytes cannot be in it.
+        return asciiKeyword_ && matchesAscii(text);
+    }
+    buffer_ = toLowerUtf8(text);
+    return std::string_view(buffer_).find(keyword_) != std::string_view::npos;
+}
+
+}  // namespace tunex

@@ -1,0 +1,136 @@
+#include "core/search/catalogue_search.h"
+
+#include "core/search/search_messages.h"
+#include "core/search/song_match.h"
+#include "core/store/catalogue.h"
+
+namespace tunex {
+
+namespace {
+
+std::size_t rowLimit(int maxResults) {
+    return maxResults > 0 ? static_cast<std::size_t>(maxResults) : 0;
+}
+
+SearchOutcome failedOutcome(ResultTable&& table) {
+    SearchOutcome outcome;
+    outcome.kind = SearchOutcome::Kind::Failed;
+    outcome.message = searchFailedMessage();
+    outcome.table = std::move(table);
+    return outcome;
+}
+
+ResultRow placeholderRow(std::size_t columnCount, std::string_view text) {
+    ResultRow row(std::max<std::size_t>(columnCount, 1));
+    row.front() = text;
+    return row;
+}
+
+}  // namespace
+
+SearchSettings searchSettingsFrom(const Settings& settings) {
+    return {settings.maxResults, settings.searchSensitivity, settings.sortColumn,
+            settings.showColumns};
+}
+
+bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, std::string_view title,
+                     std::string_view artist, bool listAll, int maxResults, int sensitivity) {
+    const std::size_t limit = rowLimit(maxResults);
+    const std::vector<std::string>& names = catalogue.collectionNames();
+    const SearchTerms terms(title, artist);
+
+    // Memory pass: the fields were lower-cased when the catalogue loaded.
+    const SongIndex& index = catalogue.index();
+    const std::vector<std::uint32_t>& order = index.visitOrder();
+    for (std::size_t position = 0; position < order.size(); ++position) {
+        if (table.rows.size() >= limit) {
+            return true;
+        }
+        if (listAll || terms.matches(index.searchFields(position), sensitivity)) {
+            table.appendRecord(index.record(order[position]), names);
+        }
+    }
+    if (table.rows.size() >= limit ||
+        catalogue.firstDiskCollection() >= catalogue.collectionCount()) {
+        return true;
+    }
+
+    // Disk pass: records are matched as read, with buffers reused from line to line.
+    std::string scratch[3];
+    return catalogue.scanDiskCollections(
+        [&](const SongRecordView& record) {
+            if (listAll || terms.matchesUnlowered(record, sensitivity, scratch)) {
+                table.appendRecord(record, names);
+            }
+        },
+        [&] { return table.rows.size() >= limit; },
+        [&](std::string_view line) {
+            // Every term that must match lies somewhere in a matching line. Only ASCII lines are
+            // ruled out this way: lower-casing other text can change more than letter case.
+            return listAll ||
+                   (containsFolded(line, terms.title()) && containsFolded(line, terms.artist())) ||
+                   !isAsciiText(line);
+        });
+}
+
+SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& settings,
+                            const std::vector<ResultColumn>& columns, std::string_view title,
+                            std::string_view artist) {
+    SearchOutcome outcome;
+    if (std::optional<UserMessage> refusal = checkSearchTerms(title, artist)) {
+        outcome.kind = SearchOutcome::Kind::Refused;
+        outcome.message = std::move(refusal);
+        return outcome;
+    }
+    ResultTable table{columns, {}};
+    if (!searchCatalogue(catalogue, table, title, artist, false, settings.maxResults,
+                         settings.sensitivity)) {
+        return failedOutcome(std::move(table));
+    }
+    const int found = static_cast<int>(table.rows.size());
+    if (found == 0) {
+        table.rows.push_back(placeholderRow(columns.size(), kNoFileFound));
+    } else if (found > 1) {
+        const int sortColumn = sortColumnIndex(columns, settings.sortColumn);
+        if (sortColumn >= 0) {
+            sortResultRows(table.rows, sortColumn, true);
+        }
+    }
+
+    SearchSummary summary{std::string(title), std::string(artist), found, {}};
+    if (found > 0) {
+        const int discColumn = table.findColumnByCaption(columnCaption(ResultColumn::DiscName));
+        summary.firstCdFound = discColumn >= 0
+                                   ? table.rows.front()[static_cast<std::size_t>(discColumn)]
+                                   : std::string(kNoDiscNameColumn);
+    }
+    outcome.statusLine = searchStatusLine(found, title, artist);
+    outcome.summary = std::move(summary);
+    if (found == settings.maxResults) {
+        outcome.message = resultLimitMessage(settings.maxResults);
+    }
+    outcome.table = std::move(table);
+    return outcome;
+}
+
+SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& settings,
+                         const std::vector<ResultColumn>& columns) {
+    ResultTable table{columns, {}};
+    if (!searchCatalogue(catalogue, table, {}, {}, true, settings.maxResults,
+                         settings.sensitivity)) {
+        return failedOutcome(std::move(table));
+    }
+    SearchOutcome outcome;
+    const int found = static_cast<int>(table.rows.size());
+    if (found == 0) {
+        table.rows.push_back(placeholderRow(columns.size(), kDatabaseEmpty));
+    }
+    outcome.statusLine = listAllStatusLine(found);
+    if (found == settings.maxResults) {
+        outcome.message = resultLimitMessage(settings.maxResults);
+    }
+    outcome.table = std::move(table);
+    return outcome;
+}
+
+}  // namespace tunex

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "core/common/user_message.h"
+#include "core/search/result_table.h"
+#include "core/store/settings.h"
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tunex {
+
+class Catalogue;
+
+// The settings a search reads; taken from `Settings`, or overridden for one CLI run.
+struct SearchSettings {
+    int maxResults = 1;
+    int sensitivity = 3;
+    int sortColumn = 0;
+    std::array<int, kOptionalColumnCount> showColumns{1, 1, 1, 1, 1, 1};
+};
+[[nodiscard]] SearchSettings searchSettingsFrom(const Settings& settings);
+
+// What a search leaves for the History page: the terms as typed, the number of rows and the Disc
+// Name of the first row.
+struct SearchSummary {
+    std::string title;
+    std::string artist;
+    int filesFound = 0;
+    std::string firstCdFound;
+
+    friend bool operator==(const SearchSummary&, const SearchSummary&) = default;
+};
+
+// One walk over the catalogue: the in-memory index in its visit order, then the on-disk
+// collections in index order, until `maxResults` rows are in `table`. A row is appended for every
+// record when `listAll` is set, else for every record the terms match. False when a collection file
+// cannot be opened; the rows found until then stay.
+[[nodiscard]] bool searchCatalogue(const Catalogue& catalogue, ResultTable& table,
+                                   std::string_view title, std::string_view artist, bool listAll,
+                                   int maxResults, int sensitivity);
+
+// The outcome of Search or List All as the Songs page and the CLI show it.
+struct SearchOutcome {
+    enum class Kind {
+        Refused,  // an input check failed: nothing else changes
+        Failed,   // a collection file vanished: the rows so far stay, status and history do not
+        Done,
+    };
+    Kind kind = Kind::Done;
+    // The input message, the search error, or the result-limit notice (shown after the status line
+    // and the history are updated).
+    std::optional<UserMessage> message;
+    ResultTable table;       // the list's new content (its columns as passed in)
+    std::string statusLine;  // empty unless Done
+    // Done searches only (List All hands nothing over).
+    std::optional<SearchSummary> summary;
+};
+
+// Search with the list's current columns: checks, walk, placeholder row, sort, status line and the
+// summary for the history.
+[[nodiscard]] SearchOutcome runSongSearch(const Catalogue& catalogue,
+                                          const SearchSettings& settings,
+                                          const std::vector<ResultColumn>& columns,
+                                          std::string_view title, std::string_view artist);
+
+// List All: every record up to `maxResults`, unsorted.
+[[nodiscard]] SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& settings,
+                                       const std::vector<ResultColumn>& columns);
+
+}  // namespace tunex

@@ -1,0 +1,49 @@
+#include "core/search/search_messages.h"
+
+#include "core/store/settings.h"
+
+namespace tunex {
+
+std::optional<UserMessage> checkSearchTerms(std::string_view title, std::string_view artist) {
+    const std::string caption = captionFor("Input Error");
+    if (title.empty() && artist.empty()) {
+        return UserMessage{"Please input a song title OR artist name.", caption,
+                           MessageIcon::Question};
+    }
+    if ((!artist.empty() && hasIllegalNameChar(artist)) ||
+        (!title.empty() && hasIllegalNameChar(title))) {
+        return UserMessage{"Input cannot contain the following characters:\n/ \\ : * ? \" < > |",
+                           caption, MessageIcon::Question};
+    }
+    return std::nullopt;
+}
+
+UserMessage searchFailedMessage() {
+    return {"Error occurs when searching.\nSearch Aborted.", captionFor("Search Error"),
+            MessageIcon::Error};
+}
+
+UserMessage resultLimitMessage(int maxResults) {
+    return {"The search result reaches the maximum display limit (" + std::to_string(maxResults) +
+                ").\nYou can change it in <Setting> tag.",
+            captionFor("Information"), MessageIcon::Information};
+}
+
+std::string searchStatusLine(int rows, std::string_view title, std::string_view artist) {
+    std::string line = std::to_string(rows) + (rows > 1 ? " songs found for" : " song found for");
+    if (!title.empty()) {
+        line.append(" song <").append(title).append(">");
+    }
+    if (!artist.empty()) {
+        line.append(" artist <").append(artist).append(">");
+    }
+    line.push_back('.');
+    return line;
+}
+
+std::string listAllStatusLine(int rows) {
+    return std::to_string(rows) + (rows == 1 ? " song found in the entire database."
+                                             : " songs found in the entire database.");
+}
+
+}  // namespace tunex

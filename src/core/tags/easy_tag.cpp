@@ -1,0 +1,236 @@
+#include "core/tags/easy_tag.h"
+
+#include <unicode/uchar.h>
+#include <unicode/utf8.h>
+
+#include "core/common/text.h"
+#include "core/store/settings.h"
+
+namespace tunex {
+
+namespace {
+
+using Pos = std::string_view::size_type;
+constexpr Pos kNone = std::string_view::npos;
+
+// A delimiter found at the very start does not count: a name never begins with an empty slot.
+Pos findFirst(std::string_view text, std::string_view delimiter) {
+    const Pos p = text.find(delimiter);
+    return p == 0 ? kNone : p;
+}
+
+Pos findLast(std::string_view text, std::string_view delimiter) {
+    const Pos p = text.rfind(delimiter);
+    return p == 0 ? kNone : p;
+}
+
+std::string_view after(std::string_view text, Pos p, std::string_view delimiter) {
+    return text.substr(std::min(text.size(), p + delimiter.size()));
+}
+
+// ICU's UTF-8 macros cast the C way.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+bool isWhiteAt(std::string_view text, int32_t& offset, bool forward) {
+    UChar32 c = 0;
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    int32_t i = offset;
+    if (forward) {
+        U8_NEXT(bytes, i, length, c);
+    } else {
+        U8_PREV(bytes, 0, i, c);
+    }
+    if (c < 0 || !u_isUWhiteSpace(c)) {
+        return false;
+    }
+    offset = i;
+    return true;
+}
+#pragma GCC diagnostic pop
+
+}  // namespace
+
+std::string_view nameFieldCaption(NameField field) {
+    switch (field) {
+        case NameField::Artist:
+            return "Artist";
+        case NameField::Album:
+            return "Album";
+        case NameField::SongTitle:
+            return "Song Title";
+        case NameField::TrackNumber:
+            return "Track Number";
+    }
+    return {};
+}
+
+bool NameFormat::anySlotEnabled() const {
+    return slots[0].enabled || slots[1].enabled || slots[2].enabled;
+}
+
+std::string effectiveDelimiter(std::string_view typed) {
+    return typed.empty() ? std::string(" ") : std::string(typed);
+}
+
+std::optional<std::vector<NameValue>> splitFileName(std::string_view base,
+                                                    const NameFormat& format) {
+    const std::string d1 = effectiveDelimiter(format.delimiter1);
+    const std::string d2 = effectiveDelimiter(format.delimiter2);
+    const bool e1 = format.slots[0].enabled;
+    const bool e2 = format.slots[1].enabled;
+    const bool e3 = format.slots[2].enabled;
+    std::vector<NameValue> values;
+
+    if (e1) {
+        std::string_view value = base;
+        if (e2 || e3) {
+            const Pos p = findFirst(base, d1);
+            if (p == kNone) {
+                return std::nullopt;
+            }
+            value = base.substr(0, p);
+        }
+        values.push_back({format.slots[0].field, std::string(value)});
+    }
+    if (e2) {
+        std::string_view value = base;
+        if (e1 && e3) {
+            const Pos p = findFirst(base, d1);
+            if (p == kNone) {
+                return std::nullopt;
+            }
+            const Pos q = findLast(base, d2);
+            if (q == p) {
+                return std::nullopt;
+            }
+            const Pos start = p + d1.size();
+            // No second delimiter behind the first leaves the middle empty; slot 3 then fails.
+            value = q == kNone || q < start ? std::string_view() : base.substr(start, q - start);
+        } else if (e1) {
+            const Pos p = findFirst(base, d1);
+            if (p == kNone) {
+                return std::nullopt;
+            }
+            value = after(base, p, d1);
+        } else if (e3) {
+            const Pos p = findFirst(base, d2);
+            if (p == kNone) {
+                return std::nullopt;
+            }
+            value = base.substr(0, p);
+        }
+        values.push_back({format.slots[1].field, std::string(value)});
+    }
+    if (e3) {
+        std::string_view value = base;
+        if (e1 || e2) {
+            const std::string& d = e2 ? d2 : d1;
+            const Pos q = findLast(base, d);
+            if (q == kNone) {
+                return std::nullopt;
+            }
+            value = after(base, q, d);
+        }
+        values.push_back({format.slots[2].field, std::string(value)});
+    }
+    return values;
+}
+
+std::string_view baseNameOf(std::string_view fileName) {
+    const Pos dot = fileName.rfind('.');
+    return dot == kNone ? fileName : fileName.substr(0, dot);
+}
+
+std::string trimWhiteSpace(std::string_view text) {
+    int32_t begin = 0;
+    while (begin < static_cast<int32_t>(text.size()) && isWhiteAt(text, begin, true)) {
+    }
+    int32_t end = static_cast<int32_t>(text.size());
+    while (end > begin && isWhiteAt(text, end, false)) {
+    }
+    return std::string(text.substr(static_cast<Pos>(begin), static_cast<Pos>(end - begin)));
+}
+
+std::optional<std::vector<NameValue>> nameValuesFor(std::string_view fileName,
+                                                    const NameFormat& format) {
+    auto values = splitFileName(baseNameOf(fileName), format);
+    if (values) {
+        for (NameValue& value : *values) {
+            value.value = trimWhiteSpace(value.value);
+        }
+    }
+    return values;
+}
+
+void WriteFailures::add(std::string path) {
+    ++count;
+    if (firstPaths.size() < kListedFailures) {
+        firstPaths.push_back(std::move(path));
+    }
+}
+
+EasyTagResult runEasyTag(std::string_view folder, const NameFormat& format, bool includeSubfolders,
+                         std::string_view settingsFileTypes, const TagWalkProgress& progress) {
+    EasyTagResult result;
+    const FolderWalkTotals totals =
+        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
+            const bool listed = isListedFileType(toLowerUtf8(file.name), settingsFileTypes);
+            if (listed && progress.step) {
+                progress.step();
+            }
+            if (isMp3Name(file.name)) {
+                if (const auto values = nameValuesFor(file.name, format)) {
+                    if (writeNameFields(file.path, format.target, *values)) {
+                        ++result.written;
+                    } else {
+                        result.failed.add(file.path);
+                    }
+                }
+            }
+            return listed && progress.cancelled && progress.cancelled() ? WalkStep::Stop
+                                                                        : WalkStep::Continue;
+        });
+    result.unreadableFolders = totals.unreadableFolders;
+    result.stopped = totals.stopped;
+    return result;
+}
+
+std::string easyTagCaption(std::string_view folder) {
+    return "Tunex EasyTag for files under " + std::string(folder);
+}
+
+UserMessage noNameFormatMessage() {
+    return {"No filename format specified. Please enable one of the filename formats first.",
+            "Tunex Easy Tag - No filename format", MessageIcon::Question};
+}
+
+std::string writeFailureText(const WriteFailures& failures) {
+    if (failures.count == 0) {
+        return {};
+    }
+    std::string text = "\n" + std::to_string(failures.count) +
+                       (failures.count == 1 ? " file" : " files") + " could not be written:";
+    for (const std::string& path : failures.firstPaths) {
+        text += "\n" + path;
+    }
+    if (static_cast<std::size_t>(failures.count) > failures.firstPaths.size()) {
+        text += "\n...";
+    }
+    return text;
+}
+
+UserMessage easyTagResultMessage(std::string_view folder, const EasyTagResult& result) {
+    std::string text =
+        result.written > 0
+            ? std::to_string(result.written) + " files ID3 Tag added under " + std::string(folder) +
+                  "."
+            : "No file renamed or ID3 Tag added under " + std::string(folder) +
+                  " due to\n1. No mp3 file found OR\n2. No ID3 tag data found OR\n3. Invalid "
+                  "filename format.";
+    text += writeFailureText(result.failed);
+    return {std::move(text), "Tunex Easy Tag - Process Done",
+            result.failed.count > 0 ? MessageIcon::Warning : MessageIcon::Information};
+}
+
+}  // namespace tunex

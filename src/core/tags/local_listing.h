@@ -1,0 +1,95 @@
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/collections/file_type_list.h"
+#include "core/common/user_message.h"
+#include "core/search/result_table.h"
+#include "core/tags/id3_tags.h"
+#include "core/tags/tag_walk.h"  // isMp3Name
+
+namespace tunex {
+
+// One row of the Local page's list, four cells: File Name (with extension, case as on disk), Path
+// (the folder without a trailing "/"), File Size (KB) and File Date. A row of the shared result
+// list type, so the list sorts with the same quicksort as the result lists.
+using LocalRow = ResultRow;
+enum LocalColumn { kLocalFileName = 0, kLocalPath = 1, kLocalSize = 2, kLocalDate = 3 };
+inline constexpr std::array<std::string_view, 4> kLocalColumnCaptions = {
+    "File Name", "Path", "File Size (KB)", "File Date"};
+inline constexpr std::array<int, 4> kLocalColumnWidths = {320, 300, 100, 100};
+
+// Path + "/" + File Name.
+[[nodiscard]] std::string localRowPath(const LocalRow& row);
+
+struct LocalListing {
+    std::vector<LocalRow> rows;  // sorted by File Name ascending when more than one
+    int unreadableFolders = 0;
+};
+
+// Lists the media files (FileTypeList) under `folder`, depth-first in file-system order, stopping
+// at the first file met once `maxResults` rows are listed. An empty folder text (the "My Computer"
+// node or a placeholder) lists nothing: the page then changes nothing else. A folder without its
+// final "/" is listed itself.
+[[nodiscard]] LocalListing listLocalFolder(std::string_view folder, const FileTypeList& types,
+                                           bool includeSubfolders, int maxResults);
+
+// Status texts under the list.
+inline constexpr std::string_view kLocalNoSearchStatus = "No search performed.";
+// "%d files found under %s" with the folder as given.
+[[nodiscard]] std::string listedStatusText(std::size_t rows, std::string_view folder);
+// "%d files matched with keyword."
+[[nodiscard]] std::string filteredStatusText(std::size_t rows);
+
+// A listing whose row count equals `maxResults` (the limit was reached) shows this.
+[[nodiscard]] bool reachedDisplayLimit(std::size_t rows, int maxResults);
+[[nodiscard]] UserMessage displayLimitMessage(int maxResults);
+
+// The clear-tag button's captions; the caption chooses what the button does.
+inline constexpr std::string_view kClearTagCaption = "&Clear Tag";
+inline constexpr std::string_view kClearAllTagCaption = "Clear All Tag";
+inline constexpr std::string_view kClearThisTagCaption = "Clear This Tag";
+[[nodiscard]] inline bool clearsWholeFolder(std::string_view caption) {
+    return caption == kClearAllTagCaption;
+}
+
+// The tag buttons after a listing: on an optical disc EasyTag and clearing are disabled (the
+// caption stays); elsewhere both are enabled and the button clears the whole folder. The page
+// asks the platform whether the folder lies on an optical drive.
+struct TagButtonsAfterListing {
+    bool easyTagEnabled = false;
+    bool clearEnabled = false;
+    std::optional<std::string_view> clearCaption;  // unchanged when empty
+};
+[[nodiscard]] TagButtonsAfterListing tagButtonsAfterListing(bool folderOnOpticalDisc);
+
+// Filter. Checks in the page's order: empty list, forbidden character, empty keyword.
+[[nodiscard]] std::optional<UserMessage> checkFilter(std::size_t rows, std::string_view keyword);
+// A row stays when the lower-cased keyword occurs in " " + name or " " + path (both lower-cased)
+// at a position of 1 or more: a leading blank of the keyword must lie inside the text itself.
+[[nodiscard]] bool rowMatchesKeyword(const LocalRow& row, std::string_view lowerKeyword);
+// Runs the checks, then removes the rows that do not match, keeping the order of the others.
+// Returns the refusal, if any (then nothing is removed).
+[[nodiscard]] std::optional<UserMessage> filterLocalRows(std::vector<LocalRow>& rows,
+                                                         std::string_view keyword);
+
+// "Title:\t...\n", "Artist:\t...\n", "Album:\t...\n", each only when present.
+[[nodiscard]] std::string tagSummaryLines(const Id3Summary& summary);
+// "ID3 Tag of " + path + ":\n" + the lines; empty when there are no lines (the summary stays
+// hidden).
+[[nodiscard]] std::optional<std::string> tagSummaryText(std::string_view path,
+                                                        const Id3Summary& summary);
+inline constexpr std::string_view kTagSummaryResourceText = "ID3 Tag of Song:";
+
+// Page messages.
+[[nodiscard]] UserMessage noRecordToFilterMessage();
+[[nodiscard]] UserMessage noRowSelectedMessage();        // More Tag, Clear This Tag
+[[nodiscard]] UserMessage noItemInListMessage();         // right click without a row
+[[nodiscard]] UserMessage noFolderSelectedMessage();     // Clear All Tag without a tree node
+[[nodiscard]] UserMessage noMediaFileInFolderMessage();  // Clear All Tag after an empty listing
+
+}  // namespace tunex

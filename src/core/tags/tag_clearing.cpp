@@ -1,0 +1,75 @@
+#include "core/tags/tag_clearing.h"
+
+#include "core/tags/id3_tags.h"
+
+namespace tunex {
+
+UserMessage clearThisTagQuestion(std::string_view path) {
+    return {"Are you sure you want to clear the ID3 tag of the file " + std::string(path) + "?",
+            captionFor("Clear ID3 Tag?"), MessageIcon::Question};
+}
+
+UserMessage clearThisTagResult(std::string_view path, bool written) {
+    if (!written) {
+        return {"The ID3 tags of file " + std::string(path) + " could not be removed.",
+                captionFor("File Error"), MessageIcon::Error};
+    }
+    return {"All ID3 tags removed from file " + std::string(path),
+            captionFor("Tag Successfully Removed"), MessageIcon::Information};
+}
+
+std::optional<UserMessage> checkClearAll(bool folderSelected, int listedCount) {
+    if (!folderSelected) {
+        return UserMessage{"Please select a dirve or directory from the tree first.",
+                           captionFor("No Selection"), MessageIcon::Question};
+    }
+    if (listedCount == 0) {
+        return UserMessage{"No media file under this directory. Please select another directory.",
+                           captionFor("No Selection"), MessageIcon::Question};
+    }
+    return std::nullopt;
+}
+
+UserMessage clearAllQuestion(std::string_view folder) {
+    return {"Are you sure you want to clear the ID3 tag of all mp3 files under " +
+                std::string(folder) + "?",
+            captionFor("Clear ID3 Tag?"), MessageIcon::Question};
+}
+
+ClearAllResult clearAllTagsUnder(std::string_view folder, const FileTypeList& types,
+                                 bool includeSubfolders, const TagWalkProgress& progress) {
+    ClearAllResult result;
+    const FolderWalkTotals totals =
+        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
+            const bool written = !isMp3Name(file.name) || clearAllTags(file.path);
+            if (!written) {
+                result.failed.add(file.path);
+            }
+            if (!types.matches(file.name)) {
+                return WalkStep::Continue;
+            }
+            if (written) {
+                ++result.counted;
+            }
+            if (progress.step) {
+                progress.step();
+            }
+            return progress.cancelled && progress.cancelled() ? WalkStep::Stop : WalkStep::Continue;
+        });
+    result.unreadableFolders = totals.unreadableFolders;
+    result.stopped = totals.stopped;
+    return result;
+}
+
+UserMessage clearAllResultMessage(std::string_view folder, const ClearAllResult& result) {
+    const std::string count = std::to_string(result.counted);
+    std::string text = result.stopped ? "Operation Cancelled. ID3 tags of " + count +
+                                            " files under " + std::string(folder) + " removed."
+                                      : "All ID3 tags of " + count + " files under " +
+                                            std::string(folder) + " removed.";
+    text += writeFailureText(result.failed);
+    return {std::move(text), captionFor("Tag Successfully Removed"),
+            result.failed.count > 0 ? MessageIcon::Warning : MessageIcon::Information};
+}
+
+}  // namespace tunex

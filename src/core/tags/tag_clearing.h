@@ -1,0 +1,47 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/collections/file_type_list.h"
+#include "core/common/user_message.h"
+#include "core/tags/easy_tag.h"
+#include "core/tags/tag_walk.h"
+
+namespace tunex {
+
+// Clear This Tag: the Yes/No question, then the result for the file's clearAllTags outcome (the
+// success notice, or a "File Error" when the file could not be written).
+[[nodiscard]] UserMessage clearThisTagQuestion(std::string_view path);
+[[nodiscard]] UserMessage clearThisTagResult(std::string_view path, bool written);
+
+// Clear All Tag's checks before the question, in the page's order: no tree node selected, then
+// a listing that found nothing.
+[[nodiscard]] std::optional<UserMessage> checkClearAll(bool folderSelected, int listedCount);
+[[nodiscard]] UserMessage clearAllQuestion(std::string_view folder);
+inline constexpr std::string_view kClearAllProgressTitle = "Tunex - Clearing ID3 Tags";
+inline constexpr std::string_view kClearAllProgressMessage = "Clearing ID3 tags in progress......";
+
+struct ClearAllResult {
+    // Visited files whose type is in FileTypeList, mp3 or not, less those that could not be
+    // written. The progress steps once for every such file, failed or not.
+    int counted = 0;
+    WriteFailures failed;  // mp3 files whose tags could not be removed; each left as it was
+    int unreadableFolders = 0;
+    bool stopped = false;
+};
+
+// Clears the tags of every mp3 file (isMp3Name) under `folder`. After each file of a listed type
+// the progress steps and the cancel test is asked; each file is cleared completely or not at all,
+// so a stop leaves no file half cleared.
+[[nodiscard]] ClearAllResult clearAllTagsUnder(std::string_view folder, const FileTypeList& types,
+                                               bool includeSubfolders,
+                                               const TagWalkProgress& progress = {});
+
+// "All ID3 tags of %d files under %s removed." or, when stopped, "Operation Cancelled. ...",
+// plus the files that could not be written (then with the warning icon).
+[[nodiscard]] UserMessage clearAllResultMessage(std::string_view folder,
+                                                const ClearAllResult& result);
+
+}  // namespace tunex

@@ -1,0 +1,56 @@
+#include "core/tags/tag_editor_rules.h"
+
+namespace tunex {
+
+std::string tagEditorCaption(std::string_view path) {
+    return "ID3 Tag of " + std::string(path);
+}
+
+int v1TypingLimit(V1TextField field) {
+    switch (field) {
+        case V1TextField::Year:
+            return kV1YearLimit;
+        case V1TextField::Track:
+            return kV1TrackLimit;
+        case V1TextField::Title:
+        case V1TextField::Artist:
+        case V1TextField::Album:
+        case V1TextField::Comment:
+            break;
+    }
+    return kV1TextLimit;
+}
+
+std::size_t characterCount(std::string_view utf8) {
+    std::size_t count = 0;
+    for (const char c : utf8) {
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) {
+            ++count;
+        }
+    }
+    return count;
+}
+
+std::string_view genreEntryText(int entry) {
+    if (entry <= kGenreEntryEmpty || entry >= kGenreEntryCount) {
+        return {};
+    }
+    return GenreList[static_cast<std::size_t>(entry - 1)];
+}
+
+void clearV1Group(Id3v1Fields& fields) {
+    fields = Id3v1Fields{};
+    fields.genre = kGenreEntryEmpty;
+}
+
+void clearV2Group(Id3v2Fields& fields) {
+    fields = Id3v2Fields{};
+    fields.genre = kGenreEntryEmpty;
+}
+
+UserMessage tagUpdateFailedMessage(std::string_view path) {
+    return {"The ID3 tags of file " + std::string(path) + " could not be written.",
+            captionFor("File Error"), MessageIcon::Error};
+}
+
+}  // namespace tunex

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "core/common/user_message.h"
+#include "core/tags/id3_tags.h"
+
+namespace tunex {
+
+// The Tag Info editor's window caption: "ID3 Tag of " + path.
+[[nodiscard]] std::string tagEditorCaption(std::string_view path);
+
+// The V1 fields that take typed text, and how many characters each takes. V2 fields take any
+// length.
+enum class V1TextField { Title, Artist, Album, Comment, Year, Track };
+[[nodiscard]] int v1TypingLimit(V1TextField field);
+
+// Characters as the user types them (code points of UTF-8 text, not bytes).
+[[nodiscard]] std::size_t characterCount(std::string_view utf8);
+[[nodiscard]] inline bool fitsTypingLimit(std::string_view utf8, int limit) {
+    return characterCount(utf8) <= static_cast<std::size_t>(limit);
+}
+
+// The genre selection lists: the empty entry, then the 148 names of GenreList.
+inline constexpr int kGenreEntryCount = kGenreCount + 1;
+[[nodiscard]] std::string_view genreEntryText(int entry);
+
+// "Clear V1 Tag" / "Clear V2 Tag": every text field emptied and the empty genre entry selected.
+// Nothing is written until Update.
+void clearV1Group(Id3v1Fields& fields);
+void clearV2Group(Id3v2Fields& fields);
+
+// Update: the message when saveTagFields could not write the file (nothing is shown otherwise).
+[[nodiscard]] UserMessage tagUpdateFailedMessage(std::string_view path);
+
+}  // namespace tunex

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tunex {
+
+// Progress hooks of a tag walk. `step` runs after each file the walk counts toward its progress
+// range (the page steps its progress window and lets input through); `cancelled` is asked right
+// after, and a true answer ends the walk before the next file. Either may be empty.
+struct TagWalkProgress {
+    std::function<void()> step;
+    std::function<bool()> cancelled;
+};
+
+// One file met by a folder walk.
+struct WalkedFile {
+    std::string_view folder;  // the folder that holds it, without a trailing "/" ("" under "/")
+    std::string_view name;    // as on disk
+    std::string path;         // folder + "/" + name
+};
+
+// Whether the walk goes on after a file.
+enum class WalkStep { Continue, Stop };
+
+struct FolderWalkTotals {
+    int unreadableFolders = 0;  // folders that could not be opened, skipped
+    bool stopped = false;
+};
+
+// Visits the files under `folder` in the order the file system returns them, each subfolder
+// walked at once where it is met (depth-first) when `includeSubfolders` holds. Hidden entries are
+// included; symbolic links to folders are not followed, so no walk loops; unreadable folders are
+// skipped. A trailing "/" on `folder` is ignored: the folder itself is walked, never sibling
+// entries that merely begin with its name.
+FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders,
+                                 const std::function<WalkStep(const WalkedFile&)>& visit);
+
+// `folder` without its trailing "/" ("/" itself gives ""), as the Path cells and messages need it.
+[[nodiscard]] std::string folderWithoutSlash(std::string_view folder);
+
+// The lower-cased name holds ".mp3" somewhere after its first character ("song.MP3",
+// "x.mp3.bak"; not ".mp3").
+[[nodiscard]] bool isMp3Name(std::string_view fileName);
+
+}  // namespace tunex

@@ -1,0 +1,355 @@
+#include "gui/collections/database_page.h"
+
+#include "core/collections/collection_builder.h"
+#include "core/collections/collection_rename.h"
+#include "gui/app/app_context.h"
+#include "gui/widgets/drive_folder_tree.h"
+#include "gui/widgets/progress_window.h"
+#include "platform/qt/qt_text.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+
+namespace tunex {
+
+namespace {
+
+// Count, Add and a rename may take a while; the cursor says so until they end.
+class WaitCursor final {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { release(); }
+    // Ends the wait early, before a message box.
+    void release() {
+        if (active_) {
+            active_ = false;
+            QApplication::restoreOverrideCursor();
+        }
+    }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    bool active_ = true;
+};
+
+std::string bytesOf(const QVariant& data) {
+    const QByteArray bytes = data.toByteArray();
+    return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+QPushButton* pageButton(const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setAutoDefault(false);
+    return button;
+}
+
+}  // namespace
+
+DatabasePage::DatabasePage(AppContext& context, HistoryRowsSource historyRows, QWidget* parent)
+    : Page(parent), context_(context), historyRows_(std::move(historyRows)) {
+    tree_ = new DriveFolderTree(context_.platform(), this);
+    QPalette treeColours = tree_->palette();
+    treeColours.setColor(QPalette::Base, treeColours.color(QPalette::ToolTipBase));
+    treeColours.setColor(QPalette::Text, treeColours.color(QPalette::ToolTipText));
+    tree_->setPalette(treeColours);
+
+    // Everything right of the tree keeps its width; the tree takes what the window gains.
+    auto* side = new QWidget(this);
+    side->setFixedWidth(QFontMetrics(font()).averageCharWidth() * 56);
+
+    auto* pathLabel = new QLabel(QStringLiteral("CD Source Path:"), side);
+    path_ = new QLineEdit(side);
+    pathLabel->setBuddy(path_);
+    auto* nameLabel = new QLabel(QStringLiteral("CD Collection Name:"), side);
+    name_ = new QLineEdit(side);
+    nameLabel->setBuddy(name_);
+    getLabel_ = pageButton(QStringLiteral("&Get Label"), side);
+    count_ = pageButton(QStringLiteral("&Count"), side);
+    add_ = pageButton(QStringLiteral("&Add"), side);
+    count_->setEnabled(false);
+    add_->setEnabled(false);
+    id3_ = new QCheckBox(QStringLiteral("Include ID3 Tag Info"), side);
+    id3_->setChecked(false);
+
+    auto* collectionLabel = new QLabel(QStringLiteral("Collection:"), side);
+    collections_ = new QComboBox(side);
+    collections_->setEditable(false);
+    collections_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    collections_->setMinimumContentsLength(12);
+    collectionLabel->setBuddy(collections_);
+    auto* renameLabel = new QLabel(QStringLiteral("Rename:"), side);
+    rename_ = new QLineEdit(side);
+    renameLabel->setBuddy(rename_);
+    change_ = pageButton(QStringLiteral("Change"), side);
+
+    auto* messageGroup = new QGroupBox(QStringLiteral("Message"), side);
+    message_ = new QPlainTextEdit(messageGroup);
+    message_->setReadOnly(true);
+    message_->setObjectName(QStringLiteral("databaseMessage"));
+    auto* messageLayout = new QVBoxLayout(messageGroup);
+    messageLayout->addWidget(message_);
+
+    auto* grid = new QGridLayout;
+    grid->addWidget(pathLabel, 0, 0);
+    grid->addWidget(path_, 0, 1, 1, 2);
+    grid->addWidget(nameLabel, 1, 0);
+    grid->addWidget(name_, 1, 1);
+    grid->addWidget(getLabel_, 1, 2);
+    grid->addWidget(id3_, 2, 0, 1, 2);
+    auto* actions = new QHBoxLayout;
+    actions->addStretch(1);
+    actions->addWidget(count_);
+    actions->addWidget(add_);
+    grid->addLayout(actions, 3, 0, 1, 3);
+    grid->setRowMinimumHeight(4, 8);
+    grid->addWidget(collectionLabel, 5, 0);
+    grid->addWidget(collections_, 5, 1, 1, 2);
+    grid->addWidget(renameLabel, 6, 0);
+    grid->addWidget(rename_, 6, 1);
+    grid->addWidget(change_, 6, 2);
+    grid->setColumnStretch(1, 1);
+
+    auto* sideLayout = new QVBoxLayout(side);
+    sideLayout->setContentsMargins(0, 0, 0, 0);
+    sideLayout->addLayout(grid);
+    sideLayout->addWidget(messageGroup, 1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(tree_, 1);
+    layout->addWidget(side);
+
+    // Selection, not the current item: the tree gets a current item merely by taking the focus.
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &DatabasePage::onTreeSelection);
+    connect(path_, &QLineEdit::textChanged, this, &DatabasePage::onPathEdited);
+    connect(name_, &QLineEdit::textChanged, this, &DatabasePage::onNameEdited);
+    connect(count_, &QPushButton::clicked, this, &DatabasePage::onCount);
+    connect(add_, &QPushButton::clicked, this, &DatabasePage::onAdd);
+    connect(getLabel_, &QPushButton::clicked, this, &DatabasePage::onGetLabel);
+    connect(change_, &QPushButton::clicked, this, &DatabasePage::onChange);
+
+    setMessageText(databaseTipsText());
+    fillCollections();
+    tree_->expandMyComputer();
+}
+
+void DatabasePage::activate() {
+    if (isVisible()) {
+        askWelcome();
+    } else {
+        welcomePending_ = true;
+    }
+}
+
+void DatabasePage::showEvent(QShowEvent* event) {
+    Page::showEvent(event);
+    if (welcomePending_) {
+        welcomePending_ = false;
+        // Let the window appear first, so the question has something to stand over.
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible()) {
+                askWelcome();
+            }
+        });
+    }
+}
+
+void DatabasePage::askWelcome() {
+    if (context_.catalogue().collectionCount() != 0) {
+        return;
+    }
+    const MessageAnswer answer =
+        context_.platform().showMessage({welcomeQuestion(), MessageButtons::YesNo});
+    if (answer == MessageAnswer::Yes) {
+        context_.openHelpPageQuietly(kAddHelpPage);
+    }
+}
+
+QString DatabasePage::messageText() const {
+    return message_->toPlainText();
+}
+
+void DatabasePage::setMessageText(std::string_view text) {
+    message_->setPlainText(toQString(text));
+}
+
+std::vector<HistoryRow> DatabasePage::historyRows() const {
+    return historyRows_ ? historyRows_() : context_.workspace().settingsFile().readHistoryRows();
+}
+
+std::string DatabasePage::pathText() const {
+    const QString typed = path_->text();
+    if (!treePathShown_.isNull() && typed == treePathShown_) {
+        return treePath_;
+    }
+    return toStdString(typed);
+}
+
+std::string DatabasePage::selectedCollection() const {
+    const int index = collections_->currentIndex();
+    return index < 0 ? std::string() : bytesOf(collections_->itemData(index));
+}
+
+void DatabasePage::fillCollections() {
+    collections_->clear();
+    for (const std::string& name : context_.catalogue().collectionNames()) {
+        // The name's bytes ride along, so a name that is not valid UTF-8 is still found.
+        collections_->addItem(toQString(name), QByteArray::fromStdString(name));
+    }
+    collections_->setCurrentIndex(collections_->count() > 0 ? 0 : -1);
+}
+
+void DatabasePage::onTreeSelection() {
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    const QTreeWidgetItem* node = selected.front();
+    treePath_ = tree_->nodePath(node).native();
+    treePathShown_ = pathToQString(treePath_);
+    path_->setText(treePathShown_);
+    // Writing the box counts as a change even when the text stays the same.
+    count_->setEnabled(true);
+}
+
+void DatabasePage::onPathEdited() {
+    count_->setEnabled(true);
+}
+
+void DatabasePage::onNameEdited() {
+    add_->setEnabled(true);
+}
+
+void DatabasePage::onCount() {
+    CountOutcome outcome;
+    {
+        const WaitCursor wait;
+        outcome = countCollection(pathText(), context_.fileTypes());
+    }
+    if (outcome.message) {
+        context_.platform().tell(*outcome.message);
+        return;
+    }
+    setMessageText(outcome.statusText);
+}
+
+void DatabasePage::onAdd() {
+    const AddRequest request{toStdString(name_->text()), pathText(), id3_->isChecked()};
+    QWidget* sheet = window();
+    std::unique_ptr<ProgressWindow> progress;
+    const auto closeProgress = [&] {
+        if (progress) {
+            progress->destroy();
+            progress.reset();
+            sheet->setEnabled(true);
+        }
+    };
+
+    AddProgress hooks;
+    hooks.begin = [&](const std::string& statusText) {
+        setMessageText(statusText);
+        ProgressWindowOptions options;
+        options.title = toQString(kAddingProgressTitle);
+        progress = std::make_unique<ProgressWindow>(context_.platform(), this, options);
+        // The walk cannot be stopped, and nothing else may start while it runs.
+        sheet->setEnabled(false);
+        return true;
+    };
+    hooks.setRange = [&](std::int64_t total) {
+        progress->setRange(0, static_cast<int>(std::min<std::int64_t>(total, INT_MAX)), 1);
+        progress->setMessage(toQString(kAddingProgressMessage));
+        progress->enableStop(false);
+    };
+    hooks.step = [&](std::int64_t, const std::string&) {
+        progress->stepIt();
+        progress->pumpMessages(true);
+    };
+    CatalogueUpdate update;
+    update.reloadCatalogue = [&] {
+        // The window goes first, so that a failure message is not hidden behind it.
+        closeProgress();
+        return context_.reloadCatalogue();
+    };
+    update.storeSettings = [this] { return context_.storeSettings(historyRows()); };
+
+    const AddOutcome outcome =
+        addCollection(context_.workspace(), context_.fileTypes(), request, hooks, update);
+    closeProgress();
+    if (outcome.result == AddResult::Added && outcome.catalogueReloaded) {
+        fillCollections();
+        collections_->setCurrentIndex(collections_->count() - 1);
+    }
+    if (!outcome.statusText.empty()) {
+        setMessageText(outcome.statusText);
+    }
+    if (outcome.message) {
+        context_.platform().tell(*outcome.message);
+    }
+}
+
+void DatabasePage::onGetLabel() {
+    name_->clear();
+    QTreeWidgetItem* node = tree_->currentItem();
+    LabelSource source = LabelSource::Nothing;
+    if (node != nullptr && node->isSelected()) {
+        source = DriveFolderTree::kindOf(node) == DriveFolderTree::NodeKind::Drive
+                     ? LabelSource::Drive
+                     : LabelSource::OtherNode;
+    }
+    const ProposedLabel label =
+        proposeLabel(source, node != nullptr ? toStdString(node->text(0)) : std::string());
+    // Writing the box counts as a change even when it stays empty.
+    add_->setEnabled(true);
+    if (label.message) {
+        context_.platform().tell(*label.message);
+        return;
+    }
+    name_->setText(toQString(label.name));
+}
+
+void DatabasePage::onChange() {
+    const std::string oldName = selectedCollection();
+    const std::string newName = toStdString(rename_->text());
+    const RenameCheck check = checkRename(context_.catalogue().collectionNames(), oldName, newName);
+    if (check.refusal) {
+        context_.platform().tell(*check.refusal);
+        return;
+    }
+    if (context_.platform().showMessage({check.confirmation, MessageButtons::YesNo}) !=
+        MessageAnswer::Yes) {
+        return;
+    }
+    RenameOutcome outcome;
+    {
+        WaitCursor wait;
+        CatalogueUpdate update;
+        update.reloadCatalogue = [this, &wait] {
+            wait.release();
+            return context_.reloadCatalogue();
+        };
+        outcome = renameCollection(context_.workspace(), oldName, newName, update);
+    }
+    if (outcome.message) {
+        context_.platform().tell(*outcome.message);
+    }
+    if (outcome.renamed && outcome.catalogueReloaded) {
+        fillCollections();
+        setMessageText(outcome.statusText);
+    }
+}
+
+}  // namespace tunex

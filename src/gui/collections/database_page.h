@@ -1,0 +1,91 @@
+#pragma once
+
+#include "core/store/settings.h"
+#include "gui/app/page.h"
+
+#include <QString>
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QTreeWidgetItem;
+
+namespace tunex {
+
+class AppContext;
+class DriveFolderTree;
+
+// The Database tab: counts and adds the media files under a volume or folder as a new collection,
+// proposes a name from the volume label, and renames collections.
+class DatabasePage final : public Page {
+    Q_OBJECT
+public:
+    // The current search history, stored with the totals after an Add. Without it, the rows the
+    // settings file holds are stored again.
+    using HistoryRowsSource = std::function<std::vector<HistoryRow>()>;
+
+    DatabasePage(AppContext& context, HistoryRowsSource historyRows, QWidget* parent = nullptr);
+
+    // Asks the welcome question while the catalogue holds no collection; when the page is not on
+    // the screen yet (the program starting on it), once it is.
+    void activate() override;
+
+    [[nodiscard]] DriveFolderTree* tree() const { return tree_; }
+    [[nodiscard]] QLineEdit* pathEdit() const { return path_; }
+    [[nodiscard]] QLineEdit* nameEdit() const { return name_; }
+    [[nodiscard]] QPushButton* getLabelButton() const { return getLabel_; }
+    [[nodiscard]] QPushButton* countButton() const { return count_; }
+    [[nodiscard]] QPushButton* addButton() const { return add_; }
+    [[nodiscard]] QCheckBox* id3Box() const { return id3_; }
+    [[nodiscard]] QComboBox* collectionList() const { return collections_; }
+    [[nodiscard]] QLineEdit* renameEdit() const { return rename_; }
+    [[nodiscard]] QPushButton* changeButton() const { return change_; }
+    [[nodiscard]] QString messageText() const;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void askWelcome();
+    void onTreeSelection();
+    void onPathEdited();
+    void onNameEdited();
+    void onCount();
+    void onAdd();
+    void onGetLabel();
+    void onChange();
+
+    void fillCollections();
+    void setMessageText(std::string_view text);
+    // The path as typed; a path taken from the tree keeps its bytes while its text is unchanged.
+    [[nodiscard]] std::string pathText() const;
+    [[nodiscard]] std::string selectedCollection() const;
+    // The search history written with the totals after an Add.
+    [[nodiscard]] std::vector<HistoryRow> historyRows() const;
+
+    AppContext& context_;
+    HistoryRowsSource historyRows_;
+    DriveFolderTree* tree_;
+    QLineEdit* path_;
+    QLineEdit* name_;
+    QPushButton* getLabel_;
+    QPushButton* count_;
+    QPushButton* add_;
+    QCheckBox* id3_;
+    QComboBox* collections_;
+    QLineEdit* rename_;
+    QPushButton* change_;
+    QPlainTextEdit* message_;
+    bool welcomePending_ = false;
+    std::string treePath_;  // the bytes of the path the tree last wrote into the path box
+    QString treePathShown_;
+};
+
+}  // namespace tunex

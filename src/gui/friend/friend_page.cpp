@@ -1,0 +1,215 @@
+#include "gui/friend/friend_page.h"
+
+#include "core/friend/friend_export.h"
+#include "core/friend/friend_search.h"
+#include "gui/app/app_context.h"
+#include "gui/friend/friend_result_model.h"
+#include "platform/qt/qt_text.h"
+
+#include <QApplication>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace tunex {
+
+namespace {
+
+// Searching a big file takes a moment; the wait cursor says so.
+class WaitCursor final {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+QPushButton* pageButton(const QString& caption, QWidget* parent) {
+    auto* button = new QPushButton(caption, parent);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* fieldLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(caption, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+}  // namespace
+
+FriendPage::FriendPage(AppContext& context, QWidget* parent) : Page(parent), context_(context) {
+    setWindowTitle(QStringLiteral("Friend"));
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(buildExportGroup());
+    layout->addWidget(buildSearchGroup(), 1);
+}
+
+QWidget* FriendPage::buildExportGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Export Tunex Friend File"), this);
+    name_ = new QLineEdit(group);
+    name_->setObjectName(QStringLiteral("friendName"));
+    name_->setMinimumWidth(160);
+    name_->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    email_ = new QLineEdit(group);
+    email_->setObjectName(QStringLiteral("friendEmail"));
+    email_->setMinimumWidth(200);
+    export_ = pageButton(QStringLiteral("&Export"), group);
+    connect(export_, &QPushButton::clicked, this, &FriendPage::onExport);
+
+    exportInfo_ = new QLabel(toQString(friendExportInfo(context_.paths())), group);
+    exportInfo_->setObjectName(QStringLiteral("exportInfo"));
+    exportInfo_->setTextFormat(Qt::PlainText);
+    exportInfo_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long path must not widen the window; in a narrow one the tool tip shows it in full.
+    exportInfo_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+    exportInfo_->setToolTip(exportInfo_->text());
+
+    auto* fields = new QHBoxLayout;
+    fields->addWidget(fieldLabel(QStringLiteral("Your &Name:"), name_, group));
+    fields->addWidget(name_);
+    fields->addSpacing(12);
+    fields->addWidget(fieldLabel(QStringLiteral("E&mail:"), email_, group));
+    fields->addWidget(email_, 1);
+    fields->addWidget(export_);
+    auto* layout = new QVBoxLayout(group);
+    layout->addLayout(fields);
+    layout->addWidget(exportInfo_);
+    // Height left over goes to the result list below, never to this group.
+    group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    return group;
+}
+
+QWidget* FriendPage::buildSearchGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Search Tunex Friend"), this);
+    file_ = new QLineEdit(group);
+    file_->setObjectName(QStringLiteral("friendFile"));
+    keyword_ = new QLineEdit(group);
+    keyword_->setObjectName(QStringLiteral("friendKeyword"));
+    browse_ = pageButton(QStringLiteral("&Browse..."), group);
+    search_ = pageButton(QStringLiteral("&Search Friend"), group);
+    connect(browse_, &QPushButton::clicked, this, &FriendPage::onBrowse);
+    connect(search_, &QPushButton::clicked, this, &FriendPage::onSearch);
+
+    list_ = new QTreeView(group);
+    model_ = new FriendResultModel(list_);
+    setUpResultList();
+
+    status_ = new QLabel(toQString(kFriendNoSearchStatus), group);
+    status_->setObjectName(QStringLiteral("friendStatus"));
+    status_->setTextFormat(Qt::PlainText);
+
+    auto* grid = new QGridLayout(group);
+    grid->addWidget(fieldLabel(QStringLiteral("File &Destination:"), file_, group), 0, 0);
+    grid->addWidget(file_, 0, 1);
+    grid->addWidget(browse_, 0, 2);
+    grid->addWidget(fieldLabel(QStringLiteral("&Keyword:"), keyword_, group), 1, 0);
+    grid->addWidget(keyword_, 1, 1);
+    grid->addWidget(search_, 1, 2);
+    grid->addWidget(list_, 2, 0, 1, 3);
+    grid->addWidget(status_, 3, 0, 1, 3);
+    grid->setColumnStretch(1, 1);
+    grid->setRowStretch(2, 1);
+    // Both buttons as wide as the wider one, so the edits line up.
+    const int buttonWidth = std::max(browse_->sizeHint().width(), search_->sizeHint().width());
+    browse_->setMinimumWidth(buttonWidth);
+    search_->setMinimumWidth(buttonWidth);
+    export_->setMinimumWidth(buttonWidth);
+    return group;
+}
+
+void FriendPage::setUpResultList() {
+    list_->setObjectName(QStringLiteral("friendResults"));
+    list_->setModel(model_);
+    list_->setRootIsDecorated(false);
+    list_->setItemsExpandable(false);
+    list_->setUniformRowHeights(true);
+    list_->setAllColumnsShowFocus(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setSortingEnabled(false);  // the page sorts by its own rule
+    QPalette colours = list_->palette();
+    colours.setColor(QPalette::Base, colours.color(QPalette::ToolTipBase));
+    colours.setColor(QPalette::Text, QColor(0, 0, 132));
+    list_->setPalette(colours);
+
+    QHeaderView* header = list_->header();
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(false);
+    header->setStretchLastSection(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    const QFontMetrics metrics(header->font());
+    for (int column = 0; column < kFriendColumnCount; ++column) {
+        const FriendColumn& spec = kFriendColumns[static_cast<size_t>(column)];
+        // Never narrower than its caption, so every heading can be read.
+        const int captionWidth = metrics.horizontalAdvance(toQString(spec.caption)) + 24;
+        header->resizeSection(column, std::max(spec.width, captionWidth));
+    }
+    connect(header, &QHeaderView::sectionClicked, this, &FriendPage::onHeaderClicked);
+}
+
+QString FriendPage::exportInfo() const {
+    return exportInfo_->text();
+}
+
+QString FriendPage::statusText() const {
+    return status_->text();
+}
+
+void FriendPage::onExport() {
+    const FriendExportResult result =
+        exportFriendFile(context_.paths(), context_.catalogue().collectionCount(),
+                         toStdString(name_->text()), toStdString(email_->text()));
+    if (result.outcome == FriendExportOutcome::Exported) {
+        exportInfo_->setText(toQString(result.infoText));
+        exportInfo_->setToolTip(exportInfo_->text());
+    }
+    context_.platform().tell(result.message);
+}
+
+void FriendPage::onBrowse() {
+    FileDialogRequest request;
+    request.title = "Open";
+    request.filters = "Tunex Friend File (*.txf)|*.txf|All Files (*.*)|*.*|";
+    request.defaultSuffix = "txf";
+    request.initialFolder = context_.paths().friendFolder();
+    if (const auto chosen = context_.platform().openFileName(request)) {
+        file_->setText(pathToQString(*chosen));
+    }
+}
+
+void FriendPage::onSearch() {
+    FriendSearchResult result;
+    {
+        const WaitCursor wait;
+        result = searchFriendFile(toStdString(file_->text()), toStdString(keyword_->text()),
+                                  context_.settings().maxResults);
+    }
+    if (result.outcome == FriendSearchOutcome::Refused ||
+        result.outcome == FriendSearchOutcome::NotFound) {
+        context_.platform().tell(*result.message);
+        return;
+    }
+    model_->setResults(std::move(result.results));
+    if (result.message) {
+        context_.platform().tell(*result.message);
+    }
+    status_->setText(toQString(result.status));
+    keyword_->setText(toQString(result.keyword));
+}
+
+void FriendPage::onHeaderClicked(int column) {
+    const bool ascending = sort_.click(column);
+    model_->sortByColumn(column, ascending);
+    list_->header()->setSortIndicatorShown(true);
+    list_->header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+}  // namespace tunex

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+
+class QLabel;
+class QPushButton;
+class QWidget;
+
+namespace tunex {
+
+// A label shown exactly as written: texts such as "<Songs>" or a status line holding
+// "song <love>" must never be taken for markup.
+[[nodiscard]] QLabel* plainLabel(const QString& text, QWidget* parent);
+
+// A push button that Enter never presses (Enter belongs to the page or to nothing).
+[[nodiscard]] QPushButton* pageButton(const QString& caption, QWidget* parent);
+
+}  // namespace tunex
+
+namespace tunex {
+
+// The wait cursor while a long action runs on the user-interface thread.
+class BusyCursor final {
+public:
+    BusyCursor();
+    ~BusyCursor();
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+}  // namespace tunex

@@ -1,0 +1,279 @@
+#include "gui/search/setting_page.h"
+
+#include "core/search/setting_rules.h"
+#include "core/store/statistics.h"
+#include "gui/app/app_context.h"
+#include "gui/search/page_parts.h"
+#include "platform/qt/qt_text.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace tunex {
+
+namespace {
+
+template <size_t N>
+QComboBox* entryList(const std::array<std::string_view, N>& entries, QWidget* parent) {
+    auto* list = new QComboBox(parent);
+    for (const std::string_view entry : entries) {
+        list->addItem(toQString(entry));
+    }
+    list->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    return list;
+}
+
+QLineEdit* numberEdit(QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setMaxLength(12);
+    edit->setAlignment(Qt::AlignRight);
+    edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
+    return edit;
+}
+
+QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
+    auto* layout = new QHBoxLayout;
+    for (QWidget* widget : widgets) {
+        layout->addWidget(widget);
+    }
+    layout->addStretch(1);
+    return layout;
+}
+
+}  // namespace
+
+SettingPage::SettingPage(AppContext& context, QWidget* parent) : Page(parent), context_(context) {
+    const Settings& settings = context_.settings();
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(makeSettingsGroup());
+    left->addWidget(makeSensitivityGroup());
+    left->addWidget(makeStartupGroup());
+    left->addStretch(1);
+
+    auto* right = new QVBoxLayout;
+    right->addWidget(plainLabel(QStringLiteral("<Database Statistics>"), this));
+    for (QLabel*& line : statistics_) {
+        line = plainLabel({}, this);
+        right->addWidget(line);
+    }
+    right->addStretch(1);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addSpacing(12);
+    layout->addLayout(right);
+
+    // Values after the controls exist, so no handler sees a half-built page.
+    const int sensitivity = settings.searchSensitivity == 1 || settings.searchSensitivity == 2
+                                ? settings.searchSensitivity
+                                : 3;
+    sensitivity_->button(sensitivity)->setChecked(true);
+    startMaximized_->setChecked(settings.startMaximized == 1);
+    fillStatistics();
+    maxResults_->setText(QString::number(settings.maxResults));
+    maxHistory_->setText(QString::number(settings.maxHistory));
+    defaultTab_->setCurrentIndex(
+        settings.defaultTab >= 1 && settings.defaultTab <= 8 ? settings.defaultTab - 1 : -1);
+    sortColumn_->setCurrentIndex(
+        settings.sortColumn >= 0 && settings.sortColumn <= 6 ? settings.sortColumn : -1);
+    columns_->setCurrentIndex(0);
+    onColumnChosen();
+}
+
+QWidget* SettingPage::makeSettingsGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Settings"), this);
+    maxResults_ = numberEdit(group);
+    maxHistory_ = numberEdit(group);
+    sortColumn_ = entryList(kSortColumnEntries, group);
+    columns_ = entryList(kColumnEntries, group);
+    insert_ = pageButton(QStringLiteral("&Insert"), group);
+    remove_ = pageButton(QStringLiteral("&Remove"), group);
+    auto* resize = new QCheckBox(
+        QStringLiteral("Resize column width in <Songs> and <Files> when Maximize or Restore."),
+        group);
+    auto* player = new QCheckBox(
+        QStringLiteral("Use my default player to play songs (Otherwise the first media player "
+                       "found will be used)."),
+        group);
+    for (QCheckBox* unused : {resize, player}) {
+        unused->setEnabled(false);
+    }
+
+    auto* layout = new QVBoxLayout(group);
+    layout->addLayout(
+        row({plainLabel(QStringLiteral("(1) Display maximum "), group), maxResults_,
+             plainLabel(QStringLiteral("records in search; keep"), group), maxHistory_,
+             plainLabel(QStringLiteral("records in search history."), group)}));
+    layout->addLayout(
+        row({plainLabel(QStringLiteral("(2) Sort search results by "), group), sortColumn_,
+             plainLabel(QStringLiteral("in <Songs> and <Files>."), group)}));
+    layout->addLayout(row({plainLabel(QStringLiteral("(3) Columns shown in search result"), group),
+                           columns_, insert_, remove_}));
+    layout->addWidget(resize);
+    layout->addWidget(player);
+
+    connect(maxResults_, &QLineEdit::textEdited, this, &SettingPage::onMaxResultsEdited);
+    connect(maxHistory_, &QLineEdit::textEdited, this, &SettingPage::onMaxHistoryEdited);
+    connect(sortColumn_, &QComboBox::activated, this, &SettingPage::onSortColumnChosen);
+    connect(columns_, &QComboBox::currentIndexChanged, this, &SettingPage::onColumnChosen);
+    connect(insert_, &QPushButton::clicked, this, &SettingPage::onInsert);
+    connect(remove_, &QPushButton::clicked, this, &SettingPage::onRemove);
+    return group;
+}
+
+QWidget* SettingPage::makeSensitivityGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Search Sensitive"), this);
+    auto* layout = new QVBoxLayout(group);
+    sensitivity_ = new QButtonGroup(group);
+    sensitivity_->setExclusive(true);
+    for (int level = 1; level <= 3; ++level) {
+        auto* box =
+            new QRadioButton(toQString(kSensitivityLabels[static_cast<size_t>(level - 1)]), group);
+        sensitivity_->addButton(box, level);
+        layout->addWidget(box);
+    }
+    connect(sensitivity_, &QButtonGroup::idClicked, this,
+            [this](int level) { context_.settings().searchSensitivity = level; });
+    return group;
+}
+
+QWidget* SettingPage::makeStartupGroup() {
+    auto* group = new QGroupBox(QStringLiteral("Startup Options"), this);
+    defaultTab_ = entryList(kDefaultTabEntries, group);
+    startMaximized_ = new QCheckBox(QStringLiteral("Start program as maximized."), group);
+    auto* layout = new QVBoxLayout(group);
+    layout->addLayout(row({plainLabel(QStringLiteral("Set"), group), defaultTab_,
+                           plainLabel(QStringLiteral("as the default tag."), group)}));
+    layout->addWidget(startMaximized_);
+    connect(defaultTab_, &QComboBox::activated, this,
+            [this](int entry) { context_.settings().defaultTab = entry + 1; });
+    connect(startMaximized_, &QCheckBox::clicked, this,
+            [this](bool checked) { context_.settings().startMaximized = checked ? 1 : 0; });
+    return group;
+}
+
+void SettingPage::activate() {
+    fillStatistics();
+    maxResults_->setText(QString::number(context_.settings().maxResults));
+}
+
+QString SettingPage::statisticLine(int line) const {
+    return statistics_[static_cast<size_t>(line)]->text();
+}
+
+void SettingPage::fillStatistics() {
+    const auto lines = catalogueStatistics(context_.settings());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        statistics_[i]->setText(toQString(lines[i]));
+    }
+}
+
+bool SettingPage::readLimits(int& results, int& history) {
+    const auto typedResults = parseWholeNumber(toStdString(maxResults_->text()));
+    const auto typedHistory = parseWholeNumber(toStdString(maxHistory_->text()));
+    if (!typedResults || !typedHistory) {
+        context_.platform().tell(notIntegerMessage());
+        return false;
+    }
+    results = *typedResults;
+    history = *typedHistory;
+    return true;
+}
+
+void SettingPage::onMaxResultsEdited() {
+    int results = 0;
+    int history = 0;
+    if (!readLimits(results, history)) {
+        return;
+    }
+    if (const auto refusal = checkMaxResults(results)) {
+        context_.platform().tell(*refusal);
+        maxResults_->setText(QString::number(context_.settings().maxResults));
+        return;
+    }
+    context_.settings().maxResults = results;
+}
+
+void SettingPage::onMaxHistoryEdited() {
+    int results = 0;
+    int history = 0;
+    if (!readLimits(results, history)) {
+        return;
+    }
+    if (const auto refusal = checkMaxHistory(history)) {
+        context_.platform().tell(*refusal);
+        maxHistory_->setText(QString::number(context_.settings().maxHistory));
+        return;
+    }
+    context_.settings().maxHistory = history;
+}
+
+void SettingPage::onSortColumnChosen(int entry) {
+    Settings& settings = context_.settings();
+    if (const auto refusal = checkSortColumnChoice(entry, settings.showColumns)) {
+        context_.platform().tell(*refusal);
+        sortColumn_->setCurrentIndex(
+            settings.sortColumn >= 0 && settings.sortColumn <= 6 ? settings.sortColumn : -1);
+        return;
+    }
+    settings.sortColumn = entry;
+}
+
+void SettingPage::onColumnChosen() {
+    const int entry = columns_->currentIndex();
+    if (entry < 0) {
+        return;
+    }
+    const bool shown = context_.settings().showColumns[static_cast<size_t>(entry)] != 0;
+    insert_->setEnabled(!shown);
+    remove_->setEnabled(shown);
+}
+
+void SettingPage::setColumnShown(int entry, bool shown) {
+    context_.settings().showColumns[static_cast<size_t>(entry)] = shown ? 1 : 0;
+    context_.search().songsColumnsChanged = true;
+    context_.search().filesColumnsChanged = true;
+    onColumnChosen();
+}
+
+void SettingPage::onInsert() {
+    const int entry = columns_->currentIndex();
+    if (entry < 0) {
+        context_.platform().tell(noColumnSelectedMessage());
+        return;
+    }
+    setColumnShown(entry, true);
+}
+
+void SettingPage::onRemove() {
+    const int entry = columns_->currentIndex();
+    if (entry < 0) {
+        context_.platform().tell(noColumnSelectedMessage());
+        return;
+    }
+    Settings& settings = context_.settings();
+    if (isSortColumnEntry(entry, settings.sortColumn)) {
+        const MessageAnswer answer =
+            context_.platform().showMessage({removeSortingColumnQuestion(), MessageButtons::YesNo});
+        if (answer != MessageAnswer::Yes) {
+            return;
+        }
+        settings.sortColumn = 0;
+        sortColumn_->setCurrentIndex(0);
+    }
+    setColumnShown(entry, false);
+    if (const auto notice = columnRemovedNotice(entry)) {
+        context_.platform().tell(*notice);
+    }
+}
+
+}  // namespace tunex

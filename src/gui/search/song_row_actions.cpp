@@ -1,0 +1,134 @@
+#include "gui/search/song_row_actions.h"
+
+#include "core/search/result_actions.h"
+#include "gui/app/main_sheet.h"
+#include "gui/widgets/popup_menu_window.h"
+#include "gui/widgets/result_list.h"
+#include "platform/platform.h"
+#include "platform/play_media.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace tunex {
+
+namespace {
+
+constexpr int kCopyIcon = 3;
+constexpr int kPageIcon = 1;
+
+std::string_view captionOf(ResultColumn column) {
+    return columnCaption(column);
+}
+
+}  // namespace
+
+SongRowActions::SongRowActions(ResultList& list, Platform& platform,
+                               std::function<void(int)> showPage,
+                               std::function<void(std::string_view)> setLastHistoryCell)
+    : QObject(&list),
+      list_(list),
+      platform_(platform),
+      showPage_(std::move(showPage)),
+      setLastHistoryCell_(std::move(setLastHistoryCell)) {
+    connect(&list_, &ResultList::menuRequested, this, &SongRowActions::openMenu);
+    connect(&list_, &ResultList::rowDoubleClicked, this, &SongRowActions::playSelectedRow);
+}
+
+void SongRowActions::openMenu(QPoint globalPos) {
+    if (!list_.selectedRow()) {
+        platform_.tell(noItemMessage());
+        return;
+    }
+    const bool discShown = list_.findColumnByCaption(captionOf(ResultColumn::DiscName)) >= 0;
+    PopupMenuWindow menu(&list_);
+    menu.setColours(infoPopupColours(list_.palette()));
+    menu.loadMenuResources();
+    menu.addMenuItem(0, QStringLiteral("&Copy Filename to Clipboard"), kCopyFileName, kCopyIcon);
+    menu.addMenuItem(0, QStringLiteral("&Play Song"), kPlaySong);
+    menu.addMenuItem(discShown ? 0 : kPopupNotSelectable | kPopupGrey,
+                     QStringLiteral("&Update History"), kUpdateHistory);
+    menu.addMenuItem(kPopupSeparator);
+    menu.addMenuItem(0, QStringLiteral("Search &History"), kSearchHistory, kPageIcon);
+    menu.addMenuItem(0, QStringLiteral("&Local"), kLocal, kPageIcon);
+    run(menu.showMenu(globalPos));
+}
+
+void SongRowActions::run(int command) {
+    switch (command) {
+        case kCopyFileName:
+            if (list_.selectedRow()) {
+                platform_.setClipboardText(selectedCell(captionOf(ResultColumn::FileName)));
+            }
+            break;
+        case kPlaySong:
+            playSelectedRow();
+            break;
+        case kUpdateHistory:
+            if (list_.selectedRow() &&
+                list_.findColumnByCaption(captionOf(ResultColumn::DiscName)) >= 0) {
+                setLastHistoryCell_(selectedCell(captionOf(ResultColumn::DiscName)));
+            }
+            break;
+        case kSearchHistory:
+            showPage_(kHistoryPage);
+            break;
+        case kLocal:
+            showPage_(kLocalPage);
+            break;
+        default:
+            break;
+    }
+}
+
+std::string SongRowActions::selectedCell(std::string_view caption) const {
+    const auto row = list_.selectedRow();
+    // Column 0 is never found by caption; it is the file name.
+    const int column =
+        caption == captionOf(ResultColumn::FileName) ? 0 : list_.findColumnByCaption(caption);
+    if (!row || column < 0) {
+        return {};
+    }
+    const ResultRow& cells = list_.table().rows[static_cast<size_t>(*row)];
+    return static_cast<size_t>(column) < cells.size() ? cells[static_cast<size_t>(column)]
+                                                      : std::string();
+}
+
+void SongRowActions::playSelectedRow() {
+    if (const auto refusal = checkPlayableColumns(list_.columns())) {
+        platform_.tell(*refusal);
+        return;
+    }
+    if (!list_.selectedRow()) {
+        return;
+    }
+    const std::string name = selectedCell(captionOf(ResultColumn::FileName));
+    const std::string type = selectedCell(captionOf(ResultColumn::FileType));
+    const std::string folder = selectedCell(captionOf(ResultColumn::Path));
+    std::optional<std::string> disc;
+    if (list_.findColumnByCaption(captionOf(ResultColumn::DiscName)) >= 0) {
+        disc = selectedCell(captionOf(ResultColumn::DiscName));
+    }
+
+    // A file directly under "/" has an empty folder.
+    const auto volume = platform_.volumeOf(std::filesystem::path(folder.empty() ? "/" : folder));
+    if (volume && volume->kind == VolumeKind::Optical) {
+        const MessageAnswer answer =
+            platform_.showMessage({insertCdMessage(disc), MessageButtons::OkCancel});
+        if (answer != MessageAnswer::Ok) {
+            return;
+        }
+    }
+
+    const std::string path = mediaFilePath(folder, name, type);
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        platform_.tell(mediaFileNotFoundMessage(path));
+        return;
+    }
+    if (const auto failure = playFailureMessage(playMediaFile(platform_, path), path)) {
+        platform_.tell(*failure);
+    }
+}
+
+}  // namespace tunex

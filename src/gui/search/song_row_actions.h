@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QObject>
+#include <QPoint>
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace tunex {
+
+class Platform;
+class ResultList;
+
+// The Songs page's right-click menu and double-click on its result list: copy the file name,
+// play the song, put the row's Disc Name into the newest history row, switch pages.
+class SongRowActions final : public QObject {
+    Q_OBJECT
+public:
+    enum Command { kCopyFileName = 1, kPlaySong, kUpdateHistory, kSearchHistory, kLocal };
+
+    SongRowActions(ResultList& list, Platform& platform, std::function<void(int)> showPage,
+                   std::function<void(std::string_view)> setLastHistoryCell);
+
+    // Shows the menu at a screen point and runs the chosen command.
+    void openMenu(QPoint globalPos);
+    void run(int command);
+    // Opens the selected row's file with the media player, asking for the disc first when the
+    // file lies on an optical disc.
+    void playSelectedRow();
+
+private:
+    [[nodiscard]] std::string selectedCell(std::string_view caption) const;
+
+    ResultList& list_;
+    Platform& platform_;
+    std::function<void(int)> showPage_;
+    std::function<void(std::string_view)> setLastHistoryCell_;
+};
+
+}  // namespace tunex

@@ -1,0 +1,170 @@
+#include "gui/search/songs_page.h"
+
+#include "core/search/catalogue_search.h"
+#include "core/search/result_export.h"
+#include "core/search/search_messages.h"
+#include "gui/app/app_context.h"
+#include "gui/app/main_sheet.h"
+#include "gui/search/page_parts.h"
+#include "gui/search/song_row_actions.h"
+#include "gui/widgets/result_list.h"
+#include "platform/qt/qt_text.h"
+
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+namespace tunex {
+
+SongsPage::SongsPage(AppContext& context, std::function<void(int)> showPage,
+                     std::function<void(std::string_view)> setLastHistoryCell, QWidget* parent)
+    : Page(parent), context_(context), showPage_(std::move(showPage)) {
+    auto* inputs = new QGroupBox(QStringLiteral("Search by Song Title / Artist Name"), this);
+    title_ = new QLineEdit(inputs);
+    artist_ = new QLineEdit(inputs);
+    search_ = pageButton(QStringLiteral("&Search"), inputs);
+    history_ = pageButton(QStringLiteral("Search &History"), inputs);
+    listAll_ = pageButton(QStringLiteral("&List All"), inputs);
+    export_ = pageButton(QStringLiteral("&Export Result..."), inputs);
+    search_->setEnabled(false);
+    auto* grid = new QGridLayout(inputs);
+    grid->addWidget(plainLabel(QStringLiteral("Song Title: "), inputs), 0, 0);
+    grid->addWidget(title_, 0, 1);
+    grid->addWidget(search_, 0, 2);
+    grid->addWidget(history_, 0, 3);
+    grid->addWidget(plainLabel(QStringLiteral("Artist: "), inputs), 1, 0);
+    grid->addWidget(artist_, 1, 1);
+    grid->addWidget(listAll_, 1, 2);
+    grid->addWidget(export_, 1, 3);
+    grid->setColumnStretch(1, 1);
+
+    auto* results = new QGroupBox(QStringLiteral("Search Result"), this);
+    list_ = new ResultList(results);
+    auto* resultsLayout = new QVBoxLayout(results);
+    resultsLayout->addWidget(list_);
+    status_ = plainLabel(toQString(kNoSearchPerformed), this);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(inputs);
+    layout->addWidget(results, 1);
+    layout->addWidget(status_);
+
+    list_->buildColumns(true, context_.settings().showColumns);
+    actions_ =
+        new SongRowActions(*list_, context_.platform(), showPage_, std::move(setLastHistoryCell));
+
+    connect(title_, &QLineEdit::textChanged, search_, [this] { search_->setEnabled(true); });
+    connect(artist_, &QLineEdit::textChanged, search_, [this] { search_->setEnabled(true); });
+    connect(search_, &QPushButton::clicked, this, &SongsPage::search);
+    connect(history_, &QPushButton::clicked, this, [this] { showPage_(kHistoryPage); });
+    connect(listAll_, &QPushButton::clicked, this, &SongsPage::listAll);
+    connect(export_, &QPushButton::clicked, this, &SongsPage::exportResult);
+    // Enter anywhere on the page searches; the sheet keeps it from reaching the controls.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), this);
+        enter->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(enter, &QShortcut::activated, this, &SongsPage::search);
+    }
+}
+
+QString SongsPage::statusLine() const {
+    return status_->text();
+}
+
+void SongsPage::activate() {
+    SearchState& state = context_.search();
+    if (state.songsColumnsChanged) {
+        list_->buildColumns(true, context_.settings().showColumns);
+        title_->clear();
+        artist_->clear();
+        state.songsColumnsChanged = false;
+    }
+    if (state.pendingSearch) {
+        const PendingSearch pending = *state.pendingSearch;
+        state.pendingSearch.reset();
+        if (!pending.title.empty() || !pending.artist.empty()) {
+            title_->setText(toQString(pending.title));
+            artist_->setText(toQString(pending.artist));
+            search();
+        }
+    }
+}
+
+void SongsPage::setWindowMaximized(bool maximized) {
+    Page::setWindowMaximized(maximized);
+    list_->setMaximised(maximized);
+}
+
+void SongsPage::search() {
+    const std::string title = toStdString(title_->text());
+    const std::string artist = toStdString(artist_->text());
+    SearchOutcome outcome = [&] {
+        const BusyCursor busy;
+        return runSongSearch(context_.catalogue(), searchSettingsFrom(context_.settings()),
+                             list_->columns(), title, artist);
+    }();
+    if (outcome.kind == SearchOutcome::Kind::Refused) {
+        context_.platform().tell(*outcome.message);
+        return;
+    }
+    list_->setTable(std::move(outcome.table));
+    if (outcome.kind == SearchOutcome::Kind::Failed) {
+        context_.platform().tell(*outcome.message);
+        return;
+    }
+    status_->setText(toQString(outcome.statusLine));
+    context_.search().lastSearch = outcome.summary;
+    // The History page takes the search when it becomes active; then the Songs page is back.
+    showPage_(kHistoryPage);
+    showPage_(kSongsPage);
+    title_->clear();
+    artist_->clear();
+    if (outcome.message) {
+        context_.platform().tell(*outcome.message);
+    }
+}
+
+void SongsPage::listAll() {
+    title_->clear();
+    artist_->clear();
+    list_->clearRows();
+    SearchOutcome outcome = [&] {
+        const BusyCursor busy;
+        return runListAll(context_.catalogue(), searchSettingsFrom(context_.settings()),
+                          list_->columns());
+    }();
+    list_->setTable(std::move(outcome.table));
+    if (outcome.kind == SearchOutcome::Kind::Done) {
+        status_->setText(toQString(outcome.statusLine));
+    }
+    if (outcome.message) {
+        context_.platform().tell(*outcome.message);
+    }
+}
+
+void SongsPage::exportResult() {
+    const ResultTable& table = list_->table();
+    if (const auto refusal = checkExportable(table.rows)) {
+        context_.platform().tell(*refusal);
+        return;
+    }
+    FileDialogRequest request;
+    request.title = std::string(kExportDialogTitle);
+    request.filters = std::string(kExportDialogFilters);
+    request.defaultSuffix = std::string(kExportDefaultSuffix);
+    request.initialFolder = context_.paths().friendFolder();
+    const auto file = context_.platform().saveFileName(request);
+    if (!file) {
+        return;
+    }
+    const std::vector<std::string> captions = table.captions();
+    const ExportOutcome outcome = exportResults(*file, captions, table.rows);
+    context_.platform().tell(outcome.message);
+}
+
+}  // namespace tunex

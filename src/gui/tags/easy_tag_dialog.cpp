@@ -1,0 +1,194 @@
+#include "gui/tags/easy_tag_dialog.h"
+
+#include "gui/widgets/progress_window.h"
+#include "platform/platform.h"
+#include "platform/qt/qt_text.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace tunex {
+
+namespace {
+
+int fieldId(NameField field) {
+    return static_cast<int>(field);
+}
+
+// Undoes the wait cursor however the run ends.
+class WaitCursor final {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+}  // namespace
+
+EasyTagDialog::EasyTagDialog(Platform& platform, EasyTagJob job, QWidget* parent)
+    : QDialog(parent), platform_(platform), job_(std::move(job)) {
+    setWindowTitle(toQString(easyTagCaption(job_.folder)));
+    const NameFormat initial;
+
+    basedOnName_ = new QCheckBox(QStringLiteral("Set ID3 Tag based on filename"), this);
+    basedOnName_->setChecked(true);
+    // The only mode there is: a click cannot take the mark away.
+    connect(basedOnName_, &QCheckBox::clicked, basedOnName_,
+            [this] { basedOnName_->setChecked(true); });
+
+    ok_ = new QPushButton(QStringLiteral("OK"), this);
+    ok_->setDefault(true);
+    cancel_ = new QPushButton(QStringLiteral("Cancel"), this);
+    connect(ok_, &QPushButton::clicked, this, &EasyTagDialog::onOk);
+    connect(cancel_, &QPushButton::clicked, this, &EasyTagDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(ok_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(basedOnName_);
+    layout->addWidget(buildFormatGroup(initial));
+    layout->addWidget(buildTargetGroup(initial));
+    layout->addStretch(1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+}
+
+QWidget* EasyTagDialog::buildFormatGroup(const NameFormat& initial) {
+    auto* group = new QGroupBox(QStringLiteral("Filename Format"), this);
+    auto* row = new QHBoxLayout(group);
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const NameSlot& start = initial.slots.at(static_cast<size_t>(slot));
+        Column& column = columns_.at(static_cast<size_t>(slot));
+        auto* box = new QVBoxLayout;
+        column.enable = new QCheckBox(QStringLiteral("Enable"), group);
+        column.enable->setObjectName(QStringLiteral("enable%1").arg(slot + 1));
+        column.enable->setChecked(start.enabled);
+        box->addWidget(column.enable);
+        column.choices = new QButtonGroup(group);
+        column.choices->setExclusive(true);
+        for (NameField field : kNameFields) {
+            auto* choice = new QRadioButton(toQString(nameFieldCaption(field)), group);
+            column.choices->addButton(choice, fieldId(field));
+            choice->setChecked(field == start.field);
+            choice->setEnabled(start.enabled);
+            box->addWidget(choice);
+        }
+        box->addStretch(1);
+        row->addLayout(box, 1);
+        connect(column.enable, &QCheckBox::clicked, this,
+                [this, slot](bool enabled) { onEnableClicked(slot, enabled); });
+
+        if (slot + 1 < kSlots) {
+            auto* edit = new QLineEdit(
+                toQString(slot == 0 ? initial.delimiter1 : initial.delimiter2), group);
+            edit->setObjectName(QStringLiteral("delimiter%1").arg(slot + 1));
+            edit->setMaxLength(1);
+            edit->setAlignment(Qt::AlignCenter);
+            edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("WW")) + 12);
+            delimiters_.at(static_cast<size_t>(slot)) = edit;
+            auto* label = new QLabel(QStringLiteral("Delimiter"), group);
+            label->setBuddy(edit);
+            auto* between = new QVBoxLayout;
+            between->addStretch(1);
+            between->addWidget(label, 0, Qt::AlignHCenter);
+            between->addWidget(edit, 0, Qt::AlignHCenter);
+            between->addStretch(1);
+            row->addLayout(between);
+        }
+    }
+    // Delimiter 2 sits between the columns that start on and off: it follows column 3 at first.
+    delimiters_[0]->setEnabled(initial.slots[0].enabled);
+    delimiters_[1]->setEnabled(initial.slots[2].enabled);
+    return group;
+}
+
+QWidget* EasyTagDialog::buildTargetGroup(const NameFormat& initial) {
+    auto* group = new QGroupBox(QStringLiteral("ID3 Tag"), this);
+    v1_ = new QCheckBox(QStringLiteral("ID3 V1"), group);
+    v2_ = new QCheckBox(QStringLiteral("ID3 V2"), group);
+    // Exactly one version is the target; clicking the checked one keeps it.
+    auto* target = new QButtonGroup(group);
+    target->setExclusive(true);
+    target->addButton(v1_);
+    target->addButton(v2_);
+    v1_->setChecked(initial.target == TagVersion::V1);
+    v2_->setChecked(initial.target == TagVersion::V2);
+
+    auto* row = new QHBoxLayout(group);
+    row->addWidget(new QLabel(QStringLiteral("Set ID3 Tag as"), group));
+    row->addSpacing(12);
+    row->addWidget(v1_);
+    row->addWidget(v2_);
+    row->addStretch(1);
+    return group;
+}
+
+QRadioButton* EasyTagDialog::choice(int slot, NameField field) const {
+    return qobject_cast<QRadioButton*>(columns_.at(slot).choices->button(fieldId(field)));
+}
+
+void EasyTagDialog::onEnableClicked(int slot, bool enabled) {
+    for (QAbstractButton* choice : columns_.at(static_cast<size_t>(slot)).choices->buttons()) {
+        choice->setEnabled(enabled);
+    }
+    delimiters_.at(slot == 0 ? 0 : 1)->setEnabled(enabled);
+}
+
+NameFormat EasyTagDialog::shownFormat() const {
+    NameFormat format;
+    for (int slot = 0; slot < kSlots; ++slot) {
+        const Column& column = columns_.at(static_cast<size_t>(slot));
+        NameSlot& out = format.slots.at(static_cast<size_t>(slot));
+        out.enabled = column.enable->isChecked();
+        out.field = static_cast<NameField>(column.choices->checkedId());
+    }
+    format.delimiter1 = toStdString(delimiters_[0]->text());
+    format.delimiter2 = toStdString(delimiters_[1]->text());
+    format.target = v1_->isChecked() ? TagVersion::V1 : TagVersion::V2;
+    return format;
+}
+
+void EasyTagDialog::onOk() {
+    const NameFormat format = shownFormat();
+    if (!format.anySlotEnabled()) {
+        platform_.tell(noNameFormatMessage());
+        return;
+    }
+
+    EasyTagResult result;
+    {
+        const WaitCursor wait;
+        ProgressWindow progress(platform_, this,
+                                {.title = toQString(kEasyTagProgressTitle), .smoothBar = false});
+        setEnabled(false);
+        progress.setRange(0, job_.listedCount, 1);
+        progress.setMessage(toQString(kEasyTagProgressMessage));
+        progress.enableStop(false);
+        // No cancel test: a half-tagged folder is worse than waiting.
+        const TagWalkProgress hooks{.step =
+                                        [&progress] {
+                                            progress.stepIt();
+                                            progress.pumpMessages(true);
+                                        },
+                                    .cancelled = {}};
+        result =
+            runEasyTag(job_.folder, format, job_.includeSubfolders, job_.settingsFileTypes, hooks);
+        progress.destroy();
+        setEnabled(true);
+    }
+    platform_.tell(easyTagResultMessage(job_.folder, result));
+    accept();
+}
+
+}  // namespace tunex

@@ -1,0 +1,132 @@
+#include "gui/tags/local_file_list.h"
+
+#include "gui/widgets/list_colours.h"
+#include "platform/qt/qt_text.h"
+
+#include <QHeaderView>
+#include <QMouseEvent>
+
+#include <numeric>
+
+namespace tunex {
+
+void LocalFileModel::setRows(std::vector<LocalRow> rows) {
+    beginResetModel();
+    rows_ = std::move(rows);
+    endResetModel();
+}
+
+void LocalFileModel::sortRows(int column, bool ascending) {
+    if (rows_.size() < 2) {
+        return;
+    }
+    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // origin[i]: the row that now stands at position i.
+    std::vector<int> origin(rows_.size());
+    std::iota(origin.begin(), origin.end(), 0);
+    sortResultRows(rows_, column, ascending, 0, -1,
+                   [&origin](std::size_t a, std::size_t b) { std::swap(origin[a], origin[b]); });
+    std::vector<int> nowAt(origin.size());
+    for (size_t i = 0; i < origin.size(); ++i) {
+        nowAt[static_cast<size_t>(origin[i])] = static_cast<int>(i);
+    }
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& index : before) {
+        after.push_back(this->index(nowAt[static_cast<size_t>(index.row())], index.column()));
+    }
+    changePersistentIndexList(before, after);
+    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int LocalFileModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int LocalFileModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(kLocalColumnCaptions.size());
+}
+
+QVariant LocalFileModel::data(const QModelIndex& index, int role) const {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= rowCount() ||
+        index.column() >= columnCount()) {
+        return {};
+    }
+    const LocalRow& row = rows_[static_cast<size_t>(index.row())];
+    const auto column = static_cast<size_t>(index.column());
+    if (column >= row.size()) {
+        return QString();
+    }
+    // Names and folders are file-system bytes; the file-name codec keeps invalid UTF-8 readable.
+    if (column == kLocalFileName || column == kLocalPath) {
+        return pathToQString(row[column]);
+    }
+    return toQString(row[column]);
+}
+
+QVariant LocalFileModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= columnCount()) {
+        return {};
+    }
+    return toQString(kLocalColumnCaptions[static_cast<size_t>(section)]);
+}
+
+LocalFileList::LocalFileList(QWidget* parent)
+    : QTreeView(parent), model_(new LocalFileModel(this)) {
+    setModel(model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setAllColumnsShowFocus(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setTextElideMode(Qt::ElideMiddle);
+    header()->setStretchLastSection(false);
+    header()->setSectionsClickable(true);
+    header()->setSectionsMovable(false);
+    header()->setSortIndicatorShown(false);
+    for (size_t i = 0; i < kLocalColumnWidths.size(); ++i) {
+        header()->resizeSection(static_cast<int>(i), kLocalColumnWidths[i]);
+    }
+    useInfoListColours(*this, QColor(0x00, 0x00, 0x84));
+    setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(this, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { Q_EMIT menuRequested(viewport()->mapToGlobal(pos)); });
+    connect(header(), &QHeaderView::sectionClicked, this, &LocalFileList::onHeaderClicked);
+    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &LocalFileList::selectedRowChanged);
+}
+
+void LocalFileList::setRows(std::vector<LocalRow> rows) {
+    model_->setRows(std::move(rows));
+}
+
+void LocalFileList::onHeaderClicked(int column) {
+    const bool ascending = headerSort_.click(column);
+    model_->sortRows(column, ascending);
+}
+
+std::optional<int> LocalFileList::selectedRow() const {
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (rows.isEmpty()) {
+        return std::nullopt;
+    }
+    return rows.front().row();
+}
+
+void LocalFileList::selectRow(int row) {
+    selectionModel()->setCurrentIndex(
+        model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void LocalFileList::mouseDoubleClickEvent(QMouseEvent* event) {
+    QTreeView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid()) {
+        Q_EMIT rowDoubleClicked();
+    }
+}
+
+}  // namespace tunex

@@ -1,0 +1,410 @@
+#include "gui/tags/local_page.h"
+
+#include "core/tags/local_listing.h"
+#include "core/tags/tag_clearing.h"
+#include "core/tags/tag_walk.h"
+#include "gui/app/app_context.h"
+#include "gui/app/main_sheet.h"
+#include "gui/tags/easy_tag_dialog.h"
+#include "gui/tags/local_file_list.h"
+#include "gui/tags/tag_info_dialog.h"
+#include "gui/widgets/drive_folder_tree.h"
+#include "gui/widgets/popup_menu_window.h"
+#include "gui/widgets/progress_window.h"
+#include "platform/play_media.h"
+#include "platform/qt/qt_text.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace tunex {
+
+namespace {
+
+// Right-click menu commands.
+enum MenuCommand { kCopyName = 1, kPlay, kHistory, kSongs };
+constexpr int kCopyIcon = 3;
+constexpr int kPageIcon = 1;
+constexpr int kToolsWidth = 300;
+// A wrapped path and the three tag lines.
+constexpr int kSummaryLines = 7;
+
+class WaitCursor final {
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Keeps a window disabled for a scope, however the scope ends.
+class DisabledWindow final {
+public:
+    explicit DisabledWindow(QWidget* window) : window_(window) { window_->setEnabled(false); }
+    ~DisabledWindow() {
+        if (window_ != nullptr) {
+            window_->setEnabled(true);
+        }
+    }
+    DisabledWindow(const DisabledWindow&) = delete;
+    DisabledWindow& operator=(const DisabledWindow&) = delete;
+
+private:
+    QPointer<QWidget> window_;
+};
+
+QLabel* wrappedLabel(const QString& text, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setWordWrap(true);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+}  // namespace
+
+LocalPage::LocalPage(AppContext& context, std::function<void(int)> showPage, QWidget* parent)
+    : Page(parent),
+      context_(context),
+      showPage_(std::move(showPage)),
+      tree_(new DriveFolderTree(context.platform(), this)),
+      list_(new LocalFileList(this)),
+      status_(new QLabel(toQString(kLocalNoSearchStatus), this)),
+      subdirectory_(new QCheckBox(QStringLiteral("Subdirectory"), this)),
+      refresh_(new QPushButton(QStringLiteral("&Refresh"), this)) {
+    QPalette treeColours = tree_->palette();
+    treeColours.setColor(QPalette::Base, treeColours.color(QPalette::ToolTipBase));
+    treeColours.setColor(QPalette::Text, treeColours.color(QPalette::ToolTipText));
+    tree_->setPalette(treeColours);
+    tree_->build(true);
+    tree_->expandMyComputer();
+
+    auto* treeGroup = new QGroupBox(QStringLiteral("Choose local directory"), this);
+    auto* treeLayout = new QVBoxLayout(treeGroup);
+    treeLayout->addWidget(tree_);
+    auto* top = new QHBoxLayout;
+    top->addWidget(treeGroup, 1);
+    top->addWidget(buildTools());
+
+    auto* listGroup = new QGroupBox(QStringLiteral("Files under directory"), this);
+    auto* listLayout = new QVBoxLayout(listGroup);
+    listLayout->addWidget(list_);
+
+    status_->setTextFormat(Qt::PlainText);
+    subdirectory_->setChecked(context_.includeSubfolders());
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(status_, 1);
+    bottom->addWidget(subdirectory_);
+    bottom->addWidget(refresh_);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(top, 0);
+    layout->addWidget(listGroup, 1);
+    layout->addLayout(bottom);
+
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &LocalPage::onTreeSelectionChanged);
+    connect(list_, &LocalFileList::selectedRowChanged, this, &LocalPage::onRowSelectionChanged);
+    connect(list_, &LocalFileList::rowDoubleClicked, this, &LocalPage::onPlay);
+    connect(list_, &LocalFileList::menuRequested, this, &LocalPage::onMenu);
+    connect(filter_, &QPushButton::clicked, this, &LocalPage::onFilter);
+    connect(clearTag_, &QPushButton::clicked, this, &LocalPage::onClearTag);
+    connect(moreTag_, &QPushButton::clicked, this, &LocalPage::onMoreTag);
+    connect(easyTag_, &QPushButton::clicked, this, &LocalPage::onEasyTag);
+    connect(subdirectory_, &QCheckBox::clicked, this, &LocalPage::onSubdirectoryClicked);
+    connect(refresh_, &QPushButton::clicked, this, &LocalPage::onRefresh);
+}
+
+LocalPage::~LocalPage() = default;
+
+QWidget* LocalPage::buildTools() {
+    auto* tools = new QWidget(this);
+    tools->setFixedWidth(kToolsWidth);
+    keyword_ = new QLineEdit(tools);
+    filter_ = new QPushButton(QStringLiteral("&Filter"), tools);
+    // Read-only text rather than a label: long paths wrap anywhere and scroll instead of being
+    // cut off.
+    summary_ = new QPlainTextEdit(toQString(kTagSummaryResourceText));
+    summary_->setReadOnly(true);
+    summary_->setFrameShape(QFrame::NoFrame);
+    summary_->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    summary_->viewport()->setAutoFillBackground(false);
+    summary_->setTabStopDistance(
+        summary_->fontMetrics().horizontalAdvance(QStringLiteral("Artist:  ")));
+    summary_->hide();
+    clearTag_ = new QPushButton(tools);
+    setClearCaption(kClearTagCaption);
+    moreTag_ = new QPushButton(QStringLiteral("&More Tag"), tools);
+    easyTag_ = new QPushButton(QStringLiteral("&Easy Tag"), tools);
+    for (QPushButton* button : {clearTag_, moreTag_, easyTag_}) {
+        button->setEnabled(false);
+    }
+
+    auto* keywordRow = new QHBoxLayout;
+    keywordRow->addWidget(keyword_, 1);
+    keywordRow->addWidget(filter_);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(clearTag_);
+    buttons->addWidget(moreTag_);
+    buttons->addWidget(easyTag_);
+
+    auto* layout = new QVBoxLayout(tools);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(wrappedLabel(
+        QStringLiteral("Enter keyword below to filter the file shown in the list:"), tools));
+    layout->addLayout(keywordRow);
+    // The summary's room is kept while it is hidden, so the page does not jump when it shows.
+    auto* summaryArea = new QWidget(tools);
+    const auto margin = static_cast<int>(summary_->document()->documentMargin());
+    summaryArea->setFixedHeight(summary_->fontMetrics().lineSpacing() * kSummaryLines + 2 * margin);
+    auto* summaryLayout = new QVBoxLayout(summaryArea);
+    summaryLayout->setContentsMargins(0, 0, 0, 0);
+    summaryLayout->addWidget(summary_);
+    layout->addWidget(summaryArea, 1);
+    layout->addLayout(buttons);
+    layout->addWidget(wrappedLabel(QStringLiteral("Note: Only files with types added in <File "
+                                                  "Type> are shown in the list below."),
+                                   tools));
+    return tools;
+}
+
+std::string LocalPage::selectedFolder() const {
+    const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
+    return selected.isEmpty() ? std::string() : tree_->nodePath(selected.front()).native();
+}
+
+std::string LocalPage::selectedRowPath() const {
+    const std::optional<int> row = list_->selectedRow();
+    return row ? localRowPath(list_->rows().at(static_cast<size_t>(*row))) : std::string();
+}
+
+int LocalPage::listFolder(const std::string& folder) {
+    list_->setRows({});
+    // "My Computer" and placeholders: nothing else changes.
+    if (folder.empty()) {
+        return 0;
+    }
+    LocalListing listing;
+    {
+        const WaitCursor wait;
+        listing = listLocalFolder(folder, context_.fileTypes(), context_.includeSubfolders(),
+                                  context_.settings().maxResults);
+    }
+    const auto rows = listing.rows.size();
+    list_->setRows(std::move(listing.rows));
+    status_->setText(toQString(listedStatusText(rows, folder)));
+    listedCount_ = static_cast<int>(rows);
+
+    const std::optional<Volume> volume = context_.platform().volumeOf(folder);
+    const TagButtonsAfterListing buttons =
+        tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
+    easyTag_->setEnabled(buttons.easyTagEnabled);
+    clearTag_->setEnabled(buttons.clearEnabled);
+    if (buttons.clearCaption) {
+        setClearCaption(*buttons.clearCaption);
+    }
+    return listedCount_;
+}
+
+void LocalPage::listWithLimitMessage(const std::string& folder) {
+    const int rows = listFolder(folder);
+    const int maxResults = context_.settings().maxResults;
+    if (reachedDisplayLimit(static_cast<std::size_t>(rows), maxResults)) {
+        context_.platform().tell(displayLimitMessage(maxResults));
+    }
+}
+
+void LocalPage::onTreeSelectionChanged() {
+    list_->headerSortState().ascending = false;
+    listWithLimitMessage(selectedFolder());
+}
+
+void LocalPage::onRefresh() {
+    if (!tree_->selectedItems().isEmpty()) {
+        listWithLimitMessage(selectedFolder());
+    }
+}
+
+void LocalPage::onSubdirectoryClicked(bool checked) {
+    context_.includeSubfolders() = checked;
+    onRefresh();
+}
+
+void LocalPage::onRowSelectionChanged() {
+    summary_->hide();
+    moreTag_->setEnabled(false);
+    const std::optional<int> row = list_->selectedRow();
+    if (!row) {
+        return;
+    }
+    const LocalRow& cells = list_->rows().at(static_cast<size_t>(*row));
+    if (!isMp3Name(cells[kLocalFileName])) {
+        return;
+    }
+    const std::string path = localRowPath(cells);
+    if (const auto text = tagSummaryText(path, readId3Summary(path))) {
+        summary_->setPlainText(toQString(*text));
+        summary_->show();
+    }
+    moreTag_->setEnabled(true);
+    setClearCaption(kClearThisTagCaption);
+    clearTag_->setEnabled(true);
+}
+
+void LocalPage::onFilter() {
+    std::vector<LocalRow> rows = list_->rows();
+    if (const auto refusal = filterLocalRows(rows, toStdString(keyword_->text()))) {
+        context_.platform().tell(*refusal);
+        return;
+    }
+    const auto left = rows.size();
+    list_->setRows(std::move(rows));
+    status_->setText(toQString(filteredStatusText(left)));
+}
+
+void LocalPage::onPlay() {
+    const std::string path = selectedRowPath();
+    if (path.empty()) {
+        return;
+    }
+    const PlayResult result = playMediaFile(context_.platform(), path);
+    if (const auto message = playFailureMessage(result, path, NoApplicationText::WithFullStop)) {
+        context_.platform().tell(*message);
+    }
+}
+
+void LocalPage::onMenu(QPoint globalPos) {
+    const std::optional<int> row = list_->selectedRow();
+    if (!row) {
+        context_.platform().tell(noItemInListMessage());
+        return;
+    }
+    auto* menu = new PopupMenuWindow(this);
+    menu->setColours(infoPopupColours(palette()));
+    menu->loadMenuResources(true);
+    menu->addMenuItem(0, QStringLiteral("&Copy Filename to Clipboard"), kCopyName, kCopyIcon);
+    menu->addMenuItem(0, QStringLiteral("&Play Song"), kPlay);
+    menu->addMenuItem(kPopupSeparator);
+    menu->addMenuItem(0, QStringLiteral("Search &History"), kHistory, kPageIcon);
+    menu->addMenuItem(0, QStringLiteral("&Songs"), kSongs, kPageIcon);
+    const int command = menu->showMenu(globalPos);
+    menu->deleteLater();
+
+    switch (command) {
+        case kCopyName:
+            context_.platform().setClipboardText(
+                list_->rows().at(static_cast<size_t>(*row))[kLocalFileName]);
+            break;
+        case kPlay:
+            onPlay();
+            break;
+        case kHistory:
+            showPage_(kHistoryPage);
+            break;
+        case kSongs:
+            showPage_(kSongsPage);
+            break;
+        default:
+            break;
+    }
+}
+
+void LocalPage::onMoreTag() {
+    const std::string path = selectedRowPath();
+    if (path.empty()) {
+        context_.platform().tell(noRowSelectedMessage());
+        return;
+    }
+    auto* dialog = new TagInfoDialog(context_.platform(), path, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void LocalPage::onEasyTag() {
+    // "My Computer" has no path; an empty folder must never stand for "/".
+    const std::string folder = selectedFolder();
+    if (folder.empty()) {
+        return;
+    }
+    auto* dialog = new EasyTagDialog(
+        context_.platform(),
+        {folder, listedCount_, context_.includeSubfolders(), context_.settings().fileTypes}, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, [this, folder] { listFolder(folder); });
+    dialog->open();
+}
+
+void LocalPage::onClearTag() {
+    if (clearsWholeFolder(clearCaption_)) {
+        clearAllTag();
+    } else {
+        clearThisTag();
+    }
+}
+
+void LocalPage::setClearCaption(std::string_view caption) {
+    clearCaption_ = caption;
+    clearTag_->setText(toQString(caption));
+}
+
+void LocalPage::clearThisTag() {
+    Platform& platform = context_.platform();
+    const std::string path = selectedRowPath();
+    if (path.empty()) {
+        platform.tell(noRowSelectedMessage());
+        return;
+    }
+    if (platform.showMessage({clearThisTagQuestion(path), MessageButtons::YesNo}) !=
+        MessageAnswer::Yes) {
+        return;
+    }
+    bool written = false;
+    {
+        const WaitCursor wait;
+        written = clearAllTags(path);
+    }
+    platform.tell(clearThisTagResult(path, written));
+}
+
+void LocalPage::clearAllTag() {
+    Platform& platform = context_.platform();
+    // "My Computer" has no path; an empty folder must never stand for "/".
+    const std::string folder = selectedFolder();
+    if (const auto refusal = checkClearAll(!folder.empty(), listedCount_)) {
+        platform.tell(*refusal);
+        return;
+    }
+    if (platform.showMessage({clearAllQuestion(folder), MessageButtons::YesNo}) !=
+        MessageAnswer::Yes) {
+        return;
+    }
+    ClearAllResult result;
+    {
+        ProgressWindow progress(platform, this,
+                                {.title = toQString(kClearAllProgressTitle), .smoothBar = false});
+        progress_ = &progress;
+        const DisabledWindow sheet(window());
+        progress.setRange(0, listedCount_, 1);
+        progress.setMessage(toQString(kClearAllProgressMessage));
+        const TagWalkProgress hooks{.step =
+                                        [&progress] {
+                                            progress.stepIt();
+                                            progress.pumpMessages(true);
+                                        },
+                                    .cancelled = [&progress] { return progress.isCancelled(); }};
+        result =
+            clearAllTagsUnder(folder, context_.fileTypes(), context_.includeSubfolders(), hooks);
+        progress.destroy();
+        progress_ = nullptr;
+    }
+    platform.tell(clearAllResultMessage(folder, result));
+}
+
+}  // namespace tunex

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "gui/app/page.h"
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace tunex {
+
+class AppContext;
+class DriveFolderTree;
+class LocalFileList;
+class ProgressWindow;
+
+// The Local tab: the media files under a folder of the user's disks, their tags, and the tag
+// tools (editor, EasyTag, clearing one file or a whole folder).
+class LocalPage final : public Page {
+    Q_OBJECT
+public:
+    LocalPage(AppContext& context, std::function<void(int)> showPage, QWidget* parent = nullptr);
+    ~LocalPage() override;
+
+    [[nodiscard]] DriveFolderTree* tree() const { return tree_; }
+    [[nodiscard]] LocalFileList* fileList() const { return list_; }
+    [[nodiscard]] QLineEdit* keywordEdit() const { return keyword_; }
+    [[nodiscard]] QPushButton* filterButton() const { return filter_; }
+    [[nodiscard]] QPlainTextEdit* tagSummary() const { return summary_; }
+    [[nodiscard]] QPushButton* clearTagButton() const { return clearTag_; }
+    [[nodiscard]] QPushButton* moreTagButton() const { return moreTag_; }
+    [[nodiscard]] QPushButton* easyTagButton() const { return easyTag_; }
+    [[nodiscard]] QLabel* statusLabel() const { return status_; }
+    [[nodiscard]] QCheckBox* subdirectoryBox() const { return subdirectory_; }
+    [[nodiscard]] QPushButton* refreshButton() const { return refresh_; }
+    // The progress window while Clear All Tag runs, else null.
+    [[nodiscard]] ProgressWindow* progressWindow() const { return progress_; }
+    [[nodiscard]] int listedCount() const { return listedCount_; }
+
+private:
+    [[nodiscard]] QWidget* buildTools();
+    [[nodiscard]] std::string selectedFolder() const;
+    [[nodiscard]] std::string selectedRowPath() const;
+    int listFolder(const std::string& folder);
+    void listWithLimitMessage(const std::string& folder);
+    void onTreeSelectionChanged();
+    void onRefresh();
+    void onSubdirectoryClicked(bool checked);
+    void onRowSelectionChanged();
+    void onFilter();
+    void onPlay();
+    void onMenu(QPoint globalPos);
+    void onMoreTag();
+    void onEasyTag();
+    void onClearTag();
+    void clearThisTag();
+    void setClearCaption(std::string_view caption);
+    void clearAllTag();
+
+    AppContext& context_;
+    std::function<void(int)> showPage_;
+    DriveFolderTree* tree_;
+    LocalFileList* list_;
+    QLineEdit* keyword_ = nullptr;
+    QPushButton* filter_ = nullptr;
+    QPlainTextEdit* summary_ = nullptr;
+    QPushButton* clearTag_ = nullptr;
+    QPushButton* moreTag_ = nullptr;
+    QPushButton* easyTag_ = nullptr;
+    QLabel* status_;
+    QCheckBox* subdirectory_;
+    QPushButton* refresh_;
+    ProgressWindow* progress_ = nullptr;
+    int listedCount_ = 0;
+    // The clear-tag button's caption, which chooses between one file and the whole folder.
+    std::string_view clearCaption_;
+};
+
+}  // namespace tunex

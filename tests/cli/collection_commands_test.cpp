@@ -1,0 +1,137 @@
+#include "support/base_folder.h"
+#include "support/run_program.h"
+
+#include "core/store/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace tunex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::BaseFolder;
+using test::readFile;
+using test::runProgram;
+using test::writeFile;
+
+const fs::path kCli = TUNEX_CLI_PATH;
+
+TEST(CliCollectionCommands, CountChecksThePathAndUsesTheRunsTypes) {
+    BaseFolder base;
+    const fs::path music = base.path() / "music";
+    for (const char* name : {"a.mp3", "b.wma", "sub/c.flac", "d.txt"}) {
+        writeFile(music / name, "x");
+    }
+    const std::string dir = base.path().string();
+
+    const auto counted = runProgram(kCli, {"--base", dir, "count", music.string()});
+    EXPECT_EQ(counted.exitCode, 0);
+    EXPECT_EQ(counted.err, "status: Total Number of Songs in " + music.string() + "/*.* : 2 \n");
+    EXPECT_EQ(counted.out, "");
+
+    const auto withFlac =
+        runProgram(kCli, {"--base", dir, "--type", "FLAC", "count", music.string()});
+    EXPECT_EQ(withFlac.err, "status: Total Number of Songs in " + music.string() + "/*.* : 3 \n");
+    const auto onlyText =
+        runProgram(kCli, {"--base", dir, "--only-types", "txt", "count", music.string() + "/"});
+    EXPECT_EQ(onlyText.err, "status: Total Number of Songs in " + music.string() + "/*.* : 1 \n");
+
+    const auto empty = runProgram(kCli, {"--base", dir, "count", ""});
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_EQ(empty.err, "Tunex - Input Error: Please input the CD Source Path for Count.\n");
+    const auto missing = runProgram(kCli, {"--base", dir, "count", (music / "a.mp3").string()});
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_EQ(
+        missing.err,
+        "Tunex - Path Error: Invalid path.\nIf it is a floppy or CD drive, make sure the disk "
+        "is inserted.\n");
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "count"}).exitCode, 2);
+}
+
+TEST(CliCollectionCommands, AddWritesTheCollectionAndTheTotals) {
+    const std::string history = "<ht>" + joinHistoryRow({"love", "", "3", "Pop"}) + "\n";
+    BaseFolder base("<ts>2\n<tf>1\n<md>50\n" + history + "@*EOF");
+    base.addCollection(0, "Pop", 2);
+    const fs::path music = base.path() / "music";
+    writeFile(music / "a.mp3", std::string(1536, 'x'));
+    writeFile(music / "sub/b.WMA", "x");
+    const std::string dir = base.path().string();
+
+    const auto added = runProgram(kCli, {"--base", dir, "add", "Rock", music.string(), "--id3"});
+    EXPECT_EQ(added.exitCode, 0) << added.err;
+    EXPECT_EQ(added.err,
+              "status: Adding files to database......a moment please......\n"
+              "status: Total number of songs added to the database from " +
+                  music.string() +
+                  "/*.* : 2 \n"
+                  "Tunex - Files added to the database: 2 songs from <Rock> added to the "
+                  "database.\n");
+    const std::string settings = base.settingsText();
+    EXPECT_TRUE(settings.starts_with("<ts>4\n<tf>2\n<md>50\n")) << settings;
+    EXPECT_NE(settings.find(history), std::string::npos) << settings;
+    const std::string file = readFile(base.path() / "system/save0002.ifo");
+    EXPECT_TRUE(file.starts_with("**Rock\n<?>")) << file;
+    EXPECT_TRUE(file.ends_with("\n@*EOF"));
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Pop\nRock\n");
+
+    const auto duplicate = runProgram(kCli, {"--base", dir, "add", "Pop", music.string()});
+    EXPECT_EQ(duplicate.exitCode, 2);
+    EXPECT_EQ(duplicate.err,
+              "Tunex - Duplicate CD Name: You have already used the input CD name before. Please "
+              "enter a new one.\n");
+    const auto noSongs =
+        runProgram(kCli, {"--base", dir, "--only-types", "ogg", "add", "Jazz", music.string()});
+    EXPECT_EQ(noSongs.exitCode, 2);
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "add", "Jazz"}).exitCode, 2);
+
+    // A folder where the new collection file must go.
+    fs::create_directory(base.path() / "system/save0003.ifo");
+    const auto blocked = runProgram(kCli, {"--base", dir, "add", "Jazz", music.string()});
+    EXPECT_EQ(blocked.exitCode, 3);
+    EXPECT_NE(blocked.err.find("Tunex - File Error: File could not be written: " +
+                               (base.path() / "system/save0003.ifo").string()),
+              std::string::npos)
+        << blocked.err;
+    EXPECT_EQ(base.settingsText(), settings);
+}
+
+TEST(CliCollectionCommands, RenameAsksAndRewrites) {
+    BaseFolder base("<ts>3\n<tf>2\n@*EOF");
+    base.addCollection(0, "Rock", 2);
+    base.addCollection(1, "Pop", 1);
+    const std::string dir = base.path().string();
+
+    const auto renamed = runProgram(kCli, {"--base", dir, "rename", "Rock", "Jazz"});
+    EXPECT_EQ(renamed.exitCode, 0);
+    EXPECT_EQ(renamed.err,
+              "Tunex - Confirm Change: Are you sure you want to change the collection name as "
+              "follows?\n\nFrom:\tRock\nTo:\tJazz\n"
+              "status: Collection Name of <Rock> is changed to <Jazz>.\n");
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Jazz\nPop\n");
+
+    const auto duplicate = runProgram(kCli, {"--base", dir, "rename", "Jazz", "Pop"});
+    EXPECT_EQ(duplicate.exitCode, 2);
+    EXPECT_EQ(duplicate.err,
+              "Tunex - Duplicate Collection Name: You have already used the input name in another "
+              "collection. Please enter a new name.\n");
+    const auto unknown = runProgram(kCli, {"--base", dir, "rename", "Blues", "Soul"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_TRUE(
+        unknown.err.ends_with("Tunex - Change Collection Name Error: Error Occurs.\n "
+                              "Change collection name aborted.\n"))
+        << unknown.err;
+
+    fs::remove(base.path() / "system/tmp.ifo");
+    fs::create_directory(base.path() / "system/tmp.ifo");
+    const auto noScratch = runProgram(kCli, {"--base", dir, "rename", "Pop", "Soul"});
+    EXPECT_EQ(noScratch.exitCode, 3);
+    EXPECT_TRUE(noScratch.err.ends_with(
+        "Tunex - File Error: Songs Files Error.\n Change collection name aborted.\n"));
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Jazz\nPop\n");
+}
+
+}  // namespace
+}  // namespace tunex

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+
+#include "core/tags/tag_test_support.h"
+#include "support/base_folder.h"
+#include "support/run_program.h"
+
+namespace tunex {
+namespace {
+
+using test::BaseFolder;
+using test::hasLine;
+using test::independentView;
+using test::runProgram;
+
+const std::filesystem::path kCli = TUNEX_CLI_PATH;
+
+class CliLocalCommands : public ::testing::Test {
+protected:
+    CliLocalCommands() : base_("<ts>0\n<tf>0\n<md>100\n<ft>mp3;mp2;wmv;wma;dat;\n@*EOF\n") {}
+
+    std::filesystem::path make(const std::string& relative, const std::string& bytes) {
+        const auto path = music_ / relative;
+        std::filesystem::create_directories(path.parent_path());
+        test::writeFile(path, bytes);
+        return path;
+    }
+    test::ProgramResult run(std::vector<std::string> words) {
+        words.insert(words.begin(), {"--base", base_.path().string()});
+        return runProgram(kCli, words);
+    }
+
+    BaseFolder base_;
+    test::TempDir dir_;
+    const std::filesystem::path music_ = dir_ / "Music";
+    const std::string m_ = music_.string();
+    const std::string audio_ = test::mpegAudio(4);
+};
+
+TEST_F(CliLocalCommands, LocalListsFiltersAndCutsAtTheLimit) {
+    make("b - Song.mp3", audio_);
+    make("A.wma", audio_);
+    make("sub/c.mp3", audio_);
+    make("notes.txt", audio_);
+
+    const auto listed = run({"local", m_});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    const auto rows = test::lines(listed.out);
+    ASSERT_EQ(rows.size(), 4u) << listed.out;
+    EXPECT_EQ(rows[0], "File Name\tPath\tFile Size (KB)\tFile Date");
+    EXPECT_EQ(rows[1].substr(0, rows[1].find('\t', 6)), "A.wma\t" + m_);
+    EXPECT_EQ(rows[3].substr(0, rows[3].find('\t', 6)), "c.mp3\t" + m_ + "/sub");
+    EXPECT_NE(rows[2].find("\t     1.6\t"), std::string::npos) << rows[2];
+    EXPECT_EQ(listed.err, "status: 3 files found under " + m_ + "\n");
+
+    EXPECT_EQ(test::lines(run({"local", m_, "--no-subdirs"}).out).size(), 3u);
+
+    const auto filtered = run({"local", m_, "--filter", "SONG"});
+    EXPECT_EQ(filtered.exitCode, 0);
+    EXPECT_EQ(test::lines(filtered.out).size(), 2u);
+    EXPECT_NE(filtered.err.find("status: 1 files matched with keyword.\n"), std::string::npos);
+
+    const auto refused = run({"local", m_, "--filter", "a*b"});
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_NE(refused.err.find("Tunex - Input Error: Input Keyword cannot contain"),
+              std::string::npos);
+
+    const auto limited = run({"local", m_, "--max", "2"});
+    EXPECT_EQ(limited.exitCode, 0);
+    EXPECT_EQ(test::lines(limited.out).size(), 3u);
+    EXPECT_NE(limited.err.find("Tunex - Information: The result reaches the maximum display "
+                               "limit (2).\nYou can change it in <Setting> tag.\n"),
+              std::string::npos);
+    EXPECT_EQ(run({"local", m_, "--max", "0"}).exitCode, 2);
+    EXPECT_EQ(run({"local"}).exitCode, 2);
+    // An empty folder is no folder (the "My Computer" node): nothing is listed or said.
+    const auto nothing = run({"local", ""});
+    EXPECT_EQ(nothing.exitCode, 0);
+    EXPECT_EQ(nothing.out, "File Name\tPath\tFile Size (KB)\tFile Date\n");
+    EXPECT_EQ(nothing.err, "");
+    EXPECT_EQ(run({"clear-all", ""}).exitCode, 2);
+    EXPECT_EQ(run({"easytag", ""}).exitCode, 2);
+}
+
+TEST_F(CliLocalCommands, EasyTagAndClearAllWriteTheTree) {
+    const auto top = make("07 - Song.mp3", audio_);
+    const auto inner = make("sub/Artist_Title.mp3", audio_);
+    make("unfit.mp3", audio_);
+
+    const auto tagged =
+        run({"easytag", m_, "--slot1", "track", "--slot2", "title", "--no-subdirs"});
+    EXPECT_EQ(tagged.exitCode, 0) << tagged.err;
+    EXPECT_EQ(tagged.err,
+              "Tunex Easy Tag - Process Done: 1 files ID3 Tag added under " + m_ + ".\n");
+    const std::string view = independentView(top);
+    EXPECT_TRUE(hasLine(view, "TRCK enc=0 07")) << view;
+    EXPECT_TRUE(hasLine(view, "TIT2 enc=0 Song")) << view;
+    EXPECT_EQ(test::readFile(inner), audio_);
+
+    const auto v1 = run({"easytag", m_ + "/sub", "--delim1", "_", "--target", "v1"});
+    EXPECT_EQ(v1.exitCode, 0) << v1.err;
+    EXPECT_TRUE(hasLine(independentView(inner), "v1=Title|Artist||||0|255"))
+        << independentView(inner);
+
+    const auto none = run({"easytag", m_, "--slot1", "off", "--slot2", "off"});
+    EXPECT_EQ(none.exitCode, 2);
+    EXPECT_EQ(none.err,
+              "Tunex Easy Tag - No filename format: No filename format specified. Please enable "
+              "one of the filename formats first.\n");
+    EXPECT_EQ(run({"easytag", m_, "--delim1", "ab"}).exitCode, 2);
+    EXPECT_EQ(run({"easytag", m_, "--slot2", "genre"}).exitCode, 2);
+
+    const auto cleared = run({"clear-all", m_});
+    EXPECT_EQ(cleared.exitCode, 0) << cleared.err;
+    EXPECT_EQ(cleared.err, "Tunex - Tag Successfully Removed: All ID3 tags of 3 files under " + m_ +
+                               " removed.\n");
+    EXPECT_TRUE(hasLine(independentView(top), "v2=none"));
+    EXPECT_TRUE(hasLine(independentView(inner), "v1=|||||0|255"));
+
+    const auto empty = run({"clear-all", (dir_ / "nothing").string()});
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_NE(empty.err.find("No media file under this directory."), std::string::npos);
+}
+
+TEST_F(CliLocalCommands, FilesThatCannotBeWrittenAreReported) {
+    const std::string pastEnd = "ID3\x03" + std::string(2, '\0') + test::syncsafe(100000) +
+                                test::v2Text(3, "TIT2", "t") + audio_;
+    const auto bad = make("A - B.mp3", pastEnd);
+    const auto cleared = run({"clear-all", m_});
+    EXPECT_EQ(cleared.exitCode, 3);
+    EXPECT_EQ(cleared.err, "Tunex - Tag Successfully Removed: All ID3 tags of 0 files under " + m_ +
+                               " removed.\n1 file could not be written:\n" + bad.string() + "\n");
+    const auto tagged = run({"easytag", m_});
+    EXPECT_EQ(tagged.exitCode, 3);
+    EXPECT_NE(tagged.err.find("No file renamed"), std::string::npos);
+    EXPECT_EQ(test::readFile(bad), pastEnd);
+}
+
+}  // namespace
+}  // namespace tunex

@@ -1,0 +1,130 @@
+#include "support/base_folder.h"
+#include "support/run_program.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+namespace tunex {
+namespace {
+
+using test::BaseFolder;
+using test::runProgram;
+
+const std::filesystem::path kCli = TUNEX_CLI_PATH;
+const std::string kSettings = "<ts>4\n<tf>2\n<md>100\n<mh>15\n<as>03110111111;\n@*EOF\n";
+
+class CliSearchCommands : public testing::Test {
+protected:
+    void SetUp() override {
+        test::writeFile(
+            base_.path() / "system" / "save0001.ifo",
+            "**Pop\n"
+            "<?>Love Me Do<|>/m/beatles<:>mp3</>Love Me Do;Beatles;<\\>  3584.0<*>2003-11-16\n"
+            "<?>glove<|>/m/x<:>mp3</><\\>   512.0<*>2003-11-17\n"
+            "@*EOF\n");
+        test::writeFile(base_.path() / "system" / "save0002.ifo",
+                        "**Rock, \"Live\"\n"
+                        "<?>01<|>/m/y<:>wma</>Yesterday;Beatles;Help;<\\>  4096.5<*>2003-11-18\n"
+                        "<?><script><|>/m/z<:>mp3</><\\>     1.0<*>2003-11-19\n"
+                        "@*EOF\n");
+    }
+
+    test::ProgramResult run(std::vector<std::string> words) {
+        words.insert(words.begin(), {"--base", base_.path().string()});
+        return runProgram(kCli, words);
+    }
+
+    BaseFolder base_{kSettings};
+};
+
+TEST_F(CliSearchCommands, SearchPrintsTheSortedListAndTheStatus) {
+    const auto found = run({"search", "--title", "LOVE"});
+    EXPECT_EQ(found.exitCode, 0);
+    EXPECT_EQ(found.out,
+              "File Name\tFile Type\tDisc Name\tPath\tFile Size(KB)\tCreate Date\tID3 Tag Info\n"
+              "glove\tmp3\tPop\t/m/x\t   512.0\t2003-11-17\t\n"
+              "Love Me Do\tmp3\tPop\t/m/beatles\t  3584.0\t2003-11-16\tLove Me Do;Beatles;\n");
+    EXPECT_EQ(found.err, "status: 2 songs found for song <LOVE>.\n");
+    // A search leaves the settings file, and so the history, alone.
+    EXPECT_EQ(base_.settingsText(), kSettings);
+
+    // Overrides for one run: Low looks at file names only; one column; sort by size.
+    const auto low = run({"search", "--artist", "beatles", "--sensitivity", "1", "--columns",
+                          "000100", "--sort", "4"});
+    EXPECT_EQ(low.out, "File Name\tFile Size(KB)\nNo File Found.\t\n");
+    const auto medium = run({"search", "--artist", "beatles", "--sensitivity", "2", "--columns",
+                             "000100", "--sort", "4"});
+    EXPECT_EQ(medium.out, "File Name\tFile Size(KB)\nLove Me Do\t  3584.0\n01\t  4096.5\n");
+
+    const auto none = run({"search", "--title", "zz"});
+    EXPECT_EQ(none.exitCode, 0);
+    EXPECT_EQ(none.out.substr(none.out.find('\n') + 1), "No File Found.\t\t\t\t\t\t\n");
+    EXPECT_EQ(none.err, "status: 0 song found for song <zz>.\n");
+
+    const auto limited = run({"search", "--artist", "beatles", "--max", "1"});
+    EXPECT_EQ(limited.exitCode, 0);
+    EXPECT_EQ(limited.err,
+              "status: 1 song found for artist <beatles>.\nTunex - Information: The search result "
+              "reaches the maximum display limit (1).\nYou can change it in <Setting> tag.\n");
+}
+
+TEST_F(CliSearchCommands, RefusalsAndFileErrors) {
+    const auto empty = run({"search"});
+    EXPECT_EQ(empty.exitCode, 2);
+    EXPECT_EQ(empty.err, "Tunex - Input Error: Please input a song title OR artist name.\n");
+    const auto illegal = run({"search", "--title", "a|b"});
+    EXPECT_EQ(illegal.exitCode, 2);
+    EXPECT_EQ(illegal.out, "");
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"search", "--max", "0", "--title", "a"},
+          {"search", "--max", "3001", "--title", "a"},
+          {"search", "--sensitivity", "4", "--title", "a"},
+          {"search", "--sort", "7", "--title", "a"},
+          {"search", "--columns", "11111", "--title", "a"},
+          {"search", "--title"},
+          {"search", "stray"},
+          {"list-all", "--title", "a"},
+          {"export", "--all"},
+          {"export", "x.htm", "--all", "--title", "a"},
+          {"export", "x.htm"}}) {
+        const auto refused = run(words);
+        EXPECT_EQ(refused.exitCode, 2) << words[1];
+    }
+}
+
+TEST_F(CliSearchCommands, ListAllAndExport) {
+    const auto all = run({"list-all", "--columns", "010000"});
+    EXPECT_EQ(all.exitCode, 0);
+    EXPECT_EQ(all.err, "status: 4 songs found in the entire database.\n");
+    EXPECT_EQ(all.out.substr(0, all.out.find('\n')), "File Name\tDisc Name");
+    EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 5);
+
+    const std::filesystem::path csv = base_.path() / "friend.csv";
+    const auto exported = run({"export", csv.string(), "--all", "--columns", "010000"});
+    EXPECT_EQ(exported.exitCode, 0);
+    EXPECT_EQ(exported.err,
+              "status: 4 songs found in the entire database.\nTunex - Export: Search "
+              "Result exported to " +
+                  csv.string() + ".\n");
+    const std::string text = test::readFile(csv);
+    EXPECT_EQ(text.substr(0, text.find('\n') + 1), "File Name,Disc Name\r\n");
+    EXPECT_NE(text.find("<script>,\"Rock, \"\"Live\"\"\"\r\n"), std::string::npos);
+
+    const auto nothing = run({"export", (base_.path() / "x.htm").string(), "--title", "zz"});
+    EXPECT_EQ(nothing.exitCode, 2);
+    EXPECT_EQ(nothing.err,
+              "status: 0 song found for song <zz>.\nTunex - Export: No search result "
+              "available. Export Aborted.\n");
+    EXPECT_FALSE(std::filesystem::exists(base_.path() / "x.htm"));
+
+    const auto missing = run({"export", (base_.path() / "none" / "x.htm").string(), "--all"});
+    EXPECT_EQ(missing.exitCode, 3);
+    EXPECT_NE(missing.err.find("Tunex - File Error: File Error when creating export file. Export "
+                               "Aborted.\n"),
+              std::string::npos);
+}
+
+}  // namespace
+}  // namespace tunex

@@ -1,0 +1,163 @@
+#include "collection_test_support.h"
+
+#include "core/collections/collection_rename.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tunex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::openEmptyBase;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+TEST(CheckRename, RefusesInOrderThenAsks) {
+    const std::vector<std::string> names{"Rock", "Pop"};
+    const UserMessage noCollection{
+        "No collection available. Please add a CD to the database first.",
+        "Tunex - No Collection Available", MessageIcon::Question};
+    const UserMessage emptyName{"Please enter the new collection name first.",
+                                "Tunex - Enter collection name", MessageIcon::Question};
+    const UserMessage duplicate{
+        "You have already used the input name in another collection. Please enter a new name.",
+        "Tunex - Duplicate Collection Name", MessageIcon::Question};
+    EXPECT_EQ(checkRename({}, "", "").refusal, noCollection);
+    EXPECT_EQ(checkRename(names, "Rock", "").refusal, emptyName);
+    EXPECT_EQ(checkRename(names, "Rock", "Pop").refusal, duplicate);
+    EXPECT_EQ(checkRename(names, "Rock", "Rock").refusal, duplicate);
+    EXPECT_TRUE(checkRename(names, "Rock", "a\nb").refusal);
+
+    const RenameCheck allowed = checkRename(names, "Rock", "rock");
+    EXPECT_FALSE(allowed.refusal);
+    EXPECT_EQ(allowed.confirmation,
+              (UserMessage{"Are you sure you want to change the collection name as "
+                           "follows?\n\nFrom:\tRock\nTo:\trock",
+                           "Tunex - Confirm Change", MessageIcon::Question}));
+}
+
+struct RenameFixture {
+    TempDir dir;
+    std::unique_ptr<Workspace> workspace;
+    std::vector<UserMessage> told;
+
+    explicit RenameFixture(const std::vector<std::string>& files) {
+        writeFile(dir / "system/system.ifo",
+                  "<ts>3\n<tf>" + std::to_string(files.size()) + "\n@*EOF");
+        for (size_t i = 0; i < files.size(); ++i) {
+            writeFile(dir / "system" / ("save000" + std::to_string(i + 1) + ".ifo"), files[i]);
+        }
+        UserMessage failure;
+        workspace = Workspace::open(dir.path(), failure);
+        EXPECT_TRUE(workspace) << failure.text;
+    }
+    RenameOutcome rename(std::string_view from, std::string_view to) {
+        return renameCollection(
+            *workspace, from, to,
+            directUpdate(*workspace, {}, [this](const UserMessage& m) { told.push_back(m); }));
+    }
+    std::string collectionFile(int number) const {
+        return readFile(dir / "system" / ("save000" + std::to_string(number) + ".ifo"));
+    }
+};
+
+TEST(RenameCollection, RewritesOnlyTheNameLine) {
+    const std::string longLine =
+        "<?>" + std::string(300, 'L') + "<|>/m<:>mp3</><\\>     1.0<*>2003-11-16";
+    const std::string hugeLine =
+        "<?>" + std::string(100000, 'H') + "<|>/m<:>mp3</><\\>     2.0<*>2004-01-02";
+    // CR LF line ends, a blank line, a foreign line, no end marker, and a last line without LF.
+    RenameFixture f({"**Other\n<?>o<|>/x<:>mp3</><\\>     1.0<*>2001-01-01\n@*EOF",
+                     "**Rock\r\n" + longLine + "\r\n\r\nnot a record\r\n" + hugeLine +
+                         "\r\n<?>last<|>/m<:>wma</><\\>     3.0<*>2005-05-05"});
+    ASSERT_EQ(f.workspace->catalogue().collectionNames(),
+              (std::vector<std::string>{"Other", "Rock"}));
+
+    const RenameOutcome outcome = f.rename("Rock", "Pop");
+    ASSERT_TRUE(outcome.renamed) << (outcome.message ? outcome.message->text : "");
+    EXPECT_TRUE(outcome.catalogueReloaded);
+    EXPECT_EQ(outcome.statusText, "Collection Name of <Rock> is changed to <Pop>.");
+    EXPECT_EQ(f.collectionFile(2), "**Pop\n" + longLine + "\n" + hugeLine +
+                                       "\n<?>last<|>/m<:>wma</><\\>     3.0<*>2005-05-05\n@*EOF");
+    EXPECT_EQ(f.collectionFile(1), "**Other\n<?>o<|>/x<:>mp3</><\\>     1.0<*>2001-01-01\n@*EOF");
+    EXPECT_EQ(f.workspace->catalogue().collectionNames(),
+              (std::vector<std::string>{"Other", "Pop"}));
+    // The scratch file stays, and nothing else is left beside the collection files.
+    EXPECT_TRUE(fs::exists(f.dir / "system/tmp.ifo"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(f.dir / "system"), fs::directory_iterator()), 4);
+
+    // Whatever follows the end marker goes; the long record keeps its size and date.
+    writeFile(f.dir / "system/save0002.ifo", "**Pop\n" + longLine + "\n@*EOF\n<?>junk\n");
+    ASSERT_TRUE(f.rename("Pop", "Jazz").renamed);
+    EXPECT_EQ(f.collectionFile(2), "**Jazz\n" + longLine + "\n@*EOF");
+    bool foundLong = false;
+    f.workspace->catalogue().index().walk(
+        [&foundLong](const SongRecordView& record) {
+            if (record.name.size() == 300) {
+                foundLong = record.sizeText == "     1.0" && record.dateText == "2003-11-16";
+            }
+        },
+        {});
+    EXPECT_TRUE(foundLong);
+}
+
+TEST(RenameCollection, FailuresLeaveTheFileAsItWas) {
+    RenameFixture f({"**Rock\n<?>a<|>/m<:>mp3</><\\>     1.0<*>2001-01-01\n@*EOF"});
+    const RenameOutcome unknown = f.rename("Jazz", "Pop");
+    EXPECT_FALSE(unknown.renamed);
+    EXPECT_FALSE(unknown.fileError);
+    EXPECT_EQ(unknown.message,
+              (UserMessage{"Error Occurs.\n Change collection name aborted.",
+                           "Tunex - Change Collection Name Error", MessageIcon::Error}));
+
+    // The scratch file cannot be made.
+    fs::create_directory(f.dir / "system/tmp.ifo");
+    const UserMessage filesError{"Songs Files Error.\n Change collection name aborted.",
+                                 "Tunex - File Error", MessageIcon::Error};
+    const RenameOutcome noScratch = f.rename("Rock", "Pop");
+    EXPECT_TRUE(noScratch.fileError);
+    EXPECT_EQ(noScratch.message, filesError);
+    fs::remove(f.dir / "system/tmp.ifo");
+
+    // A full disk part-way through the scratch copy.
+    std::string big = "**Rock\n";
+    for (int i = 0; i < 400; ++i) {
+        big += "<?>" + std::string(100, 'x') + "<|>/m<:>mp3</><\\>     1.0<*>2001-01-01\n";
+    }
+    big += "@*EOF";
+    writeFile(f.dir / "system/save0001.ifo", big);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{8192, 8192};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const RenameOutcome full = f.rename("Rock", "Pop");
+        const bool named = full.message && full.message->caption == "Tunex - File Error" &&
+                           full.message->text.find("tmp.ifo") != std::string::npos;
+        ::_exit(!full.renamed && full.fileError && named ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(f.collectionFile(1), big);
+
+    // The collection file deleted behind the program's back.
+    fs::remove(f.dir / "system/save0001.ifo");
+    const RenameOutcome deleted = f.rename("Rock", "Pop");
+    EXPECT_TRUE(deleted.fileError);
+    EXPECT_EQ(deleted.message, filesError);
+    EXPECT_FALSE(fs::exists(f.dir / "system/save0001.ifo"));
+    EXPECT_TRUE(f.told.empty());
+}
+
+}  // namespace
+}  // namespace tunex

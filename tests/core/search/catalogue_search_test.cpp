@@ -1,0 +1,201 @@
+#include "core/search/catalogue_search.h"
+#include "core/search/search_messages.h"
+#include "core/store/catalogue.h"
+#include "core/store/store_paths.h"
+#include "support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace tunex {
+namespace {
+
+using test::TempDir;
+
+std::string recordLine(std::string_view name, std::string_view folder, std::string_view id3) {
+    return "<?>" + std::string(name) + "<|>" + std::string(folder) + "<:>mp3</>" +
+           std::string(id3) + "<\\>  3584.0<*>2003-11-16\n";
+}
+
+// Collection 0 holds just over the memory threshold, so collections 1 and 2 stay on disk. Three
+// records of each part carry "needle"; the memory part's names arrive in an order whose tree
+// pre-order differs from the insertion order.
+class CatalogueSearchTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        base_ = new TempDir;
+        const StorePaths paths(base_->path());
+        std::filesystem::create_directories(paths.systemFolder());
+        std::string memory = "**Mem\n";
+        for (int i = 0; i <= Catalogue::kMemoryRecordLimit; ++i) {
+            memory += recordLine("song " + std::to_string((i * 7919) % 40000), "/m", "");
+        }
+        memory += recordLine("m needle b", "/m", "") + recordLine("m needle a", "/m", "") +
+                  recordLine("m NEEDLE c", "/m", "") + "@*EOF\n";
+        test::writeFile(paths.collectionFileName(0), memory);
+        test::writeFile(paths.collectionFileName(1),
+                        "**Disk A\n" + recordLine("d2 needle", "/d", "") +
+                            recordLine("other", "/d", "") + recordLine("d1 needle", "/d", "") +
+                            "@*EOF\n");
+        test::writeFile(paths.collectionFileName(2),
+                        "**Disk B\n" + recordLine("x", "/e", "Needle;") + "@*EOF\n");
+    }
+    static void TearDownTestSuite() {
+        delete base_;
+        base_ = nullptr;
+    }
+
+    void SetUp() override { ASSERT_TRUE(catalogue_.load(StorePaths(base_->path()), 3)); }
+
+    static std::vector<std::string> namesOf(const ResultTable& table) {
+        std::vector<std::string> names;
+        for (const ResultRow& row : table.rows) {
+            names.push_back(row.front());
+        }
+        return names;
+    }
+
+    static TempDir* base_;
+    Catalogue catalogue_;
+    const std::vector<ResultColumn> allColumns_ = shownColumns({1, 1, 1, 1, 1, 1});
+};
+
+TempDir* CatalogueSearchTest::base_ = nullptr;
+
+TEST_F(CatalogueSearchTest, WalksMemoryInTreeOrderThenDiskInFileOrder) {
+    ASSERT_EQ(catalogue_.firstDiskCollection(), 1);
+    ResultTable table{allColumns_, {}};
+    ASSERT_TRUE(searchCatalogue(catalogue_, table, "needle", "", false, 3000, 3));
+    // Tree pre-order of the three memory names inserted b, a, c: b first, then a, then c.
+    EXPECT_EQ(namesOf(table), (std::vector<std::string>{"m needle b", "m needle a", "m NEEDLE c",
+                                                        "d2 needle", "d1 needle", "x"}));
+    EXPECT_EQ(table.rows[3],
+              (ResultRow{"d2 needle", "mp3", "Disk A", "/d", "  3584.0", "2003-11-16", ""}));
+    EXPECT_EQ(table.rows[5][2], "Disk B");
+
+    // The limit cuts across both passes: the first rows met, not the best ones.
+    for (const auto& [limit, rows] : std::vector<std::pair<int, std::size_t>>{{2, 2}, {4, 4}}) {
+        ResultTable cut{allColumns_, {}};
+        ASSERT_TRUE(searchCatalogue(catalogue_, cut, "needle", "", false, limit, 3));
+        EXPECT_EQ(cut.rows.size(), rows);
+        EXPECT_EQ(namesOf(cut).back(), limit == 2 ? "m needle a" : "d2 needle");
+    }
+
+    ResultTable all{allColumns_, {}};
+    ASSERT_TRUE(searchCatalogue(catalogue_, all, "", "", true, 50000, 3));
+    EXPECT_EQ(all.rows.size(), catalogue_.index().size() + 4);
+    EXPECT_EQ(all.rows.front().front(),
+              catalogue_.index().record(catalogue_.index().visitOrder().front()).name);
+    EXPECT_EQ(all.rows.back().front(), "x");
+}
+
+TEST_F(CatalogueSearchTest, VanishedCollectionFileFailsTheSearch) {
+    const StorePaths paths(base_->path());
+    const std::filesystem::path file = paths.collectionFileName(1);
+    const std::filesystem::path aside = base_->path() / "aside.ifo";
+    std::filesystem::rename(file, aside);
+
+    // A search that stops in memory never reaches the missing file.
+    ResultTable early{allColumns_, {}};
+    EXPECT_TRUE(searchCatalogue(catalogue_, early, "needle", "", false, 3, 3));
+
+    const SearchSettings settings{3000, 3, 0, {1, 1, 1, 1, 1, 1}};
+    const SearchOutcome outcome = runSongSearch(catalogue_, settings, allColumns_, "needle", "");
+    std::filesystem::rename(aside, file);
+    EXPECT_EQ(outcome.kind, SearchOutcome::Kind::Failed);
+    EXPECT_EQ(outcome.message, searchFailedMessage());
+    EXPECT_EQ(outcome.table.rows.size(), 3U);  // the memory rows found before the error stay
+    EXPECT_EQ(outcome.statusLine, "");
+    EXPECT_FALSE(outcome.summary.has_value());
+}
+
+TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
+    SearchSettings settings{3000, 3, 0, {1, 1, 1, 1, 1, 1}};
+    SearchOutcome found = runSongSearch(catalogue_, settings, allColumns_, "needle", "");
+    ASSERT_EQ(found.kind, SearchOutcome::Kind::Done);
+    EXPECT_EQ(found.statusLine, "6 songs found for song <needle>.");
+    EXPECT_FALSE(found.message.has_value());
+    // Sorted by File Name, case-insensitively.
+    EXPECT_EQ(namesOf(found.table),
+              (std::vector<std::string>{"d1 needle", "d2 needle", "m needle a", "m needle b",
+                                        "m NEEDLE c", "x"}));
+    EXPECT_EQ(found.summary, (SearchSummary{"needle", "", 6, "Disk A"}));
+
+    // Sort by Disc Name; with Disc Name hidden the order stays as found and the summary says so.
+    settings.sortColumn = 2;
+    EXPECT_EQ(runSongSearch(catalogue_, settings, allColumns_, "needle", "").table.rows[0][2],
+              "Disk A");
+    const std::vector<ResultColumn> noDisc = shownColumns({1, 0, 1, 1, 1, 1});
+    const SearchOutcome hidden = runSongSearch(catalogue_, settings, noDisc, "needle", "");
+    EXPECT_EQ(namesOf(hidden.table).front(), "m needle b");
+    EXPECT_EQ(hidden.summary->firstCdFound, "No <Disc Name> Column Available");
+
+    settings.maxResults = 1;
+    const SearchOutcome limited = runSongSearch(catalogue_, settings, allColumns_, "", "needle");
+    EXPECT_EQ(limited.statusLine, "1 song found for artist <needle>.");
+    EXPECT_EQ(limited.message, resultLimitMessage(1));
+    EXPECT_EQ(limited.message->text,
+              "The search result reaches the maximum display limit (1).\nYou can change it in "
+              "<Setting> tag.");
+
+    const SearchOutcome none = runSongSearch(catalogue_, settings, allColumns_, "x", "zzz");
+    EXPECT_EQ(none.statusLine, "0 song found for song <x> artist <zzz>.");
+    EXPECT_EQ(none.table.rows,
+              (std::vector<ResultRow>{{"No File Found.", "", "", "", "", "", ""}}));
+    EXPECT_EQ(none.summary, (SearchSummary{"x", "zzz", 0, ""}));
+}
+
+TEST_F(CatalogueSearchTest, RefusesBadTermsBeforeSearching) {
+    const SearchSettings settings{3000, 3, 0, {1, 1, 1, 1, 1, 1}};
+    const UserMessage empty{"Please input a song title OR artist name.", "Tunex - Input Error",
+                            MessageIcon::Question};
+    const UserMessage illegal{"Input cannot contain the following characters:\n/ \\ : * ? \" < > |",
+                              "Tunex - Input Error", MessageIcon::Question};
+    EXPECT_EQ(runSongSearch(catalogue_, settings, allColumns_, "", "").message, empty);
+    for (const char c : std::string("\"*/:<>?\\|")) {
+        for (const bool inArtist : {false, true}) {
+            const std::string term = std::string("a") + c + "b";
+            const SearchOutcome refused = runSongSearch(
+                catalogue_, settings, allColumns_, inArtist ? "ok" : term, inArtist ? term : "");
+            EXPECT_EQ(refused.kind, SearchOutcome::Kind::Refused) << c;
+            EXPECT_EQ(refused.message, illegal) << c;
+            EXPECT_TRUE(refused.table.rows.empty());
+        }
+    }
+    // Long and invalid UTF-8 terms are searched like any other.
+    const SearchOutcome huge =
+        runSongSearch(catalogue_, settings, allColumns_, std::string(10000, 'n'), "\xff\xfe");
+    EXPECT_EQ(huge.kind, SearchOutcome::Kind::Done);
+    EXPECT_EQ(huge.table.rows.front().front(), "No File Found.");
+}
+
+TEST_F(CatalogueSearchTest, ListAllIsUnsortedAndHandsNothingOver) {
+    SearchSettings settings{3000, 3, 1, {1, 1, 1, 1, 1, 1}};
+    const SearchOutcome all = runListAll(catalogue_, settings, allColumns_);
+    EXPECT_EQ(all.statusLine, "3000 songs found in the entire database.");
+    EXPECT_EQ(all.message, resultLimitMessage(3000));
+    EXPECT_FALSE(all.summary.has_value());
+    EXPECT_EQ(all.table.rows.front().front(),
+              catalogue_.index().record(catalogue_.index().visitOrder().front()).name);
+
+    Catalogue empty;
+    TempDir none;
+    ASSERT_TRUE(empty.load(StorePaths(none.path()), 0));
+    const SearchOutcome nothing = runListAll(empty, settings, shownColumns({0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(nothing.statusLine, "0 songs found in the entire database.");
+    EXPECT_EQ(nothing.table.rows, (std::vector<ResultRow>{{"The database is currently empty."}}));
+    EXPECT_FALSE(nothing.message.has_value());
+}
+
+TEST(SearchMessages, StatusLines) {
+    EXPECT_EQ(searchStatusLine(12, "love", "abba"),
+              "12 songs found for song <love> artist <abba>.");
+    EXPECT_EQ(searchStatusLine(1, "a b ", ""), "1 song found for song <a b >.");
+    EXPECT_EQ(listAllStatusLine(1), "1 song found in the entire database.");
+}
+
+}  // namespace
+}  // namespace tunex

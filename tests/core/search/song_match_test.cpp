@@ -1,0 +1,126 @@
+#include "core/search/song_match.h"
+#include "core/common/text.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+namespace tunex {
+namespace {
+
+struct MatchCase {
+    const char* what;
+    std::string_view title;
+    std::string_view artist;
+    std::string_view name;
+    std::string_view folder;
+    std::string_view id3Info;
+    bool low;
+    bool medium;
+    bool high;
+};
+
+const MatchCase kCases[] = {
+    {"title in the name, any case", "LOVE", "", "Love Me Do", "/m", "", true, true, true},
+    {"title inside a word", "love", "", "glove", "/m", "", true, true, true},
+    {"title only in the ID3 info", "love", "", "01", "/m", "Love;Band;", false, true, true},
+    {"ID3 title, Medium example", "yesterday", "", "01", "/m", "Yesterday;Beatles;Help;", false,
+     true, true},
+    {"title and artist both in the name", "help", "beatles", "Beatles - Help", "/m", "", true, true,
+     true},
+    {"title in the name, artist in the folder", "help", "beatles", "Help", "D:/beatles", "", false,
+     false, true},
+    {"title in the name, artist in the ID3 info", "help", "beatles", "Help", "D:/music", "Beatles;",
+     false, true, false},
+    {"title in the ID3 info, artist in the name", "help", "beatles", "Beatles", "/m", "Help;",
+     false, true, false},
+    {"title in the ID3 info, artist in the folder", "help", "beatles", "x", "/beatles", "Help;",
+     false, false, false},
+    {"artist alone in the folder", "", "beatles", "x", "/music/Beatles", "", false, false, true},
+    {"artist alone in the ID3 info", "", "abba", "x", "/m", "Waterloo;ABBA;", false, true, true},
+    {"title alone in the folder only", "help", "", "x", "/help", "", false, false, false},
+    {"trailing blank must match a blank", "love ", "", "glove", "/m", "Love;", false, false, false},
+    {"trailing blank that is there", "love ", "", "Love Me", "/m", "", true, true, true},
+    {"no wildcards", "l*e", "", "love", "/m", "", false, false, false},
+    {"non-ASCII case", "ÉTÉ", "", "Un été", "/m", "", true, true, true},
+    {"Kelvin sign lowers to k", "k", "", "\u212A", "/m", "", true, true, true},
+};
+
+class SongMatchTest : public testing::TestWithParam<int> {};
+
+TEST_P(SongMatchTest, FollowsTheSensitivityTable) {
+    const int sensitivity = GetParam();
+    for (const MatchCase& c : kCases) {
+        SongRecordView record;
+        record.name = c.name;
+        record.folder = c.folder;
+        record.id3Info = c.id3Info;
+        const bool expected = sensitivity == 1 ? c.low : sensitivity == 2 ? c.medium : c.high;
+        EXPECT_EQ(songMatches(c.title, c.artist, record, sensitivity), expected) << c.what;
+        // A record read from a file goes through the unlowered path; it must agree.
+        const SearchTerms terms(c.title, c.artist);
+        std::string scratch[3];
+        EXPECT_EQ(terms.matchesUnlowered(record, sensitivity, scratch), expected) << c.what;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Sensitivities, SongMatchTest, testing::Values(1, 2, 3),
+                         [](const testing::TestParamInfo<int>& info) {
+                             return std::string(info.param == 1   ? "Low"
+                                                : info.param == 2 ? "Medium"
+                                                                  : "High");
+                         });
+
+TEST(SongMatch, UnknownSensitivityMatchesNothing) {
+    SongRecordView record;
+    record.name = "love";
+    for (const int sensitivity : {0, 4, -1}) {
+        EXPECT_FALSE(songMatches("love", "", record, sensitivity)) << sensitivity;
+    }
+}
+
+// The folded search must find exactly what a search in the lower-cased text finds, for ASCII
+// text and for text already lower-cased, at every position the word-wise scan treats specially.
+TEST(SongMatch, FoldedSearchAgreesWithLowerCasedSearch) {
+    std::mt19937 random(7);
+    const std::string alphabet = "aAbB<>|z@[`{ 09\x7f";
+    for (int round = 0; round < 20000; ++round) {
+        std::string text(random() % 40, ' ');
+        for (char& c : text) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        std::string term(1 + random() % 4, ' ');
+        for (char& c : term) {
+            c = alphabet[random() % alphabet.size()];
+        }
+        term = toLowerUtf8(term);
+        const bool expected = toLowerUtf8(text).find(term) != std::string::npos;
+        ASSERT_EQ(containsFolded(text, term), expected) << '"' << text << "\" / \"" << term << '"';
+    }
+}
+
+TEST(SongMatch, LowerIntoEqualsIcuLowerCasing) {
+    std::string buffer = "left over from an earlier, longer line";
+    for (const std::string_view text :
+         {std::string_view("MiXeD Case 123"), std::string_view("ÀÉÎ Straße İstanbul"),
+          std::string_view("\xff\xfe BAD \xc3"), std::string_view("")}) {
+        EXPECT_EQ(lowerInto(text, buffer), toLowerUtf8(text));
+    }
+}
+
+TEST(SongMatch, InvalidUtf8AndHugeTermsAreHandled) {
+    SongRecordView record;
+    record.name = "bad \xff\xfe name";
+    record.id3Info = "\xc3";
+    EXPECT_TRUE(songMatches("\xff\xfe", "", record, 1));
+    EXPECT_FALSE(songMatches("\xc3\xa9", "", record, 3));
+    const std::string huge(10000, 'a');
+    record.name = huge;
+    EXPECT_TRUE(songMatches(huge, "", record, 1));
+    EXPECT_FALSE(songMatches(huge + "a", "", record, 3));
+}
+
+}  // namespace
+}  // namespace tunex

@@ -1,0 +1,147 @@
+#include "core/tags/local_listing.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "support/temp_dir.h"
+
+namespace tunex {
+namespace {
+
+using test::writeFile;
+
+std::vector<std::string> names(const std::vector<LocalRow>& rows) {
+    std::vector<std::string> out;
+    for (const LocalRow& row : rows) {
+        out.push_back(row[kLocalFileName]);
+    }
+    return out;
+}
+
+class LocalListingTest : public ::testing::Test {
+protected:
+    void make(const std::string& relative, std::string_view bytes = "x") {
+        const auto path = dir_ / relative;
+        std::filesystem::create_directories(path.parent_path());
+        writeFile(path, bytes);
+    }
+    std::string folder(const std::string& relative = {}) const {
+        return relative.empty() ? dir_.path().string() : (dir_ / relative).string();
+    }
+
+    test::TempDir dir_;
+    FileTypeList types_;
+};
+
+TEST_F(LocalListingTest, ListsMediaFilesWithAndWithoutSubfolders) {
+    make("Music/b.mp3", std::string(2048, 'a'));
+    make("Music/A.WMA");
+    make("Music/notes.txt");
+    make("Music/mp3");  // a name without "." is its own extension
+    make("Music/sub/c.mp3");
+    make("Music/sub/deep/d.wmv");
+    // A sibling whose name begins with the folder's name is never listed.
+    make("MusicMore/e.mp3");
+    std::filesystem::create_directory_symlink(dir_.path(), dir_ / "Music/sub/loop");
+
+    const LocalListing all = listLocalFolder(folder("Music"), types_, true, 100);
+    EXPECT_EQ(names(all.rows),
+              (std::vector<std::string>{"A.WMA", "b.mp3", "c.mp3", "d.wmv", "mp3"}));
+    const LocalRow& b = all.rows[1];
+    EXPECT_EQ(b[kLocalPath], folder("Music"));
+    EXPECT_EQ(b[kLocalSize], "     2.0");
+    EXPECT_EQ(b[kLocalDate].size(), 10u);
+    EXPECT_EQ(localRowPath(b), folder("Music/b.mp3"));
+    EXPECT_EQ(all.rows[3][kLocalPath], folder("Music/sub/deep"));
+
+    const LocalListing own = listLocalFolder(folder("Music") + "/", types_, false, 100);
+    EXPECT_EQ(names(own.rows), (std::vector<std::string>{"A.WMA", "b.mp3", "mp3"}));
+    EXPECT_EQ(own.rows[0][kLocalPath], folder("Music"));
+
+    EXPECT_TRUE(listLocalFolder("", types_, true, 100).rows.empty());
+    EXPECT_EQ(listLocalFolder(folder("gone"), types_, true, 100).unreadableFolders, 1);
+    EXPECT_EQ(listedStatusText(5, "/m"), "5 files found under /m");
+    EXPECT_EQ(filteredStatusText(2), "2 files matched with keyword.");
+}
+
+TEST_F(LocalListingTest, StopsAtTheDisplayLimit) {
+    for (int i = 0; i < 5; ++i) {
+        make("f" + std::to_string(i) + ".mp3");
+    }
+    make("sub/g.mp3");
+    EXPECT_EQ(listLocalFolder(folder(), types_, true, 7).rows.size(), 6u);
+    EXPECT_FALSE(reachedDisplayLimit(6, 7));
+    const LocalListing exact = listLocalFolder(folder(), types_, true, 6);
+    EXPECT_EQ(exact.rows.size(), 6u);
+    EXPECT_TRUE(reachedDisplayLimit(exact.rows.size(), 6));
+    EXPECT_EQ(listLocalFolder(folder(), types_, true, 3).rows.size(), 3u);
+    EXPECT_EQ(displayLimitMessage(3),
+              (UserMessage{"The result reaches the maximum display limit (3).\nYou can change it "
+                           "in <Setting> tag.",
+                           "Tunex - Information", MessageIcon::Information}));
+}
+
+TEST(LocalFilter, KeywordRulesAndChecks) {
+    std::vector<LocalRow> rows = {
+        {"Love Song.MP3", "/home/u/Pop", "", ""},
+        {"blues.wma", "/home/u/Jazz Mp3", "", ""},
+        {"other.wma", "/home/u/x", "", ""},
+        {"a love.mp3", "/d", "", ""},
+    };
+    EXPECT_TRUE(rowMatchesKeyword(rows[0], "mp3"));
+    EXPECT_TRUE(rowMatchesKeyword(rows[1], "mp3"));
+    EXPECT_FALSE(rowMatchesKeyword(rows[2], "mp3"));
+    // A leading blank counts only inside the name or path, never as the added blank.
+    EXPECT_FALSE(rowMatchesKeyword(rows[0], " love"));
+    EXPECT_TRUE(rowMatchesKeyword(rows[3], " love"));
+    EXPECT_TRUE(rowMatchesKeyword(rows[1], " mp3"));
+    EXPECT_TRUE(rowMatchesKeyword(rows[0], "love song"));
+
+    std::vector<LocalRow> copy = rows;
+    EXPECT_FALSE(filterLocalRows(copy, "MP3"));
+    EXPECT_EQ(names(copy), (std::vector<std::string>{"Love Song.MP3", "blues.wma", "a love.mp3"}));
+    // A second filter narrows further.
+    EXPECT_FALSE(filterLocalRows(copy, "LOVE"));
+    EXPECT_EQ(names(copy), (std::vector<std::string>{"Love Song.MP3", "a love.mp3"}));
+
+    const auto refused = filterLocalRows(copy, "a*b");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(*refused, (UserMessage{"Input Keyword cannot contain the following characters:\n"
+                                     "/ \\ : * ? \" < > |",
+                                     "Tunex - Input Error", MessageIcon::Question}));
+    EXPECT_EQ(copy.size(), 2u);
+    EXPECT_EQ(filterLocalRows(copy, "")->text, "Input Keyword is empty. Please enter a keyword.");
+    // An empty list is reported before the keyword is looked at.
+    std::vector<LocalRow> none;
+    EXPECT_EQ(filterLocalRows(none, "a*b")->caption, "Tunex - No Record");
+}
+
+TEST(LocalPage, SummaryLinesButtonsAndNames) {
+    Id3Summary summary;
+    EXPECT_EQ(tagSummaryLines(summary), "");
+    EXPECT_FALSE(tagSummaryText("/m/a.mp3", summary));
+    summary.artist = "Abba";
+    EXPECT_EQ(tagSummaryText("/m/a.mp3", summary), "ID3 Tag of /m/a.mp3:\nArtist:\tAbba\n");
+    summary.title = "SOS";
+    summary.album = "Arrival";
+    EXPECT_EQ(tagSummaryLines(summary), "Title:\tSOS\nArtist:\tAbba\nAlbum:\tArrival\n");
+
+    const TagButtonsAfterListing disc = tagButtonsAfterListing(true);
+    EXPECT_FALSE(disc.easyTagEnabled || disc.clearEnabled || disc.clearCaption);
+    const TagButtonsAfterListing disk = tagButtonsAfterListing(false);
+    EXPECT_TRUE(disk.easyTagEnabled && disk.clearEnabled);
+    EXPECT_EQ(disk.clearCaption, kClearAllTagCaption);
+    EXPECT_TRUE(clearsWholeFolder(kClearAllTagCaption));
+    EXPECT_FALSE(clearsWholeFolder(kClearTagCaption));
+
+    EXPECT_TRUE(isMp3Name("song.MP3"));
+    EXPECT_TRUE(isMp3Name("x.mp3.bak"));
+    EXPECT_TRUE(isMp3Name(".mp3.mp3"));
+    EXPECT_FALSE(isMp3Name(".mp3"));
+    EXPECT_FALSE(isMp3Name("mp3"));
+    EXPECT_FALSE(isMp3Name("song.mp2"));
+}
+
+}  // namespace
+}  // namespace tunex

@@ -1,0 +1,154 @@
+#include "core/tags/tag_clearing.h"
+
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+
+#include "core/tags/tag_test_support.h"
+
+namespace tunex {
+namespace {
+
+using test::hasLine;
+using test::independentView;
+using test::mpegAudio;
+using test::readFile;
+using test::v1Tag;
+using test::v2Tag;
+using test::v2Text;
+using test::viewLine;
+using test::writeFile;
+
+class ClearAll : public ::testing::Test {
+protected:
+    std::filesystem::path make(const std::string& relative, const std::string& bytes) {
+        const auto path = dir_ / relative;
+        std::filesystem::create_directories(path.parent_path());
+        writeFile(path, bytes);
+        return path;
+    }
+    std::string tagged() const {
+        return v2Tag(3, v2Text(3, "TIT2", "Title") + v2Text(3, "TPE1", "Artist")) + audio_ +
+               v1Tag("Title", "Artist", "Album", "2001", "", 4, 17);
+    }
+    std::string folder() const { return dir_.path().string(); }
+
+    test::TempDir dir_;
+    FileTypeList types_;
+    const std::string audio_ = mpegAudio(5);
+};
+
+TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
+    const auto a = make("a.mp3", tagged());
+    const auto b = make("sub/B.MP3", tagged());
+    const auto wma = make("c.wma", tagged());
+    const auto bak = make("d.mp3.bak", tagged());  // cleared, but not a listed type
+    const std::string body = viewLine(independentView(a), "body=");
+
+    int steps = 0;
+    const ClearAllResult result = clearAllTagsUnder(folder(), types_, true, {[&] { ++steps; }, {}});
+    EXPECT_EQ(result.counted, 3);
+    EXPECT_EQ(steps, 3);
+    EXPECT_EQ(result.failed.count, 0);
+    for (const auto& file : {a, b, bak}) {
+        const std::string view = independentView(file);
+        EXPECT_TRUE(hasLine(view, "v2=none")) << view;
+        EXPECT_EQ(viewLine(view, "v1="), "v1=|||||0|255") << view;
+        EXPECT_EQ(viewLine(view, "body="), body);
+    }
+    EXPECT_EQ(readFile(wma), tagged());
+    EXPECT_EQ(clearAllResultMessage(folder(), result),
+              (UserMessage{"All ID3 tags of 3 files under " + folder() + " removed.",
+                           "Tunex - Tag Successfully Removed", MessageIcon::Information}));
+}
+
+TEST_F(ClearAll, SubfoldersOffLeavesThemAlone) {
+    make("a.mp3", tagged());
+    const auto inner = make("sub/b.mp3", tagged());
+    const ClearAllResult result = clearAllTagsUnder(folder(), types_, false);
+    EXPECT_EQ(result.counted, 1);
+    EXPECT_EQ(readFile(inner), tagged());
+}
+
+TEST_F(ClearAll, UnwritableFilesStayAsTheyWereAndAreReported) {
+    // A tag claiming more bytes than the file holds cannot be removed safely.
+    const std::string pastEnd =
+        "ID3\x03" + std::string(2, '\0') + test::syncsafe(100000) + v2Text(3, "TIT2", "t") + audio_;
+    const auto bad = make("bad.mp3", pastEnd);
+    make("good.mp3", tagged());
+    const ClearAllResult result = clearAllTagsUnder(folder(), types_, true);
+    EXPECT_EQ(result.counted, 1);
+    EXPECT_EQ(result.failed.count, 1);
+    EXPECT_EQ(readFile(bad), pastEnd);
+    const UserMessage message = clearAllResultMessage(folder(), result);
+    EXPECT_EQ(message.text, "All ID3 tags of 1 files under " + folder() +
+                                " removed.\n1 file could not be written:\n" + bad.string());
+    EXPECT_EQ(message.icon, MessageIcon::Warning);
+}
+
+TEST_F(ClearAll, DiskFullPartWayChangesNothing) {
+    // Removing a V2 tag moves the audio, through a copy that cannot be finished here.
+    const auto big = make("big.mp3", v2Tag(3, v2Text(3, "TIT2", "t")) + mpegAudio(200));
+    const std::string original = readFile(big);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{20000, 20000};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const ClearAllResult r = clearAllTagsUnder(folder(), FileTypeList(), true);
+        ::_exit(r.failed.count == 1 && r.counted == 0 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    EXPECT_EQ(readFile(big), original);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);
+}
+
+TEST_F(ClearAll, StopLeavesEachFileUntouchedOrCleared) {
+    for (int i = 0; i < 6; ++i) {
+        make("f" + std::to_string(i) + ".mp3", tagged());
+    }
+    int steps = 0;
+    const ClearAllResult result =
+        clearAllTagsUnder(folder(), types_, true, {[&] { ++steps; }, [&] { return steps == 2; }});
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.counted, 2);
+    int cleared = 0;
+    int untouched = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.path())) {
+        const std::string bytes = readFile(entry.path());
+        cleared += bytes.find("ID3") == std::string::npos ? 1 : 0;
+        untouched += bytes == tagged() ? 1 : 0;
+    }
+    EXPECT_EQ(cleared, 2);
+    EXPECT_EQ(untouched, 4);
+    EXPECT_EQ(clearAllResultMessage("/m", result).text,
+              "Operation Cancelled. ID3 tags of 2 files under /m removed.");
+}
+
+TEST(ClearMessages, ChecksQuestionsAndOneFile) {
+    EXPECT_EQ(checkClearAll(false, 0)->text,
+              "Please select a dirve or directory from the tree first.");
+    EXPECT_EQ(checkClearAll(true, 0)->text,
+              "No media file under this directory. Please select another directory.");
+    EXPECT_FALSE(checkClearAll(true, 1));
+    EXPECT_EQ(clearAllQuestion("/m"),
+              (UserMessage{"Are you sure you want to clear the ID3 tag of all mp3 files under /m?",
+                           "Tunex - Clear ID3 Tag?", MessageIcon::Question}));
+    EXPECT_EQ(clearThisTagQuestion("/m/a.mp3").text,
+              "Are you sure you want to clear the ID3 tag of the file /m/a.mp3?");
+    EXPECT_EQ(clearThisTagResult("/m/a.mp3", true),
+              (UserMessage{"All ID3 tags removed from file /m/a.mp3",
+                           "Tunex - Tag Successfully Removed", MessageIcon::Information}));
+    EXPECT_EQ(clearThisTagResult("/m/a.mp3", false),
+              (UserMessage{"The ID3 tags of file /m/a.mp3 could not be removed.",
+                           "Tunex - File Error", MessageIcon::Error}));
+}
+
+}  // namespace
+}  // namespace tunex

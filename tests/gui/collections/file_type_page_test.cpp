@@ -1,0 +1,110 @@
+#include "gui/collections/file_type_page.h"
+#include "gui/app/app_context.h"
+#include "support/base_folder.h"
+#include "support/fake_platform.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+namespace tunex {
+namespace {
+
+class FileTypePageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        UserMessage failure;
+        context_ = std::make_unique<AppContext>(platform_, Workspace::open(base_.path(), failure));
+        page_ = std::make_unique<FileTypePage>(*context_);
+    }
+
+    QStringList shownTypes() const {
+        QStringList types;
+        for (int i = 0; i < page_->typeList()->count(); ++i) {
+            types << page_->typeList()->item(i)->text();
+        }
+        return types;
+    }
+    void add(const QString& text) {
+        page_->typeEdit()->setText(text);
+        page_->addButton()->click();
+    }
+    void select(const QString& type) {
+        const auto found = page_->typeList()->findItems(type, Qt::MatchExactly);
+        ASSERT_EQ(found.size(), 1);
+        found.front()->setSelected(true);
+    }
+    static UserMessage addError(std::string text) {
+        return {std::move(text), "Tunex - Add Error", MessageIcon::Question};
+    }
+    static UserMessage deleteError(std::string text) {
+        return {std::move(text), "Tunex - Delete Error", MessageIcon::Question};
+    }
+
+    test::FakePlatform platform_;
+    test::BaseFolder base_;
+    std::unique_ptr<AppContext> context_;
+    std::unique_ptr<FileTypePage> page_;
+};
+
+TEST_F(FileTypePageTest, AddShowsTheListSortedAndCounted) {
+    EXPECT_EQ(shownTypes(),
+              QStringList({QStringLiteral("mp3"), QStringLiteral("wma"), QStringLiteral("wmv")}));
+    EXPECT_EQ(page_->countLabel()->text(), QStringLiteral("Total number of File Type: 3"));
+
+    add(QStringLiteral("mp2"));
+    EXPECT_EQ(shownTypes(), QStringList({QStringLiteral("mp2"), QStringLiteral("mp3"),
+                                         QStringLiteral("wma"), QStringLiteral("wmv")}));
+    EXPECT_EQ(page_->countLabel()->text(), QStringLiteral("Total number of File Type: 4"));
+    EXPECT_TRUE(page_->typeEdit()->text().isEmpty());
+    EXPECT_TRUE(context_->fileTypes().matches("Track.MP2"));
+    EXPECT_TRUE(platform_.shown.empty());
+}
+
+TEST_F(FileTypePageTest, AddRefusals) {
+    // Empty and illegal input stay in the box; a known type is cleared all the same.
+    platform_.expectMessage(addError("Input is empty. Please enter an input first"));
+    add(QString());
+
+    for (const char* bad : {"a;b", "x/y", "c:"}) {
+        platform_.expectMessage(addError(std::string("Input <") + bad +
+                                         "> cannot contain the following characters:\n"
+                                         "/ \\ : * ? \" < > | ;"));
+        add(QString::fromUtf8(bad));
+        EXPECT_EQ(page_->typeEdit()->text(), QString::fromUtf8(bad));
+    }
+
+    platform_.expectMessage(addError("File Type <mp3> already exists. Please enter a new one."));
+    add(QStringLiteral("mp3"));
+    EXPECT_TRUE(page_->typeEdit()->text().isEmpty());
+    EXPECT_EQ(page_->typeList()->count(), 3);
+    EXPECT_TRUE(platform_.allExpectedShown());
+}
+
+TEST_F(FileTypePageTest, DeleteNeedsASelectionAndKeepsTheLastType) {
+    platform_.expectMessage(deleteError("Please select a file type from the list first."));
+    page_->deleteButton()->click();
+
+    select(QStringLiteral("wma"));
+    page_->deleteButton()->click();
+    EXPECT_EQ(shownTypes(), QStringList({QStringLiteral("mp3"), QStringLiteral("wmv")}));
+    EXPECT_EQ(page_->countLabel()->text(), QStringLiteral("Total number of File Type: 2"));
+    EXPECT_FALSE(context_->fileTypes().contains("wma"));
+
+    select(QStringLiteral("wmv"));
+    page_->deleteButton()->click();
+    // With one type left, the selection test still comes first.
+    platform_.expectMessage(deleteError("Please select a file type from the list first."));
+    page_->deleteButton()->click();
+    select(QStringLiteral("mp3"));
+    platform_.expectMessage(deleteError("The file type list must have at least one element."));
+    page_->deleteButton()->click();
+    EXPECT_EQ(shownTypes(), QStringList({QStringLiteral("mp3")}));
+    EXPECT_TRUE(platform_.allExpectedShown());
+}
+
+}  // namespace
+}  // namespace tunex

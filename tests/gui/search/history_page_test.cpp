@@ -1,0 +1,114 @@
+#include "gui/search/history_page.h"
+#include "core/search/search_history.h"
+#include "search_test_support.h"
+
+#include <QHeaderView>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTreeWidget>
+
+namespace tunex {
+namespace {
+
+using test::SearchSheetTest;
+
+class HistoryPageTest : public SearchSheetTest {
+protected:
+    HistoryPage& history() { return page<HistoryPage>(2); }
+
+    static std::string historyLines(int count) {
+        std::string lines;
+        for (int i = 0; i < count; ++i) {
+            lines += "<ht>" + joinHistoryRow({"song" + std::to_string(i), "", "1", "CD"}) + "\n";
+        }
+        return lines;
+    }
+};
+
+TEST_F(HistoryPageTest, AllLinesLoadAndTheFirstActivationKeepsTheNewest) {
+    open({}, historyLines(20));
+    EXPECT_EQ(history().rows().size(), 20U);
+    EXPECT_EQ(history().list()->topLevelItemCount(), 20);
+    EXPECT_EQ(history().limitText(), QStringLiteral("Max records kept in search history: 15"));
+    EXPECT_FALSE(history().searchAgainButton()->isEnabled());
+
+    sheet_->showPage(kHistoryPage);
+    ASSERT_EQ(history().rows().size(), 15U);
+    EXPECT_EQ(history().rows().front()[0], "song5");
+    EXPECT_EQ(history().list()->topLevelItem(0)->text(0), QStringLiteral("song5"));
+    EXPECT_EQ(history().limitText(),
+              QStringLiteral("Maximum number of records kept in Search History: 15"));
+    EXPECT_TRUE(history().searchAgainButton()->isEnabled());
+
+    // A lower limit set on the Setting page applies at the next activation.
+    context_->settings().maxHistory = 5;
+    sheet_->showPage(kSongsPage);
+    sheet_->showPage(kHistoryPage);
+    EXPECT_EQ(history().rows().size(), 5U);
+    EXPECT_EQ(history().list()->topLevelItemCount(), 5);
+    EXPECT_EQ(history().rows().front()[0], "song15");
+}
+
+TEST_F(HistoryPageTest, ASearchIsAppendedOnceAtTheBottom) {
+    open({}, "<mh>3\n" + historyLines(3));
+    context_->search().lastSearch = SearchSummary{"love", "", 3, "CD1"};
+    sheet_->showPage(kHistoryPage);
+    ASSERT_EQ(history().rows().size(), 3U);
+    EXPECT_EQ(history().rows().back(), (HistoryRow{"love", "", "3", "CD1"}));
+    EXPECT_EQ(history().rows().front()[0], "song1");
+    EXPECT_FALSE(context_->search().lastSearch);
+
+    sheet_->showPage(kSongsPage);
+    sheet_->showPage(kHistoryPage);
+    EXPECT_EQ(history().rows().back()[0], "love");
+    EXPECT_EQ(history().rows()[1][0], "song2");
+
+    history().setLastHistoryCell("CD7");
+    EXPECT_EQ(history().rows().back()[3], "CD7");
+    EXPECT_EQ(history().list()->topLevelItem(2)->text(3), QStringLiteral("CD7"));
+}
+
+TEST_F(HistoryPageTest, CopyPutsTitleAndArtistOnTheClipboard) {
+    open({}, "<ht>" + joinHistoryRow({"", "abba", "0", ""}) + "\n");
+    sheet_->showPage(kHistoryPage);
+    platform_.expectMessage({"Please select a record from the history list before copy.",
+                             "Tunex - Copy Error", MessageIcon::Question});
+    Q_EMIT history().list()->customContextMenuRequested({});
+    EXPECT_TRUE(platform_.clipboard.empty());
+
+    history().selectRow(0);
+    Q_EMIT history().list()->customContextMenuRequested({});
+    EXPECT_EQ(platform_.clipboard, " abba");
+}
+
+TEST_F(HistoryPageTest, DoubleClickSearchesTheRowAgain) {
+    open({}, "<ht>" + joinHistoryRow({"gone", "", "0", ""}) + "\n");
+    sheet_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet_.get()));
+    sheet_->showPage(kHistoryPage);
+    auto* list = history().list();
+    const QPoint row = list->visualItemRect(list->topLevelItem(0)).center();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, row);
+    EXPECT_EQ(sheet_->tabs()->currentIndex(), 0);
+    // The Songs page searched it: nothing matched, and the history has the fresh row.
+    EXPECT_EQ(history().rows(), (std::vector<HistoryRow>{{"gone", "", "0", ""}}));
+}
+
+TEST_F(HistoryPageTest, ColumnWidthsFollowTheWindow) {
+    open({});
+    const auto widths = [&] {
+        std::vector<int> result;
+        for (int column = 0; column < 4; ++column) {
+            result.push_back(history().list()->header()->sectionSize(column));
+        }
+        return result;
+    };
+    EXPECT_EQ(widths(), (std::vector<int>{200, 100, 100, 150}));
+    history().setWindowMaximized(true);
+    EXPECT_EQ(widths(), (std::vector<int>{300, 200, 100, 220}));
+}
+
+}  // namespace
+}  // namespace tunex

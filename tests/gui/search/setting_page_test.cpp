@@ -1,0 +1,203 @@
+#include "gui/search/setting_page.h"
+#include "core/search/setting_rules.h"
+#include "gui/search/files_page.h"
+#include "gui/search/songs_page.h"
+#include "gui/widgets/result_list.h"
+#include "search_test_support.h"
+
+#include <QAbstractButton>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+namespace tunex {
+namespace {
+
+using test::SearchSheetTest;
+using test::Song;
+
+constexpr int kSettingTab = 7;
+
+class SettingPageTest : public SearchSheetTest {
+protected:
+    SettingPage& setting() { return page<SettingPage>(kSettingTab); }
+    Settings& settings() { return context_->settings(); }
+
+    // Replaces the whole edit text and types `keys` one at a time, as a user would.
+    static void retype(QLineEdit* edit, const QString& keys) {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, keys);
+    }
+    // Chooses an entry as the user does, which is what the page listens to.
+    static void choose(QComboBox* list, int entry) {
+        list->setCurrentIndex(entry);
+        Q_EMIT list->activated(entry);
+    }
+    static QStringList captions(const ResultList& list) {
+        QStringList result;
+        for (int i = 0; i < list.model()->columnCount(); ++i) {
+            result << list.model()->headerData(i, Qt::Horizontal).toString();
+        }
+        return result;
+    }
+};
+
+TEST_F(SettingPageTest, LimitEditsTakeValuesAsTheyAreTyped) {
+    open({});
+    EXPECT_EQ(setting().maxResultsEdit()->text(), QStringLiteral("3000"));
+    EXPECT_EQ(setting().maxHistoryEdit()->text(), QStringLiteral("15"));
+
+    platform_.expectMessage(*checkMaxHistory(35));
+    retype(setting().maxHistoryEdit(), QStringLiteral("35"));
+    EXPECT_EQ(settings().maxHistory, 3);  // taken after the "3"
+    EXPECT_EQ(setting().maxHistoryEdit()->text(), QStringLiteral("3"));
+
+    platform_.expectMessage({"Maximum records in Search Result not within limit(1-3000).",
+                             "Tunex - Input Error", MessageIcon::Information});
+    retype(setting().maxResultsEdit(), QStringLiteral("0"));
+    EXPECT_EQ(settings().maxResults, 3000);
+    EXPECT_EQ(setting().maxResultsEdit()->text(), QStringLiteral("3000"));
+
+    retype(setting().maxResultsEdit(), QStringLiteral("250"));
+    EXPECT_EQ(settings().maxResults, 250);
+
+    platform_.expectMessage(notIntegerMessage());
+    retype(setting().maxResultsEdit(), QStringLiteral("x"));
+    EXPECT_EQ(settings().maxResults, 250);
+    EXPECT_EQ(setting().maxResultsEdit()->text(), QStringLiteral("x"));  // left for correcting
+
+    // Activation puts the value in use back.
+    setting().activate();
+    EXPECT_EQ(setting().maxResultsEdit()->text(), QStringLiteral("250"));
+}
+
+TEST_F(SettingPageTest, StatisticsAndStartOptions) {
+    open({{"A", {Song("1"), Song("2"), Song("3"), Song("4")}},
+          {"B", {Song("5"), Song("6"), Song("7")}},
+          {"C", {Song("8"), Song("9"), Song("10")}}},
+         "<dt>7\n<as>02110111111;\n");
+    EXPECT_EQ(setting().statisticLine(0), QStringLiteral("Total Files: 10"));
+    EXPECT_EQ(setting().statisticLine(1), QStringLiteral("Total CDs: 3"));
+    EXPECT_EQ(setting().statisticLine(2), QStringLiteral("Songs per CD:  3.33"));
+    EXPECT_EQ(setting().defaultTabList()->currentText(), QStringLiteral("Tunex Friend"));
+    EXPECT_TRUE(setting().sensitivityGroup()->button(2)->isChecked());
+
+    setting().sensitivityGroup()->button(1)->click();
+    EXPECT_EQ(settings().searchSensitivity, 1);
+    setting().sensitivityGroup()->button(1)->click();  // clicking the checked one keeps it
+    EXPECT_TRUE(setting().sensitivityGroup()->button(1)->isChecked());
+    EXPECT_FALSE(setting().sensitivityGroup()->button(2)->isChecked());
+
+    choose(setting().defaultTabList(), 4);
+    EXPECT_EQ(settings().defaultTab, 5);
+    setting().startMaximizedBox()->click();
+    EXPECT_EQ(settings().startMaximized, 1);
+
+    settings().totalSongs = 0;
+    settings().collectionCount = 0;
+    setting().activate();
+    EXPECT_EQ(setting().statisticLine(2), QStringLiteral("Songs per CD: 0.00"));
+}
+
+TEST_F(SettingPageTest, SortColumnMustBeShown) {
+    open({}, "<as>03110110111;\n");  // Path hidden
+    platform_.expectMessage(*checkSortColumnChoice(3, settings().showColumns));
+    choose(setting().sortColumnList(), 3);
+    EXPECT_EQ(setting().sortColumnList()->currentIndex(), 0);
+    EXPECT_EQ(settings().sortColumn, 0);
+    choose(setting().sortColumnList(), 2);
+    EXPECT_EQ(settings().sortColumn, 2);
+}
+
+TEST_F(SettingPageTest, InsertAndRemoveColumns) {
+    open({}, "<as>03112111111;\n");  // sorted by Disc Name
+    auto* columns = setting().columnList();
+    EXPECT_EQ(columns->currentText(), QStringLiteral("File Type"));
+    EXPECT_FALSE(setting().insertButton()->isEnabled());
+    EXPECT_TRUE(setting().removeButton()->isEnabled());
+    context_->search().songsColumnsChanged = false;
+    context_->search().filesColumnsChanged = false;
+
+    columns->setCurrentIndex(1);  // Disc Name, the sort column
+    platform_.expectMessage(removeSortingColumnQuestion(), MessageAnswer::No);
+    setting().removeButton()->click();
+    EXPECT_EQ(settings().showColumns[1], 1);
+    EXPECT_FALSE(context_->search().songsColumnsChanged);
+
+    platform_.expectMessage(removeSortingColumnQuestion(), MessageAnswer::Yes);
+    setting().removeButton()->click();
+    EXPECT_EQ(settings().showColumns[1], 0);
+    EXPECT_EQ(settings().sortColumn, 0);
+    EXPECT_EQ(setting().sortColumnList()->currentText(), QStringLiteral("File Name"));
+    EXPECT_TRUE(setting().insertButton()->isEnabled());
+    EXPECT_FALSE(setting().removeButton()->isEnabled());
+    EXPECT_TRUE(context_->search().songsColumnsChanged);
+    EXPECT_TRUE(context_->search().filesColumnsChanged);
+
+    columns->setCurrentIndex(2);
+    platform_.expectMessage(*columnRemovedNotice(2));
+    setting().removeButton()->click();
+    EXPECT_EQ(platform_.shown.back().message.caption, "Tunex - Remove Path Column");
+
+    columns->setCurrentIndex(1);
+    setting().insertButton()->click();
+    EXPECT_EQ(settings().showColumns[1], 1);
+
+    columns->setCurrentIndex(-1);
+    platform_.expectMessage(noColumnSelectedMessage());
+    setting().removeButton()->click();
+}
+
+TEST_F(SettingPageTest, ColumnChangesReachSongsAndFilesOnTheirNextActivation) {
+    open({{"Pop", {Song("a")}}});
+    sheet_->showPage(kSongsPage);
+    sheet_->showPage(kFilesPage);
+    auto& songs = page<SongsPage>(0);
+    auto& files = page<FilesPage>(1);
+    songs.listAll();
+    songs.titleEdit()->setText(QStringLiteral("typed"));
+
+    sheet_->tabs()->setCurrentIndex(kSettingTab);
+    setting().columnList()->setCurrentIndex(2);
+    platform_.expectMessage(*columnRemovedNotice(2));
+    setting().removeButton()->click();
+    setting().columnList()->setCurrentIndex(1);
+    setting().removeButton()->click();
+    EXPECT_EQ(songs.resultList()->columns().size(), 7U);  // not before the next activation
+
+    const QStringList expected = {QStringLiteral("File Name"), QStringLiteral("File Type"),
+                                  QStringLiteral("File Size(KB)"), QStringLiteral("Create Date"),
+                                  QStringLiteral("ID3 Tag Info")};
+    sheet_->showPage(kSongsPage);
+    EXPECT_EQ(captions(*songs.resultList()), expected);
+    EXPECT_EQ(songs.resultList()->rowCount(), 0);
+    EXPECT_TRUE(songs.titleEdit()->text().isEmpty());
+    sheet_->showPage(kFilesPage);
+    EXPECT_EQ(captions(*files.resultList()), expected);
+    EXPECT_EQ(files.collectionList()->currentText(), QStringLiteral("Pop"));
+
+    // Maximising widens File Name on both lists; restoring narrows it again.
+    sheet_->showMaximized();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sheet_->isMaximized(); }, 2000));
+    EXPECT_EQ(files.resultList()->header()->sectionSize(0), 350);
+    EXPECT_EQ(songs.resultList()->header()->sectionSize(0), 350);
+    sheet_->showNormal();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sheet_->isMaximized(); }, 2000));
+    EXPECT_EQ(files.resultList()->header()->sectionSize(0), 230);
+}
+
+TEST_F(SettingPageTest, FilesPageListsNoCollectionsOfAnEmptyCatalogue) {
+    open({});
+    sheet_->showPage(kFilesPage);
+    EXPECT_EQ(page<FilesPage>(1).collectionList()->count(), 0);
+    EXPECT_EQ(page<FilesPage>(1).collectionList()->currentIndex(), -1);
+    EXPECT_EQ(page<FilesPage>(1).statusLine(), QStringLiteral("No search performed."));
+}
+
+}  // namespace
+}  // namespace tunex

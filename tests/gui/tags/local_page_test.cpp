@@ -1,0 +1,398 @@
+#include "gui/tags/local_page.h"
+
+#include "core/tags/local_listing.h"
+#include "core/tags/tag_clearing.h"
+#include "gui/app/app_context.h"
+#include "gui/app/main_sheet.h"
+#include "gui/tags/easy_tag_dialog.h"
+#include "gui/tags/gui_tag_test_support.h"
+#include "gui/tags/local_file_list.h"
+#include "gui/tags/tag_info_dialog.h"
+#include "gui/widgets/drive_folder_tree.h"
+#include "gui/widgets/popup_menu_window.h"
+#include "gui/widgets/progress_window.h"
+#include "platform/play_media.h"
+#include "support/base_folder.h"
+#include "support/fake_platform.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace tunex {
+namespace {
+
+using test::mpegAudio;
+using test::readFile;
+using test::v1Tag;
+using test::v2Tag;
+using test::v2Text;
+
+std::string taggedSong(std::string_view title, std::string_view artist) {
+    return v2Tag(3, v2Text(3, "TIT2", title) + v2Text(3, "TPE1", artist)) + mpegAudio(3) +
+           v1Tag(title, artist, "", "2001", "", 1, 17);
+}
+
+// The music folder stands in as the desktop folder, so its tree node is a top node.
+class LocalPageTest : public ::testing::Test {
+protected:
+    LocalPageTest() {
+        platform_.desktop = music_.path();
+        UserMessage failure;
+        auto workspace = Workspace::open(base_.path(), failure);
+        EXPECT_NE(workspace, nullptr) << failure.text;
+        context_ = std::make_unique<AppContext>(platform_, std::move(workspace));
+        context_->settings().maxResults = 3000;
+    }
+
+    std::filesystem::path make(const std::string& name, const std::string& bytes) {
+        const auto path = music_ / name;
+        std::filesystem::create_directories(path.parent_path());
+        test::writeFile(path, bytes);
+        return path;
+    }
+    std::unique_ptr<LocalPage> openPage() {
+        auto page =
+            std::make_unique<LocalPage>(*context_, [this](int n) { shownPages_.push_back(n); });
+        page->resize(1000, 700);
+        return page;
+    }
+    void selectMusic(LocalPage& page) { page.tree()->setCurrentItem(page.tree()->desktopNode()); }
+    std::string folder() const { return music_.path().string() + "/"; }
+    static std::vector<std::string> names(const LocalPage& page) {
+        std::vector<std::string> out;
+        for (const LocalRow& row : page.fileList()->rows()) {
+            out.push_back(row[kLocalFileName]);
+        }
+        return out;
+    }
+    static int rowNamed(const LocalPage& page, std::string_view name) {
+        const auto all = names(page);
+        return static_cast<int>(std::find(all.begin(), all.end(), name) - all.begin());
+    }
+
+    test::BaseFolder base_;
+    test::TempDir music_;
+    test::FakePlatform platform_;
+    std::unique_ptr<AppContext> context_;
+    std::vector<int> shownPages_;
+};
+
+TEST_F(LocalPageTest, OpensEmptyWithTheToolsDisabled) {
+    auto page = openPage();
+    EXPECT_EQ(page->statusLabel()->text(), QStringLiteral("No search performed."));
+    EXPECT_FALSE(page->clearTagButton()->isEnabled());
+    EXPECT_FALSE(page->moreTagButton()->isEnabled());
+    EXPECT_FALSE(page->easyTagButton()->isEnabled());
+    EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("&Clear Tag"));
+    EXPECT_TRUE(page->tagSummary()->isHidden());
+    EXPECT_TRUE(page->subdirectoryBox()->isChecked());
+    const QAbstractItemModel* model = page->fileList()->model();
+    QStringList captions;
+    for (int c = 0; c < model->columnCount(); ++c) {
+        captions << model->headerData(c, Qt::Horizontal).toString();
+    }
+    EXPECT_EQ(captions.join(u','), QStringLiteral("File Name,Path,File Size (KB),File Date"));
+}
+
+TEST_F(LocalPageTest, ListsMediaFilesUnderTheChosenFolder) {
+    make("b.mp3", mpegAudio(2));
+    make("a.WMA", "x");
+    make("notes.txt", "x");
+    make("sub/c.mp3", mpegAudio(2));
+    auto page = openPage();
+    selectMusic(*page);
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"a.WMA", "b.mp3", "c.mp3"}));
+    EXPECT_EQ(page->fileList()->rows()[2][kLocalPath], music_.path().string() + "/sub");
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), listedStatusText(3, folder()));
+    EXPECT_EQ(page->listedCount(), 3);
+    EXPECT_TRUE(page->easyTagButton()->isEnabled());
+    EXPECT_TRUE(page->clearTagButton()->isEnabled());
+    EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear All Tag"));
+
+    page->subdirectoryBox()->click();
+    EXPECT_FALSE(context_->includeSubfolders());
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"a.WMA", "b.mp3"}));
+
+    // "My Computer" empties the list and leaves the rest as it was.
+    page->tree()->setCurrentItem(page->tree()->myComputerNode());
+    EXPECT_EQ(page->fileList()->rowCount(), 0);
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), listedStatusText(2, folder()));
+    EXPECT_EQ(page->listedCount(), 2);
+}
+
+TEST_F(LocalPageTest, DisplayLimitStopsTheListingAndSaysSo) {
+    for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) {
+        make(name, "x");
+    }
+    auto page = openPage();
+    context_->settings().maxResults = 4;
+    selectMusic(*page);
+    EXPECT_TRUE(platform_.shown.empty());
+
+    context_->settings().maxResults = 3;
+    platform_.expectMessage(displayLimitMessage(3));
+    page->refreshButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+
+    context_->settings().maxResults = 2;
+    platform_.expectMessage(displayLimitMessage(2));
+    page->refreshButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(page->fileList()->rowCount(), 2);
+}
+
+TEST_F(LocalPageTest, RowSelectionShowsTheTagSummary) {
+    const auto song = make("song.mp3", taggedSong("Title", "Artist"));
+    make("bare.mp3", mpegAudio(2));
+    make("other.wma", "x");
+    platform_.mountedVolumes.push_back({music_.path().string() + "/", "CD", VolumeKind::Optical});
+    auto page = openPage();
+    selectMusic(*page);
+    // On an optical disc nothing may be written from the folder tools.
+    EXPECT_FALSE(page->easyTagButton()->isEnabled());
+    EXPECT_FALSE(page->clearTagButton()->isEnabled());
+
+    page->fileList()->selectRow(rowNamed(*page, "song.mp3"));
+    ASSERT_FALSE(page->tagSummary()->isHidden());
+    EXPECT_EQ(page->tagSummary()->toPlainText().toStdString(),
+              tagSummaryText(song.string(), readId3Summary(song)).value());
+    EXPECT_TRUE(page->moreTagButton()->isEnabled());
+    EXPECT_TRUE(page->clearTagButton()->isEnabled());
+    EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear This Tag"));
+
+    page->fileList()->selectRow(rowNamed(*page, "other.wma"));
+    EXPECT_TRUE(page->tagSummary()->isHidden());
+    EXPECT_FALSE(page->moreTagButton()->isEnabled());
+    EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear This Tag"));
+
+    page->fileList()->selectRow(rowNamed(*page, "bare.mp3"));
+    EXPECT_TRUE(page->tagSummary()->isHidden());
+    EXPECT_TRUE(page->moreTagButton()->isEnabled());
+}
+
+TEST_F(LocalPageTest, FilterChecksThenNarrowsTheList) {
+    make("Alpha.mp3", "x");
+    make("beta.wma", "x");
+    make("mp3s/gamma.wma", "x");
+    auto page = openPage();
+
+    platform_.expectMessage(*checkFilter(0, "a"));
+    page->filterButton()->click();
+    selectMusic(*page);
+    page->keywordEdit()->setText(QStringLiteral("a*b"));
+    platform_.expectMessage(*checkFilter(3, "a*b"));
+    page->filterButton()->click();
+    page->keywordEdit()->clear();
+    platform_.expectMessage(*checkFilter(3, ""));
+    page->filterButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(page->fileList()->rowCount(), 3);
+
+    page->keywordEdit()->setText(QStringLiteral("MP3"));
+    page->filterButton()->click();
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"Alpha.mp3", "gamma.wma"}));
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), filteredStatusText(2));
+    EXPECT_EQ(page->listedCount(), 3);
+}
+
+TEST_F(LocalPageTest, HeaderClicksSortAndTreeSelectionResetsTheDirection) {
+    make("a.mp3", std::string(3000, 'x'));
+    make("b.mp3", std::string(1000, 'x'));
+    make("c.mp3", std::string(2000, 'x'));
+    auto page = openPage();
+    selectMusic(*page);
+    QHeaderView* header = page->fileList()->header();
+    Q_EMIT header->sectionClicked(kLocalSize);
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"b.mp3", "c.mp3", "a.mp3"}));
+    Q_EMIT header->sectionClicked(kLocalSize);
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"a.mp3", "c.mp3", "b.mp3"}));
+    page->refreshButton()->click();
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"a.mp3", "b.mp3", "c.mp3"}));
+    // A new tree selection clears the ascending flag: the same column then sorts ascending.
+    page->tree()->setCurrentItem(page->tree()->myComputerNode());
+    selectMusic(*page);
+    Q_EMIT header->sectionClicked(kLocalSize);
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"b.mp3", "c.mp3", "a.mp3"}));
+}
+
+TEST_F(LocalPageTest, DoubleClickAndMenuPlayCopyAndSwitchPages) {
+    const auto song = make("song.mp3", "x");
+    auto page = openPage();
+    page->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+    selectMusic(*page);
+
+    platform_.expectMessage(noItemInListMessage());
+    Q_EMIT page->fileList()->menuRequested(page->mapToGlobal(QPoint(10, 10)));
+    EXPECT_TRUE(platform_.allExpectedShown());
+
+    page->fileList()->selectRow(0);
+    const QRect rect = page->fileList()->visualRect(page->fileList()->model()->index(0, 0));
+    QTest::mouseDClick(page->fileList()->viewport(), Qt::LeftButton, {}, rect.center());
+    ASSERT_EQ(platform_.launched.size(), 1u);
+    EXPECT_EQ(platform_.launched[0], song);
+
+    platform_.launchResult = LaunchResult::NoAssociatedApplication;
+    platform_.expectMessage(*playFailureMessage(PlayResult::NoAssociatedApplication, song,
+                                                NoApplicationText::WithFullStop));
+    QTest::mouseDClick(page->fileList()->viewport(), Qt::LeftButton, {}, rect.center());
+    EXPECT_TRUE(platform_.allExpectedShown());
+
+    // Each menu is answered by its accelerator letter.
+    const auto chooseFromMenu = [&](Qt::Key key) {
+        QTimer::singleShot(0, [key] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* menu = qobject_cast<PopupMenuWindow*>(widget);
+                    menu && menu->isVisible()) {
+                    QTest::keyClick(menu, key);
+                }
+            }
+        });
+        Q_EMIT page->fileList()->menuRequested(page->mapToGlobal(QPoint(10, 10)));
+    };
+    chooseFromMenu(Qt::Key_C);
+    EXPECT_EQ(platform_.clipboard, "song.mp3");
+    chooseFromMenu(Qt::Key_H);
+    chooseFromMenu(Qt::Key_S);
+    EXPECT_EQ(shownPages_, (std::vector<int>{kHistoryPage, kSongsPage}));
+}
+
+TEST_F(LocalPageTest, MoreTagOpensTheEditorForTheSelectedSong) {
+    const auto song = make("song.mp3", taggedSong("Title", "Artist"));
+    auto page = openPage();
+    selectMusic(*page);
+    platform_.expectMessage(noRowSelectedMessage());
+    page->moreTagButton()->setEnabled(true);
+    page->moreTagButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+
+    page->fileList()->selectRow(0);
+    page->moreTagButton()->click();
+    auto* editor = page->findChild<TagInfoDialog*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_TRUE(editor->isVisible());
+    EXPECT_EQ(editor->shownFields().v2.title, "Title");
+    editor->cancelButton()->click();
+}
+
+TEST_F(LocalPageTest, ClearThisTagAsksThenClearsOneFile) {
+    const auto song = make("song.mp3", taggedSong("Title", "Artist"));
+    const auto other = make("other.mp3", taggedSong("Keep", "Me"));
+    const std::string original = readFile(song);
+    auto page = openPage();
+    selectMusic(*page);
+    page->fileList()->selectRow(rowNamed(*page, "song.mp3"));
+
+    platform_.expectMessage(clearThisTagQuestion(song.string()), MessageAnswer::No);
+    page->clearTagButton()->click();
+    EXPECT_EQ(readFile(song), original);
+
+    platform_.expectMessage(clearThisTagQuestion(song.string()), MessageAnswer::Yes);
+    platform_.expectMessage(clearThisTagResult(song.string(), true));
+    page->clearTagButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(readCatalogueId3(song), "");
+    EXPECT_EQ(readCatalogueId3(other), "Keep;Me;");
+}
+
+TEST_F(LocalPageTest, ClearAllTagClearsMp3FilesAndCountsListedOnes) {
+    const auto one = make("one.mp3", taggedSong("One", "A"));
+    const auto two = make("sub/two.mp3", taggedSong("Two", "B"));
+    make("three.wma", "x");
+    auto page = openPage();
+    selectMusic(*page);
+
+    platform_.expectMessage(clearAllQuestion(folder()), MessageAnswer::Yes);
+    ClearAllResult expected;
+    expected.counted = 3;
+    platform_.expectMessage(clearAllResultMessage(folder(), expected));
+    page->clearTagButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(readCatalogueId3(one), "");
+    EXPECT_EQ(readCatalogueId3(two), "");
+    EXPECT_EQ(page->progressWindow(), nullptr);
+    EXPECT_TRUE(page->isEnabled());
+}
+
+TEST_F(LocalPageTest, StopDuringClearAllLeavesEachFileWholeOrCleared) {
+    std::vector<std::pair<std::filesystem::path, std::string>> files;
+    for (int i = 0; i < 6; ++i) {
+        const auto path = make("song" + std::to_string(i) + ".mp3",
+                               taggedSong("Title " + std::to_string(i), "Artist"));
+        files.emplace_back(path, readFile(path));
+    }
+    auto page = openPage();
+    selectMusic(*page);
+
+    platform_.expectMessage(clearAllQuestion(folder()), MessageAnswer::Yes);
+    ClearAllResult expected;
+    expected.counted = 1;
+    expected.stopped = true;
+    platform_.expectMessage(clearAllResultMessage(folder(), expected));
+    bool stopped = false;
+    QTimer::singleShot(0, page.get(), [&] {
+        ASSERT_NE(page->progressWindow(), nullptr);
+        EXPECT_FALSE(page->isEnabled());
+        page->progressWindow()->stopButton()->click();
+        stopped = true;
+    });
+    page->clearTagButton()->click();
+    EXPECT_TRUE(stopped);
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_TRUE(page->isEnabled());
+
+    int cleared = 0;
+    for (const auto& [path, bytes] : files) {
+        const std::string now = readFile(path);
+        if (now != bytes) {
+            ++cleared;
+            EXPECT_EQ(readCatalogueId3(path), "") << path;
+            TagFields fields;
+            loadTagFields(path, fields);
+            EXPECT_EQ(fields.v1.title, "") << path;
+        }
+    }
+    EXPECT_EQ(cleared, 1);
+}
+
+TEST_F(LocalPageTest, FolderToolsRefuseWithoutAFolder) {
+    make("song.mp3", taggedSong("Title", "Artist"));
+    auto page = openPage();
+    selectMusic(*page);
+    // "My Computer" has no path: nothing may run on it.
+    page->tree()->setCurrentItem(page->tree()->myComputerNode());
+    platform_.expectMessage(noFolderSelectedMessage());
+    page->clearTagButton()->click();
+    page->easyTagButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(page->findChild<EasyTagDialog*>(), nullptr);
+}
+
+TEST_F(LocalPageTest, EasyTagRunsOnTheFolderAndListsItAgain) {
+    const auto song = make("Singer - Song.mp3", mpegAudio(3));
+    auto page = openPage();
+    selectMusic(*page);
+    page->easyTagButton()->click();
+    auto* dialog = page->findChild<EasyTagDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    make("Later - Added.wma", "x");
+    EasyTagResult expected;
+    expected.written = 1;
+    platform_.expectMessage(easyTagResultMessage(folder(), expected));
+    dialog->okButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(readId3Summary(song).artist, "Singer");
+    EXPECT_EQ(page->fileList()->rowCount(), 2);
+}
+
+}  // namespace
+}  // namespace tunex

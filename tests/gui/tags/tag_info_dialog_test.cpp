@@ -1,0 +1,194 @@
+#include "gui/tags/tag_info_dialog.h"
+
+#include "core/tags/tag_editor_rules.h"
+#include "gui/tags/gui_tag_test_support.h"
+#include "support/fake_platform.h"
+
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace tunex {
+namespace {
+
+using test::mpegAudio;
+using test::readFile;
+using test::v1Tag;
+using test::v2Tag;
+using test::v2Text;
+
+class TagInfoDialogTest : public ::testing::Test {
+protected:
+    std::filesystem::path make(std::string_view name, const std::string& bytes) {
+        const auto path = dir_ / name;
+        test::writeFile(path, bytes);
+        return path;
+    }
+    std::filesystem::path bothTags() {
+        return make("both.mp3",
+                    v2Tag(3, v2Text(3, "TIT2", "Song") + v2Text(3, "TPE1", "Singer") +
+                                 v2Text(3, "TCOM", "Composer") + v2Text(3, "TCON", "(17)")) +
+                        mpegAudio(4) + v1Tag("Old", "V1 Artist", "", "1999", "note", 7, 9));
+    }
+    QLineEdit* edit(const TagInfoDialog& dialog, const char* name) {
+        auto* found = dialog.findChild<QLineEdit*>(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    QComboBox* genre(const TagInfoDialog& dialog, const char* name) {
+        return dialog.findChild<QComboBox*>(QString::fromLatin1(name));
+    }
+
+    test::TempDir dir_;
+    test::FakePlatform platform_;
+};
+
+QStringList labelsOf(const QGroupBox* group) {
+    QStringList texts;
+    for (const QLabel* label : group->findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    texts.sort();
+    return texts;
+}
+
+TEST_F(TagInfoDialogTest, ShowsBothTagsWithEveryControl) {
+    const auto file = bothTags();
+    TagInfoDialog dialog(platform_, file);
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "ID3 Tag of " + file.string());
+
+    const auto groups = dialog.findChildren<QGroupBox*>();
+    ASSERT_EQ(groups.size(), 2);
+    EXPECT_EQ(groups[0]->title(), QStringLiteral("ID3 V1"));
+    EXPECT_EQ(groups[1]->title(), QStringLiteral("ID3 V2"));
+    EXPECT_EQ(labelsOf(groups[0]).join(u','),
+              QStringLiteral("Album,Artist,Comment,Genre,Title,Track #,Year"));
+    EXPECT_EQ(labelsOf(groups[1]).join(u','),
+              QStringLiteral("Album,Artist,Comment,Composer,Copyright,File URL,Genre,Publisher,"
+                             "Title,Track #,Year"));
+    EXPECT_EQ(dialog.clearV1Button()->text(), QStringLiteral("Clear V1 Tag"));
+    EXPECT_EQ(dialog.clearV2Button()->text(), QStringLiteral("Clear V2 Tag"));
+    EXPECT_EQ(dialog.updateButton()->text(), QStringLiteral("Update"));
+    EXPECT_EQ(dialog.cancelButton()->text(), QStringLiteral("Cancel"));
+
+    for (const char* name : {"v1Genre", "v2Genre"}) {
+        const QComboBox* box = genre(dialog, name);
+        ASSERT_EQ(box->count(), 149);
+        EXPECT_FALSE(box->isEditable());
+        EXPECT_EQ(box->itemText(0), QString());
+        EXPECT_EQ(box->itemText(1), QStringLiteral("Blues"));
+        EXPECT_EQ(box->itemText(148), QStringLiteral("SynthPop"));
+    }
+    EXPECT_EQ(edit(dialog, "v1Title")->text(), QStringLiteral("Old"));
+    EXPECT_EQ(edit(dialog, "v1Artist")->text(), QStringLiteral("V1 Artist"));
+    EXPECT_EQ(edit(dialog, "v1Year")->text(), QStringLiteral("1999"));
+    EXPECT_EQ(edit(dialog, "v1Track")->text(), QStringLiteral("7"));
+    EXPECT_EQ(genre(dialog, "v1Genre")->currentText(), QStringLiteral("Metal"));
+    EXPECT_EQ(edit(dialog, "v2Title")->text(), QStringLiteral("Song"));
+    EXPECT_EQ(edit(dialog, "v2Composer")->text(), QStringLiteral("Composer"));
+    EXPECT_EQ(genre(dialog, "v2Genre")->currentText(), QStringLiteral("Rock"));
+}
+
+TEST_F(TagInfoDialogTest, V1TypingLimitsAndUnlimitedV2) {
+    TagInfoDialog dialog(platform_, make("none.mp3", mpegAudio(2)));
+    const std::vector<std::pair<const char*, int>> limits = {
+        {"v1Title", 30}, {"v1Artist", 30}, {"v1Album", 30}, {"v1Comment", 30},
+        {"v1Year", 4},   {"v1Track", 3},   {"v2Title", 40}, {"v2Year", 40}};
+    for (const auto& [name, limit] : limits) {
+        QLineEdit* field = edit(dialog, name);
+        QTest::keyClicks(field, QString(40, u'x'));
+        EXPECT_EQ(field->text().size(), limit) << name;
+    }
+}
+
+TEST_F(TagInfoDialogTest, FileWithoutV1TagOpensWithEmptyV1Group) {
+    const auto file = make(
+        "v2.mp3", v2Tag(3, v2Text(3, "TIT2", "Only") + v2Text(3, "TCON", "(300)")) + mpegAudio(4));
+    TagInfoDialog dialog(platform_, file);
+    const TagFields shown = dialog.shownFields();
+    EXPECT_EQ(shown.v1.title, "");
+    EXPECT_EQ(shown.v1.genre, kGenreUnselected);
+    EXPECT_EQ(shown.v2.title, "Only");
+    // A genre outside the list shows no selection, and Update keeps it.
+    EXPECT_EQ(shown.v2.genre, kGenreUnselected);
+    EXPECT_EQ(genre(dialog, "v2Genre")->currentText(), QString());
+}
+
+TEST_F(TagInfoDialogTest, ClearButtonsChangeOnlyTheirGroupAndWriteNothing) {
+    const auto file = bothTags();
+    const std::string original = readFile(file);
+    TagInfoDialog dialog(platform_, file);
+    dialog.open();
+
+    edit(dialog, "v1Album")->setText(QStringLiteral("typed"));
+    dialog.clearV2Button()->click();
+    const TagFields afterV2 = dialog.shownFields();
+    EXPECT_EQ(afterV2.v1.album, "typed");
+    EXPECT_EQ(afterV2.v1.title, "Old");
+    EXPECT_EQ(afterV2.v2.title, "");
+    EXPECT_EQ(afterV2.v2.composer, "");
+    EXPECT_EQ(afterV2.v2.genre, kGenreEntryEmpty);
+
+    dialog.clearV1Button()->click();
+    const TagFields afterV1 = dialog.shownFields();
+    EXPECT_EQ(afterV1.v1.album, "");
+    EXPECT_EQ(afterV1.v1.year, "");
+    EXPECT_EQ(afterV1.v1.genre, kGenreEntryEmpty);
+
+    dialog.cancelButton()->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(readFile(file), original);
+}
+
+TEST_F(TagInfoDialogTest, UpdateWritesWhatIsShown) {
+    const auto file = bothTags();
+    TagInfoDialog dialog(platform_, file);
+    dialog.open();
+    edit(dialog, "v2Title")->setText(QStringLiteral("New Title"));
+    edit(dialog, "v2Artist")->clear();
+    edit(dialog, "v1Title")->setText(QStringLiteral("V1 New"));
+    genre(dialog, "v2Genre")->setCurrentIndex(kGenreEntryEmpty);
+    genre(dialog, "v1Genre")->setCurrentIndex(genreEntryForNumber(13));
+    dialog.updateButton()->click();
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+
+    TagFields stored;
+    const LoadedGroups groups = loadTagFields(file, stored);
+    ASSERT_TRUE(groups.v1 && groups.v2);
+    EXPECT_EQ(stored.v2.title, "New Title");
+    EXPECT_EQ(stored.v2.artist, "");
+    EXPECT_EQ(stored.v2.composer, "Composer");
+    EXPECT_EQ(stored.v2.genre, kGenreUnselected);
+    EXPECT_EQ(stored.v1.title, "V1 New");
+    EXPECT_EQ(stored.v1.artist, "V1 Artist");
+    EXPECT_EQ(stored.v1.genre, genreEntryForNumber(13));
+    EXPECT_TRUE(platform_.shown.empty());
+}
+
+TEST_F(TagInfoDialogTest, UpdateThatCannotWriteSaysSoAndKeepsTheEdits) {
+    // The second frame's size runs past the tag, so the tag cannot be rewritten without loss.
+    const std::string broken = v2Text(3, "TIT2", "t") + "TPE1" + test::bigEndian(5000) +
+                               std::string(2, '\0') + std::string("\0artist", 7);
+    const auto file = make("broken.mp3", v2Tag(3, broken, 16) + mpegAudio(4));
+    const std::string original = readFile(file);
+    TagInfoDialog dialog(platform_, file);
+    dialog.open();
+    edit(dialog, "v2Title")->setText(QStringLiteral("changed"));
+    platform_.expectMessage(tagUpdateFailedMessage(file.string()));
+    dialog.updateButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    ASSERT_EQ(platform_.shown.size(), 1u);
+    EXPECT_EQ(platform_.shown[0].message.caption, "Tunex - File Error");
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(edit(dialog, "v2Title")->text(), QStringLiteral("changed"));
+    EXPECT_EQ(readFile(file), original);
+}
+
+}  // namespace
+}  // namespace tunex
