@@ -58,10 +58,20 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& words) {
 std::string usageText() {
     return "usage: tunex-cli [--base DIR] [--type EXT]... [--only-types A,B,C] COMMAND [ARGS]\n"
            "commands:\n"
-           "  collections            every collection name, one a line\n"
-           "  stats                  the catalogue statistics\n"
-           "  settings               every setting as name=value\n"
-           "  tags catalogue|summary|show|set|clear FILE ...\n";
+           "  collections | stats | settings\n"
+           "  count PATH\n"
+           "  add NAME PATH [--id3]\n"
+           "  rename OLD NEW\n"
+           "  search [--title T] [--artist A]   (with --max N --sensitivity 1|2|3 --sort 0..6\n"
+           "  list-all                           --columns XXXXXX for these three)\n"
+           "  export FILE (--all | [--title T] [--artist A])\n"
+           "  friend-export NAME EMAIL\n"
+           "  friend-search FILE KEYWORD [--max N]\n"
+           "  local FOLDER [--no-subdirs] [--filter KEYWORD] [--max N]\n"
+           "  clear-all FOLDER [--no-subdirs]\n"
+           "  easytag FOLDER [--slot1|--slot2|--slot3 FIELD|off] [--delim1 C] [--delim2 C]\n"
+           "                 [--target v1|v2] [--no-subdirs]\n"
+           "  tags catalogue|summary|show|set|clear FILE [KEY=VALUE...]\n";
 }
 
 }  // namespace tunex::cli

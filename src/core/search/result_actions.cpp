@@ -47,13 +47,4 @@ UserMessage mediaFileNotFoundMessage(std::string_view path) {
             MessageIcon::Warning};
 }
 
-UserMessage noAssociatedApplicationMessage(std::string_view path) {
-    return {"No associated application with the file " + std::string(path),
-            captionFor("No Associated Application"), MessageIcon::Warning};
-}
-
-UserMessage openApplicationErrorMessage() {
-    return {"Open application error.", captionFor("Open Application Error"), MessageIcon::Error};
-}
-
 }  // namespace tunex

@@ -26,7 +26,5 @@ namespace tunex {
 // cell, or nothing when that column is hidden.
 [[nodiscard]] UserMessage insertCdMessage(std::optional<std::string_view> discName);
 [[nodiscard]] UserMessage mediaFileNotFoundMessage(std::string_view path);
-[[nodiscard]] UserMessage noAssociatedApplicationMessage(std::string_view path);
-[[nodiscard]] UserMessage openApplicationErrorMessage();
 
 }  // namespace tunex

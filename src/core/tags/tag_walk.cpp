@@ -104,6 +104,10 @@ bool isMp3Name(std::string_view fileName) {
 FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders,
                                  const std::function<WalkStep(const WalkedFile&)>& visit) {
     FolderWalkTotals totals;
+    // An empty text names no folder (the "My Computer" node); it must never mean the root.
+    if (folder.empty()) {
+        return totals;
+    }
     std::vector<Frame> stack;
     stack.push_back(Frame{folderWithoutSlash(folder), {}, 0});
     if (!readFolder(stack.back())) {

@@ -120,6 +120,9 @@ void MainSheet::showPage(int pageNumber) {
 }
 
 void MainSheet::start() {
+    // History reads and trims its rows and Files fills its collection list on activation.
+    showPage(kHistoryPage);
+    showPage(kFilesPage);
     if (context_.catalogue().collectionCount() == 0) {
         showPage(kDatabasePage);
     } else {
