@@ -209,10 +209,12 @@ std::string writeFailureText(const WriteFailures& failures) {
     if (failures.count == 0) {
         return {};
     }
-    std::string text = "\n" + std::to_string(failures.count) +
-                       (failures.count == 1 ? " file" : " files") + " could not be written:";
+    std::string text("\n");
+    text.append(std::to_string(failures.count))
+        .append(failures.count == 1 ? " file" : " files")
+        .append(" could not be written:");
     for (const std::string& path : failures.firstPaths) {
-        text += "\n" + path;
+        text.append("\n").append(path);
     }
     if (static_cast<std::size_t>(failures.count) > failures.firstPaths.size()) {
         text += "\n...";

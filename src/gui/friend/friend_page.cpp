@@ -198,6 +198,7 @@ void FriendPage::onSearch() {
         return;
     }
     model_->setResults(std::move(result.results));
+    list_->header()->setSortIndicatorShown(false);  // fresh rows are in file order
     if (result.message) {
         context_.platform().tell(*result.message);
     }

@@ -80,19 +80,5 @@ TEST(FriendSort, ComparesBytesAndFollowsTheListsQuicksort) {
     EXPECT_EQ(friendSortOrder(pairs, 0, false), (std::vector<std::uint32_t>{0, 1, 2, 3}));
 }
 
-TEST(FriendSort, ManyRowsNeedNoDeepRecursion) {
-    std::vector<std::pair<std::string, std::string>> rows;
-    for (int i = 0; i < 200'000; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "%08d", i % 1000 == 0 ? 0 : i);
-        rows.emplace_back("CD", recordLine(name, "/"));
-    }
-    FriendResults results = resultsOf(rows);
-    sortFriendRows(results, 1, false);
-    for (size_t i = 1; i < results.rows.size(); ++i) {
-        ASSERT_GE(results.sortKey(i - 1, 1), results.sortKey(i, 1)) << i;
-    }
-}
-
 }  // namespace
 }  // namespace tunex
