@@ -121,4 +121,49 @@ bool LineReader::next(TextLine& line) {
     return true;
 }
 
+bool LineReader::nextBlock(std::string_view& block) {
+    for (;;) {
+        if (begin_ < end_) {
+            const auto* last = static_cast<const char*>(
+                ::memrchr(buffer_.data() + begin_, '\n', end_ - begin_));
+            if (last != nullptr) {
+                const size_t stop = static_cast<size_t>(last - buffer_.data()) + 1;
+                block = std::string_view(buffer_.data() + begin_, stop - begin_);
+                begin_ = stop;
+                return true;
+            }
+        }
+        if (!fill()) {
+            break;
+        }
+    }
+    if (begin_ == end_) {
+        return false;
+    }
+    block = std::string_view(buffer_.data() + begin_, end_ - begin_);
+    begin_ = end_;
+    return true;
+}
+
+bool nextLineOf(std::string_view& block, TextLine& line) {
+    if (block.empty()) {
+        return false;
+    }
+    const size_t newline = block.find('\n');
+    if (newline == std::string_view::npos) {
+        line.text = block;
+        line.hasLineEnd = false;
+        block = {};
+        return true;
+    }
+    size_t stop = newline;
+    if (stop > 0 && block[stop - 1] == '\r') {
+        --stop;
+    }
+    line.text = block.substr(0, stop);
+    line.hasLineEnd = true;
+    block.remove_prefix(newline + 1);
+    return true;
+}
+
 }  // namespace tunex

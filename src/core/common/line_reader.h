@@ -28,6 +28,9 @@ public:
     [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
     // False at the end of the file or on a read error (then `failed()` is true).
     [[nodiscard]] bool next(TextLine& line);
+    // As many whole lines as the buffer holds, each with its LF (the last one of the file may lack
+    // it), for callers that can rule out a whole stretch at once. Split it with `nextLineOf`.
+    [[nodiscard]] bool nextBlock(std::string_view& block);
     [[nodiscard]] bool failed() const { return failed_; }
     void close();
 
@@ -41,5 +44,8 @@ private:
     bool eof_ = false;
     bool failed_ = false;
 };
+
+// Takes the first line off `block` (as LineReader::next would give it); false when it is empty.
+[[nodiscard]] bool nextLineOf(std::string_view& block, TextLine& line);
 
 }  // namespace tunex

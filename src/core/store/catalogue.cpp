@@ -63,21 +63,31 @@ bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& st
     }
     LineReader reader;
     TextLine line;
+    std::string_view block;
     for (int i = firstDiskCollection_; i < collectionCount(); ++i) {
         if (!reader.open(paths_->collectionFileName(i))) {
             return false;
         }
         bool stopped = false;
-        while (!stopped && reader.next(line)) {
-            if (startsWith(line.text, kEndMarker)) {
-                break;
+        bool ended = false;
+        while (!stopped && !ended && reader.nextBlock(block)) {
+            // A stretch the filter rules out as a whole is never split into lines, unless the end
+            // marker may stand in it.
+            if (mayMatch && block.find(kEndMarker) == std::string_view::npos && !mayMatch(block)) {
+                continue;
             }
-            if (startsWith(line.text, kRecordPrefix) && (!mayMatch || mayMatch(line.text))) {
-                SongRecordView record = parseSongRecordLine(line.text, line.hasLineEnd);
-                record.collectionIndex = i;
-                visit(record);
+            while (!stopped && nextLineOf(block, line)) {
+                if (startsWith(line.text, kEndMarker)) {
+                    ended = true;
+                    break;
+                }
+                if (startsWith(line.text, kRecordPrefix) && (!mayMatch || mayMatch(line.text))) {
+                    SongRecordView record = parseSongRecordLine(line.text, line.hasLineEnd);
+                    record.collectionIndex = i;
+                    visit(record);
+                }
+                stopped = stop && stop();
             }
-            stopped = stop && stop();
         }
         reader.close();
         if (stopped) {

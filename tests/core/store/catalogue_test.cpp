@@ -298,3 +298,36 @@ TEST(Workspace, OpenReportsWhatStoppedIt) {
 
 }  // namespace
 }  // namespace tunex
+
+namespace tunex {
+namespace {
+
+TEST_F(DiskScan, FilterSkipsTextButNeverTheEndMarker) {
+    // Records after the end marker, CR LF and a last line without its line end.
+    writeFile(paths.collectionFileName(2),
+              "**Small 2\r\n<?>keep<|>/m<:>mp3</><\\>     1.0<*>2003-01-02\r\n@*EOF\r\n"
+              "<?>after<|>/m<:>mp3</><\\>     1.0<*>2003-01-02\n");
+    writeFile(paths.collectionFileName(3), "**Small 3\n<?>tail<|>/m<:>mp3</><\\>     1.0<*>2003");
+    std::vector<std::string> seen;
+    std::vector<std::string> asked;
+    const bool ok = catalogue.scanDiskCollections(
+        [&](const SongRecordView& r) {
+            seen.push_back(std::string(r.name) + "|" + std::string(r.dateText));
+        },
+        {},
+        [&](std::string_view text) {
+            asked.emplace_back(text);
+            return text.find("c1r") == std::string_view::npos;  // rules out the first file
+        });
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(seen, (std::vector<std::string>{"keep|2003-01-02", "tail|"}));
+    // The first file was ruled out as a whole; its lines were never offered one by one.
+    ASSERT_FALSE(asked.empty());
+    EXPECT_NE(asked.front().find("c1r1"), std::string::npos);
+    for (const std::string& text : asked) {
+        EXPECT_EQ(text.find("after"), std::string::npos);
+    }
+}
+
+}  // namespace
+}  // namespace tunex
