@@ -1,5 +1,7 @@
 #include "gui/collections/database_page.h"
 
+#include "gui/widgets/wait_cursor.h"
+
 #include "core/collections/collection_builder.h"
 #include "core/collections/collection_rename.h"
 #include "gui/app/app_context.h"
@@ -28,24 +30,6 @@ namespace tunex {
 
 namespace {
 
-// Count, Add and a rename may take a while; the cursor says so until they end.
-class WaitCursor final {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { release(); }
-    // Ends the wait early, before a message box.
-    void release() {
-        if (active_) {
-            active_ = false;
-            QApplication::restoreOverrideCursor();
-        }
-    }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-
-private:
-    bool active_ = true;
-};
 
 std::string bytesOf(const QVariant& data) {
     const QByteArray bytes = data.toByteArray();

@@ -1,5 +1,7 @@
 #include "gui/friend/friend_page.h"
 
+#include "gui/widgets/wait_cursor.h"
+
 #include "core/friend/friend_export.h"
 #include "core/friend/friend_search.h"
 #include "gui/app/app_context.h"
@@ -22,13 +24,6 @@ namespace tunex {
 namespace {
 
 // Searching a big file takes a moment; the wait cursor says so.
-class WaitCursor final {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 QPushButton* pageButton(const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);

@@ -19,7 +19,7 @@ void FriendResultModel::setResults(FriendResults results) {
 
 void FriendResultModel::sortByColumn(int column, bool ascending) {
     const std::vector<std::uint32_t> order = friendSortOrder(results_, column, ascending);
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    beginReorder();
     std::vector<int> newRowOf(order.size());
     std::vector<FriendRow> sorted;
     sorted.reserve(order.size());
@@ -28,14 +28,7 @@ void FriendResultModel::sortByColumn(int column, bool ascending) {
         sorted.push_back(std::move(results_.rows[order[place]]));
     }
     results_.rows = std::move(sorted);
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex& index : before) {
-        after.push_back(this->index(newRowOf[static_cast<size_t>(index.row())], index.column()));
-    }
-    changePersistentIndexList(before, after);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    endReorder(newRowOf);
 }
 
 QString FriendResultModel::cellText(int row, int column) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/reorderable_model.h"
+
 #include "core/friend/friend_search.h"
 
 #include <QAbstractTableModel>
@@ -8,10 +10,10 @@ namespace tunex {
 
 // The Friend list's eight fixed columns over the rows of the last search. Cells are cut from the
 // record lines only when the view asks for them, so a long list costs little to show.
-class FriendResultModel final : public QAbstractTableModel {
+class FriendResultModel final : public ReorderableModel {
     Q_OBJECT
 public:
-    explicit FriendResultModel(QObject* parent = nullptr) : QAbstractTableModel(parent) {}
+    explicit FriendResultModel(QObject* parent = nullptr) : ReorderableModel(parent) {}
 
     void setResults(FriendResults results);
     void clear() { setResults({}); }

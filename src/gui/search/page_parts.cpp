@@ -19,12 +19,4 @@ QPushButton* pageButton(const QString& caption, QWidget* parent) {
     return button;
 }
 
-BusyCursor::BusyCursor() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-}
-
-BusyCursor::~BusyCursor() {
-    QApplication::restoreOverrideCursor();
-}
-
 }  // namespace tunex

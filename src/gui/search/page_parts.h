@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/wait_cursor.h"
+
 #include <QString>
 
 class QLabel;
@@ -18,14 +20,5 @@ namespace tunex {
 }  // namespace tunex
 
 namespace tunex {
-
-// The wait cursor while a long action runs on the user-interface thread.
-class BusyCursor final {
-public:
-    BusyCursor();
-    ~BusyCursor();
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 }  // namespace tunex

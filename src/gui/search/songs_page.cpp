@@ -104,7 +104,7 @@ void SongsPage::search() {
     const std::string title = toStdString(title_->text());
     const std::string artist = toStdString(artist_->text());
     SearchOutcome outcome = [&] {
-        const BusyCursor busy;
+        const WaitCursor busy;
         return runSongSearch(context_.catalogue(), searchSettingsFrom(context_.settings()),
                              list_->columns(), title, artist);
     }();
@@ -134,7 +134,7 @@ void SongsPage::listAll() {
     artist_->clear();
     list_->clearRows();
     SearchOutcome outcome = [&] {
-        const BusyCursor busy;
+        const WaitCursor busy;
         return runListAll(context_.catalogue(), searchSettingsFrom(context_.settings()),
                           list_->columns());
     }();

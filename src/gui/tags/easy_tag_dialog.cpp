@@ -1,5 +1,7 @@
 #include "gui/tags/easy_tag_dialog.h"
 
+#include "gui/widgets/wait_cursor.h"
+
 #include "gui/widgets/progress_window.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_text.h"
@@ -24,13 +26,6 @@ int fieldId(NameField field) {
 }
 
 // Undoes the wait cursor however the run ends.
-class WaitCursor final {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 }  // namespace
 

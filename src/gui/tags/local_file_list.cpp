@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-#include <numeric>
 
 namespace tunex {
 
@@ -17,27 +16,7 @@ void LocalFileModel::setRows(std::vector<LocalRow> rows) {
 }
 
 void LocalFileModel::sortRows(int column, bool ascending) {
-    if (rows_.size() < 2) {
-        return;
-    }
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // origin[i]: the row that now stands at position i.
-    std::vector<int> origin(rows_.size());
-    std::iota(origin.begin(), origin.end(), 0);
-    sortResultRows(rows_, column, ascending, 0, -1,
-                   [&origin](std::size_t a, std::size_t b) { std::swap(origin[a], origin[b]); });
-    std::vector<int> nowAt(origin.size());
-    for (size_t i = 0; i < origin.size(); ++i) {
-        nowAt[static_cast<size_t>(origin[i])] = static_cast<int>(i);
-    }
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex& index : before) {
-        after.push_back(this->index(nowAt[static_cast<size_t>(index.row())], index.column()));
-    }
-    changePersistentIndexList(before, after);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    sortRowsInPlace(rows_, column, ascending);
 }
 
 int LocalFileModel::rowCount(const QModelIndex& parent) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/reorderable_model.h"
+
 #include "core/search/result_table.h"
 #include "core/tags/local_listing.h"
 
@@ -12,10 +14,10 @@
 namespace tunex {
 
 // The Local page's rows as a Qt model; texts stay UTF-8 as the core made them.
-class LocalFileModel final : public QAbstractTableModel {
+class LocalFileModel final : public ReorderableModel {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    using ReorderableModel::ReorderableModel;
 
     [[nodiscard]] const std::vector<LocalRow>& rows() const { return rows_; }
     void setRows(std::vector<LocalRow> rows);

@@ -1,5 +1,7 @@
 #include "gui/tags/local_page.h"
 
+#include "gui/widgets/wait_cursor.h"
+
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
 #include "core/tags/tag_walk.h"
@@ -38,13 +40,6 @@ constexpr int kToolsWidth = 300;
 // A wrapped path and the three tag lines.
 constexpr int kSummaryLines = 7;
 
-class WaitCursor final {
-public:
-    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-    WaitCursor(const WaitCursor&) = delete;
-    WaitCursor& operator=(const WaitCursor&) = delete;
-};
 
 // Keeps a window disabled for a scope, however the scope ends.
 class DisabledWindow final {

@@ -2,7 +2,6 @@
 
 #include "platform/qt/qt_text.h"
 
-#include <numeric>
 
 namespace tunex {
 
@@ -38,27 +37,7 @@ void ResultListModel::appendRow(ResultRow row) {
 }
 
 void ResultListModel::sortRows(int column, bool ascending) {
-    if (table_.rows.size() < 2) {
-        return;
-    }
-    Q_EMIT layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // origin[i]: the row that now stands at position i.
-    std::vector<int> origin(table_.rows.size());
-    std::iota(origin.begin(), origin.end(), 0);
-    sortResultRows(table_.rows, column, ascending, 0, -1,
-                   [&origin](std::size_t a, std::size_t b) { std::swap(origin[a], origin[b]); });
-    std::vector<int> nowAt(origin.size());
-    for (size_t i = 0; i < origin.size(); ++i) {
-        nowAt[static_cast<size_t>(origin[i])] = static_cast<int>(i);
-    }
-    const QModelIndexList before = persistentIndexList();
-    QModelIndexList after;
-    after.reserve(before.size());
-    for (const QModelIndex& index : before) {
-        after.push_back(this->index(nowAt[static_cast<size_t>(index.row())], index.column()));
-    }
-    changePersistentIndexList(before, after);
-    Q_EMIT layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    sortRowsInPlace(table_.rows, column, ascending);
 }
 
 int ResultListModel::rowCount(const QModelIndex& parent) const {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/widgets/reorderable_model.h"
+
 #include "core/search/result_table.h"
 
 #include <QAbstractTableModel>
@@ -8,10 +10,10 @@ namespace tunex {
 
 // A ResultTable as a Qt model; the texts stay in the table (UTF-8 bytes, exactly as the core
 // made them) and are converted only when a cell is shown.
-class ResultListModel final : public QAbstractTableModel {
+class ResultListModel final : public ReorderableModel {
     Q_OBJECT
 public:
-    using QAbstractTableModel::QAbstractTableModel;
+    using ReorderableModel::ReorderableModel;
 
     [[nodiscard]] const ResultTable& table() const { return table_; }
     void setTable(ResultTable table);
