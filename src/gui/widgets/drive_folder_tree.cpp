@@ -43,7 +43,7 @@ std::vector<FolderEntry> subfolders(const std::filesystem::path& folder) {
          entries.increment(error)) {
         std::error_code typeError;
         if (entries->is_directory(typeError)) {
-            const std::string& name = entries->path().filename().native();
+            const std::string name = entries->path().filename().native();
             result.push_back({QFile::decodeName(QByteArray::fromStdString(name)), entries->path()});
         }
     }
