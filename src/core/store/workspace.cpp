@@ -1,5 +1,7 @@
 #include "core/store/workspace.h"
 
+#include "core/store/unfinished_writes.h"
+
 namespace tunex {
 
 UserMessage settingsOpenFailedMessage() {
@@ -19,6 +21,8 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base, Us
         failure = settingsOpenFailedMessage();
         return nullptr;
     }
+    // Holding the lock, nothing else can be writing: what a cut-short write left can go.
+    (void)removeUnfinishedWrites(paths);
     auto workspace = std::make_unique<Workspace>(Key(), std::move(paths), std::move(*settingsFile));
     workspace->settings_ = workspace->settingsFile_.readSettings();
     if (!workspace->reloadCatalogue()) {
