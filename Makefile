@@ -4,7 +4,7 @@ ASAN     ?= build-asan
 TUNEX_BASE ?= $(HOME)/.local/share/tunex
 CMAKE_FLAGS ?=
 
-.PHONY: bootstrap build run test asan bench install format clean
+.PHONY: bootstrap build run test asan bench fuzz reliability install format clean
 
 bootstrap:
 	@scripts/bootstrap.sh
@@ -27,10 +27,20 @@ asan: bootstrap
 	cmake --build $(ASAN) -j2
 	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j2
 
+# Kill, full-disk and read-only trials on tunex-cli, and the malformed-mp3 run under ASan.
+reliability: bootstrap
+	scripts/fault-injection.sh
+
 bench: bootstrap
 	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DTUNEX_BUILD_TESTS=OFF
 	cmake --build build-release -j2 --target tunex-bench
 	build-release/bench/tunex-bench all
+
+# Every fuzz target for a minute each, in a clang build of its own.
+fuzz: bootstrap
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEX_FUZZ=ON -DTUNEX_BUILD_TESTS=OFF -DTUNEX_BUILD_BENCH=OFF
+	cmake --build build-fuzz -j2 --target tunex_fuzz
+	fuzz/run.sh 60
 
 install: build
 	cmake --install $(BUILD)

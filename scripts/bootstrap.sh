@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils
   python3 python3-mutagen
+  clang libclang-rt-14-dev
 )
 
 missing=()

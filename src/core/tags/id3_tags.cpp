@@ -401,8 +401,8 @@ bool applySplices(const std::filesystem::path& path, long expectedLength,
     if (splices.empty()) {
         return true;
     }
-    std::sort(splices.begin(), splices.end(),
-              [](const Splice& a, const Splice& b) { return a.offset < b.offset; });
+    std::stable_sort(splices.begin(), splices.end(),
+                     [](const Splice& a, const Splice& b) { return a.offset < b.offset; });
     long previousEnd = 0;
     for (const Splice& s : splices) {
         if (s.offset < previousEnd || s.offset + s.length > expectedLength) {
@@ -419,10 +419,14 @@ bool applySplices(const std::filesystem::path& path, long expectedLength,
     if (::access(target.c_str(), W_OK) != 0) {
         return false;
     }
-    const bool inPlace = std::all_of(splices.begin(), splices.end(), [&](const Splice& s) {
-        return static_cast<long>(s.bytes.size()) == s.length ||
-               (s.offset == expectedLength && s.length == 0);
-    });
+    const auto appends = [&](const Splice& s) {
+        return s.offset == expectedLength && s.length == 0;
+    };
+    // Two appends (both tags into an empty file) would overwrite each other in place.
+    const bool inPlace = std::count_if(splices.begin(), splices.end(), appends) <= 1 &&
+                         std::all_of(splices.begin(), splices.end(), [&](const Splice& s) {
+                             return static_cast<long>(s.bytes.size()) == s.length || appends(s);
+                         });
     if (inPlace) {
         const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd < 0) {
@@ -530,17 +534,6 @@ public:
         }
         TagLib::MPEG::File& file = reader_.file();
         std::vector<Splice> splices;
-        if (v1Touched_ || blankV1_) {
-            const std::string bytes =
-                blankV1_ ? toStd(ID3v1::Tag().render()) : toStd(file.ID3v1Tag(true)->render());
-            if (v1Location_ >= 0) {
-                if (bytes != v1Original_) {
-                    splices.push_back({v1Location_, kV1Size, bytes});
-                }
-            } else {
-                splices.push_back({length_, 0, bytes});
-            }
-        }
         if (removeV2_ && v2Location_ >= 0) {
             splices.push_back({v2Location_, v2Size_, std::string()});
         } else if (v2Changed_) {
@@ -555,6 +548,18 @@ public:
                 splices.push_back({v2Location_, v2Size_, bytes});
             } else if (!bytes.empty()) {
                 splices.push_back({0, 0, bytes});
+            }
+        }
+        // Pushed after the V2 splice: in an empty file both start at 0 and V1 must come last.
+        if (v1Touched_ || blankV1_) {
+            const std::string bytes =
+                blankV1_ ? toStd(ID3v1::Tag().render()) : toStd(file.ID3v1Tag(true)->render());
+            if (v1Location_ >= 0) {
+                if (bytes != v1Original_) {
+                    splices.push_back({v1Location_, kV1Size, bytes});
+                }
+            } else {
+                splices.push_back({length_, 0, bytes});
             }
         }
         const long length = length_;

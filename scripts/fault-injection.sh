@@ -1,0 +1,23 @@
+#!/bin/sh
+# The full reliability run: 300 kill trials and 100 full-disk trials per command, the read-only
+# trials, and every tag operation over the generated broken mp3 files and ../shared/corpus/mp3
+# under AddressSanitizer. Figures go to stdout and to $OUT (JSON).
+set -eu
+cd "$(dirname "$0")/.."
+BUILD=${BUILD:-build-reliability}
+ASAN_BUILD=${ASAN_BUILD:-build-rel-asan}
+KILL_TRIALS=${KILL_TRIALS:-300}
+FSIZE_TRIALS=${FSIZE_TRIALS:-100}
+OUT=${OUT:-$BUILD/reliability.json}
+
+cmake -S . -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTUNEX_BUILD_TESTS=OFF \
+    -DTUNEX_BUILD_BENCH=OFF >/dev/null
+cmake --build "$BUILD" -j2 --target tunex-cli
+cmake -S . -B "$ASAN_BUILD" -G Ninja -DTUNEX_SANITIZE=ON -DTUNEX_BUILD_TESTS=OFF \
+    -DTUNEX_BUILD_BENCH=OFF >/dev/null
+cmake --build "$ASAN_BUILD" -j2 --target tunex-cli
+
+exec /usr/bin/python3 tests/reliability/reliability.py \
+    --cli "$BUILD/src/cli/tunex-cli" --tag-cli "$ASAN_BUILD/src/cli/tunex-cli" \
+    --shipped-base data/base --corpus ../shared/corpus/mp3 \
+    --kill-trials "$KILL_TRIALS" --fsize-trials "$FSIZE_TRIALS" --json "$OUT" "$@"
