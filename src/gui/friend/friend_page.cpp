@@ -142,10 +142,10 @@ void FriendPage::setUpResultList() {
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const QFontMetrics metrics(header->font());
     for (int column = 0; column < kFriendColumnCount; ++column) {
-        const FriendColumn& spec = kFriendColumns[static_cast<size_t>(column)];
+        const FriendColumn& shape = kFriendColumns[static_cast<size_t>(column)];
         // Never narrower than its caption, so every heading can be read.
-        const int captionWidth = metrics.horizontalAdvance(toQString(spec.caption)) + 24;
-        header->resizeSection(column, std::max(spec.width, captionWidth));
+        const int captionWidth = metrics.horizontalAdvance(toQString(shape.caption)) + 24;
+        header->resizeSection(column, std::max(shape.width, captionWidth));
     }
     connect(header, &QHeaderView::sectionClicked, this, &FriendPage::onHeaderClicked);
 }
