@@ -18,7 +18,9 @@ void printMessage(std::ostream& err, const UserMessage& message) {
     err << message.caption << ": " << message.text << '\n';
 }
 
-void printStatus(std::ostream& err, const std::string& text) { err << "status: " << text << '\n'; }
+void printStatus(std::ostream& err, const std::string& text) {
+    err << "status: " << text << '\n';
+}
 
 void printTable(std::ostream& out, const std::vector<std::string>& captions,
                 const std::vector<std::vector<std::string>>& rows) {

@@ -3,9 +3,9 @@
 #include "cli/cli_output.h"
 #include "cli/collection_commands.h"
 #include "cli/command_table.h"
-#include "cli/search_commands.h"
 #include "cli/friend_commands.h"
 #include "cli/local_commands.h"
+#include "cli/search_commands.h"
 #include "cli/tags_command.h"
 #include "core/store/workspace.h"
 

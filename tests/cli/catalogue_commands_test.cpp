@@ -36,7 +36,8 @@ TEST(CliCatalogueCommands, PrintTheOpenBaseFolder) {
               "startMaximized=1\nsearchSensitivity=2\nsortColumn=0\nshowColumns=101010\n"
               "fileTypes=mp3;ogg;\n");
     // Reading commands leave the settings file as it was.
-    EXPECT_EQ(base.settingsText(), "<ts>10\n<tf>3\n<md>250\n<as>12110101010;\n<ft>mp3;ogg;\n@*EOF\n");
+    EXPECT_EQ(base.settingsText(),
+              "<ts>10\n<tf>3\n<md>250\n<as>12110101010;\n<ft>mp3;ogg;\n@*EOF\n");
 }
 
 TEST(CliCatalogueCommands, StartUpFailuresExitWithOne) {

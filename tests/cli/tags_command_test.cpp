@@ -23,8 +23,8 @@ TEST(CliTagsCommand, ShowSetAndClearWithoutABaseFolder) {
     EXPECT_EQ(catalogue.exitCode, 0);
     EXPECT_EQ(catalogue.out, "Yesterday;The Beatles;\n");
 
-    const auto set = runProgram(kCli, {"tags", "set", file, "v2.album=Help!", "v2.genre=17",
-                                       "v1.title=Yesterday"});
+    const auto set = runProgram(
+        kCli, {"tags", "set", file, "v2.album=Help!", "v2.genre=17", "v1.title=Yesterday"});
     EXPECT_EQ(set.exitCode, 0) << set.err;
     const auto shown = runProgram(kCli, {"tags", "show", file});
     EXPECT_EQ(shown.exitCode, 0);
@@ -34,7 +34,8 @@ TEST(CliTagsCommand, ShowSetAndClearWithoutABaseFolder) {
 
     // The V1 editor cannot take 31 characters: refused, the file untouched.
     const std::string before = test::readFile(song);
-    const auto refused = runProgram(kCli, {"tags", "set", file, "v1.title=" + std::string(31, 'x')});
+    const auto refused =
+        runProgram(kCli, {"tags", "set", file, "v1.title=" + std::string(31, 'x')});
     EXPECT_EQ(refused.exitCode, 2);
     EXPECT_EQ(test::readFile(song), before);
 
@@ -43,7 +44,8 @@ TEST(CliTagsCommand, ShowSetAndClearWithoutABaseFolder) {
     const auto summary = runProgram(kCli, {"tags", "summary", file});
     EXPECT_EQ(summary.out.find("Yesterday"), std::string::npos) << summary.out;
 
-    const auto missing = runProgram(kCli, {"tags", "set", (dir / "gone.mp3").string(), "v2.title=x"});
+    const auto missing =
+        runProgram(kCli, {"tags", "set", (dir / "gone.mp3").string(), "v2.title=x"});
     EXPECT_EQ(missing.exitCode, 3);
 }
 

@@ -1,6 +1,6 @@
+#include "gui/app/main_sheet.h"
 #include "gui/app/about_box.h"
 #include "gui/app/app_context.h"
-#include "gui/app/main_sheet.h"
 #include "gui/app/page.h"
 #include "gui/app/startup.h"
 #include "support/base_folder.h"
@@ -39,11 +39,10 @@ protected:
 TEST_F(MainSheetTest, NinePagesInTabOrder) {
     BaseFolder base;
     auto sheet = openSheet(base);
-    const QStringList expected = {QStringLiteral("Songs"),    QStringLiteral("Files"),
-                                  QStringLiteral("History"),  QStringLiteral("Database"),
-                                  QStringLiteral("Local"),    QStringLiteral("File Type"),
-                                  QStringLiteral("Friend"),   QStringLiteral("Setting"),
-                                  QStringLiteral("Tips")};
+    const QStringList expected = {
+        QStringLiteral("Songs"),    QStringLiteral("Files"),   QStringLiteral("History"),
+        QStringLiteral("Database"), QStringLiteral("Local"),   QStringLiteral("File Type"),
+        QStringLiteral("Friend"),   QStringLiteral("Setting"), QStringLiteral("Tips")};
     ASSERT_EQ(sheet->tabs()->count(), expected.size());
     for (int tab = 0; tab < expected.size(); ++tab) {
         EXPECT_EQ(sheet->tabs()->tabText(tab), expected[tab]);
@@ -169,8 +168,8 @@ TEST_F(MainSheetTest, HelpGoesToTheBrowser) {
     EXPECT_EQ(platform_.helpPages[0], base.path() / "hlp" / "index.htm");
 
     platform_.browserAvailable = false;
-    platform_.expectMessage({"Cannot find browser.\nPlease install IE.", "Tunex - Help Error",
-                             MessageIcon::Error});
+    platform_.expectMessage(
+        {"Cannot find browser.\nPlease install IE.", "Tunex - Help Error", MessageIcon::Error});
     sheet->helpButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
     sheet->close();

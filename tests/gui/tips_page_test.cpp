@@ -1,5 +1,5 @@
-#include "gui/app/app_context.h"
 #include "gui/app/tips_page.h"
+#include "gui/app/app_context.h"
 #include "support/base_folder.h"
 #include "support/fake_platform.h"
 

@@ -7,10 +7,14 @@ namespace tunex::test {
 namespace {
 const char* iconName(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Question: return "question";
-        case MessageIcon::Error: return "error";
-        case MessageIcon::Information: return "information";
-        case MessageIcon::Warning: return "warning";
+        case MessageIcon::Question:
+            return "question";
+        case MessageIcon::Error:
+            return "error";
+        case MessageIcon::Information:
+            return "information";
+        case MessageIcon::Warning:
+            return "warning";
     }
     return "?";
 }

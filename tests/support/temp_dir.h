@@ -15,7 +15,9 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
-    [[nodiscard]] std::filesystem::path operator/(std::string_view leaf) const { return path_ / leaf; }
+    [[nodiscard]] std::filesystem::path operator/(std::string_view leaf) const {
+        return path_ / leaf;
+    }
 
 private:
     std::filesystem::path path_;

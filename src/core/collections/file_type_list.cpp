@@ -40,9 +40,9 @@ FileTypeAddResult addFileType(FileTypeList& list, std::string_view typed) {
     }
     result.clearInput = true;
     if (list.contains(type)) {
-        result.message = UserMessage{"File Type <" + std::string(typed) +
-                                         "> already exists. Please enter a new one.",
-                                     caption, MessageIcon::Question};
+        result.message = UserMessage{
+            "File Type <" + std::string(typed) + "> already exists. Please enter a new one.",
+            caption, MessageIcon::Question};
         return result;
     }
     list.add(std::move(type));

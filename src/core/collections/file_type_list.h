@@ -24,7 +24,9 @@ public:
     void replaceAll(std::vector<std::string> types);
     [[nodiscard]] std::size_t size() const { return types_.size(); }
     // Sorted byte-wise, as the page shows them.
-    [[nodiscard]] std::vector<std::string> entries() const { return {types_.begin(), types_.end()}; }
+    [[nodiscard]] std::vector<std::string> entries() const {
+        return {types_.begin(), types_.end()};
+    }
 
     // The file name's lower-cased extension (the whole name when it has no ".") is an entry.
     [[nodiscard]] bool matches(std::string_view fileName) const;

@@ -15,7 +15,8 @@ namespace {
 constexpr size_t kBufferLimit = 1 << 20;
 
 void syncFolder(const std::filesystem::path& folder) {
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd =
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
@@ -25,7 +26,9 @@ void syncFolder(const std::filesystem::path& folder) {
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {}
 
-AtomicFileWriter::~AtomicFileWriter() { discard(); }
+AtomicFileWriter::~AtomicFileWriter() {
+    discard();
+}
 
 bool AtomicFileWriter::fail(std::string_view what) {
     error_ = std::string(what) + ": " + std::strerror(errno);
@@ -42,7 +45,8 @@ bool AtomicFileWriter::open() {
     name.push_back('\0');
     fd_ = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd_ < 0) {
-        error_ = std::string("cannot create a file in ") + folder.string() + ": " + std::strerror(errno);
+        error_ =
+            std::string("cannot create a file in ") + folder.string() + ": " + std::strerror(errno);
         return false;
     }
     tempPath_ = name.data();

@@ -38,7 +38,7 @@ private:
 };
 
 // The whole content in one step; false (with the reason in `error`) leaves the target untouched.
-[[nodiscard]] bool writeFileAtomically(const std::filesystem::path& target, std::string_view content,
-                                       std::string* error = nullptr);
+[[nodiscard]] bool writeFileAtomically(const std::filesystem::path& target,
+                                       std::string_view content, std::string* error = nullptr);
 
 }  // namespace tunex

@@ -14,7 +14,9 @@ namespace {
 constexpr size_t kChunk = 1 << 20;
 }
 
-LineReader::~LineReader() { close(); }
+LineReader::~LineReader() {
+    close();
+}
 
 LineReader::LineReader(LineReader&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
@@ -92,8 +94,8 @@ bool LineReader::fill() {
 bool LineReader::next(TextLine& line) {
     size_t scanned = begin_;
     for (;;) {
-        const auto* found = static_cast<const char*>(
-            std::memchr(buffer_.data() + scanned, '\n', end_ - scanned));
+        const auto* found =
+            static_cast<const char*>(std::memchr(buffer_.data() + scanned, '\n', end_ - scanned));
         if (found != nullptr) {
             const size_t newline = static_cast<size_t>(found - buffer_.data());
             size_t stop = newline;
@@ -124,8 +126,8 @@ bool LineReader::next(TextLine& line) {
 bool LineReader::nextBlock(std::string_view& block) {
     for (;;) {
         if (begin_ < end_) {
-            const auto* last = static_cast<const char*>(
-                ::memrchr(buffer_.data() + begin_, '\n', end_ - begin_));
+            const auto* last =
+                static_cast<const char*>(::memrchr(buffer_.data() + begin_, '\n', end_ - begin_));
             if (last != nullptr) {
                 const size_t stop = static_cast<size_t>(last - buffer_.data()) + 1;
                 block = std::string_view(buffer_.data() + begin_, stop - begin_);

@@ -53,8 +53,8 @@ bool isAsciiText(std::string_view text) {
     // Sixteen bytes a step: this runs over every byte a disk search reads.
     __m128i high = _mm_setzero_si128();
     for (; i + 16 <= text.size(); i += 16) {
-        high = _mm_or_si128(high,
-                            _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
+        high =
+            _mm_or_si128(high, _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
     }
     if (_mm_movemask_epi8(high) != 0) {
         return false;

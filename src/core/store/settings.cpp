@@ -20,20 +20,33 @@ std::string_view throughLastSemicolon(std::string_view value) {
     return last == std::string_view::npos ? std::string_view() : value.substr(0, last + 1);
 }
 
-int digitValue(char c) { return c >= '0' && c <= '9' ? c - '0' : 0; }
+int digitValue(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : 0;
+}
 
-char digitChar(int value) { return static_cast<char>('0' + (value >= 0 && value <= 9 ? value : 0)); }
+char digitChar(int value) {
+    return static_cast<char>('0' + (value >= 0 && value <= 9 ? value : 0));
+}
 
 void readOptionDigits(std::string_view digits, Settings& settings) {
     for (size_t pos = 0; pos < digits.size() && pos <= 10; ++pos) {
         const int value = digitValue(digits[pos]);
         switch (pos) {
-            case 0: settings.startMaximized = value; break;
-            case 1: settings.searchSensitivity = value; break;
+            case 0:
+                settings.startMaximized = value;
+                break;
+            case 1:
+                settings.searchSensitivity = value;
+                break;
             case 2:
-            case 3: break;  // written as "1", never read
-            case 4: settings.sortColumn = value; break;
-            default: settings.showColumns[pos - 5] = value; break;
+            case 3:
+                break;  // written as "1", never read
+            case 4:
+                settings.sortColumn = value;
+                break;
+            default:
+                settings.showColumns[pos - 5] = value;
+                break;
         }
     }
 }
@@ -67,7 +80,8 @@ void readSettings(std::string_view fileText, Settings& settings) {
     }
 }
 
-std::string renderSettingsFile(const Settings& settings, const std::vector<HistoryRow>& historyRows) {
+std::string renderSettingsFile(const Settings& settings,
+                               const std::vector<HistoryRow>& historyRows) {
     std::string text;
     const auto number = [&text](std::string_view tag, int value) {
         text.append(tag).append(std::to_string(value)).push_back('\n');

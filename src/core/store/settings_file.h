@@ -34,7 +34,8 @@ public:
     [[nodiscard]] const std::filesystem::path& path() const { return path_; }
 
 private:
-    SettingsFile(std::filesystem::path path, int lockFd) : path_(std::move(path)), lockFd_(lockFd) {}
+    SettingsFile(std::filesystem::path path, int lockFd)
+        : path_(std::move(path)), lockFd_(lockFd) {}
 
     std::filesystem::path path_;
     int lockFd_ = -1;

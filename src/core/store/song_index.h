@@ -37,7 +37,8 @@ public:
     [[nodiscard]] std::size_t size() const { return records_.size(); }
     [[nodiscard]] bool empty() const { return records_.empty(); }
 
-    // Visits records in tree pre-order; the stop test is asked before each record and ends the walk.
+    // Visits records in tree pre-order; the stop test is asked before each record and ends the
+    // walk.
     void walk(const Visitor& visit, const StopTest& stop = {}) const;
 
     // The visit order, computed on first use after the last insert.

@@ -14,7 +14,9 @@ public:
 
     [[nodiscard]] const std::filesystem::path& basePath() const { return base_; }
     [[nodiscard]] std::filesystem::path systemFolder() const { return base_ / "system"; }
-    [[nodiscard]] std::filesystem::path settingsFile() const { return systemFolder() / "system.ifo"; }
+    [[nodiscard]] std::filesystem::path settingsFile() const {
+        return systemFolder() / "system.ifo";
+    }
     [[nodiscard]] std::filesystem::path scratchPath() const { return systemFolder() / "tmp.ifo"; }
     [[nodiscard]] std::filesystem::path tipsPath() const { return systemFolder() / "tpall.ifo"; }
     [[nodiscard]] std::filesystem::path helpPath() const { return base_ / "hlp"; }

@@ -18,7 +18,8 @@ std::string_view targetOf(std::string_view leaf) {
         return {};
     }
     for (const char c : leaf.substr(leaf.size() - kSuffixLength + 1)) {
-        const bool alnum = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        const bool alnum =
+            (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         if (!alnum) {
             return {};
         }

@@ -9,12 +9,14 @@ UserMessage settingsOpenFailedMessage() {
             captionFor("File Error"), MessageIcon::Error};
 }
 
-UserMessage settingsWriteFailedMessage(const std::filesystem::path& file, const std::string& reason) {
+UserMessage settingsWriteFailedMessage(const std::filesystem::path& file,
+                                       const std::string& reason) {
     return {"Settings could not be saved to " + file.string() + ".\n" + reason,
             captionFor("File Error"), MessageIcon::Error};
 }
 
-std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base, UserMessage& failure) {
+std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
+                                           UserMessage& failure) {
     StorePaths paths(base);
     std::optional<SettingsFile> settingsFile = SettingsFile::open(paths);
     if (!settingsFile) {

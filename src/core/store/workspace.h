@@ -43,7 +43,6 @@ public:
         : paths_(std::move(paths)), settingsFile_(std::move(settingsFile)) {}
 
 private:
-
     StorePaths paths_;
     SettingsFile settingsFile_;
     Settings settings_;

@@ -5,7 +5,8 @@
 namespace tunex {
 
 UserMessage browserMissingMessage() {
-    return {"Cannot find browser.\nPlease install IE.", captionFor("Help Error"), MessageIcon::Error};
+    return {"Cannot find browser.\nPlease install IE.", captionFor("Help Error"),
+            MessageIcon::Error};
 }
 
 void AppContext::openHelpPage(std::string_view name) const {

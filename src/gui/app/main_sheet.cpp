@@ -56,9 +56,11 @@ MainSheet::MainSheet(AppContext& context, QWidget* parent)
                 [this](std::string_view text) { history_->setLastHistoryCell(text); }, this),
             QStringLiteral("Songs"));
     addPage(new FilesPage(context_, this), QStringLiteral("Files"));
-    history_ = new HistoryPage(context_, [this](int n) { showPage(n); }, this);
+    history_ = new HistoryPage(
+        context_, [this](int n) { showPage(n); }, this);
     addPage(history_, QStringLiteral("History"));
-    addPage(new DatabasePage(context_, [this] { return history_->rows(); }, this),
+    addPage(new DatabasePage(
+                context_, [this] { return history_->rows(); }, this),
             QStringLiteral("Database"));
     addPage(new LocalPage(
                 context_, [this](int n) { showPage(n); }, this),
@@ -147,7 +149,9 @@ void MainSheet::onAbout() {
     about->open();
 }
 
-void MainSheet::onHelp() { context_.openHelpPage("index.htm"); }
+void MainSheet::onHelp() {
+    context_.openHelpPage("index.htm");
+}
 
 bool MainSheet::eventFilter(QObject* watched, QEvent* event) {
     // Enter never acts on the sheet or its pages: no default button, no closing.

@@ -14,8 +14,16 @@ class HistoryPage;
 class Page;
 
 // Page numbers other pages use to switch tabs; the Setting tab has none.
-enum PageNumber { kSongsPage = 1, kFilesPage, kHistoryPage, kDatabasePage, kLocalPage,
-                  kFileTypePage, kFriendPage, kTipsPage };
+enum PageNumber {
+    kSongsPage = 1,
+    kFilesPage,
+    kHistoryPage,
+    kDatabasePage,
+    kLocalPage,
+    kFileTypePage,
+    kFriendPage,
+    kTipsPage
+};
 
 // The main window: nine tabs and the Help, About... and Exit buttons.
 class MainSheet final : public QWidget {

@@ -55,9 +55,13 @@ TipsPage::TipsPage(const AppContext& context, QWidget* parent) : Page(parent) {
     onNextTip();
 }
 
-QString TipsPage::tipText() const { return tip_->text(); }
+QString TipsPage::tipText() const {
+    return tip_->text();
+}
 
-void TipsPage::onNextTip() { tip_->setText(toQString(tips_.next())); }
+void TipsPage::onNextTip() {
+    tip_->setText(toQString(tips_.next()));
+}
 
 void TipsPage::paintEvent(QPaintEvent* event) {
     Page::paintEvent(event);

@@ -30,7 +30,6 @@ namespace tunex {
 
 namespace {
 
-
 std::string bytesOf(const QVariant& data) {
     const QByteArray bytes = data.toByteArray();
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));

@@ -19,6 +19,4 @@ namespace tunex {
 
 }  // namespace tunex
 
-namespace tunex {
-
-}  // namespace tunex
+namespace tunex {}  // namespace tunex

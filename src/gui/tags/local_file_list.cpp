@@ -6,7 +6,6 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-
 namespace tunex {
 
 void LocalFileModel::setRows(std::vector<LocalRow> rows) {

@@ -40,7 +40,6 @@ constexpr int kToolsWidth = 300;
 // A wrapped path and the three tag lines.
 constexpr int kSummaryLines = 7;
 
-
 // Keeps a window disabled for a scope, however the scope ends.
 class DisabledWindow final {
 public:

@@ -2,7 +2,6 @@
 
 #include "platform/qt/qt_text.h"
 
-
 namespace tunex {
 
 void ResultListModel::setTable(ResultTable table) {

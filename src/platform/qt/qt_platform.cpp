@@ -23,10 +23,14 @@ namespace {
 
 QMessageBox::Icon toQtIcon(MessageIcon icon) {
     switch (icon) {
-        case MessageIcon::Question: return QMessageBox::Question;
-        case MessageIcon::Error: return QMessageBox::Critical;
-        case MessageIcon::Warning: return QMessageBox::Warning;
-        case MessageIcon::Information: break;
+        case MessageIcon::Question:
+            return QMessageBox::Question;
+        case MessageIcon::Error:
+            return QMessageBox::Critical;
+        case MessageIcon::Warning:
+            return QMessageBox::Warning;
+        case MessageIcon::Information:
+            break;
     }
     return QMessageBox::Information;
 }
@@ -50,12 +54,11 @@ QString initialPath(const FileDialogRequest& request) {
 }
 
 bool isPseudoFileSystem(const QStorageInfo& volume) {
-    static const QList<QByteArray> pseudo = {"tmpfs",   "devtmpfs", "proc",     "sysfs",
-                                             "cgroup",  "cgroup2",  "overlay",  "squashfs",
-                                             "devpts",  "mqueue",   "debugfs",  "tracefs",
-                                             "securityfs", "pstore", "bpf",     "fusectl",
-                                             "configfs", "hugetlbfs", "autofs", "efivarfs",
-                                             "binfmt_misc", "nsfs", "ramfs",    "rpc_pipefs"};
+    static const QList<QByteArray> pseudo = {
+        "tmpfs",      "devtmpfs", "proc",        "sysfs",   "cgroup",   "cgroup2",
+        "overlay",    "squashfs", "devpts",      "mqueue",  "debugfs",  "tracefs",
+        "securityfs", "pstore",   "bpf",         "fusectl", "configfs", "hugetlbfs",
+        "autofs",     "efivarfs", "binfmt_misc", "nsfs",    "ramfs",    "rpc_pipefs"};
     if (pseudo.contains(volume.fileSystemType())) {
         return true;
     }
@@ -116,27 +119,35 @@ MessageAnswer QtPlatform::showMessage(const MessageRequest& request) {
                     toQString(request.message.text), QMessageBox::NoButton,
                     QApplication::activeWindow());
     switch (request.buttons) {
-        case MessageButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+        case MessageButtons::Ok:
+            box.setStandardButtons(QMessageBox::Ok);
+            break;
         case MessageButtons::OkCancel:
             box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
             break;
-        case MessageButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+        case MessageButtons::YesNo:
+            box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+            break;
     }
     switch (box.exec()) {
-        case QMessageBox::Yes: return MessageAnswer::Yes;
-        case QMessageBox::No: return MessageAnswer::No;
-        case QMessageBox::Cancel: return MessageAnswer::Cancel;
-        default: break;
+        case QMessageBox::Yes:
+            return MessageAnswer::Yes;
+        case QMessageBox::No:
+            return MessageAnswer::No;
+        case QMessageBox::Cancel:
+            return MessageAnswer::Cancel;
+        default:
+            break;
     }
     // Closing the box counts as its safe answer.
-    return request.buttons == MessageButtons::Ok ? MessageAnswer::Ok
+    return request.buttons == MessageButtons::Ok      ? MessageAnswer::Ok
            : request.buttons == MessageButtons::YesNo ? MessageAnswer::No
                                                       : MessageAnswer::Cancel;
 }
 
 std::optional<std::filesystem::path> QtPlatform::openFileName(const FileDialogRequest& request) {
-    QFileDialog dialog(QApplication::activeWindow(), toQString(request.title),
-                       initialPath(request), toQtFilter(request.filters));
+    QFileDialog dialog(QApplication::activeWindow(), toQString(request.title), initialPath(request),
+                       toQtFilter(request.filters));
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFile);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
@@ -146,8 +157,8 @@ std::optional<std::filesystem::path> QtPlatform::openFileName(const FileDialogRe
 }
 
 std::optional<std::filesystem::path> QtPlatform::saveFileName(const FileDialogRequest& request) {
-    QFileDialog dialog(QApplication::activeWindow(), toQString(request.title),
-                       initialPath(request), toQtFilter(request.filters));
+    QFileDialog dialog(QApplication::activeWindow(), toQString(request.title), initialPath(request),
+                       toQtFilter(request.filters));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(toQString(request.defaultSuffix));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {

@@ -19,7 +19,9 @@ TEST(ToLowerUtf8, LowersUnicodeAndKeepsInvalidBytes) {
     EXPECT_EQ(toLowerUtf8("AbC 12"), "abc 12");
     EXPECT_EQ(toLowerUtf8("ÄÖÜ ÉCOLE"), "äöü école");
     EXPECT_EQ(toLowerUtf8("ΣΟΦΙΑ"), "σοφια");
-    const std::string invalid = "A\xff\xfe" "B";
+    const std::string invalid =
+        "A\xff\xfe"
+        "B";
     const std::string lowered = toLowerUtf8(invalid);
     EXPECT_EQ(lowered.front(), 'a');
     EXPECT_EQ(lowered.back(), 'b');

@@ -17,10 +17,10 @@ TEST(UnfinishedWrites, OnlyTheWritersOwnLeftoversGoWhenTheFolderIsOpened) {
     const std::vector<std::string> leftovers = {
         "system/.system.ifo.a1B2c3", "system/.save0001.ifo.Zz9Zz9", "system/.save10000.ifo.qwerty",
         "system/.tmp.ifo.000000", "friend/.Ann.txf.AbCdEf"};
-    const std::vector<std::string> kept = {
-        "system/system.ifo",         "system/.hidden",          "system/.save0001.ifo.abc",
-        "system/.savex.ifo.abcdef",  "system/.notes.txt.abcdef", "system/.system.ifo.ab-def",
-        "friend/Ann.txf",            "friend/.Ann.txt.abcdef"};
+    const std::vector<std::string> kept = {"system/system.ifo",        "system/.hidden",
+                                           "system/.save0001.ifo.abc", "system/.savex.ifo.abcdef",
+                                           "system/.notes.txt.abcdef", "system/.system.ifo.ab-def",
+                                           "friend/Ann.txf",           "friend/.Ann.txt.abcdef"};
     for (const std::string& leaf : leftovers) {
         writeFile(dir / leaf, "half");
     }
