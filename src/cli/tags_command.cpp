@@ -19,7 +19,7 @@ using cli::kFileError;
 using cli::kRefused;
 
 int refuse(std::ostream& err, const std::string& text) {
-    err << "Tunex - Input Error: " << text << '\n';
+    cli::printMessage(err, {text, captionFor("Input Error"), MessageIcon::Question});
     return kRefused;
 }
 
