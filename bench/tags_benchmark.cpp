@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "core/collections/file_type_list.h"
+#include "core/common/write_journal.h"
 #include "core/tags/easy_tag.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/tag_clearing.h"
@@ -161,12 +162,15 @@ bool runTagsBenchmark(const BenchOptions& options) {
     }
     (void)timeRead(root, files, 1);  // warm the caches once
     const std::optional<double> read = timeRead(root, files, options.repeats);
-    const std::optional<double> easyTag = timeWrite(root, files, options.repeats, [&root] {
-        const EasyTagResult result = runEasyTag(root.string(), NameFormat(), true, kSettingsTypes);
+    const auto journal = WriteJournal::open(options.workRoot / "journal");
+    const std::optional<double> easyTag = timeWrite(root, files, options.repeats, [&] {
+        const EasyTagResult result =
+            runEasyTag(*journal, root.string(), NameFormat(), true, kSettingsTypes);
         return result.failed.count == 0 ? result.written : -1;
     });
-    const std::optional<double> clear = timeWrite(root, files, options.repeats, [&root] {
-        const ClearAllResult result = clearAllTagsUnder(root.string(), FileTypeList(), true);
+    const std::optional<double> clear = timeWrite(root, files, options.repeats, [&] {
+        const ClearAllResult result =
+            clearAllTagsUnder(*journal, root.string(), FileTypeList(), true);
         return result.failed.count == 0 ? result.counted : -1;
     });
     std::error_code ignored;

@@ -1,5 +1,6 @@
 // The six tag operations on a mutated mp3 file. Each write starts from a fresh copy of the input
 // and must leave the audio untouched, whether it reports success or not.
+#include "core/common/write_journal.h"
 #include "core/tags/id3_tags.h"
 #include "fuzz_support.h"
 
@@ -82,6 +83,15 @@ bool checkWrite(const fs::path& file, std::string_view original, Write write) {
     return wrote;
 }
 
+WriteJournal& journal() {
+    static const auto journal = WriteJournal::open(fuzz::ScratchFolder::path() / "journal");
+    return *journal;
+}
+
+bool written(TagWriteOutcome outcome) {
+    return outcome == TagWriteOutcome::Written;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -96,7 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TUNEX_FUZZ_CHECK(fuzz::readFile(file) == original);  // reading never writes
 
     // Saving what was loaded, and saving changed fields.
-    if (checkWrite(file, original, [&] { return saveTagFields(file, loaded); })) {
+    if (checkWrite(file, original,
+                   [&] { return written(saveTagFields(journal(), file, loaded)); })) {
         TagFields reread;
         TUNEX_FUZZ_CHECK(loadTagFields(file, reread).v1);
     }
@@ -106,19 +117,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     changed.v2.comment.clear();
     changed.v2.year = "2001-02-03";
     changed.v2.genre = 18;
-    if (checkWrite(file, original, [&] { return saveTagFields(file, changed); })) {
+    if (checkWrite(file, original,
+                   [&] { return written(saveTagFields(journal(), file, changed)); })) {
         TagFields reread;
         const LoadedGroups groups = loadTagFields(file, reread);
         TUNEX_FUZZ_CHECK(groups.v1 && groups.v2 && reread.v2.title == changed.v2.title);
     }
 
-    (void)checkWrite(file, original, [&] { return clearAllTags(file); });
+    (void)checkWrite(file, original, [&] { return written(clearAllTags(journal(), file)); });
 
     const std::array<NameValue, 3> values = {{{NameField::Artist, "Fuzz Artist"},
                                               {NameField::SongTitle, "Fuzz Title"},
                                               {NameField::TrackNumber, "7"}}};
     for (const TagVersion target : {TagVersion::V1, TagVersion::V2}) {
-        if (checkWrite(file, original, [&] { return writeNameFields(file, target, values); })) {
+        if (checkWrite(file, original,
+                       [&] { return written(writeNameFields(journal(), file, target, values)); })) {
             const Id3Summary summary = readId3Summary(file);
             TUNEX_FUZZ_CHECK(target == TagVersion::V1 || summary.title == "Fuzz Title");
         }

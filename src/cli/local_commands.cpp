@@ -171,9 +171,10 @@ int runClearAll(const Workspace& workspace, const std::vector<std::string>& word
         printMessage(run.err, *refusal);
         return kRefused;
     }
-    const ClearAllResult result = clearAllTagsUnder(folder, run.fileTypes, args.includeSubfolders);
+    const ClearAllResult result =
+        clearAllTagsUnder(workspace.journal(), folder, run.fileTypes, args.includeSubfolders);
     printMessage(run.err, clearAllResultMessage(folder, result));
-    return result.failed.count > 0 ? kFileError : kDone;
+    return result.failed.count + result.notMpeg.count > 0 ? kFileError : kDone;
 }
 
 int runEasyTagCommand(const Workspace& workspace, const std::vector<std::string>& words,
@@ -191,10 +192,10 @@ int runEasyTagCommand(const Workspace& workspace, const std::vector<std::string>
         return kRefused;
     }
     const std::string folder = absoluteFolder(args.folder);
-    const EasyTagResult result =
-        runEasyTag(folder, args.format, args.includeSubfolders, workspace.settings().fileTypes);
+    const EasyTagResult result = runEasyTag(workspace.journal(), folder, args.format,
+                                            args.includeSubfolders, workspace.settings().fileTypes);
     printMessage(run.err, easyTagResultMessage(folder, result));
-    return result.failed.count > 0 ? kFileError : kDone;
+    return result.failed.count + result.notMpeg.count > 0 ? kFileError : kDone;
 }
 
 }  // namespace

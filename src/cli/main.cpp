@@ -7,6 +7,7 @@
 #include "cli/local_commands.h"
 #include "cli/search_commands.h"
 #include "cli/tags_command.h"
+#include "core/common/write_journal.h"
 #include "core/store/workspace.h"
 
 #include <filesystem>
@@ -52,6 +53,13 @@ bool buildFileTypes(const GlobalOptions& options, tunex::FileTypeList& types, st
     return true;
 }
 
+// Files an interrupted tag write left were put back when the journal opened: say so.
+void tellRollback(const tunex::WriteJournal& journal) {
+    if (const auto message = tunex::rollbackMessage(journal.rollback())) {
+        printMessage(std::cerr, *message);
+    }
+}
+
 int run(const std::vector<std::string>& words) {
     const ParsedCommandLine parsed = parseCommandLine(words);
     if (!parsed.error.empty()) {
@@ -62,11 +70,17 @@ int run(const std::vector<std::string>& words) {
         std::cout << usageText();
         return kDone;
     }
-    // Tag commands work on single files, without a base folder.
-    if (parsed.command == "tags") {
-        return tunex::runTagsCommand(parsed.arguments, std::cout, std::cerr);
+    // Tag commands work on single files; without a base folder their journal is the user's own.
+    if (parsed.command == "tags" && !parsed.options.base) {
+        const auto journal = tunex::WriteJournal::open(tunex::userJournalFolder());
+        tellRollback(*journal);
+        return tunex::runTagsCommand(*journal, parsed.arguments, std::cout, std::cerr);
     }
-    const CommandTable commands = allCommands();
+    CommandTable commands = allCommands();
+    commands["tags"] = [](tunex::Workspace& workspace, const std::vector<std::string>& arguments,
+                          CliRun& run) {
+        return tunex::runTagsCommand(workspace.journal(), arguments, run.out, run.err);
+    };
     const auto command = commands.find(parsed.command);
     if (command == commands.end()) {
         std::cerr << "tunex-cli: unknown command " << parsed.command << '\n' << usageText();
@@ -85,6 +99,7 @@ int run(const std::vector<std::string>& words) {
         printMessage(std::cerr, failure);
         return kStartupFailure;
     }
+    tellRollback(workspace->journal());
     CliRun cliRun{fileTypes, std::cout, std::cerr};
     return command->second(*workspace, parsed.arguments, cliRun);
 }

@@ -1,10 +1,12 @@
 #include "cli/tags_command.h"
 
+#include <cstdlib>
 #include <functional>
 #include <string_view>
 #include <vector>
 
 #include "cli/cli_output.h"
+#include "core/common/write_journal.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
@@ -118,7 +120,16 @@ int show(const std::string& file, std::ostream& out) {
     return kDone;
 }
 
-int set(const std::string& file, std::span<const std::string> assignments, std::ostream& err) {
+// A journal that could not be opened is the reason every write fails: say so.
+void printWriteFailure(std::ostream& err, const WriteJournal& journal, UserMessage message) {
+    if (!journal.usable()) {
+        message.text += "\n" + journal.error();
+    }
+    cli::printMessage(err, message);
+}
+
+int set(WriteJournal& journal, const std::string& file, std::span<const std::string> assignments,
+        std::ostream& err) {
     if (assignments.empty()) {
         return usage(err);
     }
@@ -155,22 +166,38 @@ int set(const std::string& file, std::span<const std::string> assignments, std::
             return refuse(err, "Unknown tag field \"" + key + "\".");
         }
     }
-    if (!saveTagFields(file, fields)) {
-        cli::printMessage(err, tagUpdateFailedMessage(file));
+    const TagWriteOutcome outcome = saveTagFields(journal, file, fields);
+    if (outcome != TagWriteOutcome::Written) {
+        printWriteFailure(err, journal, tagUpdateFailedMessage(file, outcome));
         return kFileError;
     }
     return kDone;
 }
 
-int clear(const std::string& file, std::ostream& err) {
-    const bool written = clearAllTags(file);
-    cli::printMessage(err, clearThisTagResult(file, written));
-    return written ? kDone : kFileError;
+int clear(WriteJournal& journal, const std::string& file, std::ostream& err) {
+    const TagWriteOutcome outcome = clearAllTags(journal, file);
+    if (outcome != TagWriteOutcome::Written) {
+        printWriteFailure(err, journal, clearThisTagResult(file, outcome));
+        return kFileError;
+    }
+    cli::printMessage(err, clearThisTagResult(file, outcome));
+    return kDone;
 }
 
 }  // namespace
 
-int runTagsCommand(std::span<const std::string> args, std::ostream& out, std::ostream& err) {
+std::filesystem::path userJournalFolder() {
+    const char* state = std::getenv("XDG_STATE_HOME");
+    if (state != nullptr && state[0] == '/') {
+        return std::filesystem::path(state) / "tunex" / "journal";
+    }
+    const char* home = std::getenv("HOME");
+    return std::filesystem::path(home != nullptr ? home : "/") / ".local" / "state" / "tunex" /
+           "journal";
+}
+
+int runTagsCommand(WriteJournal& journal, std::span<const std::string> args, std::ostream& out,
+                   std::ostream& err) {
     if (args.size() < 2) {
         return usage(err);
     }
@@ -189,10 +216,10 @@ int runTagsCommand(std::span<const std::string> args, std::ostream& out, std::os
         return show(file, out);
     }
     if (command == "set") {
-        return set(file, args.subspan(2), err);
+        return set(journal, file, args.subspan(2), err);
     }
     if (command == "clear" && single) {
-        return clear(file, err);
+        return clear(journal, file, err);
     }
     return usage(err);
 }

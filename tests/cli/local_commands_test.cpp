@@ -128,7 +128,8 @@ TEST_F(CliLocalCommands, FilesThatCannotBeWrittenAreReported) {
     const auto cleared = run({"clear-all", m_});
     EXPECT_EQ(cleared.exitCode, 3);
     EXPECT_EQ(cleared.err, "Tunex - Tag Successfully Removed: All ID3 tags of 0 files under " + m_ +
-                               " removed.\n1 file could not be written:\n" + bad.string() + "\n");
+                               " removed.\n1 file left alone, not MPEG audio:\n" + bad.string() +
+                               "\n");
     const auto tagged = run({"easytag", m_});
     EXPECT_EQ(tagged.exitCode, 3);
     EXPECT_NE(tagged.err.find("No file renamed"), std::string::npos);

@@ -19,6 +19,8 @@ public:
     }
     [[nodiscard]] std::filesystem::path scratchPath() const { return systemFolder() / "tmp.ifo"; }
     [[nodiscard]] std::filesystem::path tipsPath() const { return systemFolder() / "tpall.ifo"; }
+    // The write journal of the tag tools.
+    [[nodiscard]] std::filesystem::path journalFolder() const { return systemFolder() / "journal"; }
     [[nodiscard]] std::filesystem::path helpPath() const { return base_ / "hlp"; }
     [[nodiscard]] std::filesystem::path helpPage(std::string_view name) const {
         return helpPath() / std::string(name);

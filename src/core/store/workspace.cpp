@@ -26,6 +26,7 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     // Holding the lock, nothing else can be writing: what a cut-short write left can go.
     (void)removeUnfinishedWrites(paths);
     auto workspace = std::make_unique<Workspace>(Key(), std::move(paths), std::move(*settingsFile));
+    workspace->journal_ = WriteJournal::open(workspace->paths_.journalFolder());
     workspace->settings_ = workspace->settingsFile_.readSettings();
     if (!workspace->reloadCatalogue()) {
         failure = loadFailedMessage();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/common/user_message.h"
+#include "core/common/write_journal.h"
 #include "core/store/catalogue.h"
 #include "core/store/settings_file.h"
 #include "core/store/store_paths.h"
@@ -15,8 +16,9 @@ namespace tunex {
 // file, the settings read from it, and the catalogue.
 class Workspace final {
 public:
-    // Opens the settings file, reads the settings and loads the catalogue. On failure the result
-    // is empty and `failure` holds the message the user must see before the process ends.
+    // Opens the settings file, rolls back an interrupted tag write, reads the settings and loads
+    // the catalogue. On failure the result is empty and `failure` holds the message the user
+    // must see before the process ends.
     [[nodiscard]] static std::unique_ptr<Workspace> open(const std::filesystem::path& base,
                                                          UserMessage& failure);
 
@@ -25,6 +27,9 @@ public:
     [[nodiscard]] const Settings& settings() const { return settings_; }
     [[nodiscard]] const Catalogue& catalogue() const { return catalogue_; }
     [[nodiscard]] SettingsFile& settingsFile() { return settingsFile_; }
+    // The journal every tag write goes through; opening the workspace rolled back what an
+    // interrupted write left (see its rollback()).
+    [[nodiscard]] WriteJournal& journal() const { return *journal_; }
 
     // Loads the catalogue again after it changed on disk; false when a collection file could not
     // be opened (the caller shows `loadFailedMessage()` and ends the process).
@@ -47,6 +52,7 @@ private:
     SettingsFile settingsFile_;
     Settings settings_;
     Catalogue catalogue_;
+    std::unique_ptr<WriteJournal> journal_;
 };
 
 [[nodiscard]] UserMessage settingsOpenFailedMessage();

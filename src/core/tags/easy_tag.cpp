@@ -5,6 +5,7 @@
 
 #include "core/common/text.h"
 #include "core/store/settings.h"
+#include "core/tags/tag_change.h"
 
 namespace tunex {
 
@@ -170,9 +171,17 @@ void WriteFailures::add(std::string path) {
     }
 }
 
-EasyTagResult runEasyTag(std::string_view folder, const NameFormat& format, bool includeSubfolders,
-                         std::string_view settingsFileTypes, const TagWalkProgress& progress) {
+EasyTagResult runEasyTag(WriteJournal& journal, std::string_view folder, const NameFormat& format,
+                         bool includeSubfolders, std::string_view settingsFileTypes,
+                         const TagWalkProgress& progress) {
     EasyTagResult result;
+    JournaledBatch batch(journal, [&result](const FileChange& change, WriteOutcome outcome) {
+        if (outcome == WriteOutcome::Written) {
+            ++result.written;
+        } else {
+            result.failed.add(change.path);
+        }
+    });
     const FolderWalkTotals totals =
         walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
             const bool listed = isListedFileType(toLowerUtf8(file.name), settingsFileTypes);
@@ -181,18 +190,17 @@ EasyTagResult runEasyTag(std::string_view folder, const NameFormat& format, bool
             }
             if (isMp3Name(file.name)) {
                 if (const auto values = nameValuesFor(file.name, format)) {
-                    if (writeNameFields(file.path, format.target, *values)) {
-                        ++result.written;
-                    } else {
-                        result.failed.add(file.path);
-                    }
+                    queueTagChange(batch, planNameFields(file.path, format.target, *values),
+                                   file.path, result.failed, result.notMpeg);
                 }
             }
             return listed && progress.cancelled && progress.cancelled() ? WalkStep::Stop
                                                                         : WalkStep::Continue;
         });
+    batch.finish();
     result.unreadableFolders = totals.unreadableFolders;
     result.stopped = totals.stopped;
+    result.undoable = batch.undoable();
     return result;
 }
 
@@ -205,19 +213,36 @@ UserMessage noNameFormatMessage() {
             "Tunex Easy Tag - No filename format", MessageIcon::Question};
 }
 
-std::string writeFailureText(const WriteFailures& failures) {
-    if (failures.count == 0) {
-        return {};
+namespace {
+
+void appendFileList(std::string& text, const WriteFailures& files, std::string_view what) {
+    if (files.count == 0) {
+        return;
     }
-    std::string text("\n");
-    text.append(std::to_string(failures.count))
-        .append(failures.count == 1 ? " file" : " files")
-        .append(" could not be written:");
-    for (const std::string& path : failures.firstPaths) {
+    text.append("\n")
+        .append(std::to_string(files.count))
+        .append(files.count == 1 ? " file " : " files ")
+        .append(what)
+        .append(":");
+    for (const std::string& path : files.firstPaths) {
         text.append("\n").append(path);
     }
-    if (static_cast<std::size_t>(failures.count) > failures.firstPaths.size()) {
+    if (static_cast<std::size_t>(files.count) > files.firstPaths.size()) {
         text += "\n...";
+    }
+}
+
+}  // namespace
+
+std::string writeFailureText(const WriteFailures& failures, const WriteFailures& notMpeg,
+                             bool undoable) {
+    std::string text;
+    appendFileList(text, failures, "could not be written");
+    appendFileList(text, notMpeg, "left alone, not MPEG audio");
+    if (!undoable) {
+        text +=
+            "\nThe earlier tags of these files were more than the write journal keeps; this "
+            "change cannot be taken back.";
     }
     return text;
 }
@@ -230,9 +255,10 @@ UserMessage easyTagResultMessage(std::string_view folder, const EasyTagResult& r
             : "No file renamed or ID3 Tag added under " + std::string(folder) +
                   " due to\n1. No mp3 file found OR\n2. No ID3 tag data found OR\n3. Invalid "
                   "filename format.";
-    text += writeFailureText(result.failed);
+    text += writeFailureText(result.failed, result.notMpeg, result.undoable);
     return {std::move(text), "Tunex Easy Tag - Process Done",
-            result.failed.count > 0 ? MessageIcon::Warning : MessageIcon::Information};
+            result.failed.count + result.notMpeg.count > 0 ? MessageIcon::Warning
+                                                           : MessageIcon::Information};
 }
 
 }  // namespace tunex

@@ -11,6 +11,10 @@
 #include "core/tags/tag_walk.h"
 
 namespace tunex {
+class WriteJournal;
+}
+
+namespace tunex {
 
 inline constexpr std::array<NameField, 4> kNameFields = {
     NameField::Artist, NameField::Album, NameField::SongTitle, NameField::TrackNumber};
@@ -66,16 +70,19 @@ inline constexpr std::size_t kListedFailures = 10;
 struct EasyTagResult {
     int written = 0;  // files whose tag now holds the values; files that failed are not counted
     WriteFailures failed;
+    WriteFailures notMpeg;  // named like mp3 files but holding something else: left alone
+    bool undoable = true;   // the write journal kept every earlier tag of the run
     int unreadableFolders = 0;
     bool stopped = false;  // only when the caller's cancel test answered true
 };
 
-// Applies the format to every mp3 file (isMp3Name) under `folder`. `step` of `progress` runs for
-// each file whose extension is in `settingsFileTypes` (the settings' "<ft>" list), before that
-// file is written; `cancelled` is asked after such a file. The dialog passes no cancel test: a run
-// cannot be stopped once started.
-[[nodiscard]] EasyTagResult runEasyTag(std::string_view folder, const NameFormat& format,
-                                       bool includeSubfolders, std::string_view settingsFileTypes,
+// Applies the format to every mp3 file (isMp3Name) under `folder`, through the write journal.
+// `step` of `progress` runs for each file whose extension is in `settingsFileTypes` (the settings'
+// "<ft>" list), before that file is written; `cancelled` is asked after such a file. The dialog
+// passes no cancel test: a run cannot be stopped once started.
+[[nodiscard]] EasyTagResult runEasyTag(WriteJournal& journal, std::string_view folder,
+                                       const NameFormat& format, bool includeSubfolders,
+                                       std::string_view settingsFileTypes,
                                        const TagWalkProgress& progress = {});
 
 // "Tunex EasyTag for files under " + folder.
@@ -90,7 +97,9 @@ inline constexpr std::string_view kEasyTagProgressMessage = "Setting ID3 tags in
 [[nodiscard]] UserMessage easyTagResultMessage(std::string_view folder,
                                                const EasyTagResult& result);
 
-// The lines added to a result message for files that could not be written; empty without any.
-[[nodiscard]] std::string writeFailureText(const WriteFailures& failures);
+// The lines added to a result message for files that could not be written, files skipped as no
+// MPEG audio, and a batch the journal could not keep whole; empty when there is nothing to say.
+[[nodiscard]] std::string writeFailureText(const WriteFailures& failures,
+                                           const WriteFailures& notMpeg = {}, bool undoable = true);
 
 }  // namespace tunex

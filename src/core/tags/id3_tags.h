@@ -83,22 +83,34 @@ struct LoadedGroups {
 // not a number 0-147 becomes kGenreUnselected.
 LoadedGroups loadTagFields(const std::filesystem::path& file, TagFields& fields);
 
-// The writing operations return false when the file needed writing and could not be written
-// (missing, read-only, a V2 tag this program cannot rewrite without losing frames, I/O error);
-// the file is then left exactly as it was. They return true when the file now holds what was
-// asked, including when nothing had to change.
+class WriteJournal;
+
+enum class TagWriteOutcome {
+    Written,       // the file now holds what was asked, also when nothing had to change
+    NotMpegAudio,  // the content is no MPEG audio (whatever the name says): never written
+    Failed,        // missing, unreadable, a tag this program cannot rewrite without losing
+                   // frames, or an I/O error; the file is byte for byte as it was
+};
+
+// The writing operations change only what differs from what the file holds: the frames of
+// other fields keep their bytes, order and encoding. Each goes through the write journal, so a
+// kill or a full disk leaves the file as it was or fully written, never in between.
 
 // Writes both tags from the fields: an empty text removes that field, kGenreEntryEmpty removes the
 // genre, kGenreUnselected keeps it. The V1 tag is always present afterwards.
-[[nodiscard]] bool saveTagFields(const std::filesystem::path& file, const TagFields& fields);
+[[nodiscard]] TagWriteOutcome saveTagFields(WriteJournal& journal,
+                                            const std::filesystem::path& file,
+                                            const TagFields& fields);
 
 // Removes the V2 tag and blanks the V1 tag in place. A file with neither tag is not touched.
-[[nodiscard]] bool clearAllTags(const std::filesystem::path& file);
+[[nodiscard]] TagWriteOutcome clearAllTags(WriteJournal& journal,
+                                           const std::filesystem::path& file);
 
 // Sets the given fields in one version's tag, later pairs winning over earlier ones of the same
 // field. An empty title, artist or album is skipped; an empty track number removes the track.
-[[nodiscard]] bool writeNameFields(const std::filesystem::path& file, TagVersion target,
-                                   std::span<const NameValue> values);
+[[nodiscard]] TagWriteOutcome writeNameFields(WriteJournal& journal,
+                                              const std::filesystem::path& file, TagVersion target,
+                                              std::span<const NameValue> values);
 
 // The catalogue text built from separate parts, as readCatalogueId3 builds it.
 [[nodiscard]] std::string catalogueId3Text(std::string_view title, std::string_view artist,

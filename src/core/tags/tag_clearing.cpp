@@ -1,6 +1,10 @@
 #include "core/tags/tag_clearing.h"
 
 #include "core/tags/id3_tags.h"
+#include "core/tags/tag_change.h"
+#include "core/tags/tag_editor_rules.h"
+
+#include <filesystem>
 
 namespace tunex {
 
@@ -9,8 +13,11 @@ UserMessage clearThisTagQuestion(std::string_view path) {
             captionFor("Clear ID3 Tag?"), MessageIcon::Question};
 }
 
-UserMessage clearThisTagResult(std::string_view path, bool written) {
-    if (!written) {
+UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome) {
+    if (outcome == TagWriteOutcome::NotMpegAudio) {
+        return notMpegAudioMessage(path);
+    }
+    if (outcome != TagWriteOutcome::Written) {
         return {"The ID3 tags of file " + std::string(path) + " could not be removed.",
                 captionFor("File Error"), MessageIcon::Error};
     }
@@ -36,28 +43,47 @@ UserMessage clearAllQuestion(std::string_view folder) {
             captionFor("Clear ID3 Tag?"), MessageIcon::Question};
 }
 
-ClearAllResult clearAllTagsUnder(std::string_view folder, const FileTypeList& types,
-                                 bool includeSubfolders, const TagWalkProgress& progress) {
+ClearAllResult clearAllTagsUnder(WriteJournal& journal, std::string_view folder,
+                                 const FileTypeList& types, bool includeSubfolders,
+                                 const TagWalkProgress& progress) {
     ClearAllResult result;
+    // Counted when listed; a write that fails later takes its count back.
+    const auto uncount = [&](const std::string& path) {
+        if (types.matches(std::filesystem::path(path).filename().string())) {
+            --result.counted;
+        }
+    };
+    JournaledBatch batch(journal, [&](const FileChange& change, WriteOutcome outcome) {
+        if (outcome != WriteOutcome::Written) {
+            result.failed.add(change.path);
+            uncount(change.path);
+        }
+    });
     const FolderWalkTotals totals =
         walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
-            const bool written = !isMp3Name(file.name) || clearAllTags(file.path);
-            if (!written) {
-                result.failed.add(file.path);
+            if (types.matches(file.name)) {
+                ++result.counted;
+            }
+            if (isMp3Name(file.name)) {
+                const int refusedBefore = result.failed.count + result.notMpeg.count;
+                queueTagChange(batch, planClearAll(file.path), file.path, result.failed,
+                               result.notMpeg);
+                if (result.failed.count + result.notMpeg.count != refusedBefore) {
+                    uncount(file.path);
+                }
             }
             if (!types.matches(file.name)) {
                 return WalkStep::Continue;
-            }
-            if (written) {
-                ++result.counted;
             }
             if (progress.step) {
                 progress.step();
             }
             return progress.cancelled && progress.cancelled() ? WalkStep::Stop : WalkStep::Continue;
         });
+    batch.finish();
     result.unreadableFolders = totals.unreadableFolders;
     result.stopped = totals.stopped;
+    result.undoable = batch.undoable();
     return result;
 }
 
@@ -67,9 +93,10 @@ UserMessage clearAllResultMessage(std::string_view folder, const ClearAllResult&
                                             " files under " + std::string(folder) + " removed."
                                       : "All ID3 tags of " + count + " files under " +
                                             std::string(folder) + " removed.";
-    text += writeFailureText(result.failed);
+    text += writeFailureText(result.failed, result.notMpeg, result.undoable);
     return {std::move(text), captionFor("Tag Successfully Removed"),
-            result.failed.count > 0 ? MessageIcon::Warning : MessageIcon::Information};
+            result.failed.count + result.notMpeg.count > 0 ? MessageIcon::Warning
+                                                           : MessageIcon::Information};
 }
 
 }  // namespace tunex

@@ -12,9 +12,9 @@
 namespace tunex {
 
 // Clear This Tag: the Yes/No question, then the result for the file's clearAllTags outcome (the
-// success notice, or a "File Error" when the file could not be written).
+// success notice, or a "File Error" when the file could not be written or holds no MPEG audio).
 [[nodiscard]] UserMessage clearThisTagQuestion(std::string_view path);
-[[nodiscard]] UserMessage clearThisTagResult(std::string_view path, bool written);
+[[nodiscard]] UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome);
 
 // Clear All Tag's checks before the question, in the page's order: no tree node selected, then
 // a listing that found nothing.
@@ -27,16 +27,18 @@ struct ClearAllResult {
     // Visited files whose type is in FileTypeList, mp3 or not, less those that could not be
     // written. The progress steps once for every such file, failed or not.
     int counted = 0;
-    WriteFailures failed;  // mp3 files whose tags could not be removed; each left as it was
+    WriteFailures failed;   // mp3 files whose tags could not be removed; each left as it was
+    WriteFailures notMpeg;  // named like mp3 files but holding something else: left alone
+    bool undoable = true;
     int unreadableFolders = 0;
     bool stopped = false;
 };
 
-// Clears the tags of every mp3 file (isMp3Name) under `folder`. After each file of a listed type
-// the progress steps and the cancel test is asked; each file is cleared completely or not at all,
-// so a stop leaves no file half cleared.
-[[nodiscard]] ClearAllResult clearAllTagsUnder(std::string_view folder, const FileTypeList& types,
-                                               bool includeSubfolders,
+// Clears the tags of every mp3 file (isMp3Name) under `folder`, through the write journal. After
+// each file of a listed type the progress steps and the cancel test is asked; each file is cleared
+// completely or not at all, so a stop leaves no file half cleared.
+[[nodiscard]] ClearAllResult clearAllTagsUnder(WriteJournal& journal, std::string_view folder,
+                                               const FileTypeList& types, bool includeSubfolders,
                                                const TagWalkProgress& progress = {});
 
 // "All ID3 tags of %d files under %s removed." or, when stopped, "Operation Cancelled. ...",

@@ -48,7 +48,16 @@ void clearV2Group(Id3v2Fields& fields) {
     fields.genre = kGenreEntryEmpty;
 }
 
-UserMessage tagUpdateFailedMessage(std::string_view path) {
+UserMessage notMpegAudioMessage(std::string_view path) {
+    return {"The file " + std::string(path) +
+                " does not hold MPEG audio, so no ID3 tag was written into it.",
+            captionFor("File Error"), MessageIcon::Error};
+}
+
+UserMessage tagUpdateFailedMessage(std::string_view path, TagWriteOutcome outcome) {
+    if (outcome == TagWriteOutcome::NotMpegAudio) {
+        return notMpegAudioMessage(path);
+    }
     return {"The ID3 tags of file " + std::string(path) + " could not be written.",
             captionFor("File Error"), MessageIcon::Error};
 }

@@ -33,6 +33,9 @@ void clearV1Group(Id3v1Fields& fields);
 void clearV2Group(Id3v2Fields& fields);
 
 // Update: the message when saveTagFields could not write the file (nothing is shown otherwise).
-[[nodiscard]] UserMessage tagUpdateFailedMessage(std::string_view path);
+[[nodiscard]] UserMessage tagUpdateFailedMessage(std::string_view path,
+                                                 TagWriteOutcome outcome = TagWriteOutcome::Failed);
+// A file the tag tools leave alone because its content is no MPEG audio.
+[[nodiscard]] UserMessage notMpegAudioMessage(std::string_view path);
 
 }  // namespace tunex

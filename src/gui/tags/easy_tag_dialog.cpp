@@ -29,8 +29,9 @@ int fieldId(NameField field) {
 
 }  // namespace
 
-EasyTagDialog::EasyTagDialog(Platform& platform, EasyTagJob job, QWidget* parent)
-    : QDialog(parent), platform_(platform), job_(std::move(job)) {
+EasyTagDialog::EasyTagDialog(Platform& platform, WriteJournal& journal, EasyTagJob job,
+                             QWidget* parent)
+    : QDialog(parent), platform_(platform), journal_(journal), job_(std::move(job)) {
     setWindowTitle(toQString(easyTagCaption(job_.folder)));
     const NameFormat initial;
 
@@ -177,8 +178,8 @@ void EasyTagDialog::onOk() {
                                             progress.pumpMessages(true);
                                         },
                                     .cancelled = {}};
-        result =
-            runEasyTag(job_.folder, format, job_.includeSubfolders, job_.settingsFileTypes, hooks);
+        result = runEasyTag(journal_, job_.folder, format, job_.includeSubfolders,
+                            job_.settingsFileTypes, hooks);
         progress.destroy();
         setEnabled(true);
     }

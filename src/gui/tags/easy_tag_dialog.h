@@ -32,7 +32,8 @@ class EasyTagDialog final : public QDialog {
 public:
     static constexpr int kSlots = 3;
 
-    EasyTagDialog(Platform& platform, EasyTagJob job, QWidget* parent = nullptr);
+    EasyTagDialog(Platform& platform, WriteJournal& journal, EasyTagJob job,
+                  QWidget* parent = nullptr);
 
     // The pattern as the controls show it; disabled controls still count.
     [[nodiscard]] NameFormat shownFormat() const;
@@ -58,6 +59,7 @@ private:
     void onOk();
 
     Platform& platform_;
+    WriteJournal& journal_;
     EasyTagJob job_;
     QCheckBox* basedOnName_ = nullptr;
     std::array<Column, kSlots> columns_{};

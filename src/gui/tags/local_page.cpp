@@ -316,7 +316,8 @@ void LocalPage::onMoreTag() {
         context_.platform().tell(noRowSelectedMessage());
         return;
     }
-    auto* dialog = new TagInfoDialog(context_.platform(), path, this);
+    auto* dialog =
+        new TagInfoDialog(context_.platform(), context_.workspace().journal(), path, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }
@@ -328,7 +329,7 @@ void LocalPage::onEasyTag() {
         return;
     }
     auto* dialog = new EasyTagDialog(
-        context_.platform(),
+        context_.platform(), context_.workspace().journal(),
         {folder, listedCount_, context_.includeSubfolders(), context_.settings().fileTypes}, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, folder] { listFolder(folder); });
@@ -359,12 +360,12 @@ void LocalPage::clearThisTag() {
         MessageAnswer::Yes) {
         return;
     }
-    bool written = false;
+    TagWriteOutcome outcome = TagWriteOutcome::Failed;
     {
         const WaitCursor wait;
-        written = clearAllTags(path);
+        outcome = clearAllTags(context_.workspace().journal(), path);
     }
-    platform.tell(clearThisTagResult(path, written));
+    platform.tell(clearThisTagResult(path, outcome));
 }
 
 void LocalPage::clearAllTag() {
@@ -393,8 +394,8 @@ void LocalPage::clearAllTag() {
                                             progress.pumpMessages(true);
                                         },
                                     .cancelled = [&progress] { return progress.isCancelled(); }};
-        result =
-            clearAllTagsUnder(folder, context_.fileTypes(), context_.includeSubfolders(), hooks);
+        result = clearAllTagsUnder(context_.workspace().journal(), folder, context_.fileTypes(),
+                                   context_.includeSubfolders(), hooks);
         progress.destroy();
         progress_ = nullptr;
     }

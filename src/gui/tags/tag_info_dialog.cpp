@@ -55,8 +55,9 @@ std::string text(const QLineEdit* edit) {
 
 }  // namespace
 
-TagInfoDialog::TagInfoDialog(Platform& platform, std::filesystem::path file, QWidget* parent)
-    : QDialog(parent), platform_(platform), file_(std::move(file)) {
+TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::filesystem::path file,
+                             QWidget* parent)
+    : QDialog(parent), platform_(platform), journal_(journal), file_(std::move(file)) {
     setWindowTitle(toQString(tagEditorCaption(file_.string())));
     setSizeGripEnabled(true);
 
@@ -211,9 +212,10 @@ void TagInfoDialog::onClearV2() {
 }
 
 void TagInfoDialog::onUpdate() {
-    if (!saveTagFields(file_, shownFields())) {
+    const TagWriteOutcome outcome = saveTagFields(journal_, file_, shownFields());
+    if (outcome != TagWriteOutcome::Written) {
         // The dialog stays open so that what the user typed is not lost; Cancel leaves.
-        platform_.tell(tagUpdateFailedMessage(file_.string()));
+        platform_.tell(tagUpdateFailedMessage(file_.string(), outcome));
         return;
     }
     accept();

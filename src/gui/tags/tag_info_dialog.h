@@ -18,7 +18,8 @@ class Platform;
 class TagInfoDialog final : public QDialog {
     Q_OBJECT
 public:
-    TagInfoDialog(Platform& platform, std::filesystem::path file, QWidget* parent = nullptr);
+    TagInfoDialog(Platform& platform, WriteJournal& journal, std::filesystem::path file,
+                  QWidget* parent = nullptr);
 
     // The fields as shown; genres are selection entries (kGenreUnselected when none is chosen).
     [[nodiscard]] TagFields shownFields() const;
@@ -62,6 +63,7 @@ private:
     void onUpdate();
 
     Platform& platform_;
+    WriteJournal& journal_;
     std::filesystem::path file_;
     V1Controls v1_{};
     V2Controls v2_{};

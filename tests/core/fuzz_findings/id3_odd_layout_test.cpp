@@ -47,11 +47,11 @@ std::vector<std::pair<const char*, Write>> writes() {
     changed.v1.title = "V1";
     changed.v2.title = "V2";
     return {
-        {"save unchanged", [](const auto& f) { return saveTagFields(f, TagFields{}); }},
-        {"save changed", [changed](const auto& f) { return saveTagFields(f, changed); }},
-        {"clear", [](const auto& f) { return clearAllTags(f); }},
-        {"names V1", [](const auto& f) { return writeNameFields(f, TagVersion::V1, values); }},
-        {"names V2", [](const auto& f) { return writeNameFields(f, TagVersion::V2, values); }},
+        {"save unchanged", [](const auto& f) { return test::saveTags(f, TagFields{}); }},
+        {"save changed", [changed](const auto& f) { return test::saveTags(f, changed); }},
+        {"clear", [](const auto& f) { return test::clearTags(f); }},
+        {"names V1", [](const auto& f) { return test::writeNames(f, TagVersion::V1, values); }},
+        {"names V2", [](const auto& f) { return test::writeNames(f, TagVersion::V2, values); }},
     };
 }
 

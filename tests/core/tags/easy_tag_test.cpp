@@ -228,8 +228,8 @@ TEST_F(EasyTagRun, WritesNamesKeepsEverythingElseAndCountsFailures) {
     const std::string wmaBytes = readFile(wma);
 
     int steps = 0;
-    const EasyTagResult result =
-        runEasyTag(folder(), NameFormat(), true, kSettingsTypes, {[&] { ++steps; }, {}});
+    const EasyTagResult result = runEasyTag(test::journal(), folder(), NameFormat(), true,
+                                            kSettingsTypes, {[&] { ++steps; }, {}});
     EXPECT_EQ(result.written, 2);
     EXPECT_EQ(result.failed.count, 1);
     EXPECT_EQ(result.failed.firstPaths, std::vector<std::string>{unwritable.string()});
@@ -265,7 +265,8 @@ TEST_F(EasyTagRun, SubfoldersOffTargetV1AndSameFieldTwice) {
     NameFormat format;
     format.slots[1].field = NameField::Artist;
     format.target = TagVersion::V1;
-    const EasyTagResult result = runEasyTag(folder() + "/", format, false, kSettingsTypes);
+    const EasyTagResult result =
+        runEasyTag(test::journal(), folder() + "/", format, false, kSettingsTypes);
     EXPECT_EQ(result.written, 1);
     EXPECT_EQ(readFile(sub), subBytes);
     EXPECT_EQ(readFile(top).substr(0, 30), topV2);
@@ -280,7 +281,7 @@ TEST_F(EasyTagRun, NamesThatAreNoMp3AndFoldersWithoutOne) {
     make(".mp3", audio_);
     make("a-b.mp2", audio_);
     const EasyTagResult result = runEasyTag(
-        folder(),
+        test::journal(), folder(),
         [] {
             NameFormat f;
             f.slots[1].enabled = false;
@@ -293,8 +294,11 @@ TEST_F(EasyTagRun, NamesThatAreNoMp3AndFoldersWithoutOne) {
 
     test::TempDir empty;
     writeFile(empty / "x.wma", audio_);
-    EXPECT_EQ(runEasyTag(empty.path().string(), NameFormat(), true, kSettingsTypes).written, 0);
-    EXPECT_EQ(runEasyTag((empty / "missing").string(), NameFormat(), true, kSettingsTypes)
+    EXPECT_EQ(runEasyTag(test::journal(), empty.path().string(), NameFormat(), true, kSettingsTypes)
+                  .written,
+              0);
+    EXPECT_EQ(runEasyTag(test::journal(), (empty / "missing").string(), NameFormat(), true,
+                         kSettingsTypes)
                   .unreadableFolders,
               1);
 }

@@ -23,6 +23,7 @@ TEST(Id3Corpus, EveryFileSurvivesReadsAndWrites) {
     test::TempDir dir;
     int files = 0;
     int refused = 0;
+    int noAudio = 0;
     for (const auto& entry : fs::directory_iterator(corpus)) {
         const fs::path source = entry.path();
         if (source.extension() != ".mp3" && source.extension() != ".id3") {
@@ -42,8 +43,10 @@ TEST(Id3Corpus, EveryFileSurvivesReadsAndWrites) {
         // A V2 title: only TIT2 may change, nothing outside the V2 tag.
         const fs::path titled = dir / ("t-" + source.filename().string());
         fs::copy_file(source, titled);
-        if (writeNameFields(titled, TagVersion::V2,
-                            std::vector<NameValue>{{NameField::SongTitle, "Tunex Ωmega"}})) {
+        const TagWriteOutcome titling =
+            writeNameFields(test::journal(), titled, TagVersion::V2,
+                            std::vector<NameValue>{{NameField::SongTitle, "Tunex Ωmega"}});
+        if (titling == TagWriteOutcome::Written) {
             const std::string after = independentView(titled);
             EXPECT_EQ(readId3Summary(titled).title, "Tunex Ωmega");
             if (sameBody) {
@@ -57,7 +60,8 @@ TEST(Id3Corpus, EveryFileSurvivesReadsAndWrites) {
                     << after;
             }
         } else {
-            ++refused;
+            // Tag-only files and cut-off ones hold no audio at all.
+            ++(titling == TagWriteOutcome::NotMpegAudio ? noAudio : refused);
             EXPECT_EQ(readFile(titled), original);
         }
 
@@ -66,7 +70,7 @@ TEST(Id3Corpus, EveryFileSurvivesReadsAndWrites) {
         fs::copy_file(source, saved);
         TagFields fields = loaded;
         fields.v1.title = "Tunex";
-        if (saveTagFields(saved, fields)) {
+        if (test::saveTags(saved, fields)) {
             const std::string after = independentView(saved);
             // A V2 tag whose size runs past the end hides the new V1 tag from the view.
             if (viewLine(before, "v2=").find("error") == std::string::npos) {
@@ -81,7 +85,7 @@ TEST(Id3Corpus, EveryFileSurvivesReadsAndWrites) {
 
         const fs::path cleared = dir / ("c-" + source.filename().string());
         fs::copy_file(source, cleared);
-        if (clearAllTags(cleared)) {
+        if (test::clearTags(cleared)) {
             const std::string after = independentView(cleared);
             EXPECT_EQ(readCatalogueId3(cleared), "");
             if (sameBody) {
@@ -92,9 +96,12 @@ TEST(Id3Corpus, EveryFileSurvivesReadsAndWrites) {
         }
     }
     EXPECT_GE(files, 48);
-    // Refusals are for tags TagLib cannot read whole; most files must be writable.
-    EXPECT_LE(refused, 10);
+    // Refusals are for tags TagLib cannot convert whole (v2.2 frames it has no v2.3 name for);
+    // the rest of the files with audio must be writable.
+    EXPECT_LE(refused, 3);
+    EXPECT_LE(noAudio, 12);
     RecordProperty("refused", refused);
+    RecordProperty("noAudio", noAudio);
 }
 
 }  // namespace

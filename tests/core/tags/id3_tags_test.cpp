@@ -178,7 +178,7 @@ TEST_F(Id3Tags, SaveWritesBothTagsAndKeepsEverythingElse) {
     fields.v2.url = "http://example.org/a.mp3";
     fields.v2.comment = "hello";
     fields.v2.copyright = "(c) me, a long text that no longer fits the padding of the old tag";
-    ASSERT_TRUE(saveTagFields(file, fields));
+    ASSERT_TRUE(test::saveTags(file, fields));
 
     const std::string after = independentView(file);
     EXPECT_TRUE(hasLine(after, "v2=2.3")) << after;
@@ -207,20 +207,20 @@ TEST_F(Id3Tags, SaveGenreEntriesAndEmptyTags) {
     loadTagFields(file, fields);
     ASSERT_EQ(fields.v2.genre, kGenreUnselected);
     fields.v2.title = "changed";
-    ASSERT_TRUE(saveTagFields(file, fields));
+    ASSERT_TRUE(test::saveTags(file, fields));
     std::string view = independentView(file);
     EXPECT_TRUE(hasLine(view, "TCON enc=0 Synthwave")) << view;
     // The V1 pass always leaves a V1 tag, empty here, with no genre.
     EXPECT_TRUE(hasLine(view, "v1=|||||0|255")) << view;
 
     fields.v2.genre = kGenreEntryEmpty;
-    ASSERT_TRUE(saveTagFields(file, fields));
+    ASSERT_TRUE(test::saveTags(file, fields));
     view = independentView(file);
     EXPECT_EQ(viewLine(view, "raw="), "raw=TIT2") << view;
 
     const std::string body = viewLine(view, "body=");
     fields.v2 = {};
-    ASSERT_TRUE(saveTagFields(file, fields));
+    ASSERT_TRUE(test::saveTags(file, fields));
     view = independentView(file);
     EXPECT_TRUE(hasLine(view, "v2=none")) << view;
     EXPECT_EQ(viewLine(view, "body="), body);
@@ -232,8 +232,8 @@ TEST_F(Id3Tags, KeepsVersion24WhenVersion23WouldDropFrames) {
                                    v2Frame(4, "RVA2", std::string("track\0\x01\x02\x00\x00", 10)) +
                                    v2Text(4, "TSOP", "Sort")) +
                           audio_);
-    ASSERT_TRUE(writeNameFields(file, TagVersion::V2,
-                                std::vector<NameValue>{{NameField::SongTitle, "new"}}));
+    ASSERT_TRUE(test::writeNames(file, TagVersion::V2,
+                                 std::vector<NameValue>{{NameField::SongTitle, "new"}}));
     const std::string view = independentView(file);
     EXPECT_TRUE(hasLine(view, "v2=2.4")) << view;
     EXPECT_NE(viewLine(view, "raw=").find("RVA2"), std::string::npos) << view;
@@ -247,11 +247,11 @@ TEST_F(Id3Tags, NameFieldsTouchOnlyTheTargetVersion) {
              v2Tag(3, v2Text(3, "TIT2", "v2 title") + v2Text(3, "TRCK", "1"), 200) + audio_ + v1);
     const std::string original = readFile(file);
 
-    ASSERT_TRUE(writeNameFields(file, TagVersion::V2,
-                                std::vector<NameValue>{{NameField::TrackNumber, "07"},
-                                                       {NameField::Artist, "First"},
-                                                       {NameField::Artist, "Second"},
-                                                       {NameField::SongTitle, ""}}));
+    ASSERT_TRUE(test::writeNames(file, TagVersion::V2,
+                                 std::vector<NameValue>{{NameField::TrackNumber, "07"},
+                                                        {NameField::Artist, "First"},
+                                                        {NameField::Artist, "Second"},
+                                                        {NameField::SongTitle, ""}}));
     std::string now = readFile(file);
     EXPECT_EQ(now.size(), original.size());  // fitted in the old tag's space
     EXPECT_EQ(now.substr(now.size() - 128), v1);
@@ -261,7 +261,7 @@ TEST_F(Id3Tags, NameFieldsTouchOnlyTheTargetVersion) {
     EXPECT_TRUE(hasLine(view, "TIT2 enc=0 v2 title")) << view;
 
     const std::string v2Part = now.substr(0, 210);
-    ASSERT_TRUE(writeNameFields(
+    ASSERT_TRUE(test::writeNames(
         file, TagVersion::V1,
         std::vector<NameValue>{{NameField::Album, "Álbum"}, {NameField::TrackNumber, "07"}}));
     now = readFile(file);
@@ -272,19 +272,19 @@ TEST_F(Id3Tags, NameFieldsTouchOnlyTheTargetVersion) {
 TEST_F(Id3Tags, ClearRemovesV2AndBlanksV1InPlace) {
     const auto both = make(
         "b.mp3", v2Tag(3, v2Text(3, "TIT2", "t")) + audio_ + v1Tag("t", "a", "", "", "", 1, 3));
-    ASSERT_TRUE(clearAllTags(both));
+    ASSERT_TRUE(test::clearTags(both));
     std::string view = independentView(both);
     EXPECT_TRUE(hasLine(view, "v2=none")) << view;
     EXPECT_TRUE(hasLine(view, "v1=|||||0|255")) << view;
     EXPECT_EQ(readFile(both).size(), audio_.size() + 128);
 
     const auto v2Only = make("v2.mp3", v2Tag(4, v2Text(4, "TIT2", "t")) + audio_);
-    ASSERT_TRUE(clearAllTags(v2Only));
+    ASSERT_TRUE(test::clearTags(v2Only));
     EXPECT_EQ(readFile(v2Only), audio_);  // no V1 tag appears
 
     const auto none = make("none.mp3", audio_);
     const auto stamp = std::filesystem::last_write_time(none);
-    EXPECT_TRUE(clearAllTags(none));
+    EXPECT_TRUE(test::clearTags(none));
     EXPECT_EQ(std::filesystem::last_write_time(none), stamp);
 }
 
@@ -299,13 +299,13 @@ TEST_F(Id3Tags, TagTagLibCannotFullyParseIsNeverRewritten) {
     loadTagFields(file, fields);
     fields.v2.title = "new";
     fields.v1.title = "new";
-    EXPECT_FALSE(saveTagFields(file, fields));
+    EXPECT_FALSE(test::saveTags(file, fields));
     EXPECT_FALSE(
-        writeNameFields(file, TagVersion::V2, std::vector<NameValue>{{NameField::Album, "x"}}));
+        test::writeNames(file, TagVersion::V2, std::vector<NameValue>{{NameField::Album, "x"}}));
     EXPECT_EQ(readFile(file), original);
     // Leaving V2 as it is, the V1 tag can still be written.
     fields.v2.title = "t";
-    EXPECT_TRUE(saveTagFields(file, fields));
+    EXPECT_TRUE(test::saveTags(file, fields));
     EXPECT_EQ(readFile(file).substr(0, original.size() - 128),
               original.substr(0, original.size() - 128));
 }
@@ -330,7 +330,7 @@ TEST_F(Id3Tags, HostileFilesNeverCrashAndFailedWritesChangeNothing) {
         TagFields fields;
         loadTagFields(file, fields);
         fields.v2.title = "new";
-        const bool saved = saveTagFields(file, fields);
+        const bool saved = test::saveTags(file, fields);
         if (!saved) {
             EXPECT_EQ(readFile(file), bytes) << name;
         } else {
@@ -338,15 +338,15 @@ TEST_F(Id3Tags, HostileFilesNeverCrashAndFailedWritesChangeNothing) {
         }
     }
     EXPECT_EQ(readCatalogueId3(make("bad\xff\xfe name.mp3", header + audio_)), "title;");
-    EXPECT_FALSE(clearAllTags(make("past-end2.mp3", files[4].second)));
+    EXPECT_FALSE(test::clearTags(make("past-end2.mp3", files[4].second)));
     EXPECT_EQ(readFile(dir_ / "past-end2.mp3"), files[4].second);
 
-    EXPECT_FALSE(saveTagFields(dir_ / "missing.mp3", TagFields()));
+    EXPECT_FALSE(test::saveTags(dir_ / "missing.mp3", TagFields()));
     EXPECT_FALSE(std::filesystem::exists(dir_ / "missing.mp3"));
-    EXPECT_FALSE(clearAllTags(dir_.path()));
+    EXPECT_FALSE(test::clearTags(dir_.path()));
     ASSERT_EQ(::mkfifo((dir_ / "fifo.mp3").c_str(), 0600), 0);
     EXPECT_EQ(readCatalogueId3(dir_ / "fifo.mp3"), "");
-    EXPECT_FALSE(writeNameFields(dir_ / "fifo.mp3", TagVersion::V1, {}));
+    EXPECT_FALSE(test::writeNames(dir_ / "fifo.mp3", TagVersion::V1, {}));
 }
 
 TEST_F(Id3Tags, InterruptedCopyLeavesTheOldFile) {
@@ -359,7 +359,7 @@ TEST_F(Id3Tags, InterruptedCopyLeavesTheOldFile) {
     rlimit limit = saved;
     limit.rlim_cur = 20000;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool wrote = writeNameFields(
+    const bool wrote = test::writeNames(
         file, TagVersion::V2, std::vector<NameValue>{{NameField::Album, std::string(3000, 'a')}});
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
@@ -373,7 +373,7 @@ TEST_F(Id3Tags, GrowingTagThroughASymlinkKeepsLinkAndPermissions) {
     std::filesystem::permissions(file, std::filesystem::perms(0640));
     const auto link = dir_ / "link.mp3";
     std::filesystem::create_symlink(file, link);
-    ASSERT_TRUE(writeNameFields(
+    ASSERT_TRUE(test::writeNames(
         link, TagVersion::V2, std::vector<NameValue>{{NameField::Album, std::string(5000, 'a')}}));
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(readCatalogueId3(file), "t;" + std::string(5000, 'a') + ";");
@@ -388,9 +388,9 @@ TEST_F(Id3Tags, ReadOnlyFilesAndFoldersAreNotWritten) {
     const auto file = make("ro.mp3", v2Tag(3, v2Text(3, "TIT2", "t")) + audio_);
     std::filesystem::permissions(file, std::filesystem::perms(0444));
     const std::string original = readFile(file);
-    EXPECT_FALSE(clearAllTags(file));
+    EXPECT_FALSE(test::clearTags(file));
     EXPECT_FALSE(
-        writeNameFields(file, TagVersion::V1, std::vector<NameValue>{{NameField::Album, "a"}}));
+        test::writeNames(file, TagVersion::V1, std::vector<NameValue>{{NameField::Album, "a"}}));
     EXPECT_EQ(readFile(file), original);
     EXPECT_EQ(readCatalogueId3(file), "t;");
 
@@ -398,8 +398,8 @@ TEST_F(Id3Tags, ReadOnlyFilesAndFoldersAreNotWritten) {
     const auto inside = make("ro/w.mp3", v2Tag(3, v2Text(3, "TIT2", "t")) + audio_);
     std::filesystem::permissions(folder, std::filesystem::perms(0555));
     EXPECT_FALSE(
-        writeNameFields(inside, TagVersion::V2,
-                        std::vector<NameValue>{{NameField::Album, std::string(5000, 'a')}}));
+        test::writeNames(inside, TagVersion::V2,
+                         std::vector<NameValue>{{NameField::Album, std::string(5000, 'a')}}));
     EXPECT_EQ(readCatalogueId3(inside), "t;");
 }
 

@@ -49,7 +49,8 @@ TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
     const std::string body = viewLine(independentView(a), "body=");
 
     int steps = 0;
-    const ClearAllResult result = clearAllTagsUnder(folder(), types_, true, {[&] { ++steps; }, {}});
+    const ClearAllResult result =
+        clearAllTagsUnder(test::journal(), folder(), types_, true, {[&] { ++steps; }, {}});
     EXPECT_EQ(result.counted, 3);
     EXPECT_EQ(steps, 3);
     EXPECT_EQ(result.failed.count, 0);
@@ -68,24 +69,25 @@ TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
 TEST_F(ClearAll, SubfoldersOffLeavesThemAlone) {
     make("a.mp3", tagged());
     const auto inner = make("sub/b.mp3", tagged());
-    const ClearAllResult result = clearAllTagsUnder(folder(), types_, false);
+    const ClearAllResult result = clearAllTagsUnder(test::journal(), folder(), types_, false);
     EXPECT_EQ(result.counted, 1);
     EXPECT_EQ(readFile(inner), tagged());
 }
 
-TEST_F(ClearAll, UnwritableFilesStayAsTheyWereAndAreReported) {
-    // A tag claiming more bytes than the file holds cannot be removed safely.
+TEST_F(ClearAll, FilesWithoutAudioStayAsTheyWereAndAreReported) {
+    // A tag claiming more bytes than the file holds leaves no audio to be found.
     const std::string pastEnd =
         "ID3\x03" + std::string(2, '\0') + test::syncsafe(100000) + v2Text(3, "TIT2", "t") + audio_;
     const auto bad = make("bad.mp3", pastEnd);
     make("good.mp3", tagged());
-    const ClearAllResult result = clearAllTagsUnder(folder(), types_, true);
+    const ClearAllResult result = clearAllTagsUnder(test::journal(), folder(), types_, true);
     EXPECT_EQ(result.counted, 1);
-    EXPECT_EQ(result.failed.count, 1);
+    EXPECT_EQ(result.failed.count, 0);
+    EXPECT_EQ(result.notMpeg.count, 1);
     EXPECT_EQ(readFile(bad), pastEnd);
     const UserMessage message = clearAllResultMessage(folder(), result);
     EXPECT_EQ(message.text, "All ID3 tags of 1 files under " + folder() +
-                                " removed.\n1 file could not be written:\n" + bad.string());
+                                " removed.\n1 file left alone, not MPEG audio:\n" + bad.string());
     EXPECT_EQ(message.icon, MessageIcon::Warning);
 }
 
@@ -99,7 +101,7 @@ TEST_F(ClearAll, DiskFullPartWayChangesNothing) {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{20000, 20000};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const ClearAllResult r = clearAllTagsUnder(folder(), FileTypeList(), true);
+        const ClearAllResult r = clearAllTagsUnder(test::journal(), folder(), FileTypeList(), true);
         ::_exit(r.failed.count == 1 && r.counted == 0 ? 0 : 1);
     }
     int status = 0;
@@ -114,8 +116,8 @@ TEST_F(ClearAll, StopLeavesEachFileUntouchedOrCleared) {
         make("f" + std::to_string(i) + ".mp3", tagged());
     }
     int steps = 0;
-    const ClearAllResult result =
-        clearAllTagsUnder(folder(), types_, true, {[&] { ++steps; }, [&] { return steps == 2; }});
+    const ClearAllResult result = clearAllTagsUnder(test::journal(), folder(), types_, true,
+                                                    {[&] { ++steps; }, [&] { return steps == 2; }});
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.counted, 2);
     int cleared = 0;
@@ -142,10 +144,10 @@ TEST(ClearMessages, ChecksQuestionsAndOneFile) {
                            "Tunex - Clear ID3 Tag?", MessageIcon::Question}));
     EXPECT_EQ(clearThisTagQuestion("/m/a.mp3").text,
               "Are you sure you want to clear the ID3 tag of the file /m/a.mp3?");
-    EXPECT_EQ(clearThisTagResult("/m/a.mp3", true),
+    EXPECT_EQ(clearThisTagResult("/m/a.mp3", TagWriteOutcome::Written),
               (UserMessage{"All ID3 tags removed from file /m/a.mp3",
                            "Tunex - Tag Successfully Removed", MessageIcon::Information}));
-    EXPECT_EQ(clearThisTagResult("/m/a.mp3", false),
+    EXPECT_EQ(clearThisTagResult("/m/a.mp3", TagWriteOutcome::Failed),
               (UserMessage{"The ID3 tags of file /m/a.mp3 could not be removed.",
                            "Tunex - File Error", MessageIcon::Error}));
 }

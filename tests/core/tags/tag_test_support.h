@@ -3,11 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "core/tags/id3_tags.h"
 #include "support/temp_dir.h"
+#include "support/test_journal.h"
 
 namespace tunex::test {
 
@@ -72,6 +75,18 @@ inline std::string v1Tag(std::string_view title, std::string_view artist, std::s
     tag += static_cast<char>(track);
     tag += static_cast<char>(genre);
     return tag;
+}
+
+// The write operations through the test journal, true when the file now holds what was asked.
+inline bool saveTags(const std::filesystem::path& file, const TagFields& fields) {
+    return saveTagFields(journal(), file, fields) == TagWriteOutcome::Written;
+}
+inline bool clearTags(const std::filesystem::path& file) {
+    return clearAllTags(journal(), file) == TagWriteOutcome::Written;
+}
+inline bool writeNames(const std::filesystem::path& file, TagVersion target,
+                       std::span<const NameValue> values) {
+    return writeNameFields(journal(), file, target, values) == TagWriteOutcome::Written;
 }
 
 inline std::string runCommand(const std::string& command) {

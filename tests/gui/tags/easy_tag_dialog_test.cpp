@@ -38,7 +38,7 @@ protected:
 };
 
 TEST_F(EasyTagDialogTest, OpensWithTheInitialFormat) {
-    EasyTagDialog dialog(platform_, job());
+    EasyTagDialog dialog(platform_, test::journal(), job());
     EXPECT_EQ(dialog.windowTitle().toStdString(), "Tunex EasyTag for files under " + folder());
     EXPECT_TRUE(dialog.basedOnNameBox()->isChecked());
     EXPECT_EQ(dialog.basedOnNameBox()->text(), QStringLiteral("Set ID3 Tag based on filename"));
@@ -65,7 +65,7 @@ TEST_F(EasyTagDialogTest, OpensWithTheInitialFormat) {
 }
 
 TEST_F(EasyTagDialogTest, ControlsFollowTheirRules) {
-    EasyTagDialog dialog(platform_, job());
+    EasyTagDialog dialog(platform_, test::journal(), job());
     dialog.open();
     dialog.basedOnNameBox()->click();
     EXPECT_TRUE(dialog.basedOnNameBox()->isChecked());
@@ -111,7 +111,7 @@ TEST_F(EasyTagDialogTest, ControlsFollowTheirRules) {
 }
 
 TEST_F(EasyTagDialogTest, NoEnabledSlotKeepsTheDialogOpen) {
-    EasyTagDialog dialog(platform_, job());
+    EasyTagDialog dialog(platform_, test::journal(), job());
     dialog.open();
     dialog.enableBox(0)->click();
     dialog.enableBox(1)->click();
@@ -130,7 +130,7 @@ TEST_F(EasyTagDialogTest, RunTagsTheFolderAndReports) {
     make("sub/Deep - Down.mp3");
 
     for (const bool subfolders : {false, true}) {
-        EasyTagDialog dialog(platform_, job(subfolders));
+        EasyTagDialog dialog(platform_, test::journal(), job(subfolders));
         dialog.open();
         EasyTagResult expected;
         expected.written = subfolders ? 3 : 2;
@@ -157,7 +157,7 @@ TEST_F(EasyTagDialogTest, TargetV1AndFilesThatCannotBeWritten) {
     const auto bad = make("Beta - Two.mp3", test::v2Tag(3, broken, 16) + audio_);
     const std::string badBytes = readFile(bad);
 
-    EasyTagDialog v2Run(platform_, job());
+    EasyTagDialog v2Run(platform_, test::journal(), job());
     v2Run.open();
     EasyTagResult expected;
     expected.written = 1;
@@ -171,7 +171,7 @@ TEST_F(EasyTagDialogTest, TargetV1AndFilesThatCannotBeWritten) {
     EXPECT_EQ(readFile(bad), badBytes);
 
     make("Alpha - One.mp3");
-    EasyTagDialog v1Run(platform_, job());
+    EasyTagDialog v1Run(platform_, test::journal(), job());
     v1Run.open();
     v1Run.v1Box()->click();
     expected.written = 2;  // the V1 tag of the broken file can be written
@@ -188,7 +188,7 @@ TEST_F(EasyTagDialogTest, TargetV1AndFilesThatCannotBeWritten) {
 
 TEST_F(EasyTagDialogTest, FolderWithoutMp3FilesGivesTheNothingDoneMessage) {
     make("a - b.wma");
-    EasyTagDialog dialog(platform_, job());
+    EasyTagDialog dialog(platform_, test::journal(), job());
     dialog.open();
     platform_.expectMessage(easyTagResultMessage(folder(), EasyTagResult{}));
     dialog.okButton()->click();

@@ -297,7 +297,7 @@ TEST_F(LocalPageTest, ClearThisTagAsksThenClearsOneFile) {
     EXPECT_EQ(readFile(song), original);
 
     platform_.expectMessage(clearThisTagQuestion(song.string()), MessageAnswer::Yes);
-    platform_.expectMessage(clearThisTagResult(song.string(), true));
+    platform_.expectMessage(clearThisTagResult(song.string(), TagWriteOutcome::Written));
     page->clearTagButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_EQ(readCatalogueId3(song), "");

@@ -59,7 +59,7 @@ QStringList labelsOf(const QGroupBox* group) {
 
 TEST_F(TagInfoDialogTest, ShowsBothTagsWithEveryControl) {
     const auto file = bothTags();
-    TagInfoDialog dialog(platform_, file);
+    TagInfoDialog dialog(platform_, test::journal(), file);
     EXPECT_EQ(dialog.windowTitle().toStdString(), "ID3 Tag of " + file.string());
 
     const auto groups = dialog.findChildren<QGroupBox*>();
@@ -95,7 +95,7 @@ TEST_F(TagInfoDialogTest, ShowsBothTagsWithEveryControl) {
 }
 
 TEST_F(TagInfoDialogTest, V1TypingLimitsAndUnlimitedV2) {
-    TagInfoDialog dialog(platform_, make("none.mp3", mpegAudio(2)));
+    TagInfoDialog dialog(platform_, test::journal(), make("none.mp3", mpegAudio(2)));
     const std::vector<std::pair<const char*, int>> limits = {
         {"v1Title", 30}, {"v1Artist", 30}, {"v1Album", 30}, {"v1Comment", 30},
         {"v1Year", 4},   {"v1Track", 3},   {"v2Title", 40}, {"v2Year", 40}};
@@ -109,7 +109,7 @@ TEST_F(TagInfoDialogTest, V1TypingLimitsAndUnlimitedV2) {
 TEST_F(TagInfoDialogTest, FileWithoutV1TagOpensWithEmptyV1Group) {
     const auto file = make(
         "v2.mp3", v2Tag(3, v2Text(3, "TIT2", "Only") + v2Text(3, "TCON", "(300)")) + mpegAudio(4));
-    TagInfoDialog dialog(platform_, file);
+    TagInfoDialog dialog(platform_, test::journal(), file);
     const TagFields shown = dialog.shownFields();
     EXPECT_EQ(shown.v1.title, "");
     EXPECT_EQ(shown.v1.genre, kGenreUnselected);
@@ -122,7 +122,7 @@ TEST_F(TagInfoDialogTest, FileWithoutV1TagOpensWithEmptyV1Group) {
 TEST_F(TagInfoDialogTest, ClearButtonsChangeOnlyTheirGroupAndWriteNothing) {
     const auto file = bothTags();
     const std::string original = readFile(file);
-    TagInfoDialog dialog(platform_, file);
+    TagInfoDialog dialog(platform_, test::journal(), file);
     dialog.open();
 
     edit(dialog, "v1Album")->setText(QStringLiteral("typed"));
@@ -147,7 +147,7 @@ TEST_F(TagInfoDialogTest, ClearButtonsChangeOnlyTheirGroupAndWriteNothing) {
 
 TEST_F(TagInfoDialogTest, UpdateWritesWhatIsShown) {
     const auto file = bothTags();
-    TagInfoDialog dialog(platform_, file);
+    TagInfoDialog dialog(platform_, test::journal(), file);
     dialog.open();
     edit(dialog, "v2Title")->setText(QStringLiteral("New Title"));
     edit(dialog, "v2Artist")->clear();
@@ -177,7 +177,7 @@ TEST_F(TagInfoDialogTest, UpdateThatCannotWriteSaysSoAndKeepsTheEdits) {
                                std::string(2, '\0') + std::string("\0artist", 7);
     const auto file = make("broken.mp3", v2Tag(3, broken, 16) + mpegAudio(4));
     const std::string original = readFile(file);
-    TagInfoDialog dialog(platform_, file);
+    TagInfoDialog dialog(platform_, test::journal(), file);
     dialog.open();
     edit(dialog, "v2Title")->setText(QStringLiteral("changed"));
     platform_.expectMessage(tagUpdateFailedMessage(file.string()));

@@ -1,0 +1,167 @@
+#include "core/tags/id3_reader.h"
+
+#include <taglib/commentsframe.h>
+#include <taglib/id3v2framefactory.h>
+#include <taglib/tdebuglistener.h>
+#include <taglib/textidentificationframe.h>
+
+#include <algorithm>
+
+#include "core/common/text.h"
+
+namespace tunex {
+
+namespace {
+
+using TagLib::ByteVector;
+using TagLib::String;
+namespace ID3v1 = TagLib::ID3v1;
+namespace ID3v2 = TagLib::ID3v2;
+
+// TagLib's own complaints about broken files are of no use to the user.
+class SilentDebugListener final : public TagLib::DebugListener {
+public:
+    void printMessage(const String&) override {}
+};
+
+// TagLib blanks a whole V1 field that Latin-1 cannot hold; keep what can be kept instead.
+class V1StringHandler final : public ID3v1::StringHandler {
+public:
+    ByteVector render(const String& s) const override {
+        if (s.isLatin1()) {
+            return s.data(String::Latin1);
+        }
+        return String(latin1Fallback(s.to8Bit(true)), String::UTF8).data(String::Latin1);
+    }
+};
+
+std::string v2Comment(ID3v2::Tag& tag) {
+    for (ID3v2::Frame* frame : tag.frameList("COMM")) {
+        if (isPlainComment(*frame)) {
+            return toUtf8(static_cast<ID3v2::CommentsFrame*>(frame)->text());
+        }
+    }
+    return {};
+}
+
+std::string v2Year(ID3v2::Tag& tag) {
+    std::string year = frameText(tag, "TDRC");
+    return year.empty() ? frameText(tag, "TYER") : year;
+}
+
+int v1GenreEntry(const ID3v1::Tag& tag) {
+    return genreEntryForNumber(static_cast<int>(tag.genreNumber()));
+}
+
+std::string v1Number(unsigned int value) {
+    return value == 0 ? std::string() : std::to_string(value);
+}
+
+void keepIfPresent(std::string& member, std::string value) {
+    if (!value.empty()) {
+        member = std::move(value);
+    }
+}
+
+}  // namespace
+
+void installTagLibHandlers() {
+    static const bool installed = [] {
+        static SilentDebugListener listener;
+        TagLib::setDebugListener(&listener);
+        static V1StringHandler handler;
+        ID3v1::Tag::setStringHandler(&handler);
+        return true;
+    }();
+    (void)installed;
+}
+
+std::string toUtf8(const String& s) {
+    return s.to8Bit(true);
+}
+
+String fromUtf8(std::string_view s) {
+    return String(std::string(s), String::UTF8);
+}
+
+TagReader::TagReader(const std::filesystem::path& path) {
+    installTagLibHandlers();
+    std::error_code ec;
+    // A FIFO or device would block or never end.
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return;
+    }
+    stream_ = std::make_unique<TagLib::FileStream>(path.c_str(), true);
+    if (!stream_->isOpen()) {
+        stream_.reset();
+        return;
+    }
+    file_ =
+        std::make_unique<TagLib::MPEG::File>(stream_.get(), ID3v2::FrameFactory::instance(), false);
+    if (!file_->isValid()) {
+        file_.reset();
+    }
+}
+
+std::string frameText(ID3v2::Tag& tag, const char* id) {
+    const ID3v2::FrameList& frames = tag.frameList(id);
+    return frames.isEmpty() ? std::string() : toUtf8(frames.front()->toString());
+}
+
+bool isPlainComment(const ID3v2::Frame& frame) {
+    const auto* comment = dynamic_cast<const ID3v2::CommentsFrame*>(&frame);
+    return comment != nullptr && comment->description().isEmpty();
+}
+
+// TagLib turns "(17)" into "17" and "(17)Rock" into "17" plus "Rock" or just "Rock" when it reads;
+// the first field that is a number 0-147, or failing that a name of the list, is the genre.
+int v2GenreEntry(ID3v2::Tag& tag) {
+    const ID3v2::FrameList& frames = tag.frameList("TCON");
+    if (frames.isEmpty()) {
+        return kGenreUnselected;
+    }
+    auto* text = dynamic_cast<ID3v2::TextIdentificationFrame*>(frames.front());
+    const TagLib::StringList fields =
+        text != nullptr ? text->fieldList() : TagLib::StringList(frames.front()->toString());
+    if (fields.isEmpty()) {
+        return kGenreUnselected;
+    }
+    const std::string first = toUtf8(fields.front());
+    if (!first.empty() && first.size() <= 3 &&
+        std::all_of(first.begin(), first.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        return genreEntryForNumber(leadingInteger(first));
+    }
+    const auto number = genreNumberOfName(first);
+    return number ? *number + 1 : kGenreUnselected;
+}
+
+LoadedGroups readTagFields(TagReader& reader, TagFields& fields) {
+    LoadedGroups loaded;
+    if (ID3v1::Tag* v1 = reader.v1()) {
+        keepIfPresent(fields.v1.title, toUtf8(v1->title()));
+        keepIfPresent(fields.v1.artist, toUtf8(v1->artist()));
+        keepIfPresent(fields.v1.album, toUtf8(v1->album()));
+        keepIfPresent(fields.v1.comment, toUtf8(v1->comment()));
+        keepIfPresent(fields.v1.year, v1Number(v1->year()));
+        keepIfPresent(fields.v1.track, v1Number(v1->track()));
+        fields.v1.genre = v1GenreEntry(*v1);
+        loaded.v1 = true;
+    }
+    if (ID3v2::Tag* v2 = reader.v2()) {
+        keepIfPresent(fields.v2.title, frameText(*v2, "TIT2"));
+        keepIfPresent(fields.v2.artist, frameText(*v2, "TPE1"));
+        keepIfPresent(fields.v2.album, frameText(*v2, "TALB"));
+        keepIfPresent(fields.v2.comment, v2Comment(*v2));
+        keepIfPresent(fields.v2.year, v2Year(*v2));
+        keepIfPresent(fields.v2.track, frameText(*v2, "TRCK"));
+        fields.v2.genre = v2GenreEntry(*v2);
+        keepIfPresent(fields.v2.composer, frameText(*v2, "TCOM"));
+        keepIfPresent(fields.v2.publisher, frameText(*v2, "TPUB"));
+        keepIfPresent(fields.v2.url, frameText(*v2, "WOAF"));
+        keepIfPresent(fields.v2.copyright, frameText(*v2, "TCOP"));
+        loaded.v2 = true;
+    }
+    return loaded;
+}
+
+}  // namespace tunex

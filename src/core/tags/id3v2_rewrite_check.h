@@ -1,0 +1,17 @@
+#pragma once
+
+#include <taglib/id3v2tag.h>
+#include <taglib/mpegfile.h>
+
+namespace tunex {
+
+// Whether TagLib, rendering its model of the tag at `location`, would keep every frame: it stops
+// parsing at the first frame it cannot read and drops the rest, blanks a second tag behind the
+// first, and drops frames marked to be discarded when the tag changes.
+[[nodiscard]] bool taglibKeepsEveryFrame(TagLib::MPEG::File& file, long location,
+                                         TagLib::ID3v2::Tag& tag);
+
+// v2.3, or v2.4 for a tag holding frames a v2.3 rendering drops or merges.
+[[nodiscard]] TagLib::ID3v2::Version renderVersionFor(TagLib::ID3v2::Tag& tag);
+
+}  // namespace tunex

@@ -1,0 +1,284 @@
+#include "core/tags/tag_change.h"
+
+#include <fcntl.h>
+
+#include <taglib/id3v2header.h>
+
+#include <array>
+
+#include "core/common/text.h"
+#include "core/tags/easy_tag.h"
+#include "core/tags/id3_reader.h"
+#include "core/tags/id3v2_layout.h"
+#include "core/tags/id3v2_rewrite_check.h"
+
+namespace tunex {
+
+namespace {
+
+using TagLib::ByteVector;
+namespace ID3v1 = TagLib::ID3v1;
+namespace ID3v2 = TagLib::ID3v2;
+
+constexpr std::int64_t kV1Size = 128;
+
+std::string toStd(const ByteVector& v) {
+    return std::string(v.data(), v.size());
+}
+
+std::string readBytes(TagLib::MPEG::File& file, long offset, long size) {
+    file.seek(offset);
+    return toStd(file.readBlock(static_cast<unsigned long>(size)));
+}
+
+// Other containers whose names may still end in .mp3; TagLib's frame search could find a
+// stray frame sync in their data.
+bool startsLikeOtherContainer(const std::string& head) {
+    static constexpr std::array<std::string_view, 7> kMagic = {
+        "RIFF", "fLaC", "OggS", "FORM", "MAC ", "wvpk", "\x30\x26\xB2\x75"};
+    for (std::string_view magic : kMagic) {
+        if (head.compare(0, magic.size(), magic) == 0) {
+            return true;
+        }
+    }
+    return head.size() >= 8 && head.compare(4, 4, "ftyp") == 0;
+}
+
+unsigned int v1NumberOf(const std::string& text, unsigned int limit) {
+    const int number = leadingInteger(text);
+    return number > 0 && static_cast<unsigned>(number) <= limit ? static_cast<unsigned>(number) : 0;
+}
+
+// Byte ranges of the V1 fields: title, artist, album, year, comment with track, genre.
+struct V1Range {
+    std::size_t offset;
+    std::size_t length;
+};
+constexpr V1Range kV1Title{3, 30};
+constexpr V1Range kV1Artist{33, 30};
+constexpr V1Range kV1Album{63, 30};
+constexpr V1Range kV1Year{93, 4};
+constexpr V1Range kV1CommentAndTrack{97, 30};
+constexpr V1Range kV1Genre{127, 1};
+
+// Where a V2 tag and any copies right behind it end; TagLib counts such copies as padding.
+long endOfTagAndCopies(TagLib::MPEG::File& file, long end) {
+    for (;;) {
+        file.seek(end);
+        const ByteVector head = file.readBlock(ID3v2::Header::size());
+        if (head.size() != ID3v2::Header::size() || !head.startsWith("ID3")) {
+            return end;
+        }
+        const ID3v2::Header header(head);
+        const long next = end + static_cast<long>(header.completeTagSize());
+        if (header.tagSize() == 0 || next > file.length()) {
+            return end;
+        }
+        end = next;
+    }
+}
+
+}  // namespace
+
+bool isMpegAudio(TagReader& reader) {
+    TagLib::MPEG::File& file = reader.file();
+    long start = 0;
+    if (reader.hasV2()) {
+        start = file.find(ID3v2::Header::fileIdentifier()) +
+                static_cast<long>(file.ID3v2Tag()->header()->completeTagSize());
+    }
+    if (startsLikeOtherContainer(readBytes(file, 0, 12)) ||
+        startsLikeOtherContainer(readBytes(file, start, 12))) {
+        return false;
+    }
+    return file.firstFrameOffset() >= 0;
+}
+
+TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
+    std::error_code error;
+    path_ = std::filesystem::absolute(file, error).string();
+    const UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    const auto identity = fd ? identityOf(fd.get()) : std::nullopt;
+    if (error || !identity) {
+        refusal_ = TagWriteOutcome::Failed;
+        return;
+    }
+    identity_ = *identity;
+    reader_ = std::make_unique<TagReader>(path_);
+    if (!reader_->ok()) {
+        refusal_ = TagWriteOutcome::Failed;
+        return;
+    }
+    if (!isMpegAudio(*reader_)) {
+        refusal_ = TagWriteOutcome::NotMpegAudio;
+        return;
+    }
+    (void)readTagFields(*reader_, current_);
+    TagLib::MPEG::File& mpeg = reader_->file();
+    if (reader_->hasV1()) {
+        v1Location_ = identity_.size - kV1Size;
+        v1Original_ = readBytes(mpeg, static_cast<long>(v1Location_), kV1Size);
+    }
+    if (reader_->hasV2()) {
+        // TagLib's tag is the first "ID3" before the audio, which is the first in the file.
+        v2Location_ = mpeg.find(ID3v2::Header::fileIdentifier());
+        const auto size = static_cast<long>(mpeg.ID3v2Tag()->header()->completeTagSize());
+        v2Original_ = readBytes(mpeg, static_cast<long>(v2Location_), size);
+        if (v2Location_ < 0 || static_cast<long>(v2Original_.size()) != size) {
+            refusal_ = TagWriteOutcome::Failed;
+        }
+    }
+}
+
+TagChangePlanner::~TagChangePlanner() = default;
+
+void TagChangePlanner::setV1(const Id3v1Fields& wanted, bool create) {
+    v1Wanted_ = wanted;
+    createV1_ = createV1_ || create;
+}
+
+void TagChangePlanner::setV2(const Id3v2Fields& wanted) {
+    v2Edits_ = v2EditsBetween(current_.v2, wanted);
+}
+
+void TagChangePlanner::clearAll() {
+    clear_ = true;
+}
+
+std::optional<Splice> TagChangePlanner::v2Splice() {
+    if (clear_) {
+        if (v2Location_ < 0) {
+            return std::nullopt;
+        }
+        const long end = endOfTagAndCopies(
+            reader_->file(), static_cast<long>(v2Location_ + std::ssize(v2Original_)));
+        return Splice{v2Location_, end - v2Location_, {}};
+    }
+    if (v2Edits_.empty()) {
+        return std::nullopt;
+    }
+    if (v2Location_ < 0) {
+        V2Layout layout;
+        applyV2Edits(layout, v2Edits_);
+        if (layout.frames.empty()) {
+            return std::nullopt;
+        }
+        return Splice{0, 0, renderV2Layout(layout.majorVersion, layout.frames, 0)};
+    }
+    const auto size = std::ssize(v2Original_);
+    if (auto layout = parseV2Layout(v2Original_)) {
+        applyV2Edits(*layout, v2Edits_);
+        if (layout->frames.empty()) {
+            return Splice{v2Location_, size, {}};
+        }
+        return Splice{
+            v2Location_, size,
+            renderV2Layout(layout->majorVersion, layout->frames, static_cast<std::size_t>(size))};
+    }
+    // A tag only TagLib can rewrite (v2.2, unsynchronised v2.4): the library's rendering, and
+    // only when it keeps every frame.
+    ID3v2::Tag& tag = *reader_->v2();
+    if (!taglibKeepsEveryFrame(reader_->file(), static_cast<long>(v2Location_), tag)) {
+        refusal_ = TagWriteOutcome::Failed;
+        return std::nullopt;
+    }
+    const ID3v2::Version version = renderVersionFor(tag);
+    applyV2Edits(tag, version, v2Edits_);
+    return Splice{v2Location_, size,
+                  tag.frameList().isEmpty() ? std::string() : toStd(tag.render(version))};
+}
+
+std::optional<Splice> TagChangePlanner::v1Splice() {
+    const bool hasV1 = v1Location_ >= 0;
+    if (clear_) {
+        if (!hasV1) {
+            return std::nullopt;
+        }
+        return Splice{v1Location_, kV1Size, toStd(ID3v1::Tag().render())};
+    }
+    if (!v1Wanted_) {
+        return std::nullopt;
+    }
+    const Id3v1Fields& wanted = *v1Wanted_;
+    const Id3v1Fields& now = current_.v1;
+    ID3v1::Tag tag;
+    tag.setTitle(fromUtf8(wanted.title));
+    tag.setArtist(fromUtf8(wanted.artist));
+    tag.setAlbum(fromUtf8(wanted.album));
+    tag.setYear(v1NumberOf(wanted.year, 9999));
+    tag.setComment(fromUtf8(wanted.comment));
+    tag.setTrack(v1NumberOf(wanted.track, 255));
+    const int genre = wanted.genre == kGenreUnselected ? now.genre : wanted.genre;
+    tag.setGenreNumber(genre > 0 && genre <= kGenreCount ? static_cast<unsigned>(genre - 1) : 255);
+    const std::string rendered = toStd(tag.render());
+    if (!hasV1) {
+        const bool anyField = wanted.title != now.title || wanted.artist != now.artist ||
+                              wanted.album != now.album || wanted.year != now.year ||
+                              wanted.comment != now.comment || wanted.track != now.track ||
+                              wanted.genre != kGenreUnselected;
+        if (!createV1_ && !anyField) {
+            return std::nullopt;
+        }
+        return Splice{identity_.size, 0, rendered};
+    }
+    // Fields that keep their value keep their bytes, whatever TagLib would render for them.
+    std::string block = v1Original_;
+    const auto take = [&](bool changed, V1Range range) {
+        if (changed) {
+            block.replace(range.offset, range.length, rendered, range.offset, range.length);
+        }
+    };
+    take(wanted.title != now.title, kV1Title);
+    take(wanted.artist != now.artist, kV1Artist);
+    take(wanted.album != now.album, kV1Album);
+    take(wanted.year != now.year, kV1Year);
+    take(wanted.comment != now.comment || wanted.track != now.track, kV1CommentAndTrack);
+    take(wanted.genre != kGenreUnselected && wanted.genre != now.genre, kV1Genre);
+    if (block == v1Original_) {
+        return std::nullopt;
+    }
+    return Splice{v1Location_, kV1Size, std::move(block)};
+}
+
+TagChange TagChangePlanner::plan() {
+    TagChange result;
+    result.change.path = path_;
+    result.change.before = identity_;
+    if (refusal_ != TagWriteOutcome::Written) {
+        result.refusal = refusal_;
+        return result;
+    }
+    // The V2 splice first: in an empty file both start at 0 and V1 must come last.
+    auto v2 = v2Splice();
+    if (refusal_ != TagWriteOutcome::Written) {
+        result.refusal = refusal_;
+        return result;
+    }
+    if (v2 && !(v2->length == std::ssize(v2->bytes) &&
+                v2->bytes == v2Original_.substr(0, v2->bytes.size()))) {
+        result.change.splices.push_back(std::move(*v2));
+    }
+    if (auto v1 = v1Splice()) {
+        if (v1->length == 0 || v1->bytes != v1Original_) {
+            result.change.splices.push_back(std::move(*v1));
+        }
+    }
+    return result;
+}
+
+void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& path,
+                    WriteFailures& failed, WriteFailures& notMpeg) {
+    switch (change.refusal) {
+        case TagWriteOutcome::Written:
+            batch.add(std::move(change.change));
+            break;
+        case TagWriteOutcome::NotMpegAudio:
+            notMpeg.add(path);
+            break;
+        case TagWriteOutcome::Failed:
+            failed.add(path);
+            break;
+    }
+}
+
+}  // namespace tunex

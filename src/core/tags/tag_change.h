@@ -1,0 +1,86 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/common/write_journal.h"
+#include "core/tags/id3_tags.h"
+#include "core/tags/id3v2_fields.h"
+
+namespace tunex {
+
+class TagReader;
+
+// What writing tags into one file would do: the file's change, or why it cannot be written.
+struct TagChange {
+    TagWriteOutcome refusal = TagWriteOutcome::Written;  // Written: `change` can be applied
+    FileChange change;                                   // no splices: nothing to change
+};
+
+// Plans a tag write on one mp3 file from a single read: only the fields whose value differs
+// from what the file holds are rewritten, and untouched frames keep their bytes.
+class TagChangePlanner final {
+public:
+    explicit TagChangePlanner(const std::filesystem::path& file);
+    ~TagChangePlanner();
+    TagChangePlanner(const TagChangePlanner&) = delete;
+    TagChangePlanner& operator=(const TagChangePlanner&) = delete;
+
+    // What the file holds now, as loadTagFields reads it.
+    [[nodiscard]] const TagFields& current() const { return current_; }
+
+    // The V1 tag as `wanted`, changing only the fields that differ; a file without a V1 tag
+    // gets one when `create` holds or some field is to be set.
+    void setV1(const Id3v1Fields& wanted, bool create);
+    void setV2(const Id3v2Fields& wanted);
+    // Removes the V2 tag (and any copies right behind it) and blanks the V1 tag in place.
+    void clearAll();
+
+    [[nodiscard]] TagChange plan();
+
+private:
+    [[nodiscard]] std::optional<Splice> v2Splice();
+    [[nodiscard]] std::optional<Splice> v1Splice();
+
+    std::string path_;
+    std::unique_ptr<TagReader> reader_;
+    TagWriteOutcome refusal_ = TagWriteOutcome::Written;
+    FileIdentity identity_;
+    TagFields current_;
+    std::int64_t v1Location_ = -1;
+    std::string v1Original_;
+    std::int64_t v2Location_ = -1;
+    std::string v2Original_;
+    std::optional<Id3v1Fields> v1Wanted_;
+    bool createV1_ = false;
+    std::vector<V2Edit> v2Edits_;
+    bool clear_ = false;
+};
+
+// Whether the file's content is MPEG audio as TagLib finds it (not merely a name ending .mp3).
+[[nodiscard]] bool isMpegAudio(TagReader& reader);
+
+}  // namespace tunex
+
+namespace tunex {
+
+// The plans of the three write operations of id3_tags.h, for callers that batch them.
+[[nodiscard]] TagChange planTagFields(const std::filesystem::path& file, const TagFields& fields);
+[[nodiscard]] TagChange planClearAll(const std::filesystem::path& file);
+[[nodiscard]] TagChange planNameFields(const std::filesystem::path& file, TagVersion target,
+                                       std::span<const NameValue> values);
+
+struct WriteFailures;
+
+// Queues a planned change in a batch, or notes why the file cannot be written.
+void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& path,
+                    WriteFailures& failed, WriteFailures& notMpeg);
+
+// Writes one planned change through the journal, as a batch of its own.
+[[nodiscard]] TagWriteOutcome writeTagChange(WriteJournal& journal, TagChange change);
+
+}  // namespace tunex
