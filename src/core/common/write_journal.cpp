@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <set>
 #include <system_error>
 
@@ -126,6 +127,7 @@ struct Record {
     FileIdentity before;
     std::int64_t newSize = 0;
     std::vector<Region> regions;
+    std::vector<Splice> splices;  // what the write puts there, to tell its bytes from others'
 };
 
 // Reads a group file record by record; a record cut short or damaged ends the reading (its
@@ -209,6 +211,28 @@ private:
             }
             record.regions.push_back(region);
         }
+        std::string count;
+        if (!read(4, count)) {
+            return std::nullopt;
+        }
+        hash = fnv(hash, count);
+        const auto spliceCount = getInt<std::uint32_t>(count);
+        for (std::uint32_t i = 0; i < spliceCount; ++i) {
+            std::string head;
+            if (!read(24, head)) {
+                return std::nullopt;
+            }
+            hash = fnv(hash, head);
+            const auto byteCount = getInt<std::uint64_t>(std::string_view(head).substr(16));
+            std::string bytes;
+            if (byteCount > kGroupBytes || !read(static_cast<std::size_t>(byteCount), bytes)) {
+                return std::nullopt;
+            }
+            hash = fnv(hash, bytes);
+            record.splices.push_back({getInt<std::int64_t>(head),
+                                      getInt<std::int64_t>(std::string_view(head).substr(8)),
+                                      std::move(bytes)});
+        }
         std::string sum;
         if (!read(8, sum) || getInt<std::uint64_t>(sum) != hash) {
             return std::nullopt;
@@ -231,6 +255,134 @@ private:
 
 enum class RestoreResult { Unchanged, Restored, LeftAlone, Failed };
 
+bool readJournal(int journalFd, std::int64_t at, std::size_t size, std::string& out) {
+    out.resize(size);
+    return readFullyAt(journalFd, out.data(), size, at) == static_cast<ssize_t>(size);
+}
+
+// Every byte of [from, from + current.size()) is the old byte or the byte the write puts there:
+// the file holds nothing but this write's doing, finished or cut short.
+bool onlyOldOrNew(std::string_view current, std::string_view old, std::string_view fresh) {
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        const bool isOld = i < old.size() && current[i] == old[i];
+        const bool isNew = i < fresh.size() && current[i] == fresh[i];
+        if (!isOld && !isNew) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the file holds only what the journaled write (done, cut short, or its own roll-back
+// cut short) can have left; anything else is someone else's later change, not to be undone.
+bool holdsOnlyThisWrite(const Record& record, int file, int journalFd, std::int64_t size) {
+    const FileChange change{record.path, record.before, record.splices};
+    std::string current;
+    std::string old;
+    const auto regionAt = [&](std::int64_t offset) -> const Region* {
+        for (const Region& region : record.regions) {
+            if (region.offset == offset) {
+                return &region;
+            }
+        }
+        return nullptr;
+    };
+    const auto readFile = [&](std::int64_t at, std::int64_t length) {
+        current.resize(static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
+        const ssize_t got = readFullyAt(file, current.data(), current.size(), at);
+        current.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+    };
+    const std::int64_t moving = change.inPlace() || record.regions.empty()
+                                    ? std::numeric_limits<std::int64_t>::max()
+                                    : record.regions.back().offset;
+    for (const Splice& splice : record.splices) {
+        if (splice.offset >= moving) {
+            break;
+        }
+        const bool appended = splice.offset == record.before.size && splice.length == 0;
+        if (appended) {
+            readFile(splice.offset, size - splice.offset);
+            if (!onlyOldOrNew(current, {}, splice.bytes)) {
+                return false;
+            }
+            continue;
+        }
+        const Region* region = regionAt(splice.offset);
+        if (region == nullptr || !readJournal(journalFd, region->journalOffset,
+                                              static_cast<std::size_t>(region->length), old)) {
+            return false;
+        }
+        readFile(splice.offset, splice.length);
+        if (!onlyOldOrNew(current, old, splice.bytes)) {
+            return false;
+        }
+    }
+    if (moving == std::numeric_limits<std::int64_t>::max()) {
+        return true;
+    }
+    // The moving part: the new bytes are the splices with the old bytes between them.
+    const Region& region = record.regions.back();
+    struct Piece {
+        std::int64_t oldOffset;  // -1: from `bytes`
+        std::int64_t length;
+        const std::string* bytes;
+    };
+    std::vector<Piece> pieces;
+    std::int64_t oldAt = moving;
+    for (const Splice& splice : record.splices) {
+        if (splice.offset < moving) {
+            continue;
+        }
+        pieces.push_back({oldAt, splice.offset - oldAt, nullptr});
+        pieces.push_back({-1, std::ssize(splice.bytes), &splice.bytes});
+        oldAt = splice.offset + splice.length;
+    }
+    pieces.push_back({oldAt, record.before.size - oldAt, nullptr});
+    std::int64_t at = moving;
+    std::string piece;
+    for (const Piece& p : pieces) {
+        for (std::int64_t done = 0; done < p.length && at < size;) {
+            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+                {p.length - done, size - at, static_cast<std::int64_t>(kChunk)}));
+            if (p.bytes != nullptr) {
+                piece = p.bytes->substr(static_cast<std::size_t>(done), want);
+            } else if (!readJournal(journalFd, region.journalOffset + (p.oldOffset + done - moving),
+                                    want, piece)) {
+                return false;
+            }
+            const std::int64_t oldLength = std::clamp<std::int64_t>(
+                record.before.size - at, 0, static_cast<std::int64_t>(want));
+            if (!readJournal(journalFd, region.journalOffset + (at - moving),
+                             static_cast<std::size_t>(oldLength), old)) {
+                return false;
+            }
+            readFile(at, static_cast<std::int64_t>(want));
+            if (current.size() != want || !onlyOldOrNew(current, old, piece)) {
+                return false;
+            }
+            done += static_cast<std::int64_t>(want);
+            at += static_cast<std::int64_t>(want);
+        }
+    }
+    // Past the new end only old bytes can stand.
+    while (at < size) {
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(size - at, static_cast<std::int64_t>(kChunk)));
+        const std::int64_t oldLength =
+            std::clamp<std::int64_t>(record.before.size - at, 0, static_cast<std::int64_t>(want));
+        if (!readJournal(journalFd, region.journalOffset + (at - moving),
+                         static_cast<std::size_t>(oldLength), old)) {
+            return false;
+        }
+        readFile(at, static_cast<std::int64_t>(want));
+        if (!onlyOldOrNew(current, old, {})) {
+            return false;
+        }
+        at += static_cast<std::int64_t>(want);
+    }
+    return true;
+}
+
 // Puts a file back as the record says it was, touching only bytes that differ.
 RestoreResult restore(const Record& record, int journalFd) {
     const UniqueFd file = openForWriting(record.path);
@@ -243,7 +395,8 @@ RestoreResult restore(const Record& record, int journalFd) {
     const std::int64_t smallest = std::min(record.before.size, record.newSize);
     const std::int64_t largest = std::max(record.before.size, record.newSize);
     if (!now || now->device != record.before.device || now->inode != record.before.inode ||
-        now->size < smallest || now->size > largest) {
+        now->size < smallest || now->size > largest ||
+        !holdsOnlyThisWrite(record, file.get(), journalFd, now->size)) {
         return RestoreResult::LeftAlone;
     }
     bool changed = false;
@@ -662,10 +815,20 @@ void JournaledBatch::writeGroup() {
             }
             position += length;
         }
+        std::string splices;
+        putInt(splices, static_cast<std::uint32_t>(change.splices.size()));
+        for (const Splice& splice : change.splices) {
+            putInt(splices, splice.offset);
+            putInt(splices, splice.length);
+            putInt(splices, static_cast<std::uint64_t>(splice.bytes.size()));
+            splices += splice.bytes;
+        }
+        hash = fnv(hash, splices);
         std::string sum;
         putInt(sum, hash);
-        journaled = journaled && writeAll(journalFd.get(), sum);
-        position += 8;
+        journaled =
+            journaled && writeAll(journalFd.get(), splices) && writeAll(journalFd.get(), sum);
+        position += std::ssize(splices) + 8;
     }
     journaled = journaled && ::fdatasync(journalFd.get()) == 0 && syncFolder(folder_);
     if (!journaled) {
@@ -689,7 +852,8 @@ void JournaledBatch::writeGroup() {
             continue;
         }
         // A full disk or an I/O error half way: put the file back at once.
-        Record record{group[i].path, group[i].before, group[i].sizeAfter(), regions[i]};
+        Record record{group[i].path, group[i].before, group[i].sizeAfter(), regions[i],
+                      group[i].splices};
         const RestoreResult restored = restore(record, journalFd.get());
         intact =
             intact && restored != RestoreResult::Failed && restored != RestoreResult::LeftAlone;
@@ -710,7 +874,8 @@ void JournaledBatch::writeGroup() {
         // now, so that no file is reported written and later found old.
         for (std::size_t i = 0; i < group.size(); ++i) {
             if (outcomes[i] == WriteOutcome::Written) {
-                Record record{group[i].path, group[i].before, group[i].sizeAfter(), regions[i]};
+                Record record{group[i].path, group[i].before, group[i].sizeAfter(), regions[i],
+                              group[i].splices};
                 (void)restore(record, journalFd.get());
                 outcomes[i] = WriteOutcome::Failed;
             }

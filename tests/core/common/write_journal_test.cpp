@@ -1,0 +1,264 @@
+#include "core/common/write_journal.h"
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "support/temp_dir.h"
+
+namespace tunex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::readFile;
+using test::TempDir;
+using test::writeFile;
+
+FileChange changeOf(const fs::path& file, std::vector<Splice> splices) {
+    const UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    return FileChange{file.string(), identityOf(fd.get()).value(), std::move(splices)};
+}
+
+ino_t inodeOf(const fs::path& file) {
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+// Runs one batch; the outcome of each change in order.
+std::vector<WriteOutcome> runBatch(WriteJournal& journal, std::vector<FileChange> changes) {
+    std::vector<WriteOutcome> outcomes;
+    JournaledBatch batch(journal,
+                         [&](const FileChange&, WriteOutcome o) { outcomes.push_back(o); });
+    for (FileChange& change : changes) {
+        batch.add(std::move(change));
+    }
+    batch.finish();
+    return outcomes;
+}
+
+std::vector<fs::path> groupFiles(const fs::path& journal) {
+    std::vector<fs::path> groups;
+    for (const auto& batch : fs::directory_iterator(journal)) {
+        if (batch.is_directory()) {
+            for (const auto& group : fs::directory_iterator(batch.path())) {
+                if (group.path().filename().string().starts_with("group-")) {
+                    groups.push_back(group.path());
+                }
+            }
+        }
+    }
+    return groups;
+}
+
+// The journal as a kill would leave it after the files were written but before the group was
+// marked done.
+void dropDoneMarks(const fs::path& journal) {
+    for (const fs::path& group : groupFiles(journal)) {
+        fs::resize_file(group, fs::file_size(group) - 8);
+    }
+}
+
+const std::string kOld = "HEADER--" + std::string(3000, 'a') + "TAILTAG";
+
+struct ChangeCase {
+    const char* name;
+    std::vector<Splice> splices;
+    std::string expected;
+};
+
+std::vector<ChangeCase> changeCases() {
+    const std::string body = kOld.substr(8, 3000);
+    return {
+        {"in place", {{0, 8, "header++"}, {3008, 7, "tailtag"}}, "header++" + body + "tailtag"},
+        {"grows", {{0, 8, "A LONGER HEADER"}}, "A LONGER HEADER" + body + "TAILTAG"},
+        {"shrinks", {{0, 8, ""}}, body + "TAILTAG"},
+        {"appends", {{3015, 0, "+V1"}}, kOld + "+V1"},
+        {"inserts and appends", {{0, 0, "ID3"}, {3015, 0, "TAG"}}, "ID3" + kOld + "TAG"},
+    };
+}
+
+TEST(WriteJournal, ChangesFilesInPlaceAndPutsBackWhatACutShortGroupLeft) {
+    for (const ChangeCase& c : changeCases()) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const fs::path file = dir / "song.mp3";
+        writeFile(file, kOld);
+        ::chmod(file.c_str(), 0640);
+        fs::create_hard_link(file, dir / "link.mp3");
+        const ino_t inode = inodeOf(file);
+        {
+            const auto journal = WriteJournal::open(dir / "journal");
+            EXPECT_EQ(runBatch(*journal, {changeOf(file, c.splices)}),
+                      std::vector<WriteOutcome>{WriteOutcome::Written});
+        }
+        EXPECT_EQ(readFile(file), c.expected);
+        EXPECT_EQ(readFile(dir / "link.mp3"), c.expected);
+        EXPECT_EQ(inodeOf(file), inode);
+        EXPECT_EQ(fs::status(file).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+        // Nothing beside the file.
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+
+        // A finished batch stays as it is when the journal opens again.
+        EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 0);
+        EXPECT_EQ(readFile(file), c.expected);
+
+        // Cut short after the writes, fully or half way: the next open puts the file back.
+        for (const bool half : {false, true}) {
+            if (half) {
+                const std::string mixed = c.expected.substr(0, c.expected.size() / 2) +
+                                          kOld.substr(std::min(kOld.size(), c.expected.size() / 2));
+                writeFile(file, mixed.substr(0, (kOld.size() + c.expected.size()) / 2));
+            } else {
+                writeFile(file, c.expected);
+            }
+            const bool touched = readFile(file) != kOld;
+            dropDoneMarks(dir / "journal");
+            const auto reopened = WriteJournal::open(dir / "journal");
+            EXPECT_EQ(readFile(file), kOld) << "half: " << half;
+            EXPECT_EQ(reopened->rollback().restored, touched ? 1 : 0);
+            EXPECT_TRUE(reopened->rollback().leftAlonePaths.empty());
+            if (touched) {
+                const auto message = rollbackMessage(reopened->rollback());
+                ASSERT_TRUE(message.has_value());
+                EXPECT_EQ(message->text,
+                          "1 file was put back as it was before a tag write that was cut short.");
+                EXPECT_EQ(message->caption, "Tunex - Files Restored");
+            }
+            EXPECT_TRUE(groupFiles(dir / "journal").empty());
+            // Write again for the next round.
+            EXPECT_EQ(runBatch(*reopened, {changeOf(file, c.splices)}),
+                      std::vector<WriteOutcome>{WriteOutcome::Written});
+        }
+        EXPECT_EQ(inodeOf(file), inode);
+    }
+}
+
+// Writes a change and leaves the journal as a kill before the done mark would.
+void writeWithoutDoneMark(const fs::path& journalFolder, const fs::path& file,
+                          std::vector<Splice> splices) {
+    const auto journal = WriteJournal::open(journalFolder);
+    ASSERT_EQ(runBatch(*journal, {changeOf(file, std::move(splices))}).front(),
+              WriteOutcome::Written);
+    dropDoneMarks(journalFolder);
+}
+
+TEST(WriteJournal, LeavesAloneFilesChangedSinceAndRecordsCutShortWhileJournaling) {
+    TempDir dir;
+    const fs::path journal = dir / "journal";
+    const fs::path replaced = dir / "replaced.mp3";
+    writeFile(replaced, kOld);
+    writeWithoutDoneMark(journal, replaced, {{0, 8, "header++"}});
+    // Someone else wrote a new file under the name since.
+    writeFile(dir / "other", "someone else's");
+    fs::rename(dir / "other", replaced);
+    {
+        const auto reopened = WriteJournal::open(journal);
+        EXPECT_EQ(readFile(replaced), "someone else's");
+        EXPECT_EQ(reopened->rollback().restored, 0);
+        EXPECT_EQ(reopened->rollback().leftAlonePaths, std::vector<std::string>{replaced.string()});
+        EXPECT_EQ(rollbackMessage(reopened->rollback())->icon, MessageIcon::Warning);
+    }
+
+    // Written to in place after a write that never got its done mark: the later change stays.
+    for (const ChangeCase& c : changeCases()) {
+        SCOPED_TRACE(c.name);
+        const fs::path later = dir / "later.mp3";
+        writeFile(later, kOld);
+        writeWithoutDoneMark(journal, later, c.splices);
+        std::string edited = readFile(later);
+        edited.replace(edited.size() - 2, 2, "!!");
+        {
+            const UniqueFd fd(::open(later.c_str(), O_WRONLY | O_CLOEXEC));
+            ASSERT_TRUE(writeAllAt(fd.get(), "!!", static_cast<off_t>(edited.size() - 2)));
+        }
+        EXPECT_EQ(WriteJournal::open(journal)->rollback().restored, 0);
+        EXPECT_EQ(readFile(later), edited);
+    }
+
+    // A record cut off while it was being journaled: its file was never touched.
+    const fs::path torn = dir / "torn.mp3";
+    writeFile(torn, kOld);
+    writeWithoutDoneMark(journal, torn, {{0, 8, "header++"}});
+    for (const fs::path& group : groupFiles(journal)) {
+        fs::resize_file(group, fs::file_size(group) / 2);
+    }
+    writeFile(torn, kOld);
+    EXPECT_EQ(WriteJournal::open(journal)->rollback().restored, 0);
+    EXPECT_EQ(readFile(torn), kOld);
+}
+
+TEST(WriteJournal, RefusesFilesThatChangedAfterPlanningAndJournalsThatCannotBeMade) {
+    TempDir dir;
+    const fs::path file = dir / "song.mp3";
+    writeFile(file, kOld);
+    FileChange change = changeOf(file, {{0, 8, "header++"}});
+    writeFile(file, kOld + "more");
+    const auto journal = WriteJournal::open(dir / "journal");
+    EXPECT_EQ(runBatch(*journal, {change}).front(), WriteOutcome::Failed);
+    EXPECT_EQ(readFile(file), kOld + "more");
+
+    writeFile(dir / "plain", "a file where the journal's folder should be");
+    const auto blocked = WriteJournal::open(dir / "plain" / "journal");
+    EXPECT_EQ(runBatch(*blocked, {changeOf(file, {{0, 8, "header++"}})}).front(),
+              WriteOutcome::Failed);
+    EXPECT_FALSE(blocked->usable());
+    EXPECT_NE(blocked->error().find("could not be made"), std::string::npos) << blocked->error();
+    EXPECT_EQ(readFile(file), kOld + "more");
+}
+
+TEST(WriteJournal, AFullDiskPartWayLeavesTheFileAsItWas) {
+    TempDir dir;
+    const fs::path file = dir / "song.mp3";
+    writeFile(file, kOld);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The journal's copy fits under the limit; the grown file does not.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{kOld.size() + 400, kOld.size() + 400};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const auto journal = WriteJournal::open(dir / "journal");
+        const auto outcomes =
+            runBatch(*journal, {changeOf(file, {{0, 8, std::string(1000, 'h')}})});
+        ::_exit(outcomes.front() == WriteOutcome::Failed ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(readFile(file), kOld);
+    EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 0);
+}
+
+TEST(WriteJournal, KeepsOnlyTheLastBatchAndNothingPastTheCap) {
+    TempDir dir;
+    const fs::path file = dir / "song.mp3";
+    writeFile(file, kOld);
+    const auto journal = WriteJournal::open(dir / "journal");
+    for (const char* header : {"header-1", "header-2"}) {
+        JournaledBatch batch(*journal, [](const FileChange&, WriteOutcome) {});
+        batch.add(changeOf(file, {{0, 8, header}}));
+        batch.finish();
+        EXPECT_TRUE(batch.undoable());
+    }
+    EXPECT_EQ(groupFiles(dir / "journal").size(), 1u);
+
+    const auto capped = WriteJournal::open(dir / "capped", 16);
+    JournaledBatch batch(*capped, [](const FileChange&, WriteOutcome) {});
+    batch.add(changeOf(file, {{0, 8, "header-3"}}));
+    batch.finish();
+    EXPECT_FALSE(batch.undoable());
+    EXPECT_TRUE(groupFiles(dir / "capped").empty());
+    EXPECT_EQ(readFile(file).substr(0, 8), "header-3");
+}
+
+}  // namespace
+}  // namespace tunex
