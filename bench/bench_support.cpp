@@ -1,5 +1,7 @@
 #include "bench_support.h"
 
+#include "core/common/unique_fd.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
@@ -87,29 +89,14 @@ bool resetPeakMemory() {
 
 namespace {
 
-bool writeAll(int fd, const void* data, size_t size) {
-    const auto* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t done = ::write(fd, bytes, size);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
-        if (done <= 0) {
-            return false;
-        }
-        bytes += done;
-        size -= static_cast<size_t>(done);
-    }
-    return true;
+bool writeBytes(int fd, const void* data, size_t size) {
+    return writeAll(fd, std::string_view(static_cast<const char*>(data), size));
 }
 
 bool readAll(int fd, void* data, size_t size) {
     auto* bytes = static_cast<char*>(data);
     while (size > 0) {
-        const ssize_t done = ::read(fd, bytes, size);
-        if (done < 0 && errno == EINTR) {
-            continue;
-        }
+        const ssize_t done = readSome(fd, bytes, size);
         if (done <= 0) {
             return false;
         }
@@ -139,21 +126,21 @@ std::optional<std::vector<double>> runInChild(const std::function<std::vector<do
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         return std::nullopt;
     }
+    UniqueFd readEnd(fds[0]);
+    UniqueFd writeEnd(fds[1]);
     std::fflush(nullptr);  // or the child's exit would print pending output twice
     const pid_t pid = ::fork();
     if (pid < 0) {
-        ::close(fds[0]);
-        ::close(fds[1]);
         return std::nullopt;
     }
     if (pid == 0) {
-        ::close(fds[0]);
+        readEnd.reset();
         int status = 1;
         try {
             const std::vector<double> values = work();
             const std::uint64_t count = values.size();
-            if (writeAll(fds[1], &count, sizeof count) &&
-                writeAll(fds[1], values.data(), values.size() * sizeof(double))) {
+            if (writeBytes(writeEnd.get(), &count, sizeof count) &&
+                writeBytes(writeEnd.get(), values.data(), values.size() * sizeof(double))) {
                 status = 0;
             }
         } catch (const std::exception& error) {
@@ -162,15 +149,15 @@ std::optional<std::vector<double>> runInChild(const std::function<std::vector<do
         std::fflush(nullptr);
         ::_exit(status);
     }
-    ::close(fds[1]);
+    writeEnd.reset();  // or the read would never see the end of a child that died
     std::uint64_t count = 0;
     std::vector<double> values;
-    bool complete = readAll(fds[0], &count, sizeof count) && count < (1U << 20);
+    bool complete = readAll(readEnd.get(), &count, sizeof count) && count < (1U << 20);
     if (complete) {
         values.resize(count);
-        complete = readAll(fds[0], values.data(), count * sizeof(double));
+        complete = readAll(readEnd.get(), values.data(), count * sizeof(double));
     }
-    ::close(fds[0]);
+    readEnd.reset();  // a child still writing gets EPIPE instead of blocking the wait
     const bool succeeded = waitForSuccess(pid);
     if (!complete || !succeeded) {
         return std::nullopt;

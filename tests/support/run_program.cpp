@@ -6,12 +6,16 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
+#include <string_view>
+
 extern char** environ;
 
 namespace tunex::test {
 
 ProgramResult runProgram(const std::filesystem::path& program,
-                         const std::vector<std::string>& arguments) {
+                         const std::vector<std::string>& arguments,
+                         const std::vector<std::string>& environment) {
     TempDir capture;
     const std::string outPath = (capture / "out").string();
     const std::string errPath = (capture / "err").string();
@@ -30,9 +34,28 @@ ProgramResult runProgram(const std::filesystem::path& program,
     }
     argv.push_back(nullptr);
 
+    std::vector<std::string> settings;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string_view text(*entry);
+        const bool replaced =
+            std::any_of(environment.begin(), environment.end(), [&](const std::string& given) {
+                const size_t name = given.find('=') + 1;
+                return name > 0 && text.substr(0, name) == std::string_view(given).substr(0, name);
+            });
+        if (!replaced) {
+            settings.emplace_back(text);
+        }
+    }
+    settings.insert(settings.end(), environment.begin(), environment.end());
+    std::vector<char*> envp;
+    for (std::string& setting : settings) {
+        envp.push_back(setting.data());
+    }
+    envp.push_back(nullptr);
+
     ProgramResult result;
     pid_t pid = 0;
-    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) == 0) {
+    if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
         int status = 0;
         waitpid(pid, &status, 0);
         result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);

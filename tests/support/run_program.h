@@ -12,8 +12,10 @@ struct ProgramResult {
     std::string err;
 };
 
-// Runs a program to its end with the given arguments, capturing both output streams.
+// Runs a program to its end with the given arguments, capturing both output streams. The program
+// gets this process's environment, with `environment` ("NAME=value" entries) put over it.
 [[nodiscard]] ProgramResult runProgram(const std::filesystem::path& program,
-                                       const std::vector<std::string>& arguments);
+                                       const std::vector<std::string>& arguments,
+                                       const std::vector<std::string>& environment = {});
 
 }  // namespace tunex::test

@@ -3,6 +3,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/line_reader.h"
 #include "core/common/text.h"
+#include "core/common/unique_fd.h"
 #include "core/store/song_record.h"
 #include "core/store/workspace.h"
 
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <utility>
 
 namespace tunex {
 
@@ -30,32 +30,17 @@ class ScratchFile final {
 public:
     explicit ScratchFile(const std::filesystem::path& path)
         : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {}
-    ~ScratchFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    ScratchFile(const ScratchFile&) = delete;
-    ScratchFile& operator=(const ScratchFile&) = delete;
 
-    [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
+    [[nodiscard]] bool isOpen() const { return fd_.valid(); }
     [[nodiscard]] bool write(std::string_view bytes) {
-        while (!bytes.empty()) {
-            const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                error_ = std::strerror(errno);
-                return false;
-            }
-            bytes.remove_prefix(static_cast<size_t>(n));
+        if (!writeAll(fd_.get(), bytes)) {
+            error_ = std::strerror(errno);
+            return false;
         }
         return true;
     }
     [[nodiscard]] bool close() {
-        const int fd = std::exchange(fd_, -1);
-        if (::close(fd) != 0) {
+        if (!fd_.close()) {
             error_ = std::strerror(errno);
             return false;
         }
@@ -64,7 +49,7 @@ public:
     [[nodiscard]] const std::string& error() const { return error_; }
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;
     std::string error_;
 };
 

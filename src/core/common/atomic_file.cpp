@@ -15,11 +15,10 @@ namespace {
 constexpr size_t kBufferLimit = 1 << 20;
 
 void syncFolder(const std::filesystem::path& folder) {
-    const int fd =
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
+    const UniqueFd fd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd) {
+        ::fsync(fd.get());
     }
 }
 }  // namespace
@@ -43,8 +42,8 @@ bool AtomicFileWriter::open() {
                           target_.filename().string() + ".XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd_ < 0) {
+    fd_.reset(::mkostemp(name.data(), O_CLOEXEC));
+    if (!fd_) {
         error_ =
             std::string("cannot create a file in ") + folder.string() + ": " + std::strerror(errno);
         return false;
@@ -53,29 +52,21 @@ bool AtomicFileWriter::open() {
     // Keep the permissions of the file being replaced; a new file gets the usual ones.
     struct stat old {};
     const mode_t mode = ::stat(target_.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    ::fchmod(fd_, mode);
+    ::fchmod(fd_.get(), mode);
     buffer_.reserve(kBufferLimit);
     return true;
 }
 
 bool AtomicFileWriter::flushBuffer() {
-    size_t done = 0;
-    while (done < buffer_.size()) {
-        const ssize_t wrote = ::write(fd_, buffer_.data() + done, buffer_.size() - done);
-        if (wrote < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return fail("write failed");
-        }
-        done += static_cast<size_t>(wrote);
+    if (!writeAll(fd_.get(), buffer_)) {
+        return fail("write failed");
     }
     buffer_.clear();
     return true;
 }
 
 bool AtomicFileWriter::write(std::string_view bytes) {
-    if (fd_ < 0) {
+    if (!fd_) {
         if (error_.empty()) {
             error_ = "file not open";
         }
@@ -86,20 +77,18 @@ bool AtomicFileWriter::write(std::string_view bytes) {
 }
 
 bool AtomicFileWriter::commit() {
-    if (fd_ < 0) {
+    if (!fd_) {
         return false;
     }
     if (!flushBuffer()) {
         return false;
     }
-    if (::fsync(fd_) != 0) {
+    if (::fsync(fd_.get()) != 0) {
         return fail("sync failed");
     }
-    if (::close(fd_) != 0) {
-        fd_ = -1;
+    if (!fd_.close()) {
         return fail("close failed");
     }
-    fd_ = -1;
     if (::rename(tempPath_.c_str(), target_.c_str()) != 0) {
         return fail("rename failed");
     }
@@ -109,10 +98,7 @@ bool AtomicFileWriter::commit() {
 }
 
 void AtomicFileWriter::discard() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_.reset();
     if (!tempPath_.empty()) {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();

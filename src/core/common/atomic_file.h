@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/common/unique_fd.h"
+
 namespace tunex {
 
 // Writes a file under a temporary name in the target's folder and renames it over the target only
@@ -34,7 +36,7 @@ private:
     std::string tempPath_;
     std::string buffer_;
     std::string error_;
-    int fd_ = -1;
+    UniqueFd fd_;
 };
 
 // The whole content in one step; false (with the reason in `error`) leaves the target untouched.

@@ -2,11 +2,8 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <cstring>
-#include <utility>
 
 namespace tunex {
 
@@ -14,40 +11,15 @@ namespace {
 constexpr size_t kChunk = 1 << 20;
 }
 
-LineReader::~LineReader() {
-    close();
-}
-
-LineReader::LineReader(LineReader&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)),
-      buffer_(std::move(other.buffer_)),
-      begin_(other.begin_),
-      end_(other.end_),
-      eof_(other.eof_),
-      failed_(other.failed_) {}
-
-LineReader& LineReader::operator=(LineReader&& other) noexcept {
-    if (this != &other) {
-        close();
-        fd_ = std::exchange(other.fd_, -1);
-        buffer_ = std::move(other.buffer_);
-        begin_ = other.begin_;
-        end_ = other.end_;
-        eof_ = other.eof_;
-        failed_ = other.failed_;
-    }
-    return *this;
-}
-
 bool LineReader::open(const std::filesystem::path& path) {
     close();
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) {
+    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd_) {
         return false;
     }
     struct stat info {};
     // A folder opens fine but cannot be read as text.
-    if (::fstat(fd_, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd_.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
         close();
         return false;
     }
@@ -58,14 +30,11 @@ bool LineReader::open(const std::filesystem::path& path) {
 }
 
 void LineReader::close() {
-    if (fd_ >= 0) {
-        ::close(fd_);
-        fd_ = -1;
-    }
+    fd_.reset();
 }
 
 bool LineReader::fill() {
-    if (eof_ || fd_ < 0) {
+    if (eof_ || !fd_) {
         return false;
     }
     if (begin_ > 0) {
@@ -76,19 +45,14 @@ bool LineReader::fill() {
     if (end_ == buffer_.size()) {
         buffer_.resize(buffer_.size() * 2);
     }
-    for (;;) {
-        const ssize_t got = ::read(fd_, buffer_.data() + end_, buffer_.size() - end_);
-        if (got > 0) {
-            end_ += static_cast<size_t>(got);
-            return true;
-        }
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        failed_ = got < 0;
-        eof_ = true;
-        return false;
+    const ssize_t got = readSome(fd_.get(), buffer_.data() + end_, buffer_.size() - end_);
+    if (got > 0) {
+        end_ += static_cast<size_t>(got);
+        return true;
     }
+    failed_ = got < 0;
+    eof_ = true;
+    return false;
 }
 
 bool LineReader::next(TextLine& line) {

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/common/unique_fd.h"
+
 namespace tunex {
 
 // One line as read: its text without the line end, and whether a line end (LF, or CR LF) followed.
@@ -18,14 +20,13 @@ struct TextLine {
 class LineReader final {
 public:
     LineReader() = default;
-    ~LineReader();
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
-    LineReader(LineReader&& other) noexcept;
-    LineReader& operator=(LineReader&& other) noexcept;
+    LineReader(LineReader&& other) noexcept = default;
+    LineReader& operator=(LineReader&& other) noexcept = default;
 
     [[nodiscard]] bool open(const std::filesystem::path& path);
-    [[nodiscard]] bool isOpen() const { return fd_ >= 0; }
+    [[nodiscard]] bool isOpen() const { return fd_.valid(); }
     // False at the end of the file or on a read error (then `failed()` is true).
     [[nodiscard]] bool next(TextLine& line);
     // As many whole lines as the buffer holds, each with its LF (the last one of the file may lack
@@ -37,7 +38,7 @@ public:
 private:
     bool fill();
 
-    int fd_ = -1;
+    UniqueFd fd_;
     std::vector<char> buffer_;
     size_t begin_ = 0;
     size_t end_ = 0;
