@@ -5,6 +5,8 @@
   fsize     the same commands under a random file-size limit (a full disk)
   readonly  the same commands on a base folder the process cannot write
   mp3       every tag operation over broken and unusual mp3 files
+  tagwrite  tag writes on a tree of mp3 files killed with SIGKILL or cut short by a file-size
+            limit: each file must end as it was or as fully written, in place
 
 After every trial the catalogue must load and hold exactly the state before the command or the
 state an uninterrupted run leaves, and a tag write must leave the audio bytes as they were.
@@ -12,6 +14,7 @@ Standard library only, plus python3-mutagen as the independent tag reader for th
 """
 
 import argparse
+import errno
 import hashlib
 import json
 import os
@@ -20,6 +23,7 @@ import re
 import resource
 import shutil
 import signal
+import stat
 import struct
 import subprocess
 import sys
@@ -621,8 +625,11 @@ class Mp3Run:
         self.problems = []
 
     def invoke(self, args, label):
+        # Tag writes without a base folder keep their journal under XDG_STATE_HOME: not the
+        # home of whoever runs the checks.
         env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=0",
-                   UBSAN_OPTIONS="print_stacktrace=1")
+                   UBSAN_OPTIONS="print_stacktrace=1",
+                   XDG_STATE_HOME=os.path.join(self.work, "state"))
         try:
             result = run_cli(self.cli, args, timeout=60, env=env)
         except subprocess.TimeoutExpired:
@@ -731,6 +738,545 @@ class Mp3Run:
         shutil.rmtree(folder)
 
 
+# ---------------------------------------------------------------- in-place tag writes under fault
+
+SET_ALBUM = "Reliability Album With A Longer Name"
+SET_ARTIST = "Someone Else"
+NOBODY = 65534
+RESTORED_MESSAGE = re.compile(r"Files Restored", re.IGNORECASE)
+
+
+def quick_audio(rng, frames):
+    # Same frames as mpeg_frames, but randbytes keeps dozens of files cheap to make.
+    return b"".join(b"\xff\xfb\x90\x64" + rng.randbytes(413) for _ in range(frames))
+
+
+def tagwrite_bytes(kind, rng, number):
+    """One file of a kind; the kinds decide whether a write fits the old tag or moves the audio."""
+    audio = quick_audio(rng, rng.randrange(20, 100))
+    v1 = id3v1("Old title %d" % number, "Old artist", "Old album", "1999", "", number % 20 + 1, 17)
+    if kind == "roomy":  # easytag's and tags set's values fit in the padding
+        return id3v23([text_frame23("TIT2", "Old title %d" % number),
+                       text_frame23("TPE1", "Old artist"), text_frame23("TALB", "Old album")],
+                      padding=400) + audio + v1
+    if kind == "tight":  # no padding: any longer value moves the audio
+        return id3v23([text_frame23("TIT2", "t"), text_frame23("TPE1", "a")]) + audio + \
+            id3v1("t", "a")
+    if kind == "v24":
+        return id3v24([("TIT2", b"\x03Titel %d" % number), ("TPE1", b"\x03K\xc3\xbcnstler"),
+                       ("TXXX", b"\x03key\x00value")]) + audio + v1
+    if kind == "v1only":
+        return audio + v1
+    return audio  # "bare"
+
+
+TAGWRITE_NAMES = {
+    "roomy": "Artist %02d - Song %02d.mp3",
+    "tight": "A Somewhat Longer Artist %02d - A Much Longer Song Title %02d.mp3",
+    "v24": "K\u00fcnstler %02d - Lied %02d.mp3",
+    "v1only": "Artist %02d - Only V1 %02d.mp3",
+    "bare": "Artist %02d - Untagged %02d.mp3",
+}
+TAGWRITE_KINDS = ["roomy", "tight", "roomy", "v1only", "tight", "bare", "roomy", "v24", "tight"]
+
+
+def tagwrite_tree(seed, as_root):
+    """The tree every trial of a run lays down: [(relative path, bytes or ("link", path), mode,
+    owner, xattr)], and the files `tags set` is tried on."""
+    rng = random.Random(seed)
+    entries = []
+    number = 0
+    for folder, count in (("Album One", 10), ("Album One/Disc 2", 8), ("Album Two", 10)):
+        for i in range(count):
+            number += 1
+            kind = TAGWRITE_KINDS[(i + len(folder)) % len(TAGWRITE_KINDS)]
+            name = TAGWRITE_NAMES[kind] % (number % 23, number)
+            owner = (NOBODY, NOBODY) if as_root and number % 4 == 0 else None
+            mode = 0o600 if number % 4 == 0 else 0o640 if number % 5 == 0 else 0o644
+            xattr = b"song %d" % number if number % 3 == 0 else None
+            entries.append((folder + "/" + name, tagwrite_bytes(kind, rng, number), mode, owner,
+                            xattr))
+        # No delimiter: easytag leaves it, clear-all clears it.
+        entries.append((folder + "/Track %02d.mp3" % number, tagwrite_bytes("roomy", rng, number),
+                        0o644, None, None))
+    nobody = (NOBODY, NOBODY) if as_root else None
+    # One inode under two names, in two folders of the walk, and twice in one folder (the two
+    # names give easytag the same values, so the file has one right end state).
+    entries.append(("Album One/Band - Linked.mp3", tagwrite_bytes("tight", rng, 90), 0o640, nobody,
+                    b"linked"))
+    entries.append(("Album Two/Band - Linked.mp3", ("link", "Album One/Band - Linked.mp3"),
+                    None, None, None))
+    entries.append(("Album Two/Duo Ensemble - Pair Of Names.mp3", tagwrite_bytes("roomy", rng, 91),
+                    0o600, nobody, b"pair"))
+    entries.append(("Album Two/Duo Ensemble -Pair Of Names.mp3",
+                    ("link", "Album Two/Duo Ensemble - Pair Of Names.mp3"), None, None, None))
+    # Not MPEG audio, though the names hold ".mp3": never to be written.
+    wave = b"RIFF" + struct.pack("<I", 36 + 8000) + b"WAVEfmt " + struct.pack(
+        "<IHHIIHH", 16, 1, 2, 44100, 176400, 4, 16) + b"data" + struct.pack("<I", 8000) + \
+        rng.randbytes(8000)
+    entries.append(("Album One/Band - Take.mp3.wav", wave, 0o644, None, b"wave"))
+    entries.append(("Album Two/Band - Lyrics.mp3.txt",
+                    b"[00:01] la la la\n[00:05] and so on\n" * 40, 0o644, None, None))
+    targets = ["Album One/Artist 01 - Song 01.mp3",  # fits in place
+               next(e[0] for e in entries if e[0].startswith("Album One/Disc 2/A Somewhat")),
+               next(e[0] for e in entries if "Untagged" in e[0]),
+               "Album Two/Band - Linked.mp3",  # grows; two names, another owner, an xattr
+               "Album One/Band - Take.mp3.wav"]
+    return entries, targets
+
+
+def lay_down_tree(entries, root):
+    """Returns False when the file system takes no user xattrs."""
+    xattrs = True
+    for rel, data, mode, owner, xattr in entries:
+        path = os.path.join(root, rel)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
+        if isinstance(data, tuple):
+            os.link(os.path.join(root, data[1]), path)
+            continue
+        with open(path, "wb") as out:
+            out.write(data)
+        if owner:
+            os.chown(path, *owner)
+        os.chmod(path, mode)
+        if xattr and xattrs:
+            try:
+                os.setxattr(path, "user.tunex", xattr)
+            except OSError as error:
+                if error.errno not in (errno.ENOTSUP, errno.EOPNOTSUPP):
+                    raise
+                xattrs = False
+    return xattrs
+
+
+def tree_snapshot(root, xattrs):
+    """Names of every folder and file, and per file its content hash and what must never change."""
+    names, files = set(), {}
+    for folder, dirs, entries in os.walk(root):
+        rel_folder = os.path.relpath(folder, root)
+        names.add(rel_folder + "/")
+        for entry in entries:
+            path = os.path.join(folder, entry)
+            rel = os.path.normpath(os.path.join(rel_folder, entry))
+            names.add(rel)
+            info = os.lstat(path)
+            with open(path, "rb") as f:
+                digest = hashlib.sha256(f.read()).hexdigest()
+            attrs = None
+            if xattrs:
+                attrs = {key: os.getxattr(path, key) for key in os.listxattr(path)
+                         if key.startswith("user.")}
+            files[rel] = {"sha": digest, "ino": (info.st_dev, info.st_ino),
+                          "nlink": info.st_nlink, "owner": (info.st_uid, info.st_gid),
+                          "mode": stat.S_IMODE(info.st_mode), "xattr": attrs}
+    return names, files
+
+
+def reported_files(stderr, music, files):
+    """The tree's files a run names on stderr, and whether every one it counts is named."""
+    named = set()
+    for rel in files:
+        path = re.escape(os.path.join(music, rel))
+        if re.search(path + r"(?=\.?\s|\.?$|[,:;])", stderr, re.MULTILINE):
+            named.add(rel)
+    return named, not re.search(r"^\.\.\.$", stderr, re.MULTILINE)
+
+
+class Trial:
+    """The folders of one trial: a base folder, the music tree and a home of its own."""
+
+    def __init__(self, run, label, name, target=None):
+        self.root = tempfile.mkdtemp(prefix=label + "-", dir=run.work)
+        os.chmod(self.root, 0o755)
+        self.base = os.path.join(self.root, "base")
+        shutil.copytree(run.shipped_base, self.base)
+        self.music = os.path.join(self.root, "music")
+        self.home = os.path.join(self.root, "home")
+        self.state = os.path.join(self.root, "state")
+        os.makedirs(self.home)
+        os.makedirs(self.state)
+        lay_down_tree(run.entries, self.music)
+        self.before = tree_snapshot(self.music, run.xattrs)
+        self.name, self.target = name, target
+        # The state-folder runs alternate between XDG_STATE_HOME and its default under HOME.
+        self.use_xdg = True
+        self.env = dict(os.environ, HOME=self.home, XDG_STATE_HOME=self.state)
+
+    def without_xdg(self):
+        self.use_xdg = False
+        self.env.pop("XDG_STATE_HOME", None)
+
+    def command(self):
+        path = os.path.join(self.music, self.target) if self.target else None
+        values = ["v2.album=" + SET_ALBUM, "v1.artist=" + SET_ARTIST]
+        return {
+            "tags-set": ["--base", self.base, "tags", "set", path] + values,
+            "tags-set-state": ["tags", "set", path] + values,
+            "easytag": ["--base", self.base, "easytag", self.music],
+            "clear-all": ["--base", self.base, "clear-all", self.music],
+        }[self.name]
+
+    def next_open(self):
+        if self.name == "tags-set-state":
+            return ["tags", "show", os.path.join(self.music, self.target)]
+        return ["--base", self.base, "collections"]
+
+    def journal(self):
+        if self.name != "tags-set-state":
+            return os.path.join(self.base, "system", "journal")
+        state = self.state if self.use_xdg else os.path.join(self.home, ".local", "state")
+        return os.path.join(state, "tunex", "journal")
+
+
+TAGWRITE_COMMANDS = ["tags-set", "tags-set-state", "easytag", "clear-all"]
+
+
+class TagWriteRun:
+    """Kill and full-disk trials of tag writes: every file must end as its old bytes or as the
+    bytes an uninterrupted run writes, and keep its inode, links, owner, mode and xattrs."""
+
+    def __init__(self, cli, work, shipped_base, seed, keep):
+        self.cli, self.work, self.shipped_base = cli, work, shipped_base
+        self.seed, self.keep = seed, keep
+        self.as_root = os.geteuid() == 0
+        self.entries, self.targets = tagwrite_tree(seed, self.as_root)
+        probe = tempfile.mkdtemp(prefix="probe-", dir=work)
+        self.xattrs = lay_down_tree(self.entries, probe)
+        self.tree_bytes = sum(len(e[1]) for e in self.entries if not isinstance(e[1], tuple))
+        shutil.rmtree(probe)
+        self.figures = {}
+        self.problem_kinds = {}
+        self.reference, self.duration = {}, {}
+        for name in TAGWRITE_COMMANDS:
+            for target in self.targets_of(name):
+                self.make_reference(name, target)
+
+    def targets_of(self, name):
+        return self.targets if name.startswith("tags-set") else [None]
+
+    def count(self, key, amount=1):
+        self.figures[key] = self.figures.get(key, 0) + amount
+
+    def problem(self, kind, label, text, trial=None):
+        """Problems are gathered by kind, counted once a trial, with the first one in full."""
+        entry = self.problem_kinds.setdefault(kind, [set(), "%s: %s" % (label, text), None])
+        entry[0].add(label)
+        if trial and self.keep and entry[2] is None:
+            entry[2] = trial.root + ".failed"
+            shutil.copytree(trial.root, entry[2], symlinks=True)
+
+    def problems(self):
+        return ["tagwrite %s (%d trial%s), first: %s%s" %
+                (kind, len(labels), "" if len(labels) == 1 else "s", first,
+                 " [kept in %s]" % kept if kept else "")
+                for kind, (labels, first, kept) in sorted(self.problem_kinds.items())]
+
+    def run(self, trial, preexec_fn=None):
+        return subprocess.run([self.cli] + trial.command(), stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE, timeout=TIMEOUT, env=trial.env,
+                              preexec_fn=preexec_fn)
+
+    def make_reference(self, name, target):
+        times, results = [], []
+        # Five runs of a batch for its duration: the machine is shared and fsync times wander.
+        for attempt in range(3 if target else 5):
+            trial = Trial(self, "ref", name, target)
+            if attempt == 1 and name == "tags-set-state":
+                trial.without_xdg()
+            start = time.monotonic()
+            result = self.run(trial)
+            times.append(time.monotonic() - start)
+            label = "reference %s%s #%d" % (name, " " + target if target else "", attempt)
+            after = tree_snapshot(trial.music, self.xattrs)
+            results.append({rel: f["sha"] for rel, f in after[1].items()})
+            if result.returncode not in (0, 3):
+                self.problem("%s reference exit %d" % (name, result.returncode), label,
+                             result.stderr.decode(errors="replace"), trial)
+            # A run with nothing to write may leave the journal unmade.
+            if self.changed_by(results[-1], trial) and not os.path.isdir(trial.journal()):
+                self.problem("%s journal not in %s" % (name, os.path.relpath(
+                    trial.journal(), trial.root)), label, "no such folder", trial)
+            # The uninterrupted run is held to the same rules as an interrupted one.
+            self.check_tree(name, label, after, results[-1], trial)
+            stderr = result.stderr.decode(errors="replace")
+            self.check_exit(name, label, result.returncode, stderr, after, results[-1], trial)
+            for rel, old in trial.before[1].items():
+                if not rel.endswith(".mp3") and results[-1].get(rel) != old["sha"]:
+                    self.problem("%s writes a file that is not MPEG audio" % name, label, rel,
+                                 trial)
+            shutil.rmtree(trial.root)
+        if any(result != results[0] for result in results):
+            self.problem("%s reference not repeatable" % name, name, "two uninterrupted runs "
+                         "wrote different bytes")
+        self.reference[(name, target)] = results[0]
+        self.duration[name] = max(self.duration.get(name, 0), sorted(times)[len(times) // 2])
+        changed = len(self.changed_by(results[0], trial))
+        self.figures.setdefault("files a reference run changes", {})[
+            name + (" " + target if target else "")] = changed
+
+    def state_of(self, snapshot, new, trial):
+        """For each file: "old", "new" (or both, when the command leaves it) or "damaged"."""
+        states = {}
+        for rel, f in snapshot[1].items():
+            old = trial.before[1].get(rel)
+            if old is None:
+                continue
+            if f["sha"] == old["sha"]:
+                states[rel] = "old"
+            elif f["sha"] == new.get(rel):
+                states[rel] = "new"
+            else:
+                states[rel] = "damaged"
+        return states
+
+    def changed_by(self, new, trial):
+        return {rel for rel, sha in new.items() if sha != trial.before[1][rel]["sha"]}
+
+    def check_tree(self, name, label, snapshot, new, trial, skip=None):
+        names, files = snapshot
+        before_names, before_files = trial.before
+        if names != before_names:
+            extra, missing = sorted(names - before_names), sorted(before_names - names)
+            self.problem("%s music folder gains or loses names" % name, label,
+                         "new %s, missing %s" % (extra[:5], missing[:5]), trial)
+        for rel, old in before_files.items():
+            f = files.get(rel)
+            if f is None:
+                continue
+            for key, what in (("ino", "inode"), ("nlink", "link count"), ("owner", "owner"),
+                              ("mode", "mode"), ("xattr", "xattr")):
+                if f[key] != old[key]:
+                    self.problem("%s %s changed" % (name, what), label,
+                                 "%s: %r -> %r" % (rel, old[key], f[key]), trial)
+        inodes = {}
+        for rel, f in files.items():
+            inodes.setdefault(f["ino"], set()).add(rel)
+        for rel, old in before_files.items():
+            together = {r for r, o in before_files.items() if o["ino"] == old["ino"]}
+            if len(together) > 1 and rel in files and inodes[files[rel]["ino"]] != together:
+                self.problem("%s hard link broken" % name, label, "%s no longer shares its inode "
+                             "with %s" % (rel, sorted(together - {rel})), trial)
+        damaged = [rel for rel, s in self.state_of(snapshot, new, trial).items()
+                   if s == "damaged" and rel != skip]
+        if damaged:
+            self.problem("%s file neither old nor new" % name, label, ", ".join(damaged[:3]), trial)
+        return damaged
+
+    def check_exit(self, name, label, code, stderr, snapshot, new, trial):
+        """What a run that ended by itself said must match what it left, before any restore."""
+        states = self.state_of(snapshot, new, trial)
+        changed = self.changed_by(new, trial)
+        if code == 0:
+            left = sorted(rel for rel in changed if states.get(rel) != "new")
+            if left:
+                self.problem("%s exit 0 but a file not written" % name, label, ", ".join(left[:3]),
+                             trial)
+            return
+        if not stderr.strip():
+            self.problem("%s failed without a message" % name, label, "exit %d" % code, trial)
+        if code != 3:
+            left = sorted(rel for rel, s in states.items() if s != "old")
+            if left:
+                self.problem("%s exit %d yet files changed" % (name, code), label,
+                             ", ".join(left[:3]), trial)
+            return
+        reported, whole = reported_files(stderr, trial.music, trial.before[1])
+        # A file is named by any of its names.
+        inodes = {trial.before[1][rel]["ino"] for rel in reported}
+        reported = {rel for rel, f in trial.before[1].items() if f["ino"] in inodes}
+        if not reported:
+            # A run that failed as a whole (no journal, say) must have written nothing.
+            left = sorted(rel for rel, s in states.items() if s != "old")
+            if left:
+                self.problem("%s exit 3 names no file, yet files changed" % name, label,
+                             ", ".join(left[:3]), trial)
+            return
+        wrong = sorted(rel for rel in reported if states.get(rel) not in (None, "old"))
+        if wrong:
+            self.problem("%s reported as not written, yet changed" % name, label,
+                         ", ".join(wrong[:3]), trial)
+        if whole:
+            silent = sorted(rel for rel in changed - reported if states.get(rel) != "new")
+            if silent:
+                self.problem("%s file neither written nor reported" % name, label,
+                             ", ".join(silent[:3]), trial)
+
+    def finish_trial(self, kind, name, label, trial, code, stderr, edit=None, open_kill=None):
+        """The next open must leave every file old or new and leave nothing unfinished."""
+        new = self.reference[(name, trial.target)]
+        key = "%s %s" % (kind, name)
+        at_fault = tree_snapshot(trial.music, self.xattrs)
+        if code >= 0:
+            self.check_exit(name, label, code, stderr, at_fault, new, trial)
+        half = sum(1 for s in self.state_of(at_fault, new, trial).values() if s == "damaged")
+        self.count(key + ": files half-written when the fault hit", half)
+        if half:
+            self.count(key + ": trials with a half-written file")
+        edited = None
+        if edit:
+            touched = {rel for rel, s in self.state_of(at_fault, new, trial).items() if s != "old"}
+            edited, new = self.edit_between(trial, new, touched, *edit)
+            at_fault = tree_snapshot(trial.music, self.xattrs)
+            self.count(key + ": a file %s before the next open" % edit[1])
+        if open_kill is not None:
+            # The restore itself killed part way: the open after it must still finish the job.
+            process = subprocess.Popen([self.cli] + trial.next_open(), env=trial.env,
+                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(open_kill)
+            process.send_signal(signal.SIGKILL)
+            process.wait()
+            self.count(key + ": next open killed once")
+        opening = tree_snapshot(trial.music, self.xattrs) if open_kill is not None else at_fault
+        opened = subprocess.run([self.cli] + trial.next_open(), stdout=subprocess.PIPE,
+                                stderr=subprocess.PIPE, timeout=TIMEOUT, env=trial.env)
+        open_err = opened.stderr.decode(errors="replace")
+        if opened.returncode != 0:
+            self.problem("%s next open fails" % name, label, open_err[-300:], trial)
+        after = tree_snapshot(trial.music, self.xattrs)
+        restored = bool(RESTORED_MESSAGE.search(open_err)) or opening[1] != at_fault[1]
+        if after[1] != opening[1]:
+            if not RESTORED_MESSAGE.search(open_err):
+                self.problem("%s next open changes files without saying so" % name, label,
+                             open_err[-300:], trial)
+            restored = True
+        if restored:
+            self.count(key + ": restored at next open")
+        overwritten = edited and after[1][edited]["sha"] != at_fault[1][edited]["sha"]
+        if overwritten:
+            self.problem("%s next open overwrites a file changed since the fault" % name, label,
+                         edited, trial)
+            self.count(key + ": changes made after the fault undone")
+        damaged = self.check_tree(name, label, after, new, trial,
+                                  skip=edited if overwritten else None)
+        if damaged:
+            self.count(key + ": damaged files", len(damaged))
+        state = self.state_of(after, new, trial)
+        changed = self.changed_by(new, trial)
+        if damaged or overwritten:
+            outcome = "damaged"
+        elif all(state[rel] == "old" for rel in changed):
+            outcome = "all old"
+        elif all(state[rel] == "new" for rel in changed):
+            outcome = "all new"
+        else:
+            outcome = "part written"
+        self.count("%s: %s" % (key, outcome))
+        again = subprocess.run([self.cli] + trial.next_open(), stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, timeout=TIMEOUT, env=trial.env)
+        again_err = again.stderr.decode(errors="replace")
+        if RESTORED_MESSAGE.search(again_err) or \
+                tree_snapshot(trial.music, self.xattrs)[1] != after[1]:
+            self.problem("%s second open restores again" % name, label, again_err[-300:], trial)
+        self.count(key + ": trials")
+
+    def edit_between(self, trial, new, touched, rng, how):
+        """Someone changes a file between the fault and the next open: the restore must leave it
+        as they left it. Returns the file and what the command's end state now is."""
+        candidates = sorted(rel for rel, f in trial.before[1].items()
+                            if f["nlink"] == 1 and rel.endswith(".mp3"))
+        # A file the command had reached is the one a careless restore would put back.
+        rel = trial.target if trial.target in candidates else \
+            rng.choice(sorted(touched & set(candidates)) or candidates)
+        path = os.path.join(trial.music, rel)
+        if how == "replaced":
+            with open(os.path.join(trial.root, "replacement"), "wb") as out:
+                out.write(b"replaced by the user\n" * 50)
+            os.rename(os.path.join(trial.root, "replacement"), path)
+        else:
+            with open(path, "ab") as out:
+                out.write(b"\nappended by the user")
+        now = tree_snapshot(trial.music, self.xattrs)[1][rel]
+        trial.before[1][rel] = now
+        return rel, dict(new, **{rel: now["sha"]})
+
+    def trial_rng(self, kind, name, index):
+        return random.Random("%d:%s:%s:%d" % (self.seed, kind, name, index))
+
+    def new_trial(self, kind, name, rng, index):
+        target = rng.choice(self.targets) if name.startswith("tags-set") else None
+        trial = Trial(self, kind, name, target)
+        if name == "tags-set-state" and index % 2:
+            trial.without_xdg()
+        return trial
+
+    def kill_trial(self, name, index):
+        rng = self.trial_rng("kill", name, index)
+        trial = self.new_trial("kill", name, rng, index)
+        delay = rng.uniform(0, self.duration[name])
+        label = "kill %s #%d (seed %d, delay %.4f s%s)" % (
+            name, index, self.seed, delay, ", " + trial.target if trial.target else "")
+        process = subprocess.Popen([self.cli] + trial.command(), stdout=subprocess.DEVNULL,
+                                   stderr=subprocess.PIPE, env=trial.env)
+        time.sleep(delay)
+        process.send_signal(signal.SIGKILL)
+        _, stderr = process.communicate()
+        code = process.returncode
+        self.count("kill %s: %s" % (name, "killed" if code == -signal.SIGKILL
+                                    else "finished first"))
+        edit, open_kill = None, None
+        if index % 8 in (3, 7):
+            edit = (rng, "replaced" if index % 8 == 3 else "appended to")
+            label += ", then a file " + edit[1]
+        elif index % 4 == 1:
+            open_kill = rng.uniform(0, self.duration[name])
+            label += ", then the next open killed after %.4f s" % open_kill
+        self.finish_trial("kill", name, label, trial, code, stderr.decode(errors="replace"), edit,
+                          open_kill)
+        shutil.rmtree(trial.root)
+
+    def fsize_trial(self, name, index):
+        rng = self.trial_rng("fsize", name, index)
+        trial = self.new_trial("fsize", name, rng, index)
+        # Every order of magnitude up to twice the tree: the journal may hold most of it.
+        limit = int(2 ** rng.uniform(0, (2 * self.tree_bytes).bit_length())) - 1
+        signalled = rng.random() < 0.3
+        label = "fsize %s #%d (seed %d, limit %d, SIGXFSZ %s%s)" % (
+            name, index, self.seed, limit, "kills" if signalled else "ignored",
+            ", " + trial.target if trial.target else "")
+
+        def limit_child():
+            if not signalled:
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (limit, limit))
+
+        result = self.run(trial, preexec_fn=limit_child)
+        code, stderr = result.returncode, result.stderr.decode(errors="replace")
+        if code < 0 and code != -signal.SIGXFSZ:
+            self.problem("%s died of signal %d" % (name, -code), label, stderr[-300:], trial)
+        self.count("fsize %s: %s" % (name, "exit 0" if code == 0 else "killed by SIGXFSZ"
+                                     if code < 0 else "failure exit"))
+        self.finish_trial("fsize", name, label, trial, code, stderr)
+        shutil.rmtree(trial.root)
+
+    def table(self):
+        rows = ["| trials | command | run | killed / limited | ended by itself (exit 0 / failure) "
+                "| every file old | every file new | some files each way | restored at next start "
+                "| files caught half-written (trials) | damaged files | later changes undone |",
+                "|---|---|---|---|---|---|---|---|---|---|---|---|"]
+        for kind in ("kill", "fsize"):
+            for name in TAGWRITE_COMMANDS:
+                key = "%s %s: " % (kind, name)
+                get = lambda what: self.figures.get(key + what, 0)
+                if not get("trials"):
+                    continue
+                if kind == "kill":
+                    hit = get("killed")
+                    ended = "%d" % get("finished first")
+                else:
+                    hit = get("killed by SIGXFSZ") + get("failure exit")
+                    ended = "%d / %d" % (get("exit 0"), get("failure exit"))
+                edits = get("a file replaced before the next open") + \
+                    get("a file appended to before the next open")
+                rows.append("| %s | %s | %d | %d | %s | %d | %d | %d | %d | %d (%d) | **%d** | %s |"
+                            % (kind, name, get("trials"), hit, ended, get("all old"),
+                               get("all new"), get("part written"), get("restored at next open"),
+                               get("files half-written when the fault hit"),
+                               get("trials with a half-written file"), get("damaged files"),
+                               "**%d** of %d" % (get("changes made after the fault undone"), edits)
+                               if kind == "kill" else "-"))
+        return "\n".join(rows)
+
+
 # ---------------------------------------------------------------- main
 
 def main():
@@ -743,8 +1289,14 @@ def main():
                         help="extra folder of mp3 files (copied, never written)")
     parser.add_argument("--kill-trials", type=int, default=300, help="per command")
     parser.add_argument("--fsize-trials", type=int, default=100, help="per command")
+    parser.add_argument("--tag-kill-trials", type=int, default=60,
+                        help="per command of the tagwrite part")
+    parser.add_argument("--tag-fsize-trials", type=int, default=30,
+                        help="per command of the tagwrite part")
+    parser.add_argument("--trial", metavar="KIND:COMMAND:N",
+                        help="run only this trial of the tagwrite part (with the same --seed)")
     parser.add_argument("--only", action="append",
-                        choices=["kill", "fsize", "readonly", "mp3"])
+                        choices=["kill", "fsize", "readonly", "mp3", "tagwrite"])
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--history-rows", type=int, default=20000)
     parser.add_argument("--mp3-sample", type=int, default=0,
@@ -752,14 +1304,15 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     parser.add_argument("--json", help="write the figures here")
     args = parser.parse_args()
-    parts = args.only or ["kill", "fsize", "readonly", "mp3"]
+    parts = args.only or ["kill", "fsize", "readonly", "mp3", "tagwrite"]
     print("seed %d" % args.seed, flush=True)
 
     work = tempfile.mkdtemp(prefix="tunex-reliability-")
     figures, problems = {}, []
     try:
-        template, media = build_template(args.cli, args.shipped_base, work, args.history_rows)
-        ensure_media_readable(work)
+        if set(parts) - {"tagwrite"}:
+            template, media = build_template(args.cli, args.shipped_base, work, args.history_rows)
+            ensure_media_readable(work)
         if set(parts) & {"kill", "fsize", "readonly"}:
             harness = Harness(args.cli, work, template, media, random.Random(args.seed), print)
             for part, trials, trial in (("kill", args.kill_trials, harness.kill_trial),
@@ -795,6 +1348,24 @@ def main():
                 mp3.run_file(source)
             figures["mp3"] = mp3.figures
             problems += mp3.problems
+        if "tagwrite" in parts:
+            tagwrite = TagWriteRun(args.cli, work, args.shipped_base, args.seed, args.keep)
+            if args.trial:
+                kind, name, index = args.trial.split(":")
+                trials = [(kind, name, int(index))]
+            else:
+                trials = [(kind, name, index)
+                          for kind, count in (("kill", args.tag_kill_trials),
+                                              ("fsize", args.tag_fsize_trials))
+                          for name in TAGWRITE_COMMANDS for index in range(count)]
+            for kind, name, index in trials:
+                (tagwrite.kill_trial if kind == "kill" else tagwrite.fsize_trial)(name, index)
+            figures["tagwrite"] = dict(tagwrite.figures, xattrs=tagwrite.xattrs,
+                                       as_root=tagwrite.as_root, tree_bytes=tagwrite.tree_bytes,
+                                       **{"durations ms": {k: round(v * 1000, 1) for k, v in
+                                                           tagwrite.duration.items()}})
+            print(tagwrite.table())
+            problems += tagwrite.problems()
     except Failure as failure:
         problems.append(str(failure))
     finally:
