@@ -738,6 +738,41 @@ bool applyChange(const FileChange& change, int file, int journalFd,
            (out >= change.before.size || ::ftruncate(file, out) == 0);
 }
 
+// Makes the group's written data durable: one sync of each file system when several files
+// changed (a sync can cost milliseconds on a USB stick), else the one file's. Returns the
+// files whose data may not have reached the disk.
+std::vector<std::size_t> unsyncedFiles(const std::vector<UniqueFd>& files,
+                                       const std::vector<WriteOutcome>& outcomes,
+                                       const std::vector<FileChange>& group) {
+    std::vector<std::size_t> written;
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (files[i] && outcomes[i] == WriteOutcome::Written) {
+            written.push_back(i);
+        }
+    }
+    std::vector<std::size_t> unsynced;
+    if (written.size() == 1) {
+        if (::fdatasync(files[written.front()].get()) != 0) {
+            unsynced.push_back(written.front());
+        }
+        return unsynced;
+    }
+    std::vector<std::pair<std::uint64_t, bool>> devices;  // device, synced
+    for (const std::size_t i : written) {
+        const std::uint64_t device = group[i].before.device;
+        auto known = std::find_if(devices.begin(), devices.end(),
+                                  [device](const auto& d) { return d.first == device; });
+        if (known == devices.end()) {
+            devices.emplace_back(device, ::syncfs(files[i].get()) == 0);
+            known = devices.end() - 1;
+        }
+        if (!known->second) {
+            unsynced.push_back(i);
+        }
+    }
+    return unsynced;
+}
+
 }  // namespace
 
 void JournaledBatch::writeGroup() {
@@ -841,22 +876,27 @@ void JournaledBatch::writeGroup() {
     }
 
     bool intact = true;
-    for (std::size_t i = 0; i < group.size(); ++i) {
-        if (!files[i]) {
-            continue;
-        }
-        const bool written = applyChange(group[i], files[i].get(), journalFd.get(), regions[i]) &&
-                             ::fdatasync(files[i].get()) == 0;
-        if (written) {
-            outcomes[i] = WriteOutcome::Written;
-            continue;
-        }
+    const auto putBack = [&](std::size_t i) {
         // A full disk or an I/O error half way: put the file back at once.
         Record record{group[i].path, group[i].before, group[i].sizeAfter(), regions[i],
                       group[i].splices};
         const RestoreResult restored = restore(record, journalFd.get());
         intact =
             intact && restored != RestoreResult::Failed && restored != RestoreResult::LeftAlone;
+        outcomes[i] = WriteOutcome::Failed;
+    };
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        if (!files[i]) {
+            continue;
+        }
+        if (applyChange(group[i], files[i].get(), journalFd.get(), regions[i])) {
+            outcomes[i] = WriteOutcome::Written;
+        } else {
+            putBack(i);
+        }
+    }
+    for (std::size_t i : unsyncedFiles(files, outcomes, group)) {
+        putBack(i);
     }
     for (UniqueFd& file : files) {
         file.reset();
