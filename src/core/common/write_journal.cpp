@@ -1,5 +1,8 @@
 #include "core/common/write_journal.h"
 
+#include "core/common/journal_group.h"
+#include "core/common/journal_restore.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -19,13 +22,16 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A group file: the header, one record per file, and the trailer once the group is done.
-//   record: "TXJR" u32 pathLength path u64 device u64 inode i64 oldSize i64 newSize i64 mtimeNs
-//           u32 regionCount, per region i64 offset i64 length and the original bytes,
-//           u64 FNV-1a of everything from "TXJR" on
-constexpr std::string_view kGroupHeader = "TUNEXJ1\n";
-constexpr std::string_view kRecordMark = "TXJR";
-constexpr std::string_view kDoneTrailer = "TXJDONE\n";
+using journal::kChunk;
+using journal::kDoneTrailer;
+using journal::kGroupHeader;
+using journal::openForWriting;
+using journal::Record;
+using journal::Region;
+using journal::restore;
+using journal::RestoreResult;
+
+// The journal folder holds one folder a batch, and those one file a group (journal_group.h).
 constexpr std::string_view kBatchPrefix = "batch-";
 constexpr std::string_view kGroupPrefix = "group-";
 constexpr std::string_view kPartialMark = "partial";
@@ -34,44 +40,11 @@ constexpr std::string_view kPartialMark = "partial";
 // bounded memory, and a kill loses the work of one group at most.
 constexpr std::size_t kGroupFiles = 128;
 constexpr std::uint64_t kGroupBytes = std::uint64_t{32} << 20;
-constexpr std::size_t kChunk = std::size_t{1} << 20;
 constexpr int kBatchesKept = 1;
-
-constexpr std::uint64_t kFnvOffset = 14695981039346656037ULL;
-constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
-
-std::uint64_t fnv(std::uint64_t hash, std::string_view bytes) {
-    for (const char c : bytes) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
-    }
-    return hash;
-}
-
-template <typename T>
-void putInt(std::string& out, T value) {
-    const auto bits = static_cast<std::uint64_t>(value);
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        out.push_back(static_cast<char>((bits >> (8 * i)) & 0xFF));
-    }
-}
-
-template <typename T>
-T getInt(std::string_view bytes) {
-    std::uint64_t bits = 0;
-    for (std::size_t i = 0; i < sizeof(T); ++i) {
-        bits |= static_cast<std::uint64_t>(static_cast<unsigned char>(bytes[i])) << (8 * i);
-    }
-    return static_cast<T>(bits);
-}
 
 bool syncFolder(const fs::path& folder) {
     const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.valid() && ::fsync(fd.get()) == 0;
-}
-
-// Opens a file to change or restore it; never blocks on a FIFO or becomes a terminal.
-UniqueFd openForWriting(const std::string& path) {
-    return UniqueFd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
 }
 
 std::string numbered(std::string_view prefix, std::uint64_t number, int width) {
@@ -113,347 +86,6 @@ std::vector<fs::path> numberedEntries(const fs::path& folder, std::string_view p
         paths.push_back(std::move(entry.second));
     }
     return paths;
-}
-
-// A region of the original file and where its bytes lie in the group file.
-struct Region {
-    std::int64_t offset = 0;
-    std::int64_t length = 0;
-    std::int64_t journalOffset = 0;
-};
-
-struct Record {
-    std::string path;
-    FileIdentity before;
-    std::int64_t newSize = 0;
-    std::vector<Region> regions;
-    std::vector<Splice> splices;  // what the write puts there, to tell its bytes from others'
-};
-
-// Reads a group file record by record; a record cut short or damaged ends the reading (its
-// file was never touched: files change only after the whole group reached the disk).
-class GroupReader final {
-public:
-    explicit GroupReader(int fd) : fd_(fd) {}
-
-    [[nodiscard]] bool readHeader() {
-        std::string head(kGroupHeader.size(), '\0');
-        return readFullyAt(fd_, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) &&
-               head == kGroupHeader;
-    }
-
-    // The next whole record; nothing (and the position unchanged) when none follows.
-    [[nodiscard]] std::optional<Record> next() {
-        const std::int64_t start = position_;
-        auto record = readRecord();
-        if (!record) {
-            position_ = start;
-        }
-        return record;
-    }
-
-    // Whether the trailer stands right behind the last record read.
-    [[nodiscard]] bool atDoneTrailer() {
-        std::string rest;
-        struct stat info {};
-        return ::fstat(fd_, &info) == 0 &&
-               info.st_size == position_ + static_cast<std::int64_t>(kDoneTrailer.size()) &&
-               read(kDoneTrailer.size(), rest) && rest == kDoneTrailer;
-    }
-
-private:
-    std::optional<Record> readRecord() {
-        std::string fixed;
-        if (!read(4 + 4, fixed) || std::string_view(fixed).substr(0, 4) != kRecordMark) {
-            return std::nullopt;
-        }
-        std::uint64_t hash = fnv(kFnvOffset, fixed);
-        const auto pathLength = getInt<std::uint32_t>(std::string_view(fixed).substr(4));
-        if (pathLength == 0 || pathLength > 65536) {
-            return std::nullopt;
-        }
-        Record record;
-        std::string meta;
-        if (!read(pathLength + 5 * 8 + 4, meta)) {
-            return std::nullopt;
-        }
-        hash = fnv(hash, meta);
-        const std::string_view m(meta);
-        record.path = std::string(m.substr(0, pathLength));
-        std::string_view numbers = m.substr(pathLength);
-        record.before.device = getInt<std::uint64_t>(numbers);
-        record.before.inode = getInt<std::uint64_t>(numbers.substr(8));
-        record.before.size = getInt<std::int64_t>(numbers.substr(16));
-        record.newSize = getInt<std::int64_t>(numbers.substr(24));
-        record.before.mtimeNs = getInt<std::int64_t>(numbers.substr(32));
-        const auto regionCount = getInt<std::uint32_t>(numbers.substr(40));
-        for (std::uint32_t i = 0; i < regionCount; ++i) {
-            std::string bounds;
-            if (!read(16, bounds)) {
-                return std::nullopt;
-            }
-            hash = fnv(hash, bounds);
-            Region region{getInt<std::int64_t>(bounds), getInt<std::int64_t>(bounds.substr(8)),
-                          position_};
-            if (region.offset < 0 || region.length < 0 || region.offset > record.before.size ||
-                region.length > record.before.size - region.offset) {
-                return std::nullopt;
-            }
-            for (std::int64_t done = 0; done < region.length;) {
-                std::string chunk;
-                const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
-                    region.length - done, static_cast<std::int64_t>(kChunk)));
-                if (!read(want, chunk)) {
-                    return std::nullopt;
-                }
-                hash = fnv(hash, chunk);
-                done += static_cast<std::int64_t>(want);
-            }
-            record.regions.push_back(region);
-        }
-        std::string count;
-        if (!read(4, count)) {
-            return std::nullopt;
-        }
-        hash = fnv(hash, count);
-        const auto spliceCount = getInt<std::uint32_t>(count);
-        for (std::uint32_t i = 0; i < spliceCount; ++i) {
-            std::string head;
-            if (!read(24, head)) {
-                return std::nullopt;
-            }
-            hash = fnv(hash, head);
-            const auto byteCount = getInt<std::uint64_t>(std::string_view(head).substr(16));
-            std::string bytes;
-            if (byteCount > kGroupBytes || !read(static_cast<std::size_t>(byteCount), bytes)) {
-                return std::nullopt;
-            }
-            hash = fnv(hash, bytes);
-            record.splices.push_back({getInt<std::int64_t>(head),
-                                      getInt<std::int64_t>(std::string_view(head).substr(8)),
-                                      std::move(bytes)});
-        }
-        std::string sum;
-        if (!read(8, sum) || getInt<std::uint64_t>(sum) != hash) {
-            return std::nullopt;
-        }
-        return record;
-    }
-
-    bool read(std::size_t size, std::string& out) {
-        out.resize(size);
-        if (readFullyAt(fd_, out.data(), size, position_) != static_cast<ssize_t>(size)) {
-            return false;
-        }
-        position_ += static_cast<std::int64_t>(size);
-        return true;
-    }
-
-    int fd_;
-    std::int64_t position_ = static_cast<std::int64_t>(kGroupHeader.size());
-};
-
-enum class RestoreResult { Unchanged, Restored, LeftAlone, Failed };
-
-bool readJournal(int journalFd, std::int64_t at, std::size_t size, std::string& out) {
-    out.resize(size);
-    return readFullyAt(journalFd, out.data(), size, at) == static_cast<ssize_t>(size);
-}
-
-// Every byte of [from, from + current.size()) is the old byte or the byte the write puts there:
-// the file holds nothing but this write's doing, finished or cut short.
-bool onlyOldOrNew(std::string_view current, std::string_view old, std::string_view fresh) {
-    for (std::size_t i = 0; i < current.size(); ++i) {
-        const bool isOld = i < old.size() && current[i] == old[i];
-        const bool isNew = i < fresh.size() && current[i] == fresh[i];
-        if (!isOld && !isNew) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Whether the file holds only what the journaled write (done, cut short, or its own roll-back
-// cut short) can have left; anything else is someone else's later change, not to be undone.
-bool holdsOnlyThisWrite(const Record& record, int file, int journalFd, std::int64_t size) {
-    const FileChange change{record.path, record.before, record.splices};
-    std::string current;
-    std::string old;
-    const auto regionAt = [&](std::int64_t offset) -> const Region* {
-        for (const Region& region : record.regions) {
-            if (region.offset == offset) {
-                return &region;
-            }
-        }
-        return nullptr;
-    };
-    const auto readFile = [&](std::int64_t at, std::int64_t length) {
-        current.resize(static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
-        const ssize_t got = readFullyAt(file, current.data(), current.size(), at);
-        current.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
-    };
-    const std::int64_t moving = change.inPlace() || record.regions.empty()
-                                    ? std::numeric_limits<std::int64_t>::max()
-                                    : record.regions.back().offset;
-    for (const Splice& splice : record.splices) {
-        if (splice.offset >= moving) {
-            break;
-        }
-        const bool appended = splice.offset == record.before.size && splice.length == 0;
-        if (appended) {
-            readFile(splice.offset, size - splice.offset);
-            if (!onlyOldOrNew(current, {}, splice.bytes)) {
-                return false;
-            }
-            continue;
-        }
-        const Region* region = regionAt(splice.offset);
-        if (region == nullptr || !readJournal(journalFd, region->journalOffset,
-                                              static_cast<std::size_t>(region->length), old)) {
-            return false;
-        }
-        readFile(splice.offset, splice.length);
-        if (!onlyOldOrNew(current, old, splice.bytes)) {
-            return false;
-        }
-    }
-    if (moving == std::numeric_limits<std::int64_t>::max()) {
-        return true;
-    }
-    // The moving part: the new bytes are the splices with the old bytes between them.
-    const Region& region = record.regions.back();
-    struct Piece {
-        std::int64_t oldOffset;  // -1: from `bytes`
-        std::int64_t length;
-        const std::string* bytes;
-    };
-    std::vector<Piece> pieces;
-    std::int64_t oldAt = moving;
-    for (const Splice& splice : record.splices) {
-        if (splice.offset < moving) {
-            continue;
-        }
-        pieces.push_back({oldAt, splice.offset - oldAt, nullptr});
-        pieces.push_back({-1, std::ssize(splice.bytes), &splice.bytes});
-        oldAt = splice.offset + splice.length;
-    }
-    pieces.push_back({oldAt, record.before.size - oldAt, nullptr});
-    std::int64_t at = moving;
-    std::string piece;
-    for (const Piece& p : pieces) {
-        for (std::int64_t done = 0; done < p.length && at < size;) {
-            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
-                {p.length - done, size - at, static_cast<std::int64_t>(kChunk)}));
-            if (p.bytes != nullptr) {
-                piece = p.bytes->substr(static_cast<std::size_t>(done), want);
-            } else if (!readJournal(journalFd, region.journalOffset + (p.oldOffset + done - moving),
-                                    want, piece)) {
-                return false;
-            }
-            const std::int64_t oldLength = std::clamp<std::int64_t>(
-                record.before.size - at, 0, static_cast<std::int64_t>(want));
-            if (!readJournal(journalFd, region.journalOffset + (at - moving),
-                             static_cast<std::size_t>(oldLength), old)) {
-                return false;
-            }
-            readFile(at, static_cast<std::int64_t>(want));
-            if (current.size() != want || !onlyOldOrNew(current, old, piece)) {
-                return false;
-            }
-            done += static_cast<std::int64_t>(want);
-            at += static_cast<std::int64_t>(want);
-        }
-    }
-    // Past the new end only old bytes can stand.
-    while (at < size) {
-        const auto want = static_cast<std::size_t>(
-            std::min<std::int64_t>(size - at, static_cast<std::int64_t>(kChunk)));
-        const std::int64_t oldLength =
-            std::clamp<std::int64_t>(record.before.size - at, 0, static_cast<std::int64_t>(want));
-        if (!readJournal(journalFd, region.journalOffset + (at - moving),
-                         static_cast<std::size_t>(oldLength), old)) {
-            return false;
-        }
-        readFile(at, static_cast<std::int64_t>(want));
-        if (!onlyOldOrNew(current, old, {})) {
-            return false;
-        }
-        at += static_cast<std::int64_t>(want);
-    }
-    return true;
-}
-
-// Puts a file back as the record says it was, touching only bytes that differ.
-RestoreResult restore(const Record& record, int journalFd) {
-    const UniqueFd file = openForWriting(record.path);
-    if (!file) {
-        return errno == ENOENT || errno == ENOTDIR ? RestoreResult::LeftAlone
-                                                   : RestoreResult::Failed;
-    }
-    // A write cut short while moving the audio leaves a size between the old and the new one.
-    const auto now = identityOf(file.get());
-    const std::int64_t smallest = std::min(record.before.size, record.newSize);
-    const std::int64_t largest = std::max(record.before.size, record.newSize);
-    if (!now || now->device != record.before.device || now->inode != record.before.inode ||
-        now->size < smallest || now->size > largest ||
-        !holdsOnlyThisWrite(record, file.get(), journalFd, now->size)) {
-        return RestoreResult::LeftAlone;
-    }
-    bool changed = false;
-    std::string original;
-    std::string current;
-    for (const Region& region : record.regions) {
-        for (std::int64_t done = 0; done < region.length;) {
-            const auto want = static_cast<std::size_t>(
-                std::min<std::int64_t>(region.length - done, static_cast<std::int64_t>(kChunk)));
-            original.resize(want);
-            current.resize(want);
-            if (readFullyAt(journalFd, original.data(), want, region.journalOffset + done) !=
-                static_cast<ssize_t>(want)) {
-                return RestoreResult::Failed;
-            }
-            const ssize_t got = readFullyAt(file.get(), current.data(), want, region.offset + done);
-            if (got < 0) {
-                return RestoreResult::Failed;
-            }
-            current.resize(static_cast<std::size_t>(got));
-            if (current != original) {
-                if (!writeAllAt(file.get(), original, region.offset + done)) {
-                    return RestoreResult::Failed;
-                }
-                changed = true;
-            }
-            done += static_cast<std::int64_t>(want);
-        }
-    }
-    if (now->size != record.before.size) {
-        if (::ftruncate(file.get(), record.before.size) != 0) {
-            return RestoreResult::Failed;
-        }
-        changed = true;
-    }
-    if (changed && ::fdatasync(file.get()) != 0) {
-        return RestoreResult::Failed;
-    }
-    return changed ? RestoreResult::Restored : RestoreResult::Unchanged;
-}
-
-// The regions of the original file a change overwrites: each splice's bytes, and everything
-// from the first splice that changes the size to the end when the rest must move.
-std::vector<std::pair<std::int64_t, std::int64_t>> regionsOf(const FileChange& change) {
-    std::vector<std::pair<std::int64_t, std::int64_t>> regions;
-    const std::int64_t size = change.before.size;
-    for (const Splice& s : change.splices) {
-        const bool sameSize = static_cast<std::int64_t>(s.bytes.size()) == s.length;
-        const bool appended = s.offset == size && s.length == 0;
-        if (sameSize || (appended && change.inPlace())) {
-            regions.emplace_back(s.offset, s.length);
-            continue;
-        }
-        regions.emplace_back(s.offset, size - s.offset);
-        break;
-    }
-    return regions;
 }
 
 }  // namespace
@@ -566,17 +198,12 @@ void WriteJournal::rollBackUnfinished() {
             if (!fd) {
                 continue;
             }
-            GroupReader reader(fd.get());
-            std::vector<Record> records;
-            if (reader.readHeader()) {
-                while (auto record = reader.next()) {
-                    records.push_back(std::move(*record));
-                }
-            }
-            if (reader.atDoneTrailer()) {
+            const journal::GroupContents contents = journal::readGroup(fd.get());
+            if (contents.done) {
                 continue;
             }
             bool keep = false;
+            const std::vector<Record>& records = contents.records;
             for (auto record = records.rbegin(); record != records.rend(); ++record) {
                 switch (restore(*record, fd.get())) {
                     case RestoreResult::Restored:
@@ -634,13 +261,7 @@ void WriteJournal::pruneBatches(const fs::path& keep) {
         bool unfinished = false;
         for (const fs::path& group : numberedEntries(batches[i], kGroupPrefix)) {
             const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
-            GroupReader reader(fd.get());
-            if (!fd || !reader.readHeader()) {
-                continue;
-            }
-            while (reader.next()) {
-            }
-            unfinished = unfinished || !reader.atDoneTrailer();
+            unfinished = unfinished || (fd && !journal::readGroup(fd.get()).done);
         }
         if (!unfinished) {
             std::error_code error;
@@ -665,7 +286,7 @@ void JournaledBatch::add(FileChange change) {
         done_(change, WriteOutcome::Written);
         return;
     }
-    for (const auto& [offset, length] : regionsOf(change)) {
+    for (const auto& [offset, length] : journal::regionsOf(change)) {
         (void)offset;
         queuedBytes_ += static_cast<std::uint64_t>(length);
     }
@@ -816,54 +437,11 @@ void JournaledBatch::writeGroup() {
         if (!files[i]) {
             continue;
         }
-        const FileChange& change = group[i];
-        std::string head(kRecordMark);
-        putInt(head, static_cast<std::uint32_t>(change.path.size()));
-        head += change.path;
-        putInt(head, change.before.device);
-        putInt(head, change.before.inode);
-        putInt(head, change.before.size);
-        putInt(head, change.sizeAfter());
-        putInt(head, change.before.mtimeNs);
-        const auto bounds = regionsOf(change);
-        putInt(head, static_cast<std::uint32_t>(bounds.size()));
-        std::uint64_t hash = fnv(kFnvOffset, head);
-        journaled = writeAll(journalFd.get(), head);
-        position += static_cast<std::int64_t>(head.size());
-        for (const auto& [offset, length] : bounds) {
-            std::string numbers;
-            putInt(numbers, offset);
-            putInt(numbers, length);
-            hash = fnv(hash, numbers);
-            journaled = journaled && writeAll(journalFd.get(), numbers);
-            position += 16;
-            regions[i].push_back({offset, length, position});
-            for (std::int64_t done = 0; journaled && done < length;) {
-                const auto want = static_cast<std::size_t>(
-                    std::min<std::int64_t>(length - done, static_cast<std::int64_t>(kChunk)));
-                chunk.resize(want);
-                journaled = readFullyAt(files[i].get(), chunk.data(), want, offset + done) ==
-                                static_cast<ssize_t>(want) &&
-                            writeAll(journalFd.get(), chunk);
-                hash = fnv(hash, chunk);
-                done += static_cast<std::int64_t>(want);
-            }
-            position += length;
+        auto written = journal::appendRecord(journalFd.get(), position, group[i], files[i].get());
+        journaled = written.has_value();
+        if (journaled) {
+            regions[i] = std::move(*written);
         }
-        std::string splices;
-        putInt(splices, static_cast<std::uint32_t>(change.splices.size()));
-        for (const Splice& splice : change.splices) {
-            putInt(splices, splice.offset);
-            putInt(splices, splice.length);
-            putInt(splices, static_cast<std::uint64_t>(splice.bytes.size()));
-            splices += splice.bytes;
-        }
-        hash = fnv(hash, splices);
-        std::string sum;
-        putInt(sum, hash);
-        journaled =
-            journaled && writeAll(journalFd.get(), splices) && writeAll(journalFd.get(), sum);
-        position += std::ssize(splices) + 8;
     }
     journaled = journaled && ::fdatasync(journalFd.get()) == 0 && syncFolder(folder_);
     if (!journaled) {

@@ -1,0 +1,196 @@
+#include "core/common/journal_restore.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <limits>
+
+namespace tunex::journal {
+
+namespace {
+
+// Every byte of [from, from + current.size()) is the old byte or the byte the write puts there:
+// the file holds nothing but this write's doing, finished or cut short.
+bool onlyOldOrNew(std::string_view current, std::string_view old, std::string_view fresh) {
+    for (std::size_t i = 0; i < current.size(); ++i) {
+        const bool isOld = i < old.size() && current[i] == old[i];
+        const bool isNew = i < fresh.size() && current[i] == fresh[i];
+        if (!isOld && !isNew) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether the file holds only what the journaled write (done, cut short, or its own roll-back
+// cut short) can have left; anything else is someone else's later change, not to be undone.
+bool holdsOnlyThisWrite(const Record& record, int file, int journalFd, std::int64_t size) {
+    const FileChange change{record.path, record.before, record.splices};
+    std::string current;
+    std::string old;
+    const auto regionAt = [&](std::int64_t offset) -> const Region* {
+        for (const Region& region : record.regions) {
+            if (region.offset == offset) {
+                return &region;
+            }
+        }
+        return nullptr;
+    };
+    const auto readFile = [&](std::int64_t at, std::int64_t length) {
+        current.resize(static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
+        const ssize_t got = readFullyAt(file, current.data(), current.size(), at);
+        current.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+    };
+    const std::int64_t moving = change.inPlace() || record.regions.empty()
+                                    ? std::numeric_limits<std::int64_t>::max()
+                                    : record.regions.back().offset;
+    for (const Splice& splice : record.splices) {
+        if (splice.offset >= moving) {
+            break;
+        }
+        const bool appended = splice.offset == record.before.size && splice.length == 0;
+        if (appended) {
+            readFile(splice.offset, size - splice.offset);
+            if (!onlyOldOrNew(current, {}, splice.bytes)) {
+                return false;
+            }
+            continue;
+        }
+        const Region* region = regionAt(splice.offset);
+        if (region == nullptr || !readJournal(journalFd, region->journalOffset,
+                                              static_cast<std::size_t>(region->length), old)) {
+            return false;
+        }
+        readFile(splice.offset, splice.length);
+        if (!onlyOldOrNew(current, old, splice.bytes)) {
+            return false;
+        }
+    }
+    if (moving == std::numeric_limits<std::int64_t>::max()) {
+        return true;
+    }
+    // The moving part: the new bytes are the splices with the old bytes between them.
+    const Region& region = record.regions.back();
+    struct Piece {
+        std::int64_t oldOffset;  // -1: from `bytes`
+        std::int64_t length;
+        const std::string* bytes;
+    };
+    std::vector<Piece> pieces;
+    std::int64_t oldAt = moving;
+    for (const Splice& splice : record.splices) {
+        if (splice.offset < moving) {
+            continue;
+        }
+        pieces.push_back({oldAt, splice.offset - oldAt, nullptr});
+        pieces.push_back({-1, std::ssize(splice.bytes), &splice.bytes});
+        oldAt = splice.offset + splice.length;
+    }
+    pieces.push_back({oldAt, record.before.size - oldAt, nullptr});
+    std::int64_t at = moving;
+    std::string piece;
+    for (const Piece& p : pieces) {
+        for (std::int64_t done = 0; done < p.length && at < size;) {
+            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+                {p.length - done, size - at, static_cast<std::int64_t>(kChunk)}));
+            if (p.bytes != nullptr) {
+                piece = p.bytes->substr(static_cast<std::size_t>(done), want);
+            } else if (!readJournal(journalFd, region.journalOffset + (p.oldOffset + done - moving),
+                                    want, piece)) {
+                return false;
+            }
+            const std::int64_t oldLength = std::clamp<std::int64_t>(
+                record.before.size - at, 0, static_cast<std::int64_t>(want));
+            if (!readJournal(journalFd, region.journalOffset + (at - moving),
+                             static_cast<std::size_t>(oldLength), old)) {
+                return false;
+            }
+            readFile(at, static_cast<std::int64_t>(want));
+            if (current.size() != want || !onlyOldOrNew(current, old, piece)) {
+                return false;
+            }
+            done += static_cast<std::int64_t>(want);
+            at += static_cast<std::int64_t>(want);
+        }
+    }
+    // Past the new end only old bytes can stand.
+    while (at < size) {
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(size - at, static_cast<std::int64_t>(kChunk)));
+        const std::int64_t oldLength =
+            std::clamp<std::int64_t>(record.before.size - at, 0, static_cast<std::int64_t>(want));
+        if (!readJournal(journalFd, region.journalOffset + (at - moving),
+                         static_cast<std::size_t>(oldLength), old)) {
+            return false;
+        }
+        readFile(at, static_cast<std::int64_t>(want));
+        if (!onlyOldOrNew(current, old, {})) {
+            return false;
+        }
+        at += static_cast<std::int64_t>(want);
+    }
+    return true;
+}
+
+}  // namespace
+
+UniqueFd openForWriting(const std::string& path) {
+    return UniqueFd(::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+}
+
+RestoreResult restore(const Record& record, int journalFd) {
+    const UniqueFd file = openForWriting(record.path);
+    if (!file) {
+        return errno == ENOENT || errno == ENOTDIR ? RestoreResult::LeftAlone
+                                                   : RestoreResult::Failed;
+    }
+    // A write cut short while moving the audio leaves a size between the old and the new one.
+    const auto now = identityOf(file.get());
+    const std::int64_t smallest = std::min(record.before.size, record.newSize);
+    const std::int64_t largest = std::max(record.before.size, record.newSize);
+    if (!now || now->device != record.before.device || now->inode != record.before.inode ||
+        now->size < smallest || now->size > largest ||
+        !holdsOnlyThisWrite(record, file.get(), journalFd, now->size)) {
+        return RestoreResult::LeftAlone;
+    }
+    bool changed = false;
+    std::string original;
+    std::string current;
+    for (const Region& region : record.regions) {
+        for (std::int64_t done = 0; done < region.length;) {
+            const auto want = static_cast<std::size_t>(
+                std::min<std::int64_t>(region.length - done, static_cast<std::int64_t>(kChunk)));
+            original.resize(want);
+            current.resize(want);
+            if (readFullyAt(journalFd, original.data(), want, region.journalOffset + done) !=
+                static_cast<ssize_t>(want)) {
+                return RestoreResult::Failed;
+            }
+            const ssize_t got = readFullyAt(file.get(), current.data(), want, region.offset + done);
+            if (got < 0) {
+                return RestoreResult::Failed;
+            }
+            current.resize(static_cast<std::size_t>(got));
+            if (current != original) {
+                if (!writeAllAt(file.get(), original, region.offset + done)) {
+                    return RestoreResult::Failed;
+                }
+                changed = true;
+            }
+            done += static_cast<std::int64_t>(want);
+        }
+    }
+    if (now->size != record.before.size) {
+        if (::ftruncate(file.get(), record.before.size) != 0) {
+            return RestoreResult::Failed;
+        }
+        changed = true;
+    }
+    if (changed && ::fdatasync(file.get()) != 0) {
+        return RestoreResult::Failed;
+    }
+    return changed ? RestoreResult::Restored : RestoreResult::Unchanged;
+}
+}  // namespace tunex::journal
