@@ -13,19 +13,20 @@ constexpr size_t kChunk = 1 << 20;
 
 bool LineReader::open(const std::filesystem::path& path) {
     close();
-    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking so that opening a FIFO returns at once, to be refused below.
+    fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd_) {
         return false;
     }
     struct stat info {};
-    // A folder opens fine but cannot be read as text.
-    if (::fstat(fd_.get(), &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         close();
         return false;
     }
     buffer_.resize(kChunk);
     begin_ = end_ = 0;
     eof_ = failed_ = false;
+    overlongLines_ = 0;
     return true;
 }
 
@@ -71,6 +72,11 @@ bool LineReader::next(TextLine& line) {
             begin_ = newline + 1;
             return true;
         }
+        if (end_ - begin_ >= kMaxLineLength) {
+            line.hasLineEnd = cutOverlongLine();
+            line.text = cut_;
+            return true;
+        }
         const size_t consumed = begin_;
         scanned = end_;
         if (!fill()) {
@@ -87,8 +93,36 @@ bool LineReader::next(TextLine& line) {
     return true;
 }
 
+bool LineReader::cutOverlongLine() {
+    cut_.assign(buffer_.data() + begin_, kMaxLineLength);
+    ++overlongLines_;
+    begin_ += kMaxLineLength;
+    for (;;) {
+        const auto* found =
+            static_cast<const char*>(std::memchr(buffer_.data() + begin_, '\n', end_ - begin_));
+        if (found != nullptr) {
+            begin_ = static_cast<size_t>(found - buffer_.data()) + 1;
+            return true;
+        }
+        begin_ = end_;
+        if (!fill()) {
+            return false;
+        }
+    }
+}
+
 bool LineReader::nextBlock(std::string_view& block) {
     for (;;) {
+        if (end_ - begin_ >= kMaxLineLength &&
+            std::memchr(buffer_.data() + begin_, '\n', end_ - begin_) == nullptr) {
+            // One over-long line: its first part as a block of its own.
+            const bool ended = cutOverlongLine();
+            if (ended) {
+                cut_ += '\n';
+            }
+            block = cut_;
+            return true;
+        }
         if (begin_ < end_) {
             const auto* last =
                 static_cast<const char*>(::memrchr(buffer_.data() + begin_, '\n', end_ - begin_));

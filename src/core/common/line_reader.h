@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,8 +16,12 @@ struct TextLine {
     bool hasLineEnd = false;
 };
 
-// Reads a file line by line, whole lines of any length, accepting LF and CR LF. The returned text
-// stays valid until the next call. Memory grows only with the longest line.
+// Reads a regular file line by line, accepting LF and CR LF. The returned text stays valid until
+// the next call. A line longer than kMaxLineLength gives its first kMaxLineLength bytes; the rest
+// is skipped and counted, so a file without line ends (or /dev/zero behind a link) cannot use up
+// memory.
+inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
+
 class LineReader final {
 public:
     LineReader() = default;
@@ -25,6 +30,7 @@ public:
     LineReader(LineReader&& other) noexcept = default;
     LineReader& operator=(LineReader&& other) noexcept = default;
 
+    // False for anything but a regular file: a FIFO would hang the reader, a device never end.
     [[nodiscard]] bool open(const std::filesystem::path& path);
     [[nodiscard]] bool isOpen() const { return fd_.valid(); }
     // False at the end of the file or on a read error (then `failed()` is true).
@@ -33,10 +39,15 @@ public:
     // it), for callers that can rule out a whole stretch at once. Split it with `nextLineOf`.
     [[nodiscard]] bool nextBlock(std::string_view& block);
     [[nodiscard]] bool failed() const { return failed_; }
+    // Lines cut at kMaxLineLength so far.
+    [[nodiscard]] int overlongLines() const { return overlongLines_; }
     void close();
 
 private:
     bool fill();
+    // With kMaxLineLength bytes pending and no line end among them: keeps those, skips the rest
+    // of the line. Whether a line end ended it.
+    bool cutOverlongLine();
 
     UniqueFd fd_;
     std::vector<char> buffer_;
@@ -44,6 +55,8 @@ private:
     size_t end_ = 0;
     bool eof_ = false;
     bool failed_ = false;
+    int overlongLines_ = 0;
+    std::string cut_;
 };
 
 // Takes the first line off `block` (as LineReader::next would give it); false when it is empty.

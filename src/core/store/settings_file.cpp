@@ -1,25 +1,27 @@
 #include "core/store/settings_file.h"
 
 #include "core/common/atomic_file.h"
+#include "core/common/line_reader.h"
+#include "core/common/unique_fd.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-#include <iterator>
 #include <utility>
 
 namespace tunex {
 
 std::optional<SettingsFile> SettingsFile::open(const StorePaths& paths) {
     const std::filesystem::path file = paths.settingsFile();
-    // The program reads and writes the file, so it must exist and be both.
-    const int probe = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
-    if (probe < 0) {
+    // The program reads and writes the file, so it must exist and be both, and be a regular file:
+    // a FIFO would hang every read, a device never end.
+    const UniqueFd probe(::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    struct stat info {};
+    if (!probe || ::fstat(probe.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
         return std::nullopt;
     }
-    ::close(probe);
     const int lockFd = ::open(paths.systemFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lockFd < 0) {
         return std::nullopt;
@@ -52,8 +54,19 @@ SettingsFile::~SettingsFile() {
 }
 
 std::string SettingsFile::readText() const {
-    std::ifstream in(path_, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    // Line by line, so that a damaged file without line ends is cut, not read whole.
+    std::string text;
+    LineReader reader;
+    TextLine line;
+    if (reader.open(path_)) {
+        while (reader.next(line)) {
+            text.append(line.text);
+            if (line.hasLineEnd) {
+                text += '\n';
+            }
+        }
+    }
+    return text;
 }
 
 Settings SettingsFile::readSettings() const {

@@ -79,6 +79,24 @@ TEST_F(SettingsFileTest, MissingFileOrFolderCannotBeOpened) {
     std::filesystem::create_directory(paths.settingsFile());
     EXPECT_FALSE(SettingsFile::open(paths).has_value());
     EXPECT_FALSE(SettingsFile::open(StorePaths(dir / "nowhere")).has_value());
+    // A FIFO would hang every read and /dev/zero never end: neither is taken for the file.
+    std::filesystem::remove(paths.settingsFile());
+    ASSERT_EQ(::mkfifo(paths.settingsFile().c_str(), 0600), 0);
+    EXPECT_FALSE(SettingsFile::open(paths).has_value());
+    std::filesystem::remove(paths.settingsFile());
+    std::filesystem::create_symlink("/dev/zero", paths.settingsFile());
+    EXPECT_FALSE(SettingsFile::open(paths).has_value());
+}
+
+TEST_F(SettingsFileTest, ALineWithoutEndIsCutNotReadWhole) {
+    const std::string longLine(3 << 20, 'x');
+    writeFile(paths.settingsFile(), "<ts>7\n<tf>0\n" + longLine + "\n<md>500\n@*EOF");
+    const std::optional<SettingsFile> file = SettingsFile::open(paths);
+    ASSERT_TRUE(file.has_value());
+    const std::string text = file->readText();
+    EXPECT_LT(text.size(), std::size_t{2} << 20);
+    EXPECT_EQ(file->readSettings().totalSongs, 7);
+    EXPECT_EQ(file->readSettings().maxResults, 500);
 }
 
 TEST_F(SettingsFileTest, WriteReplacesTheWholeFileAndReadsBack) {
