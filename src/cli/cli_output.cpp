@@ -8,11 +8,28 @@ void printRow(std::ostream& out, const std::vector<std::string>& cells) {
         if (i > 0) {
             out << '\t';
         }
-        out << cells[i];
+        printCell(out, cells[i]);
     }
     out << '\n';
 }
 }  // namespace
+
+void printCell(std::ostream& out, std::string_view text) {
+    size_t start = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const char* escape = c == '\t'   ? "\\t"
+                             : c == '\n' ? "\\n"
+                             : c == '\r' ? "\\r"
+                             : c == '\\' ? "\\\\"
+                                         : nullptr;
+        if (escape != nullptr) {
+            out << text.substr(start, i - start) << escape;
+            start = i + 1;
+        }
+    }
+    out << text.substr(start);
+}
 
 void printMessage(std::ostream& err, const UserMessage& message) {
     err << message.caption << ": " << message.text << '\n';

@@ -29,12 +29,14 @@ std::optional<int> parseCount(std::string_view text) {
 // The list streams out row by row: a search may keep many rows, and each is cut only once.
 void printRows(std::ostream& out, const FriendResults& results) {
     for (size_t column = 0; column < kFriendColumns.size(); ++column) {
-        out << (column > 0 ? "\t" : "") << kFriendColumns[column].caption;
+        out << (column > 0 ? "\t" : "");
+        printCell(out, kFriendColumns[column].caption);
     }
     out << '\n';
     for (size_t row = 0; row < results.rows.size(); ++row) {
         for (int column = 0; column < kFriendColumnCount; ++column) {
-            out << (column > 0 ? "\t" : "") << results.cell(row, column);
+            out << (column > 0 ? "\t" : "");
+            printCell(out, results.cell(row, column));
         }
         out << '\n';
     }

@@ -49,6 +49,20 @@ TEST(CliFriendCommands, ExportThenSearch) {
     EXPECT_EQ(std::count(all.out.begin(), all.out.end(), '\n'), 4);
 }
 
+TEST(CliFriendCommands, CellsWithTabsKeepTheirColumns) {
+    BaseFolder base("<ts>1\n<tf>1\n@*EOF\n");
+    base.addCollection(0, "Rock\tLive\\2", 1);
+    const std::string dir = base.path().string();
+    const std::string file = dir + "/friend/Bob.txf";
+    ASSERT_EQ(runProgram(kCli, {"--base", dir, "friend-export", "Bob", "bob@mail"}).exitCode, 0);
+    const auto found = runProgram(kCli, {"--base", dir, "friend-search", file, "song"});
+    EXPECT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_EQ(found.out.substr(found.out.find('\n') + 1),
+              "Bob<bob@mail>\t Song 0\tmp3\t"
+              R"(Rock\tLive\\2)"
+              "\t/media/cd\t  3584.0\t2003-11-16\t\n");
+}
+
 TEST(CliFriendCommands, RefusalsAndFileErrorsHaveTheirExitCodes) {
     BaseFolder base("<ts>1\n<tf>1\n@*EOF\n");
     base.addCollection(0, "Pop", 1);

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "core/tags/tag_test_support.h"
 #include "support/base_folder.h"
 #include "support/run_program.h"
@@ -79,6 +81,28 @@ TEST_F(CliLocalCommands, LocalListsFiltersAndCutsAtTheLimit) {
     EXPECT_EQ(nothing.err, "");
     EXPECT_EQ(run({"clear-all", ""}).exitCode, 2);
     EXPECT_EQ(run({"easytag", ""}).exitCode, 2);
+}
+
+TEST_F(CliLocalCommands, NamesWithTabsAndLineBreaksStayInOneRowAndColumn) {
+    const std::string folder = "we\\ird";
+    for (const char* name : {"tab\there.mp3", "line\nbreak.mp3", "cr\rx.mp3", "back\\slash.mp3"}) {
+        make(folder + "/" + name, audio_);
+    }
+    const auto listed = run({"local", m_});
+    EXPECT_EQ(listed.exitCode, 0) << listed.err;
+    const auto rows = test::lines(listed.out);
+    ASSERT_EQ(rows.size(), 5u) << listed.out;
+    const std::string path = m_ + R"(/we\\ird)";
+    for (const std::string escaped :
+         {R"(tab\there.mp3)", R"(line\nbreak.mp3)", R"(cr\rx.mp3)", R"(back\\slash.mp3)"}) {
+        EXPECT_TRUE(std::any_of(rows.begin() + 1, rows.end(),
+                                [&](const std::string& row) {
+                                    return row.starts_with(escaped + "\t" + path + "\t") &&
+                                           std::count(row.begin(), row.end(), '\t') == 3;
+                                }))
+            << escaped << "\n"
+            << listed.out;
+    }
 }
 
 TEST_F(CliLocalCommands, EasyTagAndClearAllWriteTheTree) {

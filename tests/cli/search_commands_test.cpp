@@ -70,6 +70,44 @@ TEST_F(CliSearchCommands, SearchPrintsTheSortedListAndTheStatus) {
               "reaches the maximum display limit (1).\nYou can change it in <Setting> tag.\n");
 }
 
+TEST_F(CliSearchCommands, CellsWithTabsOrBackslashesKeepTheirColumns) {
+    test::writeFile(base_.path() / "system" / "save0002.ifo",
+                    "**Tab\tDisc\n"
+                    "<?>tab\there\\x<|>/m/a\\b<:>mp3</>t\tg;<\\>     2.0<*>2003-11-20\n"
+                    "@*EOF\n");
+    const std::string expected =
+        "File Name\tDisc Name\tPath\tID3 Tag Info\n"
+        R"(tab\there\\x)"
+        "\t"
+        R"(Tab\tDisc)"
+        "\t"
+        R"(/m/a\\b)"
+        "\t"
+        R"(t\tg;)"
+        "\n";
+    const auto found = run({"search", "--title", "here", "--columns", "011001"});
+    EXPECT_EQ(found.exitCode, 0) << found.err;
+    EXPECT_EQ(found.out, expected);
+    const auto all = run({"list-all", "--columns", "011001"});
+    EXPECT_EQ(all.exitCode, 0) << all.err;
+    EXPECT_NE(all.out.find("\n" + expected.substr(expected.find('\n') + 1)), std::string::npos)
+        << all.out;
+}
+
+TEST_F(CliSearchCommands, SensitivityOutsideItsRangeInTheSettingsFileStillFinds) {
+    // 0 reads as Low, 9 as High: the nearest levels there are.
+    for (const auto& [digit, level] : {std::pair{'0', "1"}, std::pair{'9', "3"}}) {
+        base_.writeSettings("<ts>4\n<tf>2\n<md>100\n<mh>15\n<as>0" + std::string(1, digit) +
+                            "110111111;\n@*EOF\n");
+        const auto found = run({"search", "--title", "love"});
+        EXPECT_EQ(found.exitCode, 0) << digit;
+        EXPECT_NE(found.out.find("\nLove Me Do\t"), std::string::npos) << digit << found.out;
+        EXPECT_EQ(found.out, run({"search", "--title", "love", "--sensitivity", level}).out);
+        EXPECT_NE(run({"settings"}).out.find(std::string("\nsearchSensitivity=") + level + "\n"),
+                  std::string::npos);
+    }
+}
+
 TEST_F(CliSearchCommands, RefusalsAndFileErrors) {
     const auto empty = run({"search"});
     EXPECT_EQ(empty.exitCode, 2);

@@ -62,12 +62,24 @@ void renderHtml(std::string& out, std::span<const std::string> captions,
     out.append("\"><b>Tunex</b></a></i></font></p>\n\n</body></html>\n");
 }
 
+// A spreadsheet runs a cell that starts with one of these as a formula (a file named
+// "=cmd|calc!A0.mp3"). Such a cell is quoted with a ' in front, the usual defence (OWASP "CSV
+// injection"): spreadsheets then show it as text, other readers see the extra '.
+bool startsLikeFormula(std::string_view field) {
+    return !field.empty() &&
+           std::string_view("=+-@\t\r").find(field.front()) != std::string_view::npos;
+}
+
 void appendCsvField(std::string& out, std::string_view field) {
-    if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    const bool formula = startsLikeFormula(field);
+    if (!formula && field.find_first_of(",\"\r\n") == std::string_view::npos) {
         out.append(field);
         return;
     }
     out.push_back('"');
+    if (formula) {
+        out.push_back('\'');
+    }
     for (const char c : field) {
         if (c == '"') {
             out.push_back('"');

@@ -26,8 +26,9 @@ inline constexpr std::string_view kExportDialogFilters =
     "HTML File (*.htm)|*.htm|CSV File (*.csv)|*.csv|Text File (*.txt)|*.txt|";
 inline constexpr std::string_view kExportDefaultSuffix = "htm";
 
-// The whole file in UTF-8: HTML with escaped cells, RFC 4180 CSV with a header row of captions,
-// or text with "caption:\tvalue" lines and an empty line after each row.
+// The whole file in UTF-8: HTML with escaped cells, RFC 4180 CSV with a header row of captions
+// (a cell starting with = + - @ TAB or CR is quoted behind a ', so that it is not run as a
+// formula), or text with "caption:\tvalue" lines and an empty line after each row.
 [[nodiscard]] std::string renderExport(ExportFormat format, std::span<const std::string> captions,
                                        std::span<const ResultRow> rows);
 

@@ -25,9 +25,11 @@ inline constexpr std::array<std::string_view, 3> kSensitivityLabels{
 [[nodiscard]] std::optional<int> parseWholeNumber(std::string_view text);
 [[nodiscard]] UserMessage notIntegerMessage();
 
+// The ranges the settings file is read within must match what the page offers.
+static_assert(kSortColumnEntries.size() == static_cast<std::size_t>(kLastSortColumn) + 1);
+static_assert(kSensitivityLabels.size() == static_cast<std::size_t>(kSensitivityLevels));
+
 // Range checks of the two limits: 1-3000 results, 1-30 history rows.
-inline constexpr int kMaxResultsLimit = 3000;
-inline constexpr int kMaxHistoryLimit = 30;
 [[nodiscard]] std::optional<UserMessage> checkMaxResults(int value);
 [[nodiscard]] std::optional<UserMessage> checkMaxHistory(int value);
 

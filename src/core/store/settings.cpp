@@ -2,6 +2,7 @@
 
 #include "core/common/text.h"
 
+#include <algorithm>
 #include <string>
 
 namespace tunex {
@@ -51,6 +52,16 @@ void readOptionDigits(std::string_view digits, Settings& settings) {
     }
 }
 
+// An edited or damaged file must not turn into a program that silently finds nothing (sensitivity
+// 0) or forgets its history (limit 0). The start page and the flags already treat unknown values
+// as a default where they are used.
+void keepInRange(Settings& settings) {
+    settings.maxResults = std::clamp(settings.maxResults, 1, kMaxResultsLimit);
+    settings.maxHistory = std::clamp(settings.maxHistory, 1, kMaxHistoryLimit);
+    settings.searchSensitivity = std::clamp(settings.searchSensitivity, 1, kSensitivityLevels);
+    settings.sortColumn = std::clamp(settings.sortColumn, 0, kLastSortColumn);
+}
+
 }  // namespace
 
 void readSettings(std::string_view fileText, Settings& settings) {
@@ -58,7 +69,7 @@ void readSettings(std::string_view fileText, Settings& settings) {
     std::string_view line;
     while (lines.next(line)) {
         if (startsWith(line, kEndMarker) || startsWith(line, kHistoryTag)) {
-            return;
+            break;
         }
         const std::string_view tag = line.substr(0, 4);
         const std::string_view value = line.size() > 4 ? line.substr(4) : std::string_view();
@@ -78,6 +89,7 @@ void readSettings(std::string_view fileText, Settings& settings) {
             readOptionDigits(throughLastSemicolon(value), settings);
         }
     }
+    keepInRange(settings);
 }
 
 std::string renderSettingsFile(const Settings& settings,

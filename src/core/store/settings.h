@@ -9,6 +9,13 @@ namespace tunex {
 
 inline constexpr int kOptionalColumnCount = 6;
 
+// The ranges the Setting page offers: results 1-3000, history rows 1-30, sensitivity 1-3, sort
+// column 0-6.
+inline constexpr int kMaxResultsLimit = 3000;
+inline constexpr int kMaxHistoryLimit = 30;
+inline constexpr int kSensitivityLevels = 3;
+inline constexpr int kLastSortColumn = 6;
+
 // Every persistent setting and the catalogue totals. The initial values apply to any line the
 // settings file lacks.
 struct Settings {
@@ -31,7 +38,8 @@ struct Settings {
 using HistoryRow = std::array<std::string, 4>;
 
 // Fills `settings` from the settings file's text. Reading stops at the end marker or at the first
-// history line, so settings written after the history are not read.
+// history line, so settings written after the history are not read. A value outside its range
+// above becomes the nearest value inside it.
 void readSettings(std::string_view fileText, Settings& settings);
 
 // The whole settings file: the settings, then one line per history row, then the end marker.

@@ -95,6 +95,40 @@ with open(sys.argv[1], newline='', encoding='utf-8', errors='surrogateescape') a
     EXPECT_EQ(parseWithPython(dir, script, file), kExpectedCells);
 }
 
+TEST(ResultExport, CsvCellsASpreadsheetWouldRunAsFormulasAreQuotedAsText) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"=cmd|calc!A0.mp3", "\"'=cmd|calc!A0.mp3\""},
+        {"+1+2", "\"'+1+2\""},
+        {"-2+3", "\"'-2+3\""},
+        {"@SUM(A1)", "\"'@SUM(A1)\""},
+        {"\t=1", "\"'\t=1\""},
+        {"\r=1", "\"'\r=1\""},
+        {"=HYPERLINK(\"x\",\"y\")", "\"'=HYPERLINK(\"\"x\"\",\"\"y\"\")\""},
+        // Only the first character counts.
+        {"a=b", "a=b"},
+        {" =1", " =1"},
+        {"1-2", "1-2"},
+        {"'=1", "'=1"},
+        {"", ""},
+    };
+    for (const auto& [cell, written] : cases) {
+        EXPECT_EQ(renderExport(ExportFormat::Csv, std::vector<std::string>{"File Name"},
+                               std::vector<ResultRow>{{cell}}),
+                  "File Name\r\n" + written + "\r\n")
+            << cell;
+    }
+    // Captions go through the same rule.
+    EXPECT_EQ(renderExport(ExportFormat::Csv, std::vector<std::string>{"-x", "y"}, {}),
+              "\"'-x\",y\r\n");
+
+    // HTML and text are not read as formulas and keep the cell as it is.
+    const std::vector<std::string> captions = {"File Name"};
+    const std::vector<ResultRow> rows = {{"=cmd|calc!A0.mp3"}};
+    EXPECT_EQ(renderExport(ExportFormat::Text, captions, rows), "File Name:\t=cmd|calc!A0.mp3\n\n");
+    EXPECT_NE(renderExport(ExportFormat::Html, captions, rows).find("<td>=cmd|calc!A0.mp3</td>"),
+              std::string::npos);
+}
+
 TEST(ResultExport, TextHasCaptionValueLinesPerRow) {
     EXPECT_EQ(renderExport(ExportFormat::Text, std::vector<std::string>{"File Name", "File Type"},
                            std::vector<ResultRow>{{"a", "mp3"}, {"b", "wma"}}),

@@ -59,11 +59,59 @@ TEST(ReadSettings, StopsAtHistoryOrEndMarkerAndLaterLinesWin) {
 }
 
 TEST(ReadSettings, NumbersReadLikeAtoi) {
-    EXPECT_EQ(readFrom("<md> -5x\n").maxResults, -5);
-    EXPECT_EQ(readFrom("<md>abc\n").maxResults, 0);
-    EXPECT_EQ(readFrom("<md>\n").maxResults, 0);
-    EXPECT_EQ(readFrom("<md>").maxResults, 0);
+    EXPECT_EQ(readFrom("<ts> -5x\n").totalSongs, -5);
+    EXPECT_EQ(readFrom("<ts>abc\n").totalSongs, 0);
+    EXPECT_EQ(readFrom("<ts>\n").totalSongs, 0);
+    EXPECT_EQ(readFrom("<ts>").totalSongs, 0);
     EXPECT_EQ(readFrom("<tf>99999999999999\n").collectionCount, 2147483647);
+}
+
+TEST(ReadSettings, LimitedSettingsOutOfRangeTakeTheNearestValidValue) {
+    struct Case {
+        std::string_view text;
+        int Settings::*field;
+        int expected;
+    };
+    const std::vector<Case> cases = {
+        // A sensitivity outside 1-3 would make every search find nothing.
+        {"<as>00110111111;\n", &Settings::searchSensitivity, 1},
+        {"<as>09110111111;\n", &Settings::searchSensitivity, 3},
+        {"<as>0x110111111;\n", &Settings::searchSensitivity, 1},
+        {"<as>01110111111;\n", &Settings::searchSensitivity, 1},
+        {"<as>03110111111;\n", &Settings::searchSensitivity, 3},
+        {"<as>03117111111;\n", &Settings::sortColumn, 6},
+        {"<as>03119111111;\n", &Settings::sortColumn, 6},
+        {"<as>03116111111;\n", &Settings::sortColumn, 6},
+        {"<md>0\n", &Settings::maxResults, 1},
+        {"<md> -5x\n", &Settings::maxResults, 1},
+        {"<md>abc\n", &Settings::maxResults, 1},
+        {"<md>", &Settings::maxResults, 1},
+        {"<md>3001\n", &Settings::maxResults, 3000},
+        {"<md>99999999999999\n", &Settings::maxResults, 3000},
+        {"<md>3000\n", &Settings::maxResults, 3000},
+        {"<mh>0\n", &Settings::maxHistory, 1},
+        {"<mh>-1\n", &Settings::maxHistory, 1},
+        {"<mh>31\n", &Settings::maxHistory, 30},
+        {"<mh>1\n", &Settings::maxHistory, 1},
+        // The same when the line is the last one read before the history.
+        {"<md>0\n<ht>a@?@b%|%1^*^c\n", &Settings::maxResults, 1},
+        {"<mh>99\n@*EOF\n", &Settings::maxHistory, 30},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(readFrom(c.text).*c.field, c.expected) << c.text;
+    }
+
+    // The start page and the flags have their own rules for other values and are read as before.
+    const Settings kept = readFrom("<dt>9\n<as>50110020304;\n");
+    EXPECT_EQ(kept.defaultTab, 9);
+    EXPECT_EQ(kept.startMaximized, 5);
+    EXPECT_EQ(kept.showColumns, (std::array<int, 6>{0, 2, 0, 3, 0, 4}));
+
+    // Stored again, the corrected values are written in the usual form.
+    EXPECT_EQ(renderSettingsFile(readFrom("<ts>2\n<tf>1\n<md>0\n<mh>99\n<dt>1\n<as>09119111111;\n"
+                                          "<ft>mp3;\n@*EOF\n"),
+                                 {}),
+              "<ts>2\n<tf>1\n<md>1\n<mh>30\n<dt>1\n<as>03116111111;\n<ft>mp3;\n@*EOF\n");
 }
 
 TEST(ReadSettings, MinimalFileGivesTheInitialValues) {
