@@ -8,6 +8,7 @@
 #include "core/store/workspace.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,13 +24,37 @@ UserMessage songsFilesError() {
             MessageIcon::Error};
 }
 
+// Names the file and why, and ends as the other file errors of Change do.
+UserMessage scratchFileError(const std::filesystem::path& scratch, const std::string& reason) {
+    UserMessage message = songsFilesError();
+    message.text = "The scratch file " + scratch.string() + " could not be made: " + reason + "\n" +
+                   message.text;
+    return message;
+}
+
 constexpr std::string_view kUnchanged = "The collection name was not changed.";
 
-// A plain file written in full; the scratch copy needs no atomic replacement.
+// A plain file written in full; the scratch copy needs no atomic replacement. It is always made
+// new: whatever was left at its name (a link to someone's file, a FIFO, a second hard link) must
+// not be truncated, written through or waited on.
 class ScratchFile final {
 public:
-    explicit ScratchFile(const std::filesystem::path& path)
-        : fd_(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644)) {}
+    explicit ScratchFile(const std::filesystem::path& path) {
+        // unlink() takes a link itself, never its target; a directory is not ours to remove.
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
+            setError(errno);
+            return;
+        }
+        fd_.reset(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644));
+        struct stat made {};
+        if (!fd_ || ::fstat(fd_.get(), &made) != 0) {
+            setError(errno);
+            fd_.reset();
+            return;
+        }
+        device_ = made.st_dev;
+        inode_ = made.st_ino;
+    }
 
     [[nodiscard]] bool isOpen() const { return fd_.valid(); }
     [[nodiscard]] bool write(std::string_view bytes) {
@@ -46,11 +71,27 @@ public:
         }
         return true;
     }
+    // The second pass reads it back by name: the name must still be this file, not a link or
+    // anything else put there meanwhile.
+    [[nodiscard]] bool stillAt(const std::filesystem::path& path) const {
+        struct stat now {};
+        return ::lstat(path.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == device_ &&
+               now.st_ino == inode_;
+    }
     [[nodiscard]] const std::string& error() const { return error_; }
+    [[nodiscard]] int errorNumber() const { return errorNumber_; }
 
 private:
+    void setError(int number) {
+        errorNumber_ = number;
+        error_ = std::strerror(number);
+    }
+
     UniqueFd fd_;
     std::string error_;
+    int errorNumber_ = 0;
+    dev_t device_ = 0;
+    ino_t inode_ = 0;
 };
 
 // First pass: the name lines renamed, the record lines kept, everything else dropped.
@@ -144,12 +185,18 @@ RenameOutcome renameCollection(Workspace& workspace, std::string_view oldNameVie
 
     LineReader collection;
     // Opened for writing too, as the rewrite will need: a read-only file is refused up front.
-    const bool collectionOpen =
-        collection.open(collectionPath) && ::access(collectionPath.c_str(), W_OK) == 0;
-    ScratchFile scratch(scratchPath);
-    if (!collectionOpen || !scratch.isOpen()) {
+    if (!collection.open(collectionPath) || ::access(collectionPath.c_str(), W_OK) != 0) {
         outcome.fileError = true;
         outcome.message = songsFilesError();
+        return outcome;
+    }
+    ScratchFile scratch(scratchPath);
+    if (!scratch.isOpen()) {
+        outcome.fileError = true;
+        // A folder in the way has always given the plain message, and callers expect it.
+        outcome.message = scratch.errorNumber() == EISDIR
+                              ? songsFilesError()
+                              : scratchFileError(scratchPath, scratch.error());
         return outcome;
     }
     if (!copyToScratch(collection, scratch, newName) || !scratch.close()) {
@@ -164,7 +211,8 @@ RenameOutcome renameCollection(Workspace& workspace, std::string_view oldNameVie
 
     LineReader scratchReader;
     AtomicFileWriter rewrite(collectionPath);
-    if (!scratchReader.open(scratchPath) || !copyBack(scratchReader, rewrite)) {
+    if (!scratch.stillAt(scratchPath) || !scratchReader.open(scratchPath) ||
+        !copyBack(scratchReader, rewrite)) {
         rewrite.discard();
         outcome.fileError = true;
         outcome.message = fileWriteFailedMessage(

@@ -30,8 +30,9 @@ struct RenameOutcome {
     bool catalogueReloaded = false;
 };
 
-// Rewrites the name line of the first collection named `oldName` through the scratch file and
-// replaces the collection file at once; record lines stay as they are, blank and foreign lines go.
+// Rewrites the name line of the first collection named `oldName` through the scratch file (made
+// new each time, whatever was left at its name) and replaces the collection file at once; record
+// lines stay as they are, blank and foreign lines go.
 // Then reloads the catalogue through `update` (its storeSettings is not used).
 [[nodiscard]] RenameOutcome renameCollection(Workspace& workspace, std::string_view oldName,
                                              std::string_view newName,

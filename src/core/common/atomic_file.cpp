@@ -39,7 +39,7 @@ bool AtomicFileWriter::open() {
     discard();
     const std::filesystem::path folder = target_.parent_path();
     std::string pattern = (folder.empty() ? std::string() : folder.string() + "/") + "." +
-                          target_.filename().string() + ".XXXXXX";
+                          target_.filename().string() + std::string(kTemporaryMark) + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     fd_.reset(::mkostemp(name.data(), O_CLOEXEC));

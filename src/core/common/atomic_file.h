@@ -8,6 +8,11 @@
 
 namespace tunex {
 
+// The temporary file of a write to NAME is ".NAME" + kTemporaryMark + six characters from mkstemp.
+// The mark is what lets a later start remove leftovers without touching the user's own ".NAME.*"
+// files (backups such as ".system.ifo.backup" fit the bare mkstemp shape).
+inline constexpr std::string_view kTemporaryMark = ".tunex-tmp.";
+
 // Writes a file under a temporary name in the target's folder and renames it over the target only
 // when every byte reached the disk, so readers see either the old file or the new one, never a
 // mixture. Destroying an uncommitted writer removes the temporary file.

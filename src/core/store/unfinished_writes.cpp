@@ -1,5 +1,6 @@
 #include "core/store/unfinished_writes.h"
 
+#include "core/common/atomic_file.h"
 #include "core/common/text.h"
 
 #include <string_view>
@@ -9,22 +10,24 @@ namespace tunex {
 
 namespace {
 
-constexpr size_t kSuffixLength = 7;  // "." and the six characters mkstemp chooses
+constexpr size_t kRandomLength = 6;  // the characters mkstemp chooses
 
-// ".NAME.XXXXXX" as the atomic writer names its temporary file; the NAME it was writing.
+// ".NAME.tunex-tmp.XXXXXX" as the atomic writer names its temporary file; the NAME it was
+// writing. Without the mark it is someone else's file, whatever it looks like.
 std::string_view targetOf(std::string_view leaf) {
-    if (leaf.size() <= kSuffixLength + 1 || leaf.front() != '.' ||
-        leaf[leaf.size() - kSuffixLength] != '.') {
+    const size_t tail = kTemporaryMark.size() + kRandomLength;
+    if (leaf.size() <= tail + 1 || leaf.front() != '.' ||
+        leaf.substr(leaf.size() - tail, kTemporaryMark.size()) != kTemporaryMark) {
         return {};
     }
-    for (const char c : leaf.substr(leaf.size() - kSuffixLength + 1)) {
+    for (const char c : leaf.substr(leaf.size() - kRandomLength)) {
         const bool alnum =
             (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
         if (!alnum) {
             return {};
         }
     }
-    return leaf.substr(1, leaf.size() - kSuffixLength - 1);
+    return leaf.substr(1, leaf.size() - tail - 1);
 }
 
 bool isCollectionLeaf(std::string_view name) {
@@ -47,7 +50,9 @@ int removeMatching(const std::filesystem::path& folder, bool (*wrote)(std::strin
         const std::string leaf = it->path().filename().native();
         const std::string_view target = targetOf(leaf);
         std::error_code kindError;
-        if (!target.empty() && wrote(target) && it->is_regular_file(kindError) &&
+        // mkstemp makes plain files only; a link of that name is not ours to remove.
+        if (!target.empty() && wrote(target) &&
+            it->symlink_status(kindError).type() == std::filesystem::file_type::regular &&
             std::filesystem::remove(it->path(), kindError)) {
             ++removed;
         }

@@ -3,10 +3,13 @@
 #include "core/collections/collection_rename.h"
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -118,14 +121,43 @@ TEST(RenameCollection, FailuresLeaveTheFileAsItWas) {
               (UserMessage{"Error Occurs.\n Change collection name aborted.",
                            "Tunex - Change Collection Name Error", MessageIcon::Error}));
 
-    // The scratch file cannot be made.
+    // The scratch file cannot be made: a directory is in the way, and it is not removed.
     fs::create_directory(f.dir / "system/tmp.ifo");
+    writeFile(f.dir / "system/tmp.ifo/keep", "mine");
     const UserMessage filesError{"Songs Files Error.\n Change collection name aborted.",
                                  "Tunex - File Error", MessageIcon::Error};
     const RenameOutcome noScratch = f.rename("Rock", "Pop");
+    EXPECT_FALSE(noScratch.renamed);
     EXPECT_TRUE(noScratch.fileError);
     EXPECT_EQ(noScratch.message, filesError);
-    fs::remove(f.dir / "system/tmp.ifo");
+    EXPECT_EQ(f.collectionFile(1), "**Rock\n<?>a<|>/m<:>mp3</><\\>     1.0<*>2001-01-01\n@*EOF");
+    EXPECT_EQ(readFile(f.dir / "system/tmp.ifo/keep"), "mine");
+    fs::remove_all(f.dir / "system/tmp.ifo");
+
+    // Any other reason it cannot be made (here no descriptor is left for it) is named with the
+    // file.
+    const pid_t noFd = ::fork();
+    ASSERT_GE(noFd, 0);
+    if (noFd == 0) {
+        const int lowestFree = ::dup(0);
+        ::close(lowestFree);
+        const rlimit limit{static_cast<rlim_t>(lowestFree) + 1,
+                           static_cast<rlim_t>(lowestFree) + 1};
+        ::setrlimit(RLIMIT_NOFILE, &limit);  // the collection file gets the last one
+        const RenameOutcome failed = f.rename("Rock", "Pop");
+        const std::string expected = "The scratch file " + (f.dir / "system/tmp.ifo").string() +
+                                     " could not be made: " + std::strerror(EMFILE) + "\n" +
+                                     filesError.text;
+        ::_exit(!failed.renamed && failed.fileError && failed.message &&
+                        failed.message->caption == filesError.caption &&
+                        failed.message->text == expected
+                    ? 0
+                    : 1);
+    }
+    int noFdStatus = 0;
+    ASSERT_EQ(::waitpid(noFd, &noFdStatus, 0), noFd);
+    EXPECT_TRUE(WIFEXITED(noFdStatus) && WEXITSTATUS(noFdStatus) == 0);
+    EXPECT_EQ(f.collectionFile(1), "**Rock\n<?>a<|>/m<:>mp3</><\\>     1.0<*>2001-01-01\n@*EOF");
 
     // A full disk part-way through the scratch copy.
     std::string big = "**Rock\n";
@@ -157,6 +189,67 @@ TEST(RenameCollection, FailuresLeaveTheFileAsItWas) {
     EXPECT_EQ(deleted.message, filesError);
     EXPECT_FALSE(fs::exists(f.dir / "system/save0001.ifo"));
     EXPECT_TRUE(f.told.empty());
+}
+
+// Whatever a stale tmp.ifo is, the rename makes a new plain file there: nothing outside the
+// base folder is written or created through it, and a FIFO does not hang it.
+TEST(RenameCollection, AStaleScratchNameIsReplacedNotFollowed) {
+    const std::string rock = "**Rock\n<?>a<|>/m<:>mp3</><\\>     1.0<*>2001-01-01\n@*EOF";
+    const std::string pop = "**Pop\n<?>a<|>/m<:>mp3</><\\>     1.0<*>2001-01-01\n@*EOF";
+    struct Case {
+        const char* name;
+        void (*plant)(const fs::path& scratch, const fs::path& outside);
+    };
+    const Case cases[] = {
+        {"link to a file", [](const fs::path& scratch,
+                              const fs::path& outside) { fs::create_symlink(outside, scratch); }},
+        {"dangling link",
+         [](const fs::path& scratch, const fs::path& outside) {
+             fs::remove(outside);
+             fs::create_symlink(outside, scratch);
+         }},
+        {"hard link", [](const fs::path& scratch,
+                         const fs::path& outside) { fs::create_hard_link(outside, scratch); }},
+        {"link to a folder",
+         [](const fs::path& scratch, const fs::path& outside) {
+             fs::remove(outside);
+             fs::create_directory(outside);
+             fs::create_symlink(outside, scratch);
+         }},
+        {"FIFO", [](const fs::path& scratch,
+                    const fs::path&) { ASSERT_EQ(::mkfifo(scratch.c_str(), 0644), 0); }},
+        {"half-written scratch",
+         [](const fs::path& scratch, const fs::path&) { writeFile(scratch, "**Half\n<?>x"); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RenameFixture f({rock});
+        const fs::path scratch = f.dir / "system/tmp.ifo";
+        fs::remove(scratch);
+        TempDir elsewhere;
+        const fs::path outside = elsewhere / "theirs.txt";
+        writeFile(outside, "theirs");
+        c.plant(scratch, outside);
+
+        // In a child, so that a rename that blocks is cut off instead of hanging the tests.
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::alarm(20);
+            ::_exit(f.rename("Rock", "Pop").renamed ? 0 : 1);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(f.collectionFile(1), pop);
+        EXPECT_EQ(fs::symlink_status(scratch).type(), fs::file_type::regular);
+        // A file made through a link would hold the collection rather than "theirs".
+        if (fs::is_directory(outside)) {
+            EXPECT_TRUE(fs::is_empty(outside));
+        } else if (fs::exists(outside)) {
+            EXPECT_EQ(readFile(outside), "theirs");
+        }
+    }
 }
 
 }  // namespace
