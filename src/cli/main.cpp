@@ -99,6 +99,9 @@ int run(const std::vector<std::string>& words) {
         printMessage(std::cerr, failure);
         return kStartupFailure;
     }
+    if (const auto& takenBack = workspace->takenBackMessage()) {
+        printMessage(std::cerr, *takenBack);
+    }
     tellRollback(workspace->journal());
     CliRun cliRun{fileTypes, std::cout, std::cerr};
     return command->second(*workspace, parsed.arguments, cliRun);

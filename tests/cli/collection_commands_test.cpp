@@ -98,6 +98,30 @@ TEST(CliCollectionCommands, AddWritesTheCollectionAndTheTotals) {
     EXPECT_EQ(base.settingsText(), settings);
 }
 
+// An emptied settings file must not let the next Add write over collection 0001.
+TEST(CliCollectionCommands, AddAfterTheSettingsWereEmptiedKeepsEveryCollection) {
+    BaseFolder base;
+    const fs::path music = base.path() / "music";
+    writeFile(music / "a.mp3", "x");
+    const std::string dir = base.path().string();
+    ASSERT_EQ(runProgram(kCli, {"--base", dir, "add", "One", music.string()}).exitCode, 0);
+    const std::string one = readFile(base.path() / "system/save0001.ifo");
+    base.writeSettings("");
+
+    const auto added = runProgram(kCli, {"--base", dir, "add", "Two", music.string()});
+    EXPECT_EQ(added.exitCode, 0) << added.err;
+    EXPECT_TRUE(added.err.starts_with(
+        "Tunex - Collections Restored: 1 collection was found that the settings file did not "
+        "list; it is back in the catalogue.\n"))
+        << added.err;
+    EXPECT_EQ(readFile(base.path() / "system/save0001.ifo"), one);
+    EXPECT_TRUE(readFile(base.path() / "system/save0002.ifo").starts_with("**Two\n"));
+    EXPECT_TRUE(base.settingsText().starts_with("<ts>2\n<tf>2\n")) << base.settingsText();
+    const auto listed = runProgram(kCli, {"--base", dir, "collections"});
+    EXPECT_EQ(listed.out, "One\nTwo\n");
+    EXPECT_EQ(listed.err, "");
+}
+
 TEST(CliCollectionCommands, RenameAsksAndRewrites) {
     BaseFolder base("<ts>3\n<tf>2\n@*EOF");
     base.addCollection(0, "Rock", 2);

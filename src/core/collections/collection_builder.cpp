@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <system_error>
 #include <utility>
 
 namespace tunex {
@@ -160,7 +161,20 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
     Settings& settings = workspace.settings();
     // A settings file without "<tf>" reads as -1; the first collection is still number 0001.
     const int index = std::max(settings.collectionCount, 0);
-    CollectionWriter writer(workspace.paths().collectionFileName(index));
+    const std::filesystem::path target = workspace.paths().collectionFileName(index);
+    // Whatever already has the name may hold a collection; opening the workspace took back every
+    // whole one, so what is left is not ours to replace.
+    std::error_code statError;
+    if (std::filesystem::symlink_status(target, statError).type() !=
+        std::filesystem::file_type::not_found) {
+        outcome.result = AddResult::FileError;
+        outcome.message = fileWriteFailedMessage(
+            target.string(), "A file of that name is already there; it was left as it is.",
+            "No files were added to the database.");
+        outcome.statusText = "No files were added to the database.";
+        return outcome;
+    }
+    CollectionWriter writer(target);
     if (!writer.begin(request.name)) {
         outcome.result = AddResult::FileError;
         outcome.message =
@@ -198,16 +212,32 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
         return outcome;
     }
 
-    outcome.result = AddResult::Added;
+    const Settings before = settings;
     outcome.added = writer.recordCount();
     outcome.unstorableNames = totals.unstorableNames;
     settings.totalSongs = raisedTotal(settings.totalSongs, outcome.added);
     settings.collectionCount = index + 1;
     outcome.catalogueReloaded = !update.reloadCatalogue || update.reloadCatalogue();
+    outcome.settingsStored = !update.storeSettings || update.storeSettings();
+    if (!outcome.settingsStored) {
+        // Unlisted, the file would come back at the next start although the user was told of a
+        // failure: take it away again so the catalogue is as it was.
+        settings = before;
+        outcome.result = AddResult::FileError;
+        outcome.statusText = "No files were added to the database.";
+        std::error_code removeError;
+        if (!std::filesystem::remove(target, removeError) && removeError) {
+            outcome.message = UserMessage{
+                "File could not be removed: " + target.string() + "\n" + removeError.message() +
+                    "\nThe collection will be back in the catalogue at the next start.",
+                captionFor("File Error"), MessageIcon::Error};
+        }
+        outcome.catalogueReloaded = !update.reloadCatalogue || update.reloadCatalogue();
+        return outcome;
+    }
+    outcome.result = AddResult::Added;
     outcome.statusText = patternCountText("Total number of songs added to the database from ",
                                           check.pattern, outcome.added, totals.unstorableNames);
-    // The new file is on disk either way; the totals must count it so a later start loads it.
-    outcome.settingsStored = !update.storeSettings || update.storeSettings();
     if (outcome.catalogueReloaded) {
         outcome.message =
             UserMessage{std::to_string(outcome.added) + " songs from <" + request.name +

@@ -89,7 +89,8 @@ enum class AddResult { Refused, FileError, Added };
 
 struct AddOutcome {
     AddResult result = AddResult::Refused;
-    // Refused / FileError: why. Added: the closing notice "N songs from <name> added ...".
+    // Refused / FileError: why (empty when the settings could not be saved: `storeSettings` told
+    // that). Added: the closing notice "N songs from <name> added ...".
     std::optional<UserMessage> message;
     std::string statusText;  // the message area afterwards; empty when it stays
     std::int64_t added = 0;  // records written
@@ -101,7 +102,9 @@ struct AddOutcome {
 // The Add button, steps 1 to 19 but the widgets: checks, the collection file written under a
 // temporary name and renamed into place after the end marker, the totals raised, the catalogue
 // reloaded and the totals stored. A write that fails part-way leaves no file behind, changes no
-// total and gives a File Error naming the file.
+// total and gives a File Error naming the file. An existing file of the new collection's name is
+// never replaced, and when the totals cannot be stored the new file is removed again: either the
+// collection is added whole or the catalogue stays as it was.
 [[nodiscard]] AddOutcome addCollection(Workspace& workspace, const FileTypeList& types,
                                        const AddRequest& request, const AddProgress& progress,
                                        const CatalogueUpdate& update);

@@ -1,6 +1,14 @@
 #include "core/store/workspace.h"
 
+#include "core/common/line_reader.h"
+#include "core/common/text.h"
+#include "core/store/song_record.h"
 #include "core/store/unfinished_writes.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <system_error>
 
 namespace tunex {
 
@@ -13,6 +21,57 @@ UserMessage settingsWriteFailedMessage(const std::filesystem::path& file,
                                        const std::string& reason) {
     return {"Settings could not be saved to " + file.string() + ".\n" + reason,
             captionFor("File Error"), MessageIcon::Error};
+}
+
+namespace {
+
+// Record lines before the end marker; what the catalogue would load from the file.
+std::int64_t recordsIn(const std::filesystem::path& file) {
+    std::int64_t records = 0;
+    LineReader reader;
+    TextLine line;
+    if (reader.open(file)) {
+        while (reader.next(line) && !startsWith(line.text, kEndMarker)) {
+            if (startsWith(line.text, kRecordPrefix)) {
+                ++records;
+            }
+        }
+    }
+    return records;
+}
+
+UserMessage takenBackText(int count, const std::string& writeError) {
+    std::string text = count == 1 ? "1 collection was found that the settings file did not list; "
+                                    "it is back in the catalogue."
+                                  : std::to_string(count) +
+                                        " collections were found that the settings file did not "
+                                        "list; they are back in the catalogue.";
+    if (!writeError.empty()) {
+        text += "\nThe settings file could not be corrected: " + writeError;
+    }
+    return {std::move(text), captionFor("Collections Restored"), MessageIcon::Information};
+}
+
+}  // namespace
+
+bool isWholeCollectionFile(const std::filesystem::path& file) {
+    std::error_code error;
+    if (std::filesystem::symlink_status(file, error).type() !=
+        std::filesystem::file_type::regular) {
+        return false;
+    }
+    LineReader reader;
+    TextLine line;
+    if (!reader.open(file) || !reader.next(line) || !startsWith(line.text, kCollectionNamePrefix) ||
+        !line.hasLineEnd) {
+        return false;
+    }
+    // The writer puts the end marker last, without a line end; a file cut short lacks it.
+    bool atMarker = false;
+    while (reader.next(line)) {
+        atMarker = line.text == kEndMarker && !line.hasLineEnd;
+    }
+    return atMarker && !reader.failed();
 }
 
 std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
@@ -28,11 +87,39 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     auto workspace = std::make_unique<Workspace>(Key(), std::move(paths), std::move(*settingsFile));
     workspace->journal_ = WriteJournal::open(workspace->paths_.journalFolder());
     workspace->settings_ = workspace->settingsFile_.readSettings();
+    workspace->takeBackUnlistedCollections();
     if (!workspace->reloadCatalogue()) {
         failure = loadFailedMessage();
         return nullptr;
     }
     return workspace;
+}
+
+void Workspace::takeBackUnlistedCollections() {
+    // Whole collection files right after the listed ones are collections the user added: an Add
+    // renames its file into place only once complete. Left out, the next Add would write over one.
+    const int listed = std::max(settings_.collectionCount, 0);
+    int found = listed;
+    while (found < INT_MAX && isWholeCollectionFile(paths_.collectionFileName(found))) {
+        ++found;
+    }
+    if (found == listed) {
+        return;
+    }
+    std::int64_t songs = 0;
+    for (int i = 0; i < found; ++i) {
+        songs += recordsIn(paths_.collectionFileName(i));
+    }
+    const std::vector<HistoryRow> historyRows = settingsFile_.readHistoryRows();
+    settings_.collectionCount = found;
+    settings_.totalSongs = static_cast<int>(std::min<std::int64_t>(songs, INT_MAX));
+    std::string error;
+    if (settingsFile_.write(settings_, historyRows, &error)) {
+        error.clear();
+    } else if (error.empty()) {
+        error = "write failed";
+    }
+    takenBackMessage_ = takenBackText(found - listed, error);
 }
 
 bool Workspace::reloadCatalogue() {

@@ -7,6 +7,7 @@
 #include "core/store/store_paths.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,12 @@ public:
     // interrupted write left (see its rollback()).
     [[nodiscard]] WriteJournal& journal() const { return *journal_; }
 
+    // Set when opening took back collection files the settings did not list (a 0-byte or
+    // damaged settings file, or an Add cut short before it saved the totals); the user must see it.
+    [[nodiscard]] const std::optional<UserMessage>& takenBackMessage() const {
+        return takenBackMessage_;
+    }
+
     // Loads the catalogue again after it changed on disk; false when a collection file could not
     // be opened (the caller shows `loadFailedMessage()` and ends the process).
     [[nodiscard]] bool reloadCatalogue();
@@ -53,9 +60,15 @@ private:
     Settings settings_;
     Catalogue catalogue_;
     std::unique_ptr<WriteJournal> journal_;
+    std::optional<UserMessage> takenBackMessage_;
+
+    void takeBackUnlistedCollections();
 };
 
 [[nodiscard]] UserMessage settingsOpenFailedMessage();
+// Whether the file is a whole collection: a plain file (no link) from its name line to its end
+// marker, as the collection writer renames it into place.
+[[nodiscard]] bool isWholeCollectionFile(const std::filesystem::path& file);
 // The message for a settings file that could not be written, naming it.
 [[nodiscard]] UserMessage settingsWriteFailedMessage(const std::filesystem::path& file,
                                                      const std::string& reason);

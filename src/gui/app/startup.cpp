@@ -23,6 +23,10 @@ int runTunex(Platform& platform, const std::filesystem::path& baseFolder) {
         QCoreApplication::quit();
     });
     sheet.start();
+    // Collection files the settings did not list were taken back when the workspace opened.
+    if (const auto& takenBack = context.workspace().takenBackMessage()) {
+        platform.tell(*takenBack);
+    }
     // Files an interrupted tag write had changed were put back when the journal opened.
     if (const auto restored = rollbackMessage(context.workspace().journal().rollback())) {
         platform.tell(*restored);

@@ -20,6 +20,7 @@ namespace tunex {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using test::mp3WithTag;
 using test::openEmptyBase;
 using test::readFile;
@@ -244,7 +245,7 @@ TEST(AddCollection, FileErrorsLeaveNoFileAndNoTotals) {
     writeFile(f.dir / "m/a.mp3", "x");
     const std::string settingsBefore = readFile(f.dir / "system/system.ifo");
 
-    // A folder where the collection file must go: the rename into place fails at the end.
+    // A folder where the collection file must go: it is not replaced.
     fs::create_directory(f.dir / "system/save0001.ifo");
     const AddOutcome blocked = f.add("Pop", f.dir / "m");
     EXPECT_EQ(blocked.result, AddResult::FileError);
@@ -301,6 +302,89 @@ TEST(AddCollection, AFullDiskPartWayLeavesTheCatalogueAsItWas) {
     EXPECT_EQ(WEXITSTATUS(status), 0);
     EXPECT_EQ(folderEntries(dir / "system"), (std::vector<std::string>{"system.ifo"}));
     EXPECT_EQ(readFile(dir / "system/system.ifo"), "<ts>0\n<tf>0\n@*EOF");
+}
+
+// Whatever holds the next collection file's name (here files the workspace did not take back,
+// as they are not whole) stays byte for byte, and the totals do not count a collection.
+TEST(AddCollection, NeverReplacesAnExistingCollectionFile) {
+    Fixture f;
+    writeFile(f.dir / "m/a.mp3", "x");
+    const fs::path next = f.dir / "system/save0001.ifo";
+    const std::string settingsBefore = readFile(f.dir / "system/system.ifo");
+    for (const std::string& held :
+         {"**Old\n<?>a<|>/m<:>mp3</><\\>     1.0<*>2003-11-16\n"s, "**Old\n@*EOF\n"s, ""s}) {
+        writeFile(next, held);
+        const AddOutcome outcome = f.add("New", f.dir / "m");
+        EXPECT_EQ(outcome.result, AddResult::FileError);
+        ASSERT_TRUE(outcome.message);
+        EXPECT_EQ(outcome.message->caption, "Tunex - File Error");
+        EXPECT_NE(outcome.message->text.find(next.string()), std::string::npos);
+        EXPECT_EQ(readFile(next), held);
+        EXPECT_EQ(f.workspace->settings().collectionCount, 0);
+        EXPECT_EQ(readFile(f.dir / "system/system.ifo"), settingsBefore);
+        EXPECT_EQ(folderEntries(f.dir / "system"),
+                  (std::vector<std::string>{"save0001.ifo", "system.ifo"}));
+    }
+}
+
+// The settings cannot be saved (the disk fills after the collection file): the collection must
+// not stay behind to come back at the next start, and no success is reported.
+TEST(AddCollection, SettingsThatCannotBeSavedUndoTheAdd) {
+    TempDir dir;
+    std::string settings = "<ts>1\n<tf>1\n";
+    for (int i = 0; i < 2000; ++i) {
+        settings +=
+            "<ht>" + joinHistoryRow({"title" + std::to_string(i), "artist", "1", "Old"}) + "\n";
+    }
+    settings += "@*EOF";
+    writeFile(dir / "system/system.ifo", settings);
+    writeFile(dir / "system/save0001.ifo",
+              "**Old\n<?>a<|>/m<:>mp3</><\\>     1.0<*>2003-11-16\n@*EOF");
+    writeFile(dir / "m/a.mp3", "x");
+    ASSERT_GT(settings.size(), 16384U);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Room for the small collection file, none for the settings file.
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{16384, 16384};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        UserMessage failure;
+        auto workspace = Workspace::open(dir.path(), failure);
+        if (!workspace) {
+            ::_exit(10);
+        }
+        std::vector<UserMessage> told;
+        const AddOutcome outcome =
+            addCollection(*workspace, FileTypeList(),
+                          AddRequest{"New", (dir / "m").string(), false}, AddProgress(),
+                          directUpdate(*workspace, workspace->settingsFile().readHistoryRows(),
+                                       [&told](const UserMessage& m) { told.push_back(m); }));
+        if (outcome.result != AddResult::FileError || outcome.message ||
+            outcome.statusText != "No files were added to the database.") {
+            ::_exit(11);
+        }
+        if (told.size() != 1 || !told[0].text.starts_with("Settings could not be saved")) {
+            ::_exit(12);
+        }
+        if (workspace->settings().collectionCount != 1 || workspace->settings().totalSongs != 1 ||
+            workspace->catalogue().collectionNames() != std::vector<std::string>{"Old"}) {
+            ::_exit(13);
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(folderEntries(dir / "system"),
+              (std::vector<std::string>{"save0001.ifo", "system.ifo"}));
+    EXPECT_EQ(readFile(dir / "system/system.ifo"), settings);
+    UserMessage failure;
+    const auto reopened = Workspace::open(dir.path(), failure);
+    ASSERT_TRUE(reopened);
+    EXPECT_FALSE(reopened->takenBackMessage());
+    EXPECT_EQ(reopened->catalogue().collectionNames(), std::vector<std::string>{"Old"});
 }
 
 TEST(AddCollection, ACollectionFileDeletedBehindTheProgramsBack) {

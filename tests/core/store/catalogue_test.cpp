@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <climits>
+#include <filesystem>
+#include <functional>
 #include <ostream>
 #include <random>
 #include <string>
@@ -21,6 +23,8 @@ namespace tunex {
 namespace {
 
 using namespace std::string_literals;
+namespace fs = std::filesystem;
+using test::readFile;
 using test::TempDir;
 using test::writeFile;
 
@@ -307,6 +311,114 @@ TEST(Workspace, OpenReportsWhatStoppedIt) {
     EXPECT_EQ(workspace->settings().maxResults, 20);
     EXPECT_EQ(workspace->catalogue().collectionNames(), std::vector<std::string>{"Only"});
     EXPECT_EQ(workspace->catalogue().index().size(), 3U);
+}
+
+struct UnlistedCase {
+    const char* label;
+    std::string settings;
+    int takenBack;
+    bool keepsMaxResults;  // the settings that were readable survive the rewrite
+};
+
+std::ostream& operator<<(std::ostream& out, const UnlistedCase& c) {
+    return out << c.label;
+}
+
+class WorkspaceTakeBack : public ::testing::TestWithParam<UnlistedCase> {};
+
+// Two whole collections (3 and 4 songs) under settings that do not list them all.
+TEST_P(WorkspaceTakeBack, CountsAndStoresTheCollectionsFound) {
+    const TempDir dir;
+    const StorePaths paths(dir.path());
+    const std::string history = "<ht>love@?@@%|%3^*^Pop\n";
+    writeFile(paths.settingsFile(), GetParam().settings);
+    writeCollection(paths, 0, "One", 3);
+    writeCollection(paths, 1, "Two", 4);
+
+    UserMessage failure;
+    std::unique_ptr<Workspace> workspace = Workspace::open(dir.path(), failure);
+    ASSERT_NE(workspace, nullptr) << failure.text;
+    const std::string expected =
+        GetParam().takenBack == 1
+            ? "1 collection was found that the settings file did not list; it is back in the "
+              "catalogue."
+            : "2 collections were found that the settings file did not list; they are back in "
+              "the catalogue.";
+    EXPECT_EQ(workspace->takenBackMessage(),
+              (UserMessage{expected, "Tunex - Collections Restored", MessageIcon::Information}));
+    EXPECT_EQ(workspace->catalogue().collectionNames(), (std::vector<std::string>{"One", "Two"}));
+    EXPECT_EQ(workspace->catalogue().index().size(), 7U);
+    EXPECT_EQ(workspace->settings().collectionCount, 2);
+    EXPECT_EQ(workspace->settings().totalSongs, 7);
+
+    const std::string text = readFile(paths.settingsFile());
+    EXPECT_TRUE(text.starts_with("<ts>7\n<tf>2\n")) << text;
+    if (GetParam().keepsMaxResults) {
+        EXPECT_NE(text.find("<md>20\n"), std::string::npos) << text;
+        EXPECT_NE(text.find(history), std::string::npos) << text;
+    }
+
+    // Corrected once: the next start has nothing to say.
+    workspace.reset();
+    const std::unique_ptr<Workspace> again = Workspace::open(dir.path(), failure);
+    ASSERT_NE(again, nullptr);
+    EXPECT_FALSE(again->takenBackMessage());
+    EXPECT_EQ(again->catalogue().collectionNames(), (std::vector<std::string>{"One", "Two"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DamagedSettings, WorkspaceTakeBack,
+    ::testing::Values(
+        UnlistedCase{"empty", "", 2, false},
+        UnlistedCase{"binary",
+                     "\x7f"
+                     "ELF\x02\x01\x01\0\0\xff\xfe"s,
+                     2, false},
+        UnlistedCase{"no_tf", "<ts>7\n<md>20\n<ht>love@?@@%|%3^*^Pop\n@*EOF", 2, true},
+        UnlistedCase{"negative_tf", "<ts>7\n<tf>-7\n<md>20\n<ht>love@?@@%|%3^*^Pop\n@*EOF", 2,
+                     true},
+        // An Add cut short after renaming its file into place.
+        UnlistedCase{"one_short", "<ts>3\n<tf>1\n<md>20\n<ht>love@?@@%|%3^*^Pop\n@*EOF", 1, true}),
+    [](const ::testing::TestParamInfo<UnlistedCase>& info) { return info.param.label; });
+
+// Only whole collection files right after the listed ones come back; anything else is left alone
+// (and left unlisted) and the settings file is not touched.
+TEST(Workspace, TakesBackOnlyWholeCollectionFiles) {
+    const TempDir dir;
+    const StorePaths paths(dir.path());
+    const std::string settings = "<ts>3\n<tf>1\n@*EOF";
+    const fs::path next = paths.collectionFileName(1);
+    struct Case {
+        const char* label;
+        std::function<void()> make;
+    };
+    const std::vector<Case> cases = {
+        {"cut short", [&] { writeFile(next, "**Two\n" + recordLine("a")); }},
+        {"marker with a line end",
+         [&] { writeFile(next, "**Two\n" + recordLine("a") + "@*EOF\n"); }},
+        {"no name line", [&] { writeFile(next, recordLine("a") + "@*EOF"); }},
+        {"folder", [&] { fs::create_directory(next); }},
+        {"link to a whole file",
+         [&] {
+             writeCollection(paths, 5, "Elsewhere", 1);
+             fs::create_symlink(paths.collectionFileName(5), next);
+         }},
+        {"after a gap", [&] { writeCollection(paths, 2, "Three", 2); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        fs::remove_all(paths.systemFolder());
+        writeFile(paths.settingsFile(), settings);
+        writeCollection(paths, 0, "One", 3);
+        c.make();
+        UserMessage failure;
+        const std::unique_ptr<Workspace> workspace = Workspace::open(dir.path(), failure);
+        ASSERT_NE(workspace, nullptr) << failure.text;
+        EXPECT_FALSE(workspace->takenBackMessage());
+        EXPECT_EQ(workspace->settings().collectionCount, 1);
+        EXPECT_EQ(workspace->catalogue().collectionNames(), std::vector<std::string>{"One"});
+        EXPECT_EQ(readFile(paths.settingsFile()), settings);
+    }
 }
 
 }  // namespace
