@@ -1,16 +1,14 @@
 #include "collection_test_support.h"
+#include "support/child_process.h"
 
 #include "core/collections/collection_builder.h"
 #include "core/store/song_record.h"
 
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include "core/common/text.h"
 
 #include <algorithm>
-#include <csignal>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -275,17 +273,12 @@ TEST(AddCollection, AFullDiskPartWayLeavesTheCatalogueAsItWas) {
     for (int i = 0; i < 300; ++i) {
         writeFile(dir / "m" / (std::string(120, 'a') + std::to_string(i) + ".mp3"), "x");
     }
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The limit stands for a full disk: writes beyond 16 KiB fail with EFBIG.
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{16384, 16384};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    // The limit stands for a full disk: writes beyond 16 KiB fail with EFBIG.
+    const int code = test::runWithFileSizeLimit(16384, [&] {
         UserMessage failure;
         auto workspace = Workspace::open(dir.path(), failure);
         if (!workspace) {
-            ::_exit(10);
+            return 10;
         }
         const AddOutcome outcome = addCollection(*workspace, FileTypeList(),
                                                  AddRequest{"Big", (dir / "m").string(), false},
@@ -294,12 +287,9 @@ TEST(AddCollection, AFullDiskPartWayLeavesTheCatalogueAsItWas) {
                            outcome.message->text.find("save0001.ifo") != std::string::npos;
         const bool unchanged =
             workspace->settings().totalSongs == 0 && workspace->settings().collectionCount == 0;
-        ::_exit(outcome.result == AddResult::FileError && named && unchanged ? 0 : 11);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return outcome.result == AddResult::FileError && named && unchanged ? 0 : 11;
+    });
+    EXPECT_EQ(code, 0);
     EXPECT_EQ(folderEntries(dir / "system"), (std::vector<std::string>{"system.ifo"}));
     EXPECT_EQ(readFile(dir / "system/system.ifo"), "<ts>0\n<tf>0\n@*EOF");
 }
@@ -342,17 +332,12 @@ TEST(AddCollection, SettingsThatCannotBeSavedUndoTheAdd) {
               "**Old\n<?>a<|>/m<:>mp3</><\\>     1.0<*>2003-11-16\n@*EOF");
     writeFile(dir / "m/a.mp3", "x");
     ASSERT_GT(settings.size(), 16384U);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // Room for the small collection file, none for the settings file.
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{16384, 16384};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    // Room for the small collection file, none for the settings file.
+    const int code = test::runWithFileSizeLimit(16384, [&] {
         UserMessage failure;
         auto workspace = Workspace::open(dir.path(), failure);
         if (!workspace) {
-            ::_exit(10);
+            return 10;
         }
         std::vector<UserMessage> told;
         const AddOutcome outcome =
@@ -362,21 +347,18 @@ TEST(AddCollection, SettingsThatCannotBeSavedUndoTheAdd) {
                                        [&told](const UserMessage& m) { told.push_back(m); }));
         if (outcome.result != AddResult::FileError || outcome.message ||
             outcome.statusText != "No files were added to the database.") {
-            ::_exit(11);
+            return 11;
         }
         if (told.size() != 1 || !told[0].text.starts_with("Settings could not be saved")) {
-            ::_exit(12);
+            return 12;
         }
         if (workspace->settings().collectionCount != 1 || workspace->settings().totalSongs != 1 ||
             workspace->catalogue().collectionNames() != std::vector<std::string>{"Old"}) {
-            ::_exit(13);
+            return 13;
         }
-        ::_exit(0);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return 0;
+    });
+    EXPECT_EQ(code, 0);
     EXPECT_EQ(folderEntries(dir / "system"),
               (std::vector<std::string>{"save0001.ifo", "system.ifo"}));
     EXPECT_EQ(readFile(dir / "system/system.ifo"), settings);

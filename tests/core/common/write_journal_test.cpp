@@ -1,16 +1,14 @@
 #include "core/common/write_journal.h"
 
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include <gtest/gtest.h>
 
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 namespace tunex {
@@ -218,22 +216,14 @@ TEST(WriteJournal, AFullDiskPartWayLeavesTheFileAsItWas) {
     TempDir dir;
     const fs::path file = dir / "song.mp3";
     writeFile(file, kOld);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The journal's copy fits under the limit; the grown file does not.
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{kOld.size() + 400, kOld.size() + 400};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+    // The journal's copy fits under the limit; the grown file does not.
+    const int code = test::runWithFileSizeLimit(kOld.size() + 400, [&] {
         const auto journal = WriteJournal::open(dir / "journal");
         const auto outcomes =
             runBatch(*journal, {changeOf(file, {{0, 8, std::string(1000, 'h')}})});
-        ::_exit(outcomes.front() == WriteOutcome::Failed ? 0 : 1);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+        return outcomes.front() == WriteOutcome::Failed ? 0 : 1;
+    });
+    EXPECT_EQ(code, 0);
     EXPECT_EQ(readFile(file), kOld);
     EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 0);
 }

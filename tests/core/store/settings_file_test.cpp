@@ -1,6 +1,7 @@
 #include "core/store/settings_file.h"
 #include "core/store/collection_writer.h"
 
+#include "support/child_process.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -21,6 +22,7 @@ namespace tunex {
 namespace {
 
 using test::readFile;
+using test::runWithFileSizeLimit;
 using test::TempDir;
 using test::writeFile;
 
@@ -31,25 +33,6 @@ std::vector<std::string> filesIn(const std::filesystem::path& folder) {
     }
     std::sort(names.begin(), names.end());
     return names;
-}
-
-// Runs `body` in a child process whose files may not grow beyond `limitBytes`, so writes fail
-// with EFBIG as on a full disk; the result is the child's exit code.
-int runWithFileSizeLimit(rlim_t limitBytes, const std::function<int()>& body) {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{limitBytes, limitBytes};
-        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-            ::_exit(99);
-        }
-        ::_exit(body());
-    }
-    int status = 0;
-    if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) {
-        return -1;
-    }
-    return WEXITSTATUS(status);
 }
 
 class SettingsFileTest : public ::testing::Test {
