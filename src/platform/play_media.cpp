@@ -3,13 +3,20 @@
 #include "platform/platform.h"
 
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace tunex {
 
 PlayResult playMediaFile(Platform& platform, const std::filesystem::path& file) {
     static constexpr std::array<std::string_view, 4> kMediaTexts = {".mp3", ".mp2", ".wmv", ".wma"};
-    const std::string_view text = file.native();
+    // Any case: a file added as "LOUD SONG.MP3" is catalogued as type mp3 and must play too.
+    std::string text = file.native();
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
     bool media = false;
     for (const std::string_view mediaText : kMediaTexts) {
         media = media || text.find(mediaText) != std::string_view::npos;

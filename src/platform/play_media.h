@@ -12,7 +12,7 @@ class Platform;
 enum class PlayResult { Started, NoAssociatedApplication, CouldNotStart, NotMediaFile };
 
 // Hands a file to the media player when its path holds ".mp3", ".mp2", ".wmv" or ".wma" anywhere
-// (case-sensitive, so a folder "old.mp3s" counts and "A.MP3" does not); anything else starts
+// and in any case (so a folder "old.mp3s" counts, and so does "A.MP3"); anything else starts
 // nothing and gives NotMediaFile. The caller checks beforehand that the file exists.
 [[nodiscard]] PlayResult playMediaFile(Platform& platform, const std::filesystem::path& file);
 

@@ -13,7 +13,7 @@ struct PlayCase {
 
 class PlayMediaTest : public ::testing::TestWithParam<PlayCase> {};
 
-// The four texts count anywhere in the path and only in lower case.
+// The four texts count anywhere in the path and in any case.
 TEST_P(PlayMediaTest, OnlyPathsHoldingAMediaTextReachThePlayer) {
     test::FakePlatform platform;
     const PlayCase& c = GetParam();
@@ -33,8 +33,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(PlayCase{"/music/a.mp3", true}, PlayCase{"/music/a.mp2", true},
                       PlayCase{"/music/clip.wmv", true}, PlayCase{"/music/b.wma", true},
                       PlayCase{"/music/old.mp3s/readme.txt", true}, PlayCase{"/music/a.ogg", false},
-                      PlayCase{"/Music/A.MP3", false}, PlayCase{"/music/mp3", false},
-                      PlayCase{"", false}));
+                      PlayCase{"/Music/A.MP3", true}, PlayCase{"/m/b.Wma", true},
+                      PlayCase{"/music/mp3", false}, PlayCase{"", false}));
 
 TEST(PlayMediaResultTest, LaunchFailuresBecomeTheCallersMessages) {
     test::FakePlatform platform;

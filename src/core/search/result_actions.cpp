@@ -1,5 +1,10 @@
 #include "core/search/result_actions.h"
 
+#include "core/common/text.h"
+
+#include <filesystem>
+#include <system_error>
+
 namespace tunex {
 
 namespace {
@@ -34,6 +39,40 @@ std::string mediaFilePath(std::string_view folder, std::string_view name, std::s
         path.append(".").append(type);
     }
     return path;
+}
+
+std::optional<std::string> findMediaFile(std::string_view folder, std::string_view name,
+                                         std::string_view type) {
+    std::string path = mediaFilePath(folder, name, type);
+    std::error_code error;
+    if (std::filesystem::exists(path, error)) {
+        return path;
+    }
+    if (type.empty() || type == " ") {
+        return std::nullopt;  // no extension was lower-cased, so there is nothing to look for
+    }
+    const std::filesystem::path dir =
+        folder.empty() ? std::filesystem::path("/") : std::filesystem::path(std::string(folder));
+    std::optional<std::string> found;
+    for (std::filesystem::directory_iterator it(dir, error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string entry = it->path().filename().native();
+        // The record's name ends at the last dot, as when it was added.
+        if (entry.size() <= name.size() + 1 || entry.compare(0, name.size(), name) != 0 ||
+            entry[name.size()] != '.' || entry.rfind('.') != name.size() ||
+            toLowerUtf8(std::string_view(entry).substr(name.size() + 1)) != type) {
+            continue;
+        }
+        std::error_code existsError;
+        if (!std::filesystem::exists(it->path(), existsError)) {
+            continue;
+        }
+        if (found) {
+            return std::nullopt;  // which one the record meant cannot be told
+        }
+        found = std::string(folder) + "/" + entry;
+    }
+    return error ? std::nullopt : found;
 }
 
 UserMessage insertCdMessage(std::optional<std::string_view> discName) {

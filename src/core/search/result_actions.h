@@ -22,6 +22,14 @@ namespace tunex {
 [[nodiscard]] std::string mediaFilePath(std::string_view folder, std::string_view name,
                                         std::string_view type);
 
+// The existing file a record stands for: mediaFilePath() when that exists, else the one entry of
+// the folder named name + "." + an extension that lower-cases to `type`. Records store the type
+// lower-cased, so "LOUD SONG.MP3" comes back as type "mp3" and only the folder knows the real
+// case. Nothing when no such file exists, or when several differ only in extension case.
+[[nodiscard]] std::optional<std::string> findMediaFile(std::string_view folder,
+                                                       std::string_view name,
+                                                       std::string_view type);
+
 // The question before opening a file on an optical disc (OK / Cancel). `discName` is the Disc Name
 // cell, or nothing when that column is hidden.
 [[nodiscard]] UserMessage insertCdMessage(std::optional<std::string_view> discName);

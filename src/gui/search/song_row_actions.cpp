@@ -8,7 +8,6 @@
 #include "platform/play_media.h"
 
 #include <filesystem>
-#include <system_error>
 
 namespace tunex {
 
@@ -120,13 +119,12 @@ void SongRowActions::playSelectedRow() {
         }
     }
 
-    const std::string path = mediaFilePath(folder, name, type);
-    std::error_code error;
-    if (!std::filesystem::exists(path, error)) {
-        platform_.tell(mediaFileNotFoundMessage(path));
+    const std::optional<std::string> path = findMediaFile(folder, name, type);
+    if (!path) {
+        platform_.tell(mediaFileNotFoundMessage(mediaFilePath(folder, name, type)));
         return;
     }
-    if (const auto failure = playFailureMessage(playMediaFile(platform_, path), path)) {
+    if (const auto failure = playFailureMessage(playMediaFile(platform_, *path), *path)) {
         platform_.tell(*failure);
     }
 }

@@ -11,6 +11,8 @@
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <vector>
 
 namespace tunex {
 namespace {
@@ -206,6 +208,47 @@ TEST(ResultActions, PlayingNeedsTypeAndPath) {
               "The file is on a CD-ROM drive. Please insert the CD (Party) into CD-ROM.");
     EXPECT_EQ(insertCdMessage(std::nullopt).text,
               "The file is on a CD-ROM drive. Please insert the CD into CD-ROM.");
+}
+
+// Records keep the type lower-cased; the folder decides which file a record means.
+TEST(ResultActions, FindMediaFileTakesTheExtensionCaseFromTheFolder) {
+    const TempDir dir;
+    const std::string folder = dir.path().string();
+    struct Case {
+        std::vector<std::string> files;
+        const char* name;
+        const char* type;
+        std::optional<std::string> found;  // leaf under `folder`
+    };
+    const std::vector<Case> cases = {
+        {{"LOUD SONG.MP3"}, "LOUD SONG", "mp3", "LOUD SONG.MP3"},
+        {{"b.Mp3"}, "b", "mp3", "b.Mp3"},
+        {{"a.mp3", "a.MP3"}, "a", "mp3", "a.mp3"},       // the exact name wins
+        {{"a.MP3", "a.mP3"}, "a", "mp3", std::nullopt},  // two guesses: neither is taken
+        {{"c.MP3"}, "C", "mp3", std::nullopt},           // the name itself must match exactly
+        {{"d.x.MP3"}, "d", "x.mp3", std::nullopt},       // the name ends at the last dot
+        {{"e.MP3"}, "e", "", std::nullopt},
+        {{"f"}, "f", "", "f"},
+        {{"\xc3\x89T\xc3\x89.\xc3\x89"},
+         "\xc3\x89T\xc3\x89",
+         "\xc3\xa9",
+         "\xc3\x89T\xc3\x89.\xc3\x89"},
+        {{"g.mp3.bak"}, "g", "mp3", std::nullopt},
+        {{}, "h", "mp3", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        const std::filesystem::path sub = dir / c.name;
+        std::filesystem::remove_all(sub);
+        std::filesystem::create_directories(sub);
+        for (const std::string& file : c.files) {
+            test::writeFile(sub / file, "x");
+        }
+        const std::optional<std::string> found = findMediaFile(sub.string(), c.name, c.type);
+        EXPECT_EQ(found, c.found ? std::optional((sub / *c.found).string()) : std::nullopt)
+            << c.name << "." << c.type;
+    }
+    // A folder that cannot be listed finds nothing.
+    EXPECT_EQ(findMediaFile(folder + "/missing", "a", "mp3"), std::nullopt);
 }
 
 }  // namespace

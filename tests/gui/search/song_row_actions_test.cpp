@@ -67,6 +67,23 @@ TEST_F(SongRowActionsTest, DoubleClickPlaysTheFile) {
     actions().playSelectedRow();
 }
 
+// Add stores the type lower-cased; the row must still reach the file as it is named on disk.
+TEST_F(SongRowActionsTest, DoubleClickPlaysAFileWithAnUpperCaseExtension) {
+    music_ = base_.path() / "music";
+    std::filesystem::create_directories(music_);
+    test::writeFile(music_ / "LOUD SONG.MP3", "ID3");
+    open({{"Party", {Song("LOUD SONG", "", music_.string())}}});
+    sheet_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet_.get()));
+    sheet_->showPage(kSongsPage);
+    songs().listAll();
+    songs().resultList()->selectRow(0);
+    const QRect rect = songs().resultList()->visualRect(songs().resultList()->model()->index(0, 0));
+    QTest::mouseDClick(songs().resultList()->viewport(), Qt::LeftButton, {}, rect.center());
+    ASSERT_EQ(platform_.launched.size(), 1U);
+    EXPECT_EQ(platform_.launched[0], music_ / "LOUD SONG.MP3");
+}
+
 TEST_F(SongRowActionsTest, AFileOnAnOpticalDiscAsksForTheDisc) {
     openWithSong();
     platform_.mountedVolumes = {{"/", "", VolumeKind::Fixed},

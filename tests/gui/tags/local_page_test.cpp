@@ -266,6 +266,21 @@ TEST_F(LocalPageTest, DoubleClickAndMenuPlayCopyAndSwitchPages) {
     EXPECT_EQ(shownPages_, (std::vector<int>{kHistoryPage, kSongsPage}));
 }
 
+TEST_F(LocalPageTest, DoubleClickPlaysAFileWithAnUpperCaseExtension) {
+    const auto song = make("LOUD SONG.MP3", "x");
+    auto page = openPage();
+    page->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+    selectMusic(*page);
+    ASSERT_EQ(names(*page), (std::vector<std::string>{"LOUD SONG.MP3"}));
+
+    page->fileList()->selectRow(0);
+    const QRect rect = page->fileList()->visualRect(page->fileList()->model()->index(0, 0));
+    QTest::mouseDClick(page->fileList()->viewport(), Qt::LeftButton, {}, rect.center());
+    ASSERT_EQ(platform_.launched.size(), 1u);
+    EXPECT_EQ(platform_.launched[0], song);
+}
+
 TEST_F(LocalPageTest, MoreTagOpensTheEditorForTheSelectedSong) {
     const auto song = make("song.mp3", taggedSong("Title", "Artist"));
     auto page = openPage();
