@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tunex {
 namespace {
@@ -96,6 +97,33 @@ TEST(CliCollectionCommands, AddWritesTheCollectionAndTheTotals) {
               std::string::npos)
         << blocked.err;
     EXPECT_EQ(base.settingsText(), settings);
+}
+
+TEST(CliCollectionCommands, CountAndAddReachFilesBeyondPathMax) {
+    BaseFolder base;
+    const fs::path music = base.path() / "music";
+    fs::create_directory(music);
+    // 2 000 levels of "deep/": only the first file's path is shorter than PATH_MAX.
+    const std::vector<std::string> files =
+        test::writeDeepTree(music, "deep", 2000, {499, 999, 1499, 1999}, "song.mp3");
+    ASSERT_EQ(files.size(), 4U);
+    const std::string dir = base.path().string();
+
+    const auto counted = runProgram(kCli, {"--base", dir, "count", music.string()});
+    EXPECT_EQ(counted.exitCode, 0);
+    EXPECT_EQ(counted.err, "status: Total Number of Songs in " + music.string() + "/*.* : 4 \n");
+
+    const auto added = runProgram(kCli, {"--base", dir, "add", "Deep", music.string()});
+    EXPECT_EQ(added.exitCode, 0) << added.err;
+    EXPECT_NE(added.err.find("songs added to the database from " + music.string() + "/*.* : 4 \n"),
+              std::string::npos)
+        << added.err;
+    const std::string collection = readFile(base.path() / "system/save0001.ifo");
+    for (const std::string& file : files) {
+        const std::string folder = file.substr(0, file.rfind('/'));
+        EXPECT_NE(collection.find("<?>song<|>" + folder + "<:>mp3</>"), std::string::npos)
+            << folder.size();
+    }
 }
 
 // An emptied settings file must not let the next Add write over collection 0001.

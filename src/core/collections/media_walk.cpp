@@ -3,9 +3,11 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tunex {
@@ -17,13 +19,46 @@ struct Entry {
     unsigned char type = DT_UNKNOWN;
 };
 
-// One folder being walked. Its entries are read whole and the folder closed at once, so a deep
-// tree never holds more than one directory handle open.
+// Owns one descriptor.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            reset(std::exchange(other.fd_, -1));
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    [[nodiscard]] int get() const { return fd_; }
+    [[nodiscard]] bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
+};
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+
+// One folder being walked. Its entries are read whole before any is visited; see walkMediaFiles
+// for how its descriptor is found again.
 struct Frame {
     std::string folder;  // no trailing "/", empty for the root
+    std::string name;    // as met in its parent; empty for the starting folder
     std::vector<Entry> entries;
     size_t next = 0;
     bool storable = true;  // the folder text can stand in a record line
+    dev_t device = 0;
+    ino_t inode = 0;
 };
 
 // A record line cannot carry a line break, and a marker inside a name or folder would split it
@@ -45,9 +80,21 @@ bool fitsRecordLine(std::string_view text) {
     return true;
 }
 
-bool readFolder(Frame& frame, const SearchPattern* topLevel) {
-    DIR* dir = ::opendir(frame.folder.empty() ? "/" : frame.folder.c_str());
+// Reads through a descriptor of its own, so `folder` stays usable for *at() calls.
+bool readFolder(int folder, Frame& frame, const SearchPattern* topLevel) {
+    struct stat info {};
+    if (::fstat(folder, &info) != 0) {
+        return false;
+    }
+    frame.device = info.st_dev;
+    frame.inode = info.st_ino;
+    const int own = ::openat(folder, ".", kFolderFlags);
+    if (own < 0) {
+        return false;
+    }
+    DIR* dir = ::fdopendir(own);
     if (dir == nullptr) {
+        ::close(own);
         return false;
     }
     while (const dirent* entry = ::readdir(dir)) {
@@ -64,11 +111,34 @@ bool readFolder(Frame& frame, const SearchPattern* topLevel) {
     return true;
 }
 
+bool isFolderOf(const Fd& fd, const Frame& frame) {
+    struct stat info {};
+    return fd.valid() && ::fstat(fd.get(), &info) == 0 && info.st_dev == frame.device &&
+           info.st_ino == frame.inode;
+}
+
+// The descriptor of stack[index] when the walk comes back to it from stack[index + 1] (`from`,
+// possibly closed). ".." is one call; it only misses when a folder was moved or removed during
+// the walk, and then the names from the starting folder are followed, never a link.
+Fd reopenFolder(const Fd& from, const Fd& start, const std::vector<Frame>& stack, size_t index) {
+    if (from.valid()) {
+        Fd up(::openat(from.get(), "..", kFolderFlags));
+        if (isFolderOf(up, stack[index])) {
+            return up;
+        }
+    }
+    Fd at(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
+    for (size_t i = 1; i <= index && at.valid(); ++i) {
+        at = Fd(::openat(at.get(), stack[i].name.c_str(), kFolderFlags));
+    }
+    return isFolderOf(at, stack[index]) ? std::move(at) : Fd();
+}
+
 enum class Kind { Folder, File, Other };
 
 // Links count as what they point to, except that a link to a folder is never entered. Only
 // regular files are media files: reading a FIFO or a device for its tag would block or worse.
-Kind kindOf(const Entry& entry, const std::string& path, bool mayBeMedia) {
+Kind kindOf(const Entry& entry, int folder, bool mayBeMedia) {
     switch (entry.type) {
         case DT_DIR:
             return Kind::Folder;
@@ -82,7 +152,7 @@ Kind kindOf(const Entry& entry, const std::string& path, bool mayBeMedia) {
     }
     struct stat info {};
     if (entry.type == DT_UNKNOWN) {
-        if (::lstat(path.c_str(), &info) != 0) {
+        if (::fstatat(folder, entry.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
             return Kind::Other;
         }
         if (S_ISDIR(info.st_mode)) {
@@ -92,18 +162,15 @@ Kind kindOf(const Entry& entry, const std::string& path, bool mayBeMedia) {
             return S_ISREG(info.st_mode) ? Kind::File : Kind::Other;
         }
     }
-    if (!mayBeMedia || ::stat(path.c_str(), &info) != 0) {
+    if (!mayBeMedia || ::fstatat(folder, entry.name.c_str(), &info, 0) != 0) {
         return Kind::Other;
     }
     return S_ISREG(info.st_mode) ? Kind::File : Kind::Other;
 }
 
-}  // namespace
-
-bool readFileFacts(const std::string& path, FoundFile& file) {
+bool readFileFactsAt(int folder, const char* name, FoundFile& file) {
     struct statx info {};
-    if (::statx(AT_FDCWD, path.c_str(), 0, STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME,
-                &info) == 0) {
+    if (::statx(folder, name, 0, STATX_TYPE | STATX_SIZE | STATX_MTIME | STATX_BTIME, &info) == 0) {
         file.sizeBytes = info.stx_size;
         if ((info.stx_mask & STATX_BTIME) != 0) {
             file.created = static_cast<std::time_t>(info.stx_btime.tv_sec);
@@ -115,7 +182,7 @@ bool readFileFacts(const std::string& path, FoundFile& file) {
         return true;
     }
     struct stat plain {};
-    if (::stat(path.c_str(), &plain) != 0) {
+    if (::fstatat(folder, name, &plain, 0) != 0) {
         return false;
     }
     file.sizeBytes = static_cast<std::uint64_t>(plain.st_size);
@@ -123,32 +190,54 @@ bool readFileFacts(const std::string& path, FoundFile& file) {
     return true;
 }
 
+}  // namespace
+
+bool readFileFacts(const std::string& path, FoundFile& file) {
+    return readFileFactsAt(AT_FDCWD, path.c_str(), file);
+}
+
+// Folders are opened relative to their parent's descriptor, so the depth of the tree never meets
+// PATH_MAX; the full path text is only built for callers. Only the current folder's descriptor
+// and the starting folder's are held: a stack of one per level would run past the descriptor limit
+// in a deep tree. Going back up reopens the parent by "..", checked against the folder read.
 WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& types,
                           WalkDetail detail, const MediaVisitor& visit, const WalkStopTest& stop) {
     WalkTotals totals;
+    const Fd start(
+        ::open(pattern.folder.empty() ? "/" : pattern.folder.c_str(), kFolderFlags & ~O_NOFOLLOW));
     std::vector<Frame> stack;
-    stack.push_back(Frame{pattern.folder, {}, 0, fitsRecordLine(pattern.folder)});
-    if (!readFolder(stack.back(), &pattern)) {
+    stack.push_back(Frame{pattern.folder, {}, {}, 0, fitsRecordLine(pattern.folder)});
+    if (!start.valid() || !readFolder(start.get(), stack.back(), &pattern)) {
         ++totals.unreadableFolders;
         return totals;
     }
+    Fd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
     FoundFile found;
     std::string path;
     while (!stack.empty()) {
         Frame& frame = stack.back();
-        if (frame.next == frame.entries.size()) {
+        if (frame.next == frame.entries.size() || !current.valid()) {
+            if (!current.valid()) {
+                // Moved or removed under the walk: its remaining entries cannot be reached.
+                ++totals.unreadableFolders;
+            }
+            if (stack.size() > 1) {
+                current = reopenFolder(current, start, stack, stack.size() - 2);
+            }
             stack.pop_back();
             continue;
         }
         const Entry& entry = frame.entries[frame.next++];
         path.assign(frame.folder).append("/").append(entry.name);
         const bool mayBeMedia = types.matches(entry.name);
-        const Kind kind = kindOf(entry, path, mayBeMedia);
+        const Kind kind = kindOf(entry, current.get(), mayBeMedia);
         if (kind == Kind::Folder) {
-            Frame child{path, {}, 0, frame.storable && fitsRecordLine(entry.name)};
-            if (readFolder(child, nullptr)) {
+            Frame child{path, entry.name, {}, 0, frame.storable && fitsRecordLine(entry.name)};
+            Fd opened(::openat(current.get(), entry.name.c_str(), kFolderFlags));
+            if (opened.valid() && readFolder(opened.get(), child, nullptr)) {
                 // `frame` may move with the push; it is not used again in this round.
                 stack.push_back(std::move(child));
+                current = std::move(opened);
             } else {
                 ++totals.unreadableFolders;
             }
@@ -169,7 +258,7 @@ WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& type
             found.created.reset();
             if (detail == WalkDetail::SizesAndDates) {
                 // A file that vanished or cannot be examined is still recorded, as listed.
-                (void)readFileFacts(path, found);
+                (void)readFileFactsAt(current.get(), entry.name.c_str(), found);
             }
             visit(found, path);
         }

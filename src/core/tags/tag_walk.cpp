@@ -1,9 +1,11 @@
 #include "core/tags/tag_walk.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/common/text.h"
@@ -19,13 +21,39 @@ struct Entry {
     EntryKind kind = EntryKind::Other;
 };
 
-struct DirCloser {
-    void operator()(DIR* dir) const { ::closedir(dir); }
+// Owns one descriptor.
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other) {
+            reset(std::exchange(other.fd_, -1));
+        }
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    [[nodiscard]] int get() const { return fd_; }
+    [[nodiscard]] bool valid() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = fd;
+    }
+
+private:
+    int fd_;
 };
+
+constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // Links to folders are never followed; links to regular files count as those files. Devices,
 // pipes and sockets are no media files, and opening a pipe would hang the walk.
-EntryKind kindOf(const std::string& path, unsigned char type) {
+EntryKind kindOf(int folder, const char* name, unsigned char type) {
     if (type == DT_DIR) {
         return EntryKind::Folder;
     }
@@ -34,7 +62,7 @@ EntryKind kindOf(const std::string& path, unsigned char type) {
     }
     struct stat info {};
     if (type == DT_UNKNOWN) {
-        if (::lstat(path.c_str(), &info) != 0) {
+        if (::fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
             return EntryKind::Other;
         }
         if (S_ISDIR(info.st_mode)) {
@@ -49,8 +77,8 @@ EntryKind kindOf(const std::string& path, unsigned char type) {
     } else if (type != DT_LNK) {
         return EntryKind::Other;
     }
-    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) ? EntryKind::File
-                                                                     : EntryKind::Other;
+    return ::fstatat(folder, name, &info, 0) == 0 && S_ISREG(info.st_mode) ? EntryKind::File
+                                                                           : EntryKind::Other;
 }
 
 std::string childPath(std::string_view folder, std::string_view name) {
@@ -60,32 +88,69 @@ std::string childPath(std::string_view folder, std::string_view name) {
     return path;
 }
 
-// A folder's entries are read whole before any is visited, so only one folder is open at a time
-// however deep the tree.
+// A folder's entries are read whole before any is visited.
 struct Frame {
     std::string folder;  // without a trailing "/"
+    std::string name;    // as met in its parent; empty for the starting folder
     std::vector<Entry> entries;
     std::size_t next = 0;
+    dev_t device = 0;
+    ino_t inode = 0;
 };
 
-bool readFolder(Frame& frame) {
-    const std::string openable = frame.folder.empty() ? std::string("/") : frame.folder;
-    const std::unique_ptr<DIR, DirCloser> dir(::opendir(openable.c_str()));
-    if (!dir) {
+// Reads through a descriptor of its own, so `folder` stays usable for *at() calls.
+bool readFolder(int folder, Frame& frame) {
+    struct stat info {};
+    if (::fstat(folder, &info) != 0) {
         return false;
     }
-    while (const dirent* entry = ::readdir(dir.get())) {
+    frame.device = info.st_dev;
+    frame.inode = info.st_ino;
+    const int own = ::openat(folder, ".", kFolderFlags);
+    if (own < 0) {
+        return false;
+    }
+    DIR* dir = ::fdopendir(own);
+    if (dir == nullptr) {
+        ::close(own);
+        return false;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") {
             continue;
         }
-        Entry e{std::string(name), EntryKind::Other};
-        e.kind = kindOf(childPath(frame.folder, name), entry->d_type);
-        if (e.kind != EntryKind::Other) {
-            frame.entries.push_back(std::move(e));
+        const EntryKind kind = kindOf(folder, entry->d_name, entry->d_type);
+        if (kind != EntryKind::Other) {
+            frame.entries.push_back(Entry{std::string(name), kind});
         }
     }
+    ::closedir(dir);
     return true;
+}
+
+bool isFolderOf(const Fd& fd, const Frame& frame) {
+    struct stat info {};
+    return fd.valid() && ::fstat(fd.get(), &info) == 0 && info.st_dev == frame.device &&
+           info.st_ino == frame.inode;
+}
+
+// The descriptor of stack[index] when the walk comes back to it from stack[index + 1] (`from`,
+// possibly closed). ".." is one call; it only misses when a folder was moved or removed during
+// the walk, and then the names from the starting folder are followed, never a link.
+Fd reopenFolder(const Fd& from, const Fd& start, const std::vector<Frame>& stack,
+                std::size_t index) {
+    if (from.valid()) {
+        Fd up(::openat(from.get(), "..", kFolderFlags));
+        if (isFolderOf(up, stack[index])) {
+            return up;
+        }
+    }
+    Fd at(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
+    for (std::size_t i = 1; i <= index && at.valid(); ++i) {
+        at = Fd(::openat(at.get(), stack[i].name.c_str(), kFolderFlags));
+    }
+    return isFolderOf(at, stack[index]) ? std::move(at) : Fd();
 }
 
 }  // namespace
@@ -108,24 +173,40 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
     if (folder.empty()) {
         return totals;
     }
+    // Folders are opened relative to their parent's descriptor, so the depth of the tree never
+    // meets PATH_MAX. Only the current folder's descriptor and the starting folder's are held: one
+    // per level would run past the descriptor limit in a deep tree. Going back up reopens the
+    // parent by "..", checked against the folder read.
     std::vector<Frame> stack;
-    stack.push_back(Frame{folderWithoutSlash(folder), {}, 0});
-    if (!readFolder(stack.back())) {
+    stack.push_back(Frame{folderWithoutSlash(folder), {}, {}, 0});
+    const std::string& first = stack.back().folder;
+    const Fd start(::open(first.empty() ? "/" : first.c_str(), kFolderFlags & ~O_NOFOLLOW));
+    if (!start.valid() || !readFolder(start.get(), stack.back())) {
         ++totals.unreadableFolders;
         return totals;
     }
+    Fd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
     while (!stack.empty()) {
         Frame& top = stack.back();
-        if (top.next == top.entries.size()) {
+        if (top.next == top.entries.size() || !current.valid()) {
+            if (!current.valid()) {
+                // Moved or removed under the walk: its remaining entries cannot be reached.
+                ++totals.unreadableFolders;
+            }
+            if (stack.size() > 1) {
+                current = reopenFolder(current, start, stack, stack.size() - 2);
+            }
             stack.pop_back();
             continue;
         }
         const Entry& entry = top.entries[top.next++];
         if (entry.kind == EntryKind::Folder) {
             if (includeSubfolders) {
-                Frame sub{childPath(top.folder, entry.name), {}, 0};
-                if (readFolder(sub)) {
+                Frame sub{childPath(top.folder, entry.name), entry.name, {}, 0};
+                Fd opened(::openat(current.get(), entry.name.c_str(), kFolderFlags));
+                if (opened.valid() && readFolder(opened.get(), sub)) {
                     stack.push_back(std::move(sub));
+                    current = std::move(opened);
                 } else {
                     ++totals.unreadableFolders;
                 }

@@ -3,10 +3,13 @@
 #include "core/collections/media_walk.h"
 #include "core/collections/search_pattern.h"
 
+#include <limits.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -179,6 +182,62 @@ TEST(MediaWalk, SkipsFoldersItCannotOpen) {
     EXPECT_EQ(seen.size(), 2U);
     EXPECT_EQ(totals.unreadableFolders, 1);
     EXPECT_FALSE(patternFindsEntries(completePattern((dir / "closed").string())));
+}
+
+// Holds the soft descriptor limit low for a scope, well under the depth of the trees below.
+class FewDescriptors {
+public:
+    explicit FewDescriptors(rlim_t limit) {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = std::min<rlim_t>(limit, saved_.rlim_cur);
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~FewDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+    FewDescriptors(const FewDescriptors&) = delete;
+    FewDescriptors& operator=(const FewDescriptors&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
+TEST(MediaWalk, ReachesFilesBeyondPathMaxInADeepTree) {
+    fs::path root;
+    {
+        TempDir dir;
+        root = dir.path();
+        // 2 000 levels of "deep/": only the first file's path is shorter than PATH_MAX.
+        const std::vector<std::string> files =
+            test::writeDeepTree(dir.path(), "deep", 2000, {499, 999, 1499, 1999}, "song.mp3");
+        ASSERT_EQ(files.size(), 4U);
+        ASSERT_GT(files[1].size(), static_cast<size_t>(PATH_MAX));
+        std::vector<std::string> expected = files;
+        writeFile(dir / "top.mp3", "x");
+        expected.push_back((dir / "top.mp3").string());
+        std::sort(expected.begin(), expected.end());
+
+        WalkTotals totals;
+        std::vector<Visit> seen;
+        {
+            const FewDescriptors few(64);
+            seen = walkAll(dir.path(), FileTypeList(), &totals);
+            const WalkTotals counted =
+                countMediaFiles(completePattern(dir.path().string()), FileTypeList());
+            EXPECT_EQ(counted.mediaFiles, 5);
+            EXPECT_EQ(counted.unreadableFolders, 0);
+        }
+        std::vector<std::string> walked;
+        for (const Visit& visit : seen) {
+            walked.push_back(visit.folder + "/" + visit.name);
+            EXPECT_EQ(visit.size, 1U) << visit.folder.size();  // read below PATH_MAX too
+        }
+        std::sort(walked.begin(), walked.end());
+        EXPECT_EQ(walked, expected);
+        EXPECT_EQ(totals.mediaFiles, 5);
+        EXPECT_EQ(totals.unreadableFolders, 0);
+    }
+    std::error_code ignored;
+    EXPECT_FALSE(fs::exists(root, ignored)) << "the deep tree was left behind";
 }
 
 TEST(MediaWalk, ReadsRealSizesAndTheBirthOrModificationDate) {

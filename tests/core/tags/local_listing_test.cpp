@@ -1,8 +1,15 @@
 #include "core/tags/local_listing.h"
+#include "core/tags/tag_walk.h"
+
+#include <limits.h>
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -80,6 +87,48 @@ TEST_F(LocalListingTest, StopsAtTheDisplayLimit) {
               (UserMessage{"The result reaches the maximum display limit (3).\nYou can change it "
                            "in <Setting> tag.",
                            "Tunex - Information", MessageIcon::Information}));
+}
+
+TEST(TagWalk, ReachesFilesBeyondPathMaxInADeepTree) {
+    std::filesystem::path root;
+    {
+        test::TempDir dir;
+        root = dir.path();
+        // 2 000 levels of "deep/": only the first file's path is shorter than PATH_MAX.
+        const std::vector<std::string> files =
+            test::writeDeepTree(dir.path(), "deep", 2000, {499, 999, 1499, 1999}, "song.mp3");
+        ASSERT_EQ(files.size(), 4U);
+        ASSERT_GT(files[1].size(), static_cast<size_t>(PATH_MAX));
+        std::vector<std::string> expected = files;
+        std::sort(expected.begin(), expected.end());
+
+        rlimit saved{};
+        ::getrlimit(RLIMIT_NOFILE, &saved);
+        rlimit few = saved;
+        few.rlim_cur = std::min<rlim_t>(64, saved.rlim_cur);
+        ::setrlimit(RLIMIT_NOFILE, &few);  // far fewer than the tree has levels
+        std::vector<std::string> walked;
+        const FolderWalkTotals totals =
+            walkFolderFiles(dir.path().string() + "/", true, [&](const WalkedFile& file) {
+                EXPECT_EQ(file.path, std::string(file.folder) + "/" + std::string(file.name));
+                walked.push_back(file.path);
+                return WalkStep::Continue;
+            });
+        std::vector<std::string> shallow;
+        (void)walkFolderFiles(dir.path().string(), false, [&](const WalkedFile& file) {
+            shallow.push_back(file.path);
+            return WalkStep::Continue;
+        });
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+
+        std::sort(walked.begin(), walked.end());
+        EXPECT_EQ(walked, expected);
+        EXPECT_EQ(totals.unreadableFolders, 0);
+        EXPECT_FALSE(totals.stopped);
+        EXPECT_TRUE(shallow.empty());
+    }
+    std::error_code ignored;
+    EXPECT_FALSE(std::filesystem::exists(root, ignored)) << "the deep tree was left behind";
 }
 
 TEST(LocalFilter, KeywordRulesAndChecks) {
