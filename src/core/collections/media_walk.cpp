@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/common/unique_fd.h"
+
 namespace tunex {
 
 namespace {
@@ -17,34 +19,6 @@ namespace {
 struct Entry {
     std::string name;
     unsigned char type = DT_UNKNOWN;
-};
-
-// Owns one descriptor.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            reset(std::exchange(other.fd_, -1));
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-
-    [[nodiscard]] int get() const { return fd_; }
-    [[nodiscard]] bool valid() const { return fd_ >= 0; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
 };
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -111,7 +85,7 @@ bool readFolder(int folder, Frame& frame, const SearchPattern* topLevel) {
     return true;
 }
 
-bool isFolderOf(const Fd& fd, const Frame& frame) {
+bool isFolderOf(const UniqueFd& fd, const Frame& frame) {
     struct stat info {};
     return fd.valid() && ::fstat(fd.get(), &info) == 0 && info.st_dev == frame.device &&
            info.st_ino == frame.inode;
@@ -120,18 +94,19 @@ bool isFolderOf(const Fd& fd, const Frame& frame) {
 // The descriptor of stack[index] when the walk comes back to it from stack[index + 1] (`from`,
 // possibly closed). ".." is one call; it only misses when a folder was moved or removed during
 // the walk, and then the names from the starting folder are followed, never a link.
-Fd reopenFolder(const Fd& from, const Fd& start, const std::vector<Frame>& stack, size_t index) {
+UniqueFd reopenFolder(const UniqueFd& from, const UniqueFd& start, const std::vector<Frame>& stack,
+                      size_t index) {
     if (from.valid()) {
-        Fd up(::openat(from.get(), "..", kFolderFlags));
+        UniqueFd up(::openat(from.get(), "..", kFolderFlags));
         if (isFolderOf(up, stack[index])) {
             return up;
         }
     }
-    Fd at(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
+    UniqueFd at(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
     for (size_t i = 1; i <= index && at.valid(); ++i) {
-        at = Fd(::openat(at.get(), stack[i].name.c_str(), kFolderFlags));
+        at = UniqueFd(::openat(at.get(), stack[i].name.c_str(), kFolderFlags));
     }
-    return isFolderOf(at, stack[index]) ? std::move(at) : Fd();
+    return isFolderOf(at, stack[index]) ? std::move(at) : UniqueFd();
 }
 
 enum class Kind { Folder, File, Other };
@@ -203,7 +178,7 @@ bool readFileFacts(const std::string& path, FoundFile& file) {
 WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& types,
                           WalkDetail detail, const MediaVisitor& visit, const WalkStopTest& stop) {
     WalkTotals totals;
-    const Fd start(
+    const UniqueFd start(
         ::open(pattern.folder.empty() ? "/" : pattern.folder.c_str(), kFolderFlags & ~O_NOFOLLOW));
     std::vector<Frame> stack;
     stack.push_back(Frame{pattern.folder, {}, {}, 0, fitsRecordLine(pattern.folder)});
@@ -211,7 +186,7 @@ WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& type
         ++totals.unreadableFolders;
         return totals;
     }
-    Fd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
+    UniqueFd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
     FoundFile found;
     std::string path;
     while (!stack.empty()) {
@@ -233,7 +208,7 @@ WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& type
         const Kind kind = kindOf(entry, current.get(), mayBeMedia);
         if (kind == Kind::Folder) {
             Frame child{path, entry.name, {}, 0, frame.storable && fitsRecordLine(entry.name)};
-            Fd opened(::openat(current.get(), entry.name.c_str(), kFolderFlags));
+            UniqueFd opened(::openat(current.get(), entry.name.c_str(), kFolderFlags));
             if (opened.valid() && readFolder(opened.get(), child, nullptr)) {
                 // `frame` may move with the push; it is not used again in this round.
                 stack.push_back(std::move(child));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/common/text.h"
+#include "core/common/unique_fd.h"
 
 namespace tunex {
 
@@ -19,34 +20,6 @@ enum class EntryKind { File, Folder, Other };
 struct Entry {
     std::string name;
     EntryKind kind = EntryKind::Other;
-};
-
-// Owns one descriptor.
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    ~Fd() { reset(); }
-    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Fd& operator=(Fd&& other) noexcept {
-        if (this != &other) {
-            reset(std::exchange(other.fd_, -1));
-        }
-        return *this;
-    }
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-
-    [[nodiscard]] int get() const { return fd_; }
-    [[nodiscard]] bool valid() const { return fd_ >= 0; }
-    void reset(int fd = -1) {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-        fd_ = fd;
-    }
-
-private:
-    int fd_;
 };
 
 constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
@@ -129,7 +102,7 @@ bool readFolder(int folder, Frame& frame) {
     return true;
 }
 
-bool isFolderOf(const Fd& fd, const Frame& frame) {
+bool isFolderOf(const UniqueFd& fd, const Frame& frame) {
     struct stat info {};
     return fd.valid() && ::fstat(fd.get(), &info) == 0 && info.st_dev == frame.device &&
            info.st_ino == frame.inode;
@@ -138,19 +111,19 @@ bool isFolderOf(const Fd& fd, const Frame& frame) {
 // The descriptor of stack[index] when the walk comes back to it from stack[index + 1] (`from`,
 // possibly closed). ".." is one call; it only misses when a folder was moved or removed during
 // the walk, and then the names from the starting folder are followed, never a link.
-Fd reopenFolder(const Fd& from, const Fd& start, const std::vector<Frame>& stack,
-                std::size_t index) {
+UniqueFd reopenFolder(const UniqueFd& from, const UniqueFd& start, const std::vector<Frame>& stack,
+                      std::size_t index) {
     if (from.valid()) {
-        Fd up(::openat(from.get(), "..", kFolderFlags));
+        UniqueFd up(::openat(from.get(), "..", kFolderFlags));
         if (isFolderOf(up, stack[index])) {
             return up;
         }
     }
-    Fd at(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
+    UniqueFd at(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
     for (std::size_t i = 1; i <= index && at.valid(); ++i) {
-        at = Fd(::openat(at.get(), stack[i].name.c_str(), kFolderFlags));
+        at = UniqueFd(::openat(at.get(), stack[i].name.c_str(), kFolderFlags));
     }
-    return isFolderOf(at, stack[index]) ? std::move(at) : Fd();
+    return isFolderOf(at, stack[index]) ? std::move(at) : UniqueFd();
 }
 
 }  // namespace
@@ -180,12 +153,12 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
     std::vector<Frame> stack;
     stack.push_back(Frame{folderWithoutSlash(folder), {}, {}, 0});
     const std::string& first = stack.back().folder;
-    const Fd start(::open(first.empty() ? "/" : first.c_str(), kFolderFlags & ~O_NOFOLLOW));
+    const UniqueFd start(::open(first.empty() ? "/" : first.c_str(), kFolderFlags & ~O_NOFOLLOW));
     if (!start.valid() || !readFolder(start.get(), stack.back())) {
         ++totals.unreadableFolders;
         return totals;
     }
-    Fd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
+    UniqueFd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
     while (!stack.empty()) {
         Frame& top = stack.back();
         if (top.next == top.entries.size() || !current.valid()) {
@@ -203,7 +176,7 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
         if (entry.kind == EntryKind::Folder) {
             if (includeSubfolders) {
                 Frame sub{childPath(top.folder, entry.name), entry.name, {}, 0};
-                Fd opened(::openat(current.get(), entry.name.c_str(), kFolderFlags));
+                UniqueFd opened(::openat(current.get(), entry.name.c_str(), kFolderFlags));
                 if (opened.valid() && readFolder(opened.get(), sub)) {
                     stack.push_back(std::move(sub));
                     current = std::move(opened);
