@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/common/folder_descriptors.h"
 #include "core/common/unique_fd.h"
 
 namespace tunex {
@@ -21,8 +22,6 @@ struct Entry {
     unsigned char type = DT_UNKNOWN;
 };
 
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-
 // One folder being walked. Its entries are read whole before any is visited; see walkMediaFiles
 // for how its descriptor is found again.
 struct Frame {
@@ -31,8 +30,7 @@ struct Frame {
     std::vector<Entry> entries;
     size_t next = 0;
     bool storable = true;  // the folder text can stand in a record line
-    dev_t device = 0;
-    ino_t inode = 0;
+    FolderId id{};
 };
 
 // A record line cannot carry a line break, and a marker inside a name or folder would split it
@@ -54,24 +52,12 @@ bool fitsRecordLine(std::string_view text) {
     return true;
 }
 
-// Reads through a descriptor of its own, so `folder` stays usable for *at() calls.
 bool readFolder(int folder, Frame& frame, const SearchPattern* topLevel) {
-    struct stat info {};
-    if (::fstat(folder, &info) != 0) {
+    const FolderEntries dir = openFolderEntries(folder, frame.id);
+    if (!dir) {
         return false;
     }
-    frame.device = info.st_dev;
-    frame.inode = info.st_ino;
-    const int own = ::openat(folder, ".", kFolderFlags);
-    if (own < 0) {
-        return false;
-    }
-    DIR* dir = ::fdopendir(own);
-    if (dir == nullptr) {
-        ::close(own);
-        return false;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") {
             continue;
@@ -81,32 +67,7 @@ bool readFolder(int folder, Frame& frame, const SearchPattern* topLevel) {
         }
         frame.entries.push_back(Entry{std::string(name), entry->d_type});
     }
-    ::closedir(dir);
     return true;
-}
-
-bool isFolderOf(const UniqueFd& fd, const Frame& frame) {
-    struct stat info {};
-    return fd.valid() && ::fstat(fd.get(), &info) == 0 && info.st_dev == frame.device &&
-           info.st_ino == frame.inode;
-}
-
-// The descriptor of stack[index] when the walk comes back to it from stack[index + 1] (`from`,
-// possibly closed). ".." is one call; it only misses when a folder was moved or removed during
-// the walk, and then the names from the starting folder are followed, never a link.
-UniqueFd reopenFolder(const UniqueFd& from, const UniqueFd& start, const std::vector<Frame>& stack,
-                      size_t index) {
-    if (from.valid()) {
-        UniqueFd up(::openat(from.get(), "..", kFolderFlags));
-        if (isFolderOf(up, stack[index])) {
-            return up;
-        }
-    }
-    UniqueFd at(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
-    for (size_t i = 1; i <= index && at.valid(); ++i) {
-        at = UniqueFd(::openat(at.get(), stack[i].name.c_str(), kFolderFlags));
-    }
-    return isFolderOf(at, stack[index]) ? std::move(at) : UniqueFd();
 }
 
 enum class Kind { Folder, File, Other };
@@ -178,8 +139,8 @@ bool readFileFacts(const std::string& path, FoundFile& file) {
 WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& types,
                           WalkDetail detail, const MediaVisitor& visit, const WalkStopTest& stop) {
     WalkTotals totals;
-    const UniqueFd start(
-        ::open(pattern.folder.empty() ? "/" : pattern.folder.c_str(), kFolderFlags & ~O_NOFOLLOW));
+    const UniqueFd start(::open(pattern.folder.empty() ? "/" : pattern.folder.c_str(),
+                                kFolderOpenFlags & ~O_NOFOLLOW));
     std::vector<Frame> stack;
     stack.push_back(Frame{pattern.folder, {}, {}, 0, fitsRecordLine(pattern.folder)});
     if (!start.valid() || !readFolder(start.get(), stack.back(), &pattern)) {
@@ -197,7 +158,7 @@ WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& type
                 ++totals.unreadableFolders;
             }
             if (stack.size() > 1) {
-                current = reopenFolder(current, start, stack, stack.size() - 2);
+                current = reopenFrame(current, start, stack, stack.size() - 2);
             }
             stack.pop_back();
             continue;
@@ -208,7 +169,7 @@ WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& type
         const Kind kind = kindOf(entry, current.get(), mayBeMedia);
         if (kind == Kind::Folder) {
             Frame child{path, entry.name, {}, 0, frame.storable && fitsRecordLine(entry.name)};
-            UniqueFd opened(::openat(current.get(), entry.name.c_str(), kFolderFlags));
+            UniqueFd opened(::openat(current.get(), entry.name.c_str(), kFolderOpenFlags));
             if (opened.valid() && readFolder(opened.get(), child, nullptr)) {
                 // `frame` may move with the push; it is not used again in this round.
                 stack.push_back(std::move(child));

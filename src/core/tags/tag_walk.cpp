@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/common/folder_descriptors.h"
 #include "core/common/text.h"
 #include "core/common/unique_fd.h"
 
@@ -21,8 +22,6 @@ struct Entry {
     std::string name;
     EntryKind kind = EntryKind::Other;
 };
-
-constexpr int kFolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
 // Links to folders are never followed; links to regular files count as those files. Devices,
 // pipes and sockets are no media files, and opening a pipe would hang the walk.
@@ -67,28 +66,15 @@ struct Frame {
     std::string name;    // as met in its parent; empty for the starting folder
     std::vector<Entry> entries;
     std::size_t next = 0;
-    dev_t device = 0;
-    ino_t inode = 0;
+    FolderId id{};
 };
 
-// Reads through a descriptor of its own, so `folder` stays usable for *at() calls.
 bool readFolder(int folder, Frame& frame) {
-    struct stat info {};
-    if (::fstat(folder, &info) != 0) {
+    const FolderEntries dir = openFolderEntries(folder, frame.id);
+    if (!dir) {
         return false;
     }
-    frame.device = info.st_dev;
-    frame.inode = info.st_ino;
-    const int own = ::openat(folder, ".", kFolderFlags);
-    if (own < 0) {
-        return false;
-    }
-    DIR* dir = ::fdopendir(own);
-    if (dir == nullptr) {
-        ::close(own);
-        return false;
-    }
-    while (const dirent* entry = ::readdir(dir)) {
+    while (const dirent* entry = ::readdir(dir.get())) {
         const std::string_view name = entry->d_name;
         if (name == "." || name == "..") {
             continue;
@@ -98,32 +84,7 @@ bool readFolder(int folder, Frame& frame) {
             frame.entries.push_back(Entry{std::string(name), kind});
         }
     }
-    ::closedir(dir);
     return true;
-}
-
-bool isFolderOf(const UniqueFd& fd, const Frame& frame) {
-    struct stat info {};
-    return fd.valid() && ::fstat(fd.get(), &info) == 0 && info.st_dev == frame.device &&
-           info.st_ino == frame.inode;
-}
-
-// The descriptor of stack[index] when the walk comes back to it from stack[index + 1] (`from`,
-// possibly closed). ".." is one call; it only misses when a folder was moved or removed during
-// the walk, and then the names from the starting folder are followed, never a link.
-UniqueFd reopenFolder(const UniqueFd& from, const UniqueFd& start, const std::vector<Frame>& stack,
-                      std::size_t index) {
-    if (from.valid()) {
-        UniqueFd up(::openat(from.get(), "..", kFolderFlags));
-        if (isFolderOf(up, stack[index])) {
-            return up;
-        }
-    }
-    UniqueFd at(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
-    for (std::size_t i = 1; i <= index && at.valid(); ++i) {
-        at = UniqueFd(::openat(at.get(), stack[i].name.c_str(), kFolderFlags));
-    }
-    return isFolderOf(at, stack[index]) ? std::move(at) : UniqueFd();
 }
 
 }  // namespace
@@ -153,7 +114,8 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
     std::vector<Frame> stack;
     stack.push_back(Frame{folderWithoutSlash(folder), {}, {}, 0});
     const std::string& first = stack.back().folder;
-    const UniqueFd start(::open(first.empty() ? "/" : first.c_str(), kFolderFlags & ~O_NOFOLLOW));
+    const UniqueFd start(
+        ::open(first.empty() ? "/" : first.c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
     if (!start.valid() || !readFolder(start.get(), stack.back())) {
         ++totals.unreadableFolders;
         return totals;
@@ -167,7 +129,7 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
                 ++totals.unreadableFolders;
             }
             if (stack.size() > 1) {
-                current = reopenFolder(current, start, stack, stack.size() - 2);
+                current = reopenFrame(current, start, stack, stack.size() - 2);
             }
             stack.pop_back();
             continue;
@@ -176,7 +138,7 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
         if (entry.kind == EntryKind::Folder) {
             if (includeSubfolders) {
                 Frame sub{childPath(top.folder, entry.name), entry.name, {}, 0};
-                UniqueFd opened(::openat(current.get(), entry.name.c_str(), kFolderFlags));
+                UniqueFd opened(::openat(current.get(), entry.name.c_str(), kFolderOpenFlags));
                 if (opened.valid() && readFolder(opened.get(), sub)) {
                     stack.push_back(std::move(sub));
                     current = std::move(opened);
