@@ -142,7 +142,7 @@ int runLocal(const Workspace& workspace, const std::vector<std::string>& words, 
     }
     LocalListing listing =
         listLocalFolder(folder, run.fileTypes, args.includeSubfolders, maxResults);
-    printStatus(run.err, listedStatusText(listing.rows.size(), folder));
+    printStatus(run.err, listedStatusText(listing.rows.size(), folder, listing.unreadable));
     if (reachedDisplayLimit(listing.rows.size(), maxResults)) {
         printMessage(run.err, displayLimitMessage(maxResults));
     }

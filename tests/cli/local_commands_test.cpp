@@ -4,6 +4,7 @@
 
 #include "core/tags/tag_test_support.h"
 #include "support/base_folder.h"
+#include "support/child_process.h"
 #include "support/run_program.h"
 
 namespace tunex {
@@ -143,6 +144,37 @@ TEST_F(CliLocalCommands, EasyTagAndClearAllWriteTheTree) {
     const auto empty = run({"clear-all", (dir_ / "nothing").string()});
     EXPECT_EQ(empty.exitCode, 2);
     EXPECT_NE(empty.err.find("No media file under this directory."), std::string::npos);
+}
+
+TEST_F(CliLocalCommands, WalksNameTheFoldersTheyCannotRead) {
+    make("Artist - Title.mp3", audio_);
+    make("locked/b.mp3", audio_);
+    // Run as a user the permissions stop: everything but "locked" open to everyone.
+    for (const auto& root : {base_.path(), dir_.path()}) {
+        std::filesystem::permissions(root, std::filesystem::perms::all);
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            std::filesystem::permissions(entry.path(), std::filesystem::perms::all);
+        }
+    }
+    std::filesystem::permissions(music_ / "locked", std::filesystem::perms::none);
+    const auto errors = test::runUnprivileged([this] {
+        std::string err;
+        for (const auto& words : std::vector<std::vector<std::string>>{
+                 {"local", m_}, {"clear-all", m_}, {"easytag", m_}, {"count", m_ + "/locked"}}) {
+            const auto result = run(words);
+            err += std::to_string(result.exitCode) + " " + result.err;
+        }
+        return err;
+    });
+    ASSERT_TRUE(errors);
+    const std::string note = "1 folder could not be read and was skipped: " + m_ + "/locked";
+    EXPECT_EQ(*errors, "0 status: 1 files found under " + m_ + ". " + note + "\n" +
+                           "0 Tunex - Tag Successfully Removed: All ID3 tags of 1 files under " +
+                           m_ + " removed.\n" + note + "\n" +
+                           "0 Tunex Easy Tag - Process Done: 1 files ID3 Tag added under " + m_ +
+                           ".\n" + note + "\n" +
+                           "2 Tunex - Path Error: The folder cannot be read: " + m_ +
+                           "/locked\nPermission denied\n");
 }
 
 TEST_F(CliLocalCommands, FilesThatCannotBeWrittenAreReported) {

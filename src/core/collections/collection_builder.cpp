@@ -22,16 +22,26 @@ UserMessage inputError(std::string text, std::string_view title = "Input Error",
 
 // "%s ... %d " with the pattern and a count; the blank at the end belongs to the text.
 std::string patternCountText(std::string_view lead, const SearchPattern& pattern,
-                             std::int64_t count, std::int64_t unstorable) {
+                             const WalkTotals& totals, std::int64_t count) {
     std::string text(lead);
     text.append(pattern.text).append(" : ").append(std::to_string(count)).append(" ");
-    if (unstorable > 0) {
+    if (totals.unstorableNames > 0) {
         text.append("\n")
-            .append(std::to_string(unstorable))
+            .append(std::to_string(totals.unstorableNames))
             .append(
                 " media files were left out: their names hold a line break or a record marker.");
     }
-    return text;
+    return withUnreadableFoldersNote(std::move(text), totals.unreadable);
+}
+
+// Count and Add on a folder that is there but cannot be read: saying the path is invalid, or
+// that no disc is in, would send the user looking in the wrong place.
+std::optional<UserMessage> unreadableFolderMessage(const SearchPattern& pattern) {
+    if (const auto reason = folderReadFailure(pattern)) {
+        return UserMessage{"The folder cannot be read: " + openableFolder(pattern) + "\n" + *reason,
+                           captionFor("Path Error"), MessageIcon::Error};
+    }
+    return std::nullopt;
 }
 
 bool holdsLineBreak(std::string_view text) {
@@ -79,6 +89,9 @@ CountOutcome countCollection(std::string_view pathText, const FileTypeList& type
     }
     const SearchPattern pattern = completePattern(pathText);
     if (!patternFindsEntries(pattern)) {
+        if ((outcome.message = unreadableFolderMessage(pattern))) {
+            return outcome;
+        }
         outcome.message = inputError(
             "Invalid path.\nIf it is a floppy or CD drive, make sure the disk is inserted.",
             "Path Error", MessageIcon::Error);
@@ -86,8 +99,8 @@ CountOutcome countCollection(std::string_view pathText, const FileTypeList& type
     }
     const WalkTotals totals = countMediaFiles(pattern, types);
     outcome.count = totals.mediaFiles;
-    outcome.statusText = patternCountText("Total Number of Songs in ", pattern, totals.mediaFiles,
-                                          totals.unstorableNames);
+    outcome.statusText =
+        patternCountText("Total Number of Songs in ", pattern, totals, totals.mediaFiles);
     return outcome;
 }
 
@@ -112,15 +125,21 @@ AddCheck checkAdd(const AddRequest& request, const std::vector<std::string>& col
     }
     check.pattern = completePattern(request.pathText);
     if (!patternFindsEntries(check.pattern)) {
-        check.refusal = inputError("Invalid path.", "Path Error", MessageIcon::Error);
+        check.refusal = unreadableFolderMessage(check.pattern);
+        if (!check.refusal) {
+            check.refusal = inputError("Invalid path.", "Path Error", MessageIcon::Error);
+        }
         return check;
     }
-    check.mediaFiles = countMediaFiles(check.pattern, types).mediaFiles;
+    const WalkTotals counted = countMediaFiles(check.pattern, types);
+    check.mediaFiles = counted.mediaFiles;
     if (check.mediaFiles == 0) {
-        check.refusal = inputError("No songs found under the source path " + check.pattern.text +
-                                       " .\nPlease specify a file type in Setting Tab or enter "
-                                       "another source path.",
-                                   "Information");
+        check.refusal = inputError(
+            withUnreadableFoldersNote("No songs found under the source path " + check.pattern.text +
+                                          " .\nPlease specify a file type in Setting Tab or enter "
+                                          "another source path.",
+                                      counted.unreadable),
+            "Information");
     }
     return check;
 }
@@ -237,12 +256,14 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
     }
     outcome.result = AddResult::Added;
     outcome.statusText = patternCountText("Total number of songs added to the database from ",
-                                          check.pattern, outcome.added, totals.unstorableNames);
+                                          check.pattern, totals, outcome.added);
     if (outcome.catalogueReloaded) {
-        outcome.message =
-            UserMessage{std::to_string(outcome.added) + " songs from <" + request.name +
-                            "> added to the database.",
-                        captionFor("Files added to the database"), MessageIcon::Information};
+        std::string text = std::to_string(outcome.added) + " songs from <" + request.name +
+                           "> added to the database.";
+        outcome.message = UserMessage{
+            withUnreadableFoldersNote(std::move(text), totals.unreadable),
+            captionFor("Files added to the database"),
+            totals.unreadable.empty() ? MessageIcon::Information : MessageIcon::Warning};
     }
     return outcome;
 }

@@ -144,7 +144,7 @@ WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& type
     std::vector<Frame> stack;
     stack.push_back(Frame{pattern.folder, {}, {}, 0, fitsRecordLine(pattern.folder)});
     if (!start.valid() || !readFolder(start.get(), stack.back(), &pattern)) {
-        ++totals.unreadableFolders;
+        totals.unreadable.add(pattern.folder);
         return totals;
     }
     UniqueFd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
@@ -155,7 +155,7 @@ WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& type
         if (frame.next == frame.entries.size() || !current.valid()) {
             if (!current.valid()) {
                 // Moved or removed under the walk: its remaining entries cannot be reached.
-                ++totals.unreadableFolders;
+                totals.unreadable.add(frame.folder);
             }
             if (stack.size() > 1) {
                 current = reopenFrame(current, start, stack, stack.size() - 2);
@@ -175,7 +175,7 @@ WalkTotals walkMediaFiles(const SearchPattern& pattern, const FileTypeList& type
                 stack.push_back(std::move(child));
                 current = std::move(opened);
             } else {
-                ++totals.unreadableFolders;
+                totals.unreadable.add(path);
             }
             continue;
         }

@@ -2,6 +2,7 @@
 
 #include "core/collections/file_type_list.h"
 #include "core/collections/search_pattern.h"
+#include "core/common/unreadable_folders.h"
 #include "core/store/song_record.h"
 
 #include <cstdint>
@@ -16,8 +17,8 @@ struct WalkTotals {
     // Media files left out because their path holds a line break, which no line of a collection
     // file can carry.
     std::int64_t unstorableNames = 0;
-    std::int64_t unreadableFolders = 0;  // folders that could not be opened, skipped
-    bool stopped = false;                // the stop test held
+    UnreadableFolders unreadable;  // folders that could not be opened, skipped
+    bool stopped = false;          // the stop test held
 };
 
 // Whether the walk must read each file's size and birth time (Add) or only its name (Count).

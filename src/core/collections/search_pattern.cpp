@@ -2,9 +2,11 @@
 
 #include <dirent.h>
 #include <fnmatch.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -105,6 +107,19 @@ bool patternFindsEntries(const SearchPattern& pattern) {
         }
     }
     return false;
+}
+
+std::optional<std::string> folderReadFailure(const SearchPattern& pattern) {
+    const std::string folder = openableFolder(pattern);
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+        return std::nullopt;
+    }
+    const std::unique_ptr<DIR, DirCloser> dir(::opendir(folder.c_str()));
+    if (dir) {
+        return std::nullopt;
+    }
+    return std::string(std::strerror(errno));
 }
 
 }  // namespace tunex

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,10 @@ struct SearchPattern {
 // Whether a directory search for the pattern finds anything: the folder opens and, for a name
 // pattern other than "*.*", some entry matches it.
 [[nodiscard]] bool patternFindsEntries(const SearchPattern& pattern);
+
+// Why the pattern's folder, which is there, cannot be read (no permission, say); empty when it
+// can be read or is not there at all.
+[[nodiscard]] std::optional<std::string> folderReadFailure(const SearchPattern& pattern);
 
 // Whether a name of the pattern's own folder is taken by the walk.
 [[nodiscard]] bool nameMatchesPattern(const SearchPattern& pattern, const char* name);

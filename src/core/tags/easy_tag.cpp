@@ -198,7 +198,7 @@ EasyTagResult runEasyTag(WriteJournal& journal, std::string_view folder, const N
                                                                         : WalkStep::Continue;
         });
     batch.finish();
-    result.unreadableFolders = totals.unreadableFolders;
+    result.unreadable = totals.unreadable;
     result.stopped = totals.stopped;
     result.undoable = batch.undoable();
     return result;
@@ -235,8 +235,11 @@ void appendFileList(std::string& text, const WriteFailures& files, std::string_v
 }  // namespace
 
 std::string writeFailureText(const WriteFailures& failures, const WriteFailures& notMpeg,
-                             bool undoable) {
+                             bool undoable, const UnreadableFolders& unreadable) {
     std::string text;
+    if (!unreadable.empty()) {
+        text.append("\n").append(unreadableFoldersNote(unreadable));
+    }
     appendFileList(text, failures, "could not be written");
     appendFileList(text, notMpeg, "left alone, not MPEG audio");
     if (!undoable) {
@@ -255,10 +258,15 @@ UserMessage easyTagResultMessage(std::string_view folder, const EasyTagResult& r
             : "No file renamed or ID3 Tag added under " + std::string(folder) +
                   " due to\n1. No mp3 file found OR\n2. No ID3 tag data found OR\n3. Invalid "
                   "filename format.";
-    text += writeFailureText(result.failed, result.notMpeg, result.undoable);
+    text += writeFailureText(result.failed, result.notMpeg, result.undoable, result.unreadable);
     return {std::move(text), "Tunex Easy Tag - Process Done",
-            result.failed.count + result.notMpeg.count > 0 ? MessageIcon::Warning
-                                                           : MessageIcon::Information};
+            batchResultIcon(result.failed, result.notMpeg, result.unreadable)};
+}
+
+MessageIcon batchResultIcon(const WriteFailures& failures, const WriteFailures& notMpeg,
+                            const UnreadableFolders& unreadable) {
+    return failures.count + notMpeg.count > 0 || !unreadable.empty() ? MessageIcon::Warning
+                                                                     : MessageIcon::Information;
 }
 
 }  // namespace tunex

@@ -72,7 +72,7 @@ struct EasyTagResult {
     WriteFailures failed;
     WriteFailures notMpeg;  // named like mp3 files but holding something else: left alone
     bool undoable = true;   // the write journal kept every earlier tag of the run
-    int unreadableFolders = 0;
+    UnreadableFolders unreadable;
     bool stopped = false;  // only when the caller's cancel test answered true
 };
 
@@ -97,9 +97,15 @@ inline constexpr std::string_view kEasyTagProgressMessage = "Setting ID3 tags in
 [[nodiscard]] UserMessage easyTagResultMessage(std::string_view folder,
                                                const EasyTagResult& result);
 
-// The lines added to a result message for files that could not be written, files skipped as no
-// MPEG audio, and a batch the journal could not keep whole; empty when there is nothing to say.
+// The lines added to a batch's result message for folders the walk could not read, files that
+// could not be written, files skipped as no MPEG audio, and a batch the journal could not keep
+// whole; empty when there is nothing to say.
 [[nodiscard]] std::string writeFailureText(const WriteFailures& failures,
-                                           const WriteFailures& notMpeg = {}, bool undoable = true);
+                                           const WriteFailures& notMpeg = {}, bool undoable = true,
+                                           const UnreadableFolders& unreadable = {});
+// Warning when any file or folder of a batch was missed, else Information.
+[[nodiscard]] MessageIcon batchResultIcon(const WriteFailures& failures,
+                                          const WriteFailures& notMpeg,
+                                          const UnreadableFolders& unreadable);
 
 }  // namespace tunex

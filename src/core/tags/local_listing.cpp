@@ -44,15 +44,21 @@ LocalListing listLocalFolder(std::string_view folder, const FileTypeList& types,
             }
             return WalkStep::Continue;
         });
-    listing.unreadableFolders = totals.unreadableFolders;
+    listing.unreadable = std::move(totals.unreadable);
     if (listing.rows.size() > 1) {
         sortResultRows(listing.rows, kLocalFileName, true);
     }
     return listing;
 }
 
-std::string listedStatusText(std::size_t rows, std::string_view folder) {
-    return std::to_string(rows) + " files found under " + std::string(folder);
+std::string listedStatusText(std::size_t rows, std::string_view folder,
+                             const UnreadableFolders& unreadable) {
+    std::string text = std::to_string(rows) + " files found under " + std::string(folder);
+    if (!unreadable.empty()) {
+        // One line: the status sits in a single-line label.
+        text.append(". ").append(unreadableFoldersNote(unreadable));
+    }
+    return text;
 }
 
 std::string filteredStatusText(std::size_t rows) {

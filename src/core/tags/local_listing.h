@@ -28,7 +28,7 @@ inline constexpr std::array<int, 4> kLocalColumnWidths = {320, 300, 100, 100};
 
 struct LocalListing {
     std::vector<LocalRow> rows;  // sorted by File Name ascending when more than one
-    int unreadableFolders = 0;
+    UnreadableFolders unreadable;
 };
 
 // Lists the media files (FileTypeList) under `folder`, depth-first in file-system order, stopping
@@ -40,8 +40,9 @@ struct LocalListing {
 
 // Status texts under the list.
 inline constexpr std::string_view kLocalNoSearchStatus = "No search performed.";
-// "%d files found under %s" with the folder as given.
-[[nodiscard]] std::string listedStatusText(std::size_t rows, std::string_view folder);
+// "%d files found under %s" with the folder as given, then the folders the walk could not read.
+[[nodiscard]] std::string listedStatusText(std::size_t rows, std::string_view folder,
+                                           const UnreadableFolders& unreadable = {});
 // "%d files matched with keyword."
 [[nodiscard]] std::string filteredStatusText(std::size_t rows);
 

@@ -81,7 +81,7 @@ ClearAllResult clearAllTagsUnder(WriteJournal& journal, std::string_view folder,
             return progress.cancelled && progress.cancelled() ? WalkStep::Stop : WalkStep::Continue;
         });
     batch.finish();
-    result.unreadableFolders = totals.unreadableFolders;
+    result.unreadable = totals.unreadable;
     result.stopped = totals.stopped;
     result.undoable = batch.undoable();
     return result;
@@ -93,10 +93,9 @@ UserMessage clearAllResultMessage(std::string_view folder, const ClearAllResult&
                                             " files under " + std::string(folder) + " removed."
                                       : "All ID3 tags of " + count + " files under " +
                                             std::string(folder) + " removed.";
-    text += writeFailureText(result.failed, result.notMpeg, result.undoable);
+    text += writeFailureText(result.failed, result.notMpeg, result.undoable, result.unreadable);
     return {std::move(text), captionFor("Tag Successfully Removed"),
-            result.failed.count + result.notMpeg.count > 0 ? MessageIcon::Warning
-                                                           : MessageIcon::Information};
+            batchResultIcon(result.failed, result.notMpeg, result.unreadable)};
 }
 
 }  // namespace tunex

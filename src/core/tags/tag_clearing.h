@@ -30,7 +30,7 @@ struct ClearAllResult {
     WriteFailures failed;   // mp3 files whose tags could not be removed; each left as it was
     WriteFailures notMpeg;  // named like mp3 files but holding something else: left alone
     bool undoable = true;
-    int unreadableFolders = 0;
+    UnreadableFolders unreadable;
     bool stopped = false;
 };
 

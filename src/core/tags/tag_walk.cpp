@@ -117,7 +117,7 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
     const UniqueFd start(
         ::open(first.empty() ? "/" : first.c_str(), kFolderOpenFlags & ~O_NOFOLLOW));
     if (!start.valid() || !readFolder(start.get(), stack.back())) {
-        ++totals.unreadableFolders;
+        totals.unreadable.add(first);
         return totals;
     }
     UniqueFd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
@@ -126,7 +126,7 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
         if (top.next == top.entries.size() || !current.valid()) {
             if (!current.valid()) {
                 // Moved or removed under the walk: its remaining entries cannot be reached.
-                ++totals.unreadableFolders;
+                totals.unreadable.add(top.folder);
             }
             if (stack.size() > 1) {
                 current = reopenFrame(current, start, stack, stack.size() - 2);
@@ -143,7 +143,7 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
                     stack.push_back(std::move(sub));
                     current = std::move(opened);
                 } else {
-                    ++totals.unreadableFolders;
+                    totals.unreadable.add(sub.folder);
                 }
             }
             continue;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/unreadable_folders.h"
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -25,7 +27,7 @@ struct WalkedFile {
 enum class WalkStep { Continue, Stop };
 
 struct FolderWalkTotals {
-    int unreadableFolders = 0;  // folders that could not be opened, skipped
+    UnreadableFolders unreadable;  // folders that could not be opened, skipped
     bool stopped = false;
 };
 

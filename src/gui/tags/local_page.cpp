@@ -193,7 +193,7 @@ int LocalPage::listFolder(const std::string& folder) {
     }
     const auto rows = listing.rows.size();
     list_->setRows(std::move(listing.rows));
-    status_->setText(toQString(listedStatusText(rows, folder)));
+    status_->setText(toQString(listedStatusText(rows, folder, listing.unreadable)));
     listedCount_ = static_cast<int>(rows);
 
     const std::optional<Volume> volume = context_.platform().volumeOf(folder);

@@ -81,6 +81,35 @@ TEST(CountCollection, ChecksThePathAndReportsTheCount) {
               "Total Number of Songs in " + music + "/*.* : 2 ");
 }
 
+TEST(CountCollection, CountAndAddNameTheFoldersTheyCannotRead) {
+    TempDir dir;
+    writeFile(dir / "Music/a.mp3", "x");
+    writeFile(dir / "Music/locked/b.mp3", "x");
+    fs::permissions(dir / "Music/locked", fs::perms::none);
+    fs::permissions(dir.path(), fs::perms::owner_all | fs::perms::others_exec);
+    const std::string music = (dir / "Music").string();
+    const auto texts = test::runUnprivileged([&music] {
+        const auto text = [](const std::optional<UserMessage>& m) {
+            return m ? m->caption + ": " + m->text : "none";
+        };
+        Fixture fixture;  // a base folder this user may write
+        return text(countCollection(music + "/locked", FileTypeList()).message) + "|" +
+               countCollection(music, FileTypeList()).statusText + "|" +
+               text(checkAdd(AddRequest{"L", music + "/locked/", false}, {}, FileTypeList())
+                        .refusal) +
+               "|" + text(fixture.add("M", music).message);
+    });
+    ASSERT_TRUE(texts);
+    const std::string note = "1 folder could not be read and was skipped: " + music + "/locked";
+    const std::string cannotRead =
+        "Tunex - Path Error: The folder cannot be read: " + music + "/locked\nPermission denied";
+    EXPECT_EQ(*texts, cannotRead + "|Total Number of Songs in " + music + "/*.* : 1 \n" + note +
+                          "|" + cannotRead +
+                          "|Tunex - Files added to the database: 1 songs from <M> added to the "
+                          "database.\n" +
+                          note);
+}
+
 TEST(AddCollection, RefusesBadInputInOrderBeforeWritingAnything) {
     Fixture f;
     writeFile(f.dir / "music/a.mp3", "x");

@@ -2,6 +2,7 @@
 
 #include "core/collections/media_walk.h"
 #include "core/collections/search_pattern.h"
+#include "support/child_process.h"
 
 #include <limits.h>
 #include <sys/resource.h>
@@ -168,20 +169,34 @@ TEST(MediaWalk, TakesWhatTheFileSystemHoldsAndSkipsWhatCannotBeStored) {
     EXPECT_EQ(stopped.mediaFiles, 2);
 }
 
-TEST(MediaWalk, SkipsFoldersItCannotOpen) {
+TEST(MediaWalk, SkipsAndNamesFoldersItCannotOpen) {
     TempDir dir;
     writeFile(dir / "open/a.mp3", "x");
-    writeFile(dir / "closed/b.mp3", "x");
     writeFile(dir / "z.mp3", "x");
-    fs::permissions(dir / "closed", fs::perms::none);
-    if (::access((dir / "closed").c_str(), R_OK) == 0) {
-        GTEST_SKIP() << "permissions do not stop this user";
+    const std::vector<std::string> closed = {"c1", "c2", "c3", "c4"};
+    for (const std::string& name : closed) {
+        writeFile(dir / name / "b.mp3", "x");
+        fs::permissions(dir / name, fs::perms::none);
     }
-    WalkTotals totals;
-    const auto seen = walkAll(dir.path(), FileTypeList(), &totals);
-    EXPECT_EQ(seen.size(), 2U);
-    EXPECT_EQ(totals.unreadableFolders, 1);
-    EXPECT_FALSE(patternFindsEntries(completePattern((dir / "closed").string())));
+    fs::permissions(dir.path(),
+                    fs::perms::owner_all | fs::perms::others_read | fs::perms::others_exec);
+    const auto walked = test::runUnprivileged([&dir] {
+        WalkTotals totals;
+        const auto seen = walkAll(dir.path(), FileTypeList(), &totals);
+        return std::to_string(seen.size()) + "|" + unreadableFoldersNote(totals.unreadable);
+    });
+    ASSERT_TRUE(walked);
+    const std::string lead = "2|4 folders could not be read and were skipped: ";
+    ASSERT_EQ(walked->substr(0, lead.size()), lead) << *walked;
+    const std::string named = walked->substr(lead.size());
+    EXPECT_TRUE(named.ends_with(" and 1 more")) << named;
+    EXPECT_EQ(std::count(named.begin(), named.end(), ','), 2) << named;
+    EXPECT_EQ(named.find(dir.path().string() + "/c"), 0U) << named;
+
+    UnreadableFolders root;
+    root.add("");
+    EXPECT_EQ(unreadableFoldersNote(root), "1 folder could not be read and was skipped: /");
+    EXPECT_EQ(unreadableFoldersNote({}), "");
 }
 
 // Holds the soft descriptor limit low for a scope, well under the depth of the trees below.
@@ -224,7 +239,7 @@ TEST(MediaWalk, ReachesFilesBeyondPathMaxInADeepTree) {
             const WalkTotals counted =
                 countMediaFiles(completePattern(dir.path().string()), FileTypeList());
             EXPECT_EQ(counted.mediaFiles, 5);
-            EXPECT_EQ(counted.unreadableFolders, 0);
+            EXPECT_TRUE(counted.unreadable.empty());
         }
         std::vector<std::string> walked;
         for (const Visit& visit : seen) {
@@ -234,7 +249,7 @@ TEST(MediaWalk, ReachesFilesBeyondPathMaxInADeepTree) {
         std::sort(walked.begin(), walked.end());
         EXPECT_EQ(walked, expected);
         EXPECT_EQ(totals.mediaFiles, 5);
-        EXPECT_EQ(totals.unreadableFolders, 0);
+        EXPECT_TRUE(totals.unreadable.empty()) << unreadableFoldersNote(totals.unreadable);
     }
     std::error_code ignored;
     EXPECT_FALSE(fs::exists(root, ignored)) << "the deep tree was left behind";

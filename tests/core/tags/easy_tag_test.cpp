@@ -299,7 +299,7 @@ TEST_F(EasyTagRun, NamesThatAreNoMp3AndFoldersWithoutOne) {
               0);
     EXPECT_EQ(runEasyTag(test::journal(), (empty / "missing").string(), NameFormat(), true,
                          kSettingsTypes)
-                  .unreadableFolders,
+                  .unreadable.count,
               1);
 }
 

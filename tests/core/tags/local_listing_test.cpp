@@ -67,7 +67,10 @@ TEST_F(LocalListingTest, ListsMediaFilesWithAndWithoutSubfolders) {
     EXPECT_EQ(own.rows[0][kLocalPath], folder("Music"));
 
     EXPECT_TRUE(listLocalFolder("", types_, true, 100).rows.empty());
-    EXPECT_EQ(listLocalFolder(folder("gone"), types_, true, 100).unreadableFolders, 1);
+    const LocalListing gone = listLocalFolder(folder("gone"), types_, true, 100);
+    EXPECT_EQ(
+        listedStatusText(gone.rows.size(), "/g", gone.unreadable),
+        "0 files found under /g. 1 folder could not be read and was skipped: " + folder("gone"));
     EXPECT_EQ(listedStatusText(5, "/m"), "5 files found under /m");
     EXPECT_EQ(filteredStatusText(2), "2 files matched with keyword.");
 }
@@ -123,7 +126,7 @@ TEST(TagWalk, ReachesFilesBeyondPathMaxInADeepTree) {
 
         std::sort(walked.begin(), walked.end());
         EXPECT_EQ(walked, expected);
-        EXPECT_EQ(totals.unreadableFolders, 0);
+        EXPECT_TRUE(totals.unreadable.empty());
         EXPECT_FALSE(totals.stopped);
         EXPECT_TRUE(shallow.empty());
     }
