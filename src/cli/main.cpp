@@ -102,6 +102,9 @@ int run(const std::vector<std::string>& words) {
     if (const auto& takenBack = workspace->takenBackMessage()) {
         printMessage(std::cerr, *takenBack);
     }
+    if (const auto& cut = workspace->cutLinesMessage()) {
+        printMessage(std::cerr, *cut);
+    }
     tellRollback(workspace->journal());
     CliRun cliRun{fileTypes, std::cout, std::cerr};
     return command->second(*workspace, parsed.arguments, cliRun);

@@ -47,7 +47,9 @@ TEST(CliCatalogueCommands, StartUpFailuresExitWithOne) {
     test::TempDir empty;
     const auto missing = runProgram(kCli, {"--base", empty.path().string(), "collections"});
     EXPECT_EQ(missing.exitCode, 1);
-    EXPECT_EQ(missing.err, settingsFailure);
+    EXPECT_EQ(missing.err, "Tunex - File Error: System file could not be opened: " +
+                               (empty / "system/system.ifo").string() +
+                               "\nNo such file or directory\n");
     EXPECT_EQ(missing.out, "");
 
     BaseFolder held;
@@ -61,8 +63,9 @@ TEST(CliCatalogueCommands, StartUpFailuresExitWithOne) {
     broken.addCollection(0, "Pop", 1);
     const auto unloadable = runProgram(kCli, {"--base", broken.path().string(), "collections"});
     EXPECT_EQ(unloadable.exitCode, 1);
-    EXPECT_EQ(unloadable.err,
-              "Tunex - File Error: Songs Files could not be loaded.\nCheck system folder.\n");
+    EXPECT_EQ(unloadable.err, "Tunex - File Error: Songs Files could not be loaded: " +
+                                  (broken.path() / "system/save0002.ifo").string() +
+                                  "\nNo such file or directory\nCheck system folder.\n");
 }
 
 TEST(CliCatalogueCommands, RefusesABadCommandLine) {

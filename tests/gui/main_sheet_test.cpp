@@ -225,7 +225,10 @@ TEST(StartupTest, FailuresEndWithTheMessageAndCodeOne) {
         "Tunex - File Error", MessageIcon::Error};
 
     test::TempDir empty;  // no system folder at all
-    platform.expectMessage(settingsFailure);
+    platform.expectMessage(
+        {"System file could not be opened: " + (empty / "system/system.ifo").string() +
+             "\nNo such file or directory",
+         "Tunex - File Error", MessageIcon::Error});
     EXPECT_EQ(runTunex(platform, empty.path()), 1);
 
     BaseFolder held;
@@ -238,7 +241,9 @@ TEST(StartupTest, FailuresEndWithTheMessageAndCodeOne) {
 
     BaseFolder missingCollection("<ts>5\n<tf>2\n@*EOF\n");
     missingCollection.addCollection(0, "Pop", 5);
-    platform.expectMessage({"Songs Files could not be loaded.\nCheck system folder.",
+    platform.expectMessage({"Songs Files could not be loaded: " +
+                                (missingCollection.path() / "system/save0002.ifo").string() +
+                                "\nNo such file or directory\nCheck system folder.",
                             "Tunex - File Error", MessageIcon::Error});
     EXPECT_EQ(runTunex(platform, missingCollection.path()), 1);
     EXPECT_TRUE(platform.allExpectedShown());

@@ -152,7 +152,7 @@ CatalogueUpdate directUpdate(Workspace& workspace, std::vector<HistoryRow> histo
             return true;
         }
         if (tell) {
-            tell(loadFailedMessage());
+            tell(loadFailedMessage(workspace.catalogue().loadFailure()));
         }
         return false;
     };

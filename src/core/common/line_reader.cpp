@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstring>
 
 namespace tunex {
@@ -13,13 +14,16 @@ constexpr size_t kChunk = 1 << 20;
 
 bool LineReader::open(const std::filesystem::path& path) {
     close();
+    openError_.clear();
     // Non-blocking so that opening a FIFO returns at once, to be refused below.
     fd_.reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!fd_) {
+        openError_ = std::strerror(errno);
         return false;
     }
     struct stat info {};
     if (::fstat(fd_.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        openError_ = "It is not a regular file.";
         close();
         return false;
     }
@@ -164,6 +168,32 @@ bool nextLineOf(std::string_view& block, TextLine& line) {
     line.hasLineEnd = true;
     block.remove_prefix(newline + 1);
     return true;
+}
+
+int overlongLinesIn(const std::filesystem::path& path) {
+    LineReader reader;
+    TextLine line;
+    if (reader.open(path)) {
+        while (reader.next(line)) {
+        }
+    }
+    return reader.overlongLines();
+}
+
+std::optional<UserMessage> cutLinesMessage(const std::vector<CutLines>& files) {
+    if (files.empty()) {
+        return std::nullopt;
+    }
+    std::string text = "Lines longer than " + std::to_string(kMaxLineLength >> 20) +
+                       " MiB were found and cut short; the rest of each was skipped:";
+    for (const CutLines& file : files) {
+        text.append("\n")
+            .append(file.file.string())
+            .append(": ")
+            .append(std::to_string(file.lines))
+            .append(file.lines == 1 ? " line" : " lines");
+    }
+    return UserMessage{std::move(text), captionFor("Damaged Lines"), MessageIcon::Warning};
 }
 
 }  // namespace tunex

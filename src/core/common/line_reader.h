@@ -2,11 +2,13 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/common/unique_fd.h"
+#include "core/common/user_message.h"
 
 namespace tunex {
 
@@ -32,6 +34,8 @@ public:
 
     // False for anything but a regular file: a FIFO would hang the reader, a device never end.
     [[nodiscard]] bool open(const std::filesystem::path& path);
+    // Why the last `open` failed, for a message that names the file.
+    [[nodiscard]] const std::string& openError() const { return openError_; }
     [[nodiscard]] bool isOpen() const { return fd_.valid(); }
     // False at the end of the file or on a read error (then `failed()` is true).
     [[nodiscard]] bool next(TextLine& line);
@@ -57,7 +61,20 @@ private:
     bool failed_ = false;
     int overlongLines_ = 0;
     std::string cut_;
+    std::string openError_;
 };
+
+// How many lines of the file are longer than kMaxLineLength; 0 when it cannot be read.
+[[nodiscard]] int overlongLinesIn(const std::filesystem::path& path);
+
+// A file some of whose lines were longer than kMaxLineLength, and how many.
+struct CutLines {
+    std::filesystem::path file;
+    int lines = 0;
+};
+
+// The notice naming files whose over-long lines were cut; empty when there were none.
+[[nodiscard]] std::optional<UserMessage> cutLinesMessage(const std::vector<CutLines>& files);
 
 // Takes the first line off `block` (as LineReader::next would give it); false when it is empty.
 [[nodiscard]] bool nextLineOf(std::string_view& block, TextLine& line);

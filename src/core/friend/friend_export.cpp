@@ -92,7 +92,7 @@ FriendExportResult exportFriendFile(const StorePaths& paths, int collectionCount
     TextLine line;
     for (int i = 0; written && i < collectionCount; ++i) {
         if (!reader.open(paths.collectionFileName(i))) {
-            return failure(loadFailedMessage());
+            return failure(loadFailedMessage({paths.collectionFileName(i), reader.openError()}));
         }
         while (written && reader.next(line)) {
             if (startsWith(line.text, kEndMarker)) {
@@ -103,7 +103,8 @@ FriendExportResult exportFriendFile(const StorePaths& paths, int collectionCount
             written = out.write(line.text) && out.write("\n");
         }
         if (reader.failed()) {
-            return failure(loadFailedMessage());
+            return failure(
+                loadFailedMessage({paths.collectionFileName(i), "It could not be read."}));
         }
         reader.close();
     }

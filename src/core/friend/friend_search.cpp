@@ -225,6 +225,14 @@ FriendSearchResult searchFriendFile(std::string_view path, std::string_view keyw
     }
     result.outcome = FriendSearchOutcome::Searched;
     result.status = friendSearchStatus(found.rows.size(), result.keyword);
+    if (reader.overlongLines() > 0) {
+        const auto cut = cutLinesMessage({{file, reader.overlongLines()}});
+        if (result.message) {
+            result.message->text.append("\n\n").append(cut->text);
+        } else {
+            result.message = cut;
+        }
+    }
     return result;
 }
 

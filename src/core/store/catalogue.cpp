@@ -3,11 +3,19 @@
 #include "core/common/line_reader.h"
 #include "core/common/text.h"
 
+#include <string>
+
 namespace tunex {
 
-UserMessage loadFailedMessage() {
-    return {"Songs Files could not be loaded.\nCheck system folder.", captionFor("File Error"),
-            MessageIcon::Error};
+UserMessage loadFailedMessage(const CollectionReadFailure& failure) {
+    std::string text = "Songs Files could not be loaded.\n";
+    if (!failure.file.empty()) {
+        text = "Songs Files could not be loaded: " + failure.file.string() + "\n";
+        if (!failure.reason.empty()) {
+            text.append(failure.reason).append("\n");
+        }
+    }
+    return {text + "Check system folder.", captionFor("File Error"), MessageIcon::Error};
 }
 
 std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
@@ -15,12 +23,15 @@ std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
     // Grown file by file: a damaged count must fail at the first missing file, not exhaust memory.
     names_.clear();
     index_ = SongIndex();
+    loadFailure_ = {};
+    cutLines_.clear();
     std::optional<int> firstDisk;
     int inMemory = 0;
     LineReader reader;
     TextLine line;
     for (int i = 0; i < count; ++i) {
         if (!reader.open(paths.collectionFileName(i))) {
+            loadFailure_ = {paths.collectionFileName(i), reader.openError()};
             names_.clear();
             index_ = SongIndex();
             firstDiskCollection_ = 0;
@@ -45,6 +56,9 @@ std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
                 index_.insert(record);
                 ++inMemory;
             }
+        }
+        if (reader.overlongLines() > 0) {
+            cutLines_.push_back({paths.collectionFileName(i), reader.overlongLines()});
         }
         reader.close();
         if (!firstDisk && inMemory > kMemoryRecordLimit) {

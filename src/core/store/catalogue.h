@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/line_reader.h"
 #include "core/common/user_message.h"
 #include "core/store/song_index.h"
 #include "core/store/store_paths.h"
@@ -10,6 +11,12 @@
 #include <vector>
 
 namespace tunex {
+
+// A collection file that could not be read, and why.
+struct CollectionReadFailure {
+    std::filesystem::path file;
+    std::string reason;
+};
 
 // All collections: every name in memory, the records of the first collections in the SongIndex
 // and the rest on disk, read again by each search.
@@ -37,14 +44,22 @@ public:
     [[nodiscard]] int collectionCount() const { return static_cast<int>(names_.size()); }
     [[nodiscard]] int firstDiskCollection() const { return firstDiskCollection_; }
     [[nodiscard]] const SongIndex& index() const { return index_; }
+    // Why the last `load` failed.
+    [[nodiscard]] const CollectionReadFailure& loadFailure() const { return loadFailure_; }
+    // The collection files the last `load` found lines longer than kMaxLineLength in, each with
+    // how many: the rest of such a line was skipped.
+    [[nodiscard]] const std::vector<CutLines>& cutLines() const { return cutLines_; }
 
 private:
     std::optional<StorePaths> paths_;
     std::vector<std::string> names_;
     SongIndex index_;
     int firstDiskCollection_ = 0;
+    CollectionReadFailure loadFailure_;
+    std::vector<CutLines> cutLines_;
 };
 
-[[nodiscard]] UserMessage loadFailedMessage();
+// Names the file and why when they are known.
+[[nodiscard]] UserMessage loadFailedMessage(const CollectionReadFailure& failure = {});
 
 }  // namespace tunex

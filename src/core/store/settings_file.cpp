@@ -9,26 +9,46 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <utility>
 
 namespace tunex {
 
-std::optional<SettingsFile> SettingsFile::open(const StorePaths& paths) {
+std::optional<SettingsFile> SettingsFile::open(const StorePaths& paths, OpenFailure* failure,
+                                               std::string* reason) {
+    const auto fail = [failure, reason](OpenFailure kind, std::string why) {
+        if (failure != nullptr) {
+            *failure = kind;
+        }
+        if (reason != nullptr) {
+            *reason = std::move(why);
+        }
+        return std::nullopt;
+    };
     const std::filesystem::path file = paths.settingsFile();
     // The program reads and writes the file, so it must exist and be both, and be a regular file:
     // a FIFO would hang every read, a device never end.
     const UniqueFd probe(::open(file.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!probe) {
+        return fail(OpenFailure::Unopenable, std::strerror(errno));
+    }
     struct stat info {};
-    if (!probe || ::fstat(probe.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        return std::nullopt;
+    if (::fstat(probe.get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return fail(OpenFailure::NotRegularFile, "It is not a regular file.");
     }
     const int lockFd = ::open(paths.systemFolder().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lockFd < 0) {
-        return std::nullopt;
+        return fail(OpenFailure::Unopenable, std::strerror(errno));
     }
     if (::flock(lockFd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(lockFd);
-        return std::nullopt;
+        return fail(error == EWOULDBLOCK ? OpenFailure::Locked : OpenFailure::Unopenable,
+                    std::strerror(error));
+    }
+    if (failure != nullptr) {
+        *failure = OpenFailure::None;
     }
     return SettingsFile(file, lockFd);
 }

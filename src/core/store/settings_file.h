@@ -14,8 +14,14 @@ namespace tunex {
 // itself is replaced by a rename on every write and a lock on it would stay with the old copy.
 class SettingsFile final {
 public:
-    // Empty when the file is missing or not writable, or another process holds the lock.
-    [[nodiscard]] static std::optional<SettingsFile> open(const StorePaths& paths);
+    // Why a settings file could not be opened.
+    enum class OpenFailure { None, Unopenable, NotRegularFile, Locked };
+
+    // Empty when the file is missing or not writable, not a regular file, or another process
+    // holds the lock; then `failure` and `reason` say which and why.
+    [[nodiscard]] static std::optional<SettingsFile> open(const StorePaths& paths,
+                                                          OpenFailure* failure = nullptr,
+                                                          std::string* reason = nullptr);
 
     SettingsFile(SettingsFile&& other) noexcept;
     SettingsFile& operator=(SettingsFile&& other) noexcept;

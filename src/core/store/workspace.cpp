@@ -12,8 +12,16 @@
 
 namespace tunex {
 
-UserMessage settingsOpenFailedMessage() {
-    return {"System file could not be opened.\nCheck if duplicate program is running.",
+UserMessage settingsOpenFailedMessage(const std::filesystem::path& file,
+                                      SettingsFile::OpenFailure failure,
+                                      const std::string& reason) {
+    // Only a held lock means another copy is running; anything else must not send the user
+    // looking for one.
+    if (file.empty() || failure == SettingsFile::OpenFailure::Locked) {
+        return {"System file could not be opened.\nCheck if duplicate program is running.",
+                captionFor("File Error"), MessageIcon::Error};
+    }
+    return {"System file could not be opened: " + file.string() + "\n" + reason,
             captionFor("File Error"), MessageIcon::Error};
 }
 
@@ -77,9 +85,11 @@ bool isWholeCollectionFile(const std::filesystem::path& file) {
 std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
                                            UserMessage& failure) {
     StorePaths paths(base);
-    std::optional<SettingsFile> settingsFile = SettingsFile::open(paths);
+    SettingsFile::OpenFailure openFailure = SettingsFile::OpenFailure::None;
+    std::string reason;
+    std::optional<SettingsFile> settingsFile = SettingsFile::open(paths, &openFailure, &reason);
     if (!settingsFile) {
-        failure = settingsOpenFailedMessage();
+        failure = settingsOpenFailedMessage(paths.settingsFile(), openFailure, reason);
         return nullptr;
     }
     // Holding the lock, nothing else can be writing: what a cut-short write left can go.
@@ -89,9 +99,16 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     workspace->settings_ = workspace->settingsFile_.readSettings();
     workspace->takeBackUnlistedCollections();
     if (!workspace->reloadCatalogue()) {
-        failure = loadFailedMessage();
+        failure = loadFailedMessage(workspace->catalogue().loadFailure());
         return nullptr;
     }
+    std::vector<CutLines> cut;
+    if (const int lines = overlongLinesIn(workspace->paths_.settingsFile()); lines > 0) {
+        cut.push_back({workspace->paths_.settingsFile(), lines});
+    }
+    const auto& collections = workspace->catalogue().cutLines();
+    cut.insert(cut.end(), collections.begin(), collections.end());
+    workspace->cutLinesMessage_ = tunex::cutLinesMessage(cut);
     return workspace;
 }
 

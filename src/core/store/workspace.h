@@ -38,8 +38,15 @@ public:
         return takenBackMessage_;
     }
 
+    // Set when the settings or collection files held lines too long to be read whole; each was
+    // cut short. The user must see it.
+    [[nodiscard]] const std::optional<UserMessage>& cutLinesMessage() const {
+        return cutLinesMessage_;
+    }
+
     // Loads the catalogue again after it changed on disk; false when a collection file could not
-    // be opened (the caller shows `loadFailedMessage()` and ends the process).
+    // be opened (the caller shows `loadFailedMessage(catalogue().loadFailure())` and ends the
+    // process).
     [[nodiscard]] bool reloadCatalogue();
 
     // Rewrites the settings file from the settings in memory and the given history rows.
@@ -61,11 +68,16 @@ private:
     Catalogue catalogue_;
     std::unique_ptr<WriteJournal> journal_;
     std::optional<UserMessage> takenBackMessage_;
+    std::optional<UserMessage> cutLinesMessage_;
 
     void takeBackUnlistedCollections();
 };
 
-[[nodiscard]] UserMessage settingsOpenFailedMessage();
+// Without a file: the text for a base folder another process holds.
+[[nodiscard]] UserMessage settingsOpenFailedMessage(
+    const std::filesystem::path& file = {},
+    SettingsFile::OpenFailure failure = SettingsFile::OpenFailure::Locked,
+    const std::string& reason = {});
 // Whether the file is a whole collection: a plain file (no link) from its name line to its end
 // marker, as the collection writer renames it into place.
 [[nodiscard]] bool isWholeCollectionFile(const std::filesystem::path& file);

@@ -31,7 +31,7 @@ bool AppContext::storeSettings(const std::vector<HistoryRow>& historyRows) const
 bool AppContext::reloadCatalogue() {
     const bool loaded = workspace_->reloadCatalogue();
     if (!loaded) {
-        platform_.tell(loadFailedMessage());
+        platform_.tell(loadFailedMessage(workspace_->catalogue().loadFailure()));
         QCoreApplication::exit(1);
     }
     for (const auto& listener : reloadListeners_) {

@@ -27,6 +27,9 @@ int runTunex(Platform& platform, const std::filesystem::path& baseFolder) {
     if (const auto& takenBack = context.workspace().takenBackMessage()) {
         platform.tell(*takenBack);
     }
+    if (const auto& cut = context.workspace().cutLinesMessage()) {
+        platform.tell(*cut);
+    }
     // Files an interrupted tag write had changed were put back when the journal opened.
     if (const auto restored = rollbackMessage(context.workspace().journal().rollback())) {
         platform.tell(*restored);

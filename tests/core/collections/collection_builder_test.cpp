@@ -410,7 +410,10 @@ TEST(AddCollection, ACollectionFileDeletedBehindTheProgramsBack) {
     EXPECT_EQ(outcome.result, AddResult::Added);
     EXPECT_FALSE(outcome.catalogueReloaded);
     EXPECT_FALSE(outcome.message);
-    EXPECT_EQ(f.told, (std::vector<UserMessage>{loadFailedMessage()}));
+    ASSERT_EQ(f.told.size(), 1U);
+    EXPECT_EQ(f.told[0].text,
+              "Songs Files could not be loaded: " + (f.dir / "system/save0001.ifo").string() +
+                  "\nNo such file or directory\nCheck system folder.");
     EXPECT_TRUE(fs::exists(f.dir / "system/save0002.ifo"));
     EXPECT_TRUE(readFile(f.dir / "system/system.ifo").starts_with("<ts>2\n<tf>2\n"));
 }

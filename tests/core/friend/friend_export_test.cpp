@@ -143,9 +143,10 @@ TEST(FriendExport, AFailurePartWayKeepsTheEarlierFile) {
     // The second collection file is missing.
     const FriendExportResult missing = exportFriendFile(base.paths(), 2, "Bob", "new@mail");
     EXPECT_EQ(missing.outcome, FriendExportOutcome::FileError);
-    EXPECT_EQ(missing.message,
-              (UserMessage{"Songs Files could not be loaded.\nCheck system folder.",
-                           "Tunex - File Error", MessageIcon::Error}));
+    EXPECT_EQ(missing.message, (UserMessage{"Songs Files could not be loaded: " +
+                                                base.paths().collectionFileName(1).string() +
+                                                "\nNo such file or directory\nCheck system folder.",
+                                            "Tunex - File Error", MessageIcon::Error}));
     EXPECT_TRUE(missing.infoText.empty());
     EXPECT_EQ(readFile(base.friendFile("Bob")), "old@mail\n@*EOF");
 

@@ -1,4 +1,5 @@
 #include "core/friend/friend_search.h"
+#include "core/common/line_reader.h"
 #include "friend_test_support.h"
 
 #include <random>
@@ -157,6 +158,20 @@ TEST_F(FriendSearch, SurvivesHostileFiles) {
     ASSERT_EQ(hugeResult.results.rows.size(), 1U);
     EXPECT_EQ(hugeResult.results.cell(0, 1).size(), 1'000'001U);
     EXPECT_EQ(hugeResult.results.cell(0, 6), "needle");
+    EXPECT_FALSE(hugeResult.message);
+
+    // Past the line cap the record keeps its first part, and the user hears of the cut.
+    const std::string past = "<?>" + std::string(kMaxLineLength, 'q') + "<|>/m";
+    const std::string pastFile = friendFile("a@b\n**CD\n" + past + "\n<?>q2\n@*EOF");
+    const FriendSearchResult pastResult = searchFriendFile(pastFile, "q", 1);
+    ASSERT_EQ(pastResult.results.rows.size(), 1U);
+    ASSERT_TRUE(pastResult.message);
+    EXPECT_EQ(
+        pastResult.message->text,
+        "The search result reaches the maximum display limit (1).\nYou can change it in <Setting> "
+        "tag.\n\nLines longer than 1 MiB were found and cut short; the rest of each was "
+        "skipped:\n" +
+            pastFile + ": 1 line");
 
     // Markers missing or out of order: the row is kept, the fields it lacks are empty.
     const FriendSearchResult broken = searchFriendFile(

@@ -176,6 +176,9 @@ TEST(Catalogue, DamagedFilesLoadWhatIsReadable) {
     EXPECT_EQ(records[2], (SongRecord{0, " C", "/m", "mp3", "", "  9.0", ""}));
     EXPECT_EQ(records[3].name, " L");
     EXPECT_LT(records[3].folder.size(), kMaxLineLength);
+    ASSERT_EQ(catalogue.cutLines().size(), 1U);
+    EXPECT_EQ(catalogue.cutLines()[0].file, paths.collectionFileName(1));
+    EXPECT_EQ(catalogue.cutLines()[0].lines, 1);
 
     // Random bytes with record and name prefixes sprinkled in: never a crash.
     std::mt19937 random(7);
@@ -203,16 +206,24 @@ TEST(Catalogue, MissingCollectionFileFailsTheWholeLoad) {
     EXPECT_EQ(catalogue.load(paths, 3), std::nullopt);
     EXPECT_TRUE(catalogue.collectionNames().empty());
     EXPECT_TRUE(catalogue.index().empty());
+    const std::string missing = paths.collectionFileName(1).string();
+    EXPECT_EQ(loadFailedMessage(catalogue.loadFailure()).text,
+              "Songs Files could not be loaded: " + missing +
+                  "\nNo such file or directory\nCheck system folder.");
     // A folder in place of the file is no better, nor a FIFO (which would hang the load) or a
-    // link to a device without end.
+    // link to a device without end; the message says what is wrong with it.
     std::filesystem::create_directories(paths.collectionFileName(1));
     EXPECT_EQ(catalogue.load(paths, 3), std::nullopt);
     std::filesystem::remove(paths.collectionFileName(1));
     ASSERT_EQ(::mkfifo(paths.collectionFileName(1).c_str(), 0600), 0);
     EXPECT_EQ(catalogue.load(paths, 3), std::nullopt);
+    EXPECT_EQ(catalogue.loadFailure().reason, "It is not a regular file.");
     std::filesystem::remove(paths.collectionFileName(1));
     std::filesystem::create_symlink("/dev/zero", paths.collectionFileName(1));
     EXPECT_EQ(catalogue.load(paths, 3), std::nullopt);
+    EXPECT_EQ(loadFailedMessage(catalogue.loadFailure()).text,
+              "Songs Files could not be loaded: " + missing +
+                  "\nIt is not a regular file.\nCheck system folder.");
     std::filesystem::remove(paths.collectionFileName(1));
     // A count far beyond the files present fails like any missing file.
     EXPECT_EQ(catalogue.load(paths, INT_MAX), std::nullopt);
@@ -286,22 +297,40 @@ TEST(Workspace, OpenReportsWhatStoppedIt) {
     const StorePaths paths(dir.path());
     UserMessage failure;
     EXPECT_EQ(Workspace::open(dir.path(), failure), nullptr);
-    EXPECT_EQ(
-        failure,
-        (UserMessage{"System file could not be opened.\nCheck if duplicate program is running.",
-                     "Tunex - File Error", MessageIcon::Error}));
+    EXPECT_EQ(failure,
+              (UserMessage{"System file could not be opened: " + paths.settingsFile().string() +
+                               "\nNo such file or directory",
+                           "Tunex - File Error", MessageIcon::Error}));
+
+    // Settings that are not a regular file: named, and no word of a second copy running.
+    std::filesystem::create_directories(paths.systemFolder());
+    for (const bool fifo : {true, false}) {
+        std::filesystem::remove(paths.settingsFile());
+        if (fifo) {
+            ASSERT_EQ(::mkfifo(paths.settingsFile().c_str(), 0600), 0);
+        } else {
+            std::filesystem::create_symlink("/dev/zero", paths.settingsFile());
+        }
+        failure = {};
+        EXPECT_EQ(Workspace::open(dir.path(), failure), nullptr);
+        EXPECT_EQ(failure.text, "System file could not be opened: " +
+                                    paths.settingsFile().string() + "\nIt is not a regular file.");
+    }
+    std::filesystem::remove(paths.settingsFile());
 
     writeFile(paths.settingsFile(), "<ts>3\n<tf>2\n<md>20\n@*EOF");
     writeCollection(paths, 0, "Only", 3);
     failure = {};
     EXPECT_EQ(Workspace::open(dir.path(), failure), nullptr);
-    EXPECT_EQ(failure, loadFailedMessage());
+    EXPECT_EQ(failure,
+              loadFailedMessage({paths.collectionFileName(1), "No such file or directory"}));
 
     // A damaged count must not exhaust memory before the missing file is noticed.
     writeFile(paths.settingsFile(), "<ts>3\n<tf>2000000000\n@*EOF");
     failure = {};
     EXPECT_EQ(Workspace::open(dir.path(), failure), nullptr);
-    EXPECT_EQ(failure, loadFailedMessage());
+    EXPECT_EQ(failure,
+              loadFailedMessage({paths.collectionFileName(1), "No such file or directory"}));
 
     writeFile(paths.settingsFile(), "<ts>3\n<tf>1\n<md>20\n@*EOF");
     failure = {};
@@ -311,6 +340,29 @@ TEST(Workspace, OpenReportsWhatStoppedIt) {
     EXPECT_EQ(workspace->settings().maxResults, 20);
     EXPECT_EQ(workspace->catalogue().collectionNames(), std::vector<std::string>{"Only"});
     EXPECT_EQ(workspace->catalogue().index().size(), 3U);
+    EXPECT_FALSE(workspace->cutLinesMessage());
+}
+
+TEST(Workspace, OpenNamesTheFilesWhoseLinesWereCut) {
+    const TempDir dir;
+    const StorePaths paths(dir.path());
+    const std::string overlong(kMaxLineLength + 10, 'x');
+    writeFile(paths.settingsFile(),
+              "<ts>1\n" + overlong + "\n<tf>1\n" + overlong + "\n<md>20\n@*EOF");
+    writeFile(paths.collectionFileName(0),
+              "**One\n" + recordLine("A") + "<?>" + overlong + "\n" + recordLine("B") + "@*EOF");
+    UserMessage failure;
+    const std::unique_ptr<Workspace> workspace = Workspace::open(dir.path(), failure);
+    ASSERT_NE(workspace, nullptr) << failure.text;
+    // The lines around the cut ones still count.
+    EXPECT_EQ(workspace->settings().maxResults, 20);
+    EXPECT_EQ(workspace->catalogue().index().size(), 3U);
+    EXPECT_EQ(workspace->cutLinesMessage(),
+              (UserMessage{"Lines longer than 1 MiB were found and cut short; the rest of each "
+                           "was skipped:\n" +
+                               paths.settingsFile().string() + ": 2 lines\n" +
+                               paths.collectionFileName(0).string() + ": 1 line",
+                           "Tunex - Damaged Lines", MessageIcon::Warning}));
 }
 
 struct UnlistedCase {
