@@ -176,7 +176,7 @@ void FriendPage::onBrowse() {
     request.defaultSuffix = "txf";
     request.initialFolder = context_.paths().friendFolder();
     if (const auto chosen = context_.platform().openFileName(request)) {
-        file_->setText(pathToQString(*chosen));
+        file_->setText(chosenFile_.show(*chosen));
     }
 }
 
@@ -184,8 +184,8 @@ void FriendPage::onSearch() {
     FriendSearchResult result;
     {
         const WaitCursor wait;
-        result = searchFriendFile(toStdString(file_->text()), toStdString(keyword_->text()),
-                                  context_.settings().maxResults);
+        result = searchFriendFile(chosenFile_.read(file_->text()).native(),
+                                  toStdString(keyword_->text()), context_.settings().maxResults);
     }
     if (result.outcome == FriendSearchOutcome::Refused ||
         result.outcome == FriendSearchOutcome::NotFound) {

@@ -2,6 +2,7 @@
 
 #include "core/friend/friend_sort.h"
 #include "gui/app/page.h"
+#include "gui/widgets/shown_path.h"
 
 class QLabel;
 class QLineEdit;
@@ -48,6 +49,7 @@ private:
     QPushButton* export_ = nullptr;
     QLabel* exportInfo_ = nullptr;
     QLineEdit* file_ = nullptr;
+    ShownPath chosenFile_;
     QLineEdit* keyword_ = nullptr;
     QPushButton* browse_ = nullptr;
     QPushButton* search_ = nullptr;

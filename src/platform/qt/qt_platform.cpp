@@ -1,5 +1,6 @@
 #include "platform/qt/qt_platform.h"
 
+#include "platform/qt/qt_paths.h"
 #include "platform/qt/qt_text.h"
 
 #include <QApplication>
@@ -15,7 +16,16 @@
 #include <QStorageInfo>
 #include <QUrl>
 
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <string>
+#include <system_error>
+#include <thread>
 
 namespace tunex {
 
@@ -46,7 +56,9 @@ QString toQtFilter(const std::string& filters) {
 }
 
 QString initialPath(const FileDialogRequest& request) {
-    const QString folder = pathToQString(request.initialFolder);
+    // Qt's dialogs know folders only by QString; a name it cannot hold opens the dialog as close
+    // to the folder as it can get.
+    const QString folder = nearestTextPath(request.initialFolder);
     if (request.initialName.empty()) {
         return folder;
     }
@@ -74,7 +86,7 @@ Volume toVolume(const QStorageInfo& info) {
     if (!root.endsWith(u'/')) {
         root += u'/';
     }
-    volume.mountPoint = toPath(root);
+    volume.mountPoint = pathFromText(root);
     volume.label = toStdString(info.name());
     const QByteArray type = info.fileSystemType();
     const QByteArray device = info.device();
@@ -110,6 +122,41 @@ bool hasDefaultApplication(const QString& file) {
         return false;
     }
     return !query.readAllStandardOutput().trimmed().isEmpty();
+}
+
+// QProcess passes arguments as QString, which cannot carry a file name that is not valid UTF-8, so
+// the player is started here with the path's own bytes. Like QProcess::startDetached, the player
+// gets a session of its own; a thread collects its exit status so that it leaves no zombie.
+bool startPlayer(std::string program, std::string file) {
+    char* arguments[] = {program.data(), file.data(), nullptr};
+    posix_spawnattr_t attributes;
+    if (posix_spawnattr_init(&attributes) != 0) {
+        return false;
+    }
+    sigset_t none;
+    sigset_t all;
+    sigemptyset(&none);
+    sigfillset(&all);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &all);
+    posix_spawnattr_setflags(&attributes,
+                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    pid_t pid = 0;
+    const int failure =
+        posix_spawn(&pid, program.c_str(), nullptr, &attributes, arguments, environ);
+    posix_spawnattr_destroy(&attributes);
+    if (failure != 0) {
+        return false;
+    }
+    try {
+        std::thread([pid] {
+            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+            }
+        }).detach();
+    } catch (const std::system_error&) {
+        // The player runs all the same; only its exit status waits to be collected.
+    }
+    return true;
 }
 
 }  // namespace
@@ -153,7 +200,7 @@ std::optional<std::filesystem::path> QtPlatform::openFileName(const FileDialogRe
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return toPath(dialog.selectedFiles().constFirst());
+    return pathFromText(dialog.selectedFiles().constFirst());
 }
 
 std::optional<std::filesystem::path> QtPlatform::saveFileName(const FileDialogRequest& request) {
@@ -164,7 +211,7 @@ std::optional<std::filesystem::path> QtPlatform::saveFileName(const FileDialogRe
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;
     }
-    return toPath(dialog.selectedFiles().constFirst());
+    return pathFromText(dialog.selectedFiles().constFirst());
 }
 
 void QtPlatform::setClipboardText(const std::string& text) {
@@ -172,23 +219,24 @@ void QtPlatform::setClipboardText(const std::string& text) {
 }
 
 LaunchResult QtPlatform::openMediaFile(const std::filesystem::path& file) {
-    const QString path = pathToQString(file);
-    if (hasDefaultApplication(path)) {
-        return QDesktopServices::openUrl(QUrl::fromLocalFile(path)) ? LaunchResult::Started
-                                                                    : LaunchResult::CouldNotStart;
+    // Only the type counts here, and the name's extension survives the text.
+    if (hasDefaultApplication(pathToQString(file))) {
+        return QDesktopServices::openUrl(fileUrl(file)) ? LaunchResult::Started
+                                                        : LaunchResult::CouldNotStart;
     }
     for (const QString& player : mediaPlayers()) {
         const QString program = QStandardPaths::findExecutable(player);
         if (!program.isEmpty()) {
-            return QProcess::startDetached(program, {path}) ? LaunchResult::Started
-                                                            : LaunchResult::CouldNotStart;
+            return startPlayer(QFile::encodeName(program).toStdString(), file.native())
+                       ? LaunchResult::Started
+                       : LaunchResult::CouldNotStart;
         }
     }
     return LaunchResult::NoAssociatedApplication;
 }
 
 bool QtPlatform::openHelpPage(const std::filesystem::path& page) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(pathToQString(page)));
+    return QDesktopServices::openUrl(fileUrl(page));
 }
 
 std::vector<Volume> QtPlatform::volumes() {
@@ -211,7 +259,11 @@ std::vector<Volume> QtPlatform::volumes() {
 }
 
 std::optional<Volume> QtPlatform::volumeOf(const std::filesystem::path& path) {
-    const QStorageInfo info(pathToQString(path));
+    // QStorageInfo finds a path only by a name Qt can hold, so links are followed on the real
+    // bytes (one may lead to another volume) and the nearest folder Qt can name is asked instead.
+    std::error_code error;
+    const std::filesystem::path real = std::filesystem::canonical(path, error);
+    const QStorageInfo info(error ? pathToQString(path) : nearestTextPath(real));
     if (!info.isValid()) {
         return std::nullopt;
     }
@@ -219,11 +271,15 @@ std::optional<Volume> QtPlatform::volumeOf(const std::filesystem::path& path) {
 }
 
 std::filesystem::path QtPlatform::desktopFolder() {
-    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-    if (!desktop.isEmpty() && QDir(desktop).exists()) {
-        return toPath(desktop);
+    const QString desktopText = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    if (!desktopText.isEmpty()) {
+        std::error_code error;
+        const std::filesystem::path desktop = pathFromText(desktopText);
+        if (std::filesystem::is_directory(desktop, error)) {
+            return desktop;
+        }
     }
-    return toPath(QDir::homePath());
+    return pathFromText(QDir::homePath());
 }
 
 int QtPlatform::profileInt(const std::string& key, int fallback) {

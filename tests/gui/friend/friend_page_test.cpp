@@ -150,6 +150,29 @@ TEST_F(FriendSearchPageTest, BrowsesFromTheFriendFolder) {
     EXPECT_EQ(request.initialName, "");
 }
 
+// Qt shows a name that is not valid UTF-8 with U+FFFD; the search still reads the chosen file.
+TEST_F(FriendSearchPageTest, SearchesTheChosenFileByItsOwnBytes) {
+    const std::filesystem::path file = base_.path() / "friend" / "Ann\xff.txf";
+    test::writeFile(file, "ann@mail\n**Rock\n<?>Angie<|>/cd<:>mp3</><\\>  1.0<*>1973-08-31\n@*EOF");
+    const QString shown = QString::fromStdString((base_.path() / "friend").native()) +
+                          QStringLiteral("/Ann\ufffd.txf");
+    platform_.fileDialogAnswers.push_back(file);
+    page_->browseButton()->click();
+    EXPECT_EQ(page_->fileEdit()->text(), shown);
+    page_->keywordEdit()->setText(QStringLiteral("angie"));
+    page_->searchButton()->click();
+    EXPECT_EQ(page_->resultModel()->rowCount(), 1);
+
+    // Typed in after another choice, the text still finds the one file it can stand for.
+    platform_.fileDialogAnswers.push_back(std::filesystem::path("/data/Bob.txf"));
+    page_->browseButton()->click();
+    page_->fileEdit()->setText(shown);
+    page_->keywordEdit()->setText(QStringLiteral("rock"));
+    page_->searchButton()->click();
+    EXPECT_EQ(page_->statusText(), QStringLiteral("1 songs found with keyword <rock>."));
+    EXPECT_TRUE(platform_.allExpectedShown());
+}
+
 TEST_F(FriendSearchPageTest, SearchesAndReportsInTheStatusLine) {
     EXPECT_EQ(page_->statusText(), QStringLiteral("No search performed."));
     EXPECT_EQ(page_->searchButton()->text(), QStringLiteral("&Search Friend"));
