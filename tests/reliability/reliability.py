@@ -7,6 +7,9 @@
   mp3       every tag operation over broken and unusual mp3 files
   tagwrite  tag writes on a tree of mp3 files killed with SIGKILL or cut short by a file-size
             limit: each file must end as it was or as fully written, in place
+  damaged   add, rename and friend-export on a base folder whose settings file was damaged at
+            random: no crash or hang, the catalogue loads or says why not, and no collection
+            file is replaced
 
 After every trial the catalogue must load and hold exactly the state before the command or the
 state an uninterrupted run leaves, and a tag write must leave the audio bytes as they were.
@@ -30,7 +33,8 @@ import sys
 import tempfile
 import time
 
-TEMP_NAME = re.compile(r"^\..+\.[A-Za-z0-9]{6}$")
+# Only the atomic writer's mark: ".system.ifo.backup" is someone's own file.
+TEMP_NAME = re.compile(r"^\..+\.tunex-tmp\.[A-Za-z0-9]{6}$")
 SAVE_NAME = re.compile(r"^save(\d{4})\.ifo$")
 SANITIZER_REPORT = re.compile(r"ERROR: AddressSanitizer|runtime error:|LeakSanitizer")
 TIMEOUT = 60
@@ -38,6 +42,11 @@ TIMEOUT = 60
 
 class Failure(Exception):
     pass
+
+
+def trial_rng(seed, kind, name, index):
+    # One generator a trial, so that any trial can be run again alone with the same seed.
+    return random.Random("%d:%s:%s:%d" % (seed, kind, name, index))
 
 
 def run_cli(cli, args, timeout=TIMEOUT, **kwargs):
@@ -150,10 +159,10 @@ def collection_summary(data):
     return name, records, ended
 
 
-def catalogue_state(cli, base):
+def catalogue_state(cli, base, env=None):
     """What a start-up sees, checked against what the files hold; raises on any damage."""
-    collections = run_cli(cli, ["--base", base, "collections"])
-    settings = run_cli(cli, ["--base", base, "settings"])
+    collections = run_cli(cli, ["--base", base, "collections"], env=env)
+    settings = run_cli(cli, ["--base", base, "settings"], env=env)
     if collections.returncode != 0 or settings.returncode != 0:
         raise Failure("catalogue does not load: " +
                       (collections.stderr + settings.stderr).decode(errors="replace"))
@@ -1190,7 +1199,7 @@ class TagWriteRun:
         return rel, dict(new, **{rel: now["sha"]})
 
     def trial_rng(self, kind, name, index):
-        return random.Random("%d:%s:%s:%d" % (self.seed, kind, name, index))
+        return trial_rng(self.seed, kind, name, index)
 
     def new_trial(self, kind, name, rng, index):
         target = rng.choice(self.targets) if name.startswith("tags-set") else None
@@ -1277,13 +1286,336 @@ class TagWriteRun:
         return "\n".join(rows)
 
 
+# ---------------------------------------------------------------- damaged settings file
+
+DAMAGED_TRIALS = 200
+DAMAGED_TIMEOUT = 30
+DAMAGED_COLLECTIONS = 6
+DAMAGE_KINDS = ["truncated", "bytes overwritten", "bytes appended", "lines dropped",
+                "odd numbers", "lines duplicated"]
+# Values a hand edit, a bad copy or a bit flip may leave where the program wrote a count.
+ODD_NUMBERS = [b"-7", b"-1", b"0", b"-0", b"99999999999", b"2147483647", b"2147483648",
+               b"-2147483648", b"-99999999999", b"", b" 4", b"+2", b"3x", b"1e9",
+               b"00000000000000000000004", b"9" * 40]
+COLLECTIONS_RESTORED = re.compile(r"Collections Restored")
+OUTCOMES = {0: "exit 0", 1: "start-up failure", 2: "refused", 3: "file error"}
+
+
+def split_lines(data):
+    parts = data.split(b"\n")
+    return [part + b"\n" for part in parts[:-1]] + ([parts[-1]] if parts[-1] else [])
+
+
+def damage_settings(data, rng, collections):
+    """The settings text damaged in up to three ways, the ways taken and what was done."""
+    done, kinds = [], []
+    for kind in rng.sample(DAMAGE_KINDS, rng.randrange(1, 4)):
+        lines = split_lines(data)
+        if not lines and kind in ("lines dropped", "lines duplicated"):
+            continue
+        kinds.append(kind)
+        if kind == "truncated":
+            cut = 0 if rng.random() < 0.15 else rng.randrange(len(data) + 1)
+            data = data[:cut]
+            done.append("cut to %d bytes" % cut)
+        elif kind == "bytes overwritten":
+            for _ in range(rng.randrange(1, 4)):
+                at = rng.randrange(len(data) + 1)
+                run = rng.randbytes(rng.randrange(1, 24))
+                data = data[:at] + run + data[at + len(run):]
+                done.append("%d random bytes at %d" % (len(run), at))
+        elif kind == "bytes appended":
+            # Sometimes one long line without a line end.
+            size = rng.choice([rng.randrange(1, 64), rng.randrange(64, 4096), 70000])
+            data += rng.randbytes(size)
+            done.append("%d random bytes appended" % size)
+        elif kind == "lines dropped":
+            for _ in range(min(len(lines), rng.randrange(1, 4))):
+                dropped = lines.pop(rng.randrange(len(lines)))
+                done.append("dropped %r" % dropped[:20])
+            data = b"".join(lines)
+        elif kind == "odd numbers":
+            for _ in range(rng.randrange(1, 3)):
+                tag = rng.choice([b"<tf>"] * 3 + [b"<ts>"] * 2 + [b"<md>", b"<mh>", b"<dt>"])
+                value = rng.choice(ODD_NUMBERS + [b"%d" % (collections + d) for d in (-3, -1, 1)])
+                line = tag + value + b"\n"
+                at = [i for i, old in enumerate(lines) if old.startswith(tag)]
+                if at and rng.random() < 0.7:
+                    lines[at[0]] = line
+                else:
+                    lines.insert(rng.randrange(len(lines) + 1), line)
+                done.append("line %r" % line)
+            data = b"".join(lines)
+        elif kind == "lines duplicated":
+            for _ in range(rng.randrange(1, 4)):
+                line = rng.choice(lines)
+                lines.insert(rng.randrange(len(lines) + 1), line)
+                done.append("again %r" % line[:20])
+            data = b"".join(lines)
+    return data, kinds, done
+
+
+def collection_files(base):
+    """(file, name, digest of everything but the name line) of every collection file."""
+    system = os.path.join(base, "system")
+    found = []
+    for entry in sorted(os.listdir(system)):
+        if not SAVE_NAME.match(entry):
+            continue
+        with open(os.path.join(system, entry), "rb") as f:
+            data = f.read()
+        name = collection_summary(data)[0]
+        # A rename rewrites the name line and keeps every record line.
+        body = b"\n".join(line for line in data.split(b"\n") if not line.startswith(b"**"))
+        found.append((entry, name, hashlib.sha256(body).hexdigest()))
+    return found
+
+
+class DamagedRun:
+    """Commands on a base folder whose settings file was damaged: none may crash or hang, the
+    catalogue must load afterwards or say why not, and every collection file that was there
+    must still be there, its records untouched."""
+
+    def __init__(self, cli, work, shipped_base, seed, keep):
+        self.cli, self.work, self.seed, self.keep = cli, work, seed, keep
+        # An ASan build must report, not abort; leaks are not what this run looks for.
+        self.env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=0",
+                        UBSAN_OPTIONS="print_stacktrace=1")
+        self.figures, self.problem_kinds = {}, {}
+        media = os.path.join(work, "damaged-media")
+        self.folders = []
+        for number in range(DAMAGED_COLLECTIONS + 6):
+            folder = os.path.join(media, "disc%02d" % number)
+            make_media_tree(folder, 10 + number * 3, 3, 9000 + number)
+            self.folders.append(folder)
+        self.template = os.path.join(work, "damaged-template")
+        shutil.copytree(shipped_base, self.template)
+        for number in range(DAMAGED_COLLECTIONS):
+            args = ["--base", self.template, "add", "Stored Disc %d" % (number + 1),
+                    self.folders[number]] + (["--id3"] if number % 2 else [])
+            result = run_cli(cli, args, env=self.env)
+            if result.returncode != 0:
+                raise Failure("setting up: add failed: " + result.stderr.decode(errors="replace"))
+        # History rows, so that damage can land in them and an Add must carry them over.
+        settings = os.path.join(self.template, "system", "system.ifo")
+        with open(settings, "rb") as f:
+            text = f.read()
+        rows = b"".join(b"<ht>title %d@?@artist %d%%|%%3^*^7\n" % (i, i) for i in range(30))
+        with open(settings, "wb") as f:
+            f.write(text.replace(b"@*EOF", rows + b"@*EOF"))
+
+    def count(self, key, amount=1):
+        self.figures[key] = self.figures.get(key, 0) + amount
+
+    def problem(self, kind, label, text, root):
+        entry = self.problem_kinds.setdefault(kind, [set(), "%s: %s" % (label, text), None])
+        entry[0].add(label)
+        if self.keep and entry[2] is None:
+            entry[2] = root + ".failed"
+            shutil.copytree(root, entry[2], symlinks=True)
+
+    def problems(self):
+        return ["damaged %s (%d trial%s), first: %s%s" %
+                (kind, len(labels), "" if len(labels) == 1 else "s", first,
+                 " [kept in %s]" % kept if kept else "")
+                for kind, (labels, first, kept) in sorted(self.problem_kinds.items())]
+
+    def invoke(self, base, args, label, root):
+        """Runs one command; None when it hung, crashed or broke the exit-code rules."""
+        try:
+            result = subprocess.run([self.cli, "--base", base] + args, stdout=subprocess.PIPE,
+                                    stderr=subprocess.PIPE, timeout=DAMAGED_TIMEOUT, env=self.env)
+        except subprocess.TimeoutExpired:
+            self.count("hangs")
+            self.problem("%s hangs" % args[0], label, " ".join(args), root)
+            return None
+        code, stderr = result.returncode, result.stderr.decode(errors="replace")
+        self.count("commands run")
+        if code < 0 or SANITIZER_REPORT.search(stderr):
+            self.count("crashes")
+            self.problem("%s crashes" % args[0], label, "exit %d: %s" % (code, stderr[-3000:]),
+                         root)
+            return None
+        if code not in OUTCOMES:
+            self.problem("%s exit %d" % (args[0], code), label, stderr[-300:], root)
+            return None
+        self.count("%s: %s" % (args[0], OUTCOMES[code]))
+        self.count("commands: " + OUTCOMES[code])
+        if code and not stderr.strip():
+            self.problem("%s fails without a message" % args[0], label, " ".join(args), root)
+        # Nothing kills these runs: a temporary file left now was forgotten by the program.
+        for folder in ("system", "friend"):
+            path = os.path.join(base, folder)
+            left = [e for e in os.listdir(path) if TEMP_NAME.match(e)] if os.path.isdir(path) \
+                else []
+            if left:
+                self.problem("%s leaves temporary files" % args[0], label, left, root)
+        return result
+
+    def trial(self, index):
+        rng = trial_rng(self.seed, "damaged", "settings", index)
+        root = tempfile.mkdtemp(prefix="damaged-%d-" % index, dir=self.work)
+        base = os.path.join(root, "base")
+        shutil.copytree(self.template, base)
+        settings = os.path.join(base, "system", "system.ifo")
+        with open(settings, "rb") as f:
+            original = f.read()
+        damaged, kinds, done = damage_settings(original, rng, DAMAGED_COLLECTIONS)
+        with open(settings, "wb") as f:
+            f.write(damaged)
+        label = "trial %d (seed %d: %s)" % (index, self.seed, "; ".join(done))
+        self.count("trials")
+        for kind in kinds:
+            self.count("damage: " + kind)
+
+        before = collection_files(base)
+        # The names each old collection may carry at the end: its own and those it was given.
+        may_be_named = [{name} for _, name, _ in before]
+        names = [name for _, name, _ in before]
+        expected, friends, loaded_once, taken_back = set(), [], False, False
+        folders = rng.sample(self.folders[DAMAGED_COLLECTIONS:], 6)
+        for step in range(rng.randrange(3, 8)):
+            what = rng.choices(["add", "rename", "friend-export", "collections", "list-all"],
+                               [3, 3, 2, 1, 1])[0]
+            if what == "add" and folders:
+                new = rng.choice(["Added %d", "Added \u00e9\u00e8 %d", "Added; Disc %d"]) % step
+                args = ["add", new, folders.pop()] + (["--id3"] if rng.random() < 0.3 else [])
+            elif what == "rename":
+                # Mostly a collection the files hold; now and then one no file holds.
+                old = rng.choice(names) if names and rng.random() < 0.9 else "No Such Disc"
+                new = rng.choice(["Renamed %d", "Renamed, \u00e4 %d", "Stored Disc %d"]) % step
+                args = ["rename", old, new]
+            elif what == "friend-export":
+                friend = rng.choice(["Alice", "Bob", "Carol"])
+                args = ["friend-export", friend, friend.lower() + "@example.com"]
+            else:  # also an add with no folder left
+                args = ["list-all" if what == "list-all" else "collections"]
+            result = self.invoke(base, args, label, root)
+            if result is None:
+                continue
+            stderr = result.stderr.decode(errors="replace")
+            taken_back = taken_back or bool(COLLECTIONS_RESTORED.search(stderr))
+            # Every exit but 1 comes after the catalogue has loaded.
+            loaded_once = loaded_once or result.returncode != 1
+            if args[0] == "add" and result.returncode == 0:
+                expected.add(args[1])
+                names.append(args[1])
+            elif args[0] == "rename" and (result.returncode == 0 or
+                                          "is changed to <%s>" % args[2] in stderr):
+                for allowed in may_be_named:
+                    if args[1] in allowed:
+                        allowed.add(args[2])
+                names = [args[2] if n == args[1] else n for n in names]
+                expected.discard(args[1])
+                if result.returncode == 0:
+                    expected.add(args[2])
+            elif args[0] == "friend-export" and result.returncode == 0:
+                friends.append(args[1])
+
+        final = self.invoke(base, ["collections"], label, root)
+        if final is not None:
+            taken_back = taken_back or bool(COLLECTIONS_RESTORED.search(
+                final.stderr.decode(errors="replace")))
+            self.check_final(final, base, label, root, expected, friends, loaded_once)
+        if taken_back:
+            self.count("trials with collections taken back")
+        self.check_collections(before, may_be_named, base, label, root)
+        shutil.rmtree(root)
+
+    def check_final(self, final, base, label, root, expected, friends, loaded_once):
+        stderr = final.stderr.decode(errors="replace")
+        if final.returncode != 0:
+            if "File Error" in stderr:
+                self.count("catalogue refused with a File Error")
+            else:
+                self.problem("catalogue does not load, without a File Error", label,
+                             stderr[-300:], root)
+            if loaded_once:
+                # A catalogue that loaded for one command must not be lost by the next.
+                self.problem("catalogue loaded during the trial, not afterwards", label,
+                             stderr[-300:], root)
+            return
+        self.count("catalogue loads afterwards")
+        listed = final.stdout.decode(errors="replace").splitlines()
+        missing = sorted(expected - set(listed))
+        if missing:
+            self.problem("a reported add or rename is not in the catalogue", label,
+                         "%r not in %r" % (missing, listed), root)
+        for friend in friends:
+            path = os.path.join(base, "friend", friend + ".txf")
+            if not os.path.isfile(path) or not open(path, "rb").read().endswith(b"@*EOF"):
+                self.problem("friend-export reports success without a whole file", label,
+                             friend, root)
+        # Not catalogue_state: a settings file that no command rewrote keeps its damage.
+        settings = self.invoke(base, ["settings"], label, root)
+        if settings is None or settings.returncode != 0:
+            self.problem("settings do not load after the catalogue did", label,
+                         settings.stderr.decode(errors="replace")[-300:] if settings else "",
+                         root)
+            return
+        fields = dict(line.split("=", 1) for line in
+                      settings.stdout.decode(errors="replace").splitlines() if "=" in line)
+        count = int(fields["collectionCount"])
+        files = {int(SAVE_NAME.match(e).group(1)): e
+                 for e in os.listdir(os.path.join(base, "system")) if SAVE_NAME.match(e)}
+        summary = []
+        for number in range(1, count + 1):
+            if number not in files:
+                self.problem("catalogue lists a collection without a file", label, number, root)
+                return
+            with open(os.path.join(base, "system", files[number]), "rb") as f:
+                name, records, ended = collection_summary(f.read())
+            if not ended:
+                self.problem("catalogue lists a collection file without an end", label,
+                             files[number], root)
+            summary.append((name, records))
+        if listed != [name for name, _ in summary]:
+            self.problem("loaded names differ from the files", label,
+                         "%r vs %r" % (listed, summary), root)
+        self.count("collection files beyond <tf>", len([n for n in files if n > count]))
+        if fields["totalSongs"] != str(sum(records for _, records in summary)):
+            self.count("song total not the records' count")
+
+    def check_collections(self, before, may_be_named, base, label, root):
+        after = collection_files(base)
+        unmatched = list(after)
+        replaced = []
+        for (entry, name, body), allowed in zip(before, may_be_named):
+            match = next((f for f in unmatched if f[2] == body and f[1] in allowed), None)
+            if match:
+                unmatched.remove(match)
+            else:
+                replaced.append("%s (%s)" % (entry, name))
+        self.count("collection files replaced", len(replaced))
+        if replaced:
+            self.problem("collection file replaced or changed", label,
+                         "%s; now %r" % (replaced, [(e, n) for e, n, _ in after]), root)
+
+    def table(self):
+        get = lambda key: self.figures.get(key, 0)
+        return "\n".join([
+            "| trials | commands | exit 0 / refused / file error / start-up failure "
+            "| catalogue loads afterwards / File Error | collections taken back (trials) "
+            "| crashes, sanitizer reports, hangs | collection files replaced |",
+            "|---|---|---|---|---|---|---|",
+            "| %d | %d | %d / %d / %d / %d | %d / %d | %d | **%d** | **%d** |" % (
+                get("trials"), get("commands run") + get("hangs"), get("commands: exit 0"),
+                get("commands: refused"), get("commands: file error"),
+                get("commands: start-up failure"), get("catalogue loads afterwards"),
+                get("catalogue refused with a File Error"),
+                get("trials with collections taken back"),
+                get("crashes") + get("hangs"), get("collection files replaced")),
+            "collection files replaced: %d" % get("collection files replaced")])
+
+
 # ---------------------------------------------------------------- main
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--cli", required=True, help="tunex-cli for the catalogue trials")
-    parser.add_argument("--tag-cli", help="tunex-cli for the mp3 run (an ASan build); default --cli")
+    parser.add_argument("--tag-cli",
+                        help="tunex-cli for the mp3 and damaged runs (an ASan build); default --cli")
     parser.add_argument("--shipped-base", required=True, help="data/base of the source tree")
     parser.add_argument("--corpus", action="append", default=[],
                         help="extra folder of mp3 files (copied, never written)")
@@ -1295,8 +1627,12 @@ def main():
                         help="per command of the tagwrite part")
     parser.add_argument("--trial", metavar="KIND:COMMAND:N",
                         help="run only this trial of the tagwrite part (with the same --seed)")
+    parser.add_argument("--damaged-trials", type=int, default=DAMAGED_TRIALS,
+                        help="trials of the damaged part")
+    parser.add_argument("--damaged-trial", type=int, metavar="N",
+                        help="run only this trial of the damaged part (with the same --seed)")
     parser.add_argument("--only", action="append",
-                        choices=["kill", "fsize", "readonly", "mp3", "tagwrite"])
+                        choices=["kill", "fsize", "readonly", "mp3", "tagwrite", "damaged"])
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--history-rows", type=int, default=20000)
     parser.add_argument("--mp3-sample", type=int, default=0,
@@ -1304,13 +1640,13 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     parser.add_argument("--json", help="write the figures here")
     args = parser.parse_args()
-    parts = args.only or ["kill", "fsize", "readonly", "mp3", "tagwrite"]
+    parts = args.only or ["kill", "fsize", "readonly", "mp3", "tagwrite", "damaged"]
     print("seed %d" % args.seed, flush=True)
 
     work = tempfile.mkdtemp(prefix="tunex-reliability-")
     figures, problems = {}, []
     try:
-        if set(parts) - {"tagwrite"}:
+        if set(parts) - {"tagwrite", "damaged"}:
             template, media = build_template(args.cli, args.shipped_base, work, args.history_rows)
             ensure_media_readable(work)
         if set(parts) & {"kill", "fsize", "readonly"}:
@@ -1366,6 +1702,16 @@ def main():
                                                            tagwrite.duration.items()}})
             print(tagwrite.table())
             problems += tagwrite.problems()
+        if "damaged" in parts:
+            damaged = DamagedRun(args.tag_cli or args.cli, work, args.shipped_base, args.seed,
+                                 args.keep)
+            for index in ([args.damaged_trial] if args.damaged_trial is not None
+                          else range(args.damaged_trials)):
+                damaged.trial(index)
+            figures["damaged"] = dict(damaged.figures, **{
+                "collection files replaced": damaged.figures.get("collection files replaced", 0)})
+            print(damaged.table())
+            problems += damaged.problems()
     except Failure as failure:
         problems.append(str(failure))
     finally:
