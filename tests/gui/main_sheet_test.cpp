@@ -63,8 +63,8 @@ TEST_F(MainSheetTest, PageNumbersChooseTabs) {
     const std::vector<std::pair<int, int>> cases = {{1, 0}, {2, 1}, {3, 2}, {4, 3}, {5, 4}, {6, 5},
                                                     {7, 6}, {8, 8}, {0, 0}, {9, 0}, {-3, 0}};
     for (const auto& [number, tab] : cases) {
-        sheet->showPage(kTipsPage == number ? kFilesPage : kTipsPage);  // move away first
-        sheet->showPage(number);
+        sheet->showPage(number == 8 ? PageId::Files : PageId::Tips);  // move away first
+        sheet->showPageNumber(number);
         EXPECT_EQ(sheet->tabs()->currentIndex(), tab) << "page number " << number;
     }
 }
@@ -106,24 +106,26 @@ TEST_F(MainSheetTest, EnterDoesNothing) {
     test::writeFile(base.path() / "system" / "tpall.ifo", "Tip one\nTip two\n@*EOF");
     auto sheet = openSheet(base);
     // The Songs page takes Enter for its search; elsewhere it does nothing.
-    auto* edit = new QLineEdit(sheet->page(1));
+    auto* edit = new QLineEdit(sheet->page(PageId::Files));
     bool returnPressed = false;
     QObject::connect(edit, &QLineEdit::returnPressed, [&] { returnPressed = true; });
     sheet->start();
-    sheet->showPage(kFilesPage);
+    sheet->showPage(PageId::Files);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
     edit->setFocus();
     QTest::keyClick(edit, Qt::Key_Return);
     QTest::keyClick(edit, Qt::Key_Enter);
     EXPECT_FALSE(returnPressed);
 
-    sheet->showPage(kTipsPage);
-    auto* next = sheet->page(8)->findChild<QPushButton*>();
+    sheet->showPage(PageId::Tips);
+    auto* next = sheet->page(PageId::Tips)->findChild<QPushButton*>();
     ASSERT_NE(next, nullptr);
-    const QString before = sheet->page(8)->findChild<QLabel*>(QStringLiteral("tipText"))->text();
+    const QString before =
+        sheet->page(PageId::Tips)->findChild<QLabel*>(QStringLiteral("tipText"))->text();
     next->setFocus();
     QTest::keyClick(next, Qt::Key_Return);
-    EXPECT_EQ(sheet->page(8)->findChild<QLabel*>(QStringLiteral("tipText"))->text(), before);
+    EXPECT_EQ(sheet->page(PageId::Tips)->findChild<QLabel*>(QStringLiteral("tipText"))->text(),
+              before);
     EXPECT_TRUE(sheet->isVisible());
 }
 
@@ -198,13 +200,13 @@ TEST_F(MainSheetTest, PagesHearOfMaximiseAndRestore) {
     sheet->start();
     sheet->showMaximized();
     QTest::qWait(50);
-    for (const int tab : {0, 1, 2}) {
-        EXPECT_TRUE(sheet->page(tab)->isWindowMaximized()) << tab;
+    for (const PageId tab : {PageId::Songs, PageId::Files, PageId::History}) {
+        EXPECT_TRUE(sheet->page(tab)->isWindowMaximized()) << tabIndex(tab);
     }
     sheet->showNormal();
     QTest::qWait(50);
-    for (const int tab : {0, 1, 2}) {
-        EXPECT_FALSE(sheet->page(tab)->isWindowMaximized()) << tab;
+    for (const PageId tab : {PageId::Songs, PageId::Files, PageId::History}) {
+        EXPECT_FALSE(sheet->page(tab)->isWindowMaximized()) << tabIndex(tab);
     }
     EXPECT_GE(sheet->width(), sheet->minimumWidth());
     sheet->close();

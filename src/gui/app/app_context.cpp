@@ -1,7 +1,5 @@
 #include "gui/app/app_context.h"
 
-#include <QCoreApplication>
-
 namespace tunex {
 
 UserMessage browserMissingMessage() {
@@ -29,15 +27,31 @@ bool AppContext::storeSettings(const std::vector<HistoryRow>& historyRows) const
 }
 
 bool AppContext::reloadCatalogue() {
-    const bool loaded = workspace_->reloadCatalogue();
-    if (!loaded) {
+    if (!workspace_->reloadCatalogue()) {
         platform_.tell(loadFailedMessage(workspace_->catalogue().loadFailure()));
-        QCoreApplication::exit(1);
+        Q_EMIT catalogueLoadFailed();
+        return false;
     }
-    for (const auto& listener : reloadListeners_) {
-        listener();
+    Q_EMIT catalogueReloaded();
+    return true;
+}
+
+FileTypeAddResult AppContext::addFileType(std::string_view typed) {
+    FileTypeAddResult result = tunex::addFileType(fileTypes_, typed);
+    if (result.added) {
+        Q_EMIT fileTypesChanged();
     }
-    return loaded;
+    return result;
+}
+
+void AppContext::setFileTypes(FileTypeList types) {
+    fileTypes_ = std::move(types);
+    Q_EMIT fileTypesChanged();
+}
+
+void AppContext::removeFileType(std::string_view type) {
+    fileTypes_.remove(type);
+    Q_EMIT fileTypesChanged();
 }
 
 }  // namespace tunex

@@ -1,24 +1,28 @@
 #pragma once
 
 #include "core/collections/file_type_list.h"
+#include "core/search/catalogue_search.h"
 #include "core/store/workspace.h"
-#include "gui/search/search_state.h"
+#include "gui/app/page_id.h"
 #include "platform/platform.h"
 
-#include <functional>
+#include <QObject>
+
 #include <memory>
+#include <string>
 #include <string_view>
 
 namespace tunex {
 
 // The state the pages share for one run: the desktop, the open base folder with its settings and
-// catalogue. Owned by the start-up code and handed to the main sheet and its pages.
-class AppContext final {
+// catalogue, and what the pages hand each other. Owned by the start-up code and handed to the
+// main sheet and its pages; a page changes shared state through it and hears of changes made by
+// others through its signals.
+class AppContext final : public QObject {
+    Q_OBJECT
 public:
     AppContext(Platform& platform, std::unique_ptr<Workspace> workspace)
         : platform_(platform), workspace_(std::move(workspace)) {}
-    AppContext(const AppContext&) = delete;
-    AppContext& operator=(const AppContext&) = delete;
 
     [[nodiscard]] Platform& platform() const { return platform_; }
     [[nodiscard]] Workspace& workspace() const { return *workspace_; }
@@ -34,24 +38,41 @@ public:
     // Rewrites the settings file; a failure is shown to the user and reported to the caller.
     bool storeSettings(const std::vector<HistoryRow>& historyRows) const;
 
-    // Loads the catalogue again after Add or a rename and tells the pages that asked. When a
-    // collection file cannot be opened the user is told, the program is asked to end with exit
-    // code 1, and the result is false.
+    // Loads the catalogue again after Add or a rename. When a collection file cannot be opened
+    // the user is told, catalogueLoadFailed() is emitted and the result is false.
     bool reloadCatalogue();
-    void whenCatalogueReloaded(std::function<void()> listener) {
-        reloadListeners_.push_back(std::move(listener));
-    }
 
-    // State the pages share for the run; none of it is stored.
-    [[nodiscard]] FileTypeList& fileTypes() { return fileTypes_; }
-    [[nodiscard]] SearchState& search() { return search_; }
-    [[nodiscard]] bool& includeSubfolders() { return includeSubfolders_; }
+    // The file types walks take, for the run only.
+    [[nodiscard]] const FileTypeList& fileTypes() const { return fileTypes_; }
+    [[nodiscard]] FileTypeAddResult addFileType(std::string_view typed);
+    void removeFileType(std::string_view type);
+    void setFileTypes(FileTypeList types);
+
+    // The shown columns of the settings changed; the result lists rebuild theirs.
+    void announceColumnsChanged() { Q_EMIT columnsChanged(); }
+    // A search the Songs page ran, for the history.
+    void recordSearch(const SearchSummary& summary) { Q_EMIT searchRecorded(summary); }
+    // First CD Found of the newest history row.
+    void setLastHistoryCell(const std::string& text) { Q_EMIT lastHistoryCellSet(text); }
+    // Terms to search again on the Songs page (from the history).
+    void searchAgain(const std::string& title, const std::string& artist) {
+        Q_EMIT searchAgainRequested(title, artist);
+    }
+    // Asks the sheet to make `page` the active tab.
+    void showPage(PageId page) { Q_EMIT pageRequested(page); }
+
+Q_SIGNALS:
+    void catalogueReloaded();
+    void catalogueLoadFailed();
+    void fileTypesChanged();
+    void columnsChanged();
+    void searchRecorded(const tunex::SearchSummary& summary);
+    void lastHistoryCellSet(const std::string& text);
+    void searchAgainRequested(const std::string& title, const std::string& artist);
+    void pageRequested(tunex::PageId page);
 
 private:
-    std::vector<std::function<void()>> reloadListeners_;
     FileTypeList fileTypes_;
-    SearchState search_;
-    bool includeSubfolders_ = true;
     Platform& platform_;
     std::unique_ptr<Workspace> workspace_;
 };

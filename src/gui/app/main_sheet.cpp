@@ -31,9 +31,6 @@ namespace tunex {
 
 namespace {
 
-// Tab index of each page number; the Setting tab (index 7) has no number.
-constexpr std::array<int, 9> kTabOfPage = {0, 0, 1, 2, 3, 4, 5, 6, 8};
-
 QPushButton* iconButton(const QString& caption, const QIcon& icon, int iconSize, QWidget* parent) {
     auto* button = new QPushButton(icon, caption, parent);
     button->setIconSize(QSize(iconSize, iconSize));
@@ -51,25 +48,20 @@ MainSheet::MainSheet(AppContext& context, QWidget* parent)
     setObjectName(QStringLiteral("mainSheet"));
 
     // Pages of features still to come are plain pages with their caption.
-    addPage(new SongsPage(
-                context_, [this](int n) { showPage(n); },
-                [this](std::string_view text) { history_->setLastHistoryCell(text); }, this),
-            QStringLiteral("Songs"));
+    addPage(new SongsPage(context_, this), QStringLiteral("Songs"));
     addPage(new FilesPage(context_, this), QStringLiteral("Files"));
-    history_ = new HistoryPage(
-        context_, [this](int n) { showPage(n); }, this);
+    history_ = new HistoryPage(context_, this);
     addPage(history_, QStringLiteral("History"));
     addPage(new DatabasePage(
                 context_, [this] { return history_->rows(); }, this),
             QStringLiteral("Database"));
-    addPage(new LocalPage(
-                context_, [this](int n) { showPage(n); }, this),
-            QStringLiteral("Local"));
+    addPage(new LocalPage(context_, this), QStringLiteral("Local"));
     addPage(new FileTypePage(context_, this), QStringLiteral("File Type"));
     addPage(new FriendPage(context_, this), QStringLiteral("Friend"));
     addPage(new SettingPage(context_, this), QStringLiteral("Setting"));
     addPage(new TipsPage(context_, this), QStringLiteral("Tips"));
     connect(tabs_, &QTabWidget::currentChanged, this, &MainSheet::onTabChanged);
+    connect(&context_, &AppContext::pageRequested, this, &MainSheet::showPage);
 
     help_ = iconButton(QStringLiteral("Help"), helpIcon(), 26, this);
     about_ = iconButton(QStringLiteral("About..."), aboutIcon(), 26, this);
@@ -116,19 +108,18 @@ void MainSheet::addPage(Page* page, const QString& caption) {
     pages_[static_cast<size_t>(tab)] = page;
 }
 
-void MainSheet::showPage(int pageNumber) {
-    const bool known = pageNumber >= kSongsPage && pageNumber <= kTipsPage;
-    tabs_->setCurrentIndex(kTabOfPage[static_cast<size_t>(known ? pageNumber : kSongsPage)]);
+void MainSheet::showPage(PageId page) {
+    tabs_->setCurrentIndex(tabIndex(page));
 }
 
 void MainSheet::start() {
     // History reads and trims its rows and Files fills its collection list on activation.
-    showPage(kHistoryPage);
-    showPage(kFilesPage);
+    showPage(PageId::History);
+    showPage(PageId::Files);
     if (context_.catalogue().collectionCount() == 0) {
-        showPage(kDatabasePage);
+        showPage(PageId::Database);
     } else {
-        showPage(context_.settings().defaultTab);
+        showPageNumber(context_.settings().defaultTab);
     }
     if (context_.settings().startMaximized == 1) {
         showMaximized();
@@ -138,7 +129,7 @@ void MainSheet::start() {
 }
 
 void MainSheet::onTabChanged(int tab) {
-    if (tab >= 0 && tab < kTabCount) {
+    if (tab >= 0 && tab < kPageCount) {
         pages_[static_cast<size_t>(tab)]->activate();
     }
 }
@@ -170,8 +161,9 @@ void MainSheet::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
     if (event->type() == QEvent::WindowStateChange) {
         const bool maximized = isMaximized();
-        for (const int tab : {0, 1, 2}) {  // Songs, Files, History set their column widths
-            pages_[static_cast<size_t>(tab)]->setWindowMaximized(maximized);
+        // The pages with lists set their column widths.
+        for (const PageId listPage : {PageId::Songs, PageId::Files, PageId::History}) {
+            page(listPage)->setWindowMaximized(maximized);
         }
     }
 }

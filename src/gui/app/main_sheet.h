@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gui/app/page_id.h"
+
 #include <QWidget>
 
 #include <array>
@@ -13,34 +15,23 @@ class AppContext;
 class HistoryPage;
 class Page;
 
-// Page numbers other pages use to switch tabs; the Setting tab has none.
-enum PageNumber {
-    kSongsPage = 1,
-    kFilesPage,
-    kHistoryPage,
-    kDatabasePage,
-    kLocalPage,
-    kFileTypePage,
-    kFriendPage,
-    kTipsPage
-};
-
 // The main window: nine tabs and the Help, About... and Exit buttons.
 class MainSheet final : public QWidget {
     Q_OBJECT
 public:
-    static constexpr int kTabCount = 9;
-
     explicit MainSheet(AppContext& context, QWidget* parent = nullptr);
     ~MainSheet() override;
 
-    // Makes the page with that number the active tab; unknown numbers give Songs.
-    void showPage(int pageNumber);
+    void showPage(PageId page);
+    // The page a stored start-page number names (see pageOfNumber).
+    void showPageNumber(int number) { showPage(pageOfNumber(number)); }
     // Shows the start page and the window, maximised when the settings ask for it.
     void start();
 
     [[nodiscard]] QTabWidget* tabs() const { return tabs_; }
-    [[nodiscard]] Page* page(int tab) const { return pages_[static_cast<size_t>(tab)]; }
+    [[nodiscard]] Page* page(PageId page) const {
+        return pages_[static_cast<size_t>(tabIndex(page))];
+    }
     [[nodiscard]] QPushButton* helpButton() const { return help_; }
     [[nodiscard]] QPushButton* aboutButton() const { return about_; }
     [[nodiscard]] QPushButton* exitButton() const { return exit_; }
@@ -60,7 +51,7 @@ private:
 
     AppContext& context_;
     QTabWidget* tabs_;
-    std::array<Page*, kTabCount> pages_{};
+    std::array<Page*, kPageCount> pages_{};
     HistoryPage* history_ = nullptr;
     QPushButton* help_;
     QPushButton* about_;

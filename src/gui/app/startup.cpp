@@ -22,6 +22,9 @@ int runTunex(Platform& platform, const std::filesystem::path& baseFolder) {
         sheet.close();
         QCoreApplication::quit();
     });
+    // Without its catalogue the program cannot go on; the user has been told why.
+    QObject::connect(&context, &AppContext::catalogueLoadFailed, &context,
+                     [] { QCoreApplication::exit(1); });
     sheet.start();
     // Collection files the settings did not list were taken back when the workspace opened.
     if (const auto& takenBack = context.workspace().takenBackMessage()) {

@@ -73,6 +73,7 @@ FileTypePage::FileTypePage(AppContext& context, QWidget* parent) : Page(parent),
 
     connect(add_, &QPushButton::clicked, this, &FileTypePage::onAdd);
     connect(delete_, &QPushButton::clicked, this, &FileTypePage::onDelete);
+    connect(&context_, &AppContext::fileTypesChanged, this, &FileTypePage::fillList);
     fillList();
 }
 
@@ -89,13 +90,11 @@ void FileTypePage::fillList() {
 }
 
 void FileTypePage::onAdd() {
-    const FileTypeAddResult result =
-        addFileType(context_.fileTypes(), toStdString(typeEdit_->text()));
+    const FileTypeAddResult result = context_.addFileType(toStdString(typeEdit_->text()));
     if (result.message) {
         context_.platform().tell(*result.message);
     }
     if (result.clearInput) {
-        fillList();
         typeEdit_->clear();
     }
 }
@@ -111,9 +110,7 @@ void FileTypePage::onDelete() {
         return;
     }
     const QByteArray type = selected.front()->data(Qt::UserRole).toByteArray();
-    context_.fileTypes().remove(
-        std::string_view(type.constData(), static_cast<size_t>(type.size())));
-    fillList();
+    context_.removeFileType(std::string_view(type.constData(), static_cast<size_t>(type.size())));
 }
 
 }  // namespace tunex

@@ -31,6 +31,7 @@ FilesPage::FilesPage(AppContext& context, QWidget* parent) : Page(parent), conte
     layout->addWidget(status_);
 
     list_->buildColumns(true, context_.settings().showColumns);
+    connect(&context_, &AppContext::columnsChanged, this, [this] { columnsStale_ = true; });
 }
 
 QWidget* FilesPage::makeInputGroup() {
@@ -85,10 +86,9 @@ void FilesPage::activate() {
         collections_->addItem(toQString(name));
     }
     collections_->setCurrentIndex(collections_->count() > 0 ? 0 : -1);
-    SearchState& state = context_.search();
-    if (state.filesColumnsChanged) {
+    if (columnsStale_) {
+        columnsStale_ = false;
         list_->buildColumns(true, context_.settings().showColumns);
-        state.filesColumnsChanged = false;
     }
 }
 

@@ -35,6 +35,8 @@ private:
     QComboBox* collections_ = nullptr;
     ResultList* list_ = nullptr;
     QLabel* status_ = nullptr;
+    // The shown columns changed while the page was hidden; they are rebuilt when it is shown.
+    bool columnsStale_ = false;
 };
 
 }  // namespace tunex

@@ -2,7 +2,6 @@
 
 #include "core/search/search_history.h"
 #include "gui/app/app_context.h"
-#include "gui/app/main_sheet.h"
 #include "gui/widgets/list_colours.h"
 #include "platform/qt/qt_text.h"
 
@@ -29,8 +28,7 @@ QTreeWidgetItem* makeItem(const HistoryRow& row) {
 
 }  // namespace
 
-HistoryPage::HistoryPage(AppContext& context, std::function<void(int)> showPage, QWidget* parent)
-    : Page(parent), context_(context), showPage_(std::move(showPage)) {
+HistoryPage::HistoryPage(AppContext& context, QWidget* parent) : Page(parent), context_(context) {
     auto* group = new QGroupBox(QStringLiteral("Search History"), this);
     list_ = new QTreeWidget(group);
     list_->setColumnCount(kHistoryColumnCount);
@@ -74,18 +72,24 @@ HistoryPage::HistoryPage(AppContext& context, std::function<void(int)> showPage,
     for (HistoryRow& row : context_.workspace().settingsFile().readHistoryRows()) {
         appendRow(std::move(row));
     }
+    connect(&context_, &AppContext::searchRecorded, this, &HistoryPage::addSearch);
+    connect(&context_, &AppContext::lastHistoryCellSet, this,
+            [this](const std::string& text) { setLastHistoryCell(text); });
 }
 
 void HistoryPage::activate() {
-    limit_->setText(toQString(historyLimitText(context_.settings().maxHistory)));
-    SearchState& search = context_.search();
-    if (search.lastSearch) {
-        const SearchSummary summary = *search.lastSearch;
-        search.lastSearch.reset();
-        if (!summary.title.empty() || !summary.artist.empty()) {
-            appendRow(makeHistoryRow(summary));
-        }
+    refresh();
+}
+
+void HistoryPage::addSearch(const SearchSummary& summary) {
+    if (!summary.title.empty() || !summary.artist.empty()) {
+        appendRow(makeHistoryRow(summary));
     }
+    refresh();
+}
+
+void HistoryPage::refresh() {
+    limit_->setText(toQString(historyLimitText(context_.settings().maxHistory)));
     trimToLimit();
     if (!rows_.empty()) {
         searchAgain_->setEnabled(true);
@@ -152,17 +156,17 @@ void HistoryPage::onSearchAgain() {
 void HistoryPage::onDoubleClick() {
     const int row = selectedRow();
     if (row < 0) {
-        showPage_(kSongsPage);
+        context_.showPage(PageId::Songs);
         return;
     }
     searchRowAgain(row);
 }
 
 void HistoryPage::searchRowAgain(int row) {
-    const HistoryRow& chosen = rows_[static_cast<size_t>(row)];
-    context_.search().pendingSearch = PendingSearch{chosen[0], chosen[1]};
+    const HistoryRow chosen = rows_[static_cast<size_t>(row)];
     removeRow(row);
-    showPage_(kSongsPage);
+    context_.showPage(PageId::Songs);
+    context_.searchAgain(chosen[0], chosen[1]);
 }
 
 void HistoryPage::onCopy() {

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "core/search/catalogue_search.h"
 #include "core/store/settings.h"
 #include "gui/app/page.h"
 
-#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -20,7 +20,7 @@ class AppContext;
 class HistoryPage final : public Page {
     Q_OBJECT
 public:
-    HistoryPage(AppContext& context, std::function<void(int)> showPage, QWidget* parent = nullptr);
+    explicit HistoryPage(AppContext& context, QWidget* parent = nullptr);
 
     void activate() override;
     void setWindowMaximized(bool maximized) override;
@@ -46,11 +46,15 @@ private:
     void onSearchAgain();
     void onDoubleClick();
     void onCopy();
-    // Leaves the row's terms for the Songs page, drops the row and shows the Songs page.
+    // Drops the row, shows the Songs page and has it search the row's terms.
     void searchRowAgain(int row);
 
+    // Appends a search the Songs page ran, then refreshes as on activation.
+    void addSearch(const SearchSummary& summary);
+    // The limit text and the trim to the limit, which the Setting page may have changed.
+    void refresh();
+
     AppContext& context_;
-    std::function<void(int)> showPage_;
     std::vector<HistoryRow> rows_;
     QTreeWidget* list_;
     QLabel* limit_;

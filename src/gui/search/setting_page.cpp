@@ -240,8 +240,7 @@ void SettingPage::onColumnChosen() {
 
 void SettingPage::setColumnShown(int entry, bool shown) {
     context_.settings().showColumns[static_cast<size_t>(entry)] = shown ? 1 : 0;
-    context_.search().songsColumnsChanged = true;
-    context_.search().filesColumnsChanged = true;
+    context_.announceColumnsChanged();
     onColumnChosen();
 }
 

@@ -1,7 +1,7 @@
 #include "gui/search/song_row_actions.h"
 
 #include "core/search/result_actions.h"
-#include "gui/app/main_sheet.h"
+#include "gui/app/app_context.h"
 #include "gui/widgets/popup_menu_window.h"
 #include "gui/widgets/result_list.h"
 #include "platform/platform.h"
@@ -22,14 +22,8 @@ std::string_view captionOf(ResultColumn column) {
 
 }  // namespace
 
-SongRowActions::SongRowActions(ResultList& list, Platform& platform,
-                               std::function<void(int)> showPage,
-                               std::function<void(std::string_view)> setLastHistoryCell)
-    : QObject(&list),
-      list_(list),
-      platform_(platform),
-      showPage_(std::move(showPage)),
-      setLastHistoryCell_(std::move(setLastHistoryCell)) {
+SongRowActions::SongRowActions(ResultList& list, AppContext& context)
+    : QObject(&list), list_(list), context_(context), platform_(context.platform()) {
     connect(&list_, &ResultList::menuRequested, this, &SongRowActions::openMenu);
     connect(&list_, &ResultList::rowDoubleClicked, this, &SongRowActions::playSelectedRow);
 }
@@ -66,14 +60,14 @@ void SongRowActions::run(int command) {
         case kUpdateHistory:
             if (list_.selectedRow() &&
                 list_.findColumnByCaption(captionOf(ResultColumn::DiscName)) >= 0) {
-                setLastHistoryCell_(selectedCell(captionOf(ResultColumn::DiscName)));
+                context_.setLastHistoryCell(selectedCell(captionOf(ResultColumn::DiscName)));
             }
             break;
         case kSearchHistory:
-            showPage_(kHistoryPage);
+            context_.showPage(PageId::History);
             break;
         case kLocal:
-            showPage_(kLocalPage);
+            context_.showPage(PageId::Local);
             break;
         default:
             break;

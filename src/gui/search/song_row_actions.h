@@ -3,12 +3,12 @@
 #include <QObject>
 #include <QPoint>
 
-#include <functional>
 #include <string>
 #include <string_view>
 
 namespace tunex {
 
+class AppContext;
 class Platform;
 class ResultList;
 
@@ -19,8 +19,7 @@ class SongRowActions final : public QObject {
 public:
     enum Command { kCopyFileName = 1, kPlaySong, kUpdateHistory, kSearchHistory, kLocal };
 
-    SongRowActions(ResultList& list, Platform& platform, std::function<void(int)> showPage,
-                   std::function<void(std::string_view)> setLastHistoryCell);
+    SongRowActions(ResultList& list, AppContext& context);
 
     // Shows the menu at a screen point and runs the chosen command.
     void openMenu(QPoint globalPos);
@@ -33,9 +32,8 @@ private:
     [[nodiscard]] std::string selectedCell(std::string_view caption) const;
 
     ResultList& list_;
+    AppContext& context_;
     Platform& platform_;
-    std::function<void(int)> showPage_;
-    std::function<void(std::string_view)> setLastHistoryCell_;
 };
 
 }  // namespace tunex

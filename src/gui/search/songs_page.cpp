@@ -4,7 +4,6 @@
 #include "core/search/result_export.h"
 #include "core/search/search_messages.h"
 #include "gui/app/app_context.h"
-#include "gui/app/main_sheet.h"
 #include "gui/search/page_parts.h"
 #include "gui/search/song_row_actions.h"
 #include "gui/widgets/result_list.h"
@@ -20,9 +19,7 @@
 
 namespace tunex {
 
-SongsPage::SongsPage(AppContext& context, std::function<void(int)> showPage,
-                     std::function<void(std::string_view)> setLastHistoryCell, QWidget* parent)
-    : Page(parent), context_(context), showPage_(std::move(showPage)) {
+SongsPage::SongsPage(AppContext& context, QWidget* parent) : Page(parent), context_(context) {
     auto* inputs = new QGroupBox(QStringLiteral("Search by Song Title / Artist Name"), this);
     title_ = new QLineEdit(inputs);
     artist_ = new QLineEdit(inputs);
@@ -55,13 +52,14 @@ SongsPage::SongsPage(AppContext& context, std::function<void(int)> showPage,
     layout->addWidget(status_);
 
     list_->buildColumns(true, context_.settings().showColumns);
-    actions_ =
-        new SongRowActions(*list_, context_.platform(), showPage_, std::move(setLastHistoryCell));
+    actions_ = new SongRowActions(*list_, context_);
+    connect(&context_, &AppContext::columnsChanged, this, [this] { columnsStale_ = true; });
+    connect(&context_, &AppContext::searchAgainRequested, this, &SongsPage::searchAgain);
 
     connect(title_, &QLineEdit::textChanged, search_, [this] { search_->setEnabled(true); });
     connect(artist_, &QLineEdit::textChanged, search_, [this] { search_->setEnabled(true); });
     connect(search_, &QPushButton::clicked, this, &SongsPage::search);
-    connect(history_, &QPushButton::clicked, this, [this] { showPage_(kHistoryPage); });
+    connect(history_, &QPushButton::clicked, this, [this] { context_.showPage(PageId::History); });
     connect(listAll_, &QPushButton::clicked, this, &SongsPage::listAll);
     connect(export_, &QPushButton::clicked, this, &SongsPage::exportResult);
     // Enter anywhere on the page searches; the sheet keeps it from reaching the controls.
@@ -77,21 +75,23 @@ QString SongsPage::statusLine() const {
 }
 
 void SongsPage::activate() {
-    SearchState& state = context_.search();
-    if (state.songsColumnsChanged) {
-        list_->buildColumns(true, context_.settings().showColumns);
-        title_->clear();
-        artist_->clear();
-        state.songsColumnsChanged = false;
+    if (columnsStale_) {
+        columnsStale_ = false;
+        rebuildColumns();
     }
-    if (state.pendingSearch) {
-        const PendingSearch pending = *state.pendingSearch;
-        state.pendingSearch.reset();
-        if (!pending.title.empty() || !pending.artist.empty()) {
-            title_->setText(toQString(pending.title));
-            artist_->setText(toQString(pending.artist));
-            search();
-        }
+}
+
+void SongsPage::rebuildColumns() {
+    list_->buildColumns(true, context_.settings().showColumns);
+    title_->clear();
+    artist_->clear();
+}
+
+void SongsPage::searchAgain(const std::string& title, const std::string& artist) {
+    if (!title.empty() || !artist.empty()) {
+        title_->setText(toQString(title));
+        artist_->setText(toQString(artist));
+        search();
     }
 }
 
@@ -118,10 +118,7 @@ void SongsPage::search() {
         return;
     }
     status_->setText(toQString(outcome.statusLine));
-    context_.search().lastSearch = outcome.summary;
-    // The History page takes the search when it becomes active; then the Songs page is back.
-    showPage_(kHistoryPage);
-    showPage_(kSongsPage);
+    context_.recordSearch(outcome.summary.value_or(SearchSummary{}));
     title_->clear();
     artist_->clear();
     if (outcome.message) {

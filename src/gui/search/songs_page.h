@@ -2,8 +2,7 @@
 
 #include "gui/app/page.h"
 
-#include <functional>
-#include <string_view>
+#include <string>
 
 class QLabel;
 class QLineEdit;
@@ -16,12 +15,11 @@ class ResultList;
 class SongRowActions;
 
 // The Songs tab: search the catalogue by title and artist, list all of it, and export the list.
-// Each search is left for the History page, which is shown for a moment to take it.
+// Each search is recorded for the History page; a search again from there runs here.
 class SongsPage final : public Page {
     Q_OBJECT
 public:
-    SongsPage(AppContext& context, std::function<void(int)> showPage,
-              std::function<void(std::string_view)> setLastHistoryCell, QWidget* parent = nullptr);
+    explicit SongsPage(AppContext& context, QWidget* parent = nullptr);
 
     void activate() override;
     void setWindowMaximized(bool maximized) override;
@@ -41,8 +39,10 @@ public:
     [[nodiscard]] QString statusLine() const;
 
 private:
+    void rebuildColumns();
+    void searchAgain(const std::string& title, const std::string& artist);
+
     AppContext& context_;
-    std::function<void(int)> showPage_;
     QLineEdit* title_;
     QLineEdit* artist_;
     QPushButton* search_;
@@ -52,6 +52,8 @@ private:
     ResultList* list_;
     QLabel* status_;
     SongRowActions* actions_;
+    // The shown columns changed while the page was hidden; they are rebuilt when it is shown.
+    bool columnsStale_ = false;
 };
 
 }  // namespace tunex

@@ -6,7 +6,7 @@
 #include "core/tags/tag_clearing.h"
 #include "core/tags/tag_walk.h"
 #include "gui/app/app_context.h"
-#include "gui/app/main_sheet.h"
+#include "gui/app/page_id.h"
 #include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/local_file_list.h"
 #include "gui/tags/tag_info_dialog.h"
@@ -65,10 +65,9 @@ QLabel* wrappedLabel(const QString& text, QWidget* parent) {
 
 }  // namespace
 
-LocalPage::LocalPage(AppContext& context, std::function<void(int)> showPage, QWidget* parent)
+LocalPage::LocalPage(AppContext& context, QWidget* parent)
     : Page(parent),
       context_(context),
-      showPage_(std::move(showPage)),
       tree_(new DriveFolderTree(context.platform(), this)),
       list_(new LocalFileList(this)),
       status_(new QLabel(toQString(kLocalNoSearchStatus), this)),
@@ -93,7 +92,7 @@ LocalPage::LocalPage(AppContext& context, std::function<void(int)> showPage, QWi
     listLayout->addWidget(list_);
 
     status_->setTextFormat(Qt::PlainText);
-    subdirectory_->setChecked(context_.includeSubfolders());
+    subdirectory_->setChecked(true);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(status_, 1);
     bottom->addWidget(subdirectory_);
@@ -188,7 +187,7 @@ int LocalPage::listFolder(const std::string& folder) {
     LocalListing listing;
     {
         const WaitCursor wait;
-        listing = listLocalFolder(folder, context_.fileTypes(), context_.includeSubfolders(),
+        listing = listLocalFolder(folder, context_.fileTypes(), includeSubfolders(),
                                   context_.settings().maxResults);
     }
     const auto rows = listing.rows.size();
@@ -226,8 +225,11 @@ void LocalPage::onRefresh() {
     }
 }
 
-void LocalPage::onSubdirectoryClicked(bool checked) {
-    context_.includeSubfolders() = checked;
+bool LocalPage::includeSubfolders() const {
+    return subdirectory_->isChecked();
+}
+
+void LocalPage::onSubdirectoryClicked() {
     onRefresh();
 }
 
@@ -300,10 +302,10 @@ void LocalPage::onMenu(QPoint globalPos) {
             onPlay();
             break;
         case kHistory:
-            showPage_(kHistoryPage);
+            context_.showPage(PageId::History);
             break;
         case kSongs:
-            showPage_(kSongsPage);
+            context_.showPage(PageId::Songs);
             break;
         default:
             break;
@@ -330,7 +332,7 @@ void LocalPage::onEasyTag() {
     }
     auto* dialog = new EasyTagDialog(
         context_.platform(), context_.workspace().journal(),
-        {folder, listedCount_, context_.includeSubfolders(), context_.settings().fileTypes}, this);
+        {folder, listedCount_, includeSubfolders(), context_.settings().fileTypes}, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, folder] { listFolder(folder); });
     dialog->open();
@@ -395,7 +397,7 @@ void LocalPage::clearAllTag() {
                                         },
                                     .cancelled = [&progress] { return progress.isCancelled(); }};
         result = clearAllTagsUnder(context_.workspace().journal(), folder, context_.fileTypes(),
-                                   context_.includeSubfolders(), hooks);
+                                   includeSubfolders(), hooks);
         progress.destroy();
         progress_ = nullptr;
     }

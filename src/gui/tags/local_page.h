@@ -2,7 +2,6 @@
 
 #include "gui/app/page.h"
 
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,7 +23,7 @@ class ProgressWindow;
 class LocalPage final : public Page {
     Q_OBJECT
 public:
-    LocalPage(AppContext& context, std::function<void(int)> showPage, QWidget* parent = nullptr);
+    explicit LocalPage(AppContext& context, QWidget* parent = nullptr);
     ~LocalPage() override;
 
     [[nodiscard]] DriveFolderTree* tree() const { return tree_; }
@@ -37,6 +36,8 @@ public:
     [[nodiscard]] QPushButton* easyTagButton() const { return easyTag_; }
     [[nodiscard]] QLabel* statusLabel() const { return status_; }
     [[nodiscard]] QCheckBox* subdirectoryBox() const { return subdirectory_; }
+    // Whether listings and the tag tools take the subfolders too: the box's state.
+    [[nodiscard]] bool includeSubfolders() const;
     [[nodiscard]] QPushButton* refreshButton() const { return refresh_; }
     // The progress window while Clear All Tag runs, else null.
     [[nodiscard]] ProgressWindow* progressWindow() const { return progress_; }
@@ -50,7 +51,7 @@ private:
     void listWithLimitMessage(const std::string& folder);
     void onTreeSelectionChanged();
     void onRefresh();
-    void onSubdirectoryClicked(bool checked);
+    void onSubdirectoryClicked();
     void onRowSelectionChanged();
     void onFilter();
     void onPlay();
@@ -63,7 +64,6 @@ private:
     void clearAllTag();
 
     AppContext& context_;
-    std::function<void(int)> showPage_;
     DriveFolderTree* tree_;
     LocalFileList* list_;
     QLineEdit* keyword_ = nullptr;

@@ -172,7 +172,9 @@ TEST_F(DatabasePageTest, AddRefusalsChangeNothing) {
     page_->addButton()->click();
 
     type(page_->pathEdit(), music + "/Disc 2");
-    context_->fileTypes().replaceAll({"ogg"});
+    FileTypeList ogg;
+    ogg.replaceAll({"ogg"});
+    context_->setFileTypes(std::move(ogg));
     platform_.expectMessage(message("No songs found under the source path " + music +
                                         "/Disc 2/*.* .\nPlease specify a file type in Setting "
                                         "Tab or enter another source path.",

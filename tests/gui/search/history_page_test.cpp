@@ -15,7 +15,7 @@ using test::SearchSheetTest;
 
 class HistoryPageTest : public SearchSheetTest {
 protected:
-    HistoryPage& history() { return page<HistoryPage>(2); }
+    HistoryPage& history() { return page<HistoryPage>(PageId::History); }
 
     static std::string historyLines(int count) {
         std::string lines;
@@ -33,7 +33,7 @@ TEST_F(HistoryPageTest, AllLinesLoadAndTheFirstActivationKeepsTheNewest) {
     EXPECT_EQ(history().limitText(), QStringLiteral("Max records kept in search history: 15"));
     EXPECT_FALSE(history().searchAgainButton()->isEnabled());
 
-    sheet_->showPage(kHistoryPage);
+    sheet_->showPage(PageId::History);
     ASSERT_EQ(history().rows().size(), 15U);
     EXPECT_EQ(history().rows().front()[0], "song5");
     EXPECT_EQ(history().list()->topLevelItem(0)->text(0), QStringLiteral("song5"));
@@ -43,8 +43,8 @@ TEST_F(HistoryPageTest, AllLinesLoadAndTheFirstActivationKeepsTheNewest) {
 
     // A lower limit set on the Setting page applies at the next activation.
     context_->settings().maxHistory = 5;
-    sheet_->showPage(kSongsPage);
-    sheet_->showPage(kHistoryPage);
+    sheet_->showPage(PageId::Songs);
+    sheet_->showPage(PageId::History);
     EXPECT_EQ(history().rows().size(), 5U);
     EXPECT_EQ(history().list()->topLevelItemCount(), 5);
     EXPECT_EQ(history().rows().front()[0], "song15");
@@ -52,15 +52,14 @@ TEST_F(HistoryPageTest, AllLinesLoadAndTheFirstActivationKeepsTheNewest) {
 
 TEST_F(HistoryPageTest, ASearchIsAppendedOnceAtTheBottom) {
     open({}, "<mh>3\n" + historyLines(3));
-    context_->search().lastSearch = SearchSummary{"love", "", 3, "CD1"};
-    sheet_->showPage(kHistoryPage);
+    context_->recordSearch(SearchSummary{"love", "", 3, "CD1"});
+    sheet_->showPage(PageId::History);
     ASSERT_EQ(history().rows().size(), 3U);
     EXPECT_EQ(history().rows().back(), (HistoryRow{"love", "", "3", "CD1"}));
     EXPECT_EQ(history().rows().front()[0], "song1");
-    EXPECT_FALSE(context_->search().lastSearch);
 
-    sheet_->showPage(kSongsPage);
-    sheet_->showPage(kHistoryPage);
+    sheet_->showPage(PageId::Songs);
+    sheet_->showPage(PageId::History);
     EXPECT_EQ(history().rows().back()[0], "love");
     EXPECT_EQ(history().rows()[1][0], "song2");
 
@@ -71,7 +70,7 @@ TEST_F(HistoryPageTest, ASearchIsAppendedOnceAtTheBottom) {
 
 TEST_F(HistoryPageTest, CopyPutsTitleAndArtistOnTheClipboard) {
     open({}, "<ht>" + joinHistoryRow({"", "abba", "0", ""}) + "\n");
-    sheet_->showPage(kHistoryPage);
+    sheet_->showPage(PageId::History);
     platform_.expectMessage({"Please select a record from the history list before copy.",
                              "Tunex - Copy Error", MessageIcon::Question});
     Q_EMIT history().list()->customContextMenuRequested({});
@@ -86,7 +85,7 @@ TEST_F(HistoryPageTest, DoubleClickSearchesTheRowAgain) {
     open({}, "<ht>" + joinHistoryRow({"gone", "", "0", ""}) + "\n");
     sheet_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet_.get()));
-    sheet_->showPage(kHistoryPage);
+    sheet_->showPage(PageId::History);
     auto* list = history().list();
     const QPoint row = list->visualItemRect(list->topLevelItem(0)).center();
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, row);

@@ -63,7 +63,7 @@ protected:
     }
 
     template <typename PageType>
-    PageType& page(int tab) {
+    PageType& page(PageId tab) {
         auto* found = dynamic_cast<PageType*>(sheet_->page(tab));
         EXPECT_NE(found, nullptr);
         return *found;

@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace tunex {
@@ -20,11 +21,9 @@ namespace {
 using test::SearchSheetTest;
 using test::Song;
 
-constexpr int kSettingTab = 7;
-
 class SettingPageTest : public SearchSheetTest {
 protected:
-    SettingPage& setting() { return page<SettingPage>(kSettingTab); }
+    SettingPage& setting() { return page<SettingPage>(PageId::Setting); }
     Settings& settings() { return context_->settings(); }
 
     // Replaces the whole edit text and types `keys` one at a time, as a user would.
@@ -120,14 +119,13 @@ TEST_F(SettingPageTest, InsertAndRemoveColumns) {
     EXPECT_EQ(columns->currentText(), QStringLiteral("File Type"));
     EXPECT_FALSE(setting().insertButton()->isEnabled());
     EXPECT_TRUE(setting().removeButton()->isEnabled());
-    context_->search().songsColumnsChanged = false;
-    context_->search().filesColumnsChanged = false;
+    const QSignalSpy columnsChanged(context_.get(), &AppContext::columnsChanged);
 
     columns->setCurrentIndex(1);  // Disc Name, the sort column
     platform_.expectMessage(removeSortingColumnQuestion(), MessageAnswer::No);
     setting().removeButton()->click();
     EXPECT_EQ(settings().showColumns[1], 1);
-    EXPECT_FALSE(context_->search().songsColumnsChanged);
+    EXPECT_EQ(columnsChanged.count(), 0);
 
     platform_.expectMessage(removeSortingColumnQuestion(), MessageAnswer::Yes);
     setting().removeButton()->click();
@@ -136,8 +134,7 @@ TEST_F(SettingPageTest, InsertAndRemoveColumns) {
     EXPECT_EQ(setting().sortColumnList()->currentText(), QStringLiteral("File Name"));
     EXPECT_TRUE(setting().insertButton()->isEnabled());
     EXPECT_FALSE(setting().removeButton()->isEnabled());
-    EXPECT_TRUE(context_->search().songsColumnsChanged);
-    EXPECT_TRUE(context_->search().filesColumnsChanged);
+    EXPECT_GT(columnsChanged.count(), 0);
 
     columns->setCurrentIndex(2);
     platform_.expectMessage(*columnRemovedNotice(2));
@@ -155,14 +152,14 @@ TEST_F(SettingPageTest, InsertAndRemoveColumns) {
 
 TEST_F(SettingPageTest, ColumnChangesReachSongsAndFilesOnTheirNextActivation) {
     open({{"Pop", {Song("a")}}});
-    sheet_->showPage(kSongsPage);
-    sheet_->showPage(kFilesPage);
-    auto& songs = page<SongsPage>(0);
-    auto& files = page<FilesPage>(1);
+    sheet_->showPage(PageId::Songs);
+    sheet_->showPage(PageId::Files);
+    auto& songs = page<SongsPage>(PageId::Songs);
+    auto& files = page<FilesPage>(PageId::Files);
     songs.listAll();
     songs.titleEdit()->setText(QStringLiteral("typed"));
 
-    sheet_->tabs()->setCurrentIndex(kSettingTab);
+    sheet_->showPage(PageId::Setting);
     setting().columnList()->setCurrentIndex(2);
     platform_.expectMessage(*columnRemovedNotice(2));
     setting().removeButton()->click();
@@ -173,11 +170,11 @@ TEST_F(SettingPageTest, ColumnChangesReachSongsAndFilesOnTheirNextActivation) {
     const QStringList expected = {QStringLiteral("File Name"), QStringLiteral("File Type"),
                                   QStringLiteral("File Size(KB)"), QStringLiteral("Create Date"),
                                   QStringLiteral("ID3 Tag Info")};
-    sheet_->showPage(kSongsPage);
+    sheet_->showPage(PageId::Songs);
     EXPECT_EQ(captions(*songs.resultList()), expected);
     EXPECT_EQ(songs.resultList()->rowCount(), 0);
     EXPECT_TRUE(songs.titleEdit()->text().isEmpty());
-    sheet_->showPage(kFilesPage);
+    sheet_->showPage(PageId::Files);
     EXPECT_EQ(captions(*files.resultList()), expected);
     EXPECT_EQ(files.collectionList()->currentText(), QStringLiteral("Pop"));
 
@@ -193,10 +190,10 @@ TEST_F(SettingPageTest, ColumnChangesReachSongsAndFilesOnTheirNextActivation) {
 
 TEST_F(SettingPageTest, FilesPageListsNoCollectionsOfAnEmptyCatalogue) {
     open({});
-    sheet_->showPage(kFilesPage);
-    EXPECT_EQ(page<FilesPage>(1).collectionList()->count(), 0);
-    EXPECT_EQ(page<FilesPage>(1).collectionList()->currentIndex(), -1);
-    EXPECT_EQ(page<FilesPage>(1).statusLine(), QStringLiteral("No search performed."));
+    sheet_->showPage(PageId::Files);
+    EXPECT_EQ(page<FilesPage>(PageId::Files).collectionList()->count(), 0);
+    EXPECT_EQ(page<FilesPage>(PageId::Files).collectionList()->currentIndex(), -1);
+    EXPECT_EQ(page<FilesPage>(PageId::Files).statusLine(), QStringLiteral("No search performed."));
 }
 
 }  // namespace

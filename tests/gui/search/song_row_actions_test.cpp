@@ -29,7 +29,7 @@ protected:
         songs().listAll();
         songs().resultList()->selectRow(0);
     }
-    SongsPage& songs() { return page<SongsPage>(0); }
+    SongsPage& songs() { return page<SongsPage>(PageId::Songs); }
     SongRowActions& actions() { return *songs().rowActions(); }
 
     // Opens the row menu and types `keys` into it once it is up; returns what the menu chose
@@ -75,7 +75,7 @@ TEST_F(SongRowActionsTest, DoubleClickPlaysAFileWithAnUpperCaseExtension) {
     open({{"Party", {Song("LOUD SONG", "", music_.string())}}});
     sheet_->show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet_.get()));
-    sheet_->showPage(kSongsPage);
+    sheet_->showPage(PageId::Songs);
     songs().listAll();
     songs().resultList()->selectRow(0);
     const QRect rect = songs().resultList()->visualRect(songs().resultList()->model()->index(0, 0));
@@ -120,15 +120,15 @@ TEST_F(SongRowActionsTest, MenuCommands) {
     openMenuAndType(QStringLiteral("c"));
     EXPECT_EQ(platform_.clipboard, "b");
 
-    page<HistoryPage>(2).setLastHistoryCell("before");  // no rows yet: nothing
-    sheet_->showPage(kSongsPage);
+    page<HistoryPage>(PageId::History).setLastHistoryCell("before");  // no rows yet: nothing
+    sheet_->showPage(PageId::Songs);
     songs().titleEdit()->setText(QStringLiteral("b"));
     songs().search();  // one history row
-    page<HistoryPage>(2).setLastHistoryCell("other");
-    ASSERT_EQ(page<HistoryPage>(2).rows().back()[3], "other");
+    page<HistoryPage>(PageId::History).setLastHistoryCell("other");
+    ASSERT_EQ(page<HistoryPage>(PageId::History).rows().back()[3], "other");
     songs().resultList()->selectRow(0);
     openMenuAndType(QStringLiteral("u"));
-    EXPECT_EQ(page<HistoryPage>(2).rows().back()[3], "Party");
+    EXPECT_EQ(page<HistoryPage>(PageId::History).rows().back()[3], "Party");
 
     openMenuAndType(QStringLiteral("h"));
     EXPECT_EQ(sheet_->tabs()->currentIndex(), 2);
@@ -146,7 +146,7 @@ TEST_F(SongRowActionsTest, UpdateHistoryIsUnavailableWithoutDiscName) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet_.get()));
     openMenuAndType(QStringLiteral("u"));  // ignored; Alt then closes the menu
     EXPECT_EQ(sheet_->tabs()->currentIndex(), 0);
-    EXPECT_TRUE(page<HistoryPage>(2).rows().empty());
+    EXPECT_TRUE(page<HistoryPage>(PageId::History).rows().empty());
 }
 
 }  // namespace

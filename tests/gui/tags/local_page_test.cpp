@@ -51,6 +51,8 @@ protected:
         EXPECT_NE(workspace, nullptr) << failure.text;
         context_ = std::make_unique<AppContext>(platform_, std::move(workspace));
         context_->settings().maxResults = 3000;
+        QObject::connect(context_.get(), &AppContext::pageRequested, context_.get(),
+                         [this](PageId shown) { shownPages_.push_back(shown); });
     }
 
     std::filesystem::path make(const std::string& name, const std::string& bytes) {
@@ -60,8 +62,7 @@ protected:
         return path;
     }
     std::unique_ptr<LocalPage> openPage() {
-        auto page =
-            std::make_unique<LocalPage>(*context_, [this](int n) { shownPages_.push_back(n); });
+        auto page = std::make_unique<LocalPage>(*context_);
         page->resize(1000, 700);
         return page;
     }
@@ -83,7 +84,7 @@ protected:
     test::TempDir music_;
     test::FakePlatform platform_;
     std::unique_ptr<AppContext> context_;
-    std::vector<int> shownPages_;
+    std::vector<PageId> shownPages_;
 };
 
 TEST_F(LocalPageTest, OpensEmptyWithTheToolsDisabled) {
@@ -119,7 +120,7 @@ TEST_F(LocalPageTest, ListsMediaFilesUnderTheChosenFolder) {
     EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear All Tag"));
 
     page->subdirectoryBox()->click();
-    EXPECT_FALSE(context_->includeSubfolders());
+    EXPECT_FALSE(page->includeSubfolders());
     EXPECT_EQ(names(*page), (std::vector<std::string>{"a.WMA", "b.mp3"}));
 
     // "My Computer" empties the list and leaves the rest as it was.
@@ -263,7 +264,7 @@ TEST_F(LocalPageTest, DoubleClickAndMenuPlayCopyAndSwitchPages) {
     EXPECT_EQ(platform_.clipboard, "song.mp3");
     chooseFromMenu(Qt::Key_H);
     chooseFromMenu(Qt::Key_S);
-    EXPECT_EQ(shownPages_, (std::vector<int>{kHistoryPage, kSongsPage}));
+    EXPECT_EQ(shownPages_, (std::vector<PageId>{PageId::History, PageId::Songs}));
 }
 
 TEST_F(LocalPageTest, DoubleClickPlaysAFileWithAnUpperCaseExtension) {
