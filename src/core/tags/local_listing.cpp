@@ -79,7 +79,7 @@ TagButtonsAfterListing tagButtonsAfterListing(bool folderOnOpticalDisc) {
     if (folderOnOpticalDisc) {
         return {false, false, std::nullopt};
     }
-    return {true, true, kClearAllTagCaption};
+    return {true, true, ClearTarget::Folder};
 }
 
 std::optional<UserMessage> checkFilter(std::size_t rows, std::string_view keyword) {

@@ -50,21 +50,17 @@ inline constexpr std::string_view kLocalNoSearchStatus = "No search performed.";
 [[nodiscard]] bool reachedDisplayLimit(std::size_t rows, int maxResults);
 [[nodiscard]] UserMessage displayLimitMessage(int maxResults);
 
-// The clear-tag button's captions; the caption chooses what the button does.
-inline constexpr std::string_view kClearTagCaption = "&Clear Tag";
-inline constexpr std::string_view kClearAllTagCaption = "Clear All Tag";
-inline constexpr std::string_view kClearThisTagCaption = "Clear This Tag";
-[[nodiscard]] inline bool clearsWholeFolder(std::string_view caption) {
-    return caption == kClearAllTagCaption;
-}
+// What the clear-tag button clears: nothing yet (before any listing), the selected file, or
+// every file under the listed folder.
+enum class ClearTarget { None, OneFile, Folder };
 
 // The tag buttons after a listing: on an optical disc EasyTag and clearing are disabled (the
-// caption stays); elsewhere both are enabled and the button clears the whole folder. The page
+// target stays); elsewhere both are enabled and the button clears the whole folder. The page
 // asks the platform whether the folder lies on an optical drive.
 struct TagButtonsAfterListing {
     bool easyTagEnabled = false;
     bool clearEnabled = false;
-    std::optional<std::string_view> clearCaption;  // unchanged when empty
+    std::optional<ClearTarget> clearTarget;  // unchanged when empty
 };
 [[nodiscard]] TagButtonsAfterListing tagButtonsAfterListing(bool folderOnOpticalDisc);
 

@@ -133,7 +133,7 @@ QWidget* LocalPage::buildTools() {
         summary_->fontMetrics().horizontalAdvance(QStringLiteral("Artist:  ")));
     summary_->hide();
     clearTag_ = new QPushButton(tools);
-    setClearCaption(kClearTagCaption);
+    setClearTarget(ClearTarget::None);
     moreTag_ = new QPushButton(QStringLiteral("&More Tag"), tools);
     easyTag_ = new QPushButton(QStringLiteral("&Easy Tag"), tools);
     for (QPushButton* button : {clearTag_, moreTag_, easyTag_}) {
@@ -200,8 +200,8 @@ int LocalPage::listFolder(const std::string& folder) {
         tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
     easyTag_->setEnabled(buttons.easyTagEnabled);
     clearTag_->setEnabled(buttons.clearEnabled);
-    if (buttons.clearCaption) {
-        setClearCaption(*buttons.clearCaption);
+    if (buttons.clearTarget) {
+        setClearTarget(*buttons.clearTarget);
     }
     return listedCount_;
 }
@@ -250,7 +250,7 @@ void LocalPage::onRowSelectionChanged() {
         summary_->show();
     }
     moreTag_->setEnabled(true);
-    setClearCaption(kClearThisTagCaption);
+    setClearTarget(ClearTarget::OneFile);
     clearTag_->setEnabled(true);
 }
 
@@ -339,16 +339,26 @@ void LocalPage::onEasyTag() {
 }
 
 void LocalPage::onClearTag() {
-    if (clearsWholeFolder(clearCaption_)) {
+    if (clearTarget_ == ClearTarget::Folder) {
         clearAllTag();
     } else {
         clearThisTag();
     }
 }
 
-void LocalPage::setClearCaption(std::string_view caption) {
-    clearCaption_ = caption;
-    clearTag_->setText(toQString(caption));
+void LocalPage::setClearTarget(ClearTarget target) {
+    clearTarget_ = target;
+    switch (target) {
+        case ClearTarget::None:
+            clearTag_->setText(QStringLiteral("&Clear Tag"));
+            break;
+        case ClearTarget::OneFile:
+            clearTag_->setText(QStringLiteral("Clear This Tag"));
+            break;
+        case ClearTarget::Folder:
+            clearTag_->setText(QStringLiteral("Clear All Tag"));
+            break;
+    }
 }
 
 void LocalPage::clearThisTag() {

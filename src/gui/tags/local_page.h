@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/tags/local_listing.h"
 #include "gui/app/page.h"
 
 #include <string>
@@ -60,7 +61,7 @@ private:
     void onEasyTag();
     void onClearTag();
     void clearThisTag();
-    void setClearCaption(std::string_view caption);
+    void setClearTarget(ClearTarget target);
     void clearAllTag();
 
     AppContext& context_;
@@ -78,7 +79,7 @@ private:
     ProgressWindow* progress_ = nullptr;
     int listedCount_ = 0;
     // The clear-tag button's caption, which chooses between one file and the whole folder.
-    std::string_view clearCaption_;
+    ClearTarget clearTarget_ = ClearTarget::None;
 };
 
 }  // namespace tunex

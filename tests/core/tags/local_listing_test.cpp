@@ -180,12 +180,10 @@ TEST(LocalPage, SummaryLinesButtonsAndNames) {
     EXPECT_EQ(tagSummaryLines(summary), "Title:\tSOS\nArtist:\tAbba\nAlbum:\tArrival\n");
 
     const TagButtonsAfterListing disc = tagButtonsAfterListing(true);
-    EXPECT_FALSE(disc.easyTagEnabled || disc.clearEnabled || disc.clearCaption);
+    EXPECT_FALSE(disc.easyTagEnabled || disc.clearEnabled || disc.clearTarget);
     const TagButtonsAfterListing disk = tagButtonsAfterListing(false);
     EXPECT_TRUE(disk.easyTagEnabled && disk.clearEnabled);
-    EXPECT_EQ(disk.clearCaption, kClearAllTagCaption);
-    EXPECT_TRUE(clearsWholeFolder(kClearAllTagCaption));
-    EXPECT_FALSE(clearsWholeFolder(kClearTagCaption));
+    EXPECT_EQ(disk.clearTarget, ClearTarget::Folder);
 
     EXPECT_TRUE(isMp3Name("song.MP3"));
     EXPECT_TRUE(isMp3Name("x.mp3.bak"));
