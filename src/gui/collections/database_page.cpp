@@ -1,6 +1,6 @@
 #include "gui/collections/database_page.h"
 
-#include "gui/widgets/wait_cursor.h"
+#include "gui/widgets/page_controls.h"
 
 #include "core/collections/collection_builder.h"
 #include "core/collections/collection_rename.h"
@@ -35,21 +35,12 @@ std::string bytesOf(const QVariant& data) {
     return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
-QPushButton* pageButton(const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setAutoDefault(false);
-    return button;
-}
-
 }  // namespace
 
 DatabasePage::DatabasePage(AppContext& context, HistoryRowsSource historyRows, QWidget* parent)
     : Page(parent), context_(context), historyRows_(std::move(historyRows)) {
     tree_ = new DriveFolderTree(context_.platform(), this);
-    QPalette treeColours = tree_->palette();
-    treeColours.setColor(QPalette::Base, treeColours.color(QPalette::ToolTipBase));
-    treeColours.setColor(QPalette::Text, treeColours.color(QPalette::ToolTipText));
-    tree_->setPalette(treeColours);
+    useTooltipColours(*tree_);
 
     // Everything right of the tree keeps its width; the tree takes what the window gains.
     auto* side = new QWidget(this);

@@ -1,6 +1,6 @@
 #include "gui/friend/friend_page.h"
 
-#include "gui/widgets/wait_cursor.h"
+#include "gui/widgets/page_controls.h"
 
 #include "core/friend/friend_export.h"
 #include "core/friend/friend_search.h"
@@ -22,14 +22,6 @@
 namespace tunex {
 
 namespace {
-
-// Searching a big file takes a moment; the wait cursor says so.
-
-QPushButton* pageButton(const QString& caption, QWidget* parent) {
-    auto* button = new QPushButton(caption, parent);
-    button->setAutoDefault(false);
-    return button;
-}
 
 QLabel* fieldLabel(const QString& caption, QWidget* buddy, QWidget* parent) {
     auto* label = new QLabel(caption, parent);

@@ -2,7 +2,7 @@
 
 #include "core/search/search_messages.h"
 #include "gui/app/app_context.h"
-#include "gui/search/page_parts.h"
+#include "gui/widgets/page_controls.h"
 #include "gui/widgets/result_list.h"
 #include "platform/qt/qt_text.h"
 

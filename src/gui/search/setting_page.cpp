@@ -3,7 +3,7 @@
 #include "core/search/setting_rules.h"
 #include "core/store/statistics.h"
 #include "gui/app/app_context.h"
-#include "gui/search/page_parts.h"
+#include "gui/widgets/page_controls.h"
 #include "platform/qt/qt_text.h"
 
 #include <QButtonGroup>

@@ -4,8 +4,8 @@
 #include "core/search/result_export.h"
 #include "core/search/search_messages.h"
 #include "gui/app/app_context.h"
-#include "gui/search/page_parts.h"
 #include "gui/search/song_row_actions.h"
+#include "gui/widgets/page_controls.h"
 #include "gui/widgets/result_list.h"
 #include "platform/qt/qt_text.h"
 

@@ -1,5 +1,6 @@
 #include "gui/tags/easy_tag_dialog.h"
 
+#include "gui/widgets/disabled_window.h"
 #include "gui/widgets/wait_cursor.h"
 
 #include "gui/widgets/progress_window.h"
@@ -167,7 +168,7 @@ void EasyTagDialog::onOk() {
         const WaitCursor wait;
         ProgressWindow progress(platform_, this,
                                 {.title = toQString(kEasyTagProgressTitle), .smoothBar = false});
-        setEnabled(false);
+        const DisabledWindow disabled(this);
         progress.setRange(0, job_.listedCount, 1);
         progress.setMessage(toQString(kEasyTagProgressMessage));
         progress.enableStop(false);
@@ -181,7 +182,6 @@ void EasyTagDialog::onOk() {
         result = runEasyTag(journal_, job_.folder, format, job_.includeSubfolders,
                             job_.settingsFileTypes, hooks);
         progress.destroy();
-        setEnabled(true);
     }
     platform_.tell(easyTagResultMessage(job_.folder, result));
     accept();

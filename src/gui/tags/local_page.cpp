@@ -1,6 +1,7 @@
 #include "gui/tags/local_page.h"
 
-#include "gui/widgets/wait_cursor.h"
+#include "gui/widgets/disabled_window.h"
+#include "gui/widgets/page_controls.h"
 
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
@@ -23,7 +24,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
-#include <QPointer>
 #include <QPushButton>
 #include <QTextDocument>
 #include <QVBoxLayout>
@@ -39,22 +39,6 @@ constexpr int kPageIcon = 1;
 constexpr int kToolsWidth = 300;
 // A wrapped path and the three tag lines.
 constexpr int kSummaryLines = 7;
-
-// Keeps a window disabled for a scope, however the scope ends.
-class DisabledWindow final {
-public:
-    explicit DisabledWindow(QWidget* window) : window_(window) { window_->setEnabled(false); }
-    ~DisabledWindow() {
-        if (window_ != nullptr) {
-            window_->setEnabled(true);
-        }
-    }
-    DisabledWindow(const DisabledWindow&) = delete;
-    DisabledWindow& operator=(const DisabledWindow&) = delete;
-
-private:
-    QPointer<QWidget> window_;
-};
 
 QLabel* wrappedLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -73,10 +57,7 @@ LocalPage::LocalPage(AppContext& context, QWidget* parent)
       status_(new QLabel(toQString(kLocalNoSearchStatus), this)),
       subdirectory_(new QCheckBox(QStringLiteral("Subdirectory"), this)),
       refresh_(new QPushButton(QStringLiteral("&Refresh"), this)) {
-    QPalette treeColours = tree_->palette();
-    treeColours.setColor(QPalette::Base, treeColours.color(QPalette::ToolTipBase));
-    treeColours.setColor(QPalette::Text, treeColours.color(QPalette::ToolTipText));
-    tree_->setPalette(treeColours);
+    useTooltipColours(*tree_);
     tree_->build(true);
     tree_->expandMyComputer();
 

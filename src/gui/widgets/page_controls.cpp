@@ -1,7 +1,7 @@
-#include "gui/search/page_parts.h"
+#include "gui/widgets/page_controls.h"
 
-#include <QApplication>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 
 namespace tunex {
@@ -17,6 +17,13 @@ QPushButton* pageButton(const QString& caption, QWidget* parent) {
     auto* button = new QPushButton(caption, parent);
     button->setAutoDefault(false);
     return button;
+}
+
+void useTooltipColours(QWidget& tree) {
+    QPalette colours = tree.palette();
+    colours.setColor(QPalette::Base, colours.color(QPalette::ToolTipBase));
+    colours.setColor(QPalette::Text, colours.color(QPalette::ToolTipText));
+    tree.setPalette(colours);
 }
 
 }  // namespace tunex

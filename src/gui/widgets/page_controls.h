@@ -17,6 +17,7 @@ namespace tunex {
 // A push button that Enter never presses (Enter belongs to the page or to nothing).
 [[nodiscard]] QPushButton* pageButton(const QString& caption, QWidget* parent);
 
-}  // namespace tunex
+// Gives a folder tree the tooltip colours, which set the pages' trees apart from their lists.
+void useTooltipColours(QWidget& tree);
 
-namespace tunex {}  // namespace tunex
+}  // namespace tunex
