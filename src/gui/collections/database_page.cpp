@@ -166,11 +166,7 @@ std::vector<HistoryRow> DatabasePage::historyRows() const {
 }
 
 std::string DatabasePage::pathText() const {
-    const QString typed = path_->text();
-    if (!treePathShown_.isNull() && typed == treePathShown_) {
-        return treePath_;
-    }
-    return toStdString(typed);
+    return treePath_.read(path_->text()).native();
 }
 
 std::string DatabasePage::selectedCollection() const {
@@ -193,9 +189,7 @@ void DatabasePage::onTreeSelection() {
         return;
     }
     const QTreeWidgetItem* node = selected.front();
-    treePath_ = tree_->nodePath(node).native();
-    treePathShown_ = pathToQString(treePath_);
-    path_->setText(treePathShown_);
+    path_->setText(treePath_.show(tree_->nodePath(node)));
     // Writing the box counts as a change even when the text stays the same.
     count_->setEnabled(true);
 }

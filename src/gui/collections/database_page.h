@@ -2,6 +2,7 @@
 
 #include "core/store/settings.h"
 #include "gui/app/page.h"
+#include "gui/widgets/shown_path.h"
 
 #include <QString>
 
@@ -84,8 +85,7 @@ private:
     QPushButton* change_;
     QPlainTextEdit* message_;
     bool welcomePending_ = false;
-    std::string treePath_;  // the bytes of the path the tree last wrote into the path box
-    QString treePathShown_;
+    ShownPath treePath_;  // the path the tree last wrote into the path box
 };
 
 }  // namespace tunex
