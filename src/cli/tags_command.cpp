@@ -1,9 +1,7 @@
 #include "cli/tags_command.h"
 
 #include <cstdlib>
-#include <functional>
 #include <string_view>
-#include <vector>
 
 #include "cli/cli_output.h"
 #include "core/common/write_journal.h"
@@ -11,6 +9,7 @@
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
 #include "core/tags/tag_editor_rules.h"
+#include "core/tags/tag_field_table.h"
 
 namespace tunex {
 
@@ -62,49 +61,18 @@ std::optional<int> parseGenre(std::string_view text) {
     return number < kGenreCount ? std::optional<int>(number + 1) : std::nullopt;
 }
 
-struct TextKey {
-    std::string_view name;
-    std::function<std::string&(TagFields&)> member;
-    int limit;  // the editor's typing limit; 0: none
-};
-
-const std::vector<TextKey>& textKeys() {
-    static const std::vector<TextKey> keys = {
-        {"v1.title", [](TagFields& f) -> std::string& { return f.v1.title; },
-         v1TypingLimit(V1TextField::Title)},
-        {"v1.artist", [](TagFields& f) -> std::string& { return f.v1.artist; },
-         v1TypingLimit(V1TextField::Artist)},
-        {"v1.album", [](TagFields& f) -> std::string& { return f.v1.album; },
-         v1TypingLimit(V1TextField::Album)},
-        {"v1.comment", [](TagFields& f) -> std::string& { return f.v1.comment; },
-         v1TypingLimit(V1TextField::Comment)},
-        {"v1.year", [](TagFields& f) -> std::string& { return f.v1.year; },
-         v1TypingLimit(V1TextField::Year)},
-        {"v1.track", [](TagFields& f) -> std::string& { return f.v1.track; },
-         v1TypingLimit(V1TextField::Track)},
-        {"v2.title", [](TagFields& f) -> std::string& { return f.v2.title; }, 0},
-        {"v2.artist", [](TagFields& f) -> std::string& { return f.v2.artist; }, 0},
-        {"v2.album", [](TagFields& f) -> std::string& { return f.v2.album; }, 0},
-        {"v2.comment", [](TagFields& f) -> std::string& { return f.v2.comment; }, 0},
-        {"v2.year", [](TagFields& f) -> std::string& { return f.v2.year; }, 0},
-        {"v2.track", [](TagFields& f) -> std::string& { return f.v2.track; }, 0},
-        {"v2.composer", [](TagFields& f) -> std::string& { return f.v2.composer; }, 0},
-        {"v2.publisher", [](TagFields& f) -> std::string& { return f.v2.publisher; }, 0},
-        {"v2.url", [](TagFields& f) -> std::string& { return f.v2.url; }, 0},
-        {"v2.copyright", [](TagFields& f) -> std::string& { return f.v2.copyright; }, 0},
-    };
-    return keys;
-}
-
-void printGroup(std::ostream& out, TagFields& fields, std::string_view prefix, int genre) {
-    for (const TextKey& key : textKeys()) {
-        if (key.name.substr(0, prefix.size()) != prefix) {
+void printGroup(std::ostream& out, const TagFields& fields, TagVersion version) {
+    for (const TagFieldRow& row : tagFieldRows()) {
+        if (row.version != version) {
             continue;
         }
-        out << key.name << '=' << key.member(fields) << '\n';
-        if (key.name == "v1.track" || key.name == "v2.track") {
-            out << prefix << "genre=" << genreText(genre) << '\n';
+        out << row.key << '=';
+        if (row.isGenre()) {
+            out << genreText(genreEntryOf(version, fields));
+        } else {
+            out << *fieldText(row, fields);
         }
+        out << '\n';
     }
 }
 
@@ -112,11 +80,39 @@ int show(const std::string& file, std::ostream& out) {
     TagFields fields;
     const LoadedGroups loaded = loadTagFields(file, fields);
     if (loaded.v1) {
-        printGroup(out, fields, "v1.", fields.v1.genre);
+        printGroup(out, fields, TagVersion::V1);
     }
     if (loaded.v2) {
-        printGroup(out, fields, "v2.", fields.v2.genre);
+        printGroup(out, fields, TagVersion::V2);
     }
+    return kDone;
+}
+
+// Takes one KEY=VALUE into `fields` as the editor would take the typing; kDone or the refusal.
+int assign(TagFields& fields, const std::string& assignment, std::ostream& err) {
+    const size_t equals = assignment.find('=');
+    if (equals == std::string::npos) {
+        return refuse(err, "Expected KEY=VALUE instead of \"" + assignment + "\".");
+    }
+    const std::string key = assignment.substr(0, equals);
+    const std::string value = assignment.substr(equals + 1);
+    const TagFieldRow* row = findTagField(key);
+    if (row == nullptr) {
+        return refuse(err, "Unknown tag field \"" + key + "\".");
+    }
+    if (row->isGenre()) {
+        const auto genre = parseGenre(value);
+        if (!genre) {
+            return refuse(err, key + " takes a genre number 0-147, none or unset.");
+        }
+        genreEntryOf(row->version, fields) = *genre;
+        return kDone;
+    }
+    if (row->typingLimit > 0 && !fitsTypingLimit(value, row->typingLimit)) {
+        return refuse(err,
+                      key + " takes at most " + std::to_string(row->typingLimit) + " characters.");
+    }
+    *fieldText(*row, fields) = value;
     return kDone;
 }
 
@@ -136,34 +132,8 @@ int set(WriteJournal& journal, const std::string& file, std::span<const std::str
     TagFields fields;
     (void)loadTagFields(file, fields);
     for (const std::string& assignment : assignments) {
-        const size_t equals = assignment.find('=');
-        if (equals == std::string::npos) {
-            return refuse(err, "Expected KEY=VALUE instead of \"" + assignment + "\".");
-        }
-        const std::string key = assignment.substr(0, equals);
-        const std::string value = assignment.substr(equals + 1);
-        if (key == "v1.genre" || key == "v2.genre") {
-            const auto genre = parseGenre(value);
-            if (!genre) {
-                return refuse(err, key + " takes a genre number 0-147, none or unset.");
-            }
-            (key == "v1.genre" ? fields.v1.genre : fields.v2.genre) = *genre;
-            continue;
-        }
-        bool known = false;
-        for (const TextKey& text : textKeys()) {
-            if (text.name != key) {
-                continue;
-            }
-            known = true;
-            if (text.limit > 0 && !fitsTypingLimit(value, text.limit)) {
-                return refuse(
-                    err, key + " takes at most " + std::to_string(text.limit) + " characters.");
-            }
-            text.member(fields) = value;
-        }
-        if (!known) {
-            return refuse(err, "Unknown tag field \"" + key + "\".");
+        if (const int refused = assign(fields, assignment, err); refused != kDone) {
+            return refused;
         }
     }
     const TagWriteOutcome outcome = saveTagFields(journal, file, fields);

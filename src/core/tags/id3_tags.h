@@ -20,7 +20,8 @@ inline constexpr int kV1YearLimit = 4;
 inline constexpr int kV1TrackLimit = 3;
 
 // Fields of the tag editor, UTF-8. An empty text means the field is absent. Genres are selection
-// entries (see genre_list.h): kGenreEntryEmpty, genre number + 1, or kGenreUnselected.
+// entries (see genre_list.h): kGenreEntryEmpty, genre number + 1, or kGenreUnselected. Each member
+// has its row in tag_field_table.h, which is how the editor and `tunex-cli tags` find it.
 struct Id3v1Fields {
     std::string title;
     std::string artist;

@@ -7,23 +7,12 @@
 
 #include "core/tags/id3_tags.h"
 #include "core/tags/id3v2_layout.h"
+#include "core/tags/tag_field_table.h"
 
 namespace tunex {
 
 // The V2 fields of the tag editor; each owns a set of frames.
-enum class V2Field {
-    Title,
-    Artist,
-    Album,
-    Comment,
-    Year,
-    Track,
-    Genre,
-    Composer,
-    Publisher,
-    Url,
-    Copyright
-};
+using V2Field = TagField;
 
 // A field to be set: `text` for text fields (empty removes them), `genre` for Genre.
 struct V2Edit {

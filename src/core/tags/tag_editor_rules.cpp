@@ -7,18 +7,8 @@ std::string tagEditorCaption(std::string_view path) {
 }
 
 int v1TypingLimit(V1TextField field) {
-    switch (field) {
-        case V1TextField::Year:
-            return kV1YearLimit;
-        case V1TextField::Track:
-            return kV1TrackLimit;
-        case V1TextField::Title:
-        case V1TextField::Artist:
-        case V1TextField::Album:
-        case V1TextField::Comment:
-            break;
-    }
-    return kV1TextLimit;
+    const TagFieldRow* row = findTagField(TagVersion::V1, field);
+    return row != nullptr ? row->typingLimit : 0;
 }
 
 std::size_t characterCount(std::string_view utf8) {

@@ -6,15 +6,16 @@
 
 #include "core/common/user_message.h"
 #include "core/tags/id3_tags.h"
+#include "core/tags/tag_field_table.h"
 
 namespace tunex {
 
 // The Tag Info editor's window caption: "ID3 Tag of " + path.
 [[nodiscard]] std::string tagEditorCaption(std::string_view path);
 
-// The V1 fields that take typed text, and how many characters each takes. V2 fields take any
-// length.
-enum class V1TextField { Title, Artist, Album, Comment, Year, Track };
+// How many characters a V1 field takes as typed text; 0 for the genre and fields V1 lacks. V2
+// fields take any length.
+using V1TextField = TagField;
 [[nodiscard]] int v1TypingLimit(V1TextField field);
 
 // Characters as the user types them (code points of UTF-8 text, not bytes).

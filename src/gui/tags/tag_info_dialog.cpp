@@ -2,6 +2,7 @@
 
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_editor_rules.h"
+#include "core/tags/tag_field_table.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_text.h"
 
@@ -15,13 +16,16 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <utility>
+
 namespace tunex {
 
 namespace {
 
-QLineEdit* lineEdit(QWidget* parent, const char* name, int maxLength = 0) {
+QLineEdit* lineEdit(QWidget* parent, const QString& name, int maxLength) {
     auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QString::fromLatin1(name));
+    edit->setObjectName(name);
     if (maxLength > 0) {
         edit->setMaxLength(maxLength);
     }
@@ -29,9 +33,9 @@ QLineEdit* lineEdit(QWidget* parent, const char* name, int maxLength = 0) {
 }
 
 // The empty entry first, so that entry n + 1 stands for genre n and entry 0 removes the genre.
-QComboBox* genreBox(QWidget* parent, const char* name) {
+QComboBox* genreBox(QWidget* parent, const QString& name) {
     auto* box = new QComboBox(parent);
-    box->setObjectName(QString::fromLatin1(name));
+    box->setObjectName(name);
     box->setEditable(false);
     box->setMaxVisibleItems(20);
     for (int entry = 0; entry < kGenreEntryCount; ++entry) {
@@ -39,6 +43,50 @@ QComboBox* genreBox(QWidget* parent, const char* name) {
     }
     box->setCurrentIndex(kGenreUnselected);
     return box;
+}
+
+// Object names follow the keys: the control of "v1.title" is "v1Title".
+QString controlName(std::string_view key) {
+    QString name;
+    bool upper = false;
+    for (const char c : key) {
+        if (c == '.') {
+            upper = true;
+            continue;
+        }
+        name += upper ? QChar::fromLatin1(c).toUpper() : QChar::fromLatin1(c);
+        upper = false;
+    }
+    return name;
+}
+
+// The parts of a group that are not fields.
+struct GroupFrame {
+    QString title;
+    QString clearText;
+    int leftStretch;  // of the two field columns
+    int rightStretch;
+};
+
+GroupFrame frameOf(TagVersion version) {
+    if (version == TagVersion::V1) {
+        return {QStringLiteral("ID3 V1"), QStringLiteral("Clear V1 Tag"), 3, 2};
+    }
+    return {QStringLiteral("ID3 V2"), QStringLiteral("Clear V2 Tag"), 1, 1};
+}
+
+// One tag's fields down the left column, then down the right one: the order Tab walks them.
+std::vector<const TagFieldRow*> editorOrder(TagVersion version) {
+    std::vector<const TagFieldRow*> rows;
+    for (const TagFieldRow& row : tagFieldRows()) {
+        if (row.version == version) {
+            rows.push_back(&row);
+        }
+    }
+    std::sort(rows.begin(), rows.end(), [](const TagFieldRow* a, const TagFieldRow* b) {
+        return std::pair(a->cell.column, a->cell.row) < std::pair(b->cell.column, b->cell.row);
+    });
+    return rows;
 }
 
 // Label and field side by side in one of the group's two columns.
@@ -61,8 +109,10 @@ TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::fil
     setWindowTitle(toQString(tagEditorCaption(file_.string())));
     setSizeGripEnabled(true);
 
-    auto* v1Group = buildV1Group();
-    auto* v2Group = buildV2Group();
+    auto* v1Group = buildGroup(TagVersion::V1, clearV1_);
+    auto* v2Group = buildGroup(TagVersion::V2, clearV2_);
+    connect(clearV1_, &QPushButton::clicked, this, &TagInfoDialog::onClearV1);
+    connect(clearV2_, &QPushButton::clicked, this, &TagInfoDialog::onClearV2);
 
     update_ = new QPushButton(QStringLiteral("Update"), this);
     update_->setDefault(true);
@@ -82,133 +132,82 @@ TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::fil
 
     TagFields fields;
     (void)loadTagFields(file_, fields);
-    showFields(fields);
+    showFields(fields, TagVersion::V1);
+    showFields(fields, TagVersion::V2);
     resize(sizeHint().expandedTo(QSize(640, 0)));
 }
 
-QWidget* TagInfoDialog::buildV1Group() {
-    auto* group = new QGroupBox(QStringLiteral("ID3 V1"), this);
-    v1_.title = lineEdit(group, "v1Title", v1TypingLimit(V1TextField::Title));
-    v1_.artist = lineEdit(group, "v1Artist", v1TypingLimit(V1TextField::Artist));
-    v1_.album = lineEdit(group, "v1Album", v1TypingLimit(V1TextField::Album));
-    v1_.genre = genreBox(group, "v1Genre");
-    v1_.comment = lineEdit(group, "v1Comment", v1TypingLimit(V1TextField::Comment));
-    v1_.year = lineEdit(group, "v1Year", v1TypingLimit(V1TextField::Year));
-    v1_.track = lineEdit(group, "v1Track", v1TypingLimit(V1TextField::Track));
-    clearV1_ = new QPushButton(QStringLiteral("Clear V1 Tag"), group);
-    connect(clearV1_, &QPushButton::clicked, this, &TagInfoDialog::onClearV1);
+QWidget* TagInfoDialog::buildGroup(TagVersion version, QPushButton*& clear) {
+    const GroupFrame frame = frameOf(version);
+    auto* group = new QGroupBox(frame.title, this);
+    const std::size_t first = controls_.size();
+    int lastRightRow = -1;
+    for (const TagFieldRow* row : editorOrder(version)) {
+        FieldControl control{row};
+        const QString name = controlName(row->key);
+        if (row->isGenre()) {
+            control.genre = genreBox(group, name);
+        } else {
+            control.edit = lineEdit(group, name, row->typingLimit);
+        }
+        controls_.push_back(control);
+        if (row->cell.column == 1) {
+            lastRightRow = std::max(lastRightRow, row->cell.row);
+        }
+    }
+    clear = new QPushButton(frame.clearText, group);
 
     auto* grid = new QGridLayout(group);
-    addRow(grid, 0, 0, QStringLiteral("Title"), v1_.title);
-    addRow(grid, 1, 0, QStringLiteral("Artist"), v1_.artist);
-    addRow(grid, 2, 0, QStringLiteral("Album"), v1_.album);
-    addRow(grid, 3, 0, QStringLiteral("Genre"), v1_.genre);
-    addRow(grid, 0, 1, QStringLiteral("Comment"), v1_.comment);
-    addRow(grid, 1, 1, QStringLiteral("Year"), v1_.year);
-    addRow(grid, 2, 1, QStringLiteral("Track #"), v1_.track);
-    grid->addWidget(clearV1_, 3, 3, Qt::AlignRight);
-    grid->setColumnStretch(1, 3);
-    grid->setColumnStretch(3, 2);
+    for (std::size_t i = first; i < controls_.size(); ++i) {
+        const FieldControl& control = controls_[i];
+        QWidget* field =
+            control.genre != nullptr ? static_cast<QWidget*>(control.genre) : control.edit;
+        addRow(grid, control.row->cell.row, control.row->cell.column, toQString(control.row->label),
+               field);
+    }
+    // Under the right column's last field.
+    grid->addWidget(clear, lastRightRow + 1, 3, Qt::AlignRight);
+    grid->setColumnStretch(1, frame.leftStretch);
+    grid->setColumnStretch(3, frame.rightStretch);
     return group;
-}
-
-QWidget* TagInfoDialog::buildV2Group() {
-    auto* group = new QGroupBox(QStringLiteral("ID3 V2"), this);
-    v2_.title = lineEdit(group, "v2Title");
-    v2_.artist = lineEdit(group, "v2Artist");
-    v2_.album = lineEdit(group, "v2Album");
-    v2_.composer = lineEdit(group, "v2Composer");
-    v2_.publisher = lineEdit(group, "v2Publisher");
-    v2_.url = lineEdit(group, "v2Url");
-    v2_.copyright = lineEdit(group, "v2Copyright");
-    v2_.genre = genreBox(group, "v2Genre");
-    v2_.track = lineEdit(group, "v2Track");
-    v2_.comment = lineEdit(group, "v2Comment");
-    v2_.year = lineEdit(group, "v2Year");
-    clearV2_ = new QPushButton(QStringLiteral("Clear V2 Tag"), group);
-    connect(clearV2_, &QPushButton::clicked, this, &TagInfoDialog::onClearV2);
-
-    auto* grid = new QGridLayout(group);
-    addRow(grid, 0, 0, QStringLiteral("Title"), v2_.title);
-    addRow(grid, 1, 0, QStringLiteral("Artist"), v2_.artist);
-    addRow(grid, 2, 0, QStringLiteral("Album"), v2_.album);
-    addRow(grid, 3, 0, QStringLiteral("Composer"), v2_.composer);
-    addRow(grid, 4, 0, QStringLiteral("Publisher"), v2_.publisher);
-    addRow(grid, 5, 0, QStringLiteral("File URL"), v2_.url);
-    addRow(grid, 0, 1, QStringLiteral("Copyright"), v2_.copyright);
-    addRow(grid, 1, 1, QStringLiteral("Genre"), v2_.genre);
-    addRow(grid, 2, 1, QStringLiteral("Track #"), v2_.track);
-    addRow(grid, 3, 1, QStringLiteral("Comment"), v2_.comment);
-    addRow(grid, 4, 1, QStringLiteral("Year"), v2_.year);
-    grid->addWidget(clearV2_, 5, 3, Qt::AlignRight);
-    grid->setColumnStretch(1, 1);
-    grid->setColumnStretch(3, 1);
-    return group;
-}
-
-void TagInfoDialog::showFields(const TagFields& fields) {
-    showV1(fields.v1);
-    showV2(fields.v2);
 }
 
 // Loaded values are shown whole: a V1 tag has no room for more than the typing limits anyway.
-void TagInfoDialog::showV1(const Id3v1Fields& v1) {
-    v1_.title->setText(toQString(v1.title));
-    v1_.artist->setText(toQString(v1.artist));
-    v1_.album->setText(toQString(v1.album));
-    v1_.comment->setText(toQString(v1.comment));
-    v1_.year->setText(toQString(v1.year));
-    v1_.track->setText(toQString(v1.track));
-    v1_.genre->setCurrentIndex(v1.genre);
-}
-
-void TagInfoDialog::showV2(const Id3v2Fields& v2) {
-    v2_.title->setText(toQString(v2.title));
-    v2_.artist->setText(toQString(v2.artist));
-    v2_.album->setText(toQString(v2.album));
-    v2_.comment->setText(toQString(v2.comment));
-    v2_.year->setText(toQString(v2.year));
-    v2_.track->setText(toQString(v2.track));
-    v2_.genre->setCurrentIndex(v2.genre);
-    v2_.composer->setText(toQString(v2.composer));
-    v2_.publisher->setText(toQString(v2.publisher));
-    v2_.url->setText(toQString(v2.url));
-    v2_.copyright->setText(toQString(v2.copyright));
+void TagInfoDialog::showFields(const TagFields& fields, TagVersion version) {
+    for (const FieldControl& control : controls_) {
+        if (control.row->version != version) {
+            continue;
+        }
+        if (control.genre != nullptr) {
+            control.genre->setCurrentIndex(genreEntryOf(version, fields));
+        } else {
+            control.edit->setText(toQString(*fieldText(*control.row, fields)));
+        }
+    }
 }
 
 TagFields TagInfoDialog::shownFields() const {
     TagFields fields;
-    fields.v1.title = text(v1_.title);
-    fields.v1.artist = text(v1_.artist);
-    fields.v1.album = text(v1_.album);
-    fields.v1.comment = text(v1_.comment);
-    fields.v1.year = text(v1_.year);
-    fields.v1.track = text(v1_.track);
-    fields.v1.genre = v1_.genre->currentIndex();
-    fields.v2.title = text(v2_.title);
-    fields.v2.artist = text(v2_.artist);
-    fields.v2.album = text(v2_.album);
-    fields.v2.comment = text(v2_.comment);
-    fields.v2.year = text(v2_.year);
-    fields.v2.track = text(v2_.track);
-    fields.v2.genre = v2_.genre->currentIndex();
-    fields.v2.composer = text(v2_.composer);
-    fields.v2.publisher = text(v2_.publisher);
-    fields.v2.url = text(v2_.url);
-    fields.v2.copyright = text(v2_.copyright);
+    for (const FieldControl& control : controls_) {
+        if (control.genre != nullptr) {
+            genreEntryOf(control.row->version, fields) = control.genre->currentIndex();
+        } else {
+            *fieldText(*control.row, fields) = text(control.edit);
+        }
+    }
     return fields;
 }
 
 void TagInfoDialog::onClearV1() {
-    Id3v1Fields v1 = shownFields().v1;
-    clearV1Group(v1);
-    showV1(v1);
+    TagFields fields = shownFields();
+    clearV1Group(fields.v1);
+    showFields(fields, TagVersion::V1);
 }
 
 void TagInfoDialog::onClearV2() {
-    Id3v2Fields v2 = shownFields().v2;
-    clearV2Group(v2);
-    showV2(v2);
+    TagFields fields = shownFields();
+    clearV2Group(fields.v2);
+    showFields(fields, TagVersion::V2);
 }
 
 void TagInfoDialog::onUpdate() {

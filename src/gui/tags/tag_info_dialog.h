@@ -5,6 +5,7 @@
 #include <QDialog>
 
 #include <filesystem>
+#include <vector>
 
 class QComboBox;
 class QLineEdit;
@@ -13,6 +14,7 @@ class QPushButton;
 namespace tunex {
 
 class Platform;
+struct TagFieldRow;
 
 // Both ID3 tags of one mp3 file, field by field. Nothing reaches the file before Update.
 class TagInfoDialog final : public QDialog {
@@ -30,34 +32,15 @@ public:
     [[nodiscard]] QPushButton* cancelButton() const { return cancel_; }
 
 private:
-    struct V1Controls {
-        QLineEdit* title;
-        QLineEdit* artist;
-        QLineEdit* album;
-        QComboBox* genre;
-        QLineEdit* comment;
-        QLineEdit* year;
-        QLineEdit* track;
-    };
-    struct V2Controls {
-        QLineEdit* title;
-        QLineEdit* artist;
-        QLineEdit* album;
-        QLineEdit* composer;
-        QLineEdit* publisher;
-        QLineEdit* url;
-        QLineEdit* copyright;
-        QComboBox* genre;
-        QLineEdit* track;
-        QLineEdit* comment;
-        QLineEdit* year;
+    // A field's control: a line edit for text, a selection list for the genre.
+    struct FieldControl {
+        const TagFieldRow* row = nullptr;
+        QLineEdit* edit = nullptr;
+        QComboBox* genre = nullptr;
     };
 
-    [[nodiscard]] QWidget* buildV1Group();
-    [[nodiscard]] QWidget* buildV2Group();
-    void showFields(const TagFields& fields);
-    void showV1(const Id3v1Fields& v1);
-    void showV2(const Id3v2Fields& v2);
+    [[nodiscard]] QWidget* buildGroup(TagVersion version, QPushButton*& clear);
+    void showFields(const TagFields& fields, TagVersion version);
     void onClearV1();
     void onClearV2();
     void onUpdate();
@@ -65,8 +48,7 @@ private:
     Platform& platform_;
     WriteJournal& journal_;
     std::filesystem::path file_;
-    V1Controls v1_{};
-    V2Controls v2_{};
+    std::vector<FieldControl> controls_;
     QPushButton* clearV1_ = nullptr;
     QPushButton* clearV2_ = nullptr;
     QPushButton* update_ = nullptr;

@@ -5,6 +5,7 @@
 #include "support/fake_platform.h"
 
 #include <QComboBox>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -55,6 +56,63 @@ QStringList labelsOf(const QGroupBox* group) {
     }
     texts.sort();
     return texts;
+}
+
+// A group's grid line by line, left to right: each caption with the name of the control beside it.
+std::vector<std::string> gridLines(const QGroupBox* group) {
+    const auto* grid = qobject_cast<const QGridLayout*>(group->layout());
+    const auto widgetAt = [grid](int row, int column) -> QWidget* {
+        const QLayoutItem* item = grid->itemAtPosition(row, column);
+        return item != nullptr ? item->widget() : nullptr;
+    };
+    std::vector<std::string> lines;
+    for (int row = 0; row < grid->rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < grid->columnCount(); ++column) {
+            const QWidget* widget = widgetAt(row, column);
+            if (const auto* label = qobject_cast<const QLabel*>(widget)) {
+                const QWidget* field = widgetAt(row, column + 1);
+                EXPECT_EQ(label->buddy(), field) << label->text().toStdString();
+                cells << label->text() + u' ' +
+                             (field != nullptr ? field->objectName() : QString());
+            } else if (const auto* button = qobject_cast<const QPushButton*>(widget)) {
+                cells << button->text();
+            }
+        }
+        lines.push_back(cells.join(u" | ").toStdString());
+    }
+    return lines;
+}
+
+TEST_F(TagInfoDialogTest, ControlsStandInTheirCellsAndTabDownEachColumn) {
+    TagInfoDialog dialog(platform_, test::journal(), make("none.mp3", mpegAudio(2)));
+    const auto groups = dialog.findChildren<QGroupBox*>();
+    ASSERT_EQ(groups.size(), 2);
+    const std::vector<std::string> v1 = {
+        "Title v1Title | Comment v1Comment",
+        "Artist v1Artist | Year v1Year",
+        "Album v1Album | Track # v1Track",
+        "Genre v1Genre | Clear V1 Tag",
+    };
+    const std::vector<std::string> v2 = {
+        "Title v2Title | Copyright v2Copyright", "Artist v2Artist | Genre v2Genre",
+        "Album v2Album | Track # v2Track",       "Composer v2Composer | Comment v2Comment",
+        "Publisher v2Publisher | Year v2Year",   "File URL v2Url | Clear V2 Tag",
+    };
+    EXPECT_EQ(gridLines(groups[0]), v1);
+    EXPECT_EQ(gridLines(groups[1]), v2);
+
+    QStringList tabOrder;
+    for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain()) {
+        if ((w->focusPolicy() & Qt::TabFocus) != 0 &&
+            (qobject_cast<QLineEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr)) {
+            tabOrder << w->objectName();
+        }
+    }
+    EXPECT_EQ(tabOrder.join(u' '),
+              QStringLiteral("v1Title v1Artist v1Album v1Genre v1Comment v1Year v1Track "
+                             "v2Title v2Artist v2Album v2Composer v2Publisher v2Url "
+                             "v2Copyright v2Genre v2Track v2Comment v2Year"));
 }
 
 TEST_F(TagInfoDialogTest, ShowsBothTagsWithEveryControl) {

@@ -1,0 +1,90 @@
+#include "core/tags/tag_field_table.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tunex {
+
+namespace {
+
+using enum TagField;
+
+constexpr TagFieldRow v1Row(TagField field, std::string_view key, std::string_view label, int limit,
+                            EditorCell cell, std::string Id3v1Fields::*text = nullptr) {
+    return {TagVersion::V1, field, key, label, limit, cell, text, nullptr};
+}
+
+constexpr TagFieldRow v2Row(TagField field, std::string_view key, std::string_view label,
+                            EditorCell cell, std::string Id3v2Fields::*text = nullptr) {
+    return {TagVersion::V2, field, key, label, 0, cell, nullptr, text};
+}
+
+// Rows follow the structs; the editor lays them out by their cells instead, down the left column
+// and then the right one.
+constexpr std::array kRows = {
+    v1Row(Title, "v1.title", "Title", kV1TextLimit, {0, 0}, &Id3v1Fields::title),
+    v1Row(Artist, "v1.artist", "Artist", kV1TextLimit, {1, 0}, &Id3v1Fields::artist),
+    v1Row(Album, "v1.album", "Album", kV1TextLimit, {2, 0}, &Id3v1Fields::album),
+    v1Row(Comment, "v1.comment", "Comment", kV1TextLimit, {0, 1}, &Id3v1Fields::comment),
+    v1Row(Year, "v1.year", "Year", kV1YearLimit, {1, 1}, &Id3v1Fields::year),
+    v1Row(Track, "v1.track", "Track #", kV1TrackLimit, {2, 1}, &Id3v1Fields::track),
+    v1Row(Genre, "v1.genre", "Genre", 0, {3, 0}),
+    v2Row(Title, "v2.title", "Title", {0, 0}, &Id3v2Fields::title),
+    v2Row(Artist, "v2.artist", "Artist", {1, 0}, &Id3v2Fields::artist),
+    v2Row(Album, "v2.album", "Album", {2, 0}, &Id3v2Fields::album),
+    v2Row(Comment, "v2.comment", "Comment", {3, 1}, &Id3v2Fields::comment),
+    v2Row(Year, "v2.year", "Year", {4, 1}, &Id3v2Fields::year),
+    v2Row(Track, "v2.track", "Track #", {2, 1}, &Id3v2Fields::track),
+    v2Row(Genre, "v2.genre", "Genre", {1, 1}),
+    v2Row(Composer, "v2.composer", "Composer", {3, 0}, &Id3v2Fields::composer),
+    v2Row(Publisher, "v2.publisher", "Publisher", {4, 0}, &Id3v2Fields::publisher),
+    v2Row(Url, "v2.url", "File URL", {5, 0}, &Id3v2Fields::url),
+    v2Row(Copyright, "v2.copyright", "Copyright", {0, 1}, &Id3v2Fields::copyright),
+};
+
+// One body for the const and the mutable lookup.
+template <class Fields>
+auto* textIn(const TagFieldRow& row, Fields& fields) {
+    if (row.version == TagVersion::V1) {
+        return row.v1Text != nullptr ? &(fields.v1.*row.v1Text) : nullptr;
+    }
+    return row.v2Text != nullptr ? &(fields.v2.*row.v2Text) : nullptr;
+}
+
+const TagFieldRow* findRow(auto matches) {
+    const auto found = std::find_if(kRows.begin(), kRows.end(), matches);
+    return found != kRows.end() ? &*found : nullptr;
+}
+
+}  // namespace
+
+std::span<const TagFieldRow> tagFieldRows() {
+    return kRows;
+}
+
+const TagFieldRow* findTagField(std::string_view key) {
+    return findRow([key](const TagFieldRow& row) { return row.key == key; });
+}
+
+const TagFieldRow* findTagField(TagVersion version, TagField field) {
+    return findRow(
+        [=](const TagFieldRow& row) { return row.version == version && row.field == field; });
+}
+
+std::string* fieldText(const TagFieldRow& row, TagFields& fields) {
+    return textIn(row, fields);
+}
+
+const std::string* fieldText(const TagFieldRow& row, const TagFields& fields) {
+    return textIn(row, fields);
+}
+
+int& genreEntryOf(TagVersion version, TagFields& fields) {
+    return version == TagVersion::V1 ? fields.v1.genre : fields.v2.genre;
+}
+
+int genreEntryOf(TagVersion version, const TagFields& fields) {
+    return version == TagVersion::V1 ? fields.v1.genre : fields.v2.genre;
+}
+
+}  // namespace tunex

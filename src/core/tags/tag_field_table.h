@@ -1,0 +1,67 @@
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "core/tags/id3_tags.h"
+
+namespace tunex {
+
+// A field of the tag editor, whichever tag holds it.
+enum class TagField {
+    Title,
+    Artist,
+    Album,
+    Comment,
+    Year,
+    Track,
+    Genre,
+    Composer,
+    Publisher,
+    Url,
+    Copyright
+};
+
+// Where the Tag Info editor shows a field in its group: a line, and the left (0) or right (1)
+// column of label and field.
+struct EditorCell {
+    int row = 0;
+    int column = 0;
+};
+
+// One field of one tag. The editor and `tunex-cli tags` take their fields from these rows alone, so
+// a member added to Id3v1Fields or Id3v2Fields reaches both with a row. Which frames hold it is
+// id3_reader.cpp's and id3v2_fields.cpp's business.
+struct TagFieldRow {
+    TagVersion version = TagVersion::V1;
+    TagField field = TagField::Title;
+    std::string_view key;    // as `tunex-cli tags set` takes it
+    std::string_view label;  // the editor's caption beside the field
+    int typingLimit = 0;     // characters the editor takes; 0: any length
+    EditorCell cell;
+    // The member holding a text field's value in the group of `version`; both are null for the
+    // genre, which is a selection entry in the group's `genre`.
+    std::string Id3v1Fields::*v1Text = nullptr;
+    std::string Id3v2Fields::*v2Text = nullptr;
+
+    [[nodiscard]] bool isGenre() const { return field == TagField::Genre; }
+};
+
+// Every row: V1 before V2, each group in the order of its struct, which is the order
+// `tunex-cli tags show` prints.
+[[nodiscard]] std::span<const TagFieldRow> tagFieldRows();
+
+// nullptr when no row has the key, or the tag has no such field.
+[[nodiscard]] const TagFieldRow* findTagField(std::string_view key);
+[[nodiscard]] const TagFieldRow* findTagField(TagVersion version, TagField field);
+
+// The text a row's field holds; nullptr for the genre.
+[[nodiscard]] std::string* fieldText(const TagFieldRow& row, TagFields& fields);
+[[nodiscard]] const std::string* fieldText(const TagFieldRow& row, const TagFields& fields);
+
+// The genre selection entry of one tag (see genre_list.h).
+[[nodiscard]] int& genreEntryOf(TagVersion version, TagFields& fields);
+[[nodiscard]] int genreEntryOf(TagVersion version, const TagFields& fields);
+
+}  // namespace tunex
