@@ -20,6 +20,18 @@ const char* iconName(MessageIcon icon) {
 }
 }  // namespace
 
+FakePlatform::~FakePlatform() {
+    for (const Expected& left : expected_) {
+        const UserMessage& message = left.message;
+        ADD_FAILURE() << "expected message never shown [" << message.caption << "] ("
+                      << iconName(message.icon) << "): " << message.text;
+    }
+    for (const auto& answer : fileDialogAnswers) {
+        ADD_FAILURE() << "file dialog answer never asked for: "
+                      << (answer ? answer->string() : std::string("(cancel)"));
+    }
+}
+
 MessageAnswer FakePlatform::showMessage(const MessageRequest& request) {
     shown.push_back(request);
     const UserMessage& got = request.message;

@@ -10,13 +10,21 @@
 namespace tunex::test {
 
 // Records everything a page asks of the desktop. Messages are answered from a script of
-// expected messages; one that was not expected fails the running test.
+// expected messages; one that was not expected fails the running test, and so does an expected
+// message or a file-dialog answer still waiting when the fake goes, so no test can forget to
+// check. Declare the fake before whatever holds it, so that a page closing at the end of a test
+// is still heard.
 class FakePlatform final : public Platform {
 public:
     struct Expected {
         UserMessage message;
         MessageAnswer answer = MessageAnswer::Ok;
     };
+
+    FakePlatform() = default;
+    ~FakePlatform() override;
+    FakePlatform(const FakePlatform&) = delete;
+    FakePlatform& operator=(const FakePlatform&) = delete;
 
     void expectMessage(const UserMessage& message, MessageAnswer answer = MessageAnswer::Ok) {
         expected_.push_back({message, answer});
