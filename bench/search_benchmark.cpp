@@ -22,20 +22,24 @@ struct Query {
     std::string_view label;
     std::string_view title;
     std::string_view artist;
-    int sensitivity;
-    bool listAll;
+    Sensitivity sensitivity;
+    CatalogueWalk walk;
     std::string_view grepTerm;  // empty: no grep beside it
 };
 
 // Terms in lower case, so grep -i looks for exactly what the search looks for.
 constexpr Query kQueries[] = {
-    {"search, no match (full scan), High", "zqxj", "", 3, false, "zqxj"},
-    {"search, no match (full scan), Low", "zqxj", "", 1, false, "zqxj"},
-    {"search, no match, title and artist, High", "zqxj", "blue", 3, false, "zqxj"},
-    {"search, frequent match \"love\", High", "love", "", 3, false, "love"},
-    {"search, rare match \"velvet tigers 2\", Medium", "", "velvet tigers 2", 2, false,
-     "velvet tigers 2"},
-    {"List All", "", "", 3, true, ""},
+    {"search, no match (full scan), High", "zqxj", "", Sensitivity::High, CatalogueWalk::Matching,
+     "zqxj"},
+    {"search, no match (full scan), Low", "zqxj", "", Sensitivity::Low, CatalogueWalk::Matching,
+     "zqxj"},
+    {"search, no match, title and artist, High", "zqxj", "blue", Sensitivity::High,
+     CatalogueWalk::Matching, "zqxj"},
+    {"search, frequent match \"love\", High", "love", "", Sensitivity::High,
+     CatalogueWalk::Matching, "love"},
+    {"search, rare match \"velvet tigers 2\", Medium", "", "velvet tigers 2", Sensitivity::Medium,
+     CatalogueWalk::Matching, "velvet tigers 2"},
+    {"List All", "", "", Sensitivity::High, CatalogueWalk::Everything, ""},
 };
 
 struct QueryResult {
@@ -59,8 +63,10 @@ std::optional<std::vector<QueryResult>> measureQueries(const StorePaths& paths, 
             for (int i = 0; i < std::max(repeats, 1); ++i) {
                 ResultTable table{columns, {}};
                 const Clock::time_point start = Clock::now();
-                if (!searchCatalogue(catalogue, table, query.title, query.artist, query.listAll,
-                                     kMaxResults, query.sensitivity)) {
+                const SearchSettings settings{.maxResults = kMaxResults,
+                                              .sensitivity = query.sensitivity};
+                if (!searchCatalogue(catalogue, table, settings, query.title, query.artist,
+                                     query.walk)) {
                     throw std::runtime_error("a collection file could not be read");
                 }
                 const double seconds = secondsSince(start);

@@ -29,7 +29,9 @@ bool isColumnFlags(const std::string& text) {
 SearchSettings runSettings(const Workspace& workspace, const SearchArguments& arguments) {
     SearchSettings settings = searchSettingsFrom(workspace.settings());
     settings.maxResults = arguments.maxResults.value_or(settings.maxResults);
-    settings.sensitivity = arguments.sensitivity.value_or(settings.sensitivity);
+    if (arguments.sensitivity) {
+        settings.sensitivity = static_cast<Sensitivity>(*arguments.sensitivity);  // 1 to 3
+    }
     settings.sortColumn = arguments.sortColumn.value_or(settings.sortColumn);
     if (arguments.columns) {
         for (std::size_t i = 0; i < settings.showColumns.size(); ++i) {

@@ -2,5 +2,7 @@
 
 namespace tunex {
 
-// The interface is header-only; this file anchors its vtable in one object file.
+// Defined here so that the vtable lives in one object file.
+Platform::~Platform() = default;
+
 }  // namespace tunex

@@ -17,10 +17,18 @@ struct MessageRequest {
     MessageButtons buttons = MessageButtons::Ok;
 };
 
-// A file picker: filters as "Name (*.a)|*.a|Other (*.b)|*.b|".
+// One entry of a file picker's type list: what the user reads ("Text File (*.txt)") and the
+// patterns it stands for ("*.txt").
+struct FileFilter {
+    std::string description;
+    std::string patterns;
+
+    friend bool operator==(const FileFilter&, const FileFilter&) = default;
+};
+
 struct FileDialogRequest {
     std::string title;
-    std::string filters;
+    std::vector<FileFilter> filters;
     std::string defaultSuffix;
     std::filesystem::path initialFolder;
     std::string initialName;
@@ -42,7 +50,7 @@ enum class LaunchResult { Started, NoAssociatedApplication, CouldNotStart };
 // recording fake.
 class Platform {
 public:
-    virtual ~Platform() = default;
+    virtual ~Platform();
 
     virtual MessageAnswer showMessage(const MessageRequest& request) = 0;
     virtual std::optional<std::filesystem::path> openFileName(const FileDialogRequest& request) = 0;

@@ -29,13 +29,16 @@ ResultRow placeholderRow(std::size_t columnCount, std::string_view text) {
 }  // namespace
 
 SearchSettings searchSettingsFrom(const Settings& settings) {
-    return {settings.maxResults, settings.searchSensitivity, settings.sortColumn,
-            settings.showColumns};
+    // Read settings are clamped to the three levels.
+    return {settings.maxResults, static_cast<Sensitivity>(settings.searchSensitivity),
+            settings.sortColumn, settings.showColumns};
 }
 
-bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, std::string_view title,
-                     std::string_view artist, bool listAll, int maxResults, int sensitivity) {
-    const std::size_t limit = rowLimit(maxResults);
+bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchSettings& settings,
+                     std::string_view title, std::string_view artist, CatalogueWalk walk) {
+    const bool listAll = walk == CatalogueWalk::Everything;
+    const Sensitivity sensitivity = settings.sensitivity;
+    const std::size_t limit = rowLimit(settings.maxResults);
     const std::vector<std::string>& names = catalogue.collectionNames();
     const SearchTerms terms(title, artist);
 
@@ -83,8 +86,7 @@ SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& se
         return outcome;
     }
     ResultTable table{columns, {}};
-    if (!searchCatalogue(catalogue, table, title, artist, false, settings.maxResults,
-                         settings.sensitivity)) {
+    if (!searchCatalogue(catalogue, table, settings, title, artist)) {
         return failedOutcome(std::move(table));
     }
     const int found = static_cast<int>(table.rows.size());
@@ -116,8 +118,7 @@ SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& se
 SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& settings,
                          const std::vector<ResultColumn>& columns) {
     ResultTable table{columns, {}};
-    if (!searchCatalogue(catalogue, table, {}, {}, true, settings.maxResults,
-                         settings.sensitivity)) {
+    if (!searchCatalogue(catalogue, table, settings, {}, {}, CatalogueWalk::Everything)) {
         return failedOutcome(std::move(table));
     }
     SearchOutcome outcome;

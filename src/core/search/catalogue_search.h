@@ -2,6 +2,7 @@
 
 #include "core/common/user_message.h"
 #include "core/search/result_table.h"
+#include "core/search/song_match.h"
 #include "core/store/settings.h"
 
 #include <array>
@@ -17,7 +18,7 @@ class Catalogue;
 // The settings a search reads; taken from `Settings`, or overridden for one CLI run.
 struct SearchSettings {
     int maxResults = 1;
-    int sensitivity = 3;
+    Sensitivity sensitivity = Sensitivity::High;
     int sortColumn = 0;
     std::array<int, kOptionalColumnCount> showColumns{1, 1, 1, 1, 1, 1};
 };
@@ -34,13 +35,17 @@ struct SearchSummary {
     friend bool operator==(const SearchSummary&, const SearchSummary&) = default;
 };
 
+// Which records a walk over the catalogue keeps.
+enum class CatalogueWalk { Matching, Everything };
+
 // One walk over the catalogue: the in-memory index in its visit order, then the on-disk
-// collections in index order, until `maxResults` rows are in `table`. A row is appended for every
-// record when `listAll` is set, else for every record the terms match. False when a collection file
-// cannot be opened; the rows found until then stay.
+// collections in index order, until the settings' `maxResults` rows are in `table`. A row is
+// appended for every record the terms match at the settings' sensitivity, or for every record.
+// False when a collection file cannot be opened; the rows found until then stay.
 [[nodiscard]] bool searchCatalogue(const Catalogue& catalogue, ResultTable& table,
-                                   std::string_view title, std::string_view artist, bool listAll,
-                                   int maxResults, int sensitivity);
+                                   const SearchSettings& settings, std::string_view title,
+                                   std::string_view artist,
+                                   CatalogueWalk walk = CatalogueWalk::Matching);
 
 // The outcome of Search or List All as the Songs page and the CLI show it.
 struct SearchOutcome {

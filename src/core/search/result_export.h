@@ -3,6 +3,7 @@
 #include "core/common/user_message.h"
 #include "core/search/result_table.h"
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -22,8 +23,12 @@ enum class ExportFormat { Html, Csv, Text };
 // The save dialog of Export Result...: title, filters, default suffix; the initial folder is the
 // friend folder.
 inline constexpr std::string_view kExportDialogTitle = "Export As";
-inline constexpr std::string_view kExportDialogFilters =
-    "HTML File (*.htm)|*.htm|CSV File (*.csv)|*.csv|Text File (*.txt)|*.txt|";
+// Each type as its description and its pattern.
+inline constexpr std::array<std::array<std::string_view, 2>, 3> kExportDialogFilters = {{
+    {"HTML File (*.htm)", "*.htm"},
+    {"CSV File (*.csv)", "*.csv"},
+    {"Text File (*.txt)", "*.txt"},
+}};
 inline constexpr std::string_view kExportDefaultSuffix = "htm";
 
 // The whole file in UTF-8: HTML with escaped cells, RFC 4180 CSV with a header row of captions

@@ -150,18 +150,18 @@ std::string_view lowerInto(std::string_view text, std::string& out) {
 SearchTerms::SearchTerms(std::string_view title, std::string_view artist)
     : title_(toLowerUtf8(title)), artist_(toLowerUtf8(artist)) {}
 
-bool SearchTerms::matches(const LoweredFields& fields, int sensitivity) const {
+bool SearchTerms::matches(const LoweredFields& fields, Sensitivity sensitivity) const {
     const std::string_view title = title_;
     const std::string_view artist = artist_;
     // Each containment is worked out at most once, and only when the rule gets to it.
     const auto inName = [&](std::string_view term) { return containsFolded(fields.name, term); };
     const auto inId3 = [&](std::string_view term) { return containsFolded(fields.id3Info, term); };
     switch (sensitivity) {
-        case kSensitivityLow:
+        case Sensitivity::Low:
             return inName(artist) && inName(title);
-        case kSensitivityMedium:
+        case Sensitivity::Medium:
             return (inName(artist) || inId3(artist)) && (inName(title) || inId3(title));
-        case kSensitivityHigh:
+        case Sensitivity::High:
             // Eight combinations, of which these are the ones that can decide. Not a superset of
             // Medium: title and artist must meet in the same field, and the folder counts only
             // for the artist, beside a title found in the name (or no title at all).
@@ -178,24 +178,24 @@ bool SearchTerms::matches(const LoweredFields& fields, int sensitivity) const {
     }
 }
 
-bool SearchTerms::matchesUnlowered(const SongRecordView& record, int sensitivity,
+bool SearchTerms::matchesUnlowered(const SongRecordView& record, Sensitivity sensitivity,
                                    std::string (&scratch)[3]) const {
     const auto prepared = [](std::string_view field, std::string& buffer) {
         return isAsciiText(field) ? field : lowerInto(field, buffer);
     };
     LoweredFields fields;
     fields.name = prepared(record.name, scratch[0]);
-    if (sensitivity == kSensitivityMedium || sensitivity == kSensitivityHigh) {
+    if (sensitivity == Sensitivity::Medium || sensitivity == Sensitivity::High) {
         fields.id3Info = prepared(record.id3Info, scratch[1]);
     }
-    if (sensitivity == kSensitivityHigh && !artist_.empty()) {
+    if (sensitivity == Sensitivity::High && !artist_.empty()) {
         fields.folder = prepared(record.folder, scratch[2]);
     }
     return matches(fields, sensitivity);
 }
 
 bool songMatches(std::string_view title, std::string_view artist, const SongRecordView& record,
-                 int sensitivity) {
+                 Sensitivity sensitivity) {
     const SearchTerms terms(title, artist);
     const std::string name = toLowerUtf8(record.name);
     const std::string folder = toLowerUtf8(record.folder);

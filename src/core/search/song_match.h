@@ -8,10 +8,9 @@
 
 namespace tunex {
 
-// The search sensitivity setting: 1 Low, 2 Medium, 3 High; any other value matches nothing.
-inline constexpr int kSensitivityLow = 1;
-inline constexpr int kSensitivityMedium = 2;
-inline constexpr int kSensitivityHigh = 3;
+// The search sensitivity setting, with the digits the settings file stores; a value outside
+// the three matches nothing.
+enum class Sensitivity { Low = 1, Medium = 2, High = 3 };
 
 // The two terms of one search, lower-cased once.
 class SearchTerms final {
@@ -23,11 +22,11 @@ public:
 
     // The matching rule of `sensitivity` on fields that are already lower-cased (or pure ASCII,
     // whose case the comparison folds).
-    [[nodiscard]] bool matches(const LoweredFields& fields, int sensitivity) const;
+    [[nodiscard]] bool matches(const LoweredFields& fields, Sensitivity sensitivity) const;
 
     // The same rule on a record as read from a file. Only the fields the rule reads are looked at;
     // ASCII fields are compared as they are, others are lower-cased into `scratch` first.
-    [[nodiscard]] bool matchesUnlowered(const SongRecordView& record, int sensitivity,
+    [[nodiscard]] bool matchesUnlowered(const SongRecordView& record, Sensitivity sensitivity,
                                         std::string (&scratch)[3]) const;
 
 private:
@@ -47,6 +46,6 @@ std::string_view lowerInto(std::string_view text, std::string& out);
 
 // The whole rule on raw terms and a raw record: lower-cases everything, then matches.
 [[nodiscard]] bool songMatches(std::string_view title, std::string_view artist,
-                               const SongRecordView& record, int sensitivity);
+                               const SongRecordView& record, Sensitivity sensitivity);
 
 }  // namespace tunex

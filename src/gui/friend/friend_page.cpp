@@ -164,7 +164,7 @@ void FriendPage::onExport() {
 void FriendPage::onBrowse() {
     FileDialogRequest request;
     request.title = "Open";
-    request.filters = "Tunex Friend File (*.txf)|*.txf|All Files (*.*)|*.*|";
+    request.filters = {{"Tunex Friend File (*.txf)", "*.txf"}, {"All Files (*.*)", "*.*"}};
     request.defaultSuffix = "txf";
     request.initialFolder = context_.paths().friendFolder();
     if (const auto chosen = context_.platform().openFileName(request)) {

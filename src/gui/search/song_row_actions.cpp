@@ -37,39 +37,40 @@ void SongRowActions::openMenu(QPoint globalPos) {
     PopupMenuWindow menu(&list_);
     menu.setColours(infoPopupColours(list_.palette()));
     menu.loadMenuResources();
-    menu.addMenuItem(0, QStringLiteral("&Copy Filename to Clipboard"), kCopyFileName, kCopyIcon);
-    menu.addMenuItem(0, QStringLiteral("&Play Song"), kPlaySong);
+    menu.addMenuItem(0, QStringLiteral("&Copy Filename to Clipboard"), Command::CopyFileName,
+                     kCopyIcon);
+    menu.addMenuItem(0, QStringLiteral("&Play Song"), Command::PlaySong);
     menu.addMenuItem(discShown ? 0 : kPopupNotSelectable | kPopupGrey,
-                     QStringLiteral("&Update History"), kUpdateHistory);
+                     QStringLiteral("&Update History"), Command::UpdateHistory);
     menu.addMenuItem(kPopupSeparator);
-    menu.addMenuItem(0, QStringLiteral("Search &History"), kSearchHistory, kPageIcon);
-    menu.addMenuItem(0, QStringLiteral("&Local"), kLocal, kPageIcon);
-    run(menu.showMenu(globalPos));
+    menu.addMenuItem(0, QStringLiteral("Search &History"), Command::SearchHistory, kPageIcon);
+    menu.addMenuItem(0, QStringLiteral("&Local"), Command::Local, kPageIcon);
+    if (const auto command = menu.showMenuFor<Command>(globalPos)) {
+        run(*command);
+    }
 }
 
-void SongRowActions::run(int command) {
+void SongRowActions::run(Command command) {
     switch (command) {
-        case kCopyFileName:
+        case Command::CopyFileName:
             if (list_.selectedRow()) {
                 platform_.setClipboardText(selectedCell(captionOf(ResultColumn::FileName)));
             }
             break;
-        case kPlaySong:
+        case Command::PlaySong:
             playSelectedRow();
             break;
-        case kUpdateHistory:
+        case Command::UpdateHistory:
             if (list_.selectedRow() &&
                 list_.findColumnByCaption(captionOf(ResultColumn::DiscName)) >= 0) {
                 context_.setLastHistoryCell(selectedCell(captionOf(ResultColumn::DiscName)));
             }
             break;
-        case kSearchHistory:
+        case Command::SearchHistory:
             context_.showPage(PageId::History);
             break;
-        case kLocal:
+        case Command::Local:
             context_.showPage(PageId::Local);
-            break;
-        default:
             break;
     }
 }

@@ -17,13 +17,13 @@ class ResultList;
 class SongRowActions final : public QObject {
     Q_OBJECT
 public:
-    enum Command { kCopyFileName = 1, kPlaySong, kUpdateHistory, kSearchHistory, kLocal };
+    enum class Command { CopyFileName = 1, PlaySong, UpdateHistory, SearchHistory, Local };
 
     SongRowActions(ResultList& list, AppContext& context);
 
     // Shows the menu at a screen point and runs the chosen command.
     void openMenu(QPoint globalPos);
-    void run(int command);
+    void run(Command command);
     // Opens the selected row's file with the media player, asking for the disc first when the
     // file lies on an optical disc.
     void playSelectedRow();

@@ -152,7 +152,9 @@ void SongsPage::exportResult() {
     }
     FileDialogRequest request;
     request.title = std::string(kExportDialogTitle);
-    request.filters = std::string(kExportDialogFilters);
+    for (const auto& [description, patterns] : kExportDialogFilters) {
+        request.filters.push_back({std::string(description), std::string(patterns)});
+    }
     request.defaultSuffix = std::string(kExportDefaultSuffix);
     request.initialFolder = context_.paths().friendFolder();
     const auto file = context_.platform().saveFileName(request);

@@ -33,7 +33,7 @@ namespace tunex {
 namespace {
 
 // Right-click menu commands.
-enum MenuCommand { kCopyName = 1, kPlay, kHistory, kSongs };
+enum class MenuCommand { CopyName = 1, Play, History, Songs };
 constexpr int kCopyIcon = 3;
 constexpr int kPageIcon = 1;
 constexpr int kToolsWidth = 300;
@@ -266,29 +266,30 @@ void LocalPage::onMenu(QPoint globalPos) {
     auto* menu = new PopupMenuWindow(this);
     menu->setColours(infoPopupColours(palette()));
     menu->loadMenuResources(true);
-    menu->addMenuItem(0, QStringLiteral("&Copy Filename to Clipboard"), kCopyName, kCopyIcon);
-    menu->addMenuItem(0, QStringLiteral("&Play Song"), kPlay);
+    menu->addMenuItem(0, QStringLiteral("&Copy Filename to Clipboard"), MenuCommand::CopyName,
+                      kCopyIcon);
+    menu->addMenuItem(0, QStringLiteral("&Play Song"), MenuCommand::Play);
     menu->addMenuItem(kPopupSeparator);
-    menu->addMenuItem(0, QStringLiteral("Search &History"), kHistory, kPageIcon);
-    menu->addMenuItem(0, QStringLiteral("&Songs"), kSongs, kPageIcon);
-    const int command = menu->showMenu(globalPos);
+    menu->addMenuItem(0, QStringLiteral("Search &History"), MenuCommand::History, kPageIcon);
+    menu->addMenuItem(0, QStringLiteral("&Songs"), MenuCommand::Songs, kPageIcon);
+    const std::optional<MenuCommand> command = menu->showMenuFor<MenuCommand>(globalPos);
     menu->deleteLater();
-
-    switch (command) {
-        case kCopyName:
+    if (!command) {
+        return;
+    }
+    switch (*command) {
+        case MenuCommand::CopyName:
             context_.platform().setClipboardText(
                 list_->rows().at(static_cast<size_t>(*row))[kLocalFileName]);
             break;
-        case kPlay:
+        case MenuCommand::Play:
             onPlay();
             break;
-        case kHistory:
+        case MenuCommand::History:
             context_.showPage(PageId::History);
             break;
-        case kSongs:
+        case MenuCommand::Songs:
             context_.showPage(PageId::Songs);
-            break;
-        default:
             break;
     }
 }

@@ -3,6 +3,8 @@
 #include <QColor>
 #include <QWidget>
 
+#include <optional>
+#include <type_traits>
 #include <vector>
 
 namespace tunex {
@@ -53,11 +55,24 @@ public:
     // Removes every item; the icon strip is drawn unless `withIcons` is false.
     void loadMenuResources(bool withIcons = true);
     void addMenuItem(int flags, const QString& text = {}, int command = 0, int icon = -1);
+    // The same for a page's enum of commands, whose values start at 1.
+    template <typename Command>
+    requires std::is_enum_v<Command>
+    void addMenuItem(int flags, const QString& text, Command command, int icon = -1) {
+        addMenuItem(flags, text, static_cast<int>(command), icon);
+    }
     [[nodiscard]] const std::vector<PopupMenuItem>& items() const { return items_; }
 
     // Opens the menu at a screen point, waits until it closes and returns the chosen command,
     // 0 when it closed without a choice.
     [[nodiscard]] int showMenu(QPoint globalPos);
+    // showMenu for a page's enum of commands; empty when closed without a choice.
+    template <typename Command>
+    requires std::is_enum_v<Command>
+    [[nodiscard]] std::optional<Command> showMenuFor(QPoint globalPos) {
+        const int command = showMenu(globalPos);
+        return command == 0 ? std::nullopt : std::optional(static_cast<Command>(command));
+    }
     // Opens without waiting; `held` are the mouse buttons still down, whose next release is
     // ignored. `closed` reports the command.
     void popup(QPoint globalPos, Qt::MouseButtons held);

@@ -45,12 +45,11 @@ QMessageBox::Icon toQtIcon(MessageIcon icon) {
     return QMessageBox::Information;
 }
 
-// "Name (*.a)|*.a|Other (*.b)|*.b|" becomes "Name (*.a);;Other (*.b)".
-QString toQtFilter(const std::string& filters) {
-    const QStringList parts = toQString(filters).split(u'|', Qt::SkipEmptyParts);
+// Qt reads the patterns from the descriptions: "Name (*.a);;Other (*.b)".
+QString toQtFilter(const std::vector<FileFilter>& filters) {
     QStringList names;
-    for (qsizetype i = 0; i < parts.size(); i += 2) {
-        names << parts[i];
+    for (const FileFilter& filter : filters) {
+        names << toQString(filter.description);
     }
     return names.join(QStringLiteral(";;"));
 }

@@ -58,6 +58,11 @@ protected:
         return names;
     }
 
+    // High sensitivity, at most `maxResults` rows.
+    static SearchSettings limitOf(int maxResults) {
+        return {.maxResults = maxResults, .sensitivity = Sensitivity::High};
+    }
+
     static TempDir* base_;
     Catalogue catalogue_;
     const std::vector<ResultColumn> allColumns_ = shownColumns({1, 1, 1, 1, 1, 1});
@@ -68,7 +73,7 @@ TempDir* CatalogueSearchTest::base_ = nullptr;
 TEST_F(CatalogueSearchTest, WalksMemoryInTreeOrderThenDiskInFileOrder) {
     ASSERT_EQ(catalogue_.firstDiskCollection(), 1);
     ResultTable table{allColumns_, {}};
-    ASSERT_TRUE(searchCatalogue(catalogue_, table, "needle", "", false, 3000, 3));
+    ASSERT_TRUE(searchCatalogue(catalogue_, table, limitOf(3000), "needle", ""));
     // Tree pre-order of the three memory names inserted b, a, c: b first, then a, then c.
     EXPECT_EQ(namesOf(table), (std::vector<std::string>{"m needle b", "m needle a", "m NEEDLE c",
                                                         "d2 needle", "d1 needle", "x"}));
@@ -79,13 +84,14 @@ TEST_F(CatalogueSearchTest, WalksMemoryInTreeOrderThenDiskInFileOrder) {
     // The limit cuts across both passes: the first rows met, not the best ones.
     for (const auto& [limit, rows] : std::vector<std::pair<int, std::size_t>>{{2, 2}, {4, 4}}) {
         ResultTable cut{allColumns_, {}};
-        ASSERT_TRUE(searchCatalogue(catalogue_, cut, "needle", "", false, limit, 3));
+        ASSERT_TRUE(searchCatalogue(catalogue_, cut, limitOf(limit), "needle", ""));
         EXPECT_EQ(cut.rows.size(), rows);
         EXPECT_EQ(namesOf(cut).back(), limit == 2 ? "m needle a" : "d2 needle");
     }
 
     ResultTable all{allColumns_, {}};
-    ASSERT_TRUE(searchCatalogue(catalogue_, all, "", "", true, 50000, 3));
+    ASSERT_TRUE(
+        searchCatalogue(catalogue_, all, limitOf(50000), "", "", CatalogueWalk::Everything));
     EXPECT_EQ(all.rows.size(), catalogue_.index().size() + 4);
     EXPECT_EQ(all.rows.front().front(),
               catalogue_.index().record(catalogue_.index().visitOrder().front()).name);
@@ -100,9 +106,9 @@ TEST_F(CatalogueSearchTest, VanishedCollectionFileFailsTheSearch) {
 
     // A search that stops in memory never reaches the missing file.
     ResultTable early{allColumns_, {}};
-    EXPECT_TRUE(searchCatalogue(catalogue_, early, "needle", "", false, 3, 3));
+    EXPECT_TRUE(searchCatalogue(catalogue_, early, limitOf(3), "needle", ""));
 
-    const SearchSettings settings{3000, 3, 0, {1, 1, 1, 1, 1, 1}};
+    const SearchSettings settings{3000, Sensitivity::High, 0, {1, 1, 1, 1, 1, 1}};
     const SearchOutcome outcome = runSongSearch(catalogue_, settings, allColumns_, "needle", "");
     std::filesystem::rename(aside, file);
     EXPECT_EQ(outcome.kind, SearchOutcome::Kind::Failed);
@@ -113,7 +119,7 @@ TEST_F(CatalogueSearchTest, VanishedCollectionFileFailsTheSearch) {
 }
 
 TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
-    SearchSettings settings{3000, 3, 0, {1, 1, 1, 1, 1, 1}};
+    SearchSettings settings{3000, Sensitivity::High, 0, {1, 1, 1, 1, 1, 1}};
     SearchOutcome found = runSongSearch(catalogue_, settings, allColumns_, "needle", "");
     ASSERT_EQ(found.kind, SearchOutcome::Kind::Done);
     EXPECT_EQ(found.statusLine, "6 songs found for song <needle>.");
@@ -149,7 +155,7 @@ TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
 }
 
 TEST_F(CatalogueSearchTest, RefusesBadTermsBeforeSearching) {
-    const SearchSettings settings{3000, 3, 0, {1, 1, 1, 1, 1, 1}};
+    const SearchSettings settings{3000, Sensitivity::High, 0, {1, 1, 1, 1, 1, 1}};
     const UserMessage empty{"Please input a song title OR artist name.", "Tunex - Input Error",
                             MessageIcon::Question};
     const UserMessage illegal{"Input cannot contain the following characters:\n/ \\ : * ? \" < > |",
@@ -173,7 +179,7 @@ TEST_F(CatalogueSearchTest, RefusesBadTermsBeforeSearching) {
 }
 
 TEST_F(CatalogueSearchTest, ListAllIsUnsortedAndHandsNothingOver) {
-    SearchSettings settings{3000, 3, 1, {1, 1, 1, 1, 1, 1}};
+    SearchSettings settings{3000, Sensitivity::High, 1, {1, 1, 1, 1, 1, 1}};
     const SearchOutcome all = runListAll(catalogue_, settings, allColumns_);
     EXPECT_EQ(all.statusLine, "3000 songs found in the entire database.");
     EXPECT_EQ(all.message, resultLimitMessage(3000));

@@ -51,13 +51,13 @@ const MatchCase kCases[] = {
 class SongMatchTest : public testing::TestWithParam<int> {};
 
 TEST_P(SongMatchTest, FollowsTheSensitivityTable) {
-    const int sensitivity = GetParam();
+    const auto sensitivity = static_cast<Sensitivity>(GetParam());
     for (const MatchCase& c : kCases) {
         SongRecordView record;
         record.name = c.name;
         record.folder = c.folder;
         record.id3Info = c.id3Info;
-        const bool expected = sensitivity == 1 ? c.low : sensitivity == 2 ? c.medium : c.high;
+        const bool expected = GetParam() == 1 ? c.low : GetParam() == 2 ? c.medium : c.high;
         EXPECT_EQ(songMatches(c.title, c.artist, record, sensitivity), expected) << c.what;
         // A record read from a file goes through the unlowered path; it must agree.
         const SearchTerms terms(c.title, c.artist);
@@ -77,7 +77,8 @@ TEST(SongMatch, UnknownSensitivityMatchesNothing) {
     SongRecordView record;
     record.name = "love";
     for (const int sensitivity : {0, 4, -1}) {
-        EXPECT_FALSE(songMatches("love", "", record, sensitivity)) << sensitivity;
+        EXPECT_FALSE(songMatches("love", "", record, static_cast<Sensitivity>(sensitivity)))
+            << sensitivity;
     }
 }
 
@@ -114,12 +115,12 @@ TEST(SongMatch, InvalidUtf8AndHugeTermsAreHandled) {
     SongRecordView record;
     record.name = "bad \xff\xfe name";
     record.id3Info = "\xc3";
-    EXPECT_TRUE(songMatches("\xff\xfe", "", record, 1));
-    EXPECT_FALSE(songMatches("\xc3\xa9", "", record, 3));
+    EXPECT_TRUE(songMatches("\xff\xfe", "", record, Sensitivity::Low));
+    EXPECT_FALSE(songMatches("\xc3\xa9", "", record, Sensitivity::High));
     const std::string huge(10000, 'a');
     record.name = huge;
-    EXPECT_TRUE(songMatches(huge, "", record, 1));
-    EXPECT_FALSE(songMatches(huge + "a", "", record, 3));
+    EXPECT_TRUE(songMatches(huge, "", record, Sensitivity::Low));
+    EXPECT_FALSE(songMatches(huge + "a", "", record, Sensitivity::High));
 }
 
 }  // namespace

@@ -144,7 +144,8 @@ TEST_F(FriendSearchPageTest, BrowsesFromTheFriendFolder) {
     EXPECT_EQ(page_->fileEdit()->text(), QStringLiteral("/data/Ann.txf"));
     ASSERT_EQ(platform_.fileDialogs.size(), 2U);
     const FileDialogRequest& request = platform_.fileDialogs[0];
-    EXPECT_EQ(request.filters, "Tunex Friend File (*.txf)|*.txf|All Files (*.*)|*.*|");
+    EXPECT_EQ(request.filters, (std::vector<FileFilter>{{"Tunex Friend File (*.txf)", "*.txf"},
+                                                        {"All Files (*.*)", "*.*"}}));
     EXPECT_EQ(request.defaultSuffix, "txf");
     EXPECT_EQ(request.initialFolder, base_.path() / "friend");
     EXPECT_EQ(request.initialName, "");
