@@ -35,13 +35,13 @@ using journal::RestoreResult;
 constexpr std::string_view kBatchPrefix = "batch-";
 constexpr std::string_view kGroupPrefix = "group-";
 constexpr std::string_view kPartialMark = "partial";
+// Left in a batch while undo restores it, so that the next open finishes an undo cut short.
+constexpr std::string_view kUndoingMark = "undoing";
 
 // A group is written when it holds this many files or this many original bytes: few syncs,
 // bounded memory, and a kill loses the work of one group at most.
 constexpr std::size_t kGroupFiles = 128;
 constexpr std::uint64_t kGroupBytes = std::uint64_t{32} << 20;
-constexpr int kBatchesKept = 1;
-
 bool syncFolder(const fs::path& folder) {
     const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     return fd.valid() && ::fsync(fd.get()) == 0;
@@ -190,45 +190,126 @@ bool WriteJournal::lock() {
 void WriteJournal::rollBackUnfinished() {
     std::set<std::string> leftAlone(rollback_.leftAlonePaths.begin(),
                                     rollback_.leftAlonePaths.end());
+    std::vector<std::string> restored;
     for (const fs::path& batch : numberedEntries(folder_, kBatchPrefix)) {
-        const std::vector<fs::path> groups = numberedEntries(batch, kGroupPrefix);
-        // Newest first, so that a file changed twice ends as it was before both.
-        for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
-            const UniqueFd fd(::open(group->c_str(), O_RDONLY | O_CLOEXEC));
-            if (!fd) {
-                continue;
-            }
-            const journal::GroupContents contents = journal::readGroup(fd.get());
-            if (contents.done) {
-                continue;
-            }
-            bool keep = false;
-            const std::vector<Record>& records = contents.records;
-            for (auto record = records.rbegin(); record != records.rend(); ++record) {
-                switch (restore(*record, fd.get())) {
-                    case RestoreResult::Restored:
-                        ++rollback_.restored;
-                        break;
-                    case RestoreResult::Unchanged:
-                        break;
-                    case RestoreResult::LeftAlone:
-                        leftAlone.insert(record->path);
-                        break;
-                    case RestoreResult::Failed:
-                        // Kept for the next open: the original bytes are nowhere else.
-                        leftAlone.insert(record->path);
-                        keep = true;
-                        break;
-                }
-            }
-            if (!keep) {
-                std::error_code error;
-                fs::remove(*group, error);
-                (void)syncFolder(batch);
-            }
+        std::error_code error;
+        // An undo cut short goes on where it stopped; every other batch loses only the groups
+        // that did not finish.
+        const bool undoing = fs::exists(batch / std::string(kUndoingMark), error);
+        if (restoreBatch(batch, !undoing, restored, leftAlone) && undoing) {
+            fs::remove_all(batch, error);
+            (void)syncFolder(folder_);
         }
     }
+    rollback_.restored += static_cast<int>(restored.size());
     rollback_.leftAlonePaths.assign(leftAlone.begin(), leftAlone.end());
+}
+
+bool WriteJournal::restoreBatch(const fs::path& batch, bool onlyUnfinished,
+                                std::vector<std::string>& restored,
+                                std::set<std::string>& leftAlone) {
+    bool intact = true;
+    const std::vector<fs::path> groups = numberedEntries(batch, kGroupPrefix);
+    // Newest first, so that a file changed twice ends as it was before both.
+    for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
+        const UniqueFd fd(::open(group->c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd) {
+            continue;
+        }
+        const journal::GroupContents contents = journal::readGroup(fd.get());
+        if (onlyUnfinished && contents.done) {
+            continue;
+        }
+        bool keep = false;
+        const std::vector<Record>& records = contents.records;
+        for (auto record = records.rbegin(); record != records.rend(); ++record) {
+            switch (restore(*record, fd.get())) {
+                case RestoreResult::Restored:
+                    restored.push_back(record->path);
+                    break;
+                case RestoreResult::Unchanged:
+                    break;
+                case RestoreResult::LeftAlone:
+                    leftAlone.insert(record->path);
+                    break;
+                case RestoreResult::Failed:
+                    // Kept for the next open: the original bytes are nowhere else.
+                    leftAlone.insert(record->path);
+                    keep = true;
+                    break;
+            }
+        }
+        intact = intact && !keep;
+        if (!keep) {
+            std::error_code error;
+            fs::remove(*group, error);
+            (void)syncFolder(batch);
+        }
+    }
+    return intact;
+}
+
+UndoReport WriteJournal::undoLast() {
+    UndoReport report;
+    std::error_code error;
+    if (!fs::exists(folder_, error)) {
+        return report;
+    }
+    if (!lock()) {
+        report.result = UndoReport::Result::Failed;
+        report.error = error_;
+        return report;
+    }
+    std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
+    // Batches whose every group was rolled back hold nothing to take back.
+    while (!batches.empty() && numberedEntries(batches.back(), kGroupPrefix).empty() &&
+           !fs::exists(batches.back() / std::string(kPartialMark), error)) {
+        fs::remove_all(batches.back(), error);
+        batches.pop_back();
+    }
+    if (batches.empty()) {
+        return report;
+    }
+    const fs::path& batch = batches.back();
+    if (fs::exists(batch / std::string(kPartialMark), error)) {
+        report.result = UndoReport::Result::NotKept;
+        return report;
+    }
+    const UniqueFd mark(
+        ::open((batch / std::string(kUndoingMark)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    if (!mark || !syncFolder(batch)) {
+        report.result = UndoReport::Result::Failed;
+        report.error = "The write journal " + folder_.string() +
+                       " could not be written: " + std::strerror(errno);
+        return report;
+    }
+    std::set<std::string> leftAlone;
+    const bool intact = restoreBatch(batch, false, report.restoredPaths, leftAlone);
+    report.leftAlonePaths.assign(leftAlone.begin(), leftAlone.end());
+    if (!intact) {
+        report.result = UndoReport::Result::Failed;
+        return report;
+    }
+    fs::remove_all(batch, error);
+    (void)syncFolder(folder_);
+    report.result = UndoReport::Result::Undone;
+    return report;
+}
+
+std::size_t WriteJournal::undoableBatches() {
+    std::error_code error;
+    if (!fs::exists(folder_, error) || !lock()) {
+        return 0;
+    }
+    std::size_t count = 0;
+    const std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
+    for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
+        if (fs::exists(*batch / std::string(kPartialMark), error)) {
+            break;
+        }
+        count += numberedEntries(*batch, kGroupPrefix).empty() ? 0 : 1;
+    }
+    return count;
 }
 
 fs::path WriteJournal::startBatch() {
@@ -251,23 +332,39 @@ fs::path WriteJournal::startBatch() {
 }
 
 void WriteJournal::pruneBatches(const fs::path& keep) {
-    std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
-    std::erase(batches, keep);
-    const std::size_t drop = batches.size() > static_cast<std::size_t>(kBatchesKept - 1)
-                                 ? batches.size() - static_cast<std::size_t>(kBatchesKept - 1)
-                                 : 0;
-    for (std::size_t i = 0; i < drop; ++i) {
-        // A batch with an unfinished group holds the only copy of some file's old bytes.
+    const std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
+    // The newest batches stay, as many as are kept for undo and fit under the cap together.
+    std::uint64_t kept = 0;
+    std::size_t keptBatches = 0;
+    for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
+        std::uint64_t size = 0;
         bool unfinished = false;
-        for (const fs::path& group : numberedEntries(batches[i], kGroupPrefix)) {
+        for (const fs::path& group : numberedEntries(*batch, kGroupPrefix)) {
             const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
-            unfinished = unfinished || (fd && !journal::readGroup(fd.get()).done);
+            struct stat info {};
+            if (fd && ::fstat(fd.get(), &info) == 0) {
+                size += static_cast<std::uint64_t>(info.st_size);
+            }
+            // Its trailer is enough to tell: reading every record back would cost a batch's size.
+            std::string tail;
+            unfinished =
+                unfinished || !fd || info.st_size < static_cast<off_t>(kDoneTrailer.size()) ||
+                !journal::readJournal(fd.get(),
+                                      info.st_size - static_cast<std::int64_t>(kDoneTrailer.size()),
+                                      kDoneTrailer.size(), tail) ||
+                tail != kDoneTrailer;
         }
-        if (!unfinished) {
-            std::error_code error;
-            fs::remove_all(batches[i], error);
+        const bool fits = keptBatches < kBatchesKept && kept + size <= cap_;
+        // A batch with an unfinished group holds the only copy of some file's old bytes.
+        if (*batch == keep || fits || unfinished) {
+            kept += size;
+            ++keptBatches;
+            continue;
         }
+        std::error_code error;
+        fs::remove_all(*batch, error);
     }
+    (void)syncFolder(folder_);
 }
 
 JournaledBatch::JournaledBatch(WriteJournal& journal, Done done)

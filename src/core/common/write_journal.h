@@ -5,6 +5,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,22 @@ struct RollbackReport {
 [[nodiscard]] std::optional<UserMessage> rollbackMessage(const RollbackReport& report);
 
 inline constexpr std::uint64_t kDefaultJournalCap = std::uint64_t{1} << 30;
+// How many finished batches the journal keeps for undo, as long as they fit under its cap.
+inline constexpr std::size_t kBatchesKept = 10;
+
+// What taking back the newest batch did.
+struct UndoReport {
+    enum class Result {
+        Undone,         // every file of the batch that was still as the batch left it is back
+        NothingToUndo,  // no batch is kept
+        NotKept,        // the newest batch was too large for the journal: it cannot be undone
+        Failed,         // the journal or some file could not be written; run it again
+    };
+    Result result = Result::NothingToUndo;
+    std::vector<std::string> restoredPaths;   // put back to their bytes before the batch
+    std::vector<std::string> leftAlonePaths;  // changed by someone else since, or gone
+    std::string error;
+};
 
 // Changes files in place without ever leaving one half written. Before a group of files is
 // touched, the bytes each change overwrites go into the journal and reach the disk; opening the
@@ -82,6 +99,14 @@ public:
     [[nodiscard]] const RollbackReport& rollback() const { return rollback_; }
     [[nodiscard]] std::uint64_t cap() const { return cap_; }
 
+    // Puts every file of the newest kept batch back to its bytes before the batch, newest group
+    // first, and drops the batch, so the next undo takes the batch before it. A file changed by
+    // someone else since is left alone and named. An undo cut short is finished by the next open.
+    [[nodiscard]] UndoReport undoLast();
+    // How many batches undo could take back, one after the other (a batch too large to keep ends
+    // the count).
+    [[nodiscard]] std::size_t undoableBatches();
+
     // Only `open` makes one.
     class Key {
         friend class WriteJournal;
@@ -93,6 +118,10 @@ private:
     friend class JournaledBatch;
     [[nodiscard]] bool lock();
     void rollBackUnfinished();
+    // Restores every record of the batch's groups, newest first; false when some file could not
+    // be written (the batch must stay).
+    bool restoreBatch(const std::filesystem::path& batch, bool onlyUnfinished,
+                      std::vector<std::string>& restored, std::set<std::string>& leftAlone);
     [[nodiscard]] std::filesystem::path startBatch();
     void pruneBatches(const std::filesystem::path& keep);
 

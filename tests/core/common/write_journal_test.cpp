@@ -228,18 +228,29 @@ TEST(WriteJournal, AFullDiskPartWayLeavesTheFileAsItWas) {
     EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 0);
 }
 
-TEST(WriteJournal, KeepsOnlyTheLastBatchAndNothingPastTheCap) {
+TEST(WriteJournal, KeepsTheLastBatchesUnderTheCapAndNothingPastIt) {
     TempDir dir;
     const fs::path file = dir / "song.mp3";
     writeFile(file, kOld);
     const auto journal = WriteJournal::open(dir / "journal");
-    for (const char* header : {"header-1", "header-2"}) {
+    for (std::size_t i = 0; i < kBatchesKept + 2; ++i) {
         JournaledBatch batch(*journal, [](const FileChange&, WriteOutcome) {});
-        batch.add(changeOf(file, {{0, 8, header}}));
+        batch.add(changeOf(file, {{0, 8, "header-" + std::string(1, static_cast<char>('a' + i))}}));
         batch.finish();
         EXPECT_TRUE(batch.undoable());
     }
-    EXPECT_EQ(groupFiles(dir / "journal").size(), 1u);
+    EXPECT_EQ(groupFiles(dir / "journal").size(), kBatchesKept);
+    EXPECT_EQ(journal->undoableBatches(), kBatchesKept);
+
+    // A cap that holds two of these groups keeps two batches.
+    const auto group = fs::file_size(groupFiles(dir / "journal").front());
+    const auto small = WriteJournal::open(dir / "small", 2 * group + group / 2);
+    for (const char* header : {"header-1", "header-2", "header-3"}) {
+        JournaledBatch batch(*small, [](const FileChange&, WriteOutcome) {});
+        batch.add(changeOf(file, {{0, 8, header}}));
+        batch.finish();
+    }
+    EXPECT_EQ(small->undoableBatches(), 2u);
 
     const auto capped = WriteJournal::open(dir / "capped", 16);
     JournaledBatch batch(*capped, [](const FileChange&, WriteOutcome) {});
@@ -248,6 +259,76 @@ TEST(WriteJournal, KeepsOnlyTheLastBatchAndNothingPastTheCap) {
     EXPECT_FALSE(batch.undoable());
     EXPECT_TRUE(groupFiles(dir / "capped").empty());
     EXPECT_EQ(readFile(file).substr(0, 8), "header-3");
+    EXPECT_EQ(capped->undoableBatches(), 0u);
+    EXPECT_EQ(capped->undoLast().result, UndoReport::Result::NotKept);
+    EXPECT_EQ(readFile(file).substr(0, 8), "header-3");
+}
+
+TEST(WriteJournal, UndoTakesBackBatchesOneAfterTheOtherAcrossRestarts) {
+    TempDir dir;
+    // One file every batch changes, moving its audio, and one file of its own for each kind of
+    // change.
+    const fs::path moved = dir / "moved.mp3";
+    writeFile(moved, kOld);
+    const std::vector<ChangeCase> cases = changeCases();
+    {
+        const auto journal = WriteJournal::open(dir / "journal");
+        EXPECT_EQ(journal->undoLast().result, UndoReport::Result::NothingToUndo);
+        for (const ChangeCase& c : cases) {
+            const fs::path own = dir / (std::string(c.name) + ".mp3");
+            writeFile(own, kOld);
+            const std::string before = readFile(moved);
+            EXPECT_EQ(
+                runBatch(*journal, {changeOf(moved, {{0, 0, c.name}}), changeOf(own, c.splices)}),
+                std::vector<WriteOutcome>(2, WriteOutcome::Written));
+            EXPECT_EQ(readFile(own), c.expected);
+        }
+    }
+    // After a restart, each undo brings back the state before its batch, byte for byte.
+    const auto journal = WriteJournal::open(dir / "journal");
+    EXPECT_EQ(journal->undoableBatches(), cases.size());
+    for (auto c = cases.rbegin(); c != cases.rend(); ++c) {
+        SCOPED_TRACE(c->name);
+        const UndoReport undone = journal->undoLast();
+        EXPECT_EQ(undone.result, UndoReport::Result::Undone);
+        EXPECT_EQ(undone.restoredPaths.size(), 2u);
+        EXPECT_TRUE(undone.leftAlonePaths.empty());
+        EXPECT_EQ(readFile(dir / (std::string(c->name) + ".mp3")), kOld);
+        std::string expected = kOld;
+        for (auto earlier = cases.begin(); earlier != std::prev(c.base()); ++earlier) {
+            expected = earlier->name + expected;
+        }
+        EXPECT_EQ(readFile(moved), expected);
+    }
+    EXPECT_EQ(journal->undoLast().result, UndoReport::Result::NothingToUndo);
+}
+
+TEST(WriteJournal, UndoLeavesAloneFilesChangedSinceAndFinishesWhenCutShort) {
+    TempDir dir;
+    const fs::path mine = dir / "mine.mp3";
+    const fs::path theirs = dir / "theirs.mp3";
+    writeFile(mine, kOld);
+    writeFile(theirs, kOld);
+    fs::path batch;
+    {
+        const auto journal = WriteJournal::open(dir / "journal");
+        runBatch(*journal, {changeOf(mine, {{0, 8, "header-1"}}), changeOf(theirs, {{0, 8, "x"}})});
+        writeFile(theirs, "rewritten by another program");
+        const UndoReport undone = journal->undoLast();
+        EXPECT_EQ(undone.result, UndoReport::Result::Undone);
+        EXPECT_EQ(undone.restoredPaths, std::vector<std::string>{mine.string()});
+        EXPECT_EQ(undone.leftAlonePaths, std::vector<std::string>{theirs.string()});
+        EXPECT_EQ(readFile(mine), kOld);
+        EXPECT_EQ(readFile(theirs), "rewritten by another program");
+
+        // A kill during an undo leaves its mark; the next open finishes the undo.
+        runBatch(*journal, {changeOf(mine, {{0, 8, "header-2"}})});
+        batch = groupFiles(dir / "journal").front().parent_path();
+        writeFile(batch / "undoing", "");
+    }
+    EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 1);
+    EXPECT_EQ(readFile(mine), kOld);
+    EXPECT_FALSE(fs::exists(batch));
 }
 
 }  // namespace
