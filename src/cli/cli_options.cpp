@@ -71,7 +71,7 @@ std::string usageText() {
            "  clear-all FOLDER [--no-subdirs]\n"
            "  easytag FOLDER [--slot1|--slot2|--slot3 FIELD|off] [--delim1 C] [--delim2 C]\n"
            "                 [--target v1|v2] [--no-subdirs]\n"
-           "  tags catalogue|summary|show|set|clear FILE [KEY=VALUE...]\n";
+           "  tags catalogue|summary|show|set|clear FILE [KEY=VALUE...] | tags undo\n";
 }
 
 }  // namespace tunex::cli

@@ -10,6 +10,7 @@
 #include "core/tags/tag_clearing.h"
 #include "core/tags/tag_editor_rules.h"
 #include "core/tags/tag_field_table.h"
+#include "core/tags/tag_undo.h"
 
 namespace tunex {
 
@@ -27,7 +28,7 @@ int refuse(std::ostream& err, const std::string& text) {
 int usage(std::ostream& err) {
     return refuse(err,
                   "Usage: tags catalogue FILE | summary FILE | show FILE | "
-                  "set FILE KEY=VALUE... | clear FILE");
+                  "set FILE KEY=VALUE... | clear FILE | undo");
 }
 
 std::string genreText(int entry) {
@@ -156,6 +157,31 @@ int clear(WriteJournal& journal, const std::string& file, std::ostream& err) {
 
 }  // namespace
 
+namespace {
+
+// Restored files go to standard output, one a line; the message, with any file left alone, to
+// standard error.
+int undo(WriteJournal& journal, std::ostream& out, std::ostream& err) {
+    const UndoReport report = journal.undoLast();
+    for (const std::string& path : report.restoredPaths) {
+        cli::printCell(out, path);
+        out << '\n';
+    }
+    cli::printMessage(err, undoResultMessage(report));
+    switch (report.result) {
+        case UndoReport::Result::Undone:
+            return report.leftAlonePaths.empty() ? kDone : kFileError;
+        case UndoReport::Result::NothingToUndo:
+        case UndoReport::Result::NotKept:
+            return kRefused;
+        case UndoReport::Result::Failed:
+            break;
+    }
+    return kFileError;
+}
+
+}  // namespace
+
 std::filesystem::path userJournalFolder() {
     const char* state = std::getenv("XDG_STATE_HOME");
     if (state != nullptr && state[0] == '/') {
@@ -168,6 +194,9 @@ std::filesystem::path userJournalFolder() {
 
 int runTagsCommand(WriteJournal& journal, std::span<const std::string> args, std::ostream& out,
                    std::ostream& err) {
+    if (args.size() == 1 && args[0] == "undo") {
+        return undo(journal, out, err);
+    }
     if (args.size() < 2) {
         return usage(err);
     }

@@ -146,6 +146,47 @@ TEST_F(CliLocalCommands, EasyTagAndClearAllWriteTheTree) {
     EXPECT_NE(empty.err.find("No media file under this directory."), std::string::npos);
 }
 
+TEST_F(CliLocalCommands, UndoTakesBackEachBatchByteForByte) {
+    // One file whose tag grows (its audio moves), one with a tag that Clear All removes.
+    const std::string tagged = test::v2Tag(3, test::v2Text(3, "TIT2", "Old title"), 0) + audio_ +
+                               test::v1Tag("Old title", "Old artist", "", "1999", "", 1, 17);
+    const auto grows = make("Artist - A rather longer title than before.mp3", audio_);
+    const auto cleared = make("sub/Someone - Something.mp3", tagged);
+    const std::string original = test::readFile(grows);
+
+    ASSERT_EQ(run({"easytag", m_}).exitCode, 0);
+    const std::string afterEasyTag = test::readFile(cleared);
+    ASSERT_NE(test::readFile(grows), original);
+    ASSERT_EQ(run({"clear-all", m_}).exitCode, 0);
+    ASSERT_NE(test::readFile(cleared), afterEasyTag);
+
+    // Each run of the program opens the journal afresh, as after a restart.
+    const auto undoClear = run({"tags", "undo"});
+    EXPECT_EQ(undoClear.exitCode, 0) << undoClear.err;
+    EXPECT_EQ(test::readFile(cleared), afterEasyTag);
+    EXPECT_EQ(test::lines(undoClear.out).size(), 2u) << undoClear.out;
+    EXPECT_EQ(undoClear.err,
+              "Tunex - Undo Tag Change: 2 files were put back as they were before the last tag "
+              "change.\n");
+    const auto undoEasyTag = run({"tags", "undo"});
+    EXPECT_EQ(undoEasyTag.exitCode, 0) << undoEasyTag.err;
+    EXPECT_EQ(test::readFile(grows), original);
+    EXPECT_EQ(test::readFile(cleared), tagged);
+    const auto nothing = run({"tags", "undo"});
+    EXPECT_EQ(nothing.exitCode, 2);
+    EXPECT_EQ(nothing.err, "Tunex - Undo Tag Change: There is no tag change to undo.\n");
+
+    // A file another program changed after the batch is left as it is, and named.
+    ASSERT_EQ(run({"easytag", m_}).exitCode, 0);
+    test::writeFile(cleared, "changed by someone else");
+    const auto partly = run({"tags", "undo"});
+    EXPECT_EQ(partly.exitCode, 3);
+    EXPECT_EQ(test::readFile(grows), original);
+    EXPECT_EQ(test::readFile(cleared), "changed by someone else");
+    EXPECT_NE(partly.err.find("left as they are:\n" + cleared.string()), std::string::npos)
+        << partly.err;
+}
+
 TEST_F(CliLocalCommands, WalksNameTheFoldersTheyCannotRead) {
     make("Artist - Title.mp3", audio_);
     make("locked/b.mp3", audio_);
