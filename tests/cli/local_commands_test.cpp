@@ -210,8 +210,8 @@ TEST_F(CliLocalCommands, WalksNameTheFoldersTheyCannotRead) {
     ASSERT_TRUE(errors);
     const std::string note = "1 folder could not be read and was skipped: " + m_ + "/locked";
     EXPECT_EQ(*errors, "0 status: 1 files found under " + m_ + ". " + note + "\n" +
-                           "0 Tunex - Tag Successfully Removed: All ID3 tags of 1 files under " +
-                           m_ + " removed.\n" + note + "\n" +
+                           "0 Tunex - Tags Partly Removed: All ID3 tags of 1 files under " + m_ +
+                           " removed.\n" + note + "\n" +
                            "0 Tunex Easy Tag - Process Done: 1 files ID3 Tag added under " + m_ +
                            ".\n" + note + "\n" +
                            "2 Tunex - Path Error: The folder cannot be read: " + m_ +
@@ -224,7 +224,7 @@ TEST_F(CliLocalCommands, FilesThatCannotBeWrittenAreReported) {
     const auto bad = make("A - B.mp3", pastEnd);
     const auto cleared = run({"clear-all", m_});
     EXPECT_EQ(cleared.exitCode, 3);
-    EXPECT_EQ(cleared.err, "Tunex - Tag Successfully Removed: All ID3 tags of 0 files under " + m_ +
+    EXPECT_EQ(cleared.err, "Tunex - Tags Partly Removed: All ID3 tags of 0 files under " + m_ +
                                " removed.\n1 file left alone, not MPEG audio:\n" + bad.string() +
                                "\n");
     const auto tagged = run({"easytag", m_});

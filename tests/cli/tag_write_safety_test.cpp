@@ -351,7 +351,7 @@ TEST_F(TagWriteSafety, FolderCommandsLeaveFilesWithoutMpegAudioAlone) {
          "Tunex Easy Tag - Process Done: 1 files ID3 Tag added under " + m + ".",
          "TIT2 enc=0 Song"},
         {{"clear-all", m},
-         "Tunex - Tag Successfully Removed: All ID3 tags of 1 files under " + m + " removed.",
+         "Tunex - Tags Partly Removed: All ID3 tags of 1 files under " + m + " removed.",
          "v2=none"},
     };
     for (const Case& c : cases) {

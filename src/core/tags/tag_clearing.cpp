@@ -87,6 +87,15 @@ ClearAllResult clearAllTagsUnder(WriteJournal& journal, std::string_view folder,
     return result;
 }
 
+int countClearAllSteps(std::string_view folder, const FileTypeList& types, bool includeSubfolders) {
+    int steps = 0;
+    (void)walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
+        steps += types.matches(file.name) ? 1 : 0;
+        return WalkStep::Continue;
+    });
+    return steps;
+}
+
 UserMessage clearAllResultMessage(std::string_view folder, const ClearAllResult& result) {
     const std::string count = std::to_string(result.counted);
     std::string text = result.stopped ? "Operation Cancelled. ID3 tags of " + count +
@@ -94,8 +103,11 @@ UserMessage clearAllResultMessage(std::string_view folder, const ClearAllResult&
                                       : "All ID3 tags of " + count + " files under " +
                                             std::string(folder) + " removed.";
     text += writeFailureText(result.failed, result.notMpeg, result.undoable, result.unreadable);
-    return {std::move(text), captionFor("Tag Successfully Removed"),
-            batchResultIcon(result.failed, result.notMpeg, result.unreadable)};
+    const MessageIcon icon = batchResultIcon(result.failed, result.notMpeg, result.unreadable);
+    const std::string_view title = result.stopped                 ? "Tag Removal Stopped"
+                                   : icon == MessageIcon::Warning ? "Tags Partly Removed"
+                                                                  : "Tag Successfully Removed";
+    return {std::move(text), captionFor(title), icon};
 }
 
 }  // namespace tunex

@@ -41,8 +41,14 @@ struct ClearAllResult {
                                                const FileTypeList& types, bool includeSubfolders,
                                                const TagWalkProgress& progress = {});
 
+// How many files Clear All Tag steps its progress for: the files of a listed type the walk will
+// meet, which may be more than the list shows.
+[[nodiscard]] int countClearAllSteps(std::string_view folder, const FileTypeList& types,
+                                     bool includeSubfolders);
+
 // "All ID3 tags of %d files under %s removed." or, when stopped, "Operation Cancelled. ...",
-// plus the files that could not be written (then with the warning icon).
+// plus the files that could not be written (then with the warning icon). The caption says the
+// tags were removed successfully only when the run was neither stopped nor missed a file.
 [[nodiscard]] UserMessage clearAllResultMessage(std::string_view folder,
                                                 const ClearAllResult& result);
 

@@ -5,6 +5,7 @@
 
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
+#include "core/tags/tag_undo.h"
 #include "core/tags/tag_walk.h"
 #include "gui/app/app_context.h"
 #include "gui/app/page_id.h"
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
@@ -33,7 +35,7 @@ namespace tunex {
 namespace {
 
 // Right-click menu commands.
-enum class MenuCommand { CopyName = 1, Play, History, Songs };
+enum class MenuCommand { CopyName = 1, Play, History, Songs, Undo };
 constexpr int kCopyIcon = 3;
 constexpr int kPageIcon = 1;
 constexpr int kToolsWidth = 300;
@@ -92,6 +94,11 @@ LocalPage::LocalPage(AppContext& context, QWidget* parent)
     connect(clearTag_, &QPushButton::clicked, this, &LocalPage::onClearTag);
     connect(moreTag_, &QPushButton::clicked, this, &LocalPage::onMoreTag);
     connect(easyTag_, &QPushButton::clicked, this, &LocalPage::onEasyTag);
+    connect(undo_, &QPushButton::clicked, this, &LocalPage::onUndo);
+    auto* undoKey = new QShortcut(QKeySequence::Undo, this);
+    undoKey->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(undoKey, &QShortcut::activated, this, &LocalPage::onUndo);
+    updateUndoButton();
     connect(subdirectory_, &QCheckBox::clicked, this, &LocalPage::onSubdirectoryClicked);
     connect(refresh_, &QPushButton::clicked, this, &LocalPage::onRefresh);
 }
@@ -120,6 +127,8 @@ QWidget* LocalPage::buildTools() {
     for (QPushButton* button : {clearTag_, moreTag_, easyTag_}) {
         button->setEnabled(false);
     }
+    undo_ = new QPushButton(QStringLiteral("&Undo Last Tag Change"), tools);
+    undo_->setToolTip(QStringLiteral("Puts back the files of the last tag change (Ctrl+Z)"));
 
     auto* keywordRow = new QHBoxLayout;
     keywordRow->addWidget(keyword_, 1);
@@ -143,6 +152,7 @@ QWidget* LocalPage::buildTools() {
     summaryLayout->addWidget(summary_);
     layout->addWidget(summaryArea, 1);
     layout->addLayout(buttons);
+    layout->addWidget(undo_);
     layout->addWidget(wrappedLabel(QStringLiteral("Note: Only files with types added in <File "
                                                   "Type> are shown in the list below."),
                                    tools));
@@ -161,6 +171,9 @@ std::string LocalPage::selectedRowPath() const {
 
 int LocalPage::listFolder(const std::string& folder) {
     list_->setRows({});
+    // No row is selected in a new listing: nothing for the summary or the editor.
+    summary_->hide();
+    moreTag_->setEnabled(false);
     // "My Computer" and placeholders: nothing else changes.
     if (folder.empty()) {
         return 0;
@@ -272,6 +285,9 @@ void LocalPage::onMenu(QPoint globalPos) {
     menu->addMenuItem(kPopupSeparator);
     menu->addMenuItem(0, QStringLiteral("Search &History"), MenuCommand::History, kPageIcon);
     menu->addMenuItem(0, QStringLiteral("&Songs"), MenuCommand::Songs, kPageIcon);
+    menu->addMenuItem(kPopupSeparator);
+    menu->addMenuItem(undo_->isEnabled() ? 0 : kPopupNotSelectable | kPopupGrey,
+                      QStringLiteral("&Undo Last Tag Change"), MenuCommand::Undo);
     const std::optional<MenuCommand> command = menu->showMenuFor<MenuCommand>(globalPos);
     menu->deleteLater();
     if (!command) {
@@ -291,6 +307,9 @@ void LocalPage::onMenu(QPoint globalPos) {
         case MenuCommand::Songs:
             context_.showPage(PageId::Songs);
             break;
+        case MenuCommand::Undo:
+            onUndo();
+            break;
     }
 }
 
@@ -303,6 +322,7 @@ void LocalPage::onMoreTag() {
     auto* dialog =
         new TagInfoDialog(context_.platform(), context_.workspace().journal(), path, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
     dialog->open();
 }
 
@@ -316,7 +336,10 @@ void LocalPage::onEasyTag() {
         context_.platform(), context_.workspace().journal(),
         {folder, listedCount_, includeSubfolders(), context_.settings().fileTypes}, this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::finished, this, [this, folder] { listFolder(folder); });
+    connect(dialog, &QDialog::finished, this, [this, folder] {
+        listFolder(folder);
+        updateUndoButton();
+    });
     dialog->open();
 }
 
@@ -360,6 +383,7 @@ void LocalPage::clearThisTag() {
         outcome = clearAllTags(context_.workspace().journal(), path);
     }
     platform.tell(clearThisTagResult(path, outcome));
+    refreshAfterTagChange();
 }
 
 void LocalPage::clearAllTag() {
@@ -380,7 +404,9 @@ void LocalPage::clearAllTag() {
                                 {.title = toQString(kClearAllProgressTitle), .smoothBar = false});
         progress_ = &progress;
         const DisabledWindow sheet(window());
-        progress.setRange(0, listedCount_, 1);
+        // Over the files the walk will meet, which the display limit may have kept off the list.
+        progress.setRange(0, countClearAllSteps(folder, context_.fileTypes(), includeSubfolders()),
+                          1);
         progress.setMessage(toQString(kClearAllProgressMessage));
         const TagWalkProgress hooks{.step =
                                         [&progress] {
@@ -394,6 +420,29 @@ void LocalPage::clearAllTag() {
         progress_ = nullptr;
     }
     platform.tell(clearAllResultMessage(folder, result));
+    refreshAfterTagChange();
+}
+
+void LocalPage::onUndo() {
+    UndoReport report;
+    {
+        const WaitCursor wait;
+        report = context_.workspace().journal().undoLast();
+    }
+    context_.platform().tell(undoResultMessage(report));
+    refreshAfterTagChange();
+}
+
+void LocalPage::refreshAfterTagChange() {
+    const std::string folder = selectedFolder();
+    if (!folder.empty() && !tree_->selectedItems().isEmpty()) {
+        listFolder(folder);
+    }
+    updateUndoButton();
+}
+
+void LocalPage::updateUndoButton() {
+    undo_->setEnabled(context_.workspace().journal().undoableBatches() > 0);
 }
 
 }  // namespace tunex

@@ -35,6 +35,7 @@ public:
     [[nodiscard]] QPushButton* clearTagButton() const { return clearTag_; }
     [[nodiscard]] QPushButton* moreTagButton() const { return moreTag_; }
     [[nodiscard]] QPushButton* easyTagButton() const { return easyTag_; }
+    [[nodiscard]] QPushButton* undoButton() const { return undo_; }
     [[nodiscard]] QLabel* statusLabel() const { return status_; }
     [[nodiscard]] QCheckBox* subdirectoryBox() const { return subdirectory_; }
     // Whether listings and the tag tools take the subfolders too: the box's state.
@@ -60,6 +61,11 @@ private:
     void onMoreTag();
     void onEasyTag();
     void onClearTag();
+    // Takes back the last tag change of any page or dialog, from the write journal.
+    void onUndo();
+    // Lists the folder again after a tag change, so that the list and summary show what is there.
+    void refreshAfterTagChange();
+    void updateUndoButton();
     void clearThisTag();
     void setClearTarget(ClearTarget target);
     void clearAllTag();
@@ -73,6 +79,7 @@ private:
     QPushButton* clearTag_ = nullptr;
     QPushButton* moreTag_ = nullptr;
     QPushButton* easyTag_ = nullptr;
+    QPushButton* undo_ = nullptr;
     QLabel* status_;
     QCheckBox* subdirectory_;
     QPushButton* refresh_;

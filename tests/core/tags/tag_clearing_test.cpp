@@ -129,8 +129,14 @@ TEST_F(ClearAll, StopLeavesEachFileUntouchedOrCleared) {
     }
     EXPECT_EQ(cleared, 2);
     EXPECT_EQ(untouched, 4);
-    EXPECT_EQ(clearAllResultMessage("/m", result).text,
-              "Operation Cancelled. ID3 tags of 2 files under /m removed.");
+    EXPECT_EQ(clearAllResultMessage("/m", result),
+              (UserMessage{"Operation Cancelled. ID3 tags of 2 files under /m removed.",
+                           "Tunex - Tag Removal Stopped", MessageIcon::Information}));
+    // The progress steps for every listed file the walk meets, cleared or not.
+    make("sub/notes.wma", "x");
+    make("sub/g.MP3", tagged());
+    EXPECT_EQ(countClearAllSteps(folder(), types_, true), 8);
+    EXPECT_EQ(countClearAllSteps(folder(), types_, false), 6);
 }
 
 TEST(ClearMessages, ChecksQuestionsAndOneFile) {

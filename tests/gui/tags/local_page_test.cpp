@@ -318,6 +318,25 @@ TEST_F(LocalPageTest, ClearThisTagAsksThenClearsOneFile) {
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_EQ(readCatalogueId3(song), "");
     EXPECT_EQ(readCatalogueId3(other), "Keep;Me;");
+
+    // Undo brings the file back byte for byte and lists the folder again; then there is nothing
+    // left to undo, by the button or by Ctrl+Z.
+    ASSERT_TRUE(page->undoButton()->isEnabled());
+    page->fileList()->selectRow(rowNamed(*page, "song.mp3"));
+    platform_.expectMessage({"1 file was put back as it was before the last tag change.",
+                             "Tunex - Undo Tag Change", MessageIcon::Information});
+    page->undoButton()->click();
+    EXPECT_EQ(readFile(song), original);
+    EXPECT_FALSE(page->fileList()->selectedRow());
+    EXPECT_FALSE(page->moreTagButton()->isEnabled());
+    EXPECT_FALSE(page->undoButton()->isEnabled());
+    platform_.expectMessage(
+        {"There is no tag change to undo.", "Tunex - Undo Tag Change", MessageIcon::Information});
+    page->show();
+    page->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(page.get()));
+    QTest::keyClick(page->fileList(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(platform_.allExpectedShown());
 }
 
 TEST_F(LocalPageTest, ClearAllTagClearsMp3FilesAndCountsListedOnes) {
