@@ -11,6 +11,7 @@
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
 #include "core/tags/tag_editor_rules.h"
+#include "core/tags/tag_preview.h"
 
 namespace tunex::cli {
 
@@ -46,6 +47,7 @@ struct LocalArguments {
     std::optional<std::string> keyword;
     std::optional<int> maxResults;
     NameFormat format;
+    bool dryRun = false;
     std::string error;
 };
 
@@ -74,6 +76,10 @@ LocalArguments parseArguments(const std::vector<std::string>& words,
     bool haveFolder = false;
     for (std::size_t i = 0; i < words.size() && parsed.error.empty(); ++i) {
         const std::string& word = words[i];
+        if (word == "--dry-run" && takesSubdirs) {
+            parsed.dryRun = true;
+            continue;
+        }
         if (word == "--no-subdirs" && takesSubdirs) {
             parsed.includeSubfolders = false;
             continue;
@@ -129,10 +135,28 @@ LocalArguments parseArguments(const std::vector<std::string>& words,
     return parsed;
 }
 
+// A dry run: the planned field changes as a table, and on standard error how many, the files
+// that would be left alone and why, and the folders that could not be read.
+int printPreview(const TagPreview& preview, CliRun& run) {
+    printTable(run.out, {"File", "Version", "Field", "Old", "New"}, previewTable(preview));
+    std::string summary = std::to_string(preview.rows.size()) + " changes in " +
+                          std::to_string(preview.files) + " files";
+    if (!preview.skipped.empty()) {
+        summary += "; " + std::to_string(preview.skipped.size()) + " files would be left alone";
+    }
+    printStatus(run.err,
+                withUnreadableFoldersNote(summary + "; nothing was written.", preview.unreadable));
+    for (const SkippedFile& file : preview.skipped) {
+        printStatus(run.err, "left alone (" + file.reason + "): " + file.path);
+    }
+    return kDone;
+}
+
 int runLocal(const Workspace& workspace, const std::vector<std::string>& words, CliRun& run) {
     const LocalArguments args = parseArguments(words, {"--filter", "--max"}, true);
-    if (!args.error.empty()) {
-        return usageError(run.err, args.error);
+    if (!args.error.empty() || args.dryRun) {
+        // A listing changes nothing: a dry run of it is a mistake worth saying.
+        return usageError(run.err, args.dryRun ? "local takes no --dry-run" : args.error);
     }
     const std::string folder = absoluteFolder(args.folder);
     const int maxResults = args.maxResults.value_or(workspace.settings().maxResults);
@@ -171,6 +195,9 @@ int runClearAll(const Workspace& workspace, const std::vector<std::string>& word
         printMessage(run.err, *refusal);
         return kRefused;
     }
+    if (args.dryRun) {
+        return printPreview(previewClearAll(folder, args.includeSubfolders), run);
+    }
     const ClearAllResult result =
         clearAllTagsUnder(workspace.journal(), folder, run.fileTypes, args.includeSubfolders);
     printMessage(run.err, clearAllResultMessage(folder, result));
@@ -192,6 +219,9 @@ int runEasyTagCommand(const Workspace& workspace, const std::vector<std::string>
         return kRefused;
     }
     const std::string folder = absoluteFolder(args.folder);
+    if (args.dryRun) {
+        return printPreview(previewEasyTag(folder, args.format, args.includeSubfolders), run);
+    }
     const EasyTagResult result = runEasyTag(workspace.journal(), folder, args.format,
                                             args.includeSubfolders, workspace.settings().fileTypes);
     printMessage(run.err, easyTagResultMessage(folder, result));

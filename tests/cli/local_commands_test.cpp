@@ -187,6 +187,53 @@ TEST_F(CliLocalCommands, UndoTakesBackEachBatchByteForByte) {
         << partly.err;
 }
 
+TEST_F(CliLocalCommands, DryRunsListWhatTheRealRunThenWritesAndChangeNothing) {
+    const auto waterloo =
+        make("Abba - Waterloo.mp3", test::v2Tag(3, test::v2Text(3, "TIT2", "Old")) + audio_);
+    const auto kanji = make("sub/Sakamoto - \xe5\x9d\x82\xe6\x9c\xac song.mp3", audio_);
+    const auto unfit = make("unfit.mp3", audio_);
+    const auto fake = make("fake.mp3", "not audio at all");
+    const std::string before = test::readFile(waterloo) + test::readFile(kanji);
+
+    const auto v1 = run({"easytag", m_, "--target", "v1", "--dry-run"});
+    EXPECT_EQ(v1.exitCode, 0) << v1.err;
+    EXPECT_EQ(test::readFile(waterloo) + test::readFile(kanji), before);
+    const auto rows = test::lines(v1.out);
+    ASSERT_EQ(rows.size(), 5u) << v1.out;
+    EXPECT_EQ(rows[0], "File\tVersion\tField\tOld\tNew");
+    EXPECT_NE(std::find(rows.begin(), rows.end(), waterloo.string() + "\tV1\tTitle\t\tWaterloo"),
+              rows.end())
+        << v1.out;
+    EXPECT_NE(
+        v1.err.find("4 changes in 2 files; 2 files would be left alone; nothing was written."),
+        std::string::npos)
+        << v1.err;
+    EXPECT_NE(v1.err.find("left alone (name does not fit the format): " + unfit.string()),
+              std::string::npos);
+
+    // The real run writes exactly the values the dry run showed, V1 text as V1 holds it.
+    std::string shownKanjiTitle;
+    for (const std::string& row : rows) {
+        if (row.starts_with(kanji.string() + "\tV1\tTitle\t\t")) {
+            shownKanjiTitle = row.substr(row.rfind('\t') + 1);
+        }
+    }
+    EXPECT_NE(shownKanjiTitle, "");
+    ASSERT_EQ(run({"easytag", m_, "--target", "v1"}).exitCode, 0);
+    const auto shown = runProgram(kCli, {"tags", "show", kanji.string()});
+    EXPECT_NE(shown.out.find("v1.title=" + shownKanjiTitle + "\n"), std::string::npos) << shown.out;
+
+    const std::string cleared = test::readFile(waterloo);
+    const auto clear = run({"clear-all", m_, "--dry-run"});
+    EXPECT_EQ(clear.exitCode, 0);
+    EXPECT_EQ(test::readFile(waterloo), cleared);
+    EXPECT_NE(clear.out.find(waterloo.string() + "\tV2\tTitle\tOld\t\n"), std::string::npos)
+        << clear.out;
+    EXPECT_NE(clear.err.find("left alone (not MPEG audio): " + fake.string()), std::string::npos)
+        << clear.err;
+    EXPECT_EQ(run({"local", m_, "--dry-run"}).exitCode, 2);
+}
+
 TEST_F(CliLocalCommands, WalksNameTheFoldersTheyCannotRead) {
     make("Artist - Title.mp3", audio_);
     make("locked/b.mp3", audio_);

@@ -21,13 +21,15 @@ namespace ID3v2 = TagLib::ID3v2;
 // TagLib's own complaints about broken files are of no use to the user.
 class SilentDebugListener final : public TagLib::DebugListener {
 public:
-    void printMessage(const String&) override {}
+    void printMessage(const String& /*message*/) override {}
 };
 
 // TagLib blanks a whole V1 field that Latin-1 cannot hold; keep what can be kept instead.
+// TagLib's base class has no virtual destructor; ours is never deleted through it.
+// NOLINTNEXTLINE(cppcoreguidelines-virtual-class-destructor)
 class V1StringHandler final : public ID3v1::StringHandler {
 public:
-    ByteVector render(const String& s) const override {
+    [[nodiscard]] ByteVector render(const String& s) const override {
         if (s.isLatin1()) {
             return s.data(String::Latin1);
         }
@@ -91,11 +93,22 @@ TagReader::TagReader(const std::filesystem::path& path) {
     if (!std::filesystem::is_regular_file(path, ec)) {
         return;
     }
-    stream_ = std::make_unique<TagLib::FileStream>(path.c_str(), true);
-    if (!stream_->isOpen()) {
-        stream_.reset();
+    auto stream = std::make_unique<TagLib::FileStream>(path.c_str(), true);
+    if (!stream->isOpen()) {
         return;
     }
+    stream_ = std::move(stream);
+    file_ =
+        std::make_unique<TagLib::MPEG::File>(stream_.get(), ID3v2::FrameFactory::instance(), false);
+    if (!file_->isValid()) {
+        file_.reset();
+    }
+}
+
+TagReader::TagReader(InMemory /*unused*/, std::string_view bytes) {
+    installTagLibHandlers();
+    stream_ = std::make_unique<TagLib::ByteVectorStream>(
+        ByteVector(bytes.data(), static_cast<unsigned int>(bytes.size())));
     file_ =
         std::make_unique<TagLib::MPEG::File>(stream_.get(), ID3v2::FrameFactory::instance(), false);
     if (!file_->isValid()) {

@@ -3,6 +3,7 @@
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
+#include <taglib/tbytevectorstream.h>
 #include <taglib/tfilestream.h>
 
 #include <filesystem>
@@ -30,6 +31,10 @@ void installTagLibHandlers();
 class TagReader final {
 public:
     explicit TagReader(const std::filesystem::path& path);
+    // Tags given as bytes: a V2 tag first, a V1 tag last, as in a file without its audio. Reads
+    // them back exactly as a file holding them would be read.
+    struct InMemory {};
+    TagReader(InMemory, std::string_view bytes);
 
     [[nodiscard]] bool ok() const { return file_ != nullptr; }
     [[nodiscard]] TagLib::MPEG::File& file() { return *file_; }
@@ -39,7 +44,7 @@ public:
     [[nodiscard]] TagLib::ID3v2::Tag* v2() { return hasV2() ? file_->ID3v2Tag() : nullptr; }
 
 private:
-    std::unique_ptr<TagLib::FileStream> stream_;
+    std::unique_ptr<TagLib::IOStream> stream_;
     std::unique_ptr<TagLib::MPEG::File> file_;
 };
 

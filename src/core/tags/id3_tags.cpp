@@ -71,6 +71,12 @@ TagChange planClearAll(const std::filesystem::path& file) {
 TagChange planNameFields(const std::filesystem::path& file, TagVersion target,
                          std::span<const NameValue> values) {
     TagChangePlanner planner(file);
+    setNameFields(planner, target, values);
+    return planner.plan();
+}
+
+void setNameFields(TagChangePlanner& planner, TagVersion target,
+                   std::span<const NameValue> values) {
     TagFields wanted = planner.current();
     const bool v1 = target == TagVersion::V1;
     for (const NameValue& pair : values) {
@@ -97,7 +103,6 @@ TagChange planNameFields(const std::filesystem::path& file, TagVersion target,
     } else {
         planner.setV2(wanted.v2);
     }
-    return planner.plan();
 }
 
 TagWriteOutcome writeTagChange(WriteJournal& journal, TagChange change) {

@@ -244,6 +244,8 @@ TagChange TagChangePlanner::plan() {
     TagChange result;
     result.change.path = path_;
     result.change.before = identity_;
+    v2After_ = v2Original_;
+    v1After_ = v1Original_;
     if (refusal_ != TagWriteOutcome::Written) {
         result.refusal = refusal_;
         return result;
@@ -256,14 +258,29 @@ TagChange TagChangePlanner::plan() {
     }
     if (v2 && !(v2->length == std::ssize(v2->bytes) &&
                 v2->bytes == v2Original_.substr(0, v2->bytes.size()))) {
+        v2After_ = v2->bytes;
         result.change.splices.push_back(std::move(*v2));
     }
     if (auto v1 = v1Splice()) {
         if (v1->length == 0 || v1->bytes != v1Original_) {
+            v1After_ = v1->bytes;
             result.change.splices.push_back(std::move(*v1));
         }
     }
     return result;
+}
+
+TagFields TagChangePlanner::fieldsAfter() const {
+    if (v2After_ == v2Original_ && v1After_ == v1Original_) {
+        return current_;
+    }
+    // The tags alone, without the audio between them, read as the file will be read.
+    TagReader after(TagReader::InMemory{}, v2After_ + v1After_);
+    TagFields fields;
+    if (after.ok()) {
+        (void)readTagFields(after, fields);
+    }
+    return fields;
 }
 
 void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& path,

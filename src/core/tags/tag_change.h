@@ -29,6 +29,8 @@ public:
     ~TagChangePlanner();
     TagChangePlanner(const TagChangePlanner&) = delete;
     TagChangePlanner& operator=(const TagChangePlanner&) = delete;
+    TagChangePlanner(TagChangePlanner&&) = delete;
+    TagChangePlanner& operator=(TagChangePlanner&&) = delete;
 
     // What the file holds now, as loadTagFields reads it.
     [[nodiscard]] const TagFields& current() const { return current_; }
@@ -41,6 +43,9 @@ public:
     void clearAll();
 
     [[nodiscard]] TagChange plan();
+    // What the file will hold once the last plan() is written, read back as loadTagFields reads
+    // it (V1 text exactly as V1 keeps it); the current fields when nothing changes.
+    [[nodiscard]] TagFields fieldsAfter() const;
 
 private:
     [[nodiscard]] std::optional<Splice> v2Splice();
@@ -59,6 +64,9 @@ private:
     bool createV1_ = false;
     std::vector<V2Edit> v2Edits_;
     bool clear_ = false;
+    // The tags as plan() leaves them.
+    std::string v2After_;
+    std::string v1After_;
 };
 
 // Whether the file's content is MPEG audio as TagLib finds it (not merely a name ending .mp3).
@@ -73,6 +81,8 @@ namespace tunex {
 [[nodiscard]] TagChange planClearAll(const std::filesystem::path& file);
 [[nodiscard]] TagChange planNameFields(const std::filesystem::path& file, TagVersion target,
                                        std::span<const NameValue> values);
+// What planNameFields asks of its planner, for callers that want the planner too.
+void setNameFields(TagChangePlanner& planner, TagVersion target, std::span<const NameValue> values);
 
 struct WriteFailures;
 

@@ -1,0 +1,107 @@
+#include "core/tags/tag_preview.h"
+
+#include "core/tags/genre_list.h"
+#include "core/tags/tag_change.h"
+#include "core/tags/tag_field_table.h"
+#include "core/tags/tag_walk.h"
+
+namespace tunex {
+
+namespace {
+
+std::string genreText(int entry) {
+    return entry > 0 && entry <= kGenreCount ? std::string(GenreList[entry - 1]) : std::string();
+}
+
+std::string skipReason(TagWriteOutcome refusal) {
+    return refusal == TagWriteOutcome::NotMpegAudio ? "not MPEG audio"
+                                                    : "cannot be read or written";
+}
+
+// Adds the rows of the fields that differ; whether any did.
+bool addChangedFields(TagPreview& preview, const std::string& path, const TagFields& before,
+                      const TagFields& after) {
+    bool changed = false;
+    for (const TagFieldRow& row : tagFieldRows()) {
+        std::string oldValue;
+        std::string newValue;
+        if (row.isGenre()) {
+            oldValue = genreText(genreEntryOf(row.version, before));
+            newValue = genreText(genreEntryOf(row.version, after));
+        } else {
+            oldValue = *fieldText(row, before);
+            newValue = *fieldText(row, after);
+        }
+        if (oldValue != newValue) {
+            preview.rows.push_back({path, row.version, std::string(row.label), oldValue, newValue});
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+// Plans one file with `set` and records what the plan would change.
+template <typename SetUp>
+void previewFile(TagPreview& preview, const std::string& path, const SetUp& set) {
+    TagChangePlanner planner(path);
+    set(planner);
+    const TagChange planned = planner.plan();
+    if (planned.refusal != TagWriteOutcome::Written) {
+        preview.skipped.push_back({path, skipReason(planned.refusal)});
+        return;
+    }
+    if (!planned.change.splices.empty() &&
+        addChangedFields(preview, path, planner.current(), planner.fieldsAfter())) {
+        ++preview.files;
+    }
+}
+
+}  // namespace
+
+TagPreview previewEasyTag(std::string_view folder, const NameFormat& format,
+                          bool includeSubfolders) {
+    TagPreview preview;
+    const FolderWalkTotals totals =
+        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
+            if (!isMp3Name(file.name)) {
+                return WalkStep::Continue;
+            }
+            const auto values = nameValuesFor(file.name, format);
+            if (!values) {
+                preview.skipped.push_back({file.path, "name does not fit the format"});
+                return WalkStep::Continue;
+            }
+            previewFile(preview, file.path, [&](TagChangePlanner& planner) {
+                setNameFields(planner, format.target, *values);
+            });
+            return WalkStep::Continue;
+        });
+    preview.unreadable = totals.unreadable;
+    return preview;
+}
+
+TagPreview previewClearAll(std::string_view folder, bool includeSubfolders) {
+    TagPreview preview;
+    const FolderWalkTotals totals =
+        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
+            if (isMp3Name(file.name)) {
+                previewFile(preview, file.path,
+                            [](TagChangePlanner& planner) { planner.clearAll(); });
+            }
+            return WalkStep::Continue;
+        });
+    preview.unreadable = totals.unreadable;
+    return preview;
+}
+
+std::vector<std::vector<std::string>> previewTable(const TagPreview& preview) {
+    std::vector<std::vector<std::string>> table;
+    table.reserve(preview.rows.size());
+    for (const PreviewRow& row : preview.rows) {
+        table.push_back({row.path, row.version == TagVersion::V1 ? "V1" : "V2", row.field,
+                         row.oldValue, row.newValue});
+    }
+    return table;
+}
+
+}  // namespace tunex
