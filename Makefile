@@ -4,7 +4,7 @@ ASAN     ?= build-asan
 TUNEX_BASE ?= $(HOME)/.local/share/tunex
 CMAKE_FLAGS ?=
 
-.PHONY: bootstrap build run test asan bench fuzz reliability install format clean
+.PHONY: bootstrap build run test asan bench fuzz reliability install format lint clean
 
 bootstrap:
 	@scripts/bootstrap.sh
@@ -47,6 +47,10 @@ install: build
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# clang-tidy with the checks of .clang-tidy over src/; fails on any finding.
+lint: bootstrap
+	scripts/lint.sh
 
 clean:
 	rm -rf $(BUILD) $(ASAN) build-release

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Tunex needs to build, test and benchmark; only those still missing.
+# Installs the Debian packages Tunex needs to build, test, benchmark and lint; only the missing ones.
 set -euo pipefail
 
 packages=(
@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils
   python3 python3-mutagen
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy
 )
 
 missing=()
