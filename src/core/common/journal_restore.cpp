@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <limits>
+#include <string>
+#include <vector>
 
 namespace tunex::journal {
 
@@ -24,63 +26,81 @@ bool onlyOldOrNew(std::string_view current, std::string_view old, std::string_vi
     return true;
 }
 
-// Whether the file holds only what the journaled write (done, cut short, or its own roll-back
-// cut short) can have left; anything else is someone else's later change, not to be undone.
-bool holdsOnlyThisWrite(const Record& record, int file, int journalFd, std::int64_t size) {
-    const FileChange change{record.path, record.before, record.splices};
-    std::string current;
-    std::string old;
-    const auto regionAt = [&](std::int64_t offset) -> const Region* {
-        for (const Region& region : record.regions) {
-            if (region.offset == offset) {
-                return &region;
-            }
-        }
-        return nullptr;
-    };
-    const auto readFile = [&](std::int64_t at, std::int64_t length) {
-        current.resize(static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
-        const ssize_t got = readFullyAt(file, current.data(), current.size(), at);
-        current.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
-    };
-    const std::int64_t moving = change.inPlace() || record.regions.empty()
-                                    ? std::numeric_limits<std::int64_t>::max()
-                                    : record.regions.back().offset;
-    for (const Splice& splice : record.splices) {
-        if (splice.offset >= moving) {
-            break;
-        }
-        const bool appended = splice.offset == record.before.size && splice.length == 0;
-        if (appended) {
-            readFile(splice.offset, size - splice.offset);
-            if (!onlyOldOrNew(current, {}, splice.bytes)) {
-                return false;
-            }
-            continue;
-        }
-        const Region* region = regionAt(splice.offset);
-        if (region == nullptr || !readJournal(journalFd, region->journalOffset,
-                                              static_cast<std::size_t>(region->length), old)) {
-            return false;
-        }
-        readFile(splice.offset, splice.length);
-        if (!onlyOldOrNew(current, old, splice.bytes)) {
-            return false;
-        }
-    }
-    if (moving == std::numeric_limits<std::int64_t>::max()) {
-        return true;
-    }
-    // The moving part: the new bytes are the splices with the old bytes between them.
-    const Region& region = record.regions.back();
+// The file as it is now beside the bytes the journal kept of it, read a stretch at a time.
+class WriteCheck {
+public:
+    WriteCheck(const Record& record, int file, int journalFd, std::int64_t size)
+        : record_(record), file_(file), journalFd_(journalFd), size_(size) {}
+
+    // Whether the splices before `moving` each hold only old or new bytes.
+    [[nodiscard]] bool splicesInPlaceHold(std::int64_t moving);
+    // Whether from `moving` on the file holds only the new bytes (the splices with the old bytes
+    // between them) or the old ones, and past the new end only old bytes.
+    [[nodiscard]] bool movedPartHolds(std::int64_t moving);
+
+private:
     struct Piece {
         std::int64_t oldOffset;  // -1: from `bytes`
         std::int64_t length;
         const std::string* bytes;
     };
+
+    void readFile(std::int64_t at, std::int64_t length) {
+        current_.resize(static_cast<std::size_t>(std::max<std::int64_t>(length, 0)));
+        const ssize_t got = readFullyAt(file_, current_.data(), current_.size(), at);
+        current_.resize(got < 0 ? 0 : static_cast<std::size_t>(got));
+    }
+    [[nodiscard]] const Region* regionAt(std::int64_t offset) const {
+        for (const Region& region : record_.regions) {
+            if (region.offset == offset) {
+                return &region;
+            }
+        }
+        return nullptr;
+    }
+    [[nodiscard]] std::vector<Piece> newPieces(std::int64_t moving) const;
+    [[nodiscard]] bool pieceHolds(const Piece& piece, std::int64_t moving, std::int64_t& at);
+    [[nodiscard]] bool tailHolds(std::int64_t moving, std::int64_t at);
+
+    const Record& record_;
+    int file_;
+    int journalFd_;
+    std::int64_t size_;  // of the file now
+    std::string current_;
+    std::string old_;
+    std::string piece_;
+};
+
+bool WriteCheck::splicesInPlaceHold(std::int64_t moving) {
+    for (const Splice& splice : record_.splices) {
+        if (splice.offset >= moving) {
+            break;
+        }
+        const bool appended = splice.offset == record_.before.size && splice.length == 0;
+        if (appended) {
+            readFile(splice.offset, size_ - splice.offset);
+            if (!onlyOldOrNew(current_, {}, splice.bytes)) {
+                return false;
+            }
+            continue;
+        }
+        const Region* region = regionAt(splice.offset);
+        if (region == nullptr || !readJournal(journalFd_, region->journalOffset,
+                                              static_cast<std::size_t>(region->length), old_)) {
+            return false;
+        }
+        readFile(splice.offset, splice.length);
+        if (!onlyOldOrNew(current_, old_, splice.bytes)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<WriteCheck::Piece> WriteCheck::newPieces(std::int64_t moving) const {
     std::vector<Piece> pieces;
     std::int64_t oldAt = moving;
-    for (const Splice& splice : record.splices) {
+    for (const Splice& splice : record_.splices) {
         if (splice.offset < moving) {
             continue;
         }
@@ -88,50 +108,80 @@ bool holdsOnlyThisWrite(const Record& record, int file, int journalFd, std::int6
         pieces.push_back({-1, std::ssize(splice.bytes), &splice.bytes});
         oldAt = splice.offset + splice.length;
     }
-    pieces.push_back({oldAt, record.before.size - oldAt, nullptr});
-    std::int64_t at = moving;
-    std::string piece;
-    for (const Piece& p : pieces) {
-        for (std::int64_t done = 0; done < p.length && at < size;) {
-            const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
-                {p.length - done, size - at, static_cast<std::int64_t>(kChunk)}));
-            if (p.bytes != nullptr) {
-                piece = p.bytes->substr(static_cast<std::size_t>(done), want);
-            } else if (!readJournal(journalFd, region.journalOffset + (p.oldOffset + done - moving),
-                                    want, piece)) {
-                return false;
-            }
-            const std::int64_t oldLength = std::clamp<std::int64_t>(
-                record.before.size - at, 0, static_cast<std::int64_t>(want));
-            if (!readJournal(journalFd, region.journalOffset + (at - moving),
-                             static_cast<std::size_t>(oldLength), old)) {
-                return false;
-            }
-            readFile(at, static_cast<std::int64_t>(want));
-            if (current.size() != want || !onlyOldOrNew(current, old, piece)) {
-                return false;
-            }
-            done += static_cast<std::int64_t>(want);
-            at += static_cast<std::int64_t>(want);
+    pieces.push_back({oldAt, record_.before.size - oldAt, nullptr});
+    return pieces;
+}
+
+bool WriteCheck::pieceHolds(const Piece& p, std::int64_t moving, std::int64_t& at) {
+    const Region& region = record_.regions.back();
+    for (std::int64_t done = 0; done < p.length && at < size_;) {
+        const auto want = static_cast<std::size_t>(std::min<std::int64_t>(
+            {p.length - done, size_ - at, static_cast<std::int64_t>(kChunk)}));
+        if (p.bytes != nullptr) {
+            piece_ = p.bytes->substr(static_cast<std::size_t>(done), want);
+        } else if (!readJournal(journalFd_, region.journalOffset + (p.oldOffset + done - moving),
+                                want, piece_)) {
+            return false;
         }
-    }
-    // Past the new end only old bytes can stand.
-    while (at < size) {
-        const auto want = static_cast<std::size_t>(
-            std::min<std::int64_t>(size - at, static_cast<std::int64_t>(kChunk)));
         const std::int64_t oldLength =
-            std::clamp<std::int64_t>(record.before.size - at, 0, static_cast<std::int64_t>(want));
-        if (!readJournal(journalFd, region.journalOffset + (at - moving),
-                         static_cast<std::size_t>(oldLength), old)) {
+            std::clamp<std::int64_t>(record_.before.size - at, 0, static_cast<std::int64_t>(want));
+        if (!readJournal(journalFd_, region.journalOffset + (at - moving),
+                         static_cast<std::size_t>(oldLength), old_)) {
             return false;
         }
         readFile(at, static_cast<std::int64_t>(want));
-        if (!onlyOldOrNew(current, old, {})) {
+        if (current_.size() != want || !onlyOldOrNew(current_, old_, piece_)) {
+            return false;
+        }
+        done += static_cast<std::int64_t>(want);
+        at += static_cast<std::int64_t>(want);
+    }
+    return true;
+}
+
+bool WriteCheck::tailHolds(std::int64_t moving, std::int64_t at) {
+    const Region& region = record_.regions.back();
+    while (at < size_) {
+        const auto want = static_cast<std::size_t>(
+            std::min<std::int64_t>(size_ - at, static_cast<std::int64_t>(kChunk)));
+        const std::int64_t oldLength =
+            std::clamp<std::int64_t>(record_.before.size - at, 0, static_cast<std::int64_t>(want));
+        if (!readJournal(journalFd_, region.journalOffset + (at - moving),
+                         static_cast<std::size_t>(oldLength), old_)) {
+            return false;
+        }
+        readFile(at, static_cast<std::int64_t>(want));
+        if (!onlyOldOrNew(current_, old_, {})) {
             return false;
         }
         at += static_cast<std::int64_t>(want);
     }
     return true;
+}
+
+bool WriteCheck::movedPartHolds(std::int64_t moving) {
+    std::int64_t at = moving;
+    for (const Piece& piece : newPieces(moving)) {
+        if (!pieceHolds(piece, moving, at)) {
+            return false;
+        }
+    }
+    return tailHolds(moving, at);
+}
+
+// Whether the file holds only what the journaled write (done, cut short, or its own roll-back
+// cut short) can have left; anything else is someone else's later change, not to be undone.
+bool holdsOnlyThisWrite(const Record& record, int file, int journalFd, std::int64_t size) {
+    const FileChange change{record.path, record.before, record.splices};
+    const std::int64_t moving = change.inPlace() || record.regions.empty()
+                                    ? std::numeric_limits<std::int64_t>::max()
+                                    : record.regions.back().offset;
+    WriteCheck check(record, file, journalFd, size);
+    if (!check.splicesInPlaceHold(moving)) {
+        return false;
+    }
+    // The moving part: the new bytes are the splices with the old bytes between them.
+    return moving == std::numeric_limits<std::int64_t>::max() || check.movedPartHolds(moving);
 }
 
 }  // namespace

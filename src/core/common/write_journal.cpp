@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <ranges>
 #include <set>
 #include <system_error>
 
@@ -82,6 +83,7 @@ std::vector<fs::path> numberedEntries(const fs::path& folder, std::string_view p
     }
     std::sort(found.begin(), found.end());
     std::vector<fs::path> paths;
+    paths.reserve(found.size());
     for (auto& entry : found) {
         paths.push_back(std::move(entry.second));
     }
@@ -147,7 +149,7 @@ std::optional<UserMessage> rollbackMessage(const RollbackReport& report) {
         report.leftAlonePaths.empty() ? MessageIcon::Information : MessageIcon::Warning};
 }
 
-WriteJournal::WriteJournal(Key, fs::path folder, std::uint64_t cap)
+WriteJournal::WriteJournal(Key /*key*/, fs::path folder, std::uint64_t cap)
     : folder_(std::move(folder)), cap_(cap) {}
 
 WriteJournal::~WriteJournal() = default;
@@ -211,8 +213,8 @@ bool WriteJournal::restoreBatch(const fs::path& batch, bool onlyUnfinished,
     bool intact = true;
     const std::vector<fs::path> groups = numberedEntries(batch, kGroupPrefix);
     // Newest first, so that a file changed twice ends as it was before both.
-    for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
-        const UniqueFd fd(::open(group->c_str(), O_RDONLY | O_CLOEXEC));
+    for (const fs::path& group : std::views::reverse(groups)) {
+        const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
         if (!fd) {
             continue;
         }
@@ -222,19 +224,19 @@ bool WriteJournal::restoreBatch(const fs::path& batch, bool onlyUnfinished,
         }
         bool keep = false;
         const std::vector<Record>& records = contents.records;
-        for (auto record = records.rbegin(); record != records.rend(); ++record) {
-            switch (restore(*record, fd.get())) {
+        for (const Record& record : std::views::reverse(records)) {
+            switch (restore(record, fd.get())) {
                 case RestoreResult::Restored:
-                    restored.push_back(record->path);
+                    restored.push_back(record.path);
                     break;
                 case RestoreResult::Unchanged:
                     break;
                 case RestoreResult::LeftAlone:
-                    leftAlone.insert(record->path);
+                    leftAlone.insert(record.path);
                     break;
                 case RestoreResult::Failed:
                     // Kept for the next open: the original bytes are nowhere else.
-                    leftAlone.insert(record->path);
+                    leftAlone.insert(record.path);
                     keep = true;
                     break;
             }
@@ -242,7 +244,7 @@ bool WriteJournal::restoreBatch(const fs::path& batch, bool onlyUnfinished,
         intact = intact && !keep;
         if (!keep) {
             std::error_code error;
-            fs::remove(*group, error);
+            fs::remove(group, error);
             (void)syncFolder(batch);
         }
     }
@@ -303,11 +305,11 @@ std::size_t WriteJournal::undoableBatches() {
     }
     std::size_t count = 0;
     const std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
-    for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
-        if (fs::exists(*batch / std::string(kPartialMark), error)) {
+    for (const fs::path& batch : std::views::reverse(batches)) {
+        if (fs::exists(batch / std::string(kPartialMark), error)) {
             break;
         }
-        count += numberedEntries(*batch, kGroupPrefix).empty() ? 0 : 1;
+        count += numberedEntries(batch, kGroupPrefix).empty() ? 0 : 1;
     }
     return count;
 }
@@ -336,10 +338,10 @@ void WriteJournal::pruneBatches(const fs::path& keep) {
     // The newest batches stay, as many as are kept for undo and fit under the cap together.
     std::uint64_t kept = 0;
     std::size_t keptBatches = 0;
-    for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
+    for (const fs::path& batch : std::views::reverse(batches)) {
         std::uint64_t size = 0;
         bool unfinished = false;
-        for (const fs::path& group : numberedEntries(*batch, kGroupPrefix)) {
+        for (const fs::path& group : numberedEntries(batch, kGroupPrefix)) {
             const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
             struct stat info {};
             if (fd && ::fstat(fd.get(), &info) == 0) {
@@ -356,13 +358,13 @@ void WriteJournal::pruneBatches(const fs::path& keep) {
         }
         const bool fits = keptBatches < kBatchesKept && kept + size <= cap_;
         // A batch with an unfinished group holds the only copy of some file's old bytes.
-        if (*batch == keep || fits || unfinished) {
+        if (batch == keep || fits || unfinished) {
             kept += size;
             ++keptBatches;
             continue;
         }
         std::error_code error;
-        fs::remove_all(*batch, error);
+        fs::remove_all(batch, error);
     }
     (void)syncFolder(folder_);
 }
@@ -410,12 +412,9 @@ namespace {
 bool applyChange(const FileChange& change, int file, int journalFd,
                  const std::vector<Region>& regions) {
     if (change.inPlace()) {
-        for (const Splice& s : change.splices) {
-            if (!writeAllAt(file, s.bytes, s.offset)) {
-                return false;
-            }
-        }
-        return true;
+        return std::ranges::all_of(change.splices, [file](const Splice& s) {
+            return writeAllAt(file, s.bytes, s.offset);
+        });
     }
     // The moving part is rebuilt from the journal's copy, so overwriting the file as we go
     // cannot destroy bytes still to be copied.
@@ -491,6 +490,86 @@ std::vector<std::size_t> unsyncedFiles(const std::vector<UniqueFd>& files,
     return unsynced;
 }
 
+// The journal's record of one change, with where the group file keeps its original bytes.
+Record recordOf(const FileChange& change, const std::vector<Region>& regions) {
+    return Record{change.path, change.before, change.sizeAfter(), regions, change.splices};
+}
+
+// The group's files that are still what the plan was made from, open for writing; the others
+// stay closed and are not written.
+std::vector<UniqueFd> openUnchanged(const std::vector<FileChange>& group) {
+    std::vector<UniqueFd> files(group.size());
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        UniqueFd fd = openForWriting(group[i].path);
+        const auto identity = fd ? identityOf(fd.get()) : std::nullopt;
+        if (identity && *identity == group[i].before) {
+            files[i] = std::move(fd);
+        }
+    }
+    return files;
+}
+
+// Writes the bytes each open file's change overwrites to a new group file and syncs it and its
+// folder; `regions` gets where they went. Closed, and the group file gone, when that failed:
+// then nothing may be touched.
+UniqueFd journalGroup(const fs::path& folder, const fs::path& groupPath,
+                      const std::vector<FileChange>& group, const std::vector<UniqueFd>& files,
+                      std::vector<std::vector<Region>>& regions) {
+    UniqueFd journalFd(::open(groupPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    bool journaled = journalFd.valid() && writeAll(journalFd.get(), kGroupHeader);
+    auto position = static_cast<std::int64_t>(kGroupHeader.size());
+    for (std::size_t i = 0; journaled && i < group.size(); ++i) {
+        if (!files[i]) {
+            continue;
+        }
+        auto written = journal::appendRecord(journalFd.get(), position, group[i], files[i].get());
+        journaled = written.has_value();
+        if (journaled) {
+            regions[i] = std::move(*written);
+        }
+    }
+    journaled = journaled && ::fdatasync(journalFd.get()) == 0 && syncFolder(folder);
+    if (!journaled) {
+        journalFd.reset();
+        std::error_code error;
+        fs::remove(groupPath, error);
+    }
+    return journalFd;
+}
+
+// Writes each open file's change and closes the files. A file that could not be written whole,
+// or whose data may not have reached the disk, is put back at once; false when one of those
+// could not be put back.
+bool applyGroup(const std::vector<FileChange>& group, std::vector<UniqueFd>& files, int journalFd,
+                const std::vector<std::vector<Region>>& regions,
+                std::vector<WriteOutcome>& outcomes) {
+    bool intact = true;
+    const auto putBack = [&](std::size_t i) {
+        // A full disk or an I/O error half way: put the file back at once.
+        const RestoreResult restored = restore(recordOf(group[i], regions[i]), journalFd);
+        intact =
+            intact && restored != RestoreResult::Failed && restored != RestoreResult::LeftAlone;
+        outcomes[i] = WriteOutcome::Failed;
+    };
+    for (std::size_t i = 0; i < group.size(); ++i) {
+        if (!files[i]) {
+            continue;
+        }
+        if (applyChange(group[i], files[i].get(), journalFd, regions[i])) {
+            outcomes[i] = WriteOutcome::Written;
+        } else {
+            putBack(i);
+        }
+    }
+    for (std::size_t i : unsyncedFiles(files, outcomes, group)) {
+        putBack(i);
+    }
+    for (UniqueFd& file : files) {
+        file.reset();
+    }
+    return intact;
+}
+
 }  // namespace
 
 void JournaledBatch::writeGroup() {
@@ -514,69 +593,17 @@ void JournaledBatch::writeGroup() {
         }
     }
     // Only files that are still what the plan was made from are written.
-    std::vector<UniqueFd> files(group.size());
-    for (std::size_t i = 0; i < group.size(); ++i) {
-        UniqueFd fd = openForWriting(group[i].path);
-        const auto identity = fd ? identityOf(fd.get()) : std::nullopt;
-        if (identity && *identity == group[i].before) {
-            files[i] = std::move(fd);
-        }
-    }
-
+    std::vector<UniqueFd> files = openUnchanged(group);
     const fs::path groupPath =
         folder_ / numbered(kGroupPrefix, static_cast<std::uint64_t>(++groups_), 6);
-    UniqueFd journalFd(::open(groupPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     std::vector<std::vector<Region>> regions(group.size());
-    bool journaled = journalFd.valid() && writeAll(journalFd.get(), kGroupHeader);
-    std::int64_t position = static_cast<std::int64_t>(kGroupHeader.size());
-    std::string chunk;
-    for (std::size_t i = 0; journaled && i < group.size(); ++i) {
-        if (!files[i]) {
-            continue;
-        }
-        auto written = journal::appendRecord(journalFd.get(), position, group[i], files[i].get());
-        journaled = written.has_value();
-        if (journaled) {
-            regions[i] = std::move(*written);
-        }
-    }
-    journaled = journaled && ::fdatasync(journalFd.get()) == 0 && syncFolder(folder_);
-    if (!journaled) {
+    const UniqueFd journalFd = journalGroup(folder_, groupPath, group, files, regions);
+    if (!journalFd) {
         // Nothing was touched yet.
-        journalFd.reset();
-        std::error_code error;
-        fs::remove(groupPath, error);
         report();
         return;
     }
-
-    bool intact = true;
-    const auto putBack = [&](std::size_t i) {
-        // A full disk or an I/O error half way: put the file back at once.
-        Record record{group[i].path, group[i].before, group[i].sizeAfter(), regions[i],
-                      group[i].splices};
-        const RestoreResult restored = restore(record, journalFd.get());
-        intact =
-            intact && restored != RestoreResult::Failed && restored != RestoreResult::LeftAlone;
-        outcomes[i] = WriteOutcome::Failed;
-    };
-    for (std::size_t i = 0; i < group.size(); ++i) {
-        if (!files[i]) {
-            continue;
-        }
-        if (applyChange(group[i], files[i].get(), journalFd.get(), regions[i])) {
-            outcomes[i] = WriteOutcome::Written;
-        } else {
-            putBack(i);
-        }
-    }
-    for (std::size_t i : unsyncedFiles(files, outcomes, group)) {
-        putBack(i);
-    }
-    for (UniqueFd& file : files) {
-        file.reset();
-    }
-    if (!intact) {
+    if (!applyGroup(group, files, journalFd.get(), regions, outcomes)) {
         // The next open of the journal tries again.
         report();
         return;
@@ -589,9 +616,7 @@ void JournaledBatch::writeGroup() {
         // now, so that no file is reported written and later found old.
         for (std::size_t i = 0; i < group.size(); ++i) {
             if (outcomes[i] == WriteOutcome::Written) {
-                Record record{group[i].path, group[i].before, group[i].sizeAfter(), regions[i],
-                              group[i].splices};
-                (void)restore(record, journalFd.get());
+                (void)restore(recordOf(group[i], regions[i]), journalFd.get());
                 outcomes[i] = WriteOutcome::Failed;
             }
         }

@@ -91,6 +91,8 @@ public:
     ~WriteJournal();
     WriteJournal(const WriteJournal&) = delete;
     WriteJournal& operator=(const WriteJournal&) = delete;
+    WriteJournal(WriteJournal&&) = delete;
+    WriteJournal& operator=(WriteJournal&&) = delete;
 
     // False once making or locking the journal failed.
     [[nodiscard]] bool usable() const { return error_.empty(); }
@@ -112,7 +114,7 @@ public:
         friend class WriteJournal;
         Key() = default;
     };
-    WriteJournal(Key, std::filesystem::path folder, std::uint64_t cap);
+    WriteJournal(Key key, std::filesystem::path folder, std::uint64_t cap);
 
 private:
     friend class JournaledBatch;
@@ -120,8 +122,8 @@ private:
     void rollBackUnfinished();
     // Restores every record of the batch's groups, newest first; false when some file could not
     // be written (the batch must stay).
-    bool restoreBatch(const std::filesystem::path& batch, bool onlyUnfinished,
-                      std::vector<std::string>& restored, std::set<std::string>& leftAlone);
+    static bool restoreBatch(const std::filesystem::path& batch, bool onlyUnfinished,
+                             std::vector<std::string>& restored, std::set<std::string>& leftAlone);
     [[nodiscard]] std::filesystem::path startBatch();
     void pruneBatches(const std::filesystem::path& keep);
 
@@ -144,6 +146,8 @@ public:
     ~JournaledBatch();
     JournaledBatch(const JournaledBatch&) = delete;
     JournaledBatch& operator=(const JournaledBatch&) = delete;
+    JournaledBatch(JournaledBatch&&) = delete;
+    JournaledBatch& operator=(JournaledBatch&&) = delete;
 
     // Queues a change; `done` hears its outcome when its group is written.
     void add(FileChange change);
