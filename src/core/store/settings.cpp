@@ -87,6 +87,8 @@ void readSettings(std::string_view fileText, Settings& settings) {
             settings.fileTypes = std::string(throughLastSemicolon(value));
         } else if (tag == "<as>") {
             readOptionDigits(throughLastSemicolon(value), settings);
+        } else if (tag == "<pv>") {
+            settings.previewTagChanges = leadingInteger(value) != 0;
         }
     }
     keepInRange(settings);
@@ -113,6 +115,9 @@ std::string renderSettingsFile(const Settings& settings,
     }
     text.append(";\n");
     text.append("<ft>").append(settings.fileTypes).push_back('\n');
+    if (!settings.previewTagChanges) {
+        text.append("<pv>0\n");
+    }
     for (const HistoryRow& row : historyRows) {
         text.append(kHistoryTag).append(joinHistoryRow(row)).push_back('\n');
     }

@@ -30,6 +30,9 @@ struct Settings {
     // File Type, Disc Name, Path, File Size, File Date, ID3 Tag Info; File Name is always shown.
     std::array<int, kOptionalColumnCount> showColumns{1, 1, 1, 1, 1, 1};
     std::string fileTypes = "mp3;mp2;wmv;wma;dat;";
+    // Batch tag changes are shown before they are written. Stored as "<pv>0" only when off, so
+    // that a settings file of an earlier version reads and writes as it did.
+    bool previewTagChanges = true;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -78,6 +78,7 @@ SettingPage::SettingPage(AppContext& context, QWidget* parent) : Page(parent), c
                                 : 3;
     sensitivity_->button(sensitivity)->setChecked(true);
     startMaximized_->setChecked(settings.startMaximized == 1);
+    preview_->setChecked(settings.previewTagChanges);
     fillStatistics();
     maxResults_->setText(QString::number(settings.maxResults));
     maxHistory_->setText(QString::number(settings.maxHistory));
@@ -154,6 +155,12 @@ QWidget* SettingPage::makeStartupGroup() {
     layout->addLayout(row({plainLabel(QStringLiteral("Set"), group), defaultTab_,
                            plainLabel(QStringLiteral("as the default tag."), group)}));
     layout->addWidget(startMaximized_);
+    preview_ = new QCheckBox(QStringLiteral("Show Easy Tag and Clear All Tag changes before "
+                                            "writing them."),
+                             group);
+    layout->addWidget(preview_);
+    connect(preview_, &QCheckBox::clicked, this,
+            [this](bool checked) { context_.settings().previewTagChanges = checked; });
     connect(defaultTab_, &QComboBox::activated, this,
             [this](int entry) { context_.settings().defaultTab = entry + 1; });
     connect(startMaximized_, &QCheckBox::clicked, this,

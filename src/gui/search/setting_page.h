@@ -34,6 +34,7 @@ public:
     [[nodiscard]] QButtonGroup* sensitivityGroup() const { return sensitivity_; }
     [[nodiscard]] QComboBox* defaultTabList() const { return defaultTab_; }
     [[nodiscard]] QCheckBox* startMaximizedBox() const { return startMaximized_; }
+    [[nodiscard]] QCheckBox* previewBox() const { return preview_; }
     [[nodiscard]] QString statisticLine(int line) const;
 
 private:
@@ -61,6 +62,7 @@ private:
     QButtonGroup* sensitivity_ = nullptr;
     QComboBox* defaultTab_ = nullptr;
     QCheckBox* startMaximized_ = nullptr;
+    QCheckBox* preview_ = nullptr;
     std::array<QLabel*, 3> statistics_{};
 };
 

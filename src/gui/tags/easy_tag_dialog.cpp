@@ -3,6 +3,7 @@
 #include "gui/widgets/disabled_window.h"
 #include "gui/widgets/wait_cursor.h"
 
+#include "gui/tags/tag_preview_dialog.h"
 #include "gui/widgets/progress_window.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_text.h"
@@ -161,6 +162,17 @@ void EasyTagDialog::onOk() {
     if (!format.anySlotEnabled()) {
         platform_.tell(noNameFormatMessage());
         return;
+    }
+    if (job_.preview) {
+        TagPreviewDialog preview(
+            QStringLiteral("Easy Tag"),
+            [folder = job_.folder, format, subfolders = job_.includeSubfolders] {
+                return previewEasyTag(folder, format, subfolders);
+            },
+            this);
+        if (preview.exec() != QDialog::Accepted) {
+            return;  // this dialog stays open to change the format
+        }
     }
 
     EasyTagResult result;

@@ -23,6 +23,7 @@ struct EasyTagJob {
     int listedCount = 0;  // files in the page's list: only the progress range
     bool includeSubfolders = true;
     std::string settingsFileTypes;  // the settings' file-type list, which steps the progress
+    bool preview = false;           // OK shows the planned changes first, to apply or not
 };
 
 // Fills the tags of every mp3 file under a folder from the file names, cut by a pattern of up to

@@ -12,6 +12,7 @@
 #include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/local_file_list.h"
 #include "gui/tags/tag_info_dialog.h"
+#include "gui/tags/tag_preview_dialog.h"
 #include "gui/widgets/drive_folder_tree.h"
 #include "gui/widgets/popup_menu_window.h"
 #include "gui/widgets/progress_window.h"
@@ -161,7 +162,8 @@ QWidget* LocalPage::buildTools() {
 
 std::string LocalPage::selectedFolder() const {
     const QList<QTreeWidgetItem*> selected = tree_->selectedItems();
-    return selected.isEmpty() ? std::string() : tree_->nodePath(selected.front()).native();
+    return selected.isEmpty() ? std::string()
+                              : DriveFolderTree::nodePath(selected.front()).native();
 }
 
 std::string LocalPage::selectedRowPath() const {
@@ -332,9 +334,11 @@ void LocalPage::onEasyTag() {
     if (folder.empty()) {
         return;
     }
-    auto* dialog = new EasyTagDialog(
-        context_.platform(), context_.workspace().journal(),
-        {folder, listedCount_, includeSubfolders(), context_.settings().fileTypes}, this);
+    auto* dialog =
+        new EasyTagDialog(context_.platform(), context_.workspace().journal(),
+                          {folder, listedCount_, includeSubfolders(), context_.settings().fileTypes,
+                           context_.settings().previewTagChanges},
+                          this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, folder] {
         listFolder(folder);
@@ -397,6 +401,17 @@ void LocalPage::clearAllTag() {
     if (platform.showMessage({clearAllQuestion(folder), MessageButtons::YesNo}) !=
         MessageAnswer::Yes) {
         return;
+    }
+    if (context_.settings().previewTagChanges) {
+        TagPreviewDialog preview(
+            QStringLiteral("Clear All Tag"),
+            [folder, subfolders = includeSubfolders()] {
+                return previewClearAll(folder, subfolders);
+            },
+            this);
+        if (preview.exec() != QDialog::Accepted) {
+            return;
+        }
     }
     ClearAllResult result;
     {

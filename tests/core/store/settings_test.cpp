@@ -157,12 +157,14 @@ TEST(SettingsFileText, RendersInTheDescribedOrderAndReadsBack) {
     changed.sortColumn = 6;
     changed.showColumns = {0, 1, 0, 1, 1, 0};
     changed.fileTypes = "ogg;";
+    changed.previewTagChanges = false;
     const std::vector<HistoryRow> rows = {
         {"Title", "Artist", "3", "Disc 1"}, {"", "", "", ""}, {"Só", "Ärtist", "0", ""}};
     const std::string text = renderSettingsFile(changed, rows);
     EXPECT_EQ(readFrom(text), changed);
     EXPECT_EQ(readHistoryRows(text), rows);
     EXPECT_NE(text.find("<ht>@?@%|%^*^\n"), std::string::npos);
+    EXPECT_NE(text.find("<ft>ogg;\n<pv>0\n<ht>"), std::string::npos) << text;
 }
 
 TEST(HistoryRows, CellsBetweenSeparatorsFoundFromTheStart) {

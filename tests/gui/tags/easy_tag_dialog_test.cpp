@@ -1,4 +1,5 @@
 #include "gui/tags/easy_tag_dialog.h"
+#include "gui/tags/tag_preview_dialog.h"
 
 #include "gui/tags/gui_tag_test_support.h"
 #include "support/fake_platform.h"
@@ -12,6 +13,9 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
+#include <QApplication>
+#include <QListWidget>
+#include <QTimer>
 
 namespace tunex {
 namespace {
@@ -147,6 +151,37 @@ TEST_F(EasyTagDialogTest, RunTagsTheFolderAndReports) {
     EXPECT_EQ(readId3Summary(dir_ / "sub/Deep - Down.mp3").artist, "Deep");
     EXPECT_EQ(readFile(dir_ / "nodash.mp3"), audio_);
     EXPECT_EQ(readFile(dir_ / "-lead.mp3"), audio_);
+}
+
+TEST_F(EasyTagDialogTest, PreviewShowsTheNewValuesAndCancelKeepsTheDialogOpen) {
+    const auto song = make("Singer - Song.mp3");
+    make("nodash.mp3");
+    EasyTagJob withPreview = job();
+    withPreview.preview = true;
+    EasyTagDialog dialog(platform_, test::journal(), withPreview);
+    dialog.open();
+    std::vector<std::string> cells;
+    std::string skipped;
+    QTimer::singleShot(0, [&] {
+        auto* preview = qobject_cast<TagPreviewDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(preview, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([preview] { return preview->ready(); }, 10000));
+        const TagPreviewModel& model = preview->model();
+        for (int row = 0; row < model.rowCount(); ++row) {
+            for (int column = 0; column < model.columnCount(); ++column) {
+                cells.push_back(model.index(row, column).data().toString().toStdString());
+            }
+        }
+        skipped = preview->skippedList()->item(0)->text().toStdString();
+        preview->cancelButton()->click();
+    });
+    dialog.okButton()->click();
+    EXPECT_EQ(cells, (std::vector<std::string>{song.string(), "V2", "Title", "", "Song",
+                                               song.string(), "V2", "Artist", "", "Singer"}));
+    EXPECT_EQ(skipped,
+              "Left alone (name does not fit the format): " + (dir_ / "nodash.mp3").string());
+    EXPECT_EQ(readFile(song), audio_);
+    EXPECT_TRUE(dialog.isVisible());
 }
 
 TEST_F(EasyTagDialogTest, TargetV1AndFilesThatCannotBeWritten) {

@@ -8,6 +8,7 @@
 #include "gui/tags/gui_tag_test_support.h"
 #include "gui/tags/local_file_list.h"
 #include "gui/tags/tag_info_dialog.h"
+#include "gui/tags/tag_preview_dialog.h"
 #include "gui/widgets/drive_folder_tree.h"
 #include "gui/widgets/popup_menu_window.h"
 #include "gui/widgets/progress_window.h"
@@ -51,6 +52,8 @@ protected:
         EXPECT_NE(workspace, nullptr) << failure.text;
         context_ = std::make_unique<AppContext>(platform_, std::move(workspace));
         context_->settings().maxResults = 3000;
+        // The preview has tests of its own; the other tests run the tools straight away.
+        context_->settings().previewTagChanges = false;
         QObject::connect(context_.get(), &AppContext::pageRequested, context_.get(),
                          [this](PageId shown) { shownPages_.push_back(shown); });
     }
@@ -397,6 +400,47 @@ TEST_F(LocalPageTest, StopDuringClearAllLeavesEachFileWholeOrCleared) {
         }
     }
     EXPECT_EQ(cleared, 1);
+}
+
+TEST_F(LocalPageTest, ClearAllTagShowsItsChangesFirstAndWritesOnlyOnApply) {
+    context_->settings().previewTagChanges = true;
+    const auto one = make("one.mp3", taggedSong("One", "A"));
+    const auto two = make("sub/two.mp3", taggedSong("Two", "B"));
+    make("fake.mp3", "not audio at all");
+    const std::string before = readFile(one) + readFile(two);
+    auto page = openPage();
+    selectMusic(*page);
+
+    // Answers the preview once it holds the plan: what it shows, then Apply or Cancel.
+    const auto answerPreview = [this](bool apply, QString* summary, int* rows) {
+        QTimer::singleShot(0, [=] {
+            auto* preview = qobject_cast<TagPreviewDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(preview, nullptr);
+            ASSERT_TRUE(QTest::qWaitFor([preview] { return preview->ready(); }, 10000));
+            *summary = preview->summaryLabel()->text();
+            *rows = preview->model().rowCount();
+            (apply ? preview->applyButton() : preview->cancelButton())->click();
+        });
+    };
+    QString summary;
+    int rows = 0;
+    platform_.expectMessage(clearAllQuestion(folder()), MessageAnswer::Yes);
+    answerPreview(false, &summary, &rows);
+    page->clearTagButton()->click();
+    EXPECT_EQ(summary.toStdString(), "14 changes in 2 files; 1 files will be left alone.");
+    // Per file: V2 title and artist; V1 title, artist, year, track and genre.
+    EXPECT_EQ(rows, 14);
+    EXPECT_EQ(readFile(one) + readFile(two), before);
+
+    platform_.expectMessage(clearAllQuestion(folder()), MessageAnswer::Yes);
+    platform_.expectMessage({"All ID3 tags of 2 files under " + folder() +
+                                 " removed.\n1 file left alone, not MPEG audio:\n" +
+                                 (music_ / "fake.mp3").string(),
+                             "Tunex - Tags Partly Removed", MessageIcon::Warning});
+    answerPreview(true, &summary, &rows);
+    page->clearTagButton()->click();
+    EXPECT_EQ(readCatalogueId3(one), "");
+    EXPECT_EQ(readCatalogueId3(two), "");
 }
 
 TEST_F(LocalPageTest, FolderToolsRefuseWithoutAFolder) {

@@ -1,0 +1,153 @@
+#include "gui/tags/tag_preview_dialog.h"
+
+#include "platform/qt/qt_text.h"
+
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QThread>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include <array>
+#include <memory>
+
+namespace tunex {
+
+namespace {
+
+constexpr int kColumnCount = 5;
+
+}  // namespace
+
+void TagPreviewModel::setPreview(TagPreview preview) {
+    beginResetModel();
+    preview_ = std::move(preview);
+    endResetModel();
+}
+
+int TagPreviewModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(preview_.rows.size());
+}
+
+int TagPreviewModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : kColumnCount;
+}
+
+QVariant TagPreviewModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::ToolTipRole)) {
+        return {};
+    }
+    const PreviewRow& row = preview_.rows[static_cast<std::size_t>(index.row())];
+    switch (index.column()) {
+        case 0:
+            return pathToQString(row.path);
+        case 1:
+            return row.version == TagVersion::V1 ? QStringLiteral("V1") : QStringLiteral("V2");
+        case 2:
+            return toQString(row.field);
+        case 3:
+            return toQString(row.oldValue);
+        default:
+            return toQString(row.newValue);
+    }
+}
+
+QVariant TagPreviewModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
+        return {};
+    }
+    static const std::array<QString, kColumnCount> kCaptions = {
+        QStringLiteral("File"), QStringLiteral("Tag"), QStringLiteral("Field"),
+        QStringLiteral("Now"), QStringLiteral("After")};
+    return section >= 0 && section < kColumnCount ? kCaptions[static_cast<std::size_t>(section)]
+                                                  : QVariant();
+}
+
+QString previewSummaryText(const TagPreview& preview) {
+    QString text =
+        QStringLiteral("%1 changes in %2 files").arg(preview.rows.size()).arg(preview.files);
+    if (!preview.skipped.empty()) {
+        text += QStringLiteral("; %1 files will be left alone").arg(preview.skipped.size());
+    }
+    text += u'.';
+    const std::string note = unreadableFoldersNote(preview.unreadable);
+    if (!note.empty()) {
+        text += u'\n' + toQString(note);
+    }
+    return text;
+}
+
+TagPreviewDialog::TagPreviewDialog(const QString& action, Planner planner, QWidget* parent)
+    : QDialog(parent),
+      model_(new TagPreviewModel(this)),
+      view_(new QTreeView(this)),
+      summary_(new QLabel(QStringLiteral("Working out the changes..."), this)),
+      skipped_(new QListWidget(this)),
+      busy_(new QProgressBar(this)),
+      apply_(new QPushButton(QStringLiteral("&Apply"), this)),
+      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+    setWindowTitle(QStringLiteral("Tunex - Preview: ") + action);
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setWordWrap(true);
+    view_->setModel(model_);
+    view_->setRootIsDecorated(false);
+    view_->setUniformRowHeights(true);
+    view_->setAlternatingRowColors(true);
+    view_->header()->setStretchLastSection(true);
+    skipped_->hide();
+    busy_->setRange(0, 0);  // busy until the plan is there
+    apply_->setEnabled(false);
+    apply_->setAutoDefault(false);
+    cancel_->setAutoDefault(false);
+    connect(apply_, &QPushButton::clicked, this, &QDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &QDialog::reject);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(busy_, 1);
+    buttons->addStretch(1);
+    buttons->addWidget(apply_);
+    buttons->addWidget(cancel_);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(summary_);
+    layout->addWidget(view_, 1);
+    layout->addWidget(skipped_);
+    layout->addLayout(buttons);
+    resize(900, 520);
+
+    // The plan only reads files; a dialog closed before it is done lets it finish unseen.
+    auto result = std::make_shared<TagPreview>();
+    worker_ = QThread::create([planner = std::move(planner), result] { *result = planner(); });
+    connect(worker_, &QThread::finished, this, [this, result] { showPlan(std::move(*result)); });
+    connect(worker_, &QThread::finished, worker_, &QObject::deleteLater);
+    worker_->start();
+}
+
+TagPreviewDialog::~TagPreviewDialog() {
+    if (worker_ != nullptr && worker_->isRunning()) {
+        // Reading a folder cannot be stopped part-way; wait for it rather than leave it orphaned.
+        worker_->wait();
+    }
+}
+
+void TagPreviewDialog::showPlan(TagPreview preview) {
+    worker_ = nullptr;
+    busy_->hide();
+    summary_->setText(previewSummaryText(preview));
+    for (const SkippedFile& file : preview.skipped) {
+        skipped_->addItem(QStringLiteral("Left alone (%1): %2")
+                              .arg(toQString(file.reason), pathToQString(file.path)));
+    }
+    skipped_->setVisible(!preview.skipped.empty());
+    apply_->setEnabled(!preview.rows.empty());
+    model_->setPreview(std::move(preview));
+    view_->resizeColumnToContents(1);
+    view_->resizeColumnToContents(2);
+    ready_ = true;
+    Q_EMIT planReady();
+}
+
+}  // namespace tunex
