@@ -58,6 +58,38 @@ int raisedTotal(int total, std::int64_t by) {
     return static_cast<int>(std::min<std::int64_t>(raised, INT_MAX));
 }
 
+// Writes a record for every media file under the checked path, telling `progress` as it goes;
+// nothing when a write failed.
+std::optional<WalkTotals> writeRecords(CollectionWriter& writer, const AddCheck& check,
+                                       const FileTypeList& types, const AddRequest& request,
+                                       const AddProgress& progress) {
+    if (progress.begin && progress.begin(std::string(kAddingStatusText))) {
+        const std::int64_t total = countMediaFiles(check.pattern, types).mediaFiles;
+        if (progress.setRange) {
+            progress.setRange(total);
+        }
+    }
+
+    bool written = true;
+    std::int64_t done = 0;
+    const auto addRecord = [&](const FoundFile& file, const std::string& path) {
+        const bool withTag = request.includeId3 && typeOf(file.fileName) == "mp3";
+        written = writer.addRecordLine(
+            makeSongRecordLine(file, withTag ? readCatalogueId3(path) : std::string()));
+        ++done;
+        if (progress.step) {
+            progress.step(done, path);
+        }
+    };
+    // Nothing past a failed write can reach the file, so the walk ends there.
+    const WalkTotals totals = walkMediaFiles(check.pattern, types, WalkDetail::SizesAndDates,
+                                             addRecord, [&written] { return !written; });
+    if (!written) {
+        return std::nullopt;
+    }
+    return totals;
+}
+
 }  // namespace
 
 std::string databaseTipsText() {
@@ -145,7 +177,7 @@ AddCheck checkAdd(const AddRequest& request, const std::vector<std::string>& col
 }
 
 CatalogueUpdate directUpdate(Workspace& workspace, std::vector<HistoryRow> historyRows,
-                             std::function<void(const UserMessage&)> tell) {
+                             const std::function<void(const UserMessage&)>& tell) {
     CatalogueUpdate update;
     update.reloadCatalogue = [&workspace, tell] {
         if (workspace.reloadCatalogue()) {
@@ -200,28 +232,8 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
             UserMessage{"File could not be opened.", captionFor("File Error"), MessageIcon::Error};
         return outcome;
     }
-    if (progress.begin && progress.begin(std::string(kAddingStatusText))) {
-        const std::int64_t total = countMediaFiles(check.pattern, types).mediaFiles;
-        if (progress.setRange) {
-            progress.setRange(total);
-        }
-    }
-
-    bool written = true;
-    std::int64_t done = 0;
-    const auto addRecord = [&](const FoundFile& file, const std::string& path) {
-        const bool withTag = request.includeId3 && typeOf(file.fileName) == "mp3";
-        written = writer.addRecordLine(
-            makeSongRecordLine(file, withTag ? readCatalogueId3(path) : std::string()));
-        ++done;
-        if (progress.step) {
-            progress.step(done, path);
-        }
-    };
-    // Nothing past a failed write can reach the file, so the walk ends there.
-    const WalkTotals totals = walkMediaFiles(check.pattern, types, WalkDetail::SizesAndDates,
-                                             addRecord, [&written] { return !written; });
-    if (!written || !writer.finish()) {
+    const std::optional<WalkTotals> walked = writeRecords(writer, check, types, request, progress);
+    if (!walked || !writer.finish()) {
         const std::string reason = writer.error();
         writer.discard();
         outcome.result = AddResult::FileError;
@@ -231,6 +243,7 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
         return outcome;
     }
 
+    const WalkTotals& totals = *walked;
     const Settings before = settings;
     outcome.added = writer.recordCount();
     outcome.unstorableNames = totals.unstorableNames;

@@ -83,7 +83,7 @@ struct CatalogueUpdate {
 // Straight onto the workspace, for tunex-cli and tests: failures go to `tell`.
 [[nodiscard]] CatalogueUpdate directUpdate(Workspace& workspace,
                                            std::vector<HistoryRow> historyRows,
-                                           std::function<void(const UserMessage&)> tell);
+                                           const std::function<void(const UserMessage&)>& tell);
 
 enum class AddResult { Refused, FileError, Added };
 

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 #include <utility>
@@ -44,12 +45,9 @@ bool fitsRecordLine(std::string_view text) {
     if (text.find('<') == std::string_view::npos) {
         return true;
     }
-    for (const std::string_view marker : kMarkers) {
-        if (text.find(marker) != std::string_view::npos) {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::none_of(kMarkers, [text](std::string_view marker) {
+        return text.find(marker) != std::string_view::npos;
+    });
 }
 
 bool readFolder(int folder, Frame& frame, const SearchPattern* topLevel) {
@@ -58,11 +56,12 @@ bool readFolder(int folder, Frame& frame, const SearchPattern* topLevel) {
         return false;
     }
     while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
+        const auto* const entryName = static_cast<const char*>(entry->d_name);
+        const std::string_view name = entryName;
         if (name == "." || name == "..") {
             continue;
         }
-        if (topLevel != nullptr && !nameMatchesPattern(*topLevel, entry->d_name)) {
+        if (topLevel != nullptr && !nameMatchesPattern(*topLevel, entryName)) {
             continue;
         }
         frame.entries.push_back(Entry{std::string(name), entry->d_type});

@@ -101,8 +101,9 @@ bool patternFindsEntries(const SearchPattern& pattern) {
         return true;
     }
     while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != ".." && nameMatchesPattern(pattern, entry->d_name)) {
+        const auto* const entryName = static_cast<const char*>(entry->d_name);
+        const std::string_view name = entryName;
+        if (name != "." && name != ".." && nameMatchesPattern(pattern, entryName)) {
             return true;
         }
     }

@@ -22,6 +22,8 @@ public:
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+    AtomicFileWriter(AtomicFileWriter&&) = delete;
+    AtomicFileWriter& operator=(AtomicFileWriter&&) = delete;
 
     [[nodiscard]] bool open();
     [[nodiscard]] bool write(std::string_view bytes);

@@ -45,7 +45,7 @@ class GroupReader final {
 public:
     explicit GroupReader(int fd) : fd_(fd) {}
 
-    [[nodiscard]] bool readHeader() {
+    [[nodiscard]] bool readHeader() const {
         std::string head(kGroupHeader.size(), '\0');
         return readFullyAt(fd_, head.data(), head.size(), 0) == static_cast<ssize_t>(head.size()) &&
                head == kGroupHeader;

@@ -58,6 +58,13 @@ private:
         }
         return nullptr;
     }
+    // The journal's copy of the `want` old bytes at `at` into old_ (none past the old end).
+    [[nodiscard]] bool readOldAt(std::int64_t moving, std::int64_t at, std::size_t want) {
+        const std::int64_t oldLength =
+            std::clamp<std::int64_t>(record_.before.size - at, 0, static_cast<std::int64_t>(want));
+        return readJournal(journalFd_, record_.regions.back().journalOffset + (at - moving),
+                           static_cast<std::size_t>(oldLength), old_);
+    }
     [[nodiscard]] std::vector<Piece> newPieces(std::int64_t moving) const;
     [[nodiscard]] bool pieceHolds(const Piece& piece, std::int64_t moving, std::int64_t& at);
     [[nodiscard]] bool tailHolds(std::int64_t moving, std::int64_t at);
@@ -123,10 +130,7 @@ bool WriteCheck::pieceHolds(const Piece& p, std::int64_t moving, std::int64_t& a
                                 want, piece_)) {
             return false;
         }
-        const std::int64_t oldLength =
-            std::clamp<std::int64_t>(record_.before.size - at, 0, static_cast<std::int64_t>(want));
-        if (!readJournal(journalFd_, region.journalOffset + (at - moving),
-                         static_cast<std::size_t>(oldLength), old_)) {
+        if (!readOldAt(moving, at, want)) {
             return false;
         }
         readFile(at, static_cast<std::int64_t>(want));
@@ -140,14 +144,10 @@ bool WriteCheck::pieceHolds(const Piece& p, std::int64_t moving, std::int64_t& a
 }
 
 bool WriteCheck::tailHolds(std::int64_t moving, std::int64_t at) {
-    const Region& region = record_.regions.back();
     while (at < size_) {
         const auto want = static_cast<std::size_t>(
             std::min<std::int64_t>(size_ - at, static_cast<std::int64_t>(kChunk)));
-        const std::int64_t oldLength =
-            std::clamp<std::int64_t>(record_.before.size - at, 0, static_cast<std::int64_t>(want));
-        if (!readJournal(journalFd_, region.journalOffset + (at - moving),
-                         static_cast<std::size_t>(oldLength), old_)) {
+        if (!readOldAt(moving, at, want)) {
             return false;
         }
         readFile(at, static_cast<std::int64_t>(want));

@@ -66,7 +66,7 @@ bool LineReader::next(TextLine& line) {
         const auto* found =
             static_cast<const char*>(std::memchr(buffer_.data() + scanned, '\n', end_ - scanned));
         if (found != nullptr) {
-            const size_t newline = static_cast<size_t>(found - buffer_.data());
+            const auto newline = static_cast<size_t>(found - buffer_.data());
             size_t stop = newline;
             if (stop > begin_ && buffer_[stop - 1] == '\r') {
                 --stop;

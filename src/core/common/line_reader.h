@@ -27,6 +27,7 @@ inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
 class LineReader final {
 public:
     LineReader() = default;
+    ~LineReader() = default;
     LineReader(const LineReader&) = delete;
     LineReader& operator=(const LineReader&) = delete;
     LineReader(LineReader&& other) noexcept = default;

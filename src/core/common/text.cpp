@@ -2,6 +2,7 @@
 
 #include <unicode/ucasemap.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 
@@ -14,12 +15,7 @@ struct CaseMapCloser {
 };
 
 bool isAscii(std::string_view text) {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(text, [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
 }  // namespace
@@ -37,7 +33,7 @@ std::string toLowerUtf8(std::string_view text) {
     }
     UErrorCode status = U_ZERO_ERROR;
     const std::unique_ptr<UCaseMap, CaseMapCloser> map(ucasemap_open("", 0, &status));
-    if (U_FAILURE(status) || text.size() > INT32_MAX / 3) {
+    if (U_FAILURE(status) != 0 || text.size() > INT32_MAX / 3) {
         return std::string(text);
     }
     std::string lower(text.size() + 16, '\0');
@@ -50,7 +46,7 @@ std::string toLowerUtf8(std::string_view text) {
             lower.assign(static_cast<size_t>(length), '\0');
             continue;
         }
-        if (U_FAILURE(status)) {
+        if (U_FAILURE(status) != 0) {
             return std::string(text);
         }
         lower.resize(static_cast<size_t>(length));

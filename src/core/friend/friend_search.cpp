@@ -7,6 +7,7 @@
 
 #include <unicode/uchar.h>
 
+#include <array>
 #include <filesystem>
 #include <system_error>
 
@@ -45,7 +46,7 @@ UChar32 codePointBefore(std::string_view text, size_t end, size_t& start) {
     for (size_t i = start + 1; i < end; ++i) {
         c = (c << 6) | (static_cast<unsigned char>(text[i]) & 0x3F);
     }
-    constexpr UChar32 kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    constexpr std::array<UChar32, 5> kSmallest = {0, 0, 0x80, 0x800, 0x10000};
     return c < kSmallest[length] || c > 0x10FFFF ? -1 : c;
 }
 

@@ -30,8 +30,8 @@ bool hasNonAscii(std::string_view text) {
 
 }  // namespace
 
-KeywordMatcher::KeywordMatcher(std::string loweredKeyword) : keyword_(std::move(loweredKeyword)) {
-    asciiKeyword_ = !hasNonAscii(keyword_);
+KeywordMatcher::KeywordMatcher(std::string loweredKeyword)
+    : keyword_(std::move(loweredKeyword)), asciiKeyword_(!hasNonAscii(keyword_)) {
     const size_t length = keyword_.size();
     skip_.fill(length);
     for (size_t i = 0; i + 1 < length; ++i) {

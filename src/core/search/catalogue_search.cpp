@@ -4,6 +4,8 @@
 #include "core/search/song_match.h"
 #include "core/store/catalogue.h"
 
+#include <array>
+
 namespace tunex {
 
 namespace {
@@ -59,7 +61,7 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
     }
 
     // Disk pass: records are matched as read, with buffers reused from line to line.
-    std::string scratch[3];
+    std::array<std::string, 3> scratch;
     return catalogue.scanDiskCollections(
         [&](const SongRecordView& record) {
             if (listAll || terms.matchesUnlowered(record, sensitivity, scratch)) {

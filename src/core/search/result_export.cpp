@@ -57,7 +57,7 @@ void renderHtml(std::string& out, std::span<const std::string> captions,
         }
         out.append("</tr>\n\n");
     }
-    out.append("</table><p align=\"left\"><font color=\"#CCFFFF\">Created by <i><a href=\"");
+    out.append(R"(</table><p align="left"><font color="#CCFFFF">Created by <i><a href=")");
     appendEscapedHtml(out, kProjectHomePage);
     out.append("\"><b>Tunex</b></a></i></font></p>\n\n</body></html>\n");
 }

@@ -2,6 +2,7 @@
 
 #include "core/common/text.h"
 
+#include <array>
 #include <utility>
 
 namespace tunex {
@@ -14,10 +15,13 @@ struct ColumnInfo {
     int maximisedWidth;
 };
 
-constexpr ColumnInfo kColumns[kResultColumnCount] = {
-    {"File Name", 230, 350},   {"File Type", 70, 70},      {"Disc Name", 90, 100},
-    {"Path", 100, 250},        {"File Size(KB)", 50, 100}, {"Create Date", 90, 90},
-    {"ID3 Tag Info", 120, 120}};
+constexpr std::array<ColumnInfo, kResultColumnCount> kColumns = {{{"File Name", 230, 350},
+                                                                  {"File Type", 70, 70},
+                                                                  {"Disc Name", 90, 100},
+                                                                  {"Path", 100, 250},
+                                                                  {"File Size(KB)", 50, 100},
+                                                                  {"Create Date", 90, 90},
+                                                                  {"ID3 Tag Info", 120, 120}}};
 
 const ColumnInfo& infoOf(ResultColumn column) {
     return kColumns[static_cast<int>(column)];

@@ -1,6 +1,7 @@
 #include "core/search/search_history.h"
 
 #include <algorithm>
+#include <array>
 
 namespace tunex {
 
@@ -12,10 +13,11 @@ struct HistoryColumn {
     int maximisedWidth;
 };
 
-constexpr HistoryColumn kHistoryColumns[kHistoryColumnCount] = {{"Song Title", 200, 300},
-                                                                {"Artist", 100, 200},
-                                                                {"Files Found", 100, 100},
-                                                                {"First CD Found", 150, 220}};
+constexpr std::array<HistoryColumn, kHistoryColumnCount> kHistoryColumns = {
+    {{"Song Title", 200, 300},
+     {"Artist", 100, 200},
+     {"Files Found", 100, 100},
+     {"First CD Found", 150, 220}}};
 
 const HistoryColumn& historyColumn(int column) {
     return kHistoryColumns[std::clamp(column, 0, kHistoryColumnCount - 1)];

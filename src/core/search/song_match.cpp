@@ -179,7 +179,7 @@ bool SearchTerms::matches(const LoweredFields& fields, Sensitivity sensitivity) 
 }
 
 bool SearchTerms::matchesUnlowered(const SongRecordView& record, Sensitivity sensitivity,
-                                   std::string (&scratch)[3]) const {
+                                   std::array<std::string, 3>& scratch) const {
     const auto prepared = [](std::string_view field, std::string& buffer) {
         return isAsciiText(field) ? field : lowerInto(field, buffer);
     };

@@ -3,6 +3,7 @@
 #include "core/store/song_index.h"
 #include "core/store/song_record.h"
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -27,7 +28,7 @@ public:
     // The same rule on a record as read from a file. Only the fields the rule reads are looked at;
     // ASCII fields are compared as they are, others are lower-cased into `scratch` first.
     [[nodiscard]] bool matchesUnlowered(const SongRecordView& record, Sensitivity sensitivity,
-                                        std::string (&scratch)[3]) const;
+                                        std::array<std::string, 3>& scratch) const;
 
 private:
     std::string title_;

@@ -18,19 +18,19 @@ const char* SongIndex::store(std::string_view text) {
     }
     if (text.size() > arenaCapacity_ - arenaUsed_) {
         const std::size_t size = std::max(kArenaBlock, text.size());
-        arena_.push_back(std::make_unique<char[]>(size));
+        arena_.emplace_back(size);
         arenaUsed_ = 0;
         arenaCapacity_ = size;
     }
-    char* place = arena_.back().get() + arenaUsed_;
+    char* place = arena_.back().data() + arenaUsed_;
     std::memcpy(place, text.data(), text.size());
     arenaUsed_ += text.size();
     return place;
 }
 
 void SongIndex::insert(const SongRecordView& record) {
-    const std::string_view fields[6] = {record.name,    record.folder,   record.type,
-                                        record.id3Info, record.sizeText, record.dateText};
+    const std::array<std::string_view, 6> fields = {
+        record.name, record.folder, record.type, record.id3Info, record.sizeText, record.dateText};
     std::size_t total = 0;
     for (const std::string_view field : fields) {
         total += field.size();
@@ -39,7 +39,7 @@ void SongIndex::insert(const SongRecordView& record) {
     joined.clear();
     joined.reserve(total);
     Stored stored{};
-    for (int i = 0; i < 6; ++i) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
         joined.append(fields[i]);
         stored.ends[i] = static_cast<std::uint32_t>(joined.size());
     }
@@ -53,10 +53,10 @@ SongRecordView SongIndex::record(std::uint32_t insertionIndex) const {
     const Stored& stored = records_[insertionIndex];
     SongRecordView view;
     view.collectionIndex = stored.collectionIndex;
-    std::string_view* fields[6] = {&view.name,    &view.folder,   &view.type,
-                                   &view.id3Info, &view.sizeText, &view.dateText};
+    const std::array<std::string_view*, 6> fields = {&view.name,    &view.folder,   &view.type,
+                                                     &view.id3Info, &view.sizeText, &view.dateText};
     std::uint32_t start = 0;
-    for (int i = 0; i < 6; ++i) {
+    for (std::size_t i = 0; i < fields.size(); ++i) {
         *fields[i] = std::string_view(stored.text + start, stored.ends[i] - start);
         start = stored.ends[i];
     }

@@ -2,6 +2,7 @@
 
 #include "core/store/song_record.h"
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -51,16 +52,16 @@ public:
 private:
     struct Stored {
         const char* text;  // the six fields back to back, in the arena
-        std::uint32_t ends[6];
+        std::array<std::uint32_t, 6> ends;
         std::int32_t collectionIndex;
     };
     void prepareSearchFields() const;
     const char* store(std::string_view text);
-    [[nodiscard]] std::string_view nameOf(const Stored& stored) const {
+    [[nodiscard]] static std::string_view nameOf(const Stored& stored) {
         return {stored.text, stored.ends[0]};
     }
 
-    std::vector<std::unique_ptr<char[]>> arena_;
+    std::vector<std::vector<char>> arena_;  // a block's bytes stay put as the list grows
     std::size_t arenaUsed_ = 0;
     std::size_t arenaCapacity_ = 0;
     std::vector<Stored> records_;

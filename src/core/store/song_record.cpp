@@ -2,6 +2,7 @@
 
 #include "core/common/text.h"
 
+#include <array>
 #include <bit>
 #include <cstdio>
 #include <cstring>
@@ -17,9 +18,11 @@ constexpr std::string_view kSizeEnd = "<*>";
 }  // namespace
 
 std::string sizeText(std::uint64_t sizeBytes) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%8.1f", static_cast<double>(sizeBytes) * 0.0009765625);
-    return text;
+    // Room for the largest size; snprintf cannot fail on this format.
+    std::array<char, 64> text{};
+    static_cast<void>(std::snprintf(text.data(), text.size(), "%8.1f",
+                                    static_cast<double>(sizeBytes) * 0.0009765625));
+    return text.data();
 }
 
 std::string dateText(std::optional<std::time_t> time) {
@@ -30,10 +33,10 @@ std::string dateText(std::optional<std::time_t> time) {
     if (localtime_r(&*time, &local) == nullptr) {
         return {};
     }
-    char text[64];
-    std::snprintf(text, sizeof text, "%d-%.2d-%.2d", local.tm_year + 1900, local.tm_mon + 1,
-                  local.tm_mday);
-    return text;
+    std::array<char, 64> text{};
+    static_cast<void>(std::snprintf(text.data(), text.size(), "%d-%.2d-%.2d", local.tm_year + 1900,
+                                    local.tm_mon + 1, local.tm_mday));
+    return text.data();
 }
 
 std::string makeSongRecordLine(const FoundFile& file, std::string_view id3Info) {
@@ -79,7 +82,7 @@ SongRecordView parseSongRecordLine(std::string_view line, bool hasLineEnd) {
     // so two never overlap and the positions equal those of five separate searches.
     constexpr size_t kMissing = std::string_view::npos;
     constexpr unsigned kAllFound = 0x1F;
-    size_t ends[5] = {kMissing, kMissing, kMissing, kMissing, kMissing};
+    std::array<size_t, 5> ends = {kMissing, kMissing, kMissing, kMissing, kMissing};
     unsigned found = 0;
     const char* const text = line.data();
     const size_t size = line.size();

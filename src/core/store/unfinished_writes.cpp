@@ -3,6 +3,7 @@
 #include "core/common/atomic_file.h"
 #include "core/common/text.h"
 
+#include <algorithm>
 #include <string_view>
 #include <system_error>
 
@@ -34,12 +35,8 @@ bool isCollectionLeaf(std::string_view name) {
     if (!startsWith(name, "save") || name.size() < 12 || name.substr(name.size() - 4) != ".ifo") {
         return false;
     }
-    for (const char c : name.substr(4, name.size() - 8)) {
-        if (c < '0' || c > '9') {
-            return false;
-        }
-    }
-    return true;
+    return std::ranges::all_of(name.substr(4, name.size() - 8),
+                               [](char c) { return c >= '0' && c <= '9'; });
 }
 
 int removeMatching(const std::filesystem::path& folder, bool (*wrote)(std::string_view)) {

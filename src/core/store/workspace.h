@@ -58,7 +58,7 @@ public:
         friend class Workspace;
         Key() = default;
     };
-    Workspace(Key, StorePaths paths, SettingsFile settingsFile)
+    Workspace(Key /*key*/, StorePaths paths, SettingsFile settingsFile)
         : paths_(std::move(paths)), settingsFile_(std::move(settingsFile)) {}
 
 private:

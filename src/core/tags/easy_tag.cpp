@@ -147,7 +147,7 @@ std::string trimWhiteSpace(std::string_view text) {
     int32_t begin = 0;
     while (begin < static_cast<int32_t>(text.size()) && isWhiteAt(text, begin, true)) {
     }
-    int32_t end = static_cast<int32_t>(text.size());
+    auto end = static_cast<int32_t>(text.size());
     while (end > begin && isWhiteAt(text, end, false)) {
     }
     return std::string(text.substr(static_cast<Pos>(begin), static_cast<Pos>(end - begin)));

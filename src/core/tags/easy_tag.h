@@ -52,7 +52,7 @@ struct NameFormat {
 [[nodiscard]] std::string_view baseNameOf(std::string_view fileName);
 
 // Removes Unicode white space from both ends.
-[[nodiscard]] std::string trimWhiteSpace(std::string_view utf8);
+[[nodiscard]] std::string trimWhiteSpace(std::string_view text);
 
 // The trimmed values the format gives for a file name; empty when the name does not fit.
 [[nodiscard]] std::optional<std::vector<NameValue>> nameValuesFor(std::string_view fileName,

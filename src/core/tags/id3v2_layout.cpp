@@ -17,7 +17,7 @@ std::optional<std::uint32_t> syncsafeAt(std::string_view bytes, std::size_t at) 
     std::uint32_t value = 0;
     for (std::size_t i = 0; i < 4; ++i) {
         const unsigned char b = byteAt(bytes, at + i);
-        if (b & 0x80) {
+        if ((b & 0x80) != 0) {
             return std::nullopt;
         }
         value = (value << 7) | b;
@@ -115,16 +115,16 @@ std::optional<V2Layout> parseV2Layout(std::string_view tag) {
     if ((major != 3 && major != 4) || !size || *size > tag.size() - kHeaderSize) {
         return std::nullopt;
     }
-    if (major == 4 && (flags & kUnsynchronised)) {
+    if (major == 4 && (flags & kUnsynchronised) != 0) {
         return std::nullopt;
     }
     std::string data(tag.substr(kHeaderSize, *size));
-    if (major == 3 && (flags & kUnsynchronised)) {
+    if (major == 3 && (flags & kUnsynchronised) != 0) {
         data = withoutUnsynchronisation(data);
     }
     std::size_t start = 0;
     // The extended header only holds facts about the old tag (its CRC, its padding): dropped.
-    if (flags & kExtendedHeader) {
+    if ((flags & kExtendedHeader) != 0) {
         if (data.size() < 6) {
             return std::nullopt;
         }

@@ -26,7 +26,7 @@ std::string transliterate(const icu::UnicodeString& run) {
         UErrorCode status = U_ZERO_ERROR;
         latin.reset(
             icu::Transliterator::createInstance("Any-Latin; Latin-ASCII", UTRANS_FORWARD, status));
-        if (U_FAILURE(status)) {
+        if (U_FAILURE(status) != 0) {
             latin.reset();
         }
     }
@@ -58,7 +58,7 @@ std::string latin1Fallback(std::string_view utf8) {
         const UChar32 c = text.char32At(i);
         i += U16_LENGTH(c);
         if (fitsLatin1(c)) {
-            if (!run.isEmpty()) {
+            if (run.length() > 0) {
                 out += transliterate(run);
                 run.remove();
             }
@@ -67,7 +67,7 @@ std::string latin1Fallback(std::string_view utf8) {
             run.append(c);
         }
     }
-    if (!run.isEmpty()) {
+    if (run.length() > 0) {
         out += transliterate(run);
     }
     return out;

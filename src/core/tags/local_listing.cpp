@@ -31,7 +31,7 @@ LocalListing listLocalFolder(std::string_view folder, const FileTypeList& types,
         return listing;
     }
     const auto limit = static_cast<std::size_t>(std::max(maxResults, 0));
-    const FolderWalkTotals totals =
+    FolderWalkTotals totals =
         walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
             if (listing.rows.size() >= limit) {
                 return WalkStep::Stop;

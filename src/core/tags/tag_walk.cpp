@@ -75,11 +75,12 @@ bool readFolder(int folder, Frame& frame) {
         return false;
     }
     while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
+        const auto* const entryName = static_cast<const char*>(entry->d_name);
+        const std::string_view name = entryName;
         if (name == "." || name == "..") {
             continue;
         }
-        const EntryKind kind = kindOf(folder, entry->d_name, entry->d_type);
+        const EntryKind kind = kindOf(folder, entryName, entry->d_type);
         if (kind != EntryKind::Other) {
             frame.entries.push_back(Entry{std::string(name), kind});
         }

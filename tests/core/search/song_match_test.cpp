@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <random>
 #include <string>
 #include <vector>
@@ -61,7 +62,7 @@ TEST_P(SongMatchTest, FollowsTheSensitivityTable) {
         EXPECT_EQ(songMatches(c.title, c.artist, record, sensitivity), expected) << c.what;
         // A record read from a file goes through the unlowered path; it must agree.
         const SearchTerms terms(c.title, c.artist);
-        std::string scratch[3];
+        std::array<std::string, 3> scratch;
         EXPECT_EQ(terms.matchesUnlowered(record, sensitivity, scratch), expected) << c.what;
     }
 }
