@@ -50,7 +50,12 @@ enum class LaunchResult { Started, NoAssociatedApplication, CouldNotStart };
 // recording fake.
 class Platform {
 public:
+    Platform() = default;
     virtual ~Platform();
+    Platform(const Platform&) = delete;
+    Platform& operator=(const Platform&) = delete;
+    Platform(Platform&&) = delete;
+    Platform& operator=(Platform&&) = delete;
 
     virtual MessageAnswer showMessage(const MessageRequest& request) = 0;
     virtual std::optional<std::filesystem::path> openFileName(const FileDialogRequest& request) = 0;

@@ -36,7 +36,7 @@ public:
     void openHelpPageQuietly(std::string_view name) const;
 
     // Rewrites the settings file; a failure is shown to the user and reported to the caller.
-    bool storeSettings(const std::vector<HistoryRow>& historyRows) const;
+    [[nodiscard]] bool storeSettings(const std::vector<HistoryRow>& historyRows) const;
 
     // Loads the catalogue again after Add or a rename. When a collection file cannot be opened
     // the user is told, catalogueLoadFailed() is emitted and the result is false.

@@ -21,6 +21,7 @@ class MainSheet final : public QWidget {
 public:
     explicit MainSheet(AppContext& context, QWidget* parent = nullptr);
     ~MainSheet() override;
+    Q_DISABLE_COPY_MOVE(MainSheet)
 
     void showPage(PageId page);
     // The page a stored start-page number names (see pageOfNumber).

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <array>
+
 namespace tunex {
 
 // The main sheet's tabs, in their order.
@@ -14,9 +16,9 @@ inline constexpr int kPageCount = 9;
 // The page a stored start-page number names: 1 Songs to 7 Friend, 8 Tips; the Setting tab has
 // no number, and an unknown number gives Songs.
 [[nodiscard]] constexpr PageId pageOfNumber(int number) {
-    constexpr PageId kNumbered[] = {PageId::Songs,    PageId::Files, PageId::History,
-                                    PageId::Database, PageId::Local, PageId::FileType,
-                                    PageId::Friend,   PageId::Tips};
+    constexpr std::array kNumbered = {PageId::Songs,    PageId::Files, PageId::History,
+                                      PageId::Database, PageId::Local, PageId::FileType,
+                                      PageId::Friend,   PageId::Tips};
     return number >= 1 && number <= 8 ? kNumbered[number - 1] : PageId::Songs;
 }
 

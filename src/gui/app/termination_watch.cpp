@@ -2,7 +2,8 @@
 
 #include <QSocketNotifier>
 
-#include <signal.h>
+#include <csignal>
+
 #include <sys/signalfd.h>
 #include <unistd.h>
 

@@ -16,6 +16,7 @@ class TerminationWatch final : public QObject {
 public:
     TerminationWatch(std::function<void()> onTerminate, QObject* parent = nullptr);
     ~TerminationWatch() override;
+    Q_DISABLE_COPY_MOVE(TerminationWatch)
 
     static void blockTerminationSignals();
 

@@ -13,7 +13,9 @@
 namespace tunex {
 
 namespace {
-const QString kThanks = QStringLiteral("Thank you for choosing Tunex.");
+QString thanksText() {
+    return QStringLiteral("Thank you for choosing Tunex.");
+}
 constexpr int kThanksLeft = 34;
 }  // namespace
 
@@ -41,7 +43,8 @@ TipsPage::TipsPage(const AppContext& context, QWidget* parent) : Page(parent) {
     connect(next_, &QPushButton::clicked, this, &TipsPage::onNextTip);
 
     // The thank-you line is painted to the left of the button; keep room for all of it.
-    const int thanksWidth = QFontMetrics(thanksFont_).horizontalAdvance(kThanks) + kThanksLeft + 16;
+    const int thanksWidth =
+        QFontMetrics(thanksFont_).horizontalAdvance(thanksText()) + kThanksLeft + 16;
     auto* bottom = new QHBoxLayout;
     bottom->addSpacing(thanksWidth);
     bottom->addStretch(1);
@@ -71,9 +74,9 @@ void TipsPage::paintEvent(QPaintEvent* event) {
     const QRect row = next_->geometry();
     const int baseline = row.center().y() + (metrics.ascent() - metrics.descent()) / 2;
     painter.setPen(palette().color(QPalette::Light));
-    painter.drawText(kThanksLeft + 1, baseline + 1, kThanks);
+    painter.drawText(kThanksLeft + 1, baseline + 1, thanksText());
     painter.setPen(palette().color(QPalette::Shadow));
-    painter.drawText(kThanksLeft, baseline, kThanks);
+    painter.drawText(kThanksLeft, baseline, thanksText());
 }
 
 }  // namespace tunex

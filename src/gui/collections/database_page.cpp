@@ -38,10 +38,32 @@ std::string bytesOf(const QVariant& data) {
 }  // namespace
 
 DatabasePage::DatabasePage(AppContext& context, HistoryRowsSource historyRows, QWidget* parent)
-    : Page(parent), context_(context), historyRows_(std::move(historyRows)) {
-    tree_ = new DriveFolderTree(context_.platform(), this);
+    : Page(parent),
+      context_(context),
+      historyRows_(std::move(historyRows)),
+      tree_(new DriveFolderTree(context_.platform(), this)) {
     useTooltipColours(*tree_);
+    QWidget* side = makeSide();
 
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(tree_, 1);
+    layout->addWidget(side);
+
+    // Selection, not the current item: the tree gets a current item merely by taking the focus.
+    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &DatabasePage::onTreeSelection);
+    connect(path_, &QLineEdit::textChanged, this, &DatabasePage::onPathEdited);
+    connect(name_, &QLineEdit::textChanged, this, &DatabasePage::onNameEdited);
+    connect(count_, &QPushButton::clicked, this, &DatabasePage::onCount);
+    connect(add_, &QPushButton::clicked, this, &DatabasePage::onAdd);
+    connect(getLabel_, &QPushButton::clicked, this, &DatabasePage::onGetLabel);
+    connect(change_, &QPushButton::clicked, this, &DatabasePage::onChange);
+
+    setMessageText(databaseTipsText());
+    fillCollections();
+    tree_->expandMyComputer();
+}
+
+QWidget* DatabasePage::makeSide() {
     // Everything right of the tree keeps its width; the tree takes what the window gains.
     auto* side = new QWidget(this);
     side->setFixedWidth(QFontMetrics(font()).averageCharWidth() * 56);
@@ -102,23 +124,7 @@ DatabasePage::DatabasePage(AppContext& context, HistoryRowsSource historyRows, Q
     sideLayout->setContentsMargins(0, 0, 0, 0);
     sideLayout->addLayout(grid);
     sideLayout->addWidget(messageGroup, 1);
-
-    auto* layout = new QHBoxLayout(this);
-    layout->addWidget(tree_, 1);
-    layout->addWidget(side);
-
-    // Selection, not the current item: the tree gets a current item merely by taking the focus.
-    connect(tree_, &QTreeWidget::itemSelectionChanged, this, &DatabasePage::onTreeSelection);
-    connect(path_, &QLineEdit::textChanged, this, &DatabasePage::onPathEdited);
-    connect(name_, &QLineEdit::textChanged, this, &DatabasePage::onNameEdited);
-    connect(count_, &QPushButton::clicked, this, &DatabasePage::onCount);
-    connect(add_, &QPushButton::clicked, this, &DatabasePage::onAdd);
-    connect(getLabel_, &QPushButton::clicked, this, &DatabasePage::onGetLabel);
-    connect(change_, &QPushButton::clicked, this, &DatabasePage::onChange);
-
-    setMessageText(databaseTipsText());
-    fillCollections();
-    tree_->expandMyComputer();
+    return side;
 }
 
 void DatabasePage::activate() {
@@ -189,7 +195,7 @@ void DatabasePage::onTreeSelection() {
         return;
     }
     const QTreeWidgetItem* node = selected.front();
-    path_->setText(treePath_.show(tree_->nodePath(node)));
+    path_->setText(treePath_.show(DriveFolderTree::nodePath(node)));
     // Writing the box counts as a change even when the text stays the same.
     count_->setEnabled(true);
 }

@@ -54,6 +54,8 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    // The fields, buttons and message box right of the tree.
+    QWidget* makeSide();
     void askWelcome();
     void onTreeSelection();
     void onPathEdited();
@@ -74,16 +76,16 @@ private:
     AppContext& context_;
     HistoryRowsSource historyRows_;
     DriveFolderTree* tree_;
-    QLineEdit* path_;
-    QLineEdit* name_;
-    QPushButton* getLabel_;
-    QPushButton* count_;
-    QPushButton* add_;
-    QCheckBox* id3_;
-    QComboBox* collections_;
-    QLineEdit* rename_;
-    QPushButton* change_;
-    QPlainTextEdit* message_;
+    QLineEdit* path_ = nullptr;
+    QLineEdit* name_ = nullptr;
+    QPushButton* getLabel_ = nullptr;
+    QPushButton* count_ = nullptr;
+    QPushButton* add_ = nullptr;
+    QCheckBox* id3_ = nullptr;
+    QComboBox* collections_ = nullptr;
+    QLineEdit* rename_ = nullptr;
+    QPushButton* change_ = nullptr;
+    QPlainTextEdit* message_ = nullptr;
     bool welcomePending_ = false;
     ShownPath treePath_;  // the path the tree last wrote into the path box
 };

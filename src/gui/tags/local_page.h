@@ -26,6 +26,7 @@ class LocalPage final : public Page {
 public:
     explicit LocalPage(AppContext& context, QWidget* parent = nullptr);
     ~LocalPage() override;
+    Q_DISABLE_COPY_MOVE(LocalPage)
 
     [[nodiscard]] DriveFolderTree* tree() const { return tree_; }
     [[nodiscard]] LocalFileList* fileList() const { return list_; }

@@ -17,6 +17,8 @@ public:
     }
     DisabledWindow(const DisabledWindow&) = delete;
     DisabledWindow& operator=(const DisabledWindow&) = delete;
+    DisabledWindow(DisabledWindow&&) = delete;
+    DisabledWindow& operator=(DisabledWindow&&) = delete;
 
 private:
     QPointer<QWidget> window_;

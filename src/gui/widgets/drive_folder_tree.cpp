@@ -123,7 +123,7 @@ DriveFolderTree::NodeKind DriveFolderTree::kindOf(const QTreeWidgetItem* node) {
                            : static_cast<NodeKind>(node->data(0, kKindRole).toInt());
 }
 
-std::filesystem::path DriveFolderTree::nodePath(const QTreeWidgetItem* node) const {
+std::filesystem::path DriveFolderTree::nodePath(const QTreeWidgetItem* node) {
     switch (kindOf(node)) {
         case NodeKind::MyComputer:
         case NodeKind::Placeholder:

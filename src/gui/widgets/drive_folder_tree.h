@@ -28,7 +28,7 @@ public:
 
     // The node's path: empty for "My Computer" and placeholders; volumes and the desktop end in
     // "/"; a folder ends in "/" unless it was listed and has no subfolders.
-    [[nodiscard]] std::filesystem::path nodePath(const QTreeWidgetItem* node) const;
+    [[nodiscard]] static std::filesystem::path nodePath(const QTreeWidgetItem* node);
     [[nodiscard]] static NodeKind kindOf(const QTreeWidgetItem* node);
     // The volume shown by a drive node, as it was when "My Computer" was last listed.
     [[nodiscard]] std::optional<Volume> volumeOf(const QTreeWidgetItem* node) const;
@@ -38,10 +38,10 @@ public:
 
 private:
     void onExpanded(QTreeWidgetItem* node);
-    void onCollapsed(QTreeWidgetItem* node);
+    static void onCollapsed(QTreeWidgetItem* node);
     void listVolumes();
     void listFolder(QTreeWidgetItem* node);
-    void discardChildren(QTreeWidgetItem* node);
+    static void discardChildren(QTreeWidgetItem* node);
     QTreeWidgetItem* addNode(QTreeWidgetItem* parent, NodeKind kind, const QString& text,
                              const std::filesystem::path& path, const QIcon& icon);
     static void addPlaceholder(QTreeWidgetItem* node);

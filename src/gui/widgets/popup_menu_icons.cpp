@@ -40,7 +40,9 @@ void paintPage(QPainter& p, const QRectF& page) {
     p.setBrush(Qt::white);
     p.drawRect(page);
     p.setPen(QPen(QColor(0x70, 0x70, 0x90), 1.0));
-    for (double y = page.top() + 3; y < page.bottom() - 1; y += 2.5) {
+    // Counted in whole lines: a floating-point loop counter can gain or lose a step.
+    for (int line = 0; page.top() + 3 + 2.5 * line < page.bottom() - 1; ++line) {
+        const double y = page.top() + 3 + 2.5 * line;
         p.drawLine(QPointF(page.left() + 2, y), QPointF(page.right() - 2, y));
     }
 }

@@ -124,7 +124,7 @@ int PopupMenuWindow::showMenu(QPoint globalPos) {
         connect(this, &PopupMenuWindow::closed, &loop, &QEventLoop::quit);
         loop.exec();
     }
-    return guard ? chosen_ : 0;
+    return guard.isNull() ? 0 : chosen_;
 }
 
 void PopupMenuWindow::popup(QPoint globalPos, Qt::MouseButtons held) {

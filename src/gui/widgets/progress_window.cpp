@@ -12,6 +12,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cmath>
 
 namespace tunex {
 
@@ -48,7 +49,7 @@ int progressPercent(int lower, int upper, int position) {
     // In floating point: the 32-bit product would overflow for large ranges.
     const double ratio =
         (static_cast<double>(position) - lower) * 100.0 / (static_cast<double>(upper) - lower);
-    return static_cast<int>(ratio + 0.5);
+    return static_cast<int>(std::lround(ratio));
 }
 
 ProgressWindow::ProgressWindow(Platform& platform, QWidget* owner,

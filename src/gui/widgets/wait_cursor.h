@@ -11,6 +11,8 @@ public:
     ~WaitCursor() { release(); }
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
+    WaitCursor(WaitCursor&&) = delete;
+    WaitCursor& operator=(WaitCursor&&) = delete;
 
     // Ends the wait early, before a message box.
     void release() {

@@ -21,6 +21,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <csignal>
 #include <string>
@@ -57,7 +58,7 @@ QString toQtFilter(const std::vector<FileFilter>& filters) {
 QString initialPath(const FileDialogRequest& request) {
     // Qt's dialogs know folders only by QString; a name it cannot hold opens the dialog as close
     // to the folder as it can get.
-    const QString folder = nearestTextPath(request.initialFolder);
+    QString folder = nearestTextPath(request.initialFolder);
     if (request.initialName.empty()) {
         return folder;
     }
@@ -127,7 +128,7 @@ bool hasDefaultApplication(const QString& file) {
 // the player is started here with the path's own bytes. Like QProcess::startDetached, the player
 // gets a session of its own; a thread collects its exit status so that it leaves no zombie.
 bool startPlayer(std::string program, std::string file) {
-    char* arguments[] = {program.data(), file.data(), nullptr};
+    std::array<char*, 3> arguments = {program.data(), file.data(), nullptr};
     posix_spawnattr_t attributes;
     if (posix_spawnattr_init(&attributes) != 0) {
         return false;
@@ -142,7 +143,7 @@ bool startPlayer(std::string program, std::string file) {
                              POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     pid_t pid = 0;
     const int failure =
-        posix_spawn(&pid, program.c_str(), nullptr, &attributes, arguments, environ);
+        posix_spawn(&pid, program.c_str(), nullptr, &attributes, arguments.data(), environ);
     posix_spawnattr_destroy(&attributes);
     if (failure != 0) {
         return false;
@@ -273,7 +274,7 @@ std::filesystem::path QtPlatform::desktopFolder() {
     const QString desktopText = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
     if (!desktopText.isEmpty()) {
         std::error_code error;
-        const std::filesystem::path desktop = pathFromText(desktopText);
+        std::filesystem::path desktop = pathFromText(desktopText);
         if (std::filesystem::is_directory(desktop, error)) {
             return desktop;
         }

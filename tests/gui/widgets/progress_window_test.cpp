@@ -51,6 +51,9 @@ protected:
 
 TEST(ProgressPercentTest, RoundsHalfUpAndIsZeroForAnEmptyRange) {
     EXPECT_EQ(progressPercent(10, 20, 15), 50);
+    EXPECT_EQ(progressPercent(0, 8, 1), 13);  // 12.5
+    EXPECT_EQ(progressPercent(0, 3, 1), 33);
+    EXPECT_EQ(progressPercent(0, 3, 2), 67);
     EXPECT_EQ(progressPercent(5, 5, 5), 0);
     EXPECT_EQ(progressPercent(5, 5, 900), 0);
     EXPECT_EQ(progressPercent(9, 3, 6), 0);
