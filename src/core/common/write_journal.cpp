@@ -13,7 +13,6 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
-#include <ranges>
 #include <set>
 #include <system_error>
 
@@ -213,8 +212,8 @@ bool WriteJournal::restoreBatch(const fs::path& batch, bool onlyUnfinished,
     bool intact = true;
     const std::vector<fs::path> groups = numberedEntries(batch, kGroupPrefix);
     // Newest first, so that a file changed twice ends as it was before both.
-    for (const fs::path& group : std::views::reverse(groups)) {
-        const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
+    for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
+        const UniqueFd fd(::open(group->c_str(), O_RDONLY | O_CLOEXEC));
         if (!fd) {
             continue;
         }
@@ -224,19 +223,19 @@ bool WriteJournal::restoreBatch(const fs::path& batch, bool onlyUnfinished,
         }
         bool keep = false;
         const std::vector<Record>& records = contents.records;
-        for (const Record& record : std::views::reverse(records)) {
-            switch (restore(record, fd.get())) {
+        for (auto record = records.rbegin(); record != records.rend(); ++record) {
+            switch (restore(*record, fd.get())) {
                 case RestoreResult::Restored:
-                    restored.push_back(record.path);
+                    restored.push_back(record->path);
                     break;
                 case RestoreResult::Unchanged:
                     break;
                 case RestoreResult::LeftAlone:
-                    leftAlone.insert(record.path);
+                    leftAlone.insert(record->path);
                     break;
                 case RestoreResult::Failed:
                     // Kept for the next open: the original bytes are nowhere else.
-                    leftAlone.insert(record.path);
+                    leftAlone.insert(record->path);
                     keep = true;
                     break;
             }
@@ -244,7 +243,7 @@ bool WriteJournal::restoreBatch(const fs::path& batch, bool onlyUnfinished,
         intact = intact && !keep;
         if (!keep) {
             std::error_code error;
-            fs::remove(group, error);
+            fs::remove(*group, error);
             (void)syncFolder(batch);
         }
     }
@@ -305,11 +304,11 @@ std::size_t WriteJournal::undoableBatches() {
     }
     std::size_t count = 0;
     const std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
-    for (const fs::path& batch : std::views::reverse(batches)) {
-        if (fs::exists(batch / std::string(kPartialMark), error)) {
+    for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
+        if (fs::exists(*batch / std::string(kPartialMark), error)) {
             break;
         }
-        count += numberedEntries(batch, kGroupPrefix).empty() ? 0 : 1;
+        count += numberedEntries(*batch, kGroupPrefix).empty() ? 0 : 1;
     }
     return count;
 }
@@ -338,10 +337,10 @@ void WriteJournal::pruneBatches(const fs::path& keep) {
     // The newest batches stay, as many as are kept for undo and fit under the cap together.
     std::uint64_t kept = 0;
     std::size_t keptBatches = 0;
-    for (const fs::path& batch : std::views::reverse(batches)) {
+    for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
         std::uint64_t size = 0;
         bool unfinished = false;
-        for (const fs::path& group : numberedEntries(batch, kGroupPrefix)) {
+        for (const fs::path& group : numberedEntries(*batch, kGroupPrefix)) {
             const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
             struct stat info {};
             if (fd && ::fstat(fd.get(), &info) == 0) {
@@ -358,13 +357,13 @@ void WriteJournal::pruneBatches(const fs::path& keep) {
         }
         const bool fits = keptBatches < kBatchesKept && kept + size <= cap_;
         // A batch with an unfinished group holds the only copy of some file's old bytes.
-        if (batch == keep || fits || unfinished) {
+        if (*batch == keep || fits || unfinished) {
             kept += size;
             ++keptBatches;
             continue;
         }
         std::error_code error;
-        fs::remove_all(batch, error);
+        fs::remove_all(*batch, error);
     }
     (void)syncFolder(folder_);
 }

@@ -34,7 +34,7 @@ public:
     // Tags given as bytes: a V2 tag first, a V1 tag last, as in a file without its audio. Reads
     // them back exactly as a file holding them would be read.
     struct InMemory {};
-    TagReader(InMemory, std::string_view bytes);
+    TagReader(InMemory tag, std::string_view bytes);
 
     [[nodiscard]] bool ok() const { return file_ != nullptr; }
     [[nodiscard]] TagLib::MPEG::File& file() { return *file_; }

@@ -47,12 +47,8 @@ const FieldFrames& framesOf(V2Field field) {
 }
 
 bool idOwnedBy(V2Field field, std::string_view id) {
-    for (const char* owned : framesOf(field).ids) {
-        if (owned != nullptr && id == owned) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(framesOf(field).ids,
+                               [id](const char* owned) { return owned != nullptr && id == owned; });
 }
 
 // Whether TagLib's frame belongs to the field; comments only when they have no description.
