@@ -1,5 +1,6 @@
 #include "core/common/write_journal.h"
 
+#include "core/common/journal_folder.h"
 #include "core/common/journal_group.h"
 #include "core/common/journal_restore.h"
 
@@ -22,72 +23,27 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using journal::kBatchPrefix;
 using journal::kChunk;
 using journal::kDoneTrailer;
 using journal::kGroupHeader;
+using journal::kGroupPrefix;
+using journal::kPartialMark;
+using journal::kUndoingMark;
+using journal::numbered;
+using journal::numberedEntries;
+using journal::numberOf;
 using journal::openForWriting;
 using journal::Record;
 using journal::Region;
 using journal::restore;
 using journal::RestoreResult;
-
-// The journal folder holds one folder a batch, and those one file a group (journal_group.h).
-constexpr std::string_view kBatchPrefix = "batch-";
-constexpr std::string_view kGroupPrefix = "group-";
-constexpr std::string_view kPartialMark = "partial";
-// Left in a batch while undo restores it, so that the next open finishes an undo cut short.
-constexpr std::string_view kUndoingMark = "undoing";
+using journal::syncFolder;
 
 // A group is written when it holds this many files or this many original bytes: few syncs,
 // bounded memory, and a kill loses the work of one group at most.
 constexpr std::size_t kGroupFiles = 128;
 constexpr std::uint64_t kGroupBytes = std::uint64_t{32} << 20;
-bool syncFolder(const fs::path& folder) {
-    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd.valid() && ::fsync(fd.get()) == 0;
-}
-
-std::string numbered(std::string_view prefix, std::uint64_t number, int width) {
-    std::string digits = std::to_string(number);
-    if (static_cast<int>(digits.size()) < width) {
-        digits.insert(0, static_cast<std::size_t>(width) - digits.size(), '0');
-    }
-    return std::string(prefix) + digits;
-}
-
-// The sequence number of a "batch-N" or "group-N" name; nothing for any other name.
-std::optional<std::uint64_t> numberOf(std::string_view name, std::string_view prefix) {
-    if (name.substr(0, prefix.size()) != prefix || name.size() == prefix.size() ||
-        name.size() > prefix.size() + 18) {
-        return std::nullopt;
-    }
-    std::uint64_t number = 0;
-    for (const char c : name.substr(prefix.size())) {
-        if (c < '0' || c > '9') {
-            return std::nullopt;
-        }
-        number = number * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return number;
-}
-
-// The entries of `folder` named prefix + number, in number order.
-std::vector<fs::path> numberedEntries(const fs::path& folder, std::string_view prefix) {
-    std::vector<std::pair<std::uint64_t, fs::path>> found;
-    std::error_code error;
-    for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) {
-        if (const auto number = numberOf(it->path().filename().native(), prefix)) {
-            found.emplace_back(*number, it->path());
-        }
-    }
-    std::sort(found.begin(), found.end());
-    std::vector<fs::path> paths;
-    paths.reserve(found.size());
-    for (auto& entry : found) {
-        paths.push_back(std::move(entry.second));
-    }
-    return paths;
-}
 
 }  // namespace
 
@@ -204,113 +160,6 @@ void WriteJournal::rollBackUnfinished() {
     }
     rollback_.restored += static_cast<int>(restored.size());
     rollback_.leftAlonePaths.assign(leftAlone.begin(), leftAlone.end());
-}
-
-bool WriteJournal::restoreBatch(const fs::path& batch, bool onlyUnfinished,
-                                std::vector<std::string>& restored,
-                                std::set<std::string>& leftAlone) {
-    bool intact = true;
-    const std::vector<fs::path> groups = numberedEntries(batch, kGroupPrefix);
-    // Newest first, so that a file changed twice ends as it was before both.
-    for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
-        const UniqueFd fd(::open(group->c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd) {
-            continue;
-        }
-        const journal::GroupContents contents = journal::readGroup(fd.get());
-        if (onlyUnfinished && contents.done) {
-            continue;
-        }
-        bool keep = false;
-        const std::vector<Record>& records = contents.records;
-        for (auto record = records.rbegin(); record != records.rend(); ++record) {
-            switch (restore(*record, fd.get())) {
-                case RestoreResult::Restored:
-                    restored.push_back(record->path);
-                    break;
-                case RestoreResult::Unchanged:
-                    break;
-                case RestoreResult::LeftAlone:
-                    leftAlone.insert(record->path);
-                    break;
-                case RestoreResult::Failed:
-                    // Kept for the next open: the original bytes are nowhere else.
-                    leftAlone.insert(record->path);
-                    keep = true;
-                    break;
-            }
-        }
-        intact = intact && !keep;
-        if (!keep) {
-            std::error_code error;
-            fs::remove(*group, error);
-            (void)syncFolder(batch);
-        }
-    }
-    return intact;
-}
-
-UndoReport WriteJournal::undoLast() {
-    UndoReport report;
-    std::error_code error;
-    if (!fs::exists(folder_, error)) {
-        return report;
-    }
-    if (!lock()) {
-        report.result = UndoReport::Result::Failed;
-        report.error = error_;
-        return report;
-    }
-    std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
-    // Batches whose every group was rolled back hold nothing to take back.
-    while (!batches.empty() && numberedEntries(batches.back(), kGroupPrefix).empty() &&
-           !fs::exists(batches.back() / std::string(kPartialMark), error)) {
-        fs::remove_all(batches.back(), error);
-        batches.pop_back();
-    }
-    if (batches.empty()) {
-        return report;
-    }
-    const fs::path& batch = batches.back();
-    if (fs::exists(batch / std::string(kPartialMark), error)) {
-        report.result = UndoReport::Result::NotKept;
-        return report;
-    }
-    const UniqueFd mark(
-        ::open((batch / std::string(kUndoingMark)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
-    if (!mark || !syncFolder(batch)) {
-        report.result = UndoReport::Result::Failed;
-        report.error = "The write journal " + folder_.string() +
-                       " could not be written: " + std::strerror(errno);
-        return report;
-    }
-    std::set<std::string> leftAlone;
-    const bool intact = restoreBatch(batch, false, report.restoredPaths, leftAlone);
-    report.leftAlonePaths.assign(leftAlone.begin(), leftAlone.end());
-    if (!intact) {
-        report.result = UndoReport::Result::Failed;
-        return report;
-    }
-    fs::remove_all(batch, error);
-    (void)syncFolder(folder_);
-    report.result = UndoReport::Result::Undone;
-    return report;
-}
-
-std::size_t WriteJournal::undoableBatches() {
-    std::error_code error;
-    if (!fs::exists(folder_, error) || !lock()) {
-        return 0;
-    }
-    std::size_t count = 0;
-    const std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
-    for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
-        if (fs::exists(*batch / std::string(kPartialMark), error)) {
-            break;
-        }
-        count += numberedEntries(*batch, kGroupPrefix).empty() ? 0 : 1;
-    }
-    return count;
 }
 
 fs::path WriteJournal::startBatch() {

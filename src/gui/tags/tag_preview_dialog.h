@@ -45,6 +45,7 @@ public:
 
     TagPreviewDialog(const QString& action, Planner planner, QWidget* parent = nullptr);
     ~TagPreviewDialog() override;
+    Q_DISABLE_COPY_MOVE(TagPreviewDialog)
 
     [[nodiscard]] bool ready() const { return ready_; }
     [[nodiscard]] const TagPreviewModel& model() const { return *model_; }
