@@ -139,13 +139,10 @@ LocalArguments parseArguments(const std::vector<std::string>& words,
 // that would be left alone and why, and the folders that could not be read.
 int printPreview(const TagPreview& preview, CliRun& run) {
     printTable(run.out, {"File", "Version", "Field", "Old", "New"}, previewTable(preview));
-    std::string summary = std::to_string(preview.rows.size()) + " changes in " +
-                          std::to_string(preview.files) + " files";
-    if (!preview.skipped.empty()) {
-        summary += "; " + std::to_string(preview.skipped.size()) + " files would be left alone";
-    }
     printStatus(run.err,
-                withUnreadableFoldersNote(summary + "; nothing was written.", preview.unreadable));
+                withUnreadableFoldersNote(
+                    previewCountsText(preview, "would be left alone") + "; nothing was written.",
+                    preview.unreadable));
     for (const SkippedFile& file : preview.skipped) {
         printStatus(run.err, "left alone (" + file.reason + "): " + file.path);
     }

@@ -94,6 +94,16 @@ TagPreview previewClearAll(std::string_view folder, bool includeSubfolders) {
     return preview;
 }
 
+std::string previewCountsText(const TagPreview& preview, std::string_view leftAlone) {
+    std::string text = std::to_string(preview.rows.size()) + " changes in " +
+                       std::to_string(preview.files) + " files";
+    if (!preview.skipped.empty()) {
+        text.append("; ").append(std::to_string(preview.skipped.size())).append(" files ");
+        text.append(leftAlone);
+    }
+    return text;
+}
+
 std::vector<std::vector<std::string>> previewTable(const TagPreview& preview) {
     std::vector<std::vector<std::string>> table;
     table.reserve(preview.rows.size());

@@ -38,6 +38,10 @@ struct TagPreview {
 // The changes Clear All Tag would make under `folder`.
 [[nodiscard]] TagPreview previewClearAll(std::string_view folder, bool includeSubfolders);
 
+// "N changes in M files", then "; K files " + `leftAlone` when some file is skipped; the page says
+// what will happen, a dry run what would.
+[[nodiscard]] std::string previewCountsText(const TagPreview& preview, std::string_view leftAlone);
+
 // The preview as TAB-separated lines: file, version, field, old value, new value.
 [[nodiscard]] std::vector<std::vector<std::string>> previewTable(const TagPreview& preview);
 

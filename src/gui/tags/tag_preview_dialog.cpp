@@ -68,17 +68,8 @@ QVariant TagPreviewModel::headerData(int section, Qt::Orientation orientation, i
 }
 
 QString previewSummaryText(const TagPreview& preview) {
-    QString text =
-        QStringLiteral("%1 changes in %2 files").arg(preview.rows.size()).arg(preview.files);
-    if (!preview.skipped.empty()) {
-        text += QStringLiteral("; %1 files will be left alone").arg(preview.skipped.size());
-    }
-    text += u'.';
-    const std::string note = unreadableFoldersNote(preview.unreadable);
-    if (!note.empty()) {
-        text += u'\n' + toQString(note);
-    }
-    return text;
+    return toQString(withUnreadableFoldersNote(
+        previewCountsText(preview, "will be left alone") + ".", preview.unreadable));
 }
 
 TagPreviewDialog::TagPreviewDialog(const QString& action, Planner planner, QWidget* parent)
