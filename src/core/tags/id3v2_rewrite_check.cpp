@@ -1,6 +1,7 @@
 #include "core/tags/id3v2_rewrite_check.h"
 
 #include <taglib/id3v2extendedheader.h>
+#include <taglib/id3v2footer.h>
 #include <taglib/id3v2framefactory.h>
 #include <taglib/id3v2header.h>
 #include <taglib/id3v2synchdata.h>
@@ -27,6 +28,12 @@ bool discardedOnAlteration(const ByteVector& data, long position, unsigned major
 
 }  // namespace
 
+long storedTagSize(const ID3v2::Header& header) {
+    const bool footer = header.footerPresent() && header.majorVersion() >= 4;
+    return static_cast<long>(ID3v2::Header::size() + header.tagSize() +
+                             (footer ? ID3v2::Footer::size() : 0));
+}
+
 bool taglibKeepsEveryFrame(TagLib::MPEG::File& file, long location, ID3v2::Tag& tag) {
     file.seek(location);
     const ByteVector head = file.readBlock(ID3v2::Header::size());
@@ -38,7 +45,7 @@ bool taglibKeepsEveryFrame(TagLib::MPEG::File& file, long location, ID3v2::Tag& 
     if (data.size() != header.tagSize()) {
         return false;
     }
-    const long end = location + static_cast<long>(header.completeTagSize());
+    const long end = location + storedTagSize(header);
     if (end > file.length()) {
         return false;
     }

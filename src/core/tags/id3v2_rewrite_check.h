@@ -1,9 +1,15 @@
 #pragma once
 
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 
 namespace tunex {
+
+// The bytes the tag with this header takes in the file. TagLib adds ten for a footer whenever
+// the flag bit is set, but only v2.4 has footers: in older tags the bit means nothing, and the
+// ten bytes behind the tag are audio.
+[[nodiscard]] long storedTagSize(const TagLib::ID3v2::Header& header);
 
 // Whether TagLib, rendering its model of the tag at `location`, would keep every frame: it stops
 // parsing at the first frame it cannot read and drops the rest, blanks a second tag behind the

@@ -70,7 +70,7 @@ long endOfTagAndCopies(TagLib::MPEG::File& file, long end) {
             return end;
         }
         const ID3v2::Header header(head);
-        const long next = end + static_cast<long>(header.completeTagSize());
+        const long next = end + storedTagSize(header);
         if (header.tagSize() == 0 || next > file.length()) {
             return end;
         }
@@ -84,8 +84,8 @@ bool isMpegAudio(TagReader& reader) {
     TagLib::MPEG::File& file = reader.file();
     long start = 0;
     if (reader.hasV2()) {
-        start = file.find(ID3v2::Header::fileIdentifier()) +
-                static_cast<long>(file.ID3v2Tag()->header()->completeTagSize());
+        start =
+            file.find(ID3v2::Header::fileIdentifier()) + storedTagSize(*file.ID3v2Tag()->header());
     }
     if (startsLikeOtherContainer(readBytes(file, 0, 12)) ||
         startsLikeOtherContainer(readBytes(file, start, 12))) {
@@ -122,7 +122,7 @@ TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
     if (reader_->hasV2()) {
         // TagLib's tag is the first "ID3" before the audio, which is the first in the file.
         v2Location_ = mpeg.find(ID3v2::Header::fileIdentifier());
-        const auto size = static_cast<long>(mpeg.ID3v2Tag()->header()->completeTagSize());
+        const long size = storedTagSize(*mpeg.ID3v2Tag()->header());
         v2Original_ = readBytes(mpeg, static_cast<long>(v2Location_), size);
         if (v2Location_ < 0 || static_cast<long>(v2Original_.size()) != size) {
             refusal_ = TagWriteOutcome::Failed;
