@@ -431,12 +431,12 @@ bool runTagsBenchmark(const BenchOptions& options) {
     }
     const auto easyTag = [&journal, &root] {
         const EasyTagResult result =
-            runEasyTag(*journal, root.string(), NameFormat(), true, kSettingsTypes);
+            runEasyTag(*journal, {root.string(), true, {}}, NameFormat(), kSettingsTypes);
         return writtenOrReport(result.written, result.failed, result.notMpeg);
     };
     const auto clearAll = [&journal, &root] {
         const ClearAllResult result =
-            clearAllTagsUnder(*journal, root.string(), FileTypeList(), true);
+            clearAllTagsUnder(*journal, {root.string(), true, {}}, FileTypeList());
         return writtenOrReport(result.counted, result.failed, result.notMpeg);
     };
     // One untimed batch first: every timed one then finds a finished batch in the journal to

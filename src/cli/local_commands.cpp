@@ -193,10 +193,10 @@ int runClearAll(const Workspace& workspace, const std::vector<std::string>& word
         return kRefused;
     }
     if (args.dryRun) {
-        return printPreview(previewClearAll(folder, args.includeSubfolders), run);
+        return printPreview(previewClearAll({folder, args.includeSubfolders, {}}), run);
     }
     const ClearAllResult result =
-        clearAllTagsUnder(workspace.journal(), folder, run.fileTypes, args.includeSubfolders);
+        clearAllTagsUnder(workspace.journal(), {folder, args.includeSubfolders, {}}, run.fileTypes);
     printMessage(run.err, clearAllResultMessage(folder, result));
     return result.failed.count + result.notMpeg.count > 0 ? kFileError : kDone;
 }
@@ -217,10 +217,11 @@ int runEasyTagCommand(const Workspace& workspace, const std::vector<std::string>
     }
     const std::string folder = absoluteFolder(args.folder);
     if (args.dryRun) {
-        return printPreview(previewEasyTag(folder, args.format, args.includeSubfolders), run);
+        return printPreview(previewEasyTag({folder, args.includeSubfolders, {}}, args.format), run);
     }
-    const EasyTagResult result = runEasyTag(workspace.journal(), folder, args.format,
-                                            args.includeSubfolders, workspace.settings().fileTypes);
+    const EasyTagResult result =
+        runEasyTag(workspace.journal(), {folder, args.includeSubfolders, {}}, args.format,
+                   workspace.settings().fileTypes);
     printMessage(run.err, easyTagResultMessage(folder, result));
     return result.failed.count + result.notMpeg.count > 0 ? kFileError : kDone;
 }

@@ -2,6 +2,7 @@
 
 #include "core/common/user_message.h"
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -9,12 +10,15 @@
 
 namespace tunex {
 
-enum class MessageButtons { Ok, OkCancel, YesNo };
+// TwoChoices: two buttons captioned by the request's `choices`, answered Yes for the first and No
+// for the second, and Cancel.
+enum class MessageButtons { Ok, OkCancel, YesNo, TwoChoices };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
 struct MessageRequest {
     UserMessage message;
     MessageButtons buttons = MessageButtons::Ok;
+    std::array<std::string, 2> choices{};
 };
 
 // One entry of a file picker's type list: what the user reads ("Text File (*.txt)") and the

@@ -38,7 +38,9 @@ MessageAnswer FakePlatform::showMessage(const MessageRequest& request) {
     if (expected_.empty()) {
         ADD_FAILURE() << "unexpected message [" << got.caption << "] (" << iconName(got.icon)
                       << "): " << got.text;
-        return request.buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+        return request.buttons == MessageButtons::YesNo        ? MessageAnswer::No
+               : request.buttons == MessageButtons::TwoChoices ? MessageAnswer::Cancel
+                                                               : MessageAnswer::Ok;
     }
     const Expected next = expected_.front();
     expected_.pop_front();

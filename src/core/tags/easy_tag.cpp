@@ -171,9 +171,8 @@ void WriteFailures::add(std::string path) {
     }
 }
 
-EasyTagResult runEasyTag(WriteJournal& journal, std::string_view folder, const NameFormat& format,
-                         bool includeSubfolders, std::string_view settingsFileTypes,
-                         const TagWalkProgress& progress) {
+EasyTagResult runEasyTag(WriteJournal& journal, const TagScope& scope, const NameFormat& format,
+                         std::string_view settingsFileTypes, const TagWalkProgress& progress) {
     EasyTagResult result;
     JournaledBatch batch(journal, [&result](const FileChange& change, WriteOutcome outcome) {
         if (outcome == WriteOutcome::Written) {
@@ -182,26 +181,31 @@ EasyTagResult runEasyTag(WriteJournal& journal, std::string_view folder, const N
             result.failed.add(change.path);
         }
     });
-    const FolderWalkTotals totals =
-        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
-            const bool listed = isListedFileType(toLowerUtf8(file.name), settingsFileTypes);
-            if (listed && progress.step) {
-                progress.step();
+    const FolderWalkTotals totals = walkScope(scope, [&](const WalkedFile& file) {
+        const bool listed = isListedFileType(toLowerUtf8(file.name), settingsFileTypes);
+        if (listed && progress.step) {
+            progress.step();
+        }
+        if (isMp3Name(file.name)) {
+            if (const auto values = nameValuesFor(file.name, format)) {
+                queueTagChange(batch, planNameFields(file.path, format.target, *values), file.path,
+                               result.failed, result.notMpeg);
             }
-            if (isMp3Name(file.name)) {
-                if (const auto values = nameValuesFor(file.name, format)) {
-                    queueTagChange(batch, planNameFields(file.path, format.target, *values),
-                                   file.path, result.failed, result.notMpeg);
-                }
-            }
-            return listed && progress.cancelled && progress.cancelled() ? WalkStep::Stop
-                                                                        : WalkStep::Continue;
-        });
+        }
+        return listed && progress.cancelled && progress.cancelled() ? WalkStep::Stop
+                                                                    : WalkStep::Continue;
+    });
     batch.finish();
     result.unreadable = totals.unreadable;
     result.stopped = totals.stopped;
     result.undoable = batch.undoable();
     return result;
+}
+
+int countEasyTagSteps(const TagScope& scope, std::string_view settingsFileTypes) {
+    return countScopeFiles(scope, [settingsFileTypes](std::string_view name) {
+        return isListedFileType(toLowerUtf8(name), settingsFileTypes);
+    });
 }
 
 std::string easyTagCaption(std::string_view folder) {

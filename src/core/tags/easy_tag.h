@@ -76,14 +76,17 @@ struct EasyTagResult {
     bool stopped = false;  // only when the caller's cancel test answered true
 };
 
-// Applies the format to every mp3 file (isMp3Name) under `folder`, through the write journal.
+// Applies the format to every mp3 file (isMp3Name) of the scope, through the write journal.
 // `step` of `progress` runs for each file whose extension is in `settingsFileTypes` (the settings'
 // "<ft>" list), before that file is written; `cancelled` is asked after such a file. The dialog
 // passes no cancel test: a run cannot be stopped once started.
-[[nodiscard]] EasyTagResult runEasyTag(WriteJournal& journal, std::string_view folder,
-                                       const NameFormat& format, bool includeSubfolders,
-                                       std::string_view settingsFileTypes,
+[[nodiscard]] EasyTagResult runEasyTag(WriteJournal& journal, const TagScope& scope,
+                                       const NameFormat& format, std::string_view settingsFileTypes,
                                        const TagWalkProgress& progress = {});
+
+// How many files runEasyTag steps its progress for: those of the scope whose extension is in
+// `settingsFileTypes`.
+[[nodiscard]] int countEasyTagSteps(const TagScope& scope, std::string_view settingsFileTypes);
 
 // "Tunex EasyTag for files under " + folder.
 [[nodiscard]] std::string easyTagCaption(std::string_view folder);

@@ -57,9 +57,13 @@ LoadedGroups loadTagFields(const std::filesystem::path& file, TagFields& fields)
 
 TagChange planTagFields(const std::filesystem::path& file, const TagFields& fields) {
     TagChangePlanner planner(file);
+    setTagFields(planner, fields);
+    return planner.plan();
+}
+
+void setTagFields(TagChangePlanner& planner, const TagFields& fields) {
     planner.setV1(fields.v1, true);
     planner.setV2(fields.v2);
-    return planner.plan();
 }
 
 TagChange planClearAll(const std::filesystem::path& file) {

@@ -83,6 +83,8 @@ namespace tunex {
                                        std::span<const NameValue> values);
 // What planNameFields asks of its planner, for callers that want the planner too.
 void setNameFields(TagChangePlanner& planner, TagVersion target, std::span<const NameValue> values);
+// The editor's Update: both tags as the fields hold them, V1 made when missing.
+void setTagFields(TagChangePlanner& planner, const TagFields& fields);
 
 struct WriteFailures;
 

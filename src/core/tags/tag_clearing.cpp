@@ -1,5 +1,6 @@
 #include "core/tags/tag_clearing.h"
 
+#include "core/tags/batch_scope.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/tag_change.h"
 #include "core/tags/tag_editor_rules.h"
@@ -37,15 +38,14 @@ std::optional<UserMessage> checkClearAll(bool folderSelected, int listedCount) {
     return std::nullopt;
 }
 
-UserMessage clearAllQuestion(std::string_view folder) {
+UserMessage clearAllQuestion(std::string_view folder, int mp3Files) {
     return {"Are you sure you want to clear the ID3 tag of all mp3 files under " +
-                std::string(folder) + "?",
+                std::string(folder) + "?\nThe folder holds " + mp3FileCountText(mp3Files) + ".",
             captionFor("Clear ID3 Tag?"), MessageIcon::Question};
 }
 
-ClearAllResult clearAllTagsUnder(WriteJournal& journal, std::string_view folder,
-                                 const FileTypeList& types, bool includeSubfolders,
-                                 const TagWalkProgress& progress) {
+ClearAllResult clearAllTagsUnder(WriteJournal& journal, const TagScope& scope,
+                                 const FileTypeList& types, const TagWalkProgress& progress) {
     ClearAllResult result;
     // Counted when listed; a write that fails later takes its count back.
     const auto uncount = [&](const std::string& path) {
@@ -59,27 +59,26 @@ ClearAllResult clearAllTagsUnder(WriteJournal& journal, std::string_view folder,
             uncount(change.path);
         }
     });
-    const FolderWalkTotals totals =
-        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
-            if (types.matches(file.name)) {
-                ++result.counted;
+    const FolderWalkTotals totals = walkScope(scope, [&](const WalkedFile& file) {
+        if (types.matches(file.name)) {
+            ++result.counted;
+        }
+        if (isMp3Name(file.name)) {
+            const int refusedBefore = result.failed.count + result.notMpeg.count;
+            queueTagChange(batch, planClearAll(file.path), file.path, result.failed,
+                           result.notMpeg);
+            if (result.failed.count + result.notMpeg.count != refusedBefore) {
+                uncount(file.path);
             }
-            if (isMp3Name(file.name)) {
-                const int refusedBefore = result.failed.count + result.notMpeg.count;
-                queueTagChange(batch, planClearAll(file.path), file.path, result.failed,
-                               result.notMpeg);
-                if (result.failed.count + result.notMpeg.count != refusedBefore) {
-                    uncount(file.path);
-                }
-            }
-            if (!types.matches(file.name)) {
-                return WalkStep::Continue;
-            }
-            if (progress.step) {
-                progress.step();
-            }
-            return progress.cancelled && progress.cancelled() ? WalkStep::Stop : WalkStep::Continue;
-        });
+        }
+        if (!types.matches(file.name)) {
+            return WalkStep::Continue;
+        }
+        if (progress.step) {
+            progress.step();
+        }
+        return progress.cancelled && progress.cancelled() ? WalkStep::Stop : WalkStep::Continue;
+    });
     batch.finish();
     result.unreadable = totals.unreadable;
     result.stopped = totals.stopped;
@@ -87,13 +86,8 @@ ClearAllResult clearAllTagsUnder(WriteJournal& journal, std::string_view folder,
     return result;
 }
 
-int countClearAllSteps(std::string_view folder, const FileTypeList& types, bool includeSubfolders) {
-    int steps = 0;
-    (void)walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
-        steps += types.matches(file.name) ? 1 : 0;
-        return WalkStep::Continue;
-    });
-    return steps;
+int countClearAllSteps(const TagScope& scope, const FileTypeList& types) {
+    return countScopeFiles(scope, [&types](std::string_view name) { return types.matches(name); });
 }
 
 UserMessage clearAllResultMessage(std::string_view folder, const ClearAllResult& result) {

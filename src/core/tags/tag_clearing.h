@@ -19,7 +19,8 @@ namespace tunex {
 // Clear All Tag's checks before the question, in the page's order: no tree node selected, then
 // a listing that found nothing.
 [[nodiscard]] std::optional<UserMessage> checkClearAll(bool folderSelected, int listedCount);
-[[nodiscard]] UserMessage clearAllQuestion(std::string_view folder);
+// Names how many mp3 files the walk will meet, so that nobody clears a folder larger than the list.
+[[nodiscard]] UserMessage clearAllQuestion(std::string_view folder, int mp3Files);
 inline constexpr std::string_view kClearAllProgressTitle = "Tunex - Clearing ID3 Tags";
 inline constexpr std::string_view kClearAllProgressMessage = "Clearing ID3 tags in progress......";
 
@@ -34,17 +35,16 @@ struct ClearAllResult {
     bool stopped = false;
 };
 
-// Clears the tags of every mp3 file (isMp3Name) under `folder`, through the write journal. After
+// Clears the tags of every mp3 file (isMp3Name) of the scope, through the write journal. After
 // each file of a listed type the progress steps and the cancel test is asked; each file is cleared
 // completely or not at all, so a stop leaves no file half cleared.
-[[nodiscard]] ClearAllResult clearAllTagsUnder(WriteJournal& journal, std::string_view folder,
-                                               const FileTypeList& types, bool includeSubfolders,
+[[nodiscard]] ClearAllResult clearAllTagsUnder(WriteJournal& journal, const TagScope& scope,
+                                               const FileTypeList& types,
                                                const TagWalkProgress& progress = {});
 
 // How many files Clear All Tag steps its progress for: the files of a listed type the walk will
 // meet, which may be more than the list shows.
-[[nodiscard]] int countClearAllSteps(std::string_view folder, const FileTypeList& types,
-                                     bool includeSubfolders);
+[[nodiscard]] int countClearAllSteps(const TagScope& scope, const FileTypeList& types);
 
 // "All ID3 tags of %d files under %s removed." or, when stopped, "Operation Cancelled. ...",
 // plus the files that could not be written (then with the warning icon). The caption says the

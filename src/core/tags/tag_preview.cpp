@@ -1,5 +1,6 @@
 #include "core/tags/tag_preview.h"
 
+#include "core/tags/batch_scope.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_change.h"
 #include "core/tags/tag_field_table.h"
@@ -56,49 +57,69 @@ void previewFile(TagPreview& preview, const std::string& path, const SetUp& set)
     }
 }
 
+// Walks the scope's mp3 files, counting them first when someone watches the progress.
+template <typename Visit>
+void previewScope(TagPreview& preview, const TagScope& scope, PreviewProgress* progress,
+                  const Visit& visit) {
+    if (progress != nullptr) {
+        progress->total = countMp3Files(scope);
+    }
+    const FolderWalkTotals totals = walkScope(scope, [&](const WalkedFile& file) {
+        if (!isMp3Name(file.name)) {
+            return WalkStep::Continue;
+        }
+        visit(file);
+        if (progress == nullptr) {
+            return WalkStep::Continue;
+        }
+        ++progress->done;
+        return progress->stop ? WalkStep::Stop : WalkStep::Continue;
+    });
+    preview.unreadable = totals.unreadable;
+    preview.stopped = totals.stopped;
+}
+
 }  // namespace
 
-TagPreview previewEasyTag(std::string_view folder, const NameFormat& format,
-                          bool includeSubfolders) {
+TagPreview previewEasyTag(const TagScope& scope, const NameFormat& format,
+                          PreviewProgress* progress) {
     TagPreview preview;
-    const FolderWalkTotals totals =
-        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
-            if (!isMp3Name(file.name)) {
-                return WalkStep::Continue;
-            }
-            const auto values = nameValuesFor(file.name, format);
-            if (!values) {
-                preview.skipped.push_back({file.path, "name does not fit the format"});
-                return WalkStep::Continue;
-            }
-            previewFile(preview, file.path, [&](TagChangePlanner& planner) {
-                setNameFields(planner, format.target, *values);
-            });
-            return WalkStep::Continue;
+    previewScope(preview, scope, progress, [&](const WalkedFile& file) {
+        const auto values = nameValuesFor(file.name, format);
+        if (!values) {
+            preview.skipped.push_back({file.path, "name does not fit the format"});
+            return;
+        }
+        previewFile(preview, file.path, [&](TagChangePlanner& planner) {
+            setNameFields(planner, format.target, *values);
         });
-    preview.unreadable = totals.unreadable;
+    });
     return preview;
 }
 
-TagPreview previewClearAll(std::string_view folder, bool includeSubfolders) {
+TagPreview previewClearAll(const TagScope& scope, PreviewProgress* progress) {
     TagPreview preview;
-    const FolderWalkTotals totals =
-        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
-            if (isMp3Name(file.name)) {
-                previewFile(preview, file.path,
-                            [](TagChangePlanner& planner) { planner.clearAll(); });
-            }
-            return WalkStep::Continue;
-        });
-    preview.unreadable = totals.unreadable;
+    previewScope(preview, scope, progress, [&](const WalkedFile& file) {
+        previewFile(preview, file.path, [](TagChangePlanner& planner) { planner.clearAll(); });
+    });
+    return preview;
+}
+
+TagPreview previewTagFields(const std::filesystem::path& file, const TagFields& fields) {
+    TagPreview preview;
+    previewFile(preview, file.string(),
+                [&](TagChangePlanner& planner) { setTagFields(planner, fields); });
     return preview;
 }
 
 std::string previewCountsText(const TagPreview& preview, std::string_view leftAlone) {
-    std::string text = std::to_string(preview.rows.size()) + " changes in " +
-                       std::to_string(preview.files) + " files";
+    const auto counted = [](std::size_t n, std::string_view one, std::string_view many) {
+        return std::to_string(n) + std::string(n == 1 ? one : many);
+    };
+    std::string text = counted(preview.rows.size(), " change in ", " changes in ") +
+                       counted(static_cast<std::size_t>(preview.files), " file", " files");
     if (!preview.skipped.empty()) {
-        text.append("; ").append(std::to_string(preview.skipped.size())).append(" files ");
+        text.append("; ").append(counted(preview.skipped.size(), " file ", " files "));
         text.append(leftAlone);
     }
     return text;

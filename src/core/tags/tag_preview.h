@@ -3,6 +3,8 @@
 #include "core/common/unreadable_folders.h"
 #include "core/tags/easy_tag.h"
 
+#include <atomic>
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,16 +32,29 @@ struct TagPreview {
     std::vector<SkippedFile> skipped;
     int files = 0;  // files with at least one changed field
     UnreadableFolders unreadable;
+    bool stopped = false;  // asked to stop before every file was read
 };
 
-// The changes EasyTag would make under `folder` with this format, file by file in walk order.
-[[nodiscard]] TagPreview previewEasyTag(std::string_view folder, const NameFormat& format,
-                                        bool includeSubfolders);
-// The changes Clear All Tag would make under `folder`.
-[[nodiscard]] TagPreview previewClearAll(std::string_view folder, bool includeSubfolders);
+// Where a preview stands, for another thread to show while it works; setting `stop` ends it
+// after the file at hand.
+struct PreviewProgress {
+    std::atomic<int> total{-1};  // mp3 files to read, once counted
+    std::atomic<int> done{0};
+    std::atomic<bool> stop{false};
+};
 
-// "N changes in M files", then "; K files " + `leftAlone` when some file is skipped; the page says
-// what will happen, a dry run what would.
+// The changes EasyTag would make to the scope with this format, file by file in walk order.
+[[nodiscard]] TagPreview previewEasyTag(const TagScope& scope, const NameFormat& format,
+                                        PreviewProgress* progress = nullptr);
+// The changes Clear All Tag would make to the scope.
+[[nodiscard]] TagPreview previewClearAll(const TagScope& scope,
+                                         PreviewProgress* progress = nullptr);
+// The changes the tag editor's Update would make to one file.
+[[nodiscard]] TagPreview previewTagFields(const std::filesystem::path& file,
+                                          const TagFields& fields);
+
+// "N changes in M files", then "; K files " + `leftAlone` when some file is skipped (singular for
+// one); the page says what will happen, a dry run what would.
 [[nodiscard]] std::string previewCountsText(const TagPreview& preview, std::string_view leftAlone);
 
 // The preview as TAB-separated lines: file, version, field, old value, new value.

@@ -158,4 +158,34 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
     return totals;
 }
 
+FolderWalkTotals walkScope(const TagScope& scope,
+                           const std::function<WalkStep(const WalkedFile&)>& visit) {
+    if (!scope.files) {
+        return walkFolderFiles(scope.folder, scope.includeSubfolders, visit);
+    }
+    FolderWalkTotals totals;
+    for (const std::string& path : *scope.files) {
+        const std::string_view whole(path);
+        const auto slash = whole.rfind('/');
+        const WalkedFile file{
+            slash == std::string_view::npos ? std::string_view() : whole.substr(0, slash),
+            slash == std::string_view::npos ? whole : whole.substr(slash + 1), path};
+        if (visit(file) == WalkStep::Stop) {
+            totals.stopped = true;
+            break;
+        }
+    }
+    return totals;
+}
+
+int countScopeFiles(const TagScope& scope,
+                    const std::function<bool(std::string_view name)>& counts) {
+    int files = 0;
+    (void)walkScope(scope, [&](const WalkedFile& file) {
+        files += counts(file.name) ? 1 : 0;
+        return WalkStep::Continue;
+    });
+    return files;
+}
+
 }  // namespace tunex

@@ -3,8 +3,10 @@
 #include "core/common/unreadable_folders.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tunex {
 
@@ -38,6 +40,24 @@ struct FolderWalkTotals {
 // entries that merely begin with its name.
 FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders,
                                  const std::function<WalkStep(const WalkedFile&)>& visit);
+
+// The files a batch tag change acts on: every file under `folder` as the walk meets them, or,
+// when `files` is set, only those paths, in their order (the rows the Local list shows or has
+// selected).
+struct TagScope {
+    std::string folder;
+    bool includeSubfolders = true;
+    std::optional<std::vector<std::string>> files;
+};
+
+// walkFolderFiles over the scope's folder, or each of its files in turn. A listed file that is no
+// longer there is still visited: the caller's write then fails and names it.
+FolderWalkTotals walkScope(const TagScope& scope,
+                           const std::function<WalkStep(const WalkedFile&)>& visit);
+
+// How many files of the scope `counts` accepts by name.
+[[nodiscard]] int countScopeFiles(const TagScope& scope,
+                                  const std::function<bool(std::string_view name)>& counts);
 
 // `folder` without its trailing "/" ("/" itself gives ""), as the Path cells and messages need it.
 [[nodiscard]] std::string folderWithoutSlash(std::string_view folder);

@@ -34,7 +34,7 @@ int fieldId(NameField field) {
 EasyTagDialog::EasyTagDialog(Platform& platform, WriteJournal& journal, EasyTagJob job,
                              QWidget* parent)
     : QDialog(parent), platform_(platform), journal_(journal), job_(std::move(job)) {
-    setWindowTitle(toQString(easyTagCaption(job_.folder)));
+    setWindowTitle(toQString(easyTagCaption(job_.scope.folder)));
     const NameFormat initial;
 
     basedOnName_ = new QCheckBox(QStringLiteral("Set ID3 Tag based on filename"), this);
@@ -166,8 +166,8 @@ void EasyTagDialog::onOk() {
     if (job_.preview) {
         TagPreviewDialog preview(
             QStringLiteral("Easy Tag"),
-            [folder = job_.folder, format, subfolders = job_.includeSubfolders] {
-                return previewEasyTag(folder, format, subfolders);
+            [scope = job_.scope, format](PreviewProgress& progress) {
+                return previewEasyTag(scope, format, &progress);
             },
             this);
         if (preview.exec() != QDialog::Accepted) {
@@ -181,7 +181,8 @@ void EasyTagDialog::onOk() {
         ProgressWindow progress(platform_, this,
                                 {.title = toQString(kEasyTagProgressTitle), .smoothBar = false});
         const DisabledWindow disabled(this);
-        progress.setRange(0, job_.listedCount, 1);
+        // Over the files the run will meet, which the display limit may have kept off the list.
+        progress.setRange(0, countEasyTagSteps(job_.scope, job_.settingsFileTypes), 1);
         progress.setMessage(toQString(kEasyTagProgressMessage));
         progress.enableStop(false);
         // No cancel test: a half-tagged folder is worse than waiting.
@@ -191,11 +192,10 @@ void EasyTagDialog::onOk() {
                                             progress.pumpMessages(true);
                                         },
                                     .cancelled = {}};
-        result = runEasyTag(journal_, job_.folder, format, job_.includeSubfolders,
-                            job_.settingsFileTypes, hooks);
+        result = runEasyTag(journal_, job_.scope, format, job_.settingsFileTypes, hooks);
         progress.destroy();
     }
-    platform_.tell(easyTagResultMessage(job_.folder, result));
+    platform_.tell(easyTagResultMessage(job_.scope.folder, result));
     accept();
 }
 

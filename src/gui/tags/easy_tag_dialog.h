@@ -19,15 +19,15 @@ class Platform;
 
 // What the Local page hands to EasyTag.
 struct EasyTagJob {
-    std::string folder;   // the tree node's path, as the messages show it
-    int listedCount = 0;  // files in the page's list: only the progress range
-    bool includeSubfolders = true;
+    // The files: the tree node's folder (its path as the messages show it), or the rows the
+    // user chose of its list.
+    TagScope scope;
     std::string settingsFileTypes;  // the settings' file-type list, which steps the progress
     bool preview = false;           // OK shows the planned changes first, to apply or not
 };
 
-// Fills the tags of every mp3 file under a folder from the file names, cut by a pattern of up to
-// three fields. OK runs the whole folder and closes the dialog; the run cannot be stopped.
+// Fills the tags of every mp3 file of the job from the file names, cut by a pattern of up to
+// three fields. OK runs them all and closes the dialog; the run cannot be stopped.
 class EasyTagDialog final : public QDialog {
     Q_OBJECT
 public:

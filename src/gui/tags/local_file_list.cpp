@@ -6,6 +6,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace tunex {
 
 void LocalFileModel::setRows(std::vector<LocalRow> rows) {
@@ -58,7 +60,7 @@ LocalFileList::LocalFileList(QWidget* parent)
     setItemsExpandable(false);
     setUniformRowHeights(true);
     setAllColumnsShowFocus(true);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTextElideMode(Qt::ElideMiddle);
@@ -88,11 +90,21 @@ void LocalFileList::onHeaderClicked(int column) {
 }
 
 std::optional<int> LocalFileList::selectedRow() const {
-    const QModelIndexList rows = selectionModel()->selectedRows();
-    if (rows.isEmpty()) {
-        return std::nullopt;
+    const QModelIndex current = selectionModel()->currentIndex();
+    if (current.isValid() && selectionModel()->isRowSelected(current.row())) {
+        return current.row();
     }
-    return rows.front().row();
+    const std::vector<int> rows = selectedRows();
+    return rows.empty() ? std::nullopt : std::optional<int>(rows.front());
+}
+
+std::vector<int> LocalFileList::selectedRows() const {
+    std::vector<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows()) {
+        rows.push_back(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 void LocalFileList::selectRow(int row) {

@@ -45,7 +45,11 @@ public:
     void setRows(std::vector<LocalRow> rows);
 
     [[nodiscard]] HeaderSortState& headerSortState() { return headerSort_; }
+    // The row the one-file tools act on: the focused row when it is selected, else the first
+    // selected one.
     [[nodiscard]] std::optional<int> selectedRow() const;
+    // Every selected row, in list order.
+    [[nodiscard]] std::vector<int> selectedRows() const;
     void selectRow(int row);
 
 Q_SIGNALS:

@@ -173,6 +173,7 @@ std::string LocalPage::selectedRowPath() const {
 
 int LocalPage::listFolder(const std::string& folder) {
     list_->setRows({});
+    filtered_ = false;
     // No row is selected in a new listing: nothing for the summary or the editor.
     summary_->hide();
     moreTag_->setEnabled(false);
@@ -196,6 +197,7 @@ int LocalPage::listFolder(const std::string& folder) {
         tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
     easyTag_->setEnabled(buttons.easyTagEnabled);
     clearTag_->setEnabled(buttons.clearEnabled);
+    clearAllAllowed_ = buttons.clearTarget == ClearTarget::Folder;
     if (buttons.clearTarget) {
         setClearTarget(*buttons.clearTarget);
     }
@@ -232,6 +234,12 @@ void LocalPage::onSubdirectoryClicked() {
 void LocalPage::onRowSelectionChanged() {
     summary_->hide();
     moreTag_->setEnabled(false);
+    if (list_->selectedRows().size() > 1) {
+        // Several rows: the clear button goes back to the batch, which then asks about them.
+        setClearTarget(ClearTarget::Folder);
+        clearTag_->setEnabled(clearAllAllowed_);
+        return;
+    }
     const std::optional<int> row = list_->selectedRow();
     if (!row) {
         return;
@@ -258,6 +266,7 @@ void LocalPage::onFilter() {
     }
     const auto left = rows.size();
     list_->setRows(std::move(rows));
+    filtered_ = true;
     status_->setText(toQString(filteredStatusText(left)));
 }
 
@@ -323,6 +332,7 @@ void LocalPage::onMoreTag() {
     }
     auto* dialog =
         new TagInfoDialog(context_.platform(), context_.workspace().journal(), path, this);
+    dialog->setPreview(context_.settings().previewTagChanges);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
     dialog->open();
@@ -334,11 +344,14 @@ void LocalPage::onEasyTag() {
     if (folder.empty()) {
         return;
     }
-    auto* dialog =
-        new EasyTagDialog(context_.platform(), context_.workspace().journal(),
-                          {folder, listedCount_, includeSubfolders(), context_.settings().fileTypes,
-                           context_.settings().previewTagChanges},
-                          this);
+    std::optional<ScopeChoice> choice = chooseScope(BatchTool::EasyTag);
+    if (!choice) {
+        return;
+    }
+    auto* dialog = new EasyTagDialog(context_.platform(), context_.workspace().journal(),
+                                     {std::move(choice->scope), context_.settings().fileTypes,
+                                      context_.settings().previewTagChanges},
+                                     this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, folder] {
         listFolder(folder);
@@ -381,6 +394,12 @@ void LocalPage::clearThisTag() {
         MessageAnswer::Yes) {
         return;
     }
+    const TagScope file{selectedFolder(), false, {{path}}};
+    if (!previewAccepted(QStringLiteral("Clear This Tag"), [file](PreviewProgress& progress) {
+            return previewClearAll(file, &progress);
+        })) {
+        return;
+    }
     TagWriteOutcome outcome = TagWriteOutcome::Failed;
     {
         const WaitCursor wait;
@@ -398,20 +417,26 @@ void LocalPage::clearAllTag() {
         platform.tell(*refusal);
         return;
     }
-    if (platform.showMessage({clearAllQuestion(folder), MessageButtons::YesNo}) !=
-        MessageAnswer::Yes) {
+    std::optional<ScopeChoice> choice = chooseScope(BatchTool::ClearAll);
+    if (!choice) {
         return;
     }
-    if (context_.settings().previewTagChanges) {
-        TagPreviewDialog preview(
-            QStringLiteral("Clear All Tag"),
-            [folder, subfolders = includeSubfolders()] {
-                return previewClearAll(folder, subfolders);
-            },
-            this);
-        if (preview.exec() != QDialog::Accepted) {
+    const TagScope scope = std::move(choice->scope);
+    if (!choice->asked) {
+        int files = 0;
+        {
+            const WaitCursor wait;
+            files = countMp3Files(scope);
+        }
+        if (platform.showMessage({clearAllQuestion(folder, files), MessageButtons::YesNo}) !=
+            MessageAnswer::Yes) {
             return;
         }
+    }
+    if (!previewAccepted(QStringLiteral("Clear All Tag"), [scope](PreviewProgress& progress) {
+            return previewClearAll(scope, &progress);
+        })) {
+        return;
     }
     ClearAllResult result;
     {
@@ -420,8 +445,7 @@ void LocalPage::clearAllTag() {
         progress_ = &progress;
         const DisabledWindow sheet(window());
         // Over the files the walk will meet, which the display limit may have kept off the list.
-        progress.setRange(0, countClearAllSteps(folder, context_.fileTypes(), includeSubfolders()),
-                          1);
+        progress.setRange(0, countClearAllSteps(scope, context_.fileTypes()), 1);
         progress.setMessage(toQString(kClearAllProgressMessage));
         const TagWalkProgress hooks{.step =
                                         [&progress] {
@@ -429,13 +453,67 @@ void LocalPage::clearAllTag() {
                                             progress.pumpMessages(true);
                                         },
                                     .cancelled = [&progress] { return progress.isCancelled(); }};
-        result = clearAllTagsUnder(context_.workspace().journal(), folder, context_.fileTypes(),
-                                   includeSubfolders(), hooks);
+        result =
+            clearAllTagsUnder(context_.workspace().journal(), scope, context_.fileTypes(), hooks);
         progress.destroy();
         progress_ = nullptr;
     }
     platform.tell(clearAllResultMessage(folder, result));
     refreshAfterTagChange();
+}
+
+std::optional<LocalPage::ScopeChoice> LocalPage::chooseScope(BatchTool tool) {
+    const std::string folder = selectedFolder();
+    TagScope whole{folder, includeSubfolders(), {}};
+    const std::vector<int> selected = list_->selectedRows();
+    // One selected row is Clear This Tag's; EasyTag has no such tool, so it asks about the row.
+    const std::size_t fewestSelected = tool == BatchTool::ClearAll ? 2 : 1;
+    std::optional<ListPart> part;
+    if (selected.size() >= fewestSelected) {
+        part = ListPart::Selected;
+    } else if (filtered_) {
+        part = ListPart::Shown;
+    }
+    if (!part) {
+        return ScopeChoice{std::move(whole), false};
+    }
+    const std::vector<LocalRow>& rows = list_->rows();
+    std::vector<std::string> files;
+    int mp3Files = 0;
+    const auto take = [&](const LocalRow& row) {
+        files.push_back(localRowPath(row));
+        mp3Files += isMp3Name(row[kLocalFileName]) ? 1 : 0;
+    };
+    if (*part == ListPart::Selected) {
+        for (const int row : selected) {
+            take(rows.at(static_cast<std::size_t>(row)));
+        }
+    } else {
+        std::for_each(rows.begin(), rows.end(), take);
+    }
+    int folderFiles = 0;
+    {
+        const WaitCursor wait;
+        folderFiles = countMp3Files(whole);
+    }
+    const ScopeQuestion question = scopeQuestion(tool, *part, mp3Files, folderFiles, folder);
+    switch (context_.platform().showMessage(
+        {question.message, MessageButtons::TwoChoices, question.choices})) {
+        case MessageAnswer::Yes:
+            return ScopeChoice{{folder, includeSubfolders(), std::move(files)}, true};
+        case MessageAnswer::No:
+            return ScopeChoice{std::move(whole), true};
+        default:
+            return std::nullopt;
+    }
+}
+
+bool LocalPage::previewAccepted(const QString& action, TagPreviewDialog::Planner planner) {
+    if (!context_.settings().previewTagChanges) {
+        return true;
+    }
+    TagPreviewDialog preview(action, std::move(planner), this);
+    return preview.exec() == QDialog::Accepted;
 }
 
 void LocalPage::onUndo() {

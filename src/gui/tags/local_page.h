@@ -1,8 +1,12 @@
 #pragma once
 
+#include "core/tags/batch_scope.h"
 #include "core/tags/local_listing.h"
 #include "gui/app/page.h"
 
+#include "gui/tags/tag_preview_dialog.h"
+
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -57,6 +61,16 @@ private:
     void onSubdirectoryClicked();
     void onRowSelectionChanged();
     void onFilter();
+    // The files a batch tool acts on: the folder, or when the list is filtered or rows are
+    // selected, the part or the folder as the user answers; nothing when they cancel. `asked`
+    // tells whether the user already confirmed by choosing.
+    struct ScopeChoice {
+        TagScope scope;
+        bool asked = false;
+    };
+    [[nodiscard]] std::optional<ScopeChoice> chooseScope(BatchTool tool);
+    // The preview of a change when the settings ask for one; whether to go on.
+    [[nodiscard]] bool previewAccepted(const QString& action, TagPreviewDialog::Planner planner);
     void onPlay();
     void onMenu(QPoint globalPos);
     void onMoreTag();
@@ -86,6 +100,10 @@ private:
     QPushButton* refresh_;
     ProgressWindow* progress_ = nullptr;
     int listedCount_ = 0;
+    // A filter has cut the list since it was last listed: the batch tools ask which files.
+    bool filtered_ = false;
+    // Whether the listing allows Clear All Tag (not on a CD), for when several rows are selected.
+    bool clearAllAllowed_ = false;
     // The clear-tag button's caption, which chooses between one file and the whole folder.
     ClearTarget clearTarget_ = ClearTarget::None;
 };

@@ -3,6 +3,7 @@
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_editor_rules.h"
 #include "core/tags/tag_field_table.h"
+#include "gui/tags/tag_preview_dialog.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_text.h"
 
@@ -211,7 +212,17 @@ void TagInfoDialog::onClearV2() {
 }
 
 void TagInfoDialog::onUpdate() {
-    const TagWriteOutcome outcome = saveTagFields(journal_, file_, shownFields());
+    const TagFields fields = shownFields();
+    if (preview_) {
+        TagPreviewDialog preview(
+            QStringLiteral("Update"),
+            [file = file_, fields](PreviewProgress&) { return previewTagFields(file, fields); },
+            this);
+        if (preview.exec() != QDialog::Accepted) {
+            return;  // back to editing, nothing typed is lost
+        }
+    }
+    const TagWriteOutcome outcome = saveTagFields(journal_, file_, fields);
     if (outcome != TagWriteOutcome::Written) {
         // The dialog stays open so that what the user typed is not lost; Cancel leaves.
         platform_.tell(tagUpdateFailedMessage(file_.string(), outcome));

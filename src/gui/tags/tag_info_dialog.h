@@ -23,6 +23,9 @@ public:
     TagInfoDialog(Platform& platform, WriteJournal& journal, std::filesystem::path file,
                   QWidget* parent = nullptr);
 
+    // Whether Update first shows the changes it would make, to apply or go back to editing.
+    void setPreview(bool preview) { preview_ = preview; }
+
     // The fields as shown; genres are selection entries (kGenreUnselected when none is chosen).
     [[nodiscard]] TagFields shownFields() const;
 
@@ -53,6 +56,7 @@ private:
     QPushButton* clearV2_ = nullptr;
     QPushButton* update_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    bool preview_ = false;
 };
 
 }  // namespace tunex

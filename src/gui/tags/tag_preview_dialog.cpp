@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -20,6 +21,7 @@ namespace tunex {
 namespace {
 
 constexpr int kColumnCount = 5;
+constexpr int kProgressInterval = 100;  // ms
 
 }  // namespace
 
@@ -80,7 +82,9 @@ TagPreviewDialog::TagPreviewDialog(const QString& action, Planner planner, QWidg
       skipped_(new QListWidget(this)),
       busy_(new QProgressBar(this)),
       apply_(new QPushButton(QStringLiteral("&Apply"), this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+      cancel_(new QPushButton(QStringLiteral("Cancel"), this)),
+      progressTimer_(new QTimer(this)),
+      progress_(std::make_shared<PreviewProgress>()) {
     setWindowTitle(QStringLiteral("Tunex - Preview: ") + action);
     summary_->setTextFormat(Qt::PlainText);
     summary_->setWordWrap(true);
@@ -90,7 +94,9 @@ TagPreviewDialog::TagPreviewDialog(const QString& action, Planner planner, QWidg
     view_->setAlternatingRowColors(true);
     view_->header()->setStretchLastSection(true);
     skipped_->hide();
-    busy_->setRange(0, 0);  // busy until the plan is there
+    busy_->setRange(0, 0);  // busy until the files are counted
+    busy_->setFormat(QStringLiteral("%v of %m files read"));
+    busy_->setTextVisible(true);
     apply_->setEnabled(false);
     apply_->setAutoDefault(false);
     cancel_->setAutoDefault(false);
@@ -109,23 +115,37 @@ TagPreviewDialog::TagPreviewDialog(const QString& action, Planner planner, QWidg
     layout->addLayout(buttons);
     resize(900, 520);
 
-    // The plan only reads files; a dialog closed before it is done lets it finish unseen.
+    // The plan only reads files, so stopping it early loses nothing.
     auto result = std::make_shared<TagPreview>();
-    worker_ = QThread::create([planner = std::move(planner), result] { *result = planner(); });
+    worker_ = QThread::create([planner = std::move(planner), result, progress = progress_] {
+        *result = planner(*progress);
+    });
     connect(worker_, &QThread::finished, this, [this, result] { showPlan(std::move(*result)); });
     connect(worker_, &QThread::finished, worker_, &QObject::deleteLater);
+    connect(progressTimer_, &QTimer::timeout, this, &TagPreviewDialog::showProgress);
+    progressTimer_->start(kProgressInterval);
     worker_->start();
 }
 
 TagPreviewDialog::~TagPreviewDialog() {
     if (worker_ != nullptr && worker_->isRunning()) {
-        // Reading a folder cannot be stopped part-way; wait for it rather than leave it orphaned.
+        progress_->stop = true;
         worker_->wait();
+    }
+}
+
+void TagPreviewDialog::showProgress() {
+    const int total = progress_->total;
+    if (total >= 0) {
+        busy_->setRange(0, total);
+        busy_->setValue(progress_->done);
     }
 }
 
 void TagPreviewDialog::showPlan(TagPreview preview) {
     worker_ = nullptr;
+    progressTimer_->stop();
+    showProgress();
     busy_->hide();
     summary_->setText(previewSummaryText(preview));
     for (const SkippedFile& file : preview.skipped) {

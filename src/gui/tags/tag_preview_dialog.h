@@ -6,11 +6,13 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
 class QLabel;
 class QListWidget;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QTreeView;
 
 namespace tunex {
@@ -35,13 +37,13 @@ private:
     TagPreview preview_;
 };
 
-// Shows what a batch tag change would do before anything is written. The plan is worked out
-// off the GUI thread while a busy bar runs; Apply is offered once it is there and something
-// would change.
+// Shows what a tag change would do before anything is written. The plan is worked out off the
+// GUI thread while a bar counts the files read; Apply is offered once it is there and something
+// would change. Closing the dialog early stops the planning after the file at hand.
 class TagPreviewDialog final : public QDialog {
     Q_OBJECT
 public:
-    using Planner = std::function<TagPreview()>;
+    using Planner = std::function<TagPreview(PreviewProgress&)>;
 
     TagPreviewDialog(const QString& action, Planner planner, QWidget* parent = nullptr);
     ~TagPreviewDialog() override;
@@ -53,12 +55,14 @@ public:
     [[nodiscard]] QListWidget* skippedList() const { return skipped_; }
     [[nodiscard]] QPushButton* applyButton() const { return apply_; }
     [[nodiscard]] QPushButton* cancelButton() const { return cancel_; }
+    [[nodiscard]] QProgressBar* progressBar() const { return busy_; }
 
 Q_SIGNALS:
     void planReady();
 
 private:
     void showPlan(TagPreview preview);
+    void showProgress();
 
     TagPreviewModel* model_;
     QTreeView* view_;
@@ -68,6 +72,8 @@ private:
     QPushButton* apply_;
     QPushButton* cancel_;
     QThread* worker_ = nullptr;
+    QTimer* progressTimer_;
+    std::shared_ptr<PreviewProgress> progress_;
     bool ready_ = false;
 };
 

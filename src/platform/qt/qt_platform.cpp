@@ -11,6 +11,7 @@
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
+#include <QPushButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QStorageInfo>
@@ -175,6 +176,18 @@ MessageAnswer QtPlatform::showMessage(const MessageRequest& request) {
         case MessageButtons::YesNo:
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             break;
+        case MessageButtons::TwoChoices: {
+            const QPushButton* first =
+                box.addButton(toQString(request.choices[0]), QMessageBox::AcceptRole);
+            const QPushButton* second =
+                box.addButton(toQString(request.choices[1]), QMessageBox::AcceptRole);
+            box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+            (void)box.exec();
+            const QAbstractButton* clicked = box.clickedButton();
+            return clicked == first    ? MessageAnswer::Yes
+                   : clicked == second ? MessageAnswer::No
+                                       : MessageAnswer::Cancel;
+        }
     }
     switch (box.exec()) {
         case QMessageBox::Yes:

@@ -228,7 +228,7 @@ TEST_F(EasyTagRun, WritesNamesKeepsEverythingElseAndCountsFailures) {
     const std::string wmaBytes = readFile(wma);
 
     int steps = 0;
-    const EasyTagResult result = runEasyTag(test::journal(), folder(), NameFormat(), true,
+    const EasyTagResult result = runEasyTag(test::journal(), {folder(), true, {}}, NameFormat(),
                                             kSettingsTypes, {[&] { ++steps; }, {}});
     EXPECT_EQ(result.written, 2);
     EXPECT_EQ(result.failed.count, 1);
@@ -266,7 +266,7 @@ TEST_F(EasyTagRun, SubfoldersOffTargetV1AndSameFieldTwice) {
     format.slots[1].field = NameField::Artist;
     format.target = TagVersion::V1;
     const EasyTagResult result =
-        runEasyTag(test::journal(), folder() + "/", format, false, kSettingsTypes);
+        runEasyTag(test::journal(), {folder() + "/", false, {}}, format, kSettingsTypes);
     EXPECT_EQ(result.written, 1);
     EXPECT_EQ(readFile(sub), subBytes);
     EXPECT_EQ(readFile(top).substr(0, 30), topV2);
@@ -281,23 +281,24 @@ TEST_F(EasyTagRun, NamesThatAreNoMp3AndFoldersWithoutOne) {
     make(".mp3", audio_);
     make("a-b.mp2", audio_);
     const EasyTagResult result = runEasyTag(
-        test::journal(), folder(),
+        test::journal(), {folder(), true, {}},
         [] {
             NameFormat f;
             f.slots[1].enabled = false;
             return f;
         }(),
-        true, kSettingsTypes);
+        kSettingsTypes);
     EXPECT_EQ(result.written, 1);
     EXPECT_TRUE(hasLine(independentView(dir_ / "song.mp3.bak"), "TPE1 enc=0 song.mp3"));
     EXPECT_EQ(readFile(dir_ / ".mp3"), audio_);
 
     test::TempDir empty;
     writeFile(empty / "x.wma", audio_);
-    EXPECT_EQ(runEasyTag(test::journal(), empty.path().string(), NameFormat(), true, kSettingsTypes)
-                  .written,
-              0);
-    EXPECT_EQ(runEasyTag(test::journal(), (empty / "missing").string(), NameFormat(), true,
+    EXPECT_EQ(
+        runEasyTag(test::journal(), {empty.path().string(), true, {}}, NameFormat(), kSettingsTypes)
+            .written,
+        0);
+    EXPECT_EQ(runEasyTag(test::journal(), {(empty / "missing").string(), true, {}}, NameFormat(),
                          kSettingsTypes)
                   .unreadable.count,
               1);

@@ -1,5 +1,7 @@
 #include "core/tags/tag_clearing.h"
 
+#include "core/tags/batch_scope.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -50,7 +52,7 @@ TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
 
     int steps = 0;
     const ClearAllResult result =
-        clearAllTagsUnder(test::journal(), folder(), types_, true, {[&] { ++steps; }, {}});
+        clearAllTagsUnder(test::journal(), {folder(), true, {}}, types_, {[&] { ++steps; }, {}});
     EXPECT_EQ(result.counted, 3);
     EXPECT_EQ(steps, 3);
     EXPECT_EQ(result.failed.count, 0);
@@ -69,7 +71,7 @@ TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
 TEST_F(ClearAll, SubfoldersOffLeavesThemAlone) {
     make("a.mp3", tagged());
     const auto inner = make("sub/b.mp3", tagged());
-    const ClearAllResult result = clearAllTagsUnder(test::journal(), folder(), types_, false);
+    const ClearAllResult result = clearAllTagsUnder(test::journal(), {folder(), false, {}}, types_);
     EXPECT_EQ(result.counted, 1);
     EXPECT_EQ(readFile(inner), tagged());
 }
@@ -80,7 +82,7 @@ TEST_F(ClearAll, FilesWithoutAudioStayAsTheyWereAndAreReported) {
         "ID3\x03" + std::string(2, '\0') + test::syncsafe(100000) + v2Text(3, "TIT2", "t") + audio_;
     const auto bad = make("bad.mp3", pastEnd);
     make("good.mp3", tagged());
-    const ClearAllResult result = clearAllTagsUnder(test::journal(), folder(), types_, true);
+    const ClearAllResult result = clearAllTagsUnder(test::journal(), {folder(), true, {}}, types_);
     EXPECT_EQ(result.counted, 1);
     EXPECT_EQ(result.failed.count, 0);
     EXPECT_EQ(result.notMpeg.count, 1);
@@ -101,7 +103,8 @@ TEST_F(ClearAll, DiskFullPartWayChangesNothing) {
         std::signal(SIGXFSZ, SIG_IGN);
         rlimit limit{20000, 20000};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        const ClearAllResult r = clearAllTagsUnder(test::journal(), folder(), FileTypeList(), true);
+        const ClearAllResult r =
+            clearAllTagsUnder(test::journal(), {folder(), true, {}}, FileTypeList());
         ::_exit(r.failed.count == 1 && r.counted == 0 ? 0 : 1);
     }
     int status = 0;
@@ -116,7 +119,7 @@ TEST_F(ClearAll, StopLeavesEachFileUntouchedOrCleared) {
         make("f" + std::to_string(i) + ".mp3", tagged());
     }
     int steps = 0;
-    const ClearAllResult result = clearAllTagsUnder(test::journal(), folder(), types_, true,
+    const ClearAllResult result = clearAllTagsUnder(test::journal(), {folder(), true, {}}, types_,
                                                     {[&] { ++steps; }, [&] { return steps == 2; }});
     EXPECT_TRUE(result.stopped);
     EXPECT_EQ(result.counted, 2);
@@ -135,8 +138,28 @@ TEST_F(ClearAll, StopLeavesEachFileUntouchedOrCleared) {
     // The progress steps for every listed file the walk meets, cleared or not.
     make("sub/notes.wma", "x");
     make("sub/g.MP3", tagged());
-    EXPECT_EQ(countClearAllSteps(folder(), types_, true), 8);
-    EXPECT_EQ(countClearAllSteps(folder(), types_, false), 6);
+    EXPECT_EQ(countClearAllSteps({folder(), true, {}}, types_), 8);
+    EXPECT_EQ(countClearAllSteps({folder(), false, {}}, types_), 6);
+}
+
+TEST_F(ClearAll, ListedFilesOnly) {
+    const auto shown = make("sub/shown.mp3", tagged());
+    const auto hidden = make("hidden.mp3", tagged());
+    const auto gone = dir_ / "gone.mp3";
+    const TagScope scope{folder(), true, {{shown.string(), gone.string()}}};
+    EXPECT_EQ(countClearAllSteps(scope, types_), 2);
+    EXPECT_EQ(countMp3Files(scope), 2);
+    EXPECT_EQ(countMp3Files({folder(), true, {}}), 2);
+
+    int steps = 0;
+    const ClearAllResult result =
+        clearAllTagsUnder(test::journal(), scope, types_, {[&] { ++steps; }, {}});
+    EXPECT_EQ(steps, 2);
+    EXPECT_EQ(result.counted, 1);
+    // A listed file removed since the listing is named, not silently passed over.
+    EXPECT_EQ(result.failed.firstPaths, std::vector<std::string>{gone.string()});
+    EXPECT_TRUE(hasLine(independentView(shown), "v2=none"));
+    EXPECT_EQ(readFile(hidden), tagged());
 }
 
 TEST(ClearMessages, ChecksQuestionsAndOneFile) {
@@ -145,9 +168,26 @@ TEST(ClearMessages, ChecksQuestionsAndOneFile) {
     EXPECT_EQ(checkClearAll(true, 0)->text,
               "No media file under this directory. Please select another directory.");
     EXPECT_FALSE(checkClearAll(true, 1));
-    EXPECT_EQ(clearAllQuestion("/m"),
-              (UserMessage{"Are you sure you want to clear the ID3 tag of all mp3 files under /m?",
+    EXPECT_EQ(clearAllQuestion("/m", 2000),
+              (UserMessage{"Are you sure you want to clear the ID3 tag of all mp3 files under "
+                           "/m?\nThe folder holds 2000 mp3 files.",
                            "Tunex - Clear ID3 Tag?", MessageIcon::Question}));
+    EXPECT_TRUE(clearAllQuestion("/m", 1).text.ends_with("?\nThe folder holds 1 mp3 file."));
+    const ScopeQuestion shown =
+        scopeQuestion(BatchTool::ClearAll, ListPart::Shown, 132, 2000, "/m");
+    EXPECT_EQ(shown.message,
+              (UserMessage{"Clear the ID3 tags of the 132 mp3 files shown in the list, or of all "
+                           "2000 mp3 files under /m?",
+                           "Tunex - Clear ID3 Tag?", MessageIcon::Question}));
+    EXPECT_EQ(shown.choices,
+              (std::array<std::string, 2>{"Only the &Shown 132 mp3 files", "&All 2000 mp3 files"}));
+    const ScopeQuestion selected =
+        scopeQuestion(BatchTool::EasyTag, ListPart::Selected, 1, 3, "/m");
+    EXPECT_EQ(selected.message.text,
+              "Set the ID3 tags from the names of the 1 mp3 file selected in the list, or of all 3 "
+              "mp3 files under /m?");
+    EXPECT_EQ(selected.message.caption, "Tunex - Easy Tag");
+    EXPECT_EQ(selected.choices[0], "Only the &Selected 1 mp3 file");
     EXPECT_EQ(clearThisTagQuestion("/m/a.mp3").text,
               "Are you sure you want to clear the ID3 tag of the file /m/a.mp3?");
     EXPECT_EQ(clearThisTagResult("/m/a.mp3", TagWriteOutcome::Written),

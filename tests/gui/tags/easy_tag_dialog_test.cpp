@@ -2,6 +2,7 @@
 #include "gui/tags/tag_preview_dialog.h"
 
 #include "gui/tags/gui_tag_test_support.h"
+#include "gui/tags/preview_answer.h"
 #include "support/fake_platform.h"
 
 #include <QCheckBox>
@@ -13,9 +14,6 @@
 #include <QTest>
 
 #include <gtest/gtest.h>
-#include <QApplication>
-#include <QListWidget>
-#include <QTimer>
 
 namespace tunex {
 namespace {
@@ -32,7 +30,7 @@ protected:
         return path;
     }
     EasyTagJob job(bool includeSubfolders = true) const {
-        return {folder(), 5, includeSubfolders, "mp3;wma;"};
+        return {{folder(), includeSubfolders, {}}, "mp3;wma;"};
     }
     std::string folder() const { return dir_.path().string() + "/"; }
 
@@ -160,26 +158,14 @@ TEST_F(EasyTagDialogTest, PreviewShowsTheNewValuesAndCancelKeepsTheDialogOpen) {
     withPreview.preview = true;
     EasyTagDialog dialog(platform_, test::journal(), withPreview);
     dialog.open();
-    std::vector<std::string> cells;
-    std::string skipped;
-    QTimer::singleShot(0, [&] {
-        auto* preview = qobject_cast<TagPreviewDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(preview, nullptr);
-        ASSERT_TRUE(QTest::qWaitFor([preview] { return preview->ready(); }, 10000));
-        const TagPreviewModel& model = preview->model();
-        for (int row = 0; row < model.rowCount(); ++row) {
-            for (int column = 0; column < model.columnCount(); ++column) {
-                cells.push_back(model.index(row, column).data().toString().toStdString());
-            }
-        }
-        skipped = preview->skippedList()->item(0)->text().toStdString();
-        preview->cancelButton()->click();
-    });
+    test::PreviewSeen seen;
+    test::answerNextPreview(false, seen);
     dialog.okButton()->click();
-    EXPECT_EQ(cells, (std::vector<std::string>{song.string(), "V2", "Title", "", "Song",
-                                               song.string(), "V2", "Artist", "", "Singer"}));
-    EXPECT_EQ(skipped,
-              "Left alone (name does not fit the format): " + (dir_ / "nodash.mp3").string());
+    EXPECT_EQ(seen.cells, (std::vector<std::string>{song.string(), "V2", "Title", "", "Song",
+                                                    song.string(), "V2", "Artist", "", "Singer"}));
+    EXPECT_EQ(seen.skipped, std::vector<std::string>{"Left alone (name does not fit the format): " +
+                                                     (dir_ / "nodash.mp3").string()});
+    EXPECT_EQ(seen.filesCounted, 2);
     EXPECT_EQ(readFile(song), audio_);
     EXPECT_TRUE(dialog.isVisible());
 }

@@ -7,6 +7,7 @@
 #include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/gui_tag_test_support.h"
 #include "gui/tags/local_file_list.h"
+#include "gui/tags/preview_answer.h"
 #include "gui/tags/tag_info_dialog.h"
 #include "gui/tags/tag_preview_dialog.h"
 #include "gui/widgets/drive_folder_tree.h"
@@ -315,6 +316,18 @@ TEST_F(LocalPageTest, ClearThisTagAsksThenClearsOneFile) {
     page->clearTagButton()->click();
     EXPECT_EQ(readFile(song), original);
 
+    // With the preview on, the one file's fields are shown first; Cancel writes nothing.
+    context_->settings().previewTagChanges = true;
+    test::PreviewSeen seen;
+    test::answerNextPreview(false, seen);
+    platform_.expectMessage(clearThisTagQuestion(song.string()), MessageAnswer::Yes);
+    page->clearTagButton()->click();
+    EXPECT_EQ(seen.summary, "7 changes in 1 file.");
+    EXPECT_EQ(std::vector<std::string>(seen.cells.begin(), seen.cells.begin() + 5),
+              (std::vector<std::string>{song.string(), "V1", "Title", "Title", ""}));
+    EXPECT_EQ(readFile(song), original);
+
+    test::answerNextPreview(true, seen);
     platform_.expectMessage(clearThisTagQuestion(song.string()), MessageAnswer::Yes);
     platform_.expectMessage(clearThisTagResult(song.string(), TagWriteOutcome::Written));
     page->clearTagButton()->click();
@@ -349,7 +362,7 @@ TEST_F(LocalPageTest, ClearAllTagClearsMp3FilesAndCountsListedOnes) {
     auto page = openPage();
     selectMusic(*page);
 
-    platform_.expectMessage(clearAllQuestion(folder()), MessageAnswer::Yes);
+    platform_.expectMessage(clearAllQuestion(folder(), 2), MessageAnswer::Yes);
     ClearAllResult expected;
     expected.counted = 3;
     platform_.expectMessage(clearAllResultMessage(folder(), expected));
@@ -371,7 +384,7 @@ TEST_F(LocalPageTest, StopDuringClearAllLeavesEachFileWholeOrCleared) {
     auto page = openPage();
     selectMusic(*page);
 
-    platform_.expectMessage(clearAllQuestion(folder()), MessageAnswer::Yes);
+    platform_.expectMessage(clearAllQuestion(folder(), 6), MessageAnswer::Yes);
     ClearAllResult expected;
     expected.counted = 1;
     expected.stopped = true;
@@ -411,36 +424,86 @@ TEST_F(LocalPageTest, ClearAllTagShowsItsChangesFirstAndWritesOnlyOnApply) {
     auto page = openPage();
     selectMusic(*page);
 
-    // Answers the preview once it holds the plan: what it shows, then Apply or Cancel.
-    const auto answerPreview = [this](bool apply, QString* summary, int* rows) {
-        QTimer::singleShot(0, [=] {
-            auto* preview = qobject_cast<TagPreviewDialog*>(QApplication::activeModalWidget());
-            ASSERT_NE(preview, nullptr);
-            ASSERT_TRUE(QTest::qWaitFor([preview] { return preview->ready(); }, 10000));
-            *summary = preview->summaryLabel()->text();
-            *rows = preview->model().rowCount();
-            (apply ? preview->applyButton() : preview->cancelButton())->click();
-        });
-    };
-    QString summary;
-    int rows = 0;
-    platform_.expectMessage(clearAllQuestion(folder()), MessageAnswer::Yes);
-    answerPreview(false, &summary, &rows);
+    test::PreviewSeen seen;
+    platform_.expectMessage(clearAllQuestion(folder(), 3), MessageAnswer::Yes);
+    test::answerNextPreview(false, seen);
     page->clearTagButton()->click();
-    EXPECT_EQ(summary.toStdString(), "14 changes in 2 files; 1 files will be left alone.");
+    EXPECT_EQ(seen.summary, "14 changes in 2 files; 1 file will be left alone.");
     // Per file: V2 title and artist; V1 title, artist, year, track and genre.
-    EXPECT_EQ(rows, 14);
+    EXPECT_EQ(seen.cells.size(), 14U * 5);
+    EXPECT_EQ(seen.filesCounted, 3);
     EXPECT_EQ(readFile(one) + readFile(two), before);
 
-    platform_.expectMessage(clearAllQuestion(folder()), MessageAnswer::Yes);
+    platform_.expectMessage(clearAllQuestion(folder(), 3), MessageAnswer::Yes);
     platform_.expectMessage({"All ID3 tags of 2 files under " + folder() +
                                  " removed.\n1 file left alone, not MPEG audio:\n" +
                                  (music_ / "fake.mp3").string(),
                              "Tunex - Tags Partly Removed", MessageIcon::Warning});
-    answerPreview(true, &summary, &rows);
+    test::PreviewSeen applied;
+    test::answerNextPreview(true, applied);
     page->clearTagButton()->click();
     EXPECT_EQ(readCatalogueId3(one), "");
     EXPECT_EQ(readCatalogueId3(two), "");
+}
+
+TEST_F(LocalPageTest, BatchToolsAskWhetherToTakeTheShownOrSelectedFilesOrTheFolder) {
+    const auto nightOne = make("Night-One.mp3", taggedSong("One", "A"));
+    const auto dayTwo = make("Day-Two.mp3", taggedSong("Two", "B"));
+    const auto nightThree = make("sub/Night-Three.mp3", taggedSong("Three", "C"));
+    const std::string dayBytes = readFile(dayTwo);
+    auto page = openPage();
+    selectMusic(*page);
+    page->keywordEdit()->setText(QStringLiteral("night"));
+    page->filterButton()->click();
+    ASSERT_EQ(page->fileList()->rowCount(), 2);
+
+    // The choice stands for the question: no second Yes/No follows it.
+    platform_.expectMessage({"Clear the ID3 tags of the 2 mp3 files shown in the list, or of all "
+                             "3 mp3 files under " +
+                                 folder() + "?",
+                             "Tunex - Clear ID3 Tag?", MessageIcon::Question},
+                            MessageAnswer::Cancel);
+    page->clearTagButton()->click();
+    EXPECT_EQ(platform_.shown.back().buttons, MessageButtons::TwoChoices);
+    EXPECT_EQ(platform_.shown.back().choices,
+              (std::array<std::string, 2>{"Only the &Shown 2 mp3 files", "&All 3 mp3 files"}));
+    EXPECT_EQ(readFile(nightOne), taggedSong("One", "A"));
+
+    platform_.expectMessage(platform_.shown.back().message, MessageAnswer::Yes);
+    platform_.expectMessage({"All ID3 tags of 2 files under " + folder() + " removed.",
+                             "Tunex - Tag Successfully Removed", MessageIcon::Information});
+    page->clearTagButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(readCatalogueId3(nightOne), "");
+    EXPECT_EQ(readCatalogueId3(nightThree), "");
+    EXPECT_EQ(readFile(dayTwo), dayBytes);
+    // The list is read again after the change: no filter, no selection.
+    EXPECT_EQ(page->fileList()->rowCount(), 3);
+
+    // Two selected rows: the clear button takes the batch again, and EasyTag asks about them.
+    page->fileList()->selectRow(rowNamed(*page, "Day-Two.mp3"));
+    EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear This Tag"));
+    page->fileList()->selectionModel()->select(
+        page->fileList()->model()->index(rowNamed(*page, "Night-Three.mp3"), 0),
+        QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear All Tag"));
+    EXPECT_FALSE(page->moreTagButton()->isEnabled());
+    platform_.expectMessage({"Set the ID3 tags from the names of the 2 mp3 files selected in the "
+                             "list, or of all 3 mp3 files under " +
+                                 folder() + "?",
+                             "Tunex - Easy Tag", MessageIcon::Question},
+                            MessageAnswer::Yes);
+    page->easyTagButton()->click();
+    auto* dialog = page->findChild<EasyTagDialog*>();
+    ASSERT_NE(dialog, nullptr);
+    EasyTagResult expected;
+    expected.written = 2;
+    platform_.expectMessage(easyTagResultMessage(folder(), expected));
+    dialog->okButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(readId3Summary(dayTwo).artist, "Day");
+    EXPECT_EQ(readId3Summary(nightThree).title, "Three");
+    EXPECT_EQ(readCatalogueId3(nightOne), "");
 }
 
 TEST_F(LocalPageTest, FolderToolsRefuseWithoutAFolder) {

@@ -2,6 +2,7 @@
 
 #include "core/tags/tag_editor_rules.h"
 #include "gui/tags/gui_tag_test_support.h"
+#include "gui/tags/preview_answer.h"
 #include "support/fake_platform.h"
 
 #include <QComboBox>
@@ -246,6 +247,43 @@ TEST_F(TagInfoDialogTest, UpdateThatCannotWriteSaysSoAndKeepsTheEdits) {
     EXPECT_TRUE(dialog.isVisible());
     EXPECT_EQ(edit(dialog, "v2Title")->text(), QStringLiteral("changed"));
     EXPECT_EQ(readFile(file), original);
+}
+
+TEST_F(TagInfoDialogTest, UpdatePreviewShowsWhatV1WillHoldAndCancelKeepsEditing) {
+    const auto file = bothTags();
+    const std::string original = readFile(file);
+    TagInfoDialog dialog(platform_, test::journal(), file);
+    dialog.setPreview(true);
+    dialog.open();
+    edit(dialog, "v1Artist")->setText(QStringLiteral("坂本龍一"));
+    edit(dialog, "v2Title")->setText(QStringLiteral("Merry Christmas"));
+
+    test::PreviewSeen cancelled;
+    test::answerNextPreview(false, cancelled);
+    dialog.updateButton()->click();
+    ASSERT_EQ(cancelled.cells.size(), 10U);
+    EXPECT_EQ(std::vector<std::string>(cancelled.cells.begin(), cancelled.cells.begin() + 3),
+              (std::vector<std::string>{file.string(), "V1", "Artist"}));
+    EXPECT_EQ(cancelled.cells[3], "V1 Artist");
+    // V1 holds Latin-1 only: the preview shows the stand-in, not what was typed.
+    const std::string v1Artist = cancelled.cells[4];
+    EXPECT_FALSE(v1Artist.empty());
+    EXPECT_NE(v1Artist, "坂本龍一");
+    EXPECT_EQ(std::vector<std::string>(cancelled.cells.begin() + 6, cancelled.cells.end()),
+              (std::vector<std::string>{"V2", "Title", "Song", "Merry Christmas"}));
+    EXPECT_EQ(cancelled.summary, "2 changes in 1 file.");
+    EXPECT_EQ(readFile(file), original);
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(edit(dialog, "v1Artist")->text(), QStringLiteral("坂本龍一"));
+
+    test::PreviewSeen applied;
+    test::answerNextPreview(true, applied);
+    dialog.updateButton()->click();
+    EXPECT_FALSE(dialog.isVisible());
+    TagFields stored;
+    (void)loadTagFields(file, stored);
+    EXPECT_EQ(stored.v1.artist, v1Artist);
+    EXPECT_EQ(stored.v2.title, "Merry Christmas");
 }
 
 }  // namespace

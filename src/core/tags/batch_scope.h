@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/common/user_message.h"
+#include "core/tags/tag_walk.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+
+namespace tunex {
+
+// The batch tools of the Local page that can act on part of the list instead of the folder.
+enum class BatchTool { ClearAll, EasyTag };
+
+// Which part of the list the user may mean: the rows a filter left, or the rows selected.
+enum class ListPart { Shown, Selected };
+
+// Asked when the list is filtered or rows are selected: the files of that part, the whole folder
+// (as the walk goes), or nothing. The first choice takes the part, the second the folder.
+struct ScopeQuestion {
+    UserMessage message;
+    std::array<std::string, 2> choices;
+};
+
+[[nodiscard]] ScopeQuestion scopeQuestion(BatchTool tool, ListPart part, int partFiles,
+                                          int folderFiles, std::string_view folder);
+
+// "1 mp3 file", "2 mp3 files".
+[[nodiscard]] std::string mp3FileCountText(int files);
+
+// The mp3 files (isMp3Name) of a scope: the count the questions name.
+[[nodiscard]] int countMp3Files(const TagScope& scope);
+
+}  // namespace tunex
