@@ -91,6 +91,7 @@ TagPreviewDialog::TagPreviewDialog(const QString& action, Planner planner, QWidg
     view_->setModel(model_);
     view_->setRootIsDecorated(false);
     view_->setUniformRowHeights(true);
+    view_->setTextElideMode(Qt::ElideMiddle);
     view_->setAlternatingRowColors(true);
     view_->header()->setStretchLastSection(true);
     skipped_->hide();
@@ -157,6 +158,9 @@ void TagPreviewDialog::showPlan(TagPreview preview) {
     model_->setPreview(std::move(preview));
     view_->resizeColumnToContents(1);
     view_->resizeColumnToContents(2);
+    // The path tells the rows apart: it gets the room, cut in the middle where the names differ.
+    view_->setColumnWidth(0, view_->viewport()->width() * 2 / 5);
+    view_->setColumnWidth(3, view_->viewport()->width() / 4);
     ready_ = true;
     Q_EMIT planReady();
 }
