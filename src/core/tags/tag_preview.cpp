@@ -1,5 +1,7 @@
 #include "core/tags/tag_preview.h"
 
+#include <unistd.h>
+
 #include "core/tags/batch_scope.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_change.h"
@@ -51,8 +53,15 @@ void previewFile(TagPreview& preview, const std::string& path, const SetUp& set)
         preview.skipped.push_back({path, skipReason(planned.refusal)});
         return;
     }
-    if (!planned.change.splices.empty() &&
-        addChangedFields(preview, path, planner.current(), planner.fieldsAfter())) {
+    if (planned.change.splices.empty()) {
+        return;
+    }
+    // The write would fail on such a file; the user learns it before choosing.
+    if (::access(path.c_str(), W_OK) != 0) {
+        preview.skipped.push_back({path, "read-only"});
+        return;
+    }
+    if (addChangedFields(preview, path, planner.current(), planner.fieldsAfter())) {
         ++preview.files;
     }
 }

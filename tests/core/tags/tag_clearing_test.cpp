@@ -1,6 +1,8 @@
 #include "core/tags/tag_clearing.h"
 
 #include "core/tags/batch_scope.h"
+#include "core/tags/tag_preview.h"
+#include "support/child_process.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -160,6 +162,28 @@ TEST_F(ClearAll, ListedFilesOnly) {
     EXPECT_EQ(result.failed.firstPaths, std::vector<std::string>{gone.string()});
     EXPECT_TRUE(hasLine(independentView(shown), "v2=none"));
     EXPECT_EQ(readFile(hidden), tagged());
+}
+
+TEST_F(ClearAll, PreviewNamesTheFilesItWouldLeaveAlone) {
+    make("fake.mp3", "no audio here");
+    const auto locked = make("locked.mp3", tagged());
+    make("bare.mp3", audio_);  // nothing to clear: neither listed nor skipped
+    std::filesystem::permissions(
+        locked, std::filesystem::perms::owner_read | std::filesystem::perms::others_read);
+    std::filesystem::permissions(dir_.path(), std::filesystem::perms::owner_all |
+                                                  std::filesystem::perms::others_read |
+                                                  std::filesystem::perms::others_exec);
+    const auto skipped = test::runUnprivileged([this] {
+        std::string out;
+        for (const SkippedFile& file : previewClearAll({folder(), true, {}}).skipped) {
+            out += std::filesystem::path(file.path).filename().string() + ": " + file.reason + ";";
+        }
+        return out;
+    });
+    ASSERT_TRUE(skipped);
+    const bool either = *skipped == "fake.mp3: not MPEG audio;locked.mp3: read-only;" ||
+                        *skipped == "locked.mp3: read-only;fake.mp3: not MPEG audio;";
+    EXPECT_TRUE(either) << *skipped;
 }
 
 TEST(ClearMessages, ChecksQuestionsAndOneFile) {
