@@ -75,6 +75,10 @@ public:
     // Integers of the application's profile, group "Settings" ("X", "Y" of the progress window).
     virtual int profileInt(const std::string& key, int fallback) = 0;
     virtual void setProfileInt(const std::string& key, int value) = 0;
+    // Byte strings of the same profile (a window's geometry, a folder's path bytes); nothing when
+    // the key was never set.
+    virtual std::optional<std::string> profileBytes(const std::string& key) = 0;
+    virtual void setProfileBytes(const std::string& key, const std::string& value) = 0;
 
     // Shorthand for the usual single-button message.
     void tell(const UserMessage& message) { showMessage({message, MessageButtons::Ok}); }

@@ -48,6 +48,14 @@ public:
     std::filesystem::path desktopFolder() override { return desktop; }
     int profileInt(const std::string& key, int fallback) override;
     void setProfileInt(const std::string& key, int value) override { profile[key] = value; }
+    std::optional<std::string> profileBytes(const std::string& key) override {
+        const auto found = profileData.find(key);
+        return found == profileData.end() ? std::nullopt
+                                          : std::optional<std::string>(found->second);
+    }
+    void setProfileBytes(const std::string& key, const std::string& value) override {
+        profileData[key] = value;
+    }
 
     // What was shown and done, for assertions.
     std::vector<MessageRequest> shown;
@@ -56,6 +64,7 @@ public:
     std::vector<std::filesystem::path> launched;
     std::vector<std::filesystem::path> helpPages;
     std::map<std::string, int> profile;
+    std::map<std::string, std::string> profileData;
 
     // How the fake desktop answers.
     std::deque<std::optional<std::filesystem::path>> fileDialogAnswers;

@@ -308,4 +308,20 @@ void QtPlatform::setProfileInt(const std::string& key, int value) {
     profile.setValue(QStringLiteral("Settings/") + toQString(key), value);
 }
 
+std::optional<std::string> QtPlatform::profileBytes(const std::string& key) {
+    const QSettings profile(QStringLiteral("Tunex"), QStringLiteral("Tunex"));
+    const QVariant value = profile.value(QStringLiteral("Settings/") + toQString(key));
+    if (!value.isValid()) {
+        return std::nullopt;
+    }
+    const QByteArray bytes = value.toByteArray();
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+void QtPlatform::setProfileBytes(const std::string& key, const std::string& value) {
+    QSettings profile(QStringLiteral("Tunex"), QStringLiteral("Tunex"));
+    profile.setValue(QStringLiteral("Settings/") + toQString(key),
+                     QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+}
+
 }  // namespace tunex

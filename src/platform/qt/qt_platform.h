@@ -18,6 +18,8 @@ public:
     std::filesystem::path desktopFolder() override;
     int profileInt(const std::string& key, int fallback) override;
     void setProfileInt(const std::string& key, int value) override;
+    std::optional<std::string> profileBytes(const std::string& key) override;
+    void setProfileBytes(const std::string& key, const std::string& value) override;
 };
 
 }  // namespace tunex
