@@ -2,12 +2,23 @@
 
 #include <QColor>
 
-class QAbstractItemView;
+class QPalette;
+class QWidget;
 
 namespace tunex {
 
-// The lists of the search pages: tool-tip background with a dark blue text. On a dark desktop
-// theme, where that blue could not be read, the tool-tip text colour is used instead.
-void useInfoListColours(QAbstractItemView& view, const QColor& text);
+// The colours of the lists and trees that set themselves apart from the window: the tool-tip
+// background with `lightText` on a light desktop theme. On a dark theme they stay dark: the
+// tool-tip colours when those are dark too, else the theme's own list colours (some themes leave
+// Qt's pale yellow tool-tip background in place, which would light up a dark window).
+struct InfoColours {
+    QColor base;
+    QColor text;
+};
+[[nodiscard]] InfoColours infoColours(const QPalette& palette, const QColor& lightText);
+
+// Gives the widget those colours and keeps them when the desktop theme changes while the program
+// runs.
+void useInfoListColours(QWidget& widget, const QColor& lightText);
 
 }  // namespace tunex

@@ -1,5 +1,7 @@
 #include "gui/widgets/page_controls.h"
 
+#include "gui/widgets/list_colours.h"
+
 #include <QLabel>
 #include <QPalette>
 #include <QPushButton>
@@ -20,10 +22,7 @@ QPushButton* pageButton(const QString& caption, QWidget* parent) {
 }
 
 void useTooltipColours(QWidget& tree) {
-    QPalette colours = tree.palette();
-    colours.setColor(QPalette::Base, colours.color(QPalette::ToolTipBase));
-    colours.setColor(QPalette::Text, colours.color(QPalette::ToolTipText));
-    tree.setPalette(colours);
+    useInfoListColours(tree, tree.palette().color(QPalette::ToolTipText));
 }
 
 }  // namespace tunex

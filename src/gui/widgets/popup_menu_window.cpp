@@ -1,5 +1,6 @@
 #include "gui/widgets/popup_menu_window.h"
 
+#include "gui/widgets/list_colours.h"
 #include "gui/widgets/popup_menu_icons.h"
 
 #include <QEventLoop>
@@ -58,10 +59,10 @@ PopupMenuColours defaultPopupColours(const QPalette& palette) {
 
 PopupMenuColours infoPopupColours(const QPalette& palette) {
     PopupMenuColours c = defaultPopupColours(palette);
-    c.background = palette.color(QPalette::ToolTipBase);
-    // Black only where it can be read; a dark tool-tip colour keeps its own text colour.
-    c.text =
-        c.background.lightness() >= 128 ? QColor(Qt::black) : palette.color(QPalette::ToolTipText);
+    // As the lists it opens from: black on the tool-tip colour, dark on a dark theme.
+    const InfoColours colours = infoColours(palette, Qt::black);
+    c.background = colours.base;
+    c.text = colours.text;
     c.frame = c.text;
     return c;
 }

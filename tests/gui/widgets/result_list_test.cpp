@@ -1,5 +1,6 @@
 #include "gui/widgets/result_list.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QSignalSpy>
 #include <QTest>
@@ -88,6 +89,54 @@ TEST(ResultListTest, ColumnsAndWidths) {
     list.buildColumns(true, {1, 1, 1, 1, 1, 1});  // a rebuild drops the rows
     EXPECT_EQ(list.rowCount(), 0);
     EXPECT_EQ(list.columns().size(), 7U);
+}
+
+// The search lists on a light theme, on a dark one that leaves Qt's pale tool-tip colour in
+// place, and on one whose tool tips are dark too; and the switch while the list is shown.
+TEST(ResultListTest, ColoursFollowTheDesktopTheme) {
+    const QPalette before = QApplication::palette();
+    const auto theme = [](QColor base, QColor text, QColor tipBase, QColor tipText) {
+        QPalette palette;
+        palette.setColor(QPalette::Window, base);
+        palette.setColor(QPalette::Base, base);
+        palette.setColor(QPalette::Text, text);
+        palette.setColor(QPalette::ToolTipBase, tipBase);
+        palette.setColor(QPalette::ToolTipText, tipText);
+        return palette;
+    };
+    const QColor paleTip(0xff, 0xff, 0xdc);
+    const QPalette light = theme(Qt::white, Qt::black, paleTip, Qt::black);
+    const QPalette darkPaleTips =
+        theme(QColor(0x2a, 0x2a, 0x2a), QColor(0xee, 0xee, 0xee), paleTip, Qt::black);
+    const QPalette darkTips = theme(QColor(0x2a, 0x2a, 0x2a), QColor(0xee, 0xee, 0xee),
+                                    QColor(0x35, 0x35, 0x35), QColor(0xdd, 0xdd, 0xdd));
+    struct Case {
+        const char* name;
+        const QPalette& palette;
+        QColor base;
+        QColor text;
+    };
+    const Case cases[] = {
+        {"light", light, paleTip, QColor(0x00, 0x00, 0x84)},
+        {"dark, pale tool tips", darkPaleTips, QColor(0x2a, 0x2a, 0x2a), QColor(0xee, 0xee, 0xee)},
+        {"dark tool tips", darkTips, QColor(0x35, 0x35, 0x35), QColor(0xdd, 0xdd, 0xdd)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QApplication::setPalette(c.palette);
+        ResultList list;
+        EXPECT_EQ(list.palette().color(QPalette::Base), c.base);
+        EXPECT_EQ(list.palette().color(QPalette::Text), c.text);
+    }
+
+    QApplication::setPalette(light);
+    QWidget page;
+    auto* list = new ResultList(&page);
+    page.show();
+    QApplication::setPalette(darkPaleTips);
+    EXPECT_EQ(list->palette().color(QPalette::Base), QColor(0x2a, 0x2a, 0x2a));
+    EXPECT_EQ(list->palette().color(QPalette::Text), QColor(0xee, 0xee, 0xee));
+    QApplication::setPalette(before);
 }
 
 }  // namespace
