@@ -7,13 +7,17 @@
 #include "support/fake_platform.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace tunex {
 namespace {
@@ -218,6 +222,38 @@ TEST_F(MainSheetTest, OpensSmallEnoughForALaptopScreen) {
     EXPECT_LE(sheet->width(), 1280);
     EXPECT_LE(sheet->height(), 800);
     EXPECT_EQ(sheet->minimumSize(), sheet->size());
+}
+
+TEST_F(MainSheetTest, SizePlaceAndMaximisedStateLastFromRunToRun) {
+    BaseFolder base("<ts>1\n<tf>1\n@*EOF\n");
+    base.addCollection(0, "Pop", 1);
+    const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+    const QPoint place = available.topLeft() + QPoint(30, 20);
+    // One run of the program: the sheet and the workspace it holds end together.
+    const auto run = [&](const std::function<void(MainSheet&)>& use) {
+        auto sheet = openSheet(base);
+        sheet->start();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet.get()));
+        use(*sheet);
+        sheet->close();
+        sheet.reset();
+        context_.reset();
+    };
+    QSize size;
+    run([&](MainSheet& sheet) {
+        EXPECT_TRUE(available.contains(sheet.frameGeometry()));
+        sheet.move(place);
+        sheet.resize(sheet.size() + QSize(7, 5));
+        size = sheet.size();
+    });
+    ASSERT_EQ(platform_.profileData.count("MainWindowGeometry"), 1U);
+    run([&](MainSheet& sheet) {
+        EXPECT_EQ(sheet.size(), size);
+        EXPECT_EQ(sheet.pos(), place);
+        sheet.showMaximized();
+        QTest::qWait(50);
+    });
+    run([&](MainSheet& sheet) { EXPECT_TRUE(sheet.isMaximized()); });
 }
 
 TEST(StartupTest, FailuresEndWithTheMessageAndCodeOne) {

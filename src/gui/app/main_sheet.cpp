@@ -27,9 +27,15 @@
 #include <QVBoxLayout>
 #include <QWhatsThis>
 
+#include <optional>
+#include <string>
+
 namespace tunex {
 
 namespace {
+
+// The window's size, place and maximised state at the last close, in the desktop profile.
+constexpr const char* kGeometryKey = "MainWindowGeometry";
 
 QPushButton* iconButton(const QString& caption, const QIcon& icon, int iconSize, QWidget* parent) {
     auto* button = new QPushButton(icon, caption, parent);
@@ -112,6 +118,25 @@ void MainSheet::showPage(PageId page) {
     tabs_->setCurrentIndex(tabIndex(page));
 }
 
+void MainSheet::restoreLastGeometry() {
+    const std::optional<std::string> saved = context_.platform().profileBytes(kGeometryKey);
+    if (!saved) {
+        return;
+    }
+    // Qt moves a window that would lie off the present screens back onto one.
+    (void)restoreGeometry(QByteArray(saved->data(), static_cast<qsizetype>(saved->size())));
+}
+
+void MainSheet::saveGeometryOnce() {
+    if (!shown_) {
+        return;
+    }
+    shown_ = false;
+    const QByteArray geometry = saveGeometry();
+    context_.platform().setProfileBytes(
+        kGeometryKey, std::string(geometry.constData(), static_cast<std::size_t>(geometry.size())));
+}
+
 void MainSheet::start() {
     // History reads and trims its rows and Files fills its collection list on activation.
     showPage(PageId::History);
@@ -121,6 +146,8 @@ void MainSheet::start() {
     } else {
         showPageNumber(context_.settings().defaultTab);
     }
+    restoreLastGeometry();
+    shown_ = true;
     if (context_.settings().startMaximized == 1) {
         showMaximized();
     } else {
@@ -169,6 +196,7 @@ void MainSheet::changeEvent(QEvent* event) {
 }
 
 void MainSheet::closeEvent(QCloseEvent* event) {
+    saveGeometryOnce();
     shutDown();
     event->accept();
 }

@@ -49,6 +49,9 @@ private:
     void onHelp();
     // Writes the settings with the current history once, when the window closes.
     void shutDown();
+    // The size, place and maximised state of the last run, when there was one.
+    void restoreLastGeometry();
+    void saveGeometryOnce();
 
     AppContext& context_;
     QTabWidget* tabs_;
@@ -58,6 +61,7 @@ private:
     QPushButton* about_;
     QPushButton* exit_;
     bool shutDown_ = false;
+    bool shown_ = false;  // started and not yet closed: the geometry is worth keeping
 };
 
 }  // namespace tunex
