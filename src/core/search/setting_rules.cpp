@@ -1,5 +1,6 @@
 #include "core/search/setting_rules.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace tunex {
@@ -39,6 +40,21 @@ std::optional<int> parseWholeNumber(std::string_view text) {
 
 UserMessage notIntegerMessage() {
     return {"Please enter an integer.", captionFor("Input Error"), MessageIcon::Warning};
+}
+
+LimitEntry classifyLimitEntry(std::string_view text, int highest) {
+    size_t digits = 1;
+    for (int rest = highest; rest >= 10; rest /= 10) {
+        ++digits;
+    }
+    const bool allDigits =
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    if (!allDigits || text.size() > digits) {
+        return LimitEntry::Refused;
+    }
+    const auto value = parseWholeNumber(text);
+    return value && *value >= 1 && *value <= highest ? LimitEntry::Complete
+                                                     : LimitEntry::Incomplete;
 }
 
 std::optional<UserMessage> checkMaxResults(int value) {

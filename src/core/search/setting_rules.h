@@ -25,6 +25,12 @@ inline constexpr std::array<std::string_view, 3> kSensitivityLabels{
 [[nodiscard]] std::optional<int> parseWholeNumber(std::string_view text);
 [[nodiscard]] UserMessage notIntegerMessage();
 
+// How a limit edit takes text as it is typed or pasted. Refused: anything but ASCII digits, or
+// more digits than `highest` has, so a long paste never lands. Incomplete: empty, or a number
+// outside 1 to `highest`; it stays in the edit but is not taken. Complete: a value to take.
+enum class LimitEntry { Refused, Incomplete, Complete };
+[[nodiscard]] LimitEntry classifyLimitEntry(std::string_view text, int highest);
+
 // The ranges the settings file is read within must match what the page offers.
 static_assert(kSortColumnEntries.size() == static_cast<std::size_t>(kLastSortColumn) + 1);
 static_assert(kSensitivityLabels.size() == static_cast<std::size_t>(kSensitivityLevels));

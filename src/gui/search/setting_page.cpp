@@ -9,13 +9,17 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QValidator>
 
 namespace tunex {
 
@@ -31,12 +35,40 @@ QComboBox* entryList(const std::array<std::string_view, N>& entries, QWidget* pa
     return list;
 }
 
-QLineEdit* numberEdit(QWidget* parent) {
+// Refuses what could never become a value, so a slip or a long paste never lands; a value outside
+// the limits may stand while it is typed (on the way from 1 to 15, say).
+class LimitValidator final : public QValidator {
+public:
+    LimitValidator(int highest, QObject* parent) : QValidator(parent), highest_(highest) {}
+
+    State validate(QString& input, int& /*position*/) const override {
+        switch (classifyLimitEntry(toStdString(input), highest_)) {
+            case LimitEntry::Refused:
+                return Invalid;
+            case LimitEntry::Incomplete:
+                return Intermediate;
+            case LimitEntry::Complete:
+                break;
+        }
+        return Acceptable;
+    }
+
+private:
+    int highest_;
+};
+
+QLineEdit* numberEdit(int highest, QWidget* parent) {
     auto* edit = new QLineEdit(parent);
-    edit->setMaxLength(12);
+    edit->setValidator(new LimitValidator(highest, edit));
     edit->setAlignment(Qt::AlignRight);
     edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 16);
     return edit;
+}
+
+// GNOME's error reds: the dark one reads on a light window, the light one on a dark window.
+QColor errorColour(const QPalette& palette) {
+    return palette.color(QPalette::Window).lightness() < 128 ? QColor(0xff, 0x7b, 0x63)
+                                                             : QColor(0xc0, 0x1c, 0x28);
 }
 
 QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
@@ -80,8 +112,9 @@ SettingPage::SettingPage(AppContext& context, QWidget* parent) : Page(parent), c
     startMaximized_->setChecked(settings.startMaximized == 1);
     preview_->setChecked(settings.previewTagChanges);
     fillStatistics();
-    maxResults_->setText(QString::number(settings.maxResults));
-    maxHistory_->setText(QString::number(settings.maxHistory));
+    for (const LimitField& field : limits_) {
+        showLimit(field);
+    }
     defaultTab_->setCurrentIndex(
         settings.defaultTab >= 1 && settings.defaultTab <= 8 ? settings.defaultTab - 1 : -1);
     sortColumn_->setCurrentIndex(
@@ -92,8 +125,7 @@ SettingPage::SettingPage(AppContext& context, QWidget* parent) : Page(parent), c
 
 QWidget* SettingPage::makeSettingsGroup() {
     auto* group = new QGroupBox(QStringLiteral("Settings"), this);
-    maxResults_ = numberEdit(group);
-    maxHistory_ = numberEdit(group);
+    makeLimitFields(group);
     sortColumn_ = entryList(kSortColumnEntries, group);
     columns_ = entryList(kColumnEntries, group);
     insert_ = pageButton(QStringLiteral("&Insert"), group);
@@ -114,6 +146,7 @@ QWidget* SettingPage::makeSettingsGroup() {
         row({plainLabel(QStringLiteral("(1) Display maximum "), group), maxResults_,
              plainLabel(QStringLiteral("records in search; keep"), group), maxHistory_,
              plainLabel(QStringLiteral("records in search history."), group)}));
+    layout->addWidget(limitHint_);
     layout->addLayout(
         row({plainLabel(QStringLiteral("(2) Sort search results by "), group), sortColumn_,
              plainLabel(QStringLiteral("in <Songs> and <Files>."), group)}));
@@ -122,13 +155,42 @@ QWidget* SettingPage::makeSettingsGroup() {
     layout->addWidget(resize);
     layout->addWidget(player);
 
-    connect(maxResults_, &QLineEdit::textEdited, this, &SettingPage::onMaxResultsEdited);
-    connect(maxHistory_, &QLineEdit::textEdited, this, &SettingPage::onMaxHistoryEdited);
     connect(sortColumn_, &QComboBox::activated, this, &SettingPage::onSortColumnChosen);
     connect(columns_, &QComboBox::currentIndexChanged, this, &SettingPage::onColumnChosen);
     connect(insert_, &QPushButton::clicked, this, &SettingPage::onInsert);
     connect(remove_, &QPushButton::clicked, this, &SettingPage::onRemove);
     return group;
+}
+
+void SettingPage::makeLimitFields(QWidget* group) {
+    maxResults_ = numberEdit(kMaxResultsLimit, group);
+    maxHistory_ = numberEdit(kMaxHistoryLimit, group);
+    limits_ = {LimitField{maxResults_, &Settings::maxResults, kMaxResultsLimit, &checkMaxResults},
+               LimitField{maxHistory_, &Settings::maxHistory, kMaxHistoryLimit, &checkMaxHistory}};
+
+    limitHint_ = plainLabel({}, group);
+    QFont small = limitHint_->font();
+    if (small.pointSizeF() > 0) {
+        small.setPointSizeF(small.pointSizeF() * 0.9);
+    }
+    limitHint_->setFont(small);
+    // The rows below stay put when the hint comes and goes.
+    QSizePolicy policy = limitHint_->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    limitHint_->setSizePolicy(policy);
+    limitHint_->hide();
+    colourHint();
+
+    for (const LimitField& field : limits_) {
+        field.edit->installEventFilter(this);
+        connect(field.edit, &QLineEdit::textEdited, this, [this, &field] { onLimitEdited(field); });
+        // The sheet keeps Enter from the edit itself; a shortcut still hears it.
+        for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+            auto* enter = new QShortcut(QKeySequence(key), field.edit);
+            enter->setContext(Qt::WidgetShortcut);
+            connect(enter, &QShortcut::activated, this, [this, &field] { settleLimit(field); });
+        }
+    }
 }
 
 QWidget* SettingPage::makeSensitivityGroup() {
@@ -170,7 +232,9 @@ QWidget* SettingPage::makeStartupGroup() {
 
 void SettingPage::activate() {
     fillStatistics();
-    maxResults_->setText(QString::number(context_.settings().maxResults));
+    for (const LimitField& field : limits_) {
+        showLimit(field);
+    }
 }
 
 QString SettingPage::statisticLine(int line) const {
@@ -184,44 +248,79 @@ void SettingPage::fillStatistics() {
     }
 }
 
-bool SettingPage::readLimits(int& results, int& history) {
-    const auto typedResults = parseWholeNumber(toStdString(maxResults_->text()));
-    const auto typedHistory = parseWholeNumber(toStdString(maxHistory_->text()));
-    if (!typedResults || !typedHistory) {
-        context_.platform().tell(notIntegerMessage());
-        return false;
-    }
-    results = *typedResults;
-    history = *typedHistory;
-    return true;
+void SettingPage::showLimit(const LimitField& field) {
+    field.edit->setText(QString::number(context_.settings().*field.value));
+    limitHint_->hide();
 }
 
-void SettingPage::onMaxResultsEdited() {
-    int results = 0;
-    int history = 0;
-    if (!readLimits(results, history)) {
+void SettingPage::onLimitEdited(const LimitField& field) {
+    const std::string text = toStdString(field.edit->text());
+    if (classifyLimitEntry(text, field.highest) == LimitEntry::Complete) {
+        context_.settings().*field.value = *parseWholeNumber(text);
+        limitHint_->hide();
         return;
     }
-    if (const auto refusal = checkMaxResults(results)) {
-        context_.platform().tell(*refusal);
-        maxResults_->setText(QString::number(context_.settings().maxResults));
-        return;
-    }
-    context_.settings().maxResults = results;
+    limitHint_->setText(QStringLiteral("Enter a whole number from 1 to %1.").arg(field.highest));
+    limitHint_->show();
 }
 
-void SettingPage::onMaxHistoryEdited() {
-    int results = 0;
-    int history = 0;
-    if (!readLimits(results, history)) {
-        return;
+void SettingPage::settleLimit(const LimitField& field) {
+    const std::string text = toStdString(field.edit->text());
+    std::optional<UserMessage> refusal;
+    if (classifyLimitEntry(text, field.highest) != LimitEntry::Complete) {
+        const auto typed = parseWholeNumber(text);
+        refusal = typed ? field.check(*typed) : notIntegerMessage();
     }
-    if (const auto refusal = checkMaxHistory(history)) {
-        context_.platform().tell(*refusal);
-        maxHistory_->setText(QString::number(context_.settings().maxHistory));
-        return;
+    // Also turns "0030" into "30": the edit shows the value in effect, as it is stored.
+    showLimit(field);
+    if (refusal) {
+        // After the event that left the edit (a click, a tab change) has finished: a modal box
+        // inside it would take the click or stop the page change halfway.
+        QTimer::singleShot(0, this,
+                           [this, message = *refusal] { context_.platform().tell(message); });
     }
-    context_.settings().maxHistory = history;
+}
+
+void SettingPage::settleLimits() {
+    for (const LimitField& field : limits_) {
+        settleLimit(field);
+    }
+}
+
+bool SettingPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::FocusOut) {
+        // The edit's own menu and a switch to another window do not leave the edit.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            for (const LimitField& field : limits_) {
+                if (watched == field.edit) {
+                    settleLimit(field);
+                }
+            }
+        }
+    }
+    return Page::eventFilter(watched, event);
+}
+
+void SettingPage::hideEvent(QHideEvent* event) {
+    Page::hideEvent(event);
+    // Another tab was chosen; a window being closed or minimised leaves the edits alone.
+    if (!event->spontaneous() && window()->isVisible()) {
+        settleLimits();
+    }
+}
+
+void SettingPage::changeEvent(QEvent* event) {
+    Page::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange) {
+        colourHint();
+    }
+}
+
+void SettingPage::colourHint() {
+    QPalette hint;
+    hint.setColor(QPalette::WindowText, errorColour(palette()));
+    limitHint_->setPalette(hint);
 }
 
 void SettingPage::onSortColumnChosen(int entry) {

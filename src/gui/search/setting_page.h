@@ -1,8 +1,11 @@
 #pragma once
 
+#include "core/common/user_message.h"
+#include "core/store/settings.h"
 #include "gui/app/page.h"
 
 #include <array>
+#include <optional>
 
 class QButtonGroup;
 class QCheckBox;
@@ -17,7 +20,8 @@ class AppContext;
 
 // The Setting tab: result and history limits, the sort column, the shown result columns, search
 // sensitivity and the start-up options. Changes take effect in memory at once; the settings file
-// is written when the program ends.
+// is written when the program ends. A limit edit takes only digits; a value outside its limits
+// stays while it is being typed, with a hint below, and is put back when the edit is left.
 class SettingPage final : public Page {
     Q_OBJECT
 public:
@@ -27,6 +31,8 @@ public:
 
     [[nodiscard]] QLineEdit* maxResultsEdit() const { return maxResults_; }
     [[nodiscard]] QLineEdit* maxHistoryEdit() const { return maxHistory_; }
+    // Says what a limit edit takes while it holds a value it will not take; hidden otherwise.
+    [[nodiscard]] QLabel* limitHint() const { return limitHint_; }
     [[nodiscard]] QComboBox* sortColumnList() const { return sortColumn_; }
     [[nodiscard]] QComboBox* columnList() const { return columns_; }
     [[nodiscard]] QPushButton* insertButton() const { return insert_; }
@@ -37,15 +43,32 @@ public:
     [[nodiscard]] QCheckBox* previewBox() const { return preview_; }
     [[nodiscard]] QString statisticLine(int line) const;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+    void changeEvent(QEvent* event) override;
+
 private:
+    // A limit edit and the setting it edits.
+    struct LimitField {
+        QLineEdit* edit = nullptr;
+        int Settings::*value = nullptr;
+        int highest = 0;
+        std::optional<UserMessage> (*check)(int) = nullptr;
+    };
+
     QWidget* makeSettingsGroup();
+    void makeLimitFields(QWidget* group);
     QWidget* makeSensitivityGroup();
     QWidget* makeStartupGroup();
     void fillStatistics();
-    // Reads both limit edits; empty after telling the user when either is not a whole number.
-    [[nodiscard]] bool readLimits(int& results, int& history);
-    void onMaxResultsEdited();
-    void onMaxHistoryEdited();
+    void onLimitEdited(const LimitField& field);
+    // Leaving an edit that holds a value it will not take puts back the value in effect, then
+    // says why.
+    void settleLimit(const LimitField& field);
+    void settleLimits();
+    void showLimit(const LimitField& field);
+    void colourHint();
     void onSortColumnChosen(int entry);
     void onColumnChosen();
     void onInsert();
@@ -55,6 +78,8 @@ private:
     AppContext& context_;
     QLineEdit* maxResults_ = nullptr;
     QLineEdit* maxHistory_ = nullptr;
+    QLabel* limitHint_ = nullptr;
+    std::array<LimitField, 2> limits_{};
     QComboBox* sortColumn_ = nullptr;
     QComboBox* columns_ = nullptr;
     QPushButton* insert_ = nullptr;

@@ -27,6 +27,37 @@ TEST(SettingRules, LimitsAndWholeNumbers) {
     }
 }
 
+TEST(SettingRules, LimitEditEntries) {
+    struct Case {
+        const char* text;
+        int highest;
+        LimitEntry entry;
+    };
+    const Case cases[] = {
+        {"1", 3000, LimitEntry::Complete},
+        {"3000", 3000, LimitEntry::Complete},
+        {"0007", 3000, LimitEntry::Complete},
+        {"30", 30, LimitEntry::Complete},
+        {"", 3000, LimitEntry::Incomplete},
+        {"0", 3000, LimitEntry::Incomplete},
+        {"3001", 3000, LimitEntry::Incomplete},
+        {"9999", 3000, LimitEntry::Incomplete},
+        {"31", 30, LimitEntry::Incomplete},
+        {"00", 30, LimitEntry::Incomplete},
+        {"10000", 3000, LimitEntry::Refused},
+        {"030", 30, LimitEntry::Refused},
+        {"12345678901234567890123", 3000, LimitEntry::Refused},
+        {"-1", 3000, LimitEntry::Refused},
+        {"+5", 3000, LimitEntry::Refused},
+        {" 5", 3000, LimitEntry::Refused},
+        {"1e3", 3000, LimitEntry::Refused},
+        {"٣", 3000, LimitEntry::Refused},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(classifyLimitEntry(c.text, c.highest), c.entry) << c.text << " / " << c.highest;
+    }
+}
+
 TEST(SettingRules, SortColumnAndColumnRemoval) {
     const std::array<int, 6> noPath{1, 1, 0, 1, 1, 1};
     EXPECT_FALSE(checkSortColumnChoice(0, {0, 0, 0, 0, 0, 0}).has_value());

@@ -9,11 +9,18 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <cstdlib>
+#include <functional>
+#include <optional>
+#include <vector>
 
 namespace tunex {
 namespace {
@@ -46,33 +53,125 @@ protected:
     }
 };
 
-TEST_F(SettingPageTest, LimitEditsTakeValuesAsTheyAreTyped) {
+TEST_F(SettingPageTest, LimitEditsTakeDigitsAsTheyAreTypedWithoutAMessage) {
     open({});
-    EXPECT_EQ(setting().maxResultsEdit()->text(), QStringLiteral("3000"));
+    auto* results = setting().maxResultsEdit();
+    EXPECT_EQ(results->text(), QStringLiteral("3000"));
     EXPECT_EQ(setting().maxHistoryEdit()->text(), QStringLiteral("15"));
 
-    platform_.expectMessage(*checkMaxHistory(35));
+    retype(results, QStringLiteral("250"));
+    EXPECT_EQ(settings().maxResults, 250);
+    EXPECT_TRUE(setting().limitHint()->isHidden());
+
+    // Anything but digits, and more digits than the limit has, never lands: typed or pasted.
+    QTest::keyClicks(results, QStringLiteral("x-+ "));
+    results->selectAll();
+    results->insert(QStringLiteral("12345678901234567890123"));
+    results->selectAll();
+    results->insert(QStringLiteral("٣"));
+    EXPECT_EQ(results->text(), QStringLiteral("250"));
+    EXPECT_EQ(settings().maxResults, 250);
+
+    // On the way to another value the edit may hold none or one outside the limits: the value in
+    // effect stays and the hint says what is allowed.
+    retype(results, QString());
+    QTest::keyClick(results, Qt::Key_Backspace);
+    EXPECT_TRUE(results->text().isEmpty());
+    EXPECT_FALSE(setting().limitHint()->isHidden());
+    EXPECT_EQ(setting().limitHint()->text(),
+              QStringLiteral("Enter a whole number from 1 to 3000."));
+    QTest::keyClicks(results, QStringLiteral("0"));
+    EXPECT_EQ(settings().maxResults, 250);
+    QTest::keyClicks(results, QStringLiteral("07"));
+    EXPECT_EQ(settings().maxResults, 7);
+    EXPECT_TRUE(setting().limitHint()->isHidden());
+
     retype(setting().maxHistoryEdit(), QStringLiteral("35"));
     EXPECT_EQ(settings().maxHistory, 3);  // taken after the "3"
-    EXPECT_EQ(setting().maxHistoryEdit()->text(), QStringLiteral("3"));
+    EXPECT_EQ(setting().limitHint()->text(), QStringLiteral("Enter a whole number from 1 to 30."));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(platform_.shown.empty());
+}
 
-    platform_.expectMessage({"Maximum records in Search Result not within limit(1-3000).",
-                             "Tunex - Input Error", MessageIcon::Information});
+TEST_F(SettingPageTest, LeavingALimitEditPutsBackTheValueInEffect) {
+    open({});
+    sheet_->show();
+    sheet_->showPage(PageId::Setting);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet_.get()));
+    const UserMessage resultsLimit{"Maximum records in Search Result not within limit(1-3000).",
+                                   "Tunex - Input Error", MessageIcon::Information};
+    const UserMessage historyLimit{"Maximum records in Search History not within limit(1-30).",
+                                   "Tunex - Input Error", MessageIcon::Information};
+    const UserMessage notInteger{"Please enter an integer.", "Tunex - Input Error",
+                                 MessageIcon::Warning};
+    const std::function<void(QLineEdit*)> tabAway = [](QLineEdit* edit) {
+        QTest::keyClick(edit, Qt::Key_Tab);
+    };
+    const std::function<void(QLineEdit*)> pressEnter = [](QLineEdit* edit) {
+        QTest::keyClick(edit, Qt::Key_Return);
+    };
+    const std::function<void(QLineEdit*)> changePage = [this](QLineEdit*) {
+        sheet_->showPage(PageId::Songs);
+        sheet_->showPage(PageId::Setting);
+    };
+    struct Case {
+        QLineEdit* edit;
+        QString keys;
+        std::function<void(QLineEdit*)> leave;
+        std::optional<UserMessage> message;
+        QString shownAfter;
+    };
+    const std::vector<Case> cases = {
+        {setting().maxResultsEdit(), QStringLiteral("0"), tabAway, resultsLimit,
+         QStringLiteral("3000")},
+        {setting().maxResultsEdit(), QString(), pressEnter, notInteger, QStringLiteral("3000")},
+        // 9, 99 and 999 were taken on the way.
+        {setting().maxResultsEdit(), QStringLiteral("9999"), changePage, resultsLimit,
+         QStringLiteral("999")},
+        {setting().maxResultsEdit(), QStringLiteral("0040"), tabAway, std::nullopt,
+         QStringLiteral("40")},
+        {setting().maxHistoryEdit(), QStringLiteral("35"), tabAway, historyLimit,
+         QStringLiteral("3")},
+        {setting().maxHistoryEdit(), QStringLiteral("0"), changePage, historyLimit,
+         QStringLiteral("3")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.keys.toStdString());
+        retype(c.edit, c.keys);
+        if (c.keys.isEmpty()) {
+            QTest::keyClick(c.edit, Qt::Key_Delete);
+        }
+        if (c.message) {
+            platform_.expectMessage(*c.message);
+        }
+        c.leave(c.edit);
+        EXPECT_EQ(c.edit->text(), c.shownAfter);
+        EXPECT_TRUE(setting().limitHint()->isHidden());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return platform_.allExpectedShown(); }, 2000));
+    }
+    EXPECT_EQ(settings().maxResults, 40);
+    EXPECT_EQ(settings().maxHistory, 3);
+    EXPECT_EQ(platform_.shown.size(), 5U);  // one message for each refused value, not two
+
+    // Closing the window with a refused value typed says nothing; the value in effect is kept.
     retype(setting().maxResultsEdit(), QStringLiteral("0"));
-    EXPECT_EQ(settings().maxResults, 3000);
-    EXPECT_EQ(setting().maxResultsEdit()->text(), QStringLiteral("3000"));
+    sheet_->hide();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(platform_.shown.size(), 5U);
+    EXPECT_EQ(settings().maxResults, 40);
+}
 
-    retype(setting().maxResultsEdit(), QStringLiteral("250"));
-    EXPECT_EQ(settings().maxResults, 250);
-
-    platform_.expectMessage(notIntegerMessage());
-    retype(setting().maxResultsEdit(), QStringLiteral("x"));
-    EXPECT_EQ(settings().maxResults, 250);
-    EXPECT_EQ(setting().maxResultsEdit()->text(), QStringLiteral("x"));  // left for correcting
-
-    // Activation puts the value in use back.
-    setting().activate();
-    EXPECT_EQ(setting().maxResultsEdit()->text(), QStringLiteral("250"));
+TEST_F(SettingPageTest, LimitHintReadsOnLightAndDarkWindows) {
+    open({});
+    for (const QColor& window : {QColor(0xf6, 0xf5, 0xf4), QColor(0x24, 0x24, 0x24)}) {
+        QPalette palette = sheet_->palette();
+        palette.setColor(QPalette::Window, window);
+        sheet_->setPalette(palette);
+        const QColor hint = setting().limitHint()->palette().color(QPalette::WindowText);
+        EXPECT_GT(std::abs(hint.lightness() - window.lightness()), 60)
+            << window.name().toStdString();
+        EXPECT_GT(hint.red(), hint.green() + 60);  // still reads as an error
+    }
 }
 
 TEST_F(SettingPageTest, StatisticsAndStartOptions) {
