@@ -14,6 +14,7 @@
 #include "gui/search/songs_page.h"
 #include "gui/tags/local_page.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -172,12 +173,13 @@ void MainSheet::onHelp() {
 }
 
 bool MainSheet::eventFilter(QObject* watched, QEvent* event) {
-    // Enter never acts on the sheet or its pages: no default button, no closing.
+    // Enter never acts on the sheet or its pages' controls: no default button, no closing. Lists
+    // take it for their rows.
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         auto* widget = qobject_cast<QWidget*>(watched);
         if ((key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) && widget != nullptr &&
-            widget->window() == this) {
+            widget->window() == this && qobject_cast<QAbstractItemView*>(widget) == nullptr) {
             return event->type() == QEvent::KeyPress;
         }
     }

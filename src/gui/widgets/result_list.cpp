@@ -5,12 +5,32 @@
 #include "platform/qt/qt_text.h"
 
 #include <QHeaderView>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QStyle>
+#include <QStyledItemDelegate>
+#include <QToolTip>
 
 #include <algorithm>
 
 namespace tunex {
+
+namespace {
+
+// Paths differ at their ends more than at their starts: they are cut in the middle.
+class MiddleElidingDelegate final : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideMiddle;
+    }
+};
+
+}  // namespace
 
 ResultList::ResultList(QWidget* parent) : QTreeView(parent), model_(new ResultListModel(this)) {
     setModel(model_);
@@ -25,7 +45,7 @@ ResultList::ResultList(QWidget* parent) : QTreeView(parent), model_(new ResultLi
     header()->setStretchLastSection(false);
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
-    header()->setSortIndicatorShown(false);
+    header()->setSortIndicatorShown(false);  // shown once the rows are sorted
     useInfoListColours(*this, QColor(0x00, 0x00, 0x84));
     setContextMenuPolicy(Qt::CustomContextMenu);
     connect(this, &QWidget::customContextMenuRequested, this,
@@ -40,8 +60,24 @@ const ResultTable& ResultList::table() const {
 void ResultList::buildColumns(bool rebuild, const std::array<int, 6>& showColumns) {
     if (rebuild) {
         model_->setColumns(shownColumns(showColumns));
+        showSortArrow(-1, true);
+        elidePathsInTheMiddle();
     }
     applyWidths();
+}
+
+void ResultList::elidePathsInTheMiddle() {
+    for (int column = 0; column < model_->columnCount(); ++column) {
+        setItemDelegateForColumn(column, nullptr);
+    }
+    const auto& columns = model_->table().columns;
+    const auto path = std::find(columns.begin(), columns.end(), ResultColumn::Path);
+    if (path != columns.end()) {
+        if (pathDelegate_ == nullptr) {
+            pathDelegate_ = new MiddleElidingDelegate(this);
+        }
+        setItemDelegateForColumn(static_cast<int>(path - columns.begin()), pathDelegate_);
+    }
 }
 
 void ResultList::setMaximised(bool maximised) {
@@ -65,13 +101,16 @@ void ResultList::applyWidths() {
 void ResultList::setTable(ResultTable table) {
     const bool sameColumns = table.columns == model_->table().columns;
     model_->setTable(std::move(table));
+    showSortArrow(-1, true);  // new rows come in the order they were found
     if (!sameColumns) {
+        elidePathsInTheMiddle();
         applyWidths();
     }
 }
 
 void ResultList::clearRows() {
     model_->clearRows();
+    showSortArrow(-1, true);
 }
 
 void ResultList::appendRecord(const SongRecordView& record,
@@ -85,11 +124,18 @@ int ResultList::findColumnByCaption(std::string_view caption) const {
 
 void ResultList::sortRows(int column, bool ascending) {
     model_->sortRows(column, ascending);
+    showSortArrow(column, ascending);
 }
 
 void ResultList::onHeaderClicked(int column) {
     const bool ascending = headerSort_.click(column);
     model_->sortRows(column, ascending);
+    showSortArrow(column, ascending);
+}
+
+void ResultList::showSortArrow(int column, bool ascending) {
+    header()->setSortIndicatorShown(column >= 0);
+    header()->setSortIndicator(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 std::optional<int> ResultList::selectedRow() const {
@@ -104,6 +150,47 @@ void ResultList::selectRow(int row) {
     const QModelIndex index = model_->index(row, 0);
     selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+bool ResultList::isEnterOnRow(const QKeyEvent& key) const {
+    return (key.key() == Qt::Key_Return || key.key() == Qt::Key_Enter) &&
+           key.modifiers() == Qt::NoModifier && selectedRow().has_value();
+}
+
+bool ResultList::event(QEvent* event) {
+    // Enter on a row plays it: the list claims the key before a page's Enter shortcut does.
+    if (event->type() == QEvent::ShortcutOverride &&
+        isEnterOnRow(*static_cast<QKeyEvent*>(event))) {
+        event->accept();
+        return true;
+    }
+    return QTreeView::event(event);
+}
+
+void ResultList::keyPressEvent(QKeyEvent* event) {
+    if (isEnterOnRow(*event)) {
+        Q_EMIT rowDoubleClicked();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+bool ResultList::viewportEvent(QEvent* event) {
+    if (event->type() != QEvent::ToolTip) {
+        return QTreeView::viewportEvent(event);
+    }
+    // Only a cell cut short gets a tool tip: the whole text.
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QModelIndex index = indexAt(help->pos());
+    const QString text = index.data(Qt::DisplayRole).toString();
+    const int room = visualRect(index).width() -
+                     2 * style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) - 2;
+    if (index.isValid() && viewport()->fontMetrics().horizontalAdvance(text) > room) {
+        QToolTip::showText(help->globalPos(), text, viewport(), visualRect(index));
+    } else {
+        QToolTip::hideText();
+    }
+    return true;
 }
 
 void ResultList::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -4,6 +4,8 @@
 
 #include <QTreeView>
 
+class QStyledItemDelegate;
+
 #include <array>
 #include <optional>
 
@@ -44,16 +46,24 @@ public:
 Q_SIGNALS:
     // A right click anywhere on the list, at this screen point.
     void menuRequested(QPoint globalPos);
+    // A double click on a row, or Enter with a row selected.
     void rowDoubleClicked();
 
 protected:
+    bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     void onHeaderClicked(int column);
     void applyWidths();
+    void showSortArrow(int column, bool ascending);
+    void elidePathsInTheMiddle();
+    [[nodiscard]] bool isEnterOnRow(const QKeyEvent& key) const;
 
     ResultListModel* model_;
+    QStyledItemDelegate* pathDelegate_ = nullptr;
     HeaderSortState headerSort_;
     bool maximised_ = false;
 };

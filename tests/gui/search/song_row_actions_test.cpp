@@ -67,6 +67,28 @@ TEST_F(SongRowActionsTest, DoubleClickPlaysTheFile) {
     actions().playSelectedRow();
 }
 
+// Enter on the list plays the selected row, in the real window where the page takes Enter for
+// its search everywhere else.
+TEST_F(SongRowActionsTest, EnterOnTheListPlaysTheRow) {
+    openWithSong();
+    sheet_->showPage(PageId::Songs);
+    sheet_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet_.get()));
+    const QString status = songs().statusLine();
+    songs().resultList()->setFocus();
+    QTest::keyClick(songs().resultList(), Qt::Key_Return);
+    ASSERT_EQ(platform_.launched.size(), 1U);
+    EXPECT_EQ(platform_.launched[0], music_ / "b.mp3");
+    EXPECT_EQ(songs().statusLine(), status);
+
+    // Without a selected row, Enter searches as it does everywhere on the page.
+    songs().resultList()->clearSelection();
+    platform_.expectMessage({"Please input a song title OR artist name.", "Tunex - Input Error",
+                             MessageIcon::Question});
+    QTest::keyClick(songs().resultList(), Qt::Key_Enter);
+    EXPECT_EQ(platform_.launched.size(), 1U);
+}
+
 // Add stores the type lower-cased; the row must still reach the file as it is named on disk.
 TEST_F(SongRowActionsTest, DoubleClickPlaysAFileWithAnUpperCaseExtension) {
     music_ = base_.path() / "music";

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QHelpEvent>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +91,42 @@ TEST(ResultListTest, ColumnsAndWidths) {
     list.buildColumns(true, {1, 1, 1, 1, 1, 1});  // a rebuild drops the rows
     EXPECT_EQ(list.rowCount(), 0);
     EXPECT_EQ(list.columns().size(), 7U);
+}
+
+// The sorted column carries its arrow until new rows come; a cell cut short shows its whole text
+// as a tool tip, a cell that fits none.
+TEST(ResultListTest, SortArrowAndCutCells) {
+    ResultList list;
+    list.buildColumns(true, {0, 0, 1, 0, 0, 0});  // File Name, Path
+    const std::string longPath = "/media/music/" + std::string(60, 'x') + "/the end";
+    ResultTable table{list.columns(), {{"short", longPath}, {"b", "/m"}}};
+    list.setTable(table);
+    list.resize(500, 200);
+    list.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+    EXPECT_FALSE(list.header()->isSortIndicatorShown());
+    const int x = list.header()->sectionViewportPosition(1) + 5;
+    QTest::mouseClick(list.header()->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
+    EXPECT_TRUE(list.header()->isSortIndicatorShown());
+    EXPECT_EQ(list.header()->sortIndicatorSection(), 1);
+    EXPECT_EQ(list.header()->sortIndicatorOrder(), Qt::AscendingOrder);
+
+    const auto tipAt = [&](int row, int column) {
+        QToolTip::hideText();
+        EXPECT_TRUE(QTest::qWaitFor([] { return !QToolTip::isVisible(); }, 2000));
+        const QRect cell = list.visualRect(list.model()->index(row, column));
+        QHelpEvent help(QEvent::ToolTip, cell.center(),
+                        list.viewport()->mapToGlobal(cell.center()));
+        QApplication::sendEvent(list.viewport(), &help);
+        return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+    };
+    const int longRow = list.table().rows[0][1] == longPath ? 0 : 1;
+    EXPECT_EQ(tipAt(longRow, 1), longPath);
+    EXPECT_EQ(tipAt(1 - longRow, 1), "");
+    EXPECT_EQ(tipAt(0, 0), "");
+
+    list.setTable(table);
+    EXPECT_FALSE(list.header()->isSortIndicatorShown());
 }
 
 // The search lists on a light theme, on a dark one that leaves Qt's pale tool-tip colour in
