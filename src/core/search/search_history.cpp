@@ -66,9 +66,4 @@ UserMessage searchAgainNoSelectionMessage() {
             MessageIcon::Question};
 }
 
-UserMessage copyNoSelectionMessage() {
-    return {"Please select a record from the history list before copy.", captionFor("Copy Error"),
-            MessageIcon::Question};
-}
-
 }  // namespace tunex

@@ -31,6 +31,5 @@ bool setLastHistoryCell(std::vector<HistoryRow>& rows, std::string_view text);
 [[nodiscard]] std::string historyCopyText(const HistoryRow& row);
 
 [[nodiscard]] UserMessage searchAgainNoSelectionMessage();
-[[nodiscard]] UserMessage copyNoSelectionMessage();
 
 }  // namespace tunex

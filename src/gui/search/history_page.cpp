@@ -3,11 +3,13 @@
 #include "core/search/search_history.h"
 #include "gui/app/app_context.h"
 #include "gui/widgets/list_colours.h"
+#include "gui/widgets/popup_menu_window.h"
 #include "platform/qt/qt_text.h"
 
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -17,6 +19,11 @@
 namespace tunex {
 
 namespace {
+
+constexpr int kCopyIcon = 3;
+constexpr int kPageIcon = 1;
+
+enum class MenuCommand { Copy = 1, SearchAgain };
 
 QTreeWidgetItem* makeItem(const HistoryRow& row) {
     auto* item = new QTreeWidgetItem;
@@ -49,7 +56,8 @@ HistoryPage::HistoryPage(AppContext& context, QWidget* parent) : Page(parent), c
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     useInfoListColours(*list_, QColor(0x26, 0x00, 0x84));
     list_->viewport()->installEventFilter(this);
-    connect(list_, &QWidget::customContextMenuRequested, this, &HistoryPage::onCopy);
+    list_->installEventFilter(this);
+    connect(list_, &QWidget::customContextMenuRequested, this, &HistoryPage::onMenu);
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addWidget(list_);
 
@@ -170,15 +178,46 @@ void HistoryPage::searchRowAgain(int row) {
 }
 
 void HistoryPage::onCopy() {
+    // With no row selected there is nothing to copy, and nothing to say about it.
     const int row = selectedRow();
-    if (row < 0) {
-        context_.platform().tell(copyNoSelectionMessage());
+    if (row >= 0) {
+        context_.platform().setClipboardText(historyCopyText(rows_[static_cast<size_t>(row)]));
+    }
+}
+
+void HistoryPage::onMenu(QPoint pos) {
+    // Every command is about a row, so empty space below the rows has no menu.
+    QTreeWidgetItem* item = list_->itemAt(pos);
+    if (item == nullptr) {
         return;
     }
-    context_.platform().setClipboardText(historyCopyText(rows_[static_cast<size_t>(row)]));
+    list_->setCurrentItem(item);
+    PopupMenuWindow menu(list_);
+    menu.setColours(infoPopupColours(list_->palette()));
+    menu.loadMenuResources();
+    menu.addMenuItem(0, QStringLiteral("&Copy to Clipboard"), MenuCommand::Copy, kCopyIcon);
+    menu.addMenuItem(0, QStringLiteral("&Search Again"), MenuCommand::SearchAgain, kPageIcon);
+    const auto command = menu.showMenuFor<MenuCommand>(list_->viewport()->mapToGlobal(pos));
+    if (!command) {
+        return;
+    }
+    switch (*command) {
+        case MenuCommand::Copy:
+            onCopy();
+            break;
+        case MenuCommand::SearchAgain:
+            onSearchAgain();
+            break;
+    }
 }
 
 bool HistoryPage::eventFilter(QObject* watched, QEvent* event) {
+    // The view's own Copy would take only the current cell, and past the desktop object.
+    if (watched == list_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+        onCopy();
+        return true;
+    }
     // The press before a double-click has already selected the row under the mouse.
     if (watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {

@@ -16,7 +16,8 @@ namespace tunex {
 class AppContext;
 
 // The History tab: the last searches, oldest at the top. The rows are read from the settings file
-// when the page is made; the sheet writes `rows()` back when the program ends.
+// when the page is made; the sheet writes `rows()` back when the program ends. A row's right-click
+// menu copies it or searches it again; Ctrl+C copies the selected row.
 class HistoryPage final : public Page {
     Q_OBJECT
 public:
@@ -45,7 +46,9 @@ private:
     void applyWidths();
     void onSearchAgain();
     void onDoubleClick();
+    // Ctrl+C and the row menu's Copy: the selected row's title and artist.
     void onCopy();
+    void onMenu(QPoint pos);
     // Drops the row, shows the Songs page and has it search the row's terms.
     void searchRowAgain(int row);
 

@@ -76,7 +76,6 @@ TEST(SearchHistory, Messages) {
     EXPECT_EQ(searchAgainNoSelectionMessage(),
               (UserMessage{"Please select a record from the history list.", "Tunex - Input Error",
                            MessageIcon::Question}));
-    EXPECT_EQ(copyNoSelectionMessage().caption, "Tunex - Copy Error");
 }
 
 }  // namespace

@@ -1,11 +1,16 @@
 #include "gui/search/history_page.h"
 #include "core/search/search_history.h"
+#include "gui/widgets/popup_menu_window.h"
 #include "search_test_support.h"
+
+#include <QApplication>
+#include <QCoreApplication>
 
 #include <QHeaderView>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 namespace tunex {
@@ -16,6 +21,22 @@ using test::SearchSheetTest;
 class HistoryPageTest : public SearchSheetTest {
 protected:
     HistoryPage& history() { return page<HistoryPage>(PageId::History); }
+
+    // Right-clicks the list at `pos` and types `keys` into the menu once it is up; false when no
+    // menu opened.
+    bool openMenuAndType(QPoint pos, const QString& keys) {
+        bool opened = false;
+        QTimer::singleShot(0, [keys, &opened] {
+            auto* menu = qobject_cast<PopupMenuWindow*>(QApplication::activePopupWidget());
+            opened = menu != nullptr;
+            if (menu != nullptr) {
+                QTest::keyClicks(menu, keys);
+            }
+        });
+        Q_EMIT history().list()->customContextMenuRequested(pos);
+        QCoreApplication::processEvents();
+        return opened;
+    }
 
     static std::string historyLines(int count) {
         std::string lines;
@@ -68,17 +89,35 @@ TEST_F(HistoryPageTest, ASearchIsAppendedOnceAtTheBottom) {
     EXPECT_EQ(history().list()->topLevelItem(2)->text(3), QStringLiteral("CD7"));
 }
 
-TEST_F(HistoryPageTest, CopyPutsTitleAndArtistOnTheClipboard) {
-    open({}, "<ht>" + joinHistoryRow({"", "abba", "0", ""}) + "\n");
+TEST_F(HistoryPageTest, CtrlCAndTheRowMenuCopyTitleAndArtist) {
+    open({}, "<ht>" + joinHistoryRow({"", "abba", "0", ""}) + "\n<ht>" +
+                 joinHistoryRow({"love", "me", "2", "CD1"}) + "\n");
+    sheet_->show();
     sheet_->showPage(PageId::History);
-    platform_.expectMessage({"Please select a record from the history list before copy.",
-                             "Tunex - Copy Error", MessageIcon::Question});
-    Q_EMIT history().list()->customContextMenuRequested({});
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(sheet_.get()));
+    auto* list = history().list();
+    const QPoint first = list->visualItemRect(list->topLevelItem(0)).center();
+    const QPoint second = list->visualItemRect(list->topLevelItem(1)).center();
+    const QPoint below = list->visualItemRect(list->topLevelItem(1)).bottomLeft() + QPoint(4, 40);
+
+    // Nothing selected, nothing under the mouse: no message, no menu, nothing copied.
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_FALSE(openMenuAndType(below, QStringLiteral("c")));
     EXPECT_TRUE(platform_.clipboard.empty());
 
     history().selectRow(0);
-    Q_EMIT history().list()->customContextMenuRequested({});
+    QTest::keyClick(list, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(platform_.clipboard, " abba");
+
+    // The menu acts on the row under the mouse, whatever was selected before.
+    EXPECT_TRUE(openMenuAndType(second, QStringLiteral("c")));
+    EXPECT_EQ(platform_.clipboard, "love me");
+    EXPECT_EQ(list->currentItem(), list->topLevelItem(1));
+    EXPECT_TRUE(openMenuAndType(first, QStringLiteral("s")));
+    EXPECT_EQ(sheet_->tabs()->currentIndex(), 0);
+    ASSERT_EQ(history().rows().size(), 2U);
+    EXPECT_EQ(history().rows().back(), (HistoryRow{"", "abba", "0", ""}));
 }
 
 TEST_F(HistoryPageTest, DoubleClickSearchesTheRowAgain) {
