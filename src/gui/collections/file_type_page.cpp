@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace tunex {
@@ -73,6 +74,16 @@ FileTypePage::FileTypePage(AppContext& context, QWidget* parent) : Page(parent),
 
     connect(add_, &QPushButton::clicked, this, &FileTypePage::onAdd);
     connect(delete_, &QPushButton::clicked, this, &FileTypePage::onDelete);
+    // The sheet keeps Enter from reaching the edit; a shortcut on the edit still hears it. Delete
+    // belongs to the list only: in the edit it deletes characters.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), typeEdit_);
+        enter->setContext(Qt::WidgetShortcut);
+        connect(enter, &QShortcut::activated, this, &FileTypePage::onAdd);
+    }
+    auto* deleteKey = new QShortcut(QKeySequence::Delete, list_);
+    deleteKey->setContext(Qt::WidgetShortcut);
+    connect(deleteKey, &QShortcut::activated, this, &FileTypePage::onDelete);
     connect(&context_, &AppContext::fileTypesChanged, this, &FileTypePage::fillList);
     fillList();
 }

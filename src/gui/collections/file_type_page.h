@@ -11,7 +11,8 @@ namespace tunex {
 
 class AppContext;
 
-// The File Type tab: the run's list of media file types, with Add and Delete.
+// The File Type tab: the run's list of media file types, with Add (also Enter in the edit) and
+// Delete (also the Delete key in the list).
 class FileTypePage final : public Page {
     Q_OBJECT
 public:

@@ -1,5 +1,6 @@
 #include "gui/collections/file_type_page.h"
 #include "gui/app/app_context.h"
+#include "gui/search/search_test_support.h"
 #include "support/base_folder.h"
 #include "support/fake_platform.h"
 
@@ -7,6 +8,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +106,48 @@ TEST_F(FileTypePageTest, DeleteNeedsASelectionAndKeepsTheLastType) {
     page_->deleteButton()->click();
     EXPECT_EQ(shownTypes(), QStringList({QStringLiteral("mp3")}));
     EXPECT_TRUE(platform_.allExpectedShown());
+}
+
+// In the main window, whose sheet keeps Enter from every control.
+class FileTypeKeysTest : public test::SearchSheetTest {};
+
+TEST_F(FileTypeKeysTest, EnterInTheEditAddsAndDeleteInTheListDeletes) {
+    open({});
+    sheet_->show();
+    sheet_->showPage(PageId::FileType);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet_.get()));
+    auto& types = page<FileTypePage>(PageId::FileType);
+    QLineEdit* edit = types.typeEdit();
+    QListWidget* list = types.typeList();
+
+    edit->setFocus();
+    QTest::keyClicks(edit, QStringLiteral("mp2"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    QTest::keyClicks(edit, QStringLiteral("ogg"));
+    QTest::keyClick(edit, Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_TRUE(context_->fileTypes().contains("mp2"));
+    EXPECT_TRUE(context_->fileTypes().contains("ogg"));
+    EXPECT_TRUE(edit->text().isEmpty());
+    platform_.expectMessage({"Input is empty. Please enter an input first", "Tunex - Add Error",
+                             MessageIcon::Question});
+    QTest::keyClick(edit, Qt::Key_Return);
+
+    // Delete in the edit edits the text, and leaves the list alone.
+    list->findItems(QStringLiteral("wma"), Qt::MatchExactly).front()->setSelected(true);
+    QTest::keyClicks(edit, QStringLiteral("flac"));
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    EXPECT_EQ(edit->text(), QStringLiteral("lac"));
+    EXPECT_EQ(list->count(), 5);
+
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Delete);
+    EXPECT_FALSE(context_->fileTypes().contains("wma"));
+    EXPECT_EQ(list->count(), 4);
+    list->clearSelection();
+    platform_.expectMessage({"Please select a file type from the list first.",
+                             "Tunex - Delete Error", MessageIcon::Question});
+    QTest::keyClick(list, Qt::Key_Delete);
 }
 
 }  // namespace
