@@ -25,27 +25,31 @@ std::string localRowPath(const LocalRow& row) {
 }
 
 LocalListing listLocalFolder(std::string_view folder, const FileTypeList& types,
-                             bool includeSubfolders, int maxResults) {
+                             bool includeSubfolders, int maxResults, const std::stop_token& stop) {
     LocalListing listing;
     if (folder.empty()) {
         return listing;
     }
     const auto limit = static_cast<std::size_t>(std::max(maxResults, 0));
-    FolderWalkTotals totals =
-        walkFolderFiles(folder, includeSubfolders, [&](const WalkedFile& file) {
-            if (listing.rows.size() >= limit) {
+    FolderWalkTotals totals = walkFolderFiles(
+        folder, includeSubfolders,
+        [&](const WalkedFile& file) {
+            if (listing.rows.size() >= limit) {  // a limit of 0
                 return WalkStep::Stop;
             }
-            if (types.matches(file.name)) {
-                FoundFile facts;
-                (void)readFileFacts(file.path, facts);
-                listing.rows.push_back({std::string(file.name), std::string(file.folder),
-                                        sizeText(facts.sizeBytes), dateText(facts.created)});
+            if (!types.matches(file.name)) {
+                return WalkStep::Continue;
             }
-            return WalkStep::Continue;
-        });
+            FoundFile facts;
+            (void)readFileFacts(file.path, facts);
+            listing.rows.push_back({std::string(file.name), std::string(file.folder),
+                                    sizeText(facts.sizeBytes), dateText(facts.created)});
+            return listing.rows.size() < limit ? WalkStep::Continue : WalkStep::Stop;
+        },
+        stop);
     listing.unreadable = std::move(totals.unreadable);
-    if (listing.rows.size() > 1) {
+    listing.cancelled = stop.stop_requested();
+    if (listing.rows.size() > 1 && !listing.cancelled) {
         sortResultRows(listing.rows, kLocalFileName, true);
     }
     return listing;
@@ -59,6 +63,10 @@ std::string listedStatusText(std::size_t rows, std::string_view folder,
         text.append(". ").append(unreadableFoldersNote(unreadable));
     }
     return text;
+}
+
+std::string listingStatusText(std::string_view folder) {
+    return "Listing the files under " + std::string(folder) + "...";
 }
 
 std::string filteredStatusText(std::size_t rows) {

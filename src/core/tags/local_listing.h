@@ -2,6 +2,7 @@
 
 #include <array>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,20 +30,25 @@ inline constexpr std::array<int, 4> kLocalColumnWidths = {320, 300, 100, 100};
 struct LocalListing {
     std::vector<LocalRow> rows;  // sorted by File Name ascending when more than one
     UnreadableFolders unreadable;
+    bool cancelled = false;  // ended by a stop request: incomplete, unsorted, to be dropped
 };
 
-// Lists the media files (FileTypeList) under `folder`, depth-first in file-system order, stopping
-// at the first file met once `maxResults` rows are listed. An empty folder text (the "My Computer"
-// node or a placeholder) lists nothing: the page then changes nothing else. A folder without its
-// final "/" is listed itself.
+// Lists the media files (FileTypeList) under `folder`, depth-first in file-system order. The walk
+// ends as soon as `maxResults` rows are listed, so a limited listing of "/" does not read the
+// whole disk; the rows are the same as a walk that went on would give. An empty folder text (the
+// "My Computer" node or a placeholder) lists nothing: the page then changes nothing else. A folder
+// without its final "/" is listed itself. `stop` lets another thread end the walk early.
 [[nodiscard]] LocalListing listLocalFolder(std::string_view folder, const FileTypeList& types,
-                                           bool includeSubfolders, int maxResults);
+                                           bool includeSubfolders, int maxResults,
+                                           const std::stop_token& stop = {});
 
 // Status texts under the list.
 inline constexpr std::string_view kLocalNoSearchStatus = "No search performed.";
 // "%d files found under %s" with the folder as given, then the folders the walk could not read.
 [[nodiscard]] std::string listedStatusText(std::size_t rows, std::string_view folder,
                                            const UnreadableFolders& unreadable = {});
+// While the walk runs: "Listing the files under %s..." with the folder as given.
+[[nodiscard]] std::string listingStatusText(std::string_view folder);
 // "%d files matched with keyword."
 [[nodiscard]] std::string filteredStatusText(std::size_t rows);
 

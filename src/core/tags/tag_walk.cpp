@@ -102,7 +102,8 @@ bool isMp3Name(std::string_view fileName) {
 }
 
 FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders,
-                                 const std::function<WalkStep(const WalkedFile&)>& visit) {
+                                 const std::function<WalkStep(const WalkedFile&)>& visit,
+                                 const std::stop_token& stop) {
     FolderWalkTotals totals;
     // An empty text names no folder (the "My Computer" node); it must never mean the root.
     if (folder.empty()) {
@@ -123,6 +124,10 @@ FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders
     }
     UniqueFd current(::fcntl(start.get(), F_DUPFD_CLOEXEC, 0));
     while (!stack.empty()) {
+        if (stop.stop_requested()) {
+            totals.stopped = true;
+            break;
+        }
         Frame& top = stack.back();
         if (top.next == top.entries.size() || !current.valid()) {
             if (!current.valid()) {

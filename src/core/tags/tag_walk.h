@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -30,16 +31,18 @@ enum class WalkStep { Continue, Stop };
 
 struct FolderWalkTotals {
     UnreadableFolders unreadable;  // folders that could not be opened, skipped
-    bool stopped = false;
+    bool stopped = false;          // by the visitor or a stop request, before the end
 };
 
 // Visits the files under `folder` in the order the file system returns them, each subfolder
 // walked at once where it is met (depth-first) when `includeSubfolders` holds. Hidden entries are
 // included; symbolic links to folders are not followed, so no walk loops; unreadable folders are
 // skipped. A trailing "/" on `folder` is ignored: the folder itself is walked, never sibling
-// entries that merely begin with its name.
+// entries that merely begin with its name. A stop request, which may come from another thread,
+// ends the walk before its next entry, file or folder, so a tree without files stops early too.
 FolderWalkTotals walkFolderFiles(std::string_view folder, bool includeSubfolders,
-                                 const std::function<WalkStep(const WalkedFile&)>& visit);
+                                 const std::function<WalkStep(const WalkedFile&)>& visit,
+                                 const std::stop_token& stop = {});
 
 // The files a batch tag change acts on: every file under `folder` as the walk meets them, or,
 // when `files` is set, only those paths, in their order (the rows the Local list shows or has

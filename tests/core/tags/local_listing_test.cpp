@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,7 @@ protected:
 
     test::TempDir dir_;
     FileTypeList types_;
+    std::stop_source stop_;  // never asked to stop
 };
 
 TEST_F(LocalListingTest, ListsMediaFilesWithAndWithoutSubfolders) {
@@ -90,6 +92,33 @@ TEST_F(LocalListingTest, StopsAtTheDisplayLimit) {
               (UserMessage{"The result reaches the maximum display limit (3).\nYou can change it "
                            "in <Setting> tag.",
                            "Tunex - Information", MessageIcon::Information}));
+}
+
+TEST_F(LocalListingTest, AStopRequestEndsTheWalkBeforeItsNextEntry) {
+    for (const char* name : {"a.mp3", "b.mp3", "sub/c.mp3", "sub/deep/d.mp3"}) {
+        make(name);
+    }
+    std::stop_source stop;
+    int visited = 0;
+    const FolderWalkTotals totals = walkFolderFiles(
+        folder(), true,
+        [&](const WalkedFile&) {
+            ++visited;
+            stop.request_stop();  // as the page does from the GUI thread
+            return WalkStep::Continue;
+        },
+        stop.get_token());
+    EXPECT_EQ(visited, 1);
+    EXPECT_TRUE(totals.stopped);
+
+    std::stop_source early;
+    early.request_stop();
+    const LocalListing given = listLocalFolder(folder(), types_, true, 100, early.get_token());
+    EXPECT_TRUE(given.cancelled);
+    EXPECT_TRUE(given.rows.empty());
+    const LocalListing whole = listLocalFolder(folder(), types_, true, 100, stop_.get_token());
+    EXPECT_FALSE(whole.cancelled);
+    EXPECT_EQ(names(whole.rows), (std::vector<std::string>{"a.mp3", "b.mp3", "c.mp3", "d.mp3"}));
 }
 
 TEST(TagWalk, ReachesFilesBeyondPathMaxInADeepTree) {
