@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # Starts the real program in a real X server on a fresh base folder, finds its window, closes it,
-# and checks the settings file it wrote.
+# and checks the settings file it wrote. Then shows a page with a list at a scale factor of 1.5
+# and in a dark theme, checks that the window fits the screen and that the dark theme stays dark,
+# and keeps a screenshot of each in SHOTS (default: a folder that is removed at the end).
 set -euo pipefail
-tunex=$1 data=$2
-if ! command -v xvfb-run >/dev/null || ! command -v xwininfo >/dev/null; then
-  echo "xvfb-run and xwininfo are needed (scripts/bootstrap.sh installs them)"; exit 1
-fi
+tunex=$1 data=$2 shots=${3:-}
+here=$(cd "$(dirname "$0")" && pwd)
+for tool in xvfb-run xwininfo xwd; do
+  command -v "$tool" >/dev/null || { echo "$tool is needed (scripts/bootstrap.sh installs it)"; exit 1; }
+done
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-cp -R "$data"/. "$work/base"
-# The shipped settings, cut to the bare minimum, so the file written at exit is visibly new.
-printf '<ts>0\n<tf>0\n@*EOF\n' >"$work/base/system/system.ifo"
+[ -n "$shots" ] || shots=$work/shots
+mkdir -p "$shots"
+# The desktop profile (remembered window places) of these runs only.
+export XDG_CONFIG_HOME=$work/config
 
 cat >"$work/session.sh" <<'SESSION'
 #!/usr/bin/env bash
+# Runs Tunex in BASE until its window shows, optionally dumps the screen to SHOT, then ends it.
 set -u
-tunex=$1 base=$2
+tunex=$1 base=$2 shot=${3:-}
 cd "$base"
 QT_QPA_PLATFORM=xcb "$tunex" &
 pid=$!
@@ -26,14 +31,51 @@ for _ in $(seq 150); do
   sleep 0.2
 done
 [ -n "$found" ] || { echo "no Tunex window appeared"; kill -KILL "$pid" 2>/dev/null; exit 1; }
+if [ -n "$shot" ]; then
+  sleep 2  # the first paint of every widget
+  xwininfo -name Tunex | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
+    /^ *Width/{w=$NF} /^ *Height/{h=$NF} END{print x, y, w, h}' >"$shot.geometry"
+  xwininfo -root | awk '/^ *Width/{w=$NF} /^ *Height/{h=$NF} END{print w, h}' >"$shot.screen"
+  xwd -root -silent >"$shot.xwd"
+fi
 xwininfo -root -tree | grep '"Tunex"' | head -n 1
 kill -TERM "$pid"
 wait "$pid"
 SESSION
 chmod +x "$work/session.sh"
 
-xvfb-run -a -s "-screen 0 1280x800x24" "$work/session.sh" "$tunex" "$work/base"
+cp -R "$data"/. "$work/base"
+# The shipped settings, cut to the bare minimum, so the file written at exit is visibly new.
+printf '<ts>0\n<tf>0\n@*EOF\n' >"$work/base/system/system.ifo"
+xvfb-run -a -n "$((100 + RANDOM % 800))" -s "-screen 0 1280x800x24" "$work/session.sh" "$tunex" "$work/base"
 settings=$(cat "$work/base/system/system.ifo")
 expected=$'<ts>0\n<tf>0\n<md>1\n<mh>15\n<dt>1\n<as>03110111111;\n<ft>mp3;mp2;wmv;wma;dat;\n@*EOF'
 [ "$settings" = "$expected" ] || { echo "unexpected settings file:"; echo "$settings"; exit 1; }
 echo "window shown and closed; settings written"
+
+# A base that opens on the History page with rows in its list.
+look() {
+  local name=$1; shift
+  rm -rf "$work/look" "$XDG_CONFIG_HOME"
+  cp -R "$data"/. "$work/look"
+  printf '%s\n' '<ts>3' '<tf>1' '<dt>3' '<ht>love@?@beatles%|%12^*^Pop' '<ht>@?@abba%|%0^*^' \
+    '<ht>night@?@%|%3^*^Pop' '@*EOF' >"$work/look/system/system.ifo"
+  printf '%s\n' '**Pop' '<?>Love Me Do<|>/media/cd<:>mp3</><\>  3584.0<*>2003-11-16' \
+    '<?>Night Fever<|>/media/cd<:>mp3</><\>  4096.0<*>2003-11-16' \
+    '<?>Waterloo<|>/media/cd<:>mp3</><\>  2048.0<*>2003-11-16' >"$work/look/system/save0001.ifo"
+  printf '@*EOF' >>"$work/look/system/save0001.ifo"
+  env "$@" timeout 60 xvfb-run -a -n "$((100 + RANDOM % 800))" -s "-screen 0 1024x768x24" "$work/session.sh" "$tunex" "$work/look" \
+    "$work/$name" >/dev/null
+  python3 "$here/xwd_to_png.py" "$work/$name.xwd" "$shots/$name.png" \
+    --region $(cat "$work/$name.geometry") >"$work/$name.mean"
+  read -r x y w h <"$work/$name.geometry"
+  read -r sw sh <"$work/$name.screen"
+  if [ $((x + w)) -gt "$sw" ] || [ $((y + h)) -gt "$sh" ] || [ "$x" -lt 0 ] || [ "$y" -lt 0 ]; then
+    echo "$name: the window ($w x $h at $x,$y) does not fit the ${sw}x$sh screen"; exit 1
+  fi
+  echo "$name: window $w x $h at $x,$y; mean brightness $(cat "$work/$name.mean"); $shots/$name.png"
+}
+look scale-1.5 QT_SCALE_FACTOR=1.5
+look dark QT_STYLE_OVERRIDE=Adwaita-Dark
+mean=$(cat "$work/dark.mean")
+[ "${mean%.*}" -lt 100 ] || { echo "dark theme: the window is not dark (mean brightness $mean)"; exit 1; }
