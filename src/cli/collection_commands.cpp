@@ -2,8 +2,11 @@
 
 #include "cli/cli_output.h"
 #include "core/collections/collection_builder.h"
+#include "core/collections/collection_delete.h"
 #include "core/collections/collection_rename.h"
 #include "core/store/workspace.h"
+
+#include <algorithm>
 
 namespace tunex::cli {
 
@@ -96,6 +99,33 @@ int runRename(Workspace& workspace, const std::vector<std::string>& arguments, C
     return outcome.catalogueReloaded ? kDone : kFileError;
 }
 
+int runDelete(Workspace& workspace, const std::vector<std::string>& arguments, CliRun& run) {
+    if (arguments.size() != 1) {
+        return usage(run, "delete NAME");
+    }
+    const std::vector<std::string>& names = workspace.catalogue().collectionNames();
+    const auto found = std::find(names.begin(), names.end(), arguments[0]);
+    const std::int64_t songs = found == names.end()
+                                   ? 0
+                                   : collectionRecordCount(workspace.paths().collectionFileName(
+                                         static_cast<int>(found - names.begin())));
+    const DeleteCheck check = checkDelete(names, arguments[0], songs);
+    if (check.refusal) {
+        printMessage(run.err, *check.refusal);
+        return kRefused;
+    }
+    const DeleteOutcome outcome =
+        deleteCollection(workspace, arguments[0], updateFor(workspace, run));
+    if (!outcome.deleted) {
+        if (outcome.message) {
+            printMessage(run.err, *outcome.message);
+        }
+        return found == names.end() ? kRefused : kFileError;
+    }
+    printStatus(run.err, outcome.statusText);
+    return outcome.catalogueReloaded ? kDone : kFileError;
+}
+
 void addCollectionCommands(CommandTable& table) {
     table["count"] = [](Workspace&, const std::vector<std::string>& arguments, CliRun& run) {
         return runCount(arguments, run);
@@ -104,6 +134,8 @@ void addCollectionCommands(CommandTable& table) {
                       CliRun& run) { return runAdd(workspace, arguments, run); };
     table["rename"] = [](Workspace& workspace, const std::vector<std::string>& arguments,
                          CliRun& run) { return runRename(workspace, arguments, run); };
+    table["delete"] = [](Workspace& workspace, const std::vector<std::string>& arguments,
+                         CliRun& run) { return runDelete(workspace, arguments, run); };
 }
 
 }  // namespace tunex::cli

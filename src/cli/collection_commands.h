@@ -7,11 +7,15 @@
 
 namespace tunex::cli {
 
-// The Database page's Count, Add and Change: count PATH, add NAME PATH [--id3], rename OLD NEW.
+// The Database page's Count, Add, Change and Delete: count PATH, add NAME PATH [--id3],
+// rename OLD NEW, delete NAME.
 [[nodiscard]] int runCount(const std::vector<std::string>& arguments, CliRun& run);
 [[nodiscard]] int runAdd(Workspace& workspace, const std::vector<std::string>& arguments,
                          CliRun& run);
 [[nodiscard]] int runRename(Workspace& workspace, const std::vector<std::string>& arguments,
+                            CliRun& run);
+
+[[nodiscard]] int runDelete(Workspace& workspace, const std::vector<std::string>& arguments,
                             CliRun& run);
 
 void addCollectionCommands(CommandTable& table);

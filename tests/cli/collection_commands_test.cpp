@@ -185,5 +185,28 @@ TEST(CliCollectionCommands, RenameAsksAndRewrites) {
     EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Jazz\nPop\n");
 }
 
+TEST(CliCollectionCommands, DeleteTakesOutOneCollectionAndItsSongs) {
+    BaseFolder base("<ts>4\n<tf>3\n@*EOF");
+    base.addCollection(0, "Rock", 2);
+    base.addCollection(1, "Pop", 1);
+    base.addCollection(2, "Jazz", 1);
+    const std::string dir = base.path().string();
+
+    const auto deleted = runProgram(kCli, {"--base", dir, "delete", "Rock"});
+    EXPECT_EQ(deleted.exitCode, 0);
+    EXPECT_EQ(deleted.err,
+              "status: Collection <Rock> with 2 songs is deleted from the database.\n");
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Pop\nJazz\n");
+    EXPECT_TRUE(runProgram(kCli, {"--base", dir, "stats"})
+                    .out.starts_with("Total Files: 2\nTotal CDs: 2\n"));
+    EXPECT_EQ(readFile(base.path() / "system/save0001.ifo").substr(0, 6), "**Pop\n");
+    EXPECT_FALSE(fs::exists(base.path() / "system/save0003.ifo"));
+
+    const auto unknown = runProgram(kCli, {"--base", dir, "delete", "Blues"});
+    EXPECT_EQ(unknown.exitCode, 2);
+    EXPECT_EQ(unknown.err, "Tunex - Delete Error: There is no collection named <Blues>.\n");
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "delete"}).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace tunex

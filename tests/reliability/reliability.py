@@ -217,6 +217,8 @@ def describe(state):
 COMMANDS = {
     "add": lambda media: ["add", "New Disc", os.path.join(media, "new"), "--id3"],
     "rename": lambda media: ["rename", "Disc Two", "Disc Two, renamed"],
+    # The middle one: the last collection's file moves down into its place.
+    "delete": lambda media: ["delete", "Disc Two"],
     "friend-export": lambda media: ["friend-export", "Alice", "alice@example.com"],
     # Add of one file: most of its time goes into rewriting the long settings file.
     "settings": lambda media: ["add", "Single", os.path.join(media, "single")],

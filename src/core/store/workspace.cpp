@@ -2,6 +2,7 @@
 
 #include "core/common/line_reader.h"
 #include "core/common/text.h"
+#include "core/store/collection_removal.h"
 #include "core/store/song_record.h"
 #include "core/store/unfinished_writes.h"
 
@@ -32,21 +33,6 @@ UserMessage settingsWriteFailedMessage(const std::filesystem::path& file,
 }
 
 namespace {
-
-// Record lines before the end marker; what the catalogue would load from the file.
-std::int64_t recordsIn(const std::filesystem::path& file) {
-    std::int64_t records = 0;
-    LineReader reader;
-    TextLine line;
-    if (reader.open(file)) {
-        while (reader.next(line) && !startsWith(line.text, kEndMarker)) {
-            if (startsWith(line.text, kRecordPrefix)) {
-                ++records;
-            }
-        }
-    }
-    return records;
-}
 
 UserMessage takenBackText(int count, const std::string& writeError) {
     std::string text = count == 1 ? "1 collection was found that the settings file did not list; "
@@ -97,6 +83,7 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     auto workspace = std::make_unique<Workspace>(Key(), std::move(paths), std::move(*settingsFile));
     workspace->journal_ = WriteJournal::open(workspace->paths_.journalFolder());
     workspace->settings_ = workspace->settingsFile_.readSettings();
+    workspace->finishDelete();
     workspace->takeBackUnlistedCollections();
     if (!workspace->reloadCatalogue()) {
         failure = loadFailedMessage(workspace->catalogue().loadFailure());
@@ -112,6 +99,16 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     return workspace;
 }
 
+void Workspace::finishDelete() {
+    if (finishInterruptedDelete(paths_, settings_) != InterruptedDelete::Finished) {
+        return;
+    }
+    // Kept until the settings say so: a failed write leaves it for the next start to finish.
+    if (settingsFile_.write(settings_, settingsFile_.readHistoryRows(), nullptr)) {
+        clearDeleteIntent(paths_);
+    }
+}
+
 void Workspace::takeBackUnlistedCollections() {
     // Whole collection files right after the listed ones are collections the user added: an Add
     // renames its file into place only once complete. Left out, the next Add would write over one.
@@ -125,7 +122,7 @@ void Workspace::takeBackUnlistedCollections() {
     }
     std::int64_t songs = 0;
     for (int i = 0; i < found; ++i) {
-        songs += recordsIn(paths_.collectionFileName(i));
+        songs += collectionRecordCount(paths_.collectionFileName(i));
     }
     const std::vector<HistoryRow> historyRows = settingsFile_.readHistoryRows();
     settings_.collectionCount = found;
@@ -145,6 +142,20 @@ bool Workspace::reloadCatalogue() {
 
 bool Workspace::storeSettings(const std::vector<HistoryRow>& historyRows, std::string* error) {
     return settingsFile_.write(settings_, historyRows, error);
+}
+
+std::int64_t collectionRecordCount(const std::filesystem::path& file) {
+    std::int64_t records = 0;
+    LineReader reader;
+    TextLine line;
+    if (reader.open(file)) {
+        while (reader.next(line) && !startsWith(line.text, kEndMarker)) {
+            if (startsWith(line.text, kRecordPrefix)) {
+                ++records;
+            }
+        }
+    }
+    return records;
 }
 
 }  // namespace tunex

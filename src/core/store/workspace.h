@@ -70,6 +70,8 @@ private:
     std::optional<UserMessage> takenBackMessage_;
     std::optional<UserMessage> cutLinesMessage_;
 
+    // Finishes a collection delete that was cut short, before anything reads the collections.
+    void finishDelete();
     void takeBackUnlistedCollections();
 };
 
@@ -81,6 +83,8 @@ private:
 // Whether the file is a whole collection: a plain file (no link) from its name line to its end
 // marker, as the collection writer renames it into place.
 [[nodiscard]] bool isWholeCollectionFile(const std::filesystem::path& file);
+// Record lines before the end marker: the songs the catalogue would load from the file.
+[[nodiscard]] std::int64_t collectionRecordCount(const std::filesystem::path& file);
 // The message for a settings file that could not be written, naming it.
 [[nodiscard]] UserMessage settingsWriteFailedMessage(const std::filesystem::path& file,
                                                      const std::string& reason);
