@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libtag1-dev libicu-dev zlib1g-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils x11-apps adwaita-qt6
+  xvfb xauth x11-utils x11-apps adwaita-qt6 xdg-utils
   python3 python3-mutagen
   clang libclang-rt-14-dev clang-tidy
 )

@@ -1,9 +1,13 @@
 #include "platform/qt/qt_platform.h"
 #include "platform/qt/qt_paths.h"
+#include "support/modal_answers.h"
 #include "support/temp_dir.h"
 
 #include <QDesktopServices>
+#include <QLabel>
+#include <QMessageBox>
 #include <QObject>
+#include <QPushButton>
 #include <QTest>
 #include <QUrl>
 
@@ -40,16 +44,23 @@ protected:
     }
     ~FakeProgramsTest() override { qputenv("PATH", oldPath_); }
 
-    // A player that leaves its first argument in the file "argument".
-    void addPlayer() {
-        writeScript(bin_ / "mpv",
+    // A program that leaves its first argument in the file "argument", then runs `then`.
+    void addRecorder(const std::string& name, const std::string& then = "") {
+        writeScript(bin_ / name,
                     "#!/bin/sh\nprintf '%s' \"$1\" > \"${0%/*}/argument.part\" &&"
-                    " /bin/mv \"${0%/*}/argument.part\" \"${0%/*}/argument\"\n");
+                    " /bin/mv \"${0%/*}/argument.part\" \"${0%/*}/argument\"\n" +
+                        then);
     }
-    std::string playerArgument() {
+    void addPlayer() { addRecorder("mpv"); }
+    // What the recorder was given, once; empty when it never ran.
+    std::string recordedArgument() {
         const std::filesystem::path file = bin_ / "argument";
-        EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(file); }, 5000));
-        return std::filesystem::exists(file) ? test::readFile(file) : std::string();
+        if (!QTest::qWaitFor([&] { return std::filesystem::exists(file); }, 5000)) {
+            return {};
+        }
+        std::string argument = test::readFile(file);
+        std::filesystem::remove(file);
+        return argument;
     }
 
     TempDir bin_;
@@ -71,18 +82,20 @@ TEST_P(LaunchTest, HandsOverThePathsOwnBytes) {
     const std::filesystem::path file = GetParam().path;
     addPlayer();
     EXPECT_EQ(platform_.openMediaFile(file), LaunchResult::Started);
-    EXPECT_EQ(playerArgument(), file.native());
+    EXPECT_EQ(recordedArgument(), file.native());
 
     // With a default application for the type, the file goes to the desktop as a URL.
     writeScript(bin_ / "xdg-mime", "#!/bin/sh\necho mpv.desktop\n");
     UrlCatcher launcher;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &launcher, "open");
     EXPECT_EQ(platform_.openMediaFile(file), LaunchResult::Started);
-    EXPECT_TRUE(platform_.openHelpPage(file));
     QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
-    ASSERT_EQ(launcher.urls.size(), 2);
+    ASSERT_EQ(launcher.urls.size(), 1);
     EXPECT_EQ(launcher.urls[0].toEncoded().toStdString(), GetParam().url);
-    EXPECT_EQ(launcher.urls[1].toEncoded().toStdString(), GetParam().url);
+
+    addRecorder("xdg-open");
+    EXPECT_TRUE(platform_.openHelpPage(file));
+    EXPECT_EQ(recordedArgument(), GetParam().url);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -97,6 +110,88 @@ TEST_F(FakeProgramsTest, ReportsWhatCameOfTheLaunch) {
     writeScript(bin_ / "mpv", "#!/no/such/interpreter\n");
     EXPECT_EQ(platform_.openMediaFile("/music/a.mp3"), LaunchResult::CouldNotStart);
 }
+
+struct HelpCase {
+    const char* name;
+    const char* xdgOpenThen;  // nullptr: no xdg-open
+    const char* browser;      // a browser on the PATH, or nullptr
+    bool shown;
+    const char* shownBy;  // the program that got the page
+};
+
+class HelpLaunchTest : public FakeProgramsTest, public ::testing::WithParamInterface<HelpCase> {};
+
+// xdg-open ends with 3 when it found no way to show the page, and runs a browser it finds in the
+// foreground; with it missing, a browser is asked directly.
+TEST_P(HelpLaunchTest, SaysWhetherThePageCouldBeShown) {
+    const HelpCase& c = GetParam();
+    if (c.xdgOpenThen != nullptr) {
+        addRecorder("xdg-open", c.xdgOpenThen);
+    }
+    if (c.browser != nullptr) {
+        // Only the program named in the case records; xdg-open's record is taken first.
+        writeScript(bin_ / c.browser, std::string("#!/bin/sh\nprintf '%s' \"$1\" > \"") +
+                                          (bin_ / "browser").native() + "\"\n");
+    }
+    const std::filesystem::path page = "/usr/share/tunex/base/hlp/index.htm";
+    EXPECT_EQ(platform_.openHelpPage(page), c.shown);
+    if (c.xdgOpenThen != nullptr) {
+        EXPECT_EQ(recordedArgument(), "file://" + page.native());
+    }
+    const std::filesystem::path browserRecord = bin_ / "browser";
+    if (std::string(c.shownBy) == "browser") {
+        ASSERT_TRUE(std::filesystem::exists(browserRecord));
+        EXPECT_EQ(test::readFile(browserRecord), "file://" + page.native());
+    } else {
+        EXPECT_FALSE(std::filesystem::exists(browserRecord));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Desktops, HelpLaunchTest,
+    ::testing::Values(HelpCase{"XdgOpenHandsItOn", "exit 0\n", nullptr, true, "xdg-open"},
+                      HelpCase{"XdgOpenShowsItItself", "/bin/sleep 4\n", nullptr, true, "xdg-open"},
+                      HelpCase{"NothingToShowIt", "exit 3\n", nullptr, false, ""},
+                      HelpCase{"NoXdgOpenNoBrowser", nullptr, nullptr, false, ""},
+                      HelpCase{"BrowserWithoutXdgOpen", nullptr, "firefox-esr", true, "browser"},
+                      HelpCase{"BrowserAfterXdgOpenFailed", "exit 4\n", "x-www-browser", true,
+                               "browser"}),
+    [](const ::testing::TestParamInfo<HelpCase>& info) { return std::string(info.param.name); });
+
+struct BoxCase {
+    const char* text;
+    const char* caption;
+};
+
+class MessageBoxTest : public ::testing::TestWithParam<BoxCase> {};
+
+// Names the user typed are shown as typed, never as markup, and the caption is never cut.
+TEST_P(MessageBoxTest, ShowsPlainTextUnderAWholeCaption) {
+    const QString text = QString::fromUtf8(GetParam().text);
+    const QString caption = QString::fromUtf8(GetParam().caption);
+    test::ModalAnswers answers({[&](QWidget* window) {
+        auto* box = qobject_cast<QMessageBox*>(window);
+        ASSERT_NE(box, nullptr);
+        const auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+        EXPECT_EQ(label->text(), text);
+        EXPECT_EQ(box->windowTitle(), caption);
+        // A title bar also holds the window's icon and buttons.
+        EXPECT_GE(box->width(), box->fontMetrics().horizontalAdvance(caption) + 100);
+        box->button(QMessageBox::Ok)->click();
+    }});
+    QtPlatform platform;
+    EXPECT_EQ(platform.showMessage({{GetParam().text, GetParam().caption, MessageIcon::Error}}),
+              MessageAnswer::Ok);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, MessageBoxTest,
+    ::testing::Values(BoxCase{"30000 songs from <Title> added to the database.", "Tunex - Add"},
+                      BoxCase{"<b> File Type already exists.", "Tunex - File Type"},
+                      BoxCase{"Name <img src=x> & <Code>", "Tunex - Input Error"},
+                      BoxCase{"Not found.", "Tunex - No Associated Application"}));
 
 struct TextCase {
     const char* shown;  // below the test folder, as UTF-8

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_platform.h"
 
+#include "platform/qt/detached_process.h"
+#include "platform/qt/qt_file_dialog.h"
 #include "platform/qt/qt_paths.h"
 #include "platform/qt/qt_text.h"
 
@@ -7,27 +9,22 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileDialog>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QMimeDatabase>
 #include <QProcess>
 #include <QPushButton>
 #include <QSettings>
+#include <QSpacerItem>
 #include <QStandardPaths>
 #include <QStorageInfo>
 #include <QUrl>
 
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <array>
-#include <cerrno>
-#include <csignal>
+#include <chrono>
 #include <string>
 #include <system_error>
-#include <thread>
 
 namespace tunex {
 
@@ -45,25 +42,6 @@ QMessageBox::Icon toQtIcon(MessageIcon icon) {
             break;
     }
     return QMessageBox::Information;
-}
-
-// Qt reads the patterns from the descriptions: "Name (*.a);;Other (*.b)".
-QString toQtFilter(const std::vector<FileFilter>& filters) {
-    QStringList names;
-    for (const FileFilter& filter : filters) {
-        names << toQString(filter.description);
-    }
-    return names.join(QStringLiteral(";;"));
-}
-
-QString initialPath(const FileDialogRequest& request) {
-    // Qt's dialogs know folders only by QString; a name it cannot hold opens the dialog as close
-    // to the folder as it can get.
-    QString folder = nearestTextPath(request.initialFolder);
-    if (request.initialName.empty()) {
-        return folder;
-    }
-    return QDir(folder).filePath(toQString(request.initialName));
 }
 
 bool isPseudoFileSystem(const QStorageInfo& volume) {
@@ -125,39 +103,35 @@ bool hasDefaultApplication(const QString& file) {
     return !query.readAllStandardOutput().trimmed().isEmpty();
 }
 
-// QProcess passes arguments as QString, which cannot carry a file name that is not valid UTF-8, so
-// the player is started here with the path's own bytes. Like QProcess::startDetached, the player
-// gets a session of its own; a thread collects its exit status so that it leaves no zombie.
-bool startPlayer(std::string program, std::string file) {
-    std::array<char*, 3> arguments = {program.data(), file.data(), nullptr};
-    posix_spawnattr_t attributes;
-    if (posix_spawnattr_init(&attributes) != 0) {
-        return false;
+// The desktop's opener first; without it, a graphical browser on the PATH.
+QStringList helpLaunchers() {
+    return {QStringLiteral("xdg-open"),    QStringLiteral("x-www-browser"),
+            QStringLiteral("firefox-esr"), QStringLiteral("firefox"),
+            QStringLiteral("chromium"),    QStringLiteral("google-chrome")};
+}
+
+// xdg-open that finds no way to show a page says so within a fraction of a second; one still
+// running after this has started a browser in the foreground.
+constexpr std::chrono::milliseconds kLauncherVerdictTime{1500};
+
+// Room a title bar takes beside its text: window icon, close, minimise and maximise buttons.
+constexpr int kTitleBarDecoration = 160;
+
+// QMessageBox makes room for its caption by a guess that leaves out the window manager's icon and
+// buttons, and title bars often use a larger, bold font: a short message got a caption cut to
+// "Tunex… Error". A spacer across the box's grid keeps it wide enough.
+void makeRoomForCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr) {
+        return;
     }
-    sigset_t none;
-    sigset_t all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    posix_spawnattr_setflags(&attributes,
-                             POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-    pid_t pid = 0;
-    const int failure =
-        posix_spawn(&pid, program.c_str(), nullptr, &attributes, arguments.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    if (failure != 0) {
-        return false;
-    }
-    try {
-        std::thread([pid] {
-            while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
-    } catch (const std::system_error&) {
-        // The player runs all the same; only its exit status waits to be collected.
-    }
-    return true;
+    QFont titleFont = box.font();
+    titleFont.setBold(true);
+    const int title = QFontMetrics(titleFont).horizontalAdvance(box.windowTitle());
+    const int width = title * 6 / 5 + kTitleBarDecoration;
+    // The layout owns the spacer.
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                  grid->rowCount(), 0, 1, grid->columnCount());
 }
 
 }  // namespace
@@ -166,6 +140,9 @@ MessageAnswer QtPlatform::showMessage(const MessageRequest& request) {
     QMessageBox box(toQtIcon(request.message.icon), toQString(request.message.caption),
                     toQString(request.message.text), QMessageBox::NoButton,
                     QApplication::activeWindow());
+    // Names of collections, types and files are shown as typed: "<Title>" is not markup.
+    box.setTextFormat(Qt::PlainText);
+    makeRoomForCaption(box);
     switch (request.buttons) {
         case MessageButtons::Ok:
             box.setStandardButtons(QMessageBox::Ok);
@@ -206,25 +183,11 @@ MessageAnswer QtPlatform::showMessage(const MessageRequest& request) {
 }
 
 std::optional<std::filesystem::path> QtPlatform::openFileName(const FileDialogRequest& request) {
-    QFileDialog dialog(QApplication::activeWindow(), toQString(request.title), initialPath(request),
-                       toQtFilter(request.filters));
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return pathFromText(dialog.selectedFiles().constFirst());
+    return runOpenDialog(request);
 }
 
 std::optional<std::filesystem::path> QtPlatform::saveFileName(const FileDialogRequest& request) {
-    QFileDialog dialog(QApplication::activeWindow(), toQString(request.title), initialPath(request),
-                       toQtFilter(request.filters));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(toQString(request.defaultSuffix));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return std::nullopt;
-    }
-    return pathFromText(dialog.selectedFiles().constFirst());
+    return runSaveDialog(request);
 }
 
 void QtPlatform::setClipboardText(const std::string& text) {
@@ -240,16 +203,35 @@ LaunchResult QtPlatform::openMediaFile(const std::filesystem::path& file) {
     for (const QString& player : mediaPlayers()) {
         const QString program = QStandardPaths::findExecutable(player);
         if (!program.isEmpty()) {
-            return startPlayer(QFile::encodeName(program).toStdString(), file.native())
-                       ? LaunchResult::Started
-                       : LaunchResult::CouldNotStart;
+            const auto pid =
+                startDetached(QFile::encodeName(program).toStdString(), {file.native()});
+            if (!pid) {
+                return LaunchResult::CouldNotStart;
+            }
+            reapInBackground(*pid);
+            return LaunchResult::Started;
         }
     }
     return LaunchResult::NoAssociatedApplication;
 }
 
+// QDesktopServices hands the page to xdg-open without waiting for it, so a desktop with nothing to
+// show HTML still reported success; and without xdg-open it knows only a few browsers by name.
 bool QtPlatform::openHelpPage(const std::filesystem::path& page) {
-    return QDesktopServices::openUrl(fileUrl(page));
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(page, error);
+    const std::string url = fileUrl(error ? page : absolute).toEncoded().toStdString();
+    for (const QString& launcher : helpLaunchers()) {
+        const QString program = QStandardPaths::findExecutable(launcher);
+        if (program.isEmpty()) {
+            continue;
+        }
+        const auto pid = startDetached(QFile::encodeName(program).toStdString(), {url});
+        if (pid && waitForLauncher(*pid, kLauncherVerdictTime) != LauncherOutcome::Failed) {
+            return true;
+        }
+    }
+    return false;
 }
 
 std::vector<Volume> QtPlatform::volumes() {
