@@ -5,10 +5,17 @@
 
 #include <QHeaderView>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 #include <algorithm>
 
 namespace tunex {
+
+namespace {
+
+constexpr int kFewestRowsShown = 3;
+
+}  // namespace
 
 void LocalFileModel::setRows(std::vector<LocalRow> rows) {
     beginResetModel();
@@ -110,6 +117,13 @@ std::vector<int> LocalFileList::selectedRows() const {
 void LocalFileList::selectRow(int row) {
     selectionModel()->setCurrentIndex(
         model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+QSize LocalFileList::minimumSizeHint() const {
+    const int rowHeight = qMax(sizeHintForRow(0), fontMetrics().height() + 2);
+    const int height = header()->sizeHint().height() + kFewestRowsShown * rowHeight +
+                       horizontalScrollBar()->sizeHint().height() + 2 * frameWidth();
+    return QTreeView::minimumSizeHint().expandedTo(QSize(0, height));
 }
 
 void LocalFileList::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -51,6 +51,8 @@ public:
     // Every selected row, in list order.
     [[nodiscard]] std::vector<int> selectedRows() const;
     void selectRow(int row);
+    // Room for the header and a few rows, so a crowded page never squeezes the list to one.
+    [[nodiscard]] QSize minimumSizeHint() const override;
 
 Q_SIGNALS:
     void menuRequested(QPoint globalPos);

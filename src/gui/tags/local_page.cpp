@@ -11,6 +11,7 @@
 #include "gui/app/page_id.h"
 #include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/local_file_list.h"
+#include "gui/tags/local_listing_runner.h"
 #include "gui/tags/tag_info_dialog.h"
 #include "gui/tags/tag_preview_dialog.h"
 #include "gui/widgets/drive_folder_tree.h"
@@ -26,10 +27,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QShortcut>
 #include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <filesystem>
+#include <system_error>
 
 namespace tunex {
 
@@ -42,6 +48,29 @@ constexpr int kPageIcon = 1;
 constexpr int kToolsWidth = 300;
 // A wrapped path and the three tag lines.
 constexpr int kSummaryLines = 7;
+constexpr int kFewestSummaryLines = 2;
+constexpr int kSummaryStretch = 100;
+constexpr int kBusyBarWidth = 120;
+constexpr int kTopStretch = 2;
+constexpr int kListStretch = 3;
+constexpr int kFewestTreeRows = 2;
+// Narrow frames around the tree and the list leave them the room in a small window.
+constexpr int kBoxMargin = 4;
+// The folder listed last, as the file system's bytes.
+constexpr const char* kLastFolderKey = "LocalFolder";
+
+// The tools scroll rather than squeeze the list in a short window (large scale factors).
+QScrollArea* toolsPane(QWidget* tools, QWidget* parent) {
+    auto* pane = new QScrollArea(parent);
+    pane->setWidget(tools);
+    pane->setWidgetResizable(true);
+    pane->setFrameShape(QFrame::NoFrame);
+    pane->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    pane->viewport()->setAutoFillBackground(false);
+    tools->setAutoFillBackground(false);
+    pane->setFixedWidth(kToolsWidth);
+    return pane;
+}
 
 QLabel* wrappedLabel(const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);
@@ -59,32 +88,47 @@ LocalPage::LocalPage(AppContext& context, QWidget* parent)
       list_(new LocalFileList(this)),
       status_(new QLabel(toQString(kLocalNoSearchStatus), this)),
       subdirectory_(new QCheckBox(QStringLiteral("Subdirectory"), this)),
-      refresh_(new QPushButton(QStringLiteral("&Refresh"), this)) {
+      refresh_(new QPushButton(QStringLiteral("&Refresh"), this)),
+      busy_(new QProgressBar(this)),
+      runner_(std::make_unique<LocalListingRunner>()) {
     useTooltipColours(*tree_);
     tree_->build(true);
     tree_->expandMyComputer();
 
     auto* treeGroup = new QGroupBox(QStringLiteral("Choose local directory"), this);
     auto* treeLayout = new QVBoxLayout(treeGroup);
+    treeLayout->setContentsMargins(kBoxMargin, kBoxMargin, kBoxMargin, kBoxMargin);
     treeLayout->addWidget(tree_);
+    // In a short window the tree gives way first: the list shows what the page is about.
+    tree_->setMinimumHeight(kFewestTreeRows *
+                                qMax(tree_->sizeHintForRow(0), tree_->fontMetrics().height()) +
+                            2 * tree_->frameWidth());
     auto* top = new QHBoxLayout;
     top->addWidget(treeGroup, 1);
-    top->addWidget(buildTools());
+    top->addWidget(toolsPane(buildTools(), this));
 
     auto* listGroup = new QGroupBox(QStringLiteral("Files under directory"), this);
     auto* listLayout = new QVBoxLayout(listGroup);
+    listLayout->setContentsMargins(kBoxMargin, kBoxMargin, kBoxMargin, kBoxMargin);
     listLayout->addWidget(list_);
 
     status_->setTextFormat(Qt::PlainText);
+    listedStatus_ = status_->text();
+    busy_->setRange(0, 0);
+    busy_->setTextVisible(false);
+    busy_->setMaximumWidth(kBusyBarWidth);
+    busy_->hide();
     subdirectory_->setChecked(true);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(status_, 1);
+    bottom->addWidget(busy_);
     bottom->addWidget(subdirectory_);
     bottom->addWidget(refresh_);
 
     auto* layout = new QVBoxLayout(this);
-    layout->addLayout(top, 0);
-    layout->addWidget(listGroup, 1);
+    // Both boxes grow with the window; the list, which holds what the page is about, the more.
+    layout->addLayout(top, kTopStretch);
+    layout->addWidget(listGroup, kListStretch);
     layout->addLayout(bottom);
 
     connect(tree_, &QTreeWidget::itemSelectionChanged, this, &LocalPage::onTreeSelectionChanged);
@@ -108,7 +152,6 @@ LocalPage::~LocalPage() = default;
 
 QWidget* LocalPage::buildTools() {
     auto* tools = new QWidget(this);
-    tools->setFixedWidth(kToolsWidth);
     keyword_ = new QLineEdit(tools);
     filter_ = new QPushButton(QStringLiteral("&Filter"), tools);
     // Read-only text rather than a label: long paths wrap anywhere and scroll instead of being
@@ -147,16 +190,22 @@ QWidget* LocalPage::buildTools() {
     // The summary's room is kept while it is hidden, so the page does not jump when it shows.
     auto* summaryArea = new QWidget(tools);
     const auto margin = static_cast<int>(summary_->document()->documentMargin());
-    summaryArea->setFixedHeight(summary_->fontMetrics().lineSpacing() * kSummaryLines + 2 * margin);
+    const int line = summary_->fontMetrics().lineSpacing();
+    // In a short window it shrinks, and the summary scrolls, before the buttons go out of sight.
+    summaryArea->setMinimumHeight(line * kFewestSummaryLines + 2 * margin);
+    summaryArea->setMaximumHeight(line * kSummaryLines + 2 * margin);
+    summary_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
     auto* summaryLayout = new QVBoxLayout(summaryArea);
     summaryLayout->setContentsMargins(0, 0, 0, 0);
     summaryLayout->addWidget(summary_);
-    layout->addWidget(summaryArea, 1);
+    // A taller pane first gives the summary its full room, then leaves the rest below the tools.
+    layout->addWidget(summaryArea, kSummaryStretch);
     layout->addLayout(buttons);
     layout->addWidget(undo_);
     layout->addWidget(wrappedLabel(QStringLiteral("Note: Only files with types added in <File "
                                                   "Type> are shown in the list below."),
                                    tools));
+    layout->addStretch(1);
     return tools;
 }
 
@@ -171,55 +220,101 @@ std::string LocalPage::selectedRowPath() const {
     return row ? localRowPath(list_->rows().at(static_cast<size_t>(*row))) : std::string();
 }
 
-int LocalPage::listFolder(const std::string& folder) {
+void LocalPage::listFolder(const std::string& folder, LimitNotice notice) {
     list_->setRows({});
     filtered_ = false;
     // No row is selected in a new listing: nothing for the summary or the editor.
     summary_->hide();
     moreTag_->setEnabled(false);
-    // "My Computer" and placeholders: nothing else changes.
+    // "My Computer" and placeholders: nothing else changes, also when a listing is given up.
     if (folder.empty()) {
-        return 0;
+        if (isListing()) {
+            runner_->cancel();
+            setListingShown(false);
+            status_->setText(listedStatus_);
+            easyTag_->setEnabled(listedButtons_.easyTagEnabled);
+            clearTag_->setEnabled(listedButtons_.clearEnabled);
+        }
+        return;
     }
-    LocalListing listing;
-    {
-        const WaitCursor wait;
-        listing = listLocalFolder(folder, context_.fileTypes(), includeSubfolders(),
-                                  context_.settings().maxResults);
+    const int maxResults = context_.settings().maxResults;
+    runner_->start({folder, context_.fileTypes(), includeSubfolders(), maxResults},
+                   [this, folder, notice, maxResults](LocalListing listing) {
+                       showListing(folder, std::move(listing), notice, maxResults);
+                   });
+    status_->setText(toQString(listingStatusText(folder)));
+    setListingShown(true);
+}
+
+void LocalPage::setListingShown(bool listing) {
+    busy_->setVisible(listing);
+    if (listing) {
+        setCursor(Qt::BusyCursor);
+        // The tools act on the listed files, which are not all there yet.
+        for (QPushButton* button : {clearTag_, moreTag_, easyTag_, filter_}) {
+            button->setEnabled(false);
+        }
+    } else {
+        unsetCursor();
+        filter_->setEnabled(true);
     }
+}
+
+void LocalPage::showListing(const std::string& folder, LocalListing listing, LimitNotice notice,
+                            int maxResults) {
+    setListingShown(false);
     const auto rows = listing.rows.size();
     list_->setRows(std::move(listing.rows));
-    status_->setText(toQString(listedStatusText(rows, folder, listing.unreadable)));
+    listedStatus_ = toQString(listedStatusText(rows, folder, listing.unreadable));
+    status_->setText(listedStatus_);
     listedCount_ = static_cast<int>(rows);
 
     const std::optional<Volume> volume = context_.platform().volumeOf(folder);
-    const TagButtonsAfterListing buttons =
-        tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
-    easyTag_->setEnabled(buttons.easyTagEnabled);
-    clearTag_->setEnabled(buttons.clearEnabled);
-    clearAllAllowed_ = buttons.clearTarget == ClearTarget::Folder;
-    if (buttons.clearTarget) {
-        setClearTarget(*buttons.clearTarget);
+    listedButtons_ = tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
+    easyTag_->setEnabled(listedButtons_.easyTagEnabled);
+    clearTag_->setEnabled(listedButtons_.clearEnabled);
+    clearAllAllowed_ = listedButtons_.clearTarget == ClearTarget::Folder;
+    if (listedButtons_.clearTarget) {
+        setClearTarget(*listedButtons_.clearTarget);
     }
-    return listedCount_;
-}
-
-void LocalPage::listWithLimitMessage(const std::string& folder) {
-    const int rows = listFolder(folder);
-    const int maxResults = context_.settings().maxResults;
-    if (reachedDisplayLimit(static_cast<std::size_t>(rows), maxResults)) {
+    if (notice == LimitNotice::Tell && reachedDisplayLimit(rows, maxResults)) {
         context_.platform().tell(displayLimitMessage(maxResults));
     }
+    Q_EMIT listingFinished();
+}
+
+bool LocalPage::isListing() const {
+    return runner_->isRunning();
 }
 
 void LocalPage::onTreeSelectionChanged() {
     list_->headerSortState().ascending = false;
-    listWithLimitMessage(selectedFolder());
+    const std::string folder = selectedFolder();
+    if (!folder.empty()) {
+        context_.platform().setProfileBytes(kLastFolderKey, folder);
+    }
+    listFolder(folder, LimitNotice::Tell);
 }
 
 void LocalPage::onRefresh() {
     if (!tree_->selectedItems().isEmpty()) {
-        listWithLimitMessage(selectedFolder());
+        listFolder(selectedFolder(), LimitNotice::Tell);
+    }
+}
+
+void LocalPage::showEvent(QShowEvent* event) {
+    Page::showEvent(event);
+    if (!shownBefore_) {
+        shownBefore_ = true;
+        restoreLastFolder();
+    }
+}
+
+void LocalPage::restoreLastFolder() {
+    const std::optional<std::string> folder = context_.platform().profileBytes(kLastFolderKey);
+    std::error_code error;
+    if (folder && !folder->empty() && std::filesystem::is_directory(*folder, error)) {
+        (void)tree_->selectFolder(*folder);
     }
 }
 
@@ -354,7 +449,7 @@ void LocalPage::onEasyTag() {
                                      this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, [this, folder] {
-        listFolder(folder);
+        listFolder(folder, LimitNotice::Quiet);
         updateUndoButton();
     });
     dialog->open();
@@ -529,7 +624,7 @@ void LocalPage::onUndo() {
 void LocalPage::refreshAfterTagChange() {
     const std::string folder = selectedFolder();
     if (!folder.empty() && !tree_->selectedItems().isEmpty()) {
-        listFolder(folder);
+        listFolder(folder, LimitNotice::Quiet);
     }
     updateUndoButton();
 }

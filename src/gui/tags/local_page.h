@@ -6,6 +6,7 @@
 
 #include "gui/tags/tag_preview_dialog.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,6 +15,7 @@ class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
+class QProgressBar;
 class QPushButton;
 
 namespace tunex {
@@ -21,10 +23,12 @@ namespace tunex {
 class AppContext;
 class DriveFolderTree;
 class LocalFileList;
+class LocalListingRunner;
 class ProgressWindow;
 
 // The Local tab: the media files under a folder of the user's disks, their tags, and the tag
-// tools (editor, EasyTag, clearing one file or a whole folder).
+// tools (editor, EasyTag, clearing one file or a whole folder). Folders are listed off the GUI
+// thread; the tag tools wait for the list to be complete.
 class LocalPage final : public Page {
     Q_OBJECT
 public:
@@ -49,13 +53,32 @@ public:
     // The progress window while Clear All Tag runs, else null.
     [[nodiscard]] ProgressWindow* progressWindow() const { return progress_; }
     [[nodiscard]] int listedCount() const { return listedCount_; }
+    // The bar that runs while a folder is being listed.
+    [[nodiscard]] QProgressBar* busyBar() const { return busy_; }
+    [[nodiscard]] bool isListing() const;
+    [[nodiscard]] LocalListingRunner& listingRunner() const { return *runner_; }
+
+Q_SIGNALS:
+    // The newest listing is shown, after its display-limit message if it had one.
+    void listingFinished();
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
+    // Whether a listing says so when it reaches the display limit: the user's own choices do,
+    // the refresh after a tag change does not.
+    enum class LimitNotice { Tell, Quiet };
     [[nodiscard]] QWidget* buildTools();
     [[nodiscard]] std::string selectedFolder() const;
     [[nodiscard]] std::string selectedRowPath() const;
-    int listFolder(const std::string& folder);
-    void listWithLimitMessage(const std::string& folder);
+    // Empties the list and starts listing `folder`; an empty one ("My Computer") stops there.
+    void listFolder(const std::string& folder, LimitNotice notice);
+    void showListing(const std::string& folder, LocalListing listing, LimitNotice notice,
+                     int maxResults);
+    void setListingShown(bool listing);
+    // Selects the folder listed last time, the first time the page is shown.
+    void restoreLastFolder();
     void onTreeSelectionChanged();
     void onRefresh();
     void onSubdirectoryClicked();
@@ -98,7 +121,13 @@ private:
     QLabel* status_;
     QCheckBox* subdirectory_;
     QPushButton* refresh_;
+    QProgressBar* busy_;
     ProgressWindow* progress_ = nullptr;
+    std::unique_ptr<LocalListingRunner> runner_;
+    // What the last finished listing left, put back when a listing is given up for "My Computer".
+    QString listedStatus_;
+    TagButtonsAfterListing listedButtons_;
+    bool shownBefore_ = false;
     int listedCount_ = 0;
     // A filter has cut the list since it was last listed: the batch tools ask which files.
     bool filtered_ = false;

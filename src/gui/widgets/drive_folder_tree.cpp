@@ -29,6 +29,23 @@ std::filesystem::path withSlash(const std::filesystem::path& path) {
     return text;
 }
 
+// The path's text without trailing "/" except for the root itself, so paths compare as folders.
+std::string folderText(const std::filesystem::path& path) {
+    std::string text = path.native();
+    while (text.size() > 1 && text.back() == '/') {
+        text.pop_back();
+    }
+    return text;
+}
+
+// `outer` is `inner` or one of the folders above it (both as folderText gives them).
+bool holdsFolder(const std::string& outer, const std::string& inner) {
+    if (outer.empty() || !inner.starts_with(outer)) {
+        return false;
+    }
+    return inner.size() == outer.size() || outer == "/" || inner[outer.size()] == '/';
+}
+
 struct FolderEntry {
     QString text;
     std::filesystem::path path;
@@ -116,6 +133,44 @@ void DriveFolderTree::expandMyComputer() {
     if (myComputer_ != nullptr) {
         myComputer_->setExpanded(true);
     }
+}
+
+bool DriveFolderTree::selectFolder(const std::filesystem::path& folder) {
+    const std::string target = folderText(folder);
+    expandMyComputer();
+    QTreeWidgetItem* node = nullptr;
+    std::size_t reach = 0;
+    const auto consider = [&](QTreeWidgetItem* candidate) {
+        const std::string path = folderText(storedPath(candidate));
+        if (holdsFolder(path, target) && (node == nullptr || path.size() > reach)) {
+            node = candidate;
+            reach = path.size();
+        }
+    };
+    for (int i = 0; myComputer_ != nullptr && i < myComputer_->childCount(); ++i) {
+        consider(myComputer_->child(i));
+    }
+    if (desktop_ != nullptr) {
+        consider(desktop_);
+    }
+    while (node != nullptr && folderText(storedPath(node)) != target) {
+        node->setExpanded(true);  // lists its subfolders
+        QTreeWidgetItem* next = nullptr;
+        for (int i = 0; i < node->childCount() && next == nullptr; ++i) {
+            QTreeWidgetItem* child = node->child(i);
+            if (kindOf(child) == NodeKind::Folder &&
+                holdsFolder(folderText(storedPath(child)), target)) {
+                next = child;
+            }
+        }
+        node = next;
+    }
+    if (node == nullptr) {
+        return false;
+    }
+    setCurrentItem(node);
+    scrollToItem(node);
+    return true;
 }
 
 DriveFolderTree::NodeKind DriveFolderTree::kindOf(const QTreeWidgetItem* node) {

@@ -25,6 +25,9 @@ public:
     void build(bool clearFirst);
     // Opens "My Computer", which lists the volumes.
     void expandMyComputer();
+    // Opens the nodes down to `folder` and selects it, starting from the volume or desktop node
+    // that holds it most closely. False, with the selection unchanged, when no node leads there.
+    bool selectFolder(const std::filesystem::path& folder);
 
     // The node's path: empty for "My Computer" and placeholders; volumes and the desktop end in
     // "/"; a folder ends in "/" unless it was listed and has no subfolders.

@@ -7,6 +7,7 @@
 #include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/gui_tag_test_support.h"
 #include "gui/tags/local_file_list.h"
+#include "gui/tags/local_listing_runner.h"
 #include "gui/tags/preview_answer.h"
 #include "gui/tags/tag_info_dialog.h"
 #include "gui/tags/tag_preview_dialog.h"
@@ -24,10 +25,15 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace tunex {
 namespace {
@@ -42,6 +48,43 @@ std::string taggedSong(std::string_view title, std::string_view artist) {
     return v2Tag(3, v2Text(3, "TIT2", title) + v2Text(3, "TPE1", artist)) + mpegAudio(3) +
            v1Tag(title, artist, "", "2001", "", 1, 17);
 }
+
+// Holds every walk of one folder until it is released or the page asks it to stop, then lists the
+// folder in full anyway: a result the page must drop when it asked.
+class HeldWalk final {
+public:
+    explicit HeldWalk(std::string folder) : folder_(std::move(folder)) {}
+
+    [[nodiscard]] LocalListingRunner::Lister lister() {
+        return [this](const LocalListingRequest& request, const std::stop_token& stop) {
+            if (request.folder == folder_) {
+                while (!stop.stop_requested() && !released) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                sawStop = stop.stop_requested();
+                // Bounded, so that a failed test still ends.
+                for (int waited = 0; !mayEnd && waited < 5000; ++waited) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+                LocalListing listing =
+                    listLocalFolder(request.folder, request.types, request.includeSubfolders, 100);
+                ended = true;
+                return listing;
+            }
+            return listLocalFolder(request.folder, request.types, request.includeSubfolders,
+                                   request.maxResults, stop);
+        };
+    }
+
+    std::atomic<bool> released{false};
+    // A stopped walk ends only once the test lets it, so its result comes after the newer one.
+    std::atomic<bool> mayEnd{true};
+    std::atomic<bool> sawStop{false};
+    std::atomic<bool> ended{false};  // the test clears it before it starts a held walk
+
+private:
+    std::string folder_;
+};
 
 // The music folder stands in as the desktop folder, so its tree node is a top node.
 class LocalPageTest : public ::testing::Test {
@@ -70,8 +113,32 @@ protected:
         page->resize(1000, 700);
         return page;
     }
-    void selectMusic(LocalPage& page) { page.tree()->setCurrentItem(page.tree()->desktopNode()); }
+    // Listings run off the GUI thread: the page says when the newest one is shown.
+    static void waitForListing(const LocalPage& page) {
+        ASSERT_TRUE(QTest::qWaitFor([&page] { return !page.isListing(); }, 10000));
+    }
+    void selectMusic(LocalPage& page) {
+        page.tree()->setCurrentItem(page.tree()->desktopNode());
+        waitForListing(page);
+    }
     std::string folder() const { return music_.path().string() + "/"; }
+    // The tools a listing holds back, with the captions to tell them apart in a failure.
+    static std::vector<std::pair<QString, bool>> toolStates(const LocalPage& page) {
+        std::vector<std::pair<QString, bool>> states;
+        for (const QPushButton* button : {page.clearTagButton(), page.moreTagButton(),
+                                          page.easyTagButton(), page.filterButton()}) {
+            states.emplace_back(button->text(), button->isEnabled());
+        }
+        return states;
+    }
+    static QTreeWidgetItem* childWithPath(const QTreeWidgetItem* node, const std::string& path) {
+        for (int i = 0; i < node->childCount(); ++i) {
+            if (DriveFolderTree::nodePath(node->child(i)).native() == path) {
+                return node->child(i);
+            }
+        }
+        return nullptr;
+    }
     static std::vector<std::string> names(const LocalPage& page) {
         std::vector<std::string> out;
         for (const LocalRow& row : page.fileList()->rows()) {
@@ -124,6 +191,7 @@ TEST_F(LocalPageTest, ListsMediaFilesUnderTheChosenFolder) {
     EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear All Tag"));
 
     page->subdirectoryBox()->click();
+    waitForListing(*page);
     EXPECT_FALSE(page->includeSubfolders());
     EXPECT_EQ(names(*page), (std::vector<std::string>{"a.WMA", "b.mp3"}));
 
@@ -146,11 +214,13 @@ TEST_F(LocalPageTest, DisplayLimitStopsTheListingAndSaysSo) {
     context_->settings().maxResults = 3;
     platform_.expectMessage(displayLimitMessage(3));
     page->refreshButton()->click();
+    waitForListing(*page);
     EXPECT_TRUE(platform_.allExpectedShown());
 
     context_->settings().maxResults = 2;
     platform_.expectMessage(displayLimitMessage(2));
     page->refreshButton()->click();
+    waitForListing(*page);
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_EQ(page->fileList()->rowCount(), 2);
 }
@@ -221,6 +291,7 @@ TEST_F(LocalPageTest, HeaderClicksSortAndTreeSelectionResetsTheDirection) {
     Q_EMIT header->sectionClicked(kLocalSize);
     EXPECT_EQ(names(*page), (std::vector<std::string>{"a.mp3", "c.mp3", "b.mp3"}));
     page->refreshButton()->click();
+    waitForListing(*page);
     EXPECT_EQ(names(*page), (std::vector<std::string>{"a.mp3", "b.mp3", "c.mp3"}));
     // A new tree selection clears the ascending flag: the same column then sorts ascending.
     page->tree()->setCurrentItem(page->tree()->myComputerNode());
@@ -338,11 +409,15 @@ TEST_F(LocalPageTest, ClearThisTagAsksThenClearsOneFile) {
     // Undo brings the file back byte for byte and lists the folder again; then there is nothing
     // left to undo, by the button or by Ctrl+Z.
     ASSERT_TRUE(page->undoButton()->isEnabled());
+    waitForListing(*page);
     page->fileList()->selectRow(rowNamed(*page, "song.mp3"));
+    ASSERT_TRUE(page->moreTagButton()->isEnabled());
     platform_.expectMessage({"1 file was put back as it was before the last tag change.",
                              "Tunex - Undo Tag Change", MessageIcon::Information});
     page->undoButton()->click();
     EXPECT_EQ(readFile(song), original);
+    waitForListing(*page);
+    EXPECT_EQ(page->fileList()->rowCount(), 2);
     EXPECT_FALSE(page->fileList()->selectedRow());
     EXPECT_FALSE(page->moreTagButton()->isEnabled());
     EXPECT_FALSE(page->undoButton()->isEnabled());
@@ -478,6 +553,7 @@ TEST_F(LocalPageTest, BatchToolsAskWhetherToTakeTheShownOrSelectedFilesOrTheFold
     EXPECT_EQ(readCatalogueId3(nightThree), "");
     EXPECT_EQ(readFile(dayTwo), dayBytes);
     // The list is read again after the change: no filter, no selection.
+    waitForListing(*page);
     EXPECT_EQ(page->fileList()->rowCount(), 3);
 
     // Two selected rows: the clear button takes the batch again, and EasyTag asks about them.
@@ -533,7 +609,182 @@ TEST_F(LocalPageTest, EasyTagRunsOnTheFolderAndListsItAgain) {
     dialog->okButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_EQ(readId3Summary(song).artist, "Singer");
+    waitForListing(*page);
     EXPECT_EQ(page->fileList()->rowCount(), 2);
+}
+
+TEST_F(LocalPageTest, ANewerChoiceStopsASlowListingAndOnlyTheNewestIsShown) {
+    make("top.mp3", "x");
+    make("sub/inner.mp3", "x");
+    HeldWalk held(folder());
+    auto page = openPage();
+    page->listingRunner().setLister(held.lister());
+    const QSignalSpy finished(page.get(), &LocalPage::listingFinished);
+
+    page->tree()->setCurrentItem(page->tree()->desktopNode());
+    ASSERT_TRUE(page->isListing());
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), listingStatusText(folder()));
+    EXPECT_FALSE(page->busyBar()->isHidden());
+    EXPECT_EQ(page->cursor().shape(), Qt::BusyCursor);
+    for (const auto& [caption, enabled] : toolStates(*page)) {
+        EXPECT_FALSE(enabled) << caption.toStdString();
+    }
+    // The page goes on handling events while the walk runs.
+    bool handled = false;
+    QTimer::singleShot(20, page.get(), [&handled] { handled = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&handled] { return handled; }, 5000));
+    EXPECT_TRUE(page->isListing());
+    EXPECT_EQ(finished.count(), 0);
+
+    // Choosing a subfolder stops the held walk; its result, coming after the newer one, is dropped.
+    held.mayEnd = false;
+    page->tree()->desktopNode()->setExpanded(true);
+    QTreeWidgetItem* sub = childWithPath(page->tree()->desktopNode(), folder() + "sub/");
+    ASSERT_NE(sub, nullptr);
+    page->tree()->setCurrentItem(sub);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return finished.count() == 1 && held.sawStop; }, 10000));
+    EXPECT_FALSE(held.ended);
+    held.mayEnd = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.ended.load(); }, 10000));
+    QTest::qWait(50);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"inner.mp3"}));
+    const std::string subStatus = listedStatusText(1, folder() + "sub/");
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), subStatus);
+    EXPECT_TRUE(page->busyBar()->isHidden());
+    EXPECT_NE(page->cursor().shape(), Qt::BusyCursor);
+    EXPECT_EQ(toolStates(*page),
+              (std::vector<std::pair<QString, bool>>{{QStringLiteral("Clear All Tag"), true},
+                                                     {QStringLiteral("&More Tag"), false},
+                                                     {QStringLiteral("&Easy Tag"), true},
+                                                     {QStringLiteral("&Filter"), true}}));
+
+    // Giving a held walk up for "My Computer" puts back what the last listing left.
+    held.ended = false;
+    page->tree()->setCurrentItem(page->tree()->desktopNode());
+    ASSERT_TRUE(page->isListing());
+    page->tree()->setCurrentItem(page->tree()->myComputerNode());
+    EXPECT_FALSE(page->isListing());
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), subStatus);
+    EXPECT_EQ(page->fileList()->rowCount(), 0);
+    EXPECT_TRUE(page->busyBar()->isHidden());
+    EXPECT_TRUE(page->easyTagButton()->isEnabled());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.ended.load(); }, 10000));
+    QTest::qWait(50);
+    EXPECT_EQ(finished.count(), 1);
+    EXPECT_EQ(page->fileList()->rowCount(), 0);
+}
+
+TEST_F(LocalPageTest, ATagChangeListsTheFolderAgainWithTheToolsWaiting) {
+    const auto song = make("song.mp3", taggedSong("Title", "Artist"));
+    HeldWalk held(folder());
+    held.released = true;
+    auto page = openPage();
+    page->listingRunner().setLister(held.lister());
+    selectMusic(*page);
+    page->fileList()->selectRow(0);
+    ASSERT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear This Tag"));
+
+    held.released = false;
+    platform_.expectMessage(clearThisTagQuestion(song.string()), MessageAnswer::Yes);
+    platform_.expectMessage(clearThisTagResult(song.string(), TagWriteOutcome::Written));
+    page->clearTagButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    ASSERT_TRUE(page->isListing());
+    EXPECT_EQ(page->fileList()->rowCount(), 0);
+    EXPECT_TRUE(page->tagSummary()->isHidden());
+    for (const auto& [caption, enabled] : toolStates(*page)) {
+        EXPECT_FALSE(enabled) << caption.toStdString();
+    }
+    // Undo does not act on the list: it stays available.
+    EXPECT_TRUE(page->undoButton()->isEnabled());
+    held.released = true;
+    waitForListing(*page);
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"song.mp3"}));
+    EXPECT_TRUE(page->clearTagButton()->isEnabled());
+}
+
+// The smallest windows are what a 1024x768 screen leaves at scale factors 1.5 and 2 once the
+// desktop's panels and frames are taken off; logical sizes are the same whatever the scale.
+TEST_F(LocalPageTest, TheListKeepsRowsInSmallWindowsAndBothBoxesGrowWithLargeOnes) {
+    for (int i = 0; i < 20; ++i) {
+        make("song" + std::to_string(i) + ".mp3", "x");
+    }
+    MainSheet sheet(*context_);
+    sheet.showPage(PageId::Local);
+    auto* page = qobject_cast<LocalPage*>(sheet.page(PageId::Local));
+    ASSERT_NE(page, nullptr);
+    sheet.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&sheet));
+    selectMusic(*page);
+    const auto onScreen = [](double scale) {
+        return QSize(qRound(1024 / scale) - 40, qRound(768 / scale) - 60);
+    };
+    QSize lastTree;
+    int lastList = 0;
+    for (const QSize window : {onScreen(2), onScreen(1.5), QSize(1000, 700), QSize(1600, 1000)}) {
+        SCOPED_TRACE(testing::Message() << window.width() << "x" << window.height());
+        // The window never gets smaller than its minimum, which it takes from the screen.
+        sheet.setMinimumSize(window);
+        sheet.resize(window);
+        QApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+        const LocalFileList* list = page->fileList();
+        ASSERT_GT(list->sizeHintForRow(0), 0);
+        EXPECT_GE(list->viewport()->height(), 3 * list->sizeHintForRow(0));
+        const QSize tree = page->tree()->viewport()->size();
+        EXPECT_GE(tree.height(), page->tree()->sizeHintForRow(0));
+        if (lastTree.isValid()) {
+            EXPECT_GT(tree.width(), lastTree.width());
+            EXPECT_GT(tree.height(), lastTree.height());
+            EXPECT_GT(list->viewport()->height(), lastList);
+        }
+        lastTree = tree;
+        lastList = list->viewport()->height();
+    }
+}
+
+TEST_F(LocalPageTest, TheFolderChosenLastIsChosenAgainWhenThePageIsFirstShown) {
+    // Folder names are bytes: this one is not UTF-8.
+    const std::string album = "Alb\xff";
+    make(album + "/Disc 1/song.mp3", "x");
+    const std::string disc = folder() + album + "/Disc 1/";
+    {
+        auto page = openPage();
+        page->tree()->desktopNode()->setExpanded(true);
+        QTreeWidgetItem* albumNode =
+            childWithPath(page->tree()->desktopNode(), folder() + album + "/");
+        ASSERT_NE(albumNode, nullptr);
+        albumNode->setExpanded(true);
+        QTreeWidgetItem* discNode = childWithPath(albumNode, disc);
+        ASSERT_NE(discNode, nullptr);
+        page->tree()->setCurrentItem(discNode);
+        waitForListing(*page);
+    }
+    EXPECT_EQ(platform_.profileData["LocalFolder"], disc);
+
+    auto page = openPage();
+    EXPECT_TRUE(page->tree()->selectedItems().isEmpty());
+    page->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(page.get()));
+    ASSERT_EQ(page->tree()->selectedItems().size(), 1);
+    EXPECT_EQ(DriveFolderTree::nodePath(page->tree()->currentItem()).native(), disc);
+    waitForListing(*page);
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"song.mp3"}));
+    // Shown again later, the page keeps the user's choice.
+    page->tree()->setCurrentItem(page->tree()->desktopNode());
+    waitForListing(*page);
+    page->hide();
+    page->show();
+    EXPECT_EQ(page->tree()->currentItem(), page->tree()->desktopNode());
+
+    // A folder that is gone leaves the page as it opens.
+    platform_.profileData["LocalFolder"] = folder() + "gone/";
+    auto fresh = openPage();
+    fresh->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(fresh.get()));
+    EXPECT_TRUE(fresh->tree()->selectedItems().isEmpty());
+    EXPECT_FALSE(fresh->isListing());
+    EXPECT_EQ(fresh->statusLabel()->text(), QStringLiteral("No search performed."));
 }
 
 }  // namespace

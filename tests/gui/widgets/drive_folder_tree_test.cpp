@@ -135,5 +135,50 @@ TEST_F(DriveFolderTreeTest, OddAndVanishedFoldersGiveWorkingPaths) {
     EXPECT_EQ(tree.myComputerNode()->childCount(), 1);
 }
 
+TEST_F(DriveFolderTreeTest, SelectFolderOpensTheWayFromTheClosestNode) {
+    const std::string volume = volume_.path().native();
+    const std::string desktop = platform_.desktop.native();
+    fs::create_directories(platform_.desktop / "Inbox");
+    struct Case {
+        std::string folder;
+        std::string selected;  // the node's path; empty when nothing may be selected
+        QTreeWidgetItem* (*top)(DriveFolderTree&);  // the top node it is reached from
+    };
+    const auto drive = [](DriveFolderTree& tree) { return tree.myComputerNode()->child(1); };
+    const auto onDesktop = [](DriveFolderTree& tree) { return tree.desktopNode(); };
+    // The volume lies under "/", which is mounted too: the closer mount point is taken.
+    const std::vector<Case> cases = {
+        {volume + "/Music/Rock", volume + "/Music/Rock/", drive},
+        {volume + "/Music/Empty/", volume + "/Music/Empty/", drive},
+        {volume, volume + "/", drive},
+        {desktop + "/Inbox", desktop + "/Inbox/", onDesktop},
+        {desktop, desktop + "/", onDesktop},
+        {volume + "/Music/Gone", "", drive},
+        {volume + "/Mus", "", drive},
+        {"", "", drive},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        DriveFolderTree tree(platform_);
+        tree.expandMyComputer();
+        tree.setCurrentItem(tree.desktopNode());
+        const bool found = tree.selectFolder(c.folder);
+        EXPECT_EQ(found, !c.selected.empty());
+        if (!found) {
+            EXPECT_EQ(tree.currentItem(), tree.desktopNode());
+            continue;
+        }
+        ASSERT_NE(tree.currentItem(), nullptr);
+        EXPECT_EQ(tree.nodePath(tree.currentItem()).native(), c.selected);
+        EXPECT_TRUE(tree.currentItem()->isSelected());
+        QTreeWidgetItem* node = tree.currentItem();
+        while (node->parent() != nullptr && node != c.top(tree)) {
+            node = node->parent();
+            EXPECT_TRUE(node->isExpanded()) << node->text(0).toStdString();
+        }
+        EXPECT_EQ(node, c.top(tree));
+    }
+}
+
 }  // namespace
 }  // namespace tunex
