@@ -27,6 +27,17 @@ QString extensionOf(const FileFilter& filter) {
     return extension.contains(wildcard) ? QString() : extension;
 }
 
+// The extension a name without one gets under the type the user chose.
+QString extensionFor(const FileDialogRequest& request, const QString& description) {
+    for (const FileFilter& filter : request.filters) {
+        if (toQString(filter.description) == description) {
+            QString extension = extensionOf(filter);
+            return extension.isEmpty() ? toQString(request.defaultSuffix) : extension;
+        }
+    }
+    return toQString(request.defaultSuffix);
+}
+
 // Qt reads the patterns from the descriptions: "Name (*.a)".
 QStringList nameFilters(const std::vector<FileFilter>& filters) {
     QStringList names;
@@ -77,7 +88,7 @@ protected:
         if (files.size() != 1) {
             return;
         }
-        const QString typed = files.constFirst();
+        const QString& typed = files.constFirst();
         const std::filesystem::path path = pathFromText(typed);
         std::error_code error;
         if (std::filesystem::is_directory(path, error)) {
@@ -135,28 +146,19 @@ std::optional<std::filesystem::path> runSaveDialog(const FileDialogRequest& requ
     QFileDialog dialog(QApplication::activeWindow());
     setUp(dialog, request);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    const QString fallback = toQString(request.defaultSuffix);
-    const auto extensionFor = [&request, &fallback](const QString& description) {
-        for (const FileFilter& filter : request.filters) {
-            if (toQString(filter.description) == description) {
-                const QString extension = extensionOf(filter);
-                return extension.isEmpty() ? fallback : extension;
-            }
-        }
-        return fallback;
-    };
     // Open on the type of the default extension, so that the type shown and the extension added
     // agree from the start.
     for (const FileFilter& filter : request.filters) {
-        if (!fallback.isEmpty() && extensionOf(filter) == fallback) {
+        if (!request.defaultSuffix.empty() &&
+            extensionOf(filter) == toQString(request.defaultSuffix)) {
             dialog.selectNameFilter(toQString(filter.description));
             break;
         }
     }
-    dialog.setDefaultSuffix(extensionFor(dialog.selectedNameFilter()));
+    dialog.setDefaultSuffix(extensionFor(request, dialog.selectedNameFilter()));
     QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
-                     [&dialog, &extensionFor](const QString& description) {
-                         dialog.setDefaultSuffix(extensionFor(description));
+                     [&dialog, &request](const QString& description) {
+                         dialog.setDefaultSuffix(extensionFor(request, description));
                      });
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
         return std::nullopt;

@@ -221,17 +221,14 @@ bool QtPlatform::openHelpPage(const std::filesystem::path& page) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(page, error);
     const std::string url = fileUrl(error ? page : absolute).toEncoded().toStdString();
-    for (const QString& launcher : helpLaunchers()) {
+    return std::ranges::any_of(helpLaunchers(), [&url](const QString& launcher) {
         const QString program = QStandardPaths::findExecutable(launcher);
         if (program.isEmpty()) {
-            continue;
+            return false;
         }
         const auto pid = startDetached(QFile::encodeName(program).toStdString(), {url});
-        if (pid && waitForLauncher(*pid, kLauncherVerdictTime) != LauncherOutcome::Failed) {
-            return true;
-        }
-    }
-    return false;
+        return pid && waitForLauncher(*pid, kLauncherVerdictTime) != LauncherOutcome::Failed;
+    });
 }
 
 std::vector<Volume> QtPlatform::volumes() {
