@@ -1,0 +1,177 @@
+#include "core/search/files_search.h"
+
+#include "core/common/line_reader.h"
+#include "core/common/text.h"
+#include "core/search/search_messages.h"
+#include "core/store/catalogue.h"
+#include "core/store/store_paths.h"
+
+#include <algorithm>
+#include <limits>
+#include <span>
+
+namespace tunex {
+
+namespace {
+
+std::size_t rowLimit(int maxResults) {
+    return maxResults > 0 ? static_cast<std::size_t>(maxResults)
+                          : std::numeric_limits<std::size_t>::max();
+}
+
+// Appends the matching records of one collection file, read as the catalogue reads its disk
+// collections: stretches the criteria rule out are never split into lines.
+bool scanCollectionFile(const StorePaths& paths, int collection, const FilesCriteria& criteria,
+                        std::size_t maxRows, std::span<const std::string> names,
+                        ResultTable& table) {
+    LineReader reader;
+    if (!reader.open(paths.collectionFileName(collection))) {
+        return false;
+    }
+    std::string scratch;
+    TextLine line;
+    std::string_view block;
+    while (table.rows.size() < maxRows && reader.nextBlock(block)) {
+        if (block.find(kEndMarker) == std::string_view::npos && !criteria.mayMatch(block)) {
+            continue;
+        }
+        while (table.rows.size() < maxRows && nextLineOf(block, line)) {
+            if (startsWith(line.text, kEndMarker)) {
+                return true;
+            }
+            if (startsWith(line.text, kRecordPrefix) && criteria.mayMatch(line.text)) {
+                SongRecordView record = parseSongRecordLine(line.text, line.hasLineEnd);
+                record.collectionIndex = collection;
+                if (criteria.matches(record, scratch)) {
+                    table.appendRecord(record, names);
+                }
+            }
+        }
+    }
+    return true;
+}
+
+ResultRow placeholderRow(std::size_t columnCount, std::string_view text) {
+    ResultRow row(std::max<std::size_t>(columnCount, 1));
+    row.front() = text;
+    return row;
+}
+
+}  // namespace
+
+bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const FilesCriteria& criteria,
+                 std::size_t maxRows, ResultTable& table) {
+    const std::vector<std::string>& names = catalogue.collectionNames();
+    const int firstDisk = catalogue.firstDiskCollection();
+    const std::optional<int> only = criteria.collection;
+    if (only && (*only < 0 || *only >= catalogue.collectionCount())) {
+        return true;
+    }
+    std::string scratch;
+
+    if (!only || *only < firstDisk) {
+        const SongIndex& index = catalogue.index();
+        const std::vector<std::uint32_t>& order = index.visitOrder();
+        for (std::size_t position = 0; position < order.size(); ++position) {
+            if (table.rows.size() >= maxRows) {
+                return true;
+            }
+            // The keyword is looked for in the fields lower-cased at load; the record itself is
+            // fetched only for the rest of the rule.
+            if (criteria.keywordIn(index.searchFields(position))) {
+                const SongRecordView record = index.record(order[position]);
+                if (criteria.matchesBesidesKeyword(record, scratch)) {
+                    table.appendRecord(record, names);
+                }
+            }
+        }
+        if (only) {
+            return true;
+        }
+    } else {
+        return scanCollectionFile(paths, *only, criteria, maxRows, names, table);
+    }
+    if (table.rows.size() >= maxRows || firstDisk >= catalogue.collectionCount()) {
+        return true;
+    }
+    return catalogue.scanDiskCollections(
+        [&](const SongRecordView& record) {
+            if (criteria.matches(record, scratch)) {
+                table.appendRecord(record, names);
+            }
+        },
+        [&] { return table.rows.size() >= maxRows; },
+        [&](std::string_view text) { return criteria.mayMatch(text); });
+}
+
+SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths,
+                             const SearchSettings& settings,
+                             const std::vector<ResultColumn>& columns, const FilesQuery& query) {
+    SearchOutcome outcome;
+    FilesQueryCheck check = checkFilesQuery(query);
+    if (!check.refusal && query.collection &&
+        (*query.collection < 0 || *query.collection >= catalogue.collectionCount())) {
+        check.refusal = noCdChosenMessage();
+    }
+    if (check.refusal) {
+        outcome.kind = SearchOutcome::Kind::Refused;
+        outcome.message = std::move(check.refusal);
+        return outcome;
+    }
+    ResultTable table{columns, {}};
+    if (!searchFiles(catalogue, paths, check.criteria, rowLimit(settings.maxResults), table)) {
+        outcome.kind = SearchOutcome::Kind::Failed;
+        outcome.message = searchFailedMessage();
+        outcome.table = std::move(table);
+        return outcome;
+    }
+    const int found = static_cast<int>(table.rows.size());
+    if (found == 0) {
+        table.rows.push_back(placeholderRow(columns.size(), kNoFileFound));
+    } else if (found > 1) {
+        const int sortColumn = sortColumnIndex(columns, settings.sortColumn);
+        if (sortColumn >= 0) {
+            sortResultRows(table.rows, sortColumn, true);
+        }
+    }
+    std::optional<std::string_view> cdName;
+    if (query.collection) {
+        cdName = catalogue.collectionNames()[static_cast<std::size_t>(*query.collection)];
+    }
+    outcome.statusLine = filesStatusLine(found, cdName);
+    if (settings.maxResults > 0 && found == settings.maxResults) {
+        outcome.message = resultLimitMessage(settings.maxResults);
+    }
+    outcome.table = std::move(table);
+    return outcome;
+}
+
+std::string filesStatusLine(int rows, std::optional<std::string_view> cdName) {
+    std::string line = std::to_string(rows) + (rows == 1 ? " song found" : " songs found");
+    if (cdName) {
+        line.append(" on CD <").append(*cdName).append(">");
+    }
+    line.push_back('.');
+    return line;
+}
+
+std::optional<int> collectionIndexOf(const Catalogue& catalogue, std::string_view name) {
+    const std::vector<std::string>& names = catalogue.collectionNames();
+    const auto found = std::find(names.begin(), names.end(), name);
+    if (found == names.end()) {
+        return std::nullopt;
+    }
+    return static_cast<int>(found - names.begin());
+}
+
+UserMessage unknownCdMessage(std::string_view name) {
+    return {"There is no CD named <" + std::string(name) + "> in the database.",
+            captionFor("Input Error"), MessageIcon::Question};
+}
+
+UserMessage noCdChosenMessage() {
+    return {"Please select a CD from the list of available CDs.", captionFor("Input Error"),
+            MessageIcon::Question};
+}
+
+}  // namespace tunex
