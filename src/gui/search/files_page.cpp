@@ -1,7 +1,10 @@
 #include "gui/search/files_page.h"
 
+#include "core/search/files_search.h"
 #include "core/search/search_messages.h"
 #include "gui/app/app_context.h"
+#include "gui/search/export_result.h"
+#include "gui/search/song_row_actions.h"
 #include "gui/widgets/page_controls.h"
 #include "gui/widgets/result_list.h"
 #include "platform/qt/qt_text.h"
@@ -13,9 +16,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 namespace tunex {
+
+namespace {
+
+// Enter anywhere inside `group` runs `slot`; the sheet keeps it from reaching the controls.
+template <typename Slot>
+void searchOnEnter(QWidget* group, FilesPage* page, Slot slot) {
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto* enter = new QShortcut(QKeySequence(key), group);
+        enter->setContext(Qt::WidgetWithChildrenShortcut);
+        QObject::connect(enter, &QShortcut::activated, page, slot);
+    }
+}
+
+}  // namespace
 
 FilesPage::FilesPage(AppContext& context, QWidget* parent) : Page(parent), context_(context) {
     auto* results = new QGroupBox(QStringLiteral("Search Results"), this);
@@ -23,6 +41,7 @@ FilesPage::FilesPage(AppContext& context, QWidget* parent) : Page(parent), conte
     auto* resultsLayout = new QVBoxLayout(results);
     resultsLayout->addWidget(list_);
     status_ = plainLabel(toQString(kNoSearchPerformed), this);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(makeInputGroup());
@@ -31,36 +50,47 @@ FilesPage::FilesPage(AppContext& context, QWidget* parent) : Page(parent), conte
     layout->addWidget(status_);
 
     list_->buildColumns(true, context_.settings().showColumns);
+    actions_ = new SongRowActions(*list_, context_);
+    refreshCollections();
     connect(&context_, &AppContext::columnsChanged, this, [this] { columnsStale_ = true; });
+    connect(&context_, &AppContext::catalogueReloaded, this, &FilesPage::refreshCollections);
+    connect(search_, &QPushButton::clicked, this, &FilesPage::search);
+    connect(searchByCd_, &QPushButton::clicked, this, &FilesPage::searchByCd);
+    connect(export_, &QPushButton::clicked, this, &FilesPage::exportResult);
 }
 
 QWidget* FilesPage::makeInputGroup() {
     auto* group = new QGroupBox(
         QStringLiteral("Search by File Type / File Size / Create Date / Keyword"), this);
-    auto* type = new QLineEdit(group);
-    auto* keyword = new QLineEdit(group);
-    auto* dateFrom = new QLineEdit(QStringLiteral("1900-01-01"), group);
-    auto* dateTo = new QLineEdit(group);
-    auto* sizeFrom = new QLineEdit(QStringLiteral("0.0"), group);
-    auto* sizeTo = new QLineEdit(QStringLiteral("1000000.0"), group);
+    type_ = new QLineEdit(group);
+    type_->setPlaceholderText(QStringLiteral("mp3,wma"));
+    keyword_ = new QLineEdit(group);
+    dateFrom_ = new QLineEdit(toQString(kDateFromInitial), group);
+    dateTo_ = new QLineEdit(toQString(kDateToInitial), group);
+    dateTo_->setPlaceholderText(QStringLiteral("YYYY-MM-DD"));
+    sizeFrom_ = new QLineEdit(toQString(kSizeFromInitial), group);
+    sizeTo_ = new QLineEdit(toQString(kSizeToInitial), group);
+    search_ = pageButton(QStringLiteral("&Search "), group);
+    export_ = pageButton(QStringLiteral("&Export Result..."), group);
     auto* grid = new QGridLayout(group);
     grid->addWidget(plainLabel(QStringLiteral("File Type:"), group), 0, 0);
-    grid->addWidget(type, 0, 1);
+    grid->addWidget(type_, 0, 1);
     grid->addWidget(plainLabel(QStringLiteral("Keyword:"), group), 0, 2);
-    grid->addWidget(keyword, 0, 3, 1, 3);
-    grid->addWidget(pageButton(QStringLiteral("&Search "), group), 0, 6);
+    grid->addWidget(keyword_, 0, 3, 1, 3);
+    grid->addWidget(search_, 0, 6);
     grid->addWidget(plainLabel(QStringLiteral("File Date between:"), group), 1, 0);
-    grid->addWidget(dateFrom, 1, 1);
+    grid->addWidget(dateFrom_, 1, 1);
     grid->addWidget(plainLabel(QStringLiteral("to"), group), 1, 2);
-    grid->addWidget(dateTo, 1, 3);
+    grid->addWidget(dateTo_, 1, 3);
     grid->addWidget(plainLabel(QStringLiteral("File Size (KB) between:"), group), 2, 0);
-    grid->addWidget(sizeFrom, 2, 1);
+    grid->addWidget(sizeFrom_, 2, 1);
     grid->addWidget(plainLabel(QStringLiteral("to"), group), 2, 2);
-    grid->addWidget(sizeTo, 2, 3);
-    grid->addWidget(pageButton(QStringLiteral("&Export Result..."), group), 2, 6);
+    grid->addWidget(sizeTo_, 2, 3);
+    grid->addWidget(export_, 2, 6);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setColumnStretch(5, 1);
+    searchOnEnter(group, this, &FilesPage::search);
     return group;
 }
 
@@ -69,10 +99,12 @@ QWidget* FilesPage::makeCollectionGroup() {
     collections_ = new QComboBox(group);
     collections_->setMinimumContentsLength(24);
     collections_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    searchByCd_ = pageButton(QStringLiteral("Search by &CD"), group);
     auto* row = new QHBoxLayout(group);
     row->addWidget(plainLabel(QStringLiteral("Available CDs:"), group));
     row->addWidget(collections_, 1);
-    row->addWidget(pageButton(QStringLiteral("Search by &CD"), group));
+    row->addWidget(searchByCd_);
+    searchOnEnter(group, this, &FilesPage::searchByCd);
     return group;
 }
 
@@ -80,12 +112,18 @@ QString FilesPage::statusLine() const {
     return status_->text();
 }
 
-void FilesPage::activate() {
+void FilesPage::refreshCollections() {
+    const QString chosen = collections_->currentText();
     collections_->clear();
     for (const std::string& name : context_.catalogue().collectionNames()) {
         collections_->addItem(toQString(name));
     }
-    collections_->setCurrentIndex(collections_->count() > 0 ? 0 : -1);
+    const int kept = chosen.isEmpty() ? -1 : collections_->findText(chosen, Qt::MatchExactly);
+    collections_->setCurrentIndex(kept >= 0 ? kept : (collections_->count() > 0 ? 0 : -1));
+}
+
+void FilesPage::activate() {
+    refreshCollections();
     if (columnsStale_) {
         columnsStale_ = false;
         list_->buildColumns(true, context_.settings().showColumns);
@@ -95,6 +133,51 @@ void FilesPage::activate() {
 void FilesPage::setWindowMaximized(bool maximized) {
     Page::setWindowMaximized(maximized);
     list_->setMaximised(maximized);
+}
+
+void FilesPage::search() {
+    FilesQuery query;
+    query.types = toStdString(type_->text());
+    query.keyword = toStdString(keyword_->text());
+    query.dateFrom = toStdString(dateFrom_->text());
+    query.dateTo = toStdString(dateTo_->text());
+    query.sizeFrom = toStdString(sizeFrom_->text());
+    query.sizeTo = toStdString(sizeTo_->text());
+    runAndShow(withInitialBoundsOpen(std::move(query)));
+}
+
+void FilesPage::searchByCd() {
+    const int chosen = collections_->currentIndex();
+    if (chosen < 0) {
+        context_.platform().tell(noCdChosenMessage());
+        return;
+    }
+    FilesQuery query;
+    query.collection = chosen;
+    runAndShow(query);
+}
+
+void FilesPage::runAndShow(const FilesQuery& query) {
+    SearchOutcome outcome = [&] {
+        const WaitCursor busy;
+        return runFilesSearch(context_.catalogue(), context_.paths(),
+                              searchSettingsFrom(context_.settings()), list_->columns(), query);
+    }();
+    if (outcome.kind == SearchOutcome::Kind::Refused) {
+        context_.platform().tell(*outcome.message);
+        return;
+    }
+    list_->setTable(std::move(outcome.table));
+    if (outcome.kind == SearchOutcome::Kind::Done) {
+        status_->setText(toQString(outcome.statusLine));
+    }
+    if (outcome.message) {
+        context_.platform().tell(*outcome.message);
+    }
+}
+
+void FilesPage::exportResult() {
+    exportResultTable(list_->table(), context_);
 }
 
 }  // namespace tunex
