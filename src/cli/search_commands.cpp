@@ -1,6 +1,7 @@
 #include "cli/search_commands.h"
 
 #include "cli/cli_output.h"
+#include "cli/files_commands.h"
 #include "core/search/catalogue_search.h"
 #include "core/search/result_export.h"
 #include "core/search/setting_rules.h"
@@ -198,6 +199,7 @@ void addSearchCommands(CommandTable& table) {
     table["export"] = [](Workspace& w, const std::vector<std::string>& words, CliRun& run) {
         return runExport(w, words, run);
     };
+    addFilesCommands(table);
 }
 
 }  // namespace tunex::cli

@@ -25,7 +25,7 @@ struct SearchArguments {
 [[nodiscard]] SearchArguments parseSearchArguments(const std::vector<std::string>& words,
                                                    bool takesFile);
 
-// search, list-all and export.
+// search, list-all, export and files-search.
 void addSearchCommands(CommandTable& table);
 
 }  // namespace tunex::cli
