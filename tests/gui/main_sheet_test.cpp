@@ -165,19 +165,31 @@ TEST_F(MainSheetTest, SettingsThatCannotBeWrittenAreReported) {
 TEST_F(MainSheetTest, HelpGoesToTheBrowser) {
     BaseFolder base("<ts>1\n<tf>1\n@*EOF\n");
     base.addCollection(0, "Pop", 1);
+    const std::filesystem::path page = base.path() / "hlp" / "index.htm";
+    test::writeFile(page, "<html></html>");
     auto sheet = openSheet(base);
     sheet->start();
     ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.get()));
     sheet->helpButton()->click();
     QTest::keyClick(sheet.get(), Qt::Key_F1);
     ASSERT_EQ(platform_.helpPages.size(), 2U);
-    EXPECT_EQ(platform_.helpPages[0], base.path() / "hlp" / "index.htm");
+    EXPECT_EQ(platform_.helpPages[0], page);
 
     platform_.browserAvailable = false;
     platform_.expectMessage(
-        {"Cannot find browser.\nPlease install IE.", "Tunex - Help Error", MessageIcon::Error});
+        {"No web browser could be started to show the help.\nInstall a web "
+         "browser and the xdg-utils package, then try again.",
+         "Tunex - Help Error", MessageIcon::Error});
     sheet->helpButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
+
+    // A base folder without its help pages says so instead of sending the user for a browser.
+    std::filesystem::remove(page);
+    platform_.expectMessage({"The help page " + page.string() + " was not found.",
+                             "Tunex - Help Error", MessageIcon::Error});
+    QTest::keyClick(sheet.get(), Qt::Key_F1);
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(platform_.helpPages.size(), 3U);
     sheet->close();
 }
 

@@ -1,14 +1,30 @@
 #include "gui/app/app_context.h"
 
+#include <system_error>
+
 namespace tunex {
 
 UserMessage browserMissingMessage() {
-    return {"Cannot find browser.\nPlease install IE.", captionFor("Help Error"),
+    return {
+        "No web browser could be started to show the help.\nInstall a web browser and the "
+        "xdg-utils package, then try again.",
+        captionFor("Help Error"), MessageIcon::Error};
+}
+
+UserMessage helpPageMissingMessage(const std::filesystem::path& page) {
+    return {"The help page " + page.string() + " was not found.", captionFor("Help Error"),
             MessageIcon::Error};
 }
 
 void AppContext::openHelpPage(std::string_view name) const {
-    if (!platform_.openHelpPage(paths().helpPage(name))) {
+    const std::filesystem::path page = paths().helpPage(name);
+    // Handed a missing page, the browser would show an error of its own, or none at all.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(page, error)) {
+        platform_.tell(helpPageMissingMessage(page));
+        return;
+    }
+    if (!platform_.openHelpPage(page)) {
         platform_.tell(browserMissingMessage());
     }
 }

@@ -8,6 +8,7 @@
 
 #include <QObject>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,7 +31,8 @@ public:
     [[nodiscard]] const Catalogue& catalogue() const { return workspace_->catalogue(); }
     [[nodiscard]] const StorePaths& paths() const { return workspace_->paths(); }
 
-    // Opens a page of the help folder in the browser; tells the user when there is no browser.
+    // Opens a page of the help folder in the browser; tells the user when the page is missing or
+    // nothing could show it.
     void openHelpPage(std::string_view name) const;
     // The same without any message, for offers the user did not ask for by name.
     void openHelpPageQuietly(std::string_view name) const;
@@ -78,5 +80,6 @@ private:
 };
 
 [[nodiscard]] UserMessage browserMissingMessage();
+[[nodiscard]] UserMessage helpPageMissingMessage(const std::filesystem::path& page);
 
 }  // namespace tunex
