@@ -56,6 +56,7 @@ public:
     // The bar that runs while a folder is being listed.
     [[nodiscard]] QProgressBar* busyBar() const { return busy_; }
     [[nodiscard]] bool isListing() const;
+    // Runs the listings; tests put in a walk they can hold up.
     [[nodiscard]] LocalListingRunner& listingRunner() const { return *runner_; }
 
 Q_SIGNALS:
