@@ -4,9 +4,11 @@
 #include "core/collections/collection_builder.h"
 #include "core/collections/collection_delete.h"
 #include "core/collections/collection_rename.h"
+#include "core/collections/collection_rescan.h"
 #include "core/store/workspace.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace tunex::cli {
 
@@ -37,7 +39,8 @@ int runCount(const std::vector<std::string>& arguments, CliRun& run) {
     return kDone;
 }
 
-int runAdd(Workspace& workspace, const std::vector<std::string>& arguments, CliRun& run) {
+// NAME PATH [--id3], as add and rescan take them.
+std::optional<AddRequest> sourceArguments(const std::vector<std::string>& arguments) {
     AddRequest request;
     std::vector<std::string> words;
     for (const std::string& argument : arguments) {
@@ -48,10 +51,19 @@ int runAdd(Workspace& workspace, const std::vector<std::string>& arguments, CliR
         }
     }
     if (words.size() != 2) {
-        return usage(run, "add NAME PATH [--id3]");
+        return std::nullopt;
     }
     request.name = words[0];
     request.pathText = words[1];
+    return request;
+}
+
+int runAdd(Workspace& workspace, const std::vector<std::string>& arguments, CliRun& run) {
+    const std::optional<AddRequest> parsed = sourceArguments(arguments);
+    if (!parsed) {
+        return usage(run, "add NAME PATH [--id3]");
+    }
+    const AddRequest& request = *parsed;
 
     AddProgress progress;
     // No progress window here: the bar is not sized, only the message area is shown.
@@ -126,6 +138,21 @@ int runDelete(Workspace& workspace, const std::vector<std::string>& arguments, C
     return outcome.catalogueReloaded ? kDone : kFileError;
 }
 
+int runRescan(Workspace& workspace, const std::vector<std::string>& arguments, CliRun& run) {
+    const std::optional<AddRequest> request = sourceArguments(arguments);
+    if (!request) {
+        return usage(run, "rescan NAME PATH [--id3]");
+    }
+    const RescanOutcome outcome = rescanCollection(workspace, run.fileTypes, *request,
+                                                   AddProgress(), updateFor(workspace, run));
+    if (!outcome.rescanned) {
+        printMessage(run.err, *outcome.message);
+        return outcome.fileError ? kFileError : kRefused;
+    }
+    printStatus(run.err, outcome.statusText);
+    return outcome.catalogueReloaded && outcome.settingsStored ? kDone : kFileError;
+}
+
 void addCollectionCommands(CommandTable& table) {
     table["count"] = [](Workspace&, const std::vector<std::string>& arguments, CliRun& run) {
         return runCount(arguments, run);
@@ -134,6 +161,8 @@ void addCollectionCommands(CommandTable& table) {
                       CliRun& run) { return runAdd(workspace, arguments, run); };
     table["rename"] = [](Workspace& workspace, const std::vector<std::string>& arguments,
                          CliRun& run) { return runRename(workspace, arguments, run); };
+    table["rescan"] = [](Workspace& workspace, const std::vector<std::string>& arguments,
+                         CliRun& run) { return runRescan(workspace, arguments, run); };
     table["delete"] = [](Workspace& workspace, const std::vector<std::string>& arguments,
                          CliRun& run) { return runDelete(workspace, arguments, run); };
 }

@@ -7,14 +7,16 @@
 
 namespace tunex::cli {
 
-// The Database page's Count, Add, Change and Delete: count PATH, add NAME PATH [--id3],
-// rename OLD NEW, delete NAME.
+// The Database page's Count, Add, Change, Rescan and Delete: count PATH, add NAME PATH [--id3],
+// rename OLD NEW, rescan NAME PATH [--id3], delete NAME.
 [[nodiscard]] int runCount(const std::vector<std::string>& arguments, CliRun& run);
 [[nodiscard]] int runAdd(Workspace& workspace, const std::vector<std::string>& arguments,
                          CliRun& run);
 [[nodiscard]] int runRename(Workspace& workspace, const std::vector<std::string>& arguments,
                             CliRun& run);
 
+[[nodiscard]] int runRescan(Workspace& workspace, const std::vector<std::string>& arguments,
+                            CliRun& run);
 [[nodiscard]] int runDelete(Workspace& workspace, const std::vector<std::string>& arguments,
                             CliRun& run);
 

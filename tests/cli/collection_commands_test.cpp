@@ -208,5 +208,24 @@ TEST(CliCollectionCommands, DeleteTakesOutOneCollectionAndItsSongs) {
     EXPECT_EQ(runProgram(kCli, {"--base", dir, "delete"}).exitCode, 2);
 }
 
+TEST(CliCollectionCommands, RescanReplacesTheRecordsAndSaysWhatChanged) {
+    BaseFolder base("<ts>2\n<tf>1\n@*EOF");
+    base.addCollection(0, "Rock", 2);
+    const std::string dir = base.path().string();
+    writeFile(base.path() / "music/one.mp3", "x");
+    const std::string music = (base.path() / "music").string();
+
+    const auto rescanned = runProgram(kCli, {"--base", dir, "rescan", "Rock", music});
+    EXPECT_EQ(rescanned.exitCode, 0);
+    EXPECT_EQ(rescanned.err,
+              "status: Collection <Rock> rescanned: 1 song added, 2 songs removed, 0 songs "
+              "changed.\n");
+    EXPECT_TRUE(runProgram(kCli, {"--base", dir, "stats"}).out.starts_with("Total Files: 1\n"));
+    EXPECT_NE(runProgram(kCli, {"--base", dir, "list-all"}).out.find("\none\t"),
+              std::string::npos);
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "rescan", "Pop", music}).exitCode, 2);
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "rescan", "Rock"}).exitCode, 2);
+}
+
 }  // namespace
 }  // namespace tunex

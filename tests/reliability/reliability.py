@@ -219,6 +219,7 @@ COMMANDS = {
     "rename": lambda media: ["rename", "Disc Two", "Disc Two, renamed"],
     # The middle one: the last collection's file moves down into its place.
     "delete": lambda media: ["delete", "Disc Two"],
+    "rescan": lambda media: ["rescan", "Disc Two", os.path.join(media, "cd3"), "--id3"],
     "friend-export": lambda media: ["friend-export", "Alice", "alice@example.com"],
     # Add of one file: most of its time goes into rewriting the long settings file.
     "settings": lambda media: ["add", "Single", os.path.join(media, "single")],

@@ -60,36 +60,6 @@ int raisedTotal(int total, std::int64_t by) {
 
 // Writes a record for every media file under the checked path, telling `progress` as it goes;
 // nothing when a write failed.
-std::optional<WalkTotals> writeRecords(CollectionWriter& writer, const AddCheck& check,
-                                       const FileTypeList& types, const AddRequest& request,
-                                       const AddProgress& progress) {
-    if (progress.begin && progress.begin(std::string(kAddingStatusText))) {
-        const std::int64_t total = countMediaFiles(check.pattern, types).mediaFiles;
-        if (progress.setRange) {
-            progress.setRange(total);
-        }
-    }
-
-    bool written = true;
-    std::int64_t done = 0;
-    const auto addRecord = [&](const FoundFile& file, const std::string& path) {
-        const bool withTag = request.includeId3 && typeOf(file.fileName) == "mp3";
-        written = writer.addRecordLine(
-            makeSongRecordLine(file, withTag ? readCatalogueId3(path) : std::string()));
-        ++done;
-        if (progress.step) {
-            progress.step(done, path);
-        }
-    };
-    // Nothing past a failed write can reach the file, so the walk ends there.
-    const WalkTotals totals = walkMediaFiles(check.pattern, types, WalkDetail::SizesAndDates,
-                                             addRecord, [&written] { return !written; });
-    if (!written) {
-        return std::nullopt;
-    }
-    return totals;
-}
-
 }  // namespace
 
 std::string databaseTipsText() {
@@ -304,6 +274,36 @@ ProposedLabel proposeLabel(LabelSource source, std::string_view nodeText) {
             break;
     }
     return label;
+}
+
+std::optional<WalkTotals> writeRecords(CollectionWriter& writer, const AddCheck& check,
+                                       const FileTypeList& types, const AddRequest& request,
+                                       const AddProgress& progress) {
+    if (progress.begin && progress.begin(std::string(kAddingStatusText))) {
+        const std::int64_t total = countMediaFiles(check.pattern, types).mediaFiles;
+        if (progress.setRange) {
+            progress.setRange(total);
+        }
+    }
+
+    bool written = true;
+    std::int64_t done = 0;
+    const auto addRecord = [&](const FoundFile& file, const std::string& path) {
+        const bool withTag = request.includeId3 && typeOf(file.fileName) == "mp3";
+        written = writer.addRecordLine(
+            makeSongRecordLine(file, withTag ? readCatalogueId3(path) : std::string()));
+        ++done;
+        if (progress.step) {
+            progress.step(done, path);
+        }
+    };
+    // Nothing past a failed write can reach the file, so the walk ends there.
+    const WalkTotals totals = walkMediaFiles(check.pattern, types, WalkDetail::SizesAndDates,
+                                             addRecord, [&written] { return !written; });
+    if (!written) {
+        return std::nullopt;
+    }
+    return totals;
 }
 
 }  // namespace tunex

@@ -72,6 +72,15 @@ struct AddProgress {
     std::function<void(std::int64_t done, const std::string& path)> step;
 };
 
+class CollectionWriter;
+// Walks the checked source and writes one record line per media file (with tag text when asked
+// for); empty when a write failed, which ends the walk.
+[[nodiscard]] std::optional<WalkTotals> writeRecords(CollectionWriter& writer,
+                                                     const AddCheck& check,
+                                                     const FileTypeList& types,
+                                                     const AddRequest& request,
+                                                     const AddProgress& progress);
+
 // How the caller reloads the catalogue and stores the settings, so that the program's own
 // bookkeeping (other pages hearing of the reload, failures shown and the exit on a lost
 // catalogue) stays in one place. Each returns false on failure, after telling the user.

@@ -1,6 +1,6 @@
 #include "core/collections/collection_delete.h"
 
-#include "core/store/collection_removal.h"
+#include "core/store/collection_file_moves.h"
 #include "core/store/workspace.h"
 
 #include <algorithm>

@@ -29,7 +29,7 @@ struct DeleteOutcome {
 };
 
 // Deletes the first collection named `name`: its file goes and the later collection files move
-// down one place (see collection_removal.h, which makes a kill at any point leave the catalogue
+// down one place (see collection_file_moves.h, which makes a kill at any point leave the catalogue
 // as before or as after); the totals follow. Stores the settings and reloads the catalogue through
 // `update`; settings that cannot be stored put everything back.
 [[nodiscard]] DeleteOutcome deleteCollection(Workspace& workspace, std::string_view name,

@@ -2,7 +2,7 @@
 
 #include "core/common/line_reader.h"
 #include "core/common/text.h"
-#include "core/store/collection_removal.h"
+#include "core/store/collection_file_moves.h"
 #include "core/store/song_record.h"
 #include "core/store/unfinished_writes.h"
 
@@ -83,7 +83,7 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     auto workspace = std::make_unique<Workspace>(Key(), std::move(paths), std::move(*settingsFile));
     workspace->journal_ = WriteJournal::open(workspace->paths_.journalFolder());
     workspace->settings_ = workspace->settingsFile_.readSettings();
-    workspace->finishDelete();
+    workspace->finishInterruptedMoves();
     workspace->takeBackUnlistedCollections();
     if (!workspace->reloadCatalogue()) {
         failure = loadFailedMessage(workspace->catalogue().loadFailure());
@@ -99,13 +99,20 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     return workspace;
 }
 
-void Workspace::finishDelete() {
-    if (finishInterruptedDelete(paths_, settings_) != InterruptedDelete::Finished) {
+void Workspace::finishInterruptedMoves() {
+    const bool deleted = finishInterruptedDelete(paths_, settings_) == InterruptedDelete::Finished;
+    const bool replaced = finishInterruptedReplace(paths_, settings_);
+    if (!deleted && !replaced) {
         return;
     }
-    // Kept until the settings say so: a failed write leaves it for the next start to finish.
+    // Kept until the settings say so: a failed write leaves them for the next start to finish.
     if (settingsFile_.write(settings_, settingsFile_.readHistoryRows(), nullptr)) {
-        clearDeleteIntent(paths_);
+        if (deleted) {
+            clearDeleteIntent(paths_);
+        }
+        if (replaced) {
+            clearReplaceIntent(paths_);
+        }
     }
 }
 

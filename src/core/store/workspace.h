@@ -70,8 +70,9 @@ private:
     std::optional<UserMessage> takenBackMessage_;
     std::optional<UserMessage> cutLinesMessage_;
 
-    // Finishes a collection delete that was cut short, before anything reads the collections.
-    void finishDelete();
+    // Finishes a collection delete or rescan that was cut short, before anything reads the
+    // collections.
+    void finishInterruptedMoves();
     void takeBackUnlistedCollections();
 };
 

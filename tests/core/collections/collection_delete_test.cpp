@@ -1,7 +1,7 @@
 #include "collection_test_support.h"
 
 #include "core/collections/collection_delete.h"
-#include "core/store/collection_removal.h"
+#include "core/store/collection_file_moves.h"
 
 #include <filesystem>
 #include <functional>

@@ -1,4 +1,4 @@
-#include "core/store/collection_removal.h"
+#include "core/store/collection_file_moves.h"
 
 #include "core/common/atomic_file.h"
 #include "core/common/line_reader.h"
@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <utility>
 
 namespace tunex {
 
@@ -168,6 +169,75 @@ void clearDeleteIntent(const StorePaths& paths) {
     removeFile(removedPath(paths));
     syncFolder(paths.systemFolder());
     removeFile(intentPath(paths));
+}
+
+namespace {
+
+// "<index> <new total>", written once the replacement is complete.
+fs::path replaceIntentPath(const StorePaths& paths) {
+    return paths.systemFolder() / "replacing.ifo";
+}
+
+std::optional<std::pair<int, int>> readReplaceIntent(const StorePaths& paths) {
+    LineReader reader;
+    TextLine line;
+    if (!reader.open(replaceIntentPath(paths)) || !reader.next(line)) {
+        return std::nullopt;
+    }
+    int index = 0;
+    int total = 0;
+    const char* end = line.text.data() + line.text.size();
+    const auto first = std::from_chars(line.text.data(), end, index);
+    if (first.ec != std::errc() || first.ptr == end || *first.ptr != ' ' ||
+        std::from_chars(first.ptr + 1, end, total).ec != std::errc() || index < 0 || total < 0) {
+        return std::nullopt;
+    }
+    return std::pair{index, total};
+}
+
+}  // namespace
+
+fs::path replacementPath(const StorePaths& paths) {
+    return paths.systemFolder() / "replacement.ifo";
+}
+
+std::string replaceCollectionFile(const StorePaths& paths, int index, int newTotal) {
+    if (isThere(replaceIntentPath(paths))) {
+        return replaceIntentPath(paths).string() + ": a file of that name is already there.";
+    }
+    std::string error;
+    if (!writeFileAtomically(replaceIntentPath(paths),
+                             std::to_string(index) + " " + std::to_string(newTotal) + "\n",
+                             &error)) {
+        return replaceIntentPath(paths).string() + ": " + error;
+    }
+    if (!renameFile(replacementPath(paths), paths.collectionFileName(index), &error)) {
+        removeFile(replaceIntentPath(paths));
+        return paths.collectionFileName(index).string() + ": " + error;
+    }
+    syncFolder(paths.systemFolder());
+    return {};
+}
+
+bool finishInterruptedReplace(const StorePaths& paths, Settings& settings) {
+    const bool intent = isThere(replaceIntentPath(paths));
+    const auto parsed = intent ? readReplaceIntent(paths) : std::nullopt;
+    if (!parsed) {
+        // Not begun: a replacement written without its intent is not to be used.
+        removeFile(replacementPath(paths));
+        removeFile(replaceIntentPath(paths));
+        return false;
+    }
+    if (isThere(replacementPath(paths))) {
+        (void)renameFile(replacementPath(paths), paths.collectionFileName(parsed->first));
+        syncFolder(paths.systemFolder());
+    }
+    settings.totalSongs = parsed->second;
+    return true;
+}
+
+void clearReplaceIntent(const StorePaths& paths) {
+    removeFile(replaceIntentPath(paths));
 }
 
 }  // namespace tunex

@@ -4,6 +4,7 @@
 #include "core/store/store_paths.h"
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 namespace tunex {
@@ -33,5 +34,20 @@ enum class InterruptedDelete {
                                                         Settings& settings);
 // Removes the deleted collection's file and the stored intent, once the settings are stored.
 void clearDeleteIntent(const StorePaths& paths);
+
+// Replacing one collection's file by a new one written beside it (a rescan), together with the
+// new total of songs: the intent holds the total, so opening the base folder can finish a
+// replacement that was cut short and set the same total.
+
+// Where the new file is written before it replaces the old one.
+[[nodiscard]] std::filesystem::path replacementPath(const StorePaths& paths);
+// Puts the written replacement in place of collection `index`; on failure nothing changed and the
+// result is the reason. Then the caller stores `newTotal` in the settings and calls
+// clearReplaceIntent.
+[[nodiscard]] std::string replaceCollectionFile(const StorePaths& paths, int index, int newTotal);
+// Finishes a replacement cut short (true: `settings` got the new total; store them, then call
+// clearReplaceIntent). Leftovers of a replacement that had not begun go.
+[[nodiscard]] bool finishInterruptedReplace(const StorePaths& paths, Settings& settings);
+void clearReplaceIntent(const StorePaths& paths);
 
 }  // namespace tunex
