@@ -150,7 +150,8 @@ TEST_P(HelpLaunchTest, SaysWhetherThePageCouldBeShown) {
 INSTANTIATE_TEST_SUITE_P(
     Desktops, HelpLaunchTest,
     ::testing::Values(HelpCase{"XdgOpenHandsItOn", "exit 0\n", nullptr, true, "xdg-open"},
-                      HelpCase{"XdgOpenShowsItItself", "/bin/sleep 4\n", nullptr, true, "xdg-open"},
+                      HelpCase{"XdgOpenShowsItItself", "exec /bin/sleep 3 >/dev/null 2>&1\n",
+                               nullptr, true, "xdg-open"},
                       HelpCase{"NothingToShowIt", "exit 3\n", nullptr, false, ""},
                       HelpCase{"NoXdgOpenNoBrowser", nullptr, nullptr, false, ""},
                       HelpCase{"BrowserWithoutXdgOpen", nullptr, "firefox-esr", true, "browser"},
