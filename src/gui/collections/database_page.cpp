@@ -5,7 +5,9 @@
 #include "core/collections/collection_builder.h"
 #include "core/collections/collection_rename.h"
 #include "gui/app/app_context.h"
+#include "gui/widgets/disabled_window.h"
 #include "gui/widgets/drive_folder_tree.h"
+#include "gui/widgets/off_thread.h"
 #include "gui/widgets/progress_window.h"
 #include "platform/qt/qt_text.h"
 
@@ -155,7 +157,8 @@ void DatabasePage::askWelcome() {
     const MessageAnswer answer =
         context_.platform().showMessage({welcomeQuestion(), MessageButtons::YesNo});
     if (answer == MessageAnswer::Yes) {
-        context_.openHelpPageQuietly(kAddHelpPage);
+        // The user asked for it: a help page that cannot be shown is said so.
+        context_.openHelpPage(kAddHelpPage);
     }
 }
 
@@ -209,10 +212,15 @@ void DatabasePage::onNameEdited() {
 }
 
 void DatabasePage::onCount() {
+    const std::string path = pathText();
     CountOutcome outcome;
     {
+        // A large tree takes a while: the window says so and keeps painting.
         const WaitCursor wait;
-        outcome = countCollection(pathText(), context_.fileTypes());
+        const DisabledWindow sheet(window());
+        setMessageText("Counting the files under " + path + "...");
+        outcome = runOffThread(
+            [path, types = context_.fileTypes()] { return countCollection(path, types); });
     }
     if (outcome.message) {
         context_.platform().tell(*outcome.message);
@@ -322,6 +330,11 @@ void DatabasePage::onChange() {
     }
     if (outcome.renamed && outcome.catalogueReloaded) {
         fillCollections();
+        // The renamed collection stays the chosen one.
+        const int renamed = collections_->findData(QByteArray::fromStdString(newName));
+        if (renamed >= 0) {
+            collections_->setCurrentIndex(renamed);
+        }
         setMessageText(outcome.statusText);
     }
 }

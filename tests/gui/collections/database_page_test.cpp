@@ -95,7 +95,7 @@ TEST_F(DatabasePageTest, OpensWithTipsAndButtonsEnabledByTyping) {
 
 TEST_F(DatabasePageTest, WelcomeQuestionOnAnEmptyCatalogueOnly) {
     open();
-    platform_.browserAvailable = false;  // the quiet page shows nothing even then
+    test::writeFile(base_->path() / "hlp" / "AddToDB.htm", "<html></html>");
     start();
     const UserMessage welcome = message(
         "Thank you for using Tunex.\nYour database is currently empty. Please use <Database> to "
@@ -108,12 +108,21 @@ TEST_F(DatabasePageTest, WelcomeQuestionOnAnEmptyCatalogueOnly) {
     page_->activate();
     ASSERT_EQ(platform_.helpPages.size(), 1U);
     EXPECT_EQ(platform_.helpPages.front(), base_->path() / "hlp" / "AddToDB.htm");
+    // The user asked for the page: that nothing could show it is said, not passed over.
+    platform_.browserAvailable = false;
+    platform_.expectMessage(welcome, MessageAnswer::Yes);
+    platform_.expectMessage(
+        message("No web browser could be started to show the help.\nInstall "
+                "a web browser and the xdg-utils package, then try again.",
+                "Help Error", MessageIcon::Error));
+    page_->activate();
+    EXPECT_TRUE(platform_.allExpectedShown());
 
     // Made active before it is on the screen (the program starting on this page): asked once
     // it shows.
     page_->hide();
     page_->activate();
-    EXPECT_EQ(platform_.shown.size(), 2U);
+    EXPECT_EQ(platform_.shown.size(), 4U);
     platform_.expectMessage(welcome, MessageAnswer::No);
     page_->show();
     EXPECT_TRUE(QTest::qWaitFor([this] { return platform_.allExpectedShown(); }, 2000));
@@ -144,6 +153,7 @@ TEST_F(DatabasePageTest, CountReportsInTheMessageArea) {
     page_->countButton()->click();
     EXPECT_EQ(page_->messageText().toStdString(),
               "Total Number of Songs in " + music + "/*.* : 3 ");
+    EXPECT_TRUE(page_->window()->isEnabled());
     EXPECT_TRUE(platform_.allExpectedShown());
 }
 
@@ -315,7 +325,7 @@ TEST_F(DatabasePageTest, RenameChecksAskAndRewrite) {
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_EQ(test::readFile(jazzFile).substr(0, 6), "**Pop\n");
     EXPECT_EQ(collections(), QStringList({QStringLiteral("Rock"), QStringLiteral("Pop")}));
-    EXPECT_EQ(page_->collectionList()->currentIndex(), 0);
+    EXPECT_EQ(page_->collectionList()->currentIndex(), 1);  // the renamed one stays chosen
     EXPECT_EQ(page_->messageText(),
               QStringLiteral("Collection Name of <Jazz> is changed to <Pop>."));
     EXPECT_EQ(page_->renameEdit()->text(), QStringLiteral("Pop"));
