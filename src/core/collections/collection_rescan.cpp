@@ -144,6 +144,13 @@ RescanOutcome rescanCollection(Workspace& workspace, const FileTypeList& types,
     return outcome;
 }
 
+UserMessage rescanQuestion(const AddRequest& request) {
+    return {"Rescan the collection <" + request.name + "> from " + request.pathText +
+                "?\nIts songs are replaced by the media files found there now" +
+                (request.includeId3 ? ", with their ID3 tag info." : ", without ID3 tag info."),
+            captionFor("Confirm Rescan"), MessageIcon::Question};
+}
+
 std::string proposedRescanFolder(const std::filesystem::path& collectionFile) {
     std::optional<std::string> common;
     LineReader reader;

@@ -31,6 +31,9 @@ struct RescanOutcome {
                                              const AddRequest& request, const AddProgress& progress,
                                              const CatalogueUpdate& update);
 
+// The Yes/No question before a rescan, naming the collection and the folder.
+[[nodiscard]] UserMessage rescanQuestion(const AddRequest& request);
+
 // The folder a rescan of the collection file proposes: the deepest folder holding every record.
 [[nodiscard]] std::string proposedRescanFolder(const std::filesystem::path& collectionFile);
 

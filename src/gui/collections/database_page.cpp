@@ -3,7 +3,10 @@
 #include "gui/widgets/page_controls.h"
 
 #include "core/collections/collection_builder.h"
+#include "core/collections/collection_delete.h"
 #include "core/collections/collection_rename.h"
+#include "core/collections/collection_rescan.h"
+#include "core/store/workspace.h"
 #include "gui/app/app_context.h"
 #include "gui/widgets/disabled_window.h"
 #include "gui/widgets/drive_folder_tree.h"
@@ -59,6 +62,8 @@ DatabasePage::DatabasePage(AppContext& context, HistoryRowsSource historyRows, Q
     connect(add_, &QPushButton::clicked, this, &DatabasePage::onAdd);
     connect(getLabel_, &QPushButton::clicked, this, &DatabasePage::onGetLabel);
     connect(change_, &QPushButton::clicked, this, &DatabasePage::onChange);
+    connect(rescan_, &QPushButton::clicked, this, &DatabasePage::onRescan);
+    connect(delete_, &QPushButton::clicked, this, &DatabasePage::onDelete);
 
     setMessageText(databaseTipsText());
     fillCollections();
@@ -94,6 +99,10 @@ QWidget* DatabasePage::makeSide() {
     rename_ = new QLineEdit(side);
     renameLabel->setBuddy(rename_);
     change_ = pageButton(QStringLiteral("Change"), side);
+    rescan_ = pageButton(QStringLiteral("Re&scan"), side);
+    rescan_->setToolTip(QStringLiteral(
+        "Reads the collection's folder again (the CD Source Path, or the folder its songs share)"));
+    delete_ = pageButton(QStringLiteral("&Delete"), side);
 
     auto* messageGroup = new QGroupBox(QStringLiteral("Message"), side);
     message_ = new QPlainTextEdit(messageGroup);
@@ -120,6 +129,11 @@ QWidget* DatabasePage::makeSide() {
     grid->addWidget(renameLabel, 6, 0);
     grid->addWidget(rename_, 6, 1);
     grid->addWidget(change_, 6, 2);
+    auto* collectionActions = new QHBoxLayout;
+    collectionActions->addStretch(1);
+    collectionActions->addWidget(rescan_);
+    collectionActions->addWidget(delete_);
+    grid->addLayout(collectionActions, 7, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
     auto* sideLayout = new QVBoxLayout(side);
@@ -229,8 +243,8 @@ void DatabasePage::onCount() {
     setMessageText(outcome.statusText);
 }
 
-void DatabasePage::onAdd() {
-    const AddRequest request{toStdString(name_->text()), pathText(), id3_->isChecked()};
+template <typename Run>
+auto DatabasePage::withWalkProgress(const Run& run) {
     QWidget* sheet = window();
     std::unique_ptr<ProgressWindow> progress;
     const auto closeProgress = [&] {
@@ -267,10 +281,17 @@ void DatabasePage::onAdd() {
         return context_.reloadCatalogue();
     };
     update.storeSettings = [this] { return context_.storeSettings(historyRows()); };
-
-    const AddOutcome outcome =
-        addCollection(context_.workspace(), context_.fileTypes(), request, hooks, update);
+    auto outcome = run(hooks, update);
     closeProgress();
+    return outcome;
+}
+
+void DatabasePage::onAdd() {
+    const AddRequest request{toStdString(name_->text()), pathText(), id3_->isChecked()};
+    const AddOutcome outcome = withWalkProgress([&](const AddProgress& hooks,
+                                                    const CatalogueUpdate& update) {
+        return addCollection(context_.workspace(), context_.fileTypes(), request, hooks, update);
+    });
     if (outcome.result == AddResult::Added && outcome.catalogueReloaded) {
         fillCollections();
         collections_->setCurrentIndex(collections_->count() - 1);
@@ -335,6 +356,79 @@ void DatabasePage::onChange() {
         if (renamed >= 0) {
             collections_->setCurrentIndex(renamed);
         }
+        setMessageText(outcome.statusText);
+    }
+}
+
+void DatabasePage::onRescan() {
+    const std::string name = selectedCollection();
+    const std::vector<std::string>& names = context_.catalogue().collectionNames();
+    const auto found = std::find(names.begin(), names.end(), name);
+    if (found == names.end()) {
+        context_.platform().tell(*checkDelete({}, {}, 0).refusal);
+        return;
+    }
+    // The folder the user typed or chose, else the one the collection's songs share.
+    if (pathText().empty()) {
+        path_->setText(
+            toQString(proposedRescanFolder(context_.workspace().paths().collectionFileName(
+                static_cast<int>(found - names.begin())))));
+    }
+    const AddRequest request{name, pathText(), id3_->isChecked()};
+    if (context_.platform().showMessage({rescanQuestion(request), MessageButtons::YesNo}) !=
+        MessageAnswer::Yes) {
+        return;
+    }
+    const RescanOutcome outcome = withWalkProgress([&](const AddProgress& hooks,
+                                                       const CatalogueUpdate& update) {
+        return rescanCollection(context_.workspace(), context_.fileTypes(), request, hooks, update);
+    });
+    if (outcome.rescanned && outcome.catalogueReloaded) {
+        fillCollections();
+        collections_->setCurrentIndex(collections_->findData(QByteArray::fromStdString(name)));
+        setMessageText(outcome.statusText);
+    } else if (!outcome.rescanned) {
+        setMessageText(databaseTipsText());
+    }
+    if (outcome.message) {
+        context_.platform().tell(*outcome.message);
+    }
+}
+
+void DatabasePage::onDelete() {
+    const std::string name = selectedCollection();
+    const std::vector<std::string>& names = context_.catalogue().collectionNames();
+    const auto found = std::find(names.begin(), names.end(), name);
+    const std::int64_t songs =
+        found == names.end()
+            ? 0
+            : collectionRecordCount(context_.workspace().paths().collectionFileName(
+                  static_cast<int>(found - names.begin())));
+    const DeleteCheck check = checkDelete(names, name, songs);
+    if (check.refusal) {
+        context_.platform().tell(*check.refusal);
+        return;
+    }
+    if (context_.platform().showMessage({check.confirmation, MessageButtons::YesNo}) !=
+        MessageAnswer::Yes) {
+        return;
+    }
+    DeleteOutcome outcome;
+    {
+        WaitCursor wait;
+        CatalogueUpdate update;
+        update.storeSettings = [this] { return context_.storeSettings(historyRows()); };
+        update.reloadCatalogue = [this, &wait] {
+            wait.release();
+            return context_.reloadCatalogue();
+        };
+        outcome = deleteCollection(context_.workspace(), name, update);
+    }
+    if (outcome.message) {
+        context_.platform().tell(*outcome.message);
+    }
+    if (outcome.deleted && outcome.catalogueReloaded) {
+        fillCollections();
         setMessageText(outcome.statusText);
     }
 }

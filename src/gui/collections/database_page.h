@@ -24,7 +24,7 @@ class AppContext;
 class DriveFolderTree;
 
 // The Database tab: counts and adds the media files under a volume or folder as a new collection,
-// proposes a name from the volume label, and renames collections.
+// proposes a name from the volume label, and renames, rescans and deletes collections.
 class DatabasePage final : public Page {
     Q_OBJECT
 public:
@@ -48,6 +48,8 @@ public:
     [[nodiscard]] QComboBox* collectionList() const { return collections_; }
     [[nodiscard]] QLineEdit* renameEdit() const { return rename_; }
     [[nodiscard]] QPushButton* changeButton() const { return change_; }
+    [[nodiscard]] QPushButton* rescanButton() const { return rescan_; }
+    [[nodiscard]] QPushButton* deleteButton() const { return delete_; }
     [[nodiscard]] QString messageText() const;
 
 protected:
@@ -64,6 +66,11 @@ private:
     void onAdd();
     void onGetLabel();
     void onChange();
+    void onRescan();
+    void onDelete();
+    // Runs an Add or a Rescan with its progress window; `run` gets the hooks and the update.
+    template <typename Run>
+    auto withWalkProgress(const Run& run);
 
     void fillCollections();
     void setMessageText(std::string_view text);
@@ -85,6 +92,8 @@ private:
     QComboBox* collections_ = nullptr;
     QLineEdit* rename_ = nullptr;
     QPushButton* change_ = nullptr;
+    QPushButton* rescan_ = nullptr;
+    QPushButton* delete_ = nullptr;
     QPlainTextEdit* message_ = nullptr;
     bool welcomePending_ = false;
     ShownPath treePath_;  // the path the tree last wrote into the path box

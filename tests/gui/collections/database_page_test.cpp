@@ -331,6 +331,54 @@ TEST_F(DatabasePageTest, RenameChecksAskAndRewrite) {
     EXPECT_EQ(page_->renameEdit()->text(), QStringLiteral("Pop"));
 }
 
+TEST_F(DatabasePageTest, RescanAndDeleteAskThenChangeTheChosenCollection) {
+    open("<ts>3\n<tf>2\n@*EOF\n");
+    base_->addCollection(0, "Rock", 2);
+    base_->addCollection(1, "Jazz", 1);
+    start();
+    page_->collectionList()->setCurrentIndex(0);
+
+    // An empty path box proposes the folder the collection's songs share.
+    const UserMessage fromCd = message(
+        "Rescan the collection <Rock> from /media/cd?\nIts songs are replaced by the media files "
+        "found there now, without ID3 tag info.",
+        "Confirm Rescan", MessageIcon::Question);
+    platform_.expectMessage(fromCd, MessageAnswer::No);
+    page_->rescanButton()->click();
+    EXPECT_EQ(page_->pathEdit()->text(), QStringLiteral("/media/cd"));
+
+    const std::string music = makeMusic();
+    type(page_->pathEdit(), music);
+    platform_.expectMessage(message("Rescan the collection <Rock> from " + music +
+                                        "?\nIts songs are replaced by the media files found there "
+                                        "now, without ID3 tag info.",
+                                    "Confirm Rescan", MessageIcon::Question),
+                            MessageAnswer::Yes);
+    page_->rescanButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(page_->messageText(),
+              QStringLiteral("Collection <Rock> rescanned: 3 songs added, 2 songs removed, 0 "
+                             "songs changed."));
+    EXPECT_EQ(collections(), QStringList({QStringLiteral("Rock"), QStringLiteral("Jazz")}));
+    EXPECT_EQ(page_->collectionList()->currentIndex(), 0);
+    EXPECT_EQ(context_->workspace().settings().totalSongs, 4);
+
+    const UserMessage confirm =
+        message("Are you sure you want to delete the collection <Rock> and its 3 songs from the "
+                "database?\nThe music files themselves are not touched.",
+                "Confirm Delete", MessageIcon::Question);
+    platform_.expectMessage(confirm, MessageAnswer::No);
+    page_->deleteButton()->click();
+    EXPECT_EQ(collections().size(), 2);
+    platform_.expectMessage(confirm, MessageAnswer::Yes);
+    page_->deleteButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(collections(), QStringList({QStringLiteral("Jazz")}));
+    EXPECT_EQ(page_->messageText(),
+              QStringLiteral("Collection <Rock> with 3 songs is deleted from the database."));
+    EXPECT_EQ(test::readFile(base_->path() / "system/save0001.ifo").substr(0, 7), "**Jazz\n");
+}
+
 TEST_F(DatabasePageTest, RenameFailuresLeaveTheCatalogue) {
     open("<ts>2\n<tf>1\n@*EOF\n");
     const fs::path rockFile = base_->addCollection(0, "Rock", 2);
