@@ -1,5 +1,8 @@
 #include "cli/cli_options.h"
 
+#include "core/search/setting_rules.h"
+#include "core/store/settings.h"
+
 namespace tunex::cli {
 
 namespace {
@@ -69,6 +72,7 @@ std::string usageText() {
            "  export FILE (--all | [--title T] [--artist A])\n"
            "  files-search [--type T]... [--keyword K] [--from DATE] [--to DATE] [--min KB]\n"
            "               [--max-size KB] [--cd NAME] [--max N]\n"
+           "  (--max 0 lists every row in search, list-all, export and files-search)\n"
            "  friend-export NAME EMAIL\n"
            "  friend-search FILE KEYWORD [--max N]\n"
            "  local FOLDER [--no-subdirs] [--filter KEYWORD] [--max N]\n"
@@ -76,6 +80,14 @@ std::string usageText() {
            "  easytag FOLDER [--slot1|--slot2|--slot3 FIELD|off] [--delim1 C] [--delim2 C]\n"
            "                 [--target v1|v2] [--no-subdirs]\n"
            "  tags catalogue|summary|show|set|clear FILE [KEY=VALUE...] | tags undo\n";
+}
+
+std::optional<int> parseRowLimit(std::string_view text) {
+    const std::optional<int> value = parseWholeNumber(text);
+    if (!value || *value < 0 || *value > kMaxResultsLimit) {
+        return std::nullopt;
+    }
+    return value;
 }
 
 }  // namespace tunex::cli

@@ -1,5 +1,6 @@
 #include "cli/files_commands.h"
 
+#include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "core/search/files_search.h"
 #include "core/search/setting_rules.h"
@@ -75,10 +76,9 @@ FilesSearchArguments parseFilesSearchArguments(const std::vector<std::string>& w
         } else if (word == "--cd") {
             parsed.cd = value;
         } else if (word == "--max") {
-            parsed.maxResults = parseWholeNumber(value);
-            if (!parsed.maxResults || *parsed.maxResults < 0 ||
-                *parsed.maxResults > kMaxResultsLimit) {
-                parsed.error = "--max takes a number from 0 (no limit) to 3000";
+            parsed.maxResults = parseRowLimit(value);
+            if (!parsed.maxResults) {
+                parsed.error = kRowLimitError;
                 return parsed;
             }
         } else {

@@ -1,5 +1,6 @@
 #include "cli/search_commands.h"
 
+#include "cli/cli_options.h"
 #include "cli/cli_output.h"
 #include "cli/files_commands.h"
 #include "core/search/catalogue_search.h"
@@ -160,9 +161,9 @@ SearchArguments parseSearchArguments(const std::vector<std::string>& words, bool
             } else if (word == "--artist") {
                 parsed.artist = text;
             } else if (word == "--max") {
-                parsed.maxResults = numberIn(text, 1, kMaxResultsLimit);
+                parsed.maxResults = parseRowLimit(text);
                 if (!parsed.maxResults) {
-                    parsed.error = "--max takes a number from 1 to 3000";
+                    parsed.error = kRowLimitError;
                 }
             } else if (word == "--sensitivity") {
                 parsed.sensitivity = numberIn(text, 1, 3);

@@ -15,7 +15,7 @@ struct SearchArguments {
     std::optional<std::string> artist;
     bool all = false;
     std::optional<std::string> file;  // export only: the first word that is not an option
-    std::optional<int> maxResults;
+    std::optional<int> maxResults;    // 0: no limit
     std::optional<int> sensitivity;
     std::optional<int> sortColumn;
     std::optional<std::string> columns;

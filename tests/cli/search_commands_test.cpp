@@ -116,7 +116,7 @@ TEST_F(CliSearchCommands, RefusalsAndFileErrors) {
     EXPECT_EQ(illegal.exitCode, 2);
     EXPECT_EQ(illegal.out, "");
     for (const std::vector<std::string>& words :
-         {std::vector<std::string>{"search", "--max", "0", "--title", "a"},
+         {std::vector<std::string>{"search", "--max", "-1", "--title", "a"},
           {"search", "--max", "3001", "--title", "a"},
           {"search", "--sensitivity", "4", "--title", "a"},
           {"search", "--sort", "7", "--title", "a"},
@@ -130,6 +130,54 @@ TEST_F(CliSearchCommands, RefusalsAndFileErrors) {
         const auto refused = run(words);
         EXPECT_EQ(refused.exitCode, 2) << words[1];
     }
+}
+
+TEST_F(CliSearchCommands, MaxZeroListsEveryRowPastTheSettingsLimit) {
+    base_.writeSettings("<ts>4\n<tf>2\n<md>1\n<mh>15\n<as>03110111111;\n@*EOF\n");
+    const std::string notice =
+        "Tunex - Information: The search result reaches the maximum "
+        "display limit (1).\nYou can change it in <Setting> tag.\n";
+    const std::filesystem::path csv = base_.path() / "all.csv";
+    struct Case {
+        std::vector<std::string> words;
+        std::string limitedStatus;
+        std::string everyStatus;
+        long everyRow;
+    };
+    const std::string entire = " found in the entire database.\n";
+    const std::vector<Case> cases = {
+        {{"search", "--artist", "beatles"},
+         "status: 1 song found for artist <beatles>.\n",
+         "status: 2 songs found for artist <beatles>.\n",
+         2},
+        {{"list-all"}, "status: 1 song" + entire, "status: 4 songs" + entire, 4},
+        {{"export", csv.string(), "--all"},
+         "status: 1 song" + entire,
+         "status: 4 songs" + entire,
+         4},
+    };
+    // Rows below the caption line, on standard output or in the exported file.
+    const auto rowsOf = [&](const Case& c, const test::ProgramResult& result) {
+        const std::string text = c.words[0] == "export" ? test::readFile(csv) : result.out;
+        return static_cast<long>(std::count(text.begin(), text.end(), '\n')) - 1;
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> words = c.words;
+        words.insert(words.end(), {"--columns", "010000"});
+        const auto limited = run(words);
+        EXPECT_EQ(limited.exitCode, 0) << limited.err;
+        EXPECT_TRUE(limited.err.starts_with(c.limitedStatus + notice)) << limited.err;
+        EXPECT_EQ(rowsOf(c, limited), 1) << c.words[0];
+
+        words.insert(words.end(), {"--max", "0"});
+        const auto every = run(words);
+        EXPECT_EQ(every.exitCode, 0) << every.err;
+        EXPECT_TRUE(every.err.starts_with(c.everyStatus)) << every.err;
+        EXPECT_EQ(every.err.find("maximum display limit"), std::string::npos) << every.err;
+        EXPECT_EQ(rowsOf(c, every), c.everyRow) << c.words[0];
+    }
+    // The limit of one run is never saved.
+    EXPECT_NE(base_.settingsText().find("<md>1\n"), std::string::npos);
 }
 
 TEST_F(CliSearchCommands, ListAllAndExport) {

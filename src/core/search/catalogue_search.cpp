@@ -5,14 +5,11 @@
 #include "core/store/catalogue.h"
 
 #include <array>
+#include <limits>
 
 namespace tunex {
 
 namespace {
-
-std::size_t rowLimit(int maxResults) {
-    return maxResults > 0 ? static_cast<std::size_t>(maxResults) : 0;
-}
 
 SearchOutcome failedOutcome(ResultTable&& table) {
     SearchOutcome outcome;
@@ -30,6 +27,15 @@ ResultRow placeholderRow(std::size_t columnCount, std::string_view text) {
 
 }  // namespace
 
+std::size_t rowLimitOf(int maxResults) {
+    return maxResults > 0 ? static_cast<std::size_t>(maxResults)
+                          : std::numeric_limits<std::size_t>::max();
+}
+
+bool reachesRowLimit(int found, int maxResults) {
+    return maxResults > 0 && found == maxResults;
+}
+
 SearchSettings searchSettingsFrom(const Settings& settings) {
     // Read settings are clamped to the three levels.
     return {settings.maxResults, static_cast<Sensitivity>(settings.searchSensitivity),
@@ -40,7 +46,7 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
                      std::string_view title, std::string_view artist, CatalogueWalk walk) {
     const bool listAll = walk == CatalogueWalk::Everything;
     const Sensitivity sensitivity = settings.sensitivity;
-    const std::size_t limit = rowLimit(settings.maxResults);
+    const std::size_t limit = rowLimitOf(settings.maxResults);
     const std::vector<std::string>& names = catalogue.collectionNames();
     const SearchTerms terms(title, artist);
 
@@ -110,7 +116,7 @@ SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& se
     }
     outcome.statusLine = searchStatusLine(found, title, artist);
     outcome.summary = std::move(summary);
-    if (found == settings.maxResults) {
+    if (reachesRowLimit(found, settings.maxResults)) {
         outcome.message = resultLimitMessage(settings.maxResults);
     }
     outcome.table = std::move(table);
@@ -129,7 +135,7 @@ SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& setti
         table.rows.push_back(placeholderRow(columns.size(), kDatabaseEmpty));
     }
     outcome.statusLine = listAllStatusLine(found);
-    if (found == settings.maxResults) {
+    if (reachesRowLimit(found, settings.maxResults)) {
         outcome.message = resultLimitMessage(settings.maxResults);
     }
     outcome.table = std::move(table);

@@ -6,6 +6,7 @@
 #include "core/store/settings.h"
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,12 +18,18 @@ class Catalogue;
 
 // The settings a search reads; taken from `Settings`, or overridden for one CLI run.
 struct SearchSettings {
-    int maxResults = 1;
+    int maxResults = 1;  // 0: no limit, which only a tunex-cli run asks for
     Sensitivity sensitivity = Sensitivity::High;
     int sortColumn = 0;
     std::array<int, kOptionalColumnCount> showColumns{1, 1, 1, 1, 1, 1};
 };
 [[nodiscard]] SearchSettings searchSettingsFrom(const Settings& settings);
+
+// The rows a search may fill for `maxResults`. The settings file keeps 1 to kMaxResultsLimit, so
+// 0 ("no limit") comes only from a tunex-cli run that asked for every row.
+[[nodiscard]] std::size_t rowLimitOf(int maxResults);
+// Whether `found` rows call for the result-limit notice; never without a limit.
+[[nodiscard]] bool reachesRowLimit(int found, int maxResults);
 
 // What a search leaves for the History page: the terms as typed, the number of rows and the Disc
 // Name of the first row.
@@ -39,7 +46,7 @@ struct SearchSummary {
 enum class CatalogueWalk { Matching, Everything };
 
 // One walk over the catalogue: the in-memory index in its visit order, then the on-disk
-// collections in index order, until the settings' `maxResults` rows are in `table`. A row is
+// collections in index order, until `rowLimitOf(maxResults)` rows are in `table`. A row is
 // appended for every record the terms match at the settings' sensitivity, or for every record.
 // False when a collection file cannot be opened; the rows found until then stay.
 [[nodiscard]] bool searchCatalogue(const Catalogue& catalogue, ResultTable& table,
@@ -71,7 +78,7 @@ struct SearchOutcome {
                                           const std::vector<ResultColumn>& columns,
                                           std::string_view title, std::string_view artist);
 
-// List All: every record up to `maxResults`, unsorted.
+// List All: every record up to the row limit, unsorted.
 [[nodiscard]] SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& settings,
                                        const std::vector<ResultColumn>& columns);
 

@@ -7,17 +7,11 @@
 #include "core/store/store_paths.h"
 
 #include <algorithm>
-#include <limits>
 #include <span>
 
 namespace tunex {
 
 namespace {
-
-std::size_t rowLimit(int maxResults) {
-    return maxResults > 0 ? static_cast<std::size_t>(maxResults)
-                          : std::numeric_limits<std::size_t>::max();
-}
 
 // Appends the matching records of one collection file, read as the catalogue reads its disk
 // collections: stretches the criteria rule out are never split into lines.
@@ -119,7 +113,7 @@ SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths
         return outcome;
     }
     ResultTable table{columns, {}};
-    if (!searchFiles(catalogue, paths, check.criteria, rowLimit(settings.maxResults), table)) {
+    if (!searchFiles(catalogue, paths, check.criteria, rowLimitOf(settings.maxResults), table)) {
         outcome.kind = SearchOutcome::Kind::Failed;
         outcome.message = searchFailedMessage();
         outcome.table = std::move(table);
@@ -139,7 +133,7 @@ SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths
         cdName = catalogue.collectionNames()[static_cast<std::size_t>(*query.collection)];
     }
     outcome.statusLine = filesStatusLine(found, cdName);
-    if (settings.maxResults > 0 && found == settings.maxResults) {
+    if (reachesRowLimit(found, settings.maxResults)) {
         outcome.message = resultLimitMessage(settings.maxResults);
     }
     outcome.table = std::move(table);

@@ -18,7 +18,7 @@ class StorePaths;
 
 // One walk over the catalogue in the Songs search's order (memory in visit order, then the disk
 // collections in index order), appending a row for every record the criteria match until `table`
-// holds `maxRows` rows (0: no limit). With a collection chosen only that collection is read: its
+// holds `maxRows` rows. With a collection chosen only that collection is read: its
 // memory records, or its own file under `paths`. False when a collection file cannot be opened;
 // the rows found until then stay.
 [[nodiscard]] bool searchFiles(const Catalogue& catalogue, const StorePaths& paths,
@@ -26,7 +26,7 @@ class StorePaths;
                                ResultTable& table);
 
 // Search or Search by CD of the Files page: checks, walk, placeholder row, sort and status line,
-// with the Songs search's row limit (maxResults 0: none) and its limit notice. No summary: the
+// with the Songs search's row limit (`rowLimitOf`) and its limit notice. No summary: the
 // history keeps song searches only.
 [[nodiscard]] SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths,
                                            const SearchSettings& settings,

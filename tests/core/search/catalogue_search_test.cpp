@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace tunex {
@@ -81,17 +82,17 @@ TEST_F(CatalogueSearchTest, WalksMemoryInTreeOrderThenDiskInFileOrder) {
               (ResultRow{"d2 needle", "mp3", "Disk A", "/d", "  3584.0", "2003-11-16", ""}));
     EXPECT_EQ(table.rows[5][2], "Disk B");
 
-    // The limit cuts across both passes: the first rows met, not the best ones.
-    for (const auto& [limit, rows] : std::vector<std::pair<int, std::size_t>>{{2, 2}, {4, 4}}) {
+    // The limit cuts across both passes: the first rows met, not the best ones. 0 is no limit.
+    for (const auto& [limit, rows, last] : std::vector<std::tuple<int, std::size_t, std::string>>{
+             {2, 2, "m needle a"}, {4, 4, "d2 needle"}, {0, 6, "x"}}) {
         ResultTable cut{allColumns_, {}};
         ASSERT_TRUE(searchCatalogue(catalogue_, cut, limitOf(limit), "needle", ""));
-        EXPECT_EQ(cut.rows.size(), rows);
-        EXPECT_EQ(namesOf(cut).back(), limit == 2 ? "m needle a" : "d2 needle");
+        EXPECT_EQ(cut.rows.size(), rows) << limit;
+        EXPECT_EQ(namesOf(cut).back(), last) << limit;
     }
 
     ResultTable all{allColumns_, {}};
-    ASSERT_TRUE(
-        searchCatalogue(catalogue_, all, limitOf(50000), "", "", CatalogueWalk::Everything));
+    ASSERT_TRUE(searchCatalogue(catalogue_, all, limitOf(0), "", "", CatalogueWalk::Everything));
     EXPECT_EQ(all.rows.size(), catalogue_.index().size() + 4);
     EXPECT_EQ(all.rows.front().front(),
               catalogue_.index().record(catalogue_.index().visitOrder().front()).name);
@@ -152,6 +153,9 @@ TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
     EXPECT_EQ(none.table.rows,
               (std::vector<ResultRow>{{"No File Found.", "", "", "", "", "", ""}}));
     EXPECT_EQ(none.summary, (SearchSummary{"x", "zzz", 0, ""}));
+    // Without a limit nothing reaches it, not even a search that finds nothing.
+    settings.maxResults = 0;
+    EXPECT_FALSE(runSongSearch(catalogue_, settings, allColumns_, "x", "zzz").message.has_value());
 }
 
 TEST_F(CatalogueSearchTest, RefusesBadTermsBeforeSearching) {
