@@ -29,10 +29,6 @@ void AppContext::openHelpPage(std::string_view name) const {
     }
 }
 
-void AppContext::openHelpPageQuietly(std::string_view name) const {
-    (void)platform_.openHelpPage(paths().helpPage(name));
-}
-
 bool AppContext::storeSettings(const std::vector<HistoryRow>& historyRows) const {
     std::string error;
     if (workspace_->storeSettings(historyRows, &error)) {

@@ -34,8 +34,6 @@ public:
     // Opens a page of the help folder in the browser; tells the user when the page is missing or
     // nothing could show it.
     void openHelpPage(std::string_view name) const;
-    // The same without any message, for offers the user did not ask for by name.
-    void openHelpPageQuietly(std::string_view name) const;
 
     // Rewrites the settings file; a failure is shown to the user and reported to the caller.
     [[nodiscard]] bool storeSettings(const std::vector<HistoryRow>& historyRows) const;
