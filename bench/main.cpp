@@ -34,7 +34,7 @@ constexpr std::array kSections = {
             &tunex::bench::runLoadBenchmark},
     Section{"collections", "Count and Add on a generated folder tree, beside find",
             &tunex::bench::runCollectionBenchmark},
-    Section{"search", "song search, List All and a full scan beside grep -F -i -c",
+    Section{"search", "song search, List All, Files search and full scans beside grep -F -i -c",
             &tunex::bench::runSearchBenchmark},
     Section{"tags", "EasyTag and Clear All Tag on 5 000 mp3 files, beside a bare TagLib writer",
             &tunex::bench::runTagsBenchmark},

@@ -4,8 +4,9 @@
 
 namespace tunex::bench {
 
-// Song searches and List All on a catalogue of a million records, beside grep -F -i -c for the
-// same term over the same collection files. False when a target is missed or a measurement failed.
+// Song searches, List All and a Files keyword search on a catalogue of a million records, beside
+// grep -F -i -c for the same term over the same collection files. False when a target is missed or
+// a measurement failed.
 [[nodiscard]] bool runSearchBenchmark(const BenchOptions& options);
 
 }  // namespace tunex::bench
