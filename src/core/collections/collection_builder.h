@@ -20,7 +20,7 @@ class Workspace;
 // Texts of the Database page that do not come from an action.
 [[nodiscard]] std::string databaseTipsText();
 // Asked each time the page becomes active while the catalogue holds no collection; Yes opens
-// kAddHelpPage without any message when that fails.
+// kAddHelpPage, and says so when it cannot.
 [[nodiscard]] UserMessage welcomeQuestion();
 inline constexpr std::string_view kAddHelpPage = "AddToDB.htm";
 
