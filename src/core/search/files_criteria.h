@@ -15,7 +15,7 @@ namespace tunex {
 // What the Files page's range edits hold when it opens. A range end left like this is open, so
 // that a search by type or keyword alone also finds undated files and files over 1000000 KB.
 inline constexpr std::string_view kDateFromInitial = "1900-01-01";
-inline constexpr std::string_view kDateToInitial = "";
+inline constexpr std::string_view kDateToInitial;
 inline constexpr std::string_view kSizeFromInitial = "0.0";
 inline constexpr std::string_view kSizeToInitial = "1000000.0";
 

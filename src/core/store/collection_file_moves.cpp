@@ -116,11 +116,11 @@ std::string removeCollectionFile(const StorePaths& paths, int index, int count,
     return {};
 }
 
-void putBackRemovedCollection(const StorePaths& paths, int k, int upTo) {
-    for (int i = upTo - 1; i > k; --i) {
+void putBackRemovedCollection(const StorePaths& paths, int index, int count) {
+    for (int i = count - 1; i > index; --i) {
         (void)renameFile(paths.collectionFileName(i - 1), paths.collectionFileName(i));
     }
-    (void)renameFile(removedPath(paths), paths.collectionFileName(k));
+    (void)renameFile(removedPath(paths), paths.collectionFileName(index));
     syncFolder(paths.systemFolder());
     removeFile(intentPath(paths));
 }

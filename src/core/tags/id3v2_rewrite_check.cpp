@@ -30,8 +30,8 @@ bool discardedOnAlteration(const ByteVector& data, long position, unsigned major
 
 long storedTagSize(const ID3v2::Header& header) {
     const bool footer = header.footerPresent() && header.majorVersion() >= 4;
-    return static_cast<long>(ID3v2::Header::size() + header.tagSize() +
-                             (footer ? ID3v2::Footer::size() : 0));
+    return static_cast<long>(ID3v2::Header::size()) + static_cast<long>(header.tagSize()) +
+           (footer ? static_cast<long>(ID3v2::Footer::size()) : 0L);
 }
 
 bool taglibKeepsEveryFrame(TagLib::MPEG::File& file, long location, ID3v2::Tag& tag) {
