@@ -50,7 +50,7 @@ FilesPage::FilesPage(AppContext& context, QWidget* parent) : Page(parent), conte
     layout->addWidget(status_);
 
     list_->buildColumns(true, context_.settings().showColumns);
-    actions_ = new SongRowActions(*list_, context_);
+    actions_ = new SongRowActions(*list_, context_, SongRowActions::HistoryUpdate::Left);
     refreshCollections();
     connect(&context_, &AppContext::columnsChanged, this, [this] { columnsStale_ = true; });
     connect(&context_, &AppContext::catalogueReloaded, this, &FilesPage::refreshCollections);

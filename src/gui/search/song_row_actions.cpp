@@ -22,8 +22,12 @@ std::string_view captionOf(ResultColumn column) {
 
 }  // namespace
 
-SongRowActions::SongRowActions(ResultList& list, AppContext& context)
-    : QObject(&list), list_(list), context_(context), platform_(context.platform()) {
+SongRowActions::SongRowActions(ResultList& list, AppContext& context, HistoryUpdate historyUpdate)
+    : QObject(&list),
+      list_(list),
+      context_(context),
+      platform_(context.platform()),
+      historyUpdate_(historyUpdate) {
     connect(&list_, &ResultList::menuRequested, this, &SongRowActions::openMenu);
     connect(&list_, &ResultList::rowDoubleClicked, this, &SongRowActions::playSelectedRow);
 }
@@ -40,8 +44,10 @@ void SongRowActions::openMenu(QPoint globalPos) {
     menu.addMenuItem(0, QStringLiteral("&Copy Filename to Clipboard"), Command::CopyFileName,
                      kCopyIcon);
     menu.addMenuItem(0, QStringLiteral("&Play Song"), Command::PlaySong);
-    menu.addMenuItem(discShown ? 0 : kPopupNotSelectable | kPopupGrey,
-                     QStringLiteral("&Update History"), Command::UpdateHistory);
+    if (historyUpdate_ == HistoryUpdate::Offered) {
+        menu.addMenuItem(discShown ? 0 : kPopupNotSelectable | kPopupGrey,
+                         QStringLiteral("&Update History"), Command::UpdateHistory);
+    }
     menu.addMenuItem(kPopupSeparator);
     menu.addMenuItem(0, QStringLiteral("Search &History"), Command::SearchHistory, kPageIcon);
     menu.addMenuItem(0, QStringLiteral("&Local"), Command::Local, kPageIcon);
@@ -61,7 +67,7 @@ void SongRowActions::run(Command command) {
             playSelectedRow();
             break;
         case Command::UpdateHistory:
-            if (list_.selectedRow() &&
+            if (historyUpdate_ == HistoryUpdate::Offered && list_.selectedRow() &&
                 list_.findColumnByCaption(captionOf(ResultColumn::DiscName)) >= 0) {
                 context_.setLastHistoryCell(selectedCell(captionOf(ResultColumn::DiscName)));
             }

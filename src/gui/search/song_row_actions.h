@@ -19,7 +19,12 @@ class SongRowActions final : public QObject {
 public:
     enum class Command { CopyFileName = 1, PlaySong, UpdateHistory, SearchHistory, Local };
 
-    SongRowActions(ResultList& list, AppContext& context);
+    // Whether "Update History" is offered: it fills the newest row of the song searches, which
+    // only the Songs page's results belong to.
+    enum class HistoryUpdate { Offered, Left };
+
+    SongRowActions(ResultList& list, AppContext& context,
+                   HistoryUpdate historyUpdate = HistoryUpdate::Offered);
 
     // Shows the menu at a screen point and runs the chosen command.
     void openMenu(QPoint globalPos);
@@ -34,6 +39,7 @@ private:
     ResultList& list_;
     AppContext& context_;
     Platform& platform_;
+    HistoryUpdate historyUpdate_;
 };
 
 }  // namespace tunex

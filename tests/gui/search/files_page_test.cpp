@@ -1,6 +1,7 @@
 #include "gui/search/files_page.h"
 #include "core/search/search_messages.h"
 #include "gui/search/history_page.h"
+#include "gui/search/song_row_actions.h"
 #include "gui/widgets/result_list.h"
 #include "search_test_support.h"
 
@@ -37,6 +38,7 @@ const UserMessage kNothingToSearch{
 class FilesPageTest : public SearchSheetTest {
 protected:
     FilesPage& files() { return page<FilesPage>(PageId::Files); }
+    HistoryPage& history() { return page<HistoryPage>(PageId::History); }
 
     std::vector<std::string> firstCells() {
         std::vector<std::string> cells;
@@ -100,7 +102,7 @@ TEST_F(FilesPageTest, SearchMatchesEveryFilledFieldAndKeepsTheInputs) {
 }
 
 TEST_F(FilesPageTest, SearchByCdListsTheChosenCollection) {
-    open({{"Pop", kPop}, {"Rock", kRock}});
+    open({{"Pop", kPop}, {"Rock", kRock}}, "<ht>love@?@%|%1^*^Pop\n");
     sheet_->showPage(PageId::Files);
     QComboBox* cds = files().collectionList();
     ASSERT_EQ(cds->count(), 2);
@@ -109,6 +111,12 @@ TEST_F(FilesPageTest, SearchByCdListsTheChosenCollection) {
     files().searchByCdButton()->click();
     EXPECT_EQ(files().statusLine(), QStringLiteral("2 songs found on CD <Rock>."));
     EXPECT_EQ(firstCells(), (std::vector<std::string>{"Help", "Yesterday"}));
+    // The song searches' history is not the Files page's to fill.
+    const auto historyBefore = history().rows();
+    ASSERT_EQ(historyBefore.size(), 1U);
+    files().resultList()->selectRow(0);
+    files().rowActions()->run(SongRowActions::Command::UpdateHistory);
+    EXPECT_EQ(history().rows(), historyBefore);
 
     // A reload (after Add, a rename or a delete elsewhere) lists the names again and keeps the
     // chosen one.
