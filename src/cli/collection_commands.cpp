@@ -115,13 +115,7 @@ int runDelete(Workspace& workspace, const std::vector<std::string>& arguments, C
     if (arguments.size() != 1) {
         return usage(run, "delete NAME");
     }
-    const std::vector<std::string>& names = workspace.catalogue().collectionNames();
-    const auto found = std::find(names.begin(), names.end(), arguments[0]);
-    const std::int64_t songs = found == names.end()
-                                   ? 0
-                                   : collectionRecordCount(workspace.paths().collectionFileName(
-                                         static_cast<int>(found - names.begin())));
-    const DeleteCheck check = checkDelete(names, arguments[0], songs);
+    const DeleteCheck check = checkDelete(workspace, arguments[0]);
     if (check.refusal) {
         printMessage(run.err, *check.refusal);
         return kRefused;
@@ -132,7 +126,7 @@ int runDelete(Workspace& workspace, const std::vector<std::string>& arguments, C
         if (outcome.message) {
             printMessage(run.err, *outcome.message);
         }
-        return found == names.end() ? kRefused : kFileError;
+        return outcome.fileError ? kFileError : kRefused;
     }
     printStatus(run.err, outcome.statusText);
     return outcome.catalogueReloaded ? kDone : kFileError;

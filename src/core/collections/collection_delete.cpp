@@ -33,6 +33,16 @@ DeleteCheck checkDelete(const std::vector<std::string>& collectionNames, std::st
     return check;
 }
 
+DeleteCheck checkDelete(const Workspace& workspace, std::string_view name) {
+    const std::vector<std::string>& names = workspace.catalogue().collectionNames();
+    const auto found = std::find(names.begin(), names.end(), name);
+    const std::int64_t songs = found == names.end()
+                                   ? 0
+                                   : collectionRecordCount(workspace.paths().collectionFileName(
+                                         static_cast<int>(found - names.begin())));
+    return checkDelete(names, name, songs);
+}
+
 DeleteOutcome deleteCollection(Workspace& workspace, std::string_view nameView,
                                const CatalogueUpdate& update) {
     // A copy: the caller may hand a view into the names the reload replaces.
@@ -52,6 +62,7 @@ DeleteOutcome deleteCollection(Workspace& workspace, std::string_view nameView,
     const std::int64_t songs = collectionRecordCount(paths.collectionFileName(index));
     if (const std::string error = removeCollectionFile(paths, index, count, songs);
         !error.empty()) {
+        outcome.fileError = true;
         outcome.message = UserMessage{
             "The collection could not be deleted.\n" + error + "\n" + std::string(kNotDeleted),
             captionFor("File Error"), MessageIcon::Error};
@@ -63,6 +74,7 @@ DeleteOutcome deleteCollection(Workspace& workspace, std::string_view nameView,
         // The caller told why; the files go back so that the catalogue matches the settings.
         settings = before;
         putBackRemovedCollection(paths, index, count);
+        outcome.fileError = true;
         return outcome;
     }
     clearDeleteIntent(paths);

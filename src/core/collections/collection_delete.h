@@ -20,10 +20,13 @@ struct DeleteCheck {
 };
 [[nodiscard]] DeleteCheck checkDelete(const std::vector<std::string>& collectionNames,
                                       std::string_view name, std::int64_t songs);
+// The same for the workspace's collection of that name, its songs counted from its file.
+[[nodiscard]] DeleteCheck checkDelete(const Workspace& workspace, std::string_view name);
 
 struct DeleteOutcome {
     bool deleted = false;
     std::optional<UserMessage> message;  // why it failed; the catalogue is as it was
+    bool fileError = false;              // the failure was moving or writing a file
     std::string statusText;              // the message area after a delete
     bool catalogueReloaded = false;
 };

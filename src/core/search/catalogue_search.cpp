@@ -19,12 +19,6 @@ SearchOutcome failedOutcome(ResultTable&& table) {
     return outcome;
 }
 
-ResultRow placeholderRow(std::size_t columnCount, std::string_view text) {
-    ResultRow row(std::max<std::size_t>(columnCount, 1));
-    row.front() = text;
-    return row;
-}
-
 }  // namespace
 
 std::size_t rowLimitOf(int maxResults) {

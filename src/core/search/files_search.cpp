@@ -45,12 +45,6 @@ bool scanCollectionFile(const StorePaths& paths, int collection, const FilesCrit
     return true;
 }
 
-ResultRow placeholderRow(std::size_t columnCount, std::string_view text) {
-    ResultRow row(std::max<std::size_t>(columnCount, 1));
-    row.front() = text;
-    return row;
-}
-
 }  // namespace
 
 bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const FilesCriteria& criteria,

@@ -2,6 +2,7 @@
 
 #include "core/common/text.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -209,6 +210,12 @@ bool HeaderSortState::click(int column) {
     ascending = column == lastSortColumn ? !ascending : true;
     lastSortColumn = column;
     return ascending;
+}
+
+ResultRow placeholderRow(std::size_t columnCount, std::string_view text) {
+    ResultRow row(std::max<std::size_t>(columnCount, 1));
+    row.front() = text;
+    return row;
 }
 
 }  // namespace tunex

@@ -75,4 +75,8 @@ struct HeaderSortState {
     bool click(int column);
 };
 
+// A row that only says something in its first cell ("No match found." and the like), for a
+// table of `columnCount` columns.
+[[nodiscard]] ResultRow placeholderRow(std::size_t columnCount, std::string_view text);
+
 }  // namespace tunex

@@ -397,14 +397,7 @@ void DatabasePage::onRescan() {
 
 void DatabasePage::onDelete() {
     const std::string name = selectedCollection();
-    const std::vector<std::string>& names = context_.catalogue().collectionNames();
-    const auto found = std::find(names.begin(), names.end(), name);
-    const std::int64_t songs =
-        found == names.end()
-            ? 0
-            : collectionRecordCount(context_.workspace().paths().collectionFileName(
-                  static_cast<int>(found - names.begin())));
-    const DeleteCheck check = checkDelete(names, name, songs);
+    const DeleteCheck check = checkDelete(context_.workspace(), name);
     if (check.refusal) {
         context_.platform().tell(*check.refusal);
         return;

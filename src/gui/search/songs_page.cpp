@@ -4,6 +4,7 @@
 #include "core/search/result_export.h"
 #include "core/search/search_messages.h"
 #include "gui/app/app_context.h"
+#include "gui/search/export_result.h"
 #include "gui/search/song_row_actions.h"
 #include "gui/widgets/page_controls.h"
 #include "gui/widgets/result_list.h"
@@ -145,25 +146,7 @@ void SongsPage::listAll() {
 }
 
 void SongsPage::exportResult() {
-    const ResultTable& table = list_->table();
-    if (const auto refusal = checkExportable(table.rows)) {
-        context_.platform().tell(*refusal);
-        return;
-    }
-    FileDialogRequest request;
-    request.title = std::string(kExportDialogTitle);
-    for (const auto& [description, patterns] : kExportDialogFilters) {
-        request.filters.push_back({std::string(description), std::string(patterns)});
-    }
-    request.defaultSuffix = std::string(kExportDefaultSuffix);
-    request.initialFolder = context_.paths().friendFolder();
-    const auto file = context_.platform().saveFileName(request);
-    if (!file) {
-        return;
-    }
-    const std::vector<std::string> captions = table.captions();
-    const ExportOutcome outcome = exportResults(*file, captions, table.rows);
-    context_.platform().tell(outcome.message);
+    exportResultTable(list_->table(), context_);
 }
 
 }  // namespace tunex
