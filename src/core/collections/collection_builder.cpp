@@ -76,6 +76,11 @@ UserMessage welcomeQuestion() {
         captionFor("Welcome"), MessageIcon::Information};
 }
 
+UserMessage noCollectionMessage() {
+    return {"No collection available. Please add a CD to the database first.",
+            captionFor("No Collection Available"), MessageIcon::Question};
+}
+
 UserMessage fileWriteFailedMessage(const std::string& file, std::string_view reason,
                                    std::string_view consequence) {
     std::string text = "File could not be written: " + file + "\n";

@@ -23,6 +23,8 @@ class Workspace;
 // kAddHelpPage, and says so when it cannot.
 [[nodiscard]] UserMessage welcomeQuestion();
 inline constexpr std::string_view kAddHelpPage = "AddToDB.htm";
+// Change, Rescan and Delete with no collection in the catalogue.
+[[nodiscard]] UserMessage noCollectionMessage();
 
 // Shown in the message area while Add writes, and in its progress window.
 inline constexpr std::string_view kAddingStatusText =

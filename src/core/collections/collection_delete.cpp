@@ -21,9 +21,7 @@ DeleteCheck checkDelete(const std::vector<std::string>& collectionNames, std::st
                         std::int64_t songs) {
     DeleteCheck check;
     if (collectionNames.empty()) {
-        check.refusal =
-            UserMessage{"No collection available. Please add a CD to the database first.",
-                        captionFor("No Collection Available"), MessageIcon::Question};
+        check.refusal = noCollectionMessage();
         return check;
     }
     check.confirmation = UserMessage{

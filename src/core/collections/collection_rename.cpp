@@ -135,9 +135,7 @@ RenameCheck checkRename(const std::vector<std::string>& collectionNames, std::st
                         std::string_view newName) {
     RenameCheck check;
     if (collectionNames.empty()) {
-        check.refusal =
-            UserMessage{"No collection available. Please add a CD to the database first.",
-                        captionFor("No Collection Available"), MessageIcon::Question};
+        check.refusal = noCollectionMessage();
         return check;
     }
     if (newName.empty()) {

@@ -18,9 +18,15 @@ namespace {
 
 constexpr std::string_view kNotRescanned = "The collection was not changed.";
 
-// Each record by the file it stands for (name, folder, type), with the rest of its line.
-std::unordered_map<std::string, std::string> recordsByFile(const std::filesystem::path& file) {
-    std::unordered_map<std::string, std::string> records;
+// Each record by the file it stands for (name, folder, type), with the rest of its line, and
+// how many record lines the file holds (what the catalogue loads, duplicates included).
+struct FileRecords {
+    std::unordered_map<std::string, std::string> byFile;
+    std::int64_t lines = 0;
+};
+
+FileRecords recordsByFile(const std::filesystem::path& file) {
+    FileRecords records;
     LineReader reader;
     TextLine line;
     if (!reader.open(file)) {
@@ -35,7 +41,8 @@ std::unordered_map<std::string, std::string> recordsByFile(const std::filesystem
         key.append("\n").append(record.folder).append("\n").append(record.type);
         std::string rest(record.id3Info);
         rest.append("\n").append(record.sizeText).append("\n").append(record.dateText);
-        records.emplace(std::move(key), std::move(rest));
+        records.byFile.emplace(std::move(key), std::move(rest));
+        ++records.lines;
     }
     return records;
 }
@@ -99,8 +106,9 @@ RescanOutcome rescanCollection(Workspace& workspace, const FileTypeList& types,
     }
 
     const std::filesystem::path file = paths.collectionFileName(index);
-    const auto before = recordsByFile(file);
-    const auto after = recordsByFile(replacement);
+    const FileRecords held = recordsByFile(file);
+    const auto& before = held.byFile;
+    const auto after = recordsByFile(replacement).byFile;
     for (const auto& [key, rest] : after) {
         const auto old = before.find(key);
         if (old == before.end()) {
@@ -113,11 +121,10 @@ RescanOutcome rescanCollection(Workspace& workspace, const FileTypeList& types,
         static_cast<int>(std::count_if(before.begin(), before.end(), [&after](const auto& entry) {
             return !after.contains(entry.first);
         }));
-    const std::int64_t oldCount = collectionRecordCount(file);
     const Settings previous = settings;
     if (settings.totalSongs >= 0) {
         settings.totalSongs = static_cast<int>(std::clamp<std::int64_t>(
-            settings.totalSongs - oldCount + writer.recordCount(), 0, INT_MAX));
+            settings.totalSongs - held.lines + writer.recordCount(), 0, INT_MAX));
     }
     if (const std::string error =
             replaceCollectionFile(paths, index, std::max(settings.totalSongs, 0));

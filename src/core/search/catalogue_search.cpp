@@ -9,9 +9,7 @@
 
 namespace tunex {
 
-namespace {
-
-SearchOutcome failedOutcome(ResultTable&& table) {
+SearchOutcome failedSearchOutcome(ResultTable&& table) {
     SearchOutcome outcome;
     outcome.kind = SearchOutcome::Kind::Failed;
     outcome.message = searchFailedMessage();
@@ -19,7 +17,16 @@ SearchOutcome failedOutcome(ResultTable&& table) {
     return outcome;
 }
 
-}  // namespace
+void arrangeFoundRows(ResultTable& table, const SearchSettings& settings) {
+    if (table.rows.empty()) {
+        table.rows.push_back(placeholderRow(table.columns.size(), kNoFileFound));
+    } else if (table.rows.size() > 1) {
+        const int sortColumn = sortColumnIndex(table.columns, settings.sortColumn);
+        if (sortColumn >= 0) {
+            sortResultRows(table.rows, sortColumn, true);
+        }
+    }
+}
 
 std::size_t rowLimitOf(int maxResults) {
     return maxResults > 0 ? static_cast<std::size_t>(maxResults)
@@ -89,17 +96,10 @@ SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& se
     }
     ResultTable table{columns, {}};
     if (!searchCatalogue(catalogue, table, settings, title, artist)) {
-        return failedOutcome(std::move(table));
+        return failedSearchOutcome(std::move(table));
     }
     const int found = static_cast<int>(table.rows.size());
-    if (found == 0) {
-        table.rows.push_back(placeholderRow(columns.size(), kNoFileFound));
-    } else if (found > 1) {
-        const int sortColumn = sortColumnIndex(columns, settings.sortColumn);
-        if (sortColumn >= 0) {
-            sortResultRows(table.rows, sortColumn, true);
-        }
-    }
+    arrangeFoundRows(table, settings);
 
     SearchSummary summary{std::string(title), std::string(artist), found, {}};
     if (found > 0) {
@@ -121,7 +121,7 @@ SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& setti
                          const std::vector<ResultColumn>& columns) {
     ResultTable table{columns, {}};
     if (!searchCatalogue(catalogue, table, settings, {}, {}, CatalogueWalk::Everything)) {
-        return failedOutcome(std::move(table));
+        return failedSearchOutcome(std::move(table));
     }
     SearchOutcome outcome;
     const int found = static_cast<int>(table.rows.size());

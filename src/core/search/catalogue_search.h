@@ -71,6 +71,12 @@ struct SearchOutcome {
     std::optional<SearchSummary> summary;
 };
 
+// A search that lost a collection file: the rows so far, with the search error.
+[[nodiscard]] SearchOutcome failedSearchOutcome(ResultTable&& table);
+// The found rows as a list shows them: "No file found." alone when there are none, else sorted
+// by the settings' sort column.
+void arrangeFoundRows(ResultTable& table, const SearchSettings& settings);
+
 // Search with the list's current columns: checks, walk, placeholder row, sort, status line and the
 // summary for the history.
 [[nodiscard]] SearchOutcome runSongSearch(const Catalogue& catalogue,

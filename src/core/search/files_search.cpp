@@ -108,20 +108,10 @@ SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths
     }
     ResultTable table{columns, {}};
     if (!searchFiles(catalogue, paths, check.criteria, rowLimitOf(settings.maxResults), table)) {
-        outcome.kind = SearchOutcome::Kind::Failed;
-        outcome.message = searchFailedMessage();
-        outcome.table = std::move(table);
-        return outcome;
+        return failedSearchOutcome(std::move(table));
     }
     const int found = static_cast<int>(table.rows.size());
-    if (found == 0) {
-        table.rows.push_back(placeholderRow(columns.size(), kNoFileFound));
-    } else if (found > 1) {
-        const int sortColumn = sortColumnIndex(columns, settings.sortColumn);
-        if (sortColumn >= 0) {
-            sortResultRows(table.rows, sortColumn, true);
-        }
-    }
+    arrangeFoundRows(table, settings);
     std::optional<std::string_view> cdName;
     if (query.collection) {
         cdName = catalogue.collectionNames()[static_cast<std::size_t>(*query.collection)];

@@ -324,16 +324,20 @@ void DatabasePage::onGetLabel() {
     name_->setText(toQString(label.name));
 }
 
+bool DatabasePage::passedAndConfirmed(const std::optional<UserMessage>& refusal,
+                                      const UserMessage& question) {
+    if (refusal) {
+        context_.platform().tell(*refusal);
+        return false;
+    }
+    return context_.platform().showMessage({question, MessageButtons::YesNo}) == MessageAnswer::Yes;
+}
+
 void DatabasePage::onChange() {
     const std::string oldName = selectedCollection();
     const std::string newName = toStdString(rename_->text());
     const RenameCheck check = checkRename(context_.catalogue().collectionNames(), oldName, newName);
-    if (check.refusal) {
-        context_.platform().tell(*check.refusal);
-        return;
-    }
-    if (context_.platform().showMessage({check.confirmation, MessageButtons::YesNo}) !=
-        MessageAnswer::Yes) {
+    if (!passedAndConfirmed(check.refusal, check.confirmation)) {
         return;
     }
     RenameOutcome outcome;
@@ -365,7 +369,7 @@ void DatabasePage::onRescan() {
     const std::vector<std::string>& names = context_.catalogue().collectionNames();
     const auto found = std::find(names.begin(), names.end(), name);
     if (found == names.end()) {
-        context_.platform().tell(*checkDelete({}, {}, 0).refusal);
+        context_.platform().tell(noCollectionMessage());
         return;
     }
     // The folder the user typed or chose, else the one the collection's songs share.
@@ -398,12 +402,7 @@ void DatabasePage::onRescan() {
 void DatabasePage::onDelete() {
     const std::string name = selectedCollection();
     const DeleteCheck check = checkDelete(context_.workspace(), name);
-    if (check.refusal) {
-        context_.platform().tell(*check.refusal);
-        return;
-    }
-    if (context_.platform().showMessage({check.confirmation, MessageButtons::YesNo}) !=
-        MessageAnswer::Yes) {
+    if (!passedAndConfirmed(check.refusal, check.confirmation)) {
         return;
     }
     DeleteOutcome outcome;

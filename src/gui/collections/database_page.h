@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/user_message.h"
 #include "core/store/settings.h"
 #include "gui/app/page.h"
 #include "gui/widgets/shown_path.h"
@@ -7,6 +8,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,6 +69,9 @@ private:
     void onGetLabel();
     void onChange();
     void onRescan();
+    // Tells the refusal, or asks the question: whether Yes was the answer.
+    [[nodiscard]] bool passedAndConfirmed(const std::optional<UserMessage>& refusal,
+                                          const UserMessage& question);
     void onDelete();
     // Runs an Add or a Rescan with its progress window; `run` gets the hooks and the update.
     template <typename Run>
