@@ -198,7 +198,7 @@ int runClearAll(const Workspace& workspace, const std::vector<std::string>& word
     const ClearAllResult result =
         clearAllTagsUnder(workspace.journal(), {folder, args.includeSubfolders, {}}, run.fileTypes);
     printMessage(run.err, clearAllResultMessage(folder, result));
-    return result.failed.count + result.notMpeg.count > 0 ? kFileError : kDone;
+    return result.failed.count + result.wrongContent.count > 0 ? kFileError : kDone;
 }
 
 int runEasyTagCommand(const Workspace& workspace, const std::vector<std::string>& words,
@@ -223,7 +223,7 @@ int runEasyTagCommand(const Workspace& workspace, const std::vector<std::string>
         runEasyTag(workspace.journal(), {folder, args.includeSubfolders, {}}, args.format,
                    workspace.settings().fileTypes);
     printMessage(run.err, easyTagResultMessage(folder, result));
-    return result.failed.count + result.notMpeg.count > 0 ? kFileError : kDone;
+    return result.failed.count + result.wrongContent.count > 0 ? kFileError : kDone;
 }
 
 }  // namespace

@@ -25,10 +25,10 @@ struct ScopeQuestion {
 [[nodiscard]] ScopeQuestion scopeQuestion(BatchTool tool, ListPart part, int partFiles,
                                           int folderFiles, std::string_view folder);
 
-// "1 mp3 file", "2 mp3 files".
-[[nodiscard]] std::string mp3FileCountText(int files);
+// "1 music file", "2 music files".
+[[nodiscard]] std::string musicFileCountText(int files);
 
-// The mp3 files (isMp3Name) of a scope: the count the questions name.
-[[nodiscard]] int countMp3Files(const TagScope& scope);
+// The files of a scope the tag tools take (isTaggableName): the count the questions name.
+[[nodiscard]] int countMusicFiles(const TagScope& scope);
 
 }  // namespace tunex

@@ -5,7 +5,9 @@
 
 #include "core/common/text.h"
 #include "core/store/settings.h"
+#include "core/tags/audio_format.h"
 #include "core/tags/tag_change.h"
+#include "core/tags/tag_editor_rules.h"
 
 namespace tunex {
 
@@ -186,10 +188,10 @@ EasyTagResult runEasyTag(WriteJournal& journal, const TagScope& scope, const Nam
         if (listed && progress.step) {
             progress.step();
         }
-        if (isMp3Name(file.name)) {
+        if (isTaggableName(file.name)) {
             if (const auto values = nameValuesFor(file.name, format)) {
                 queueTagChange(batch, planNameFields(file.path, format.target, *values), file.path,
-                               result.failed, result.notMpeg);
+                               result.failed, result.wrongContent);
             }
         }
         return listed && progress.cancelled && progress.cancelled() ? WalkStep::Stop
@@ -238,14 +240,14 @@ void appendFileList(std::string& text, const WriteFailures& files, std::string_v
 
 }  // namespace
 
-std::string writeFailureText(const WriteFailures& failures, const WriteFailures& notMpeg,
+std::string writeFailureText(const WriteFailures& failures, const WriteFailures& wrongContent,
                              bool undoable, const UnreadableFolders& unreadable) {
     std::string text;
     if (!unreadable.empty()) {
         text.append("\n").append(unreadableFoldersNote(unreadable));
     }
     appendFileList(text, failures, "could not be written");
-    appendFileList(text, notMpeg, "left alone, not MPEG audio");
+    appendFileList(text, wrongContent, wrongContentReason(wrongContent.firstPaths));
     if (!undoable) {
         text +=
             "\nThe earlier tags of these files were more than the write journal keeps; this "
@@ -262,15 +264,17 @@ UserMessage easyTagResultMessage(std::string_view folder, const EasyTagResult& r
             : "No file renamed or ID3 Tag added under " + std::string(folder) +
                   " due to\n1. No mp3 file found OR\n2. No ID3 tag data found OR\n3. Invalid "
                   "filename format.";
-    text += writeFailureText(result.failed, result.notMpeg, result.undoable, result.unreadable);
+    text +=
+        writeFailureText(result.failed, result.wrongContent, result.undoable, result.unreadable);
     return {std::move(text), "Tunex Easy Tag - Process Done",
-            batchResultIcon(result.failed, result.notMpeg, result.unreadable)};
+            batchResultIcon(result.failed, result.wrongContent, result.unreadable)};
 }
 
-MessageIcon batchResultIcon(const WriteFailures& failures, const WriteFailures& notMpeg,
+MessageIcon batchResultIcon(const WriteFailures& failures, const WriteFailures& wrongContent,
                             const UnreadableFolders& unreadable) {
-    return failures.count + notMpeg.count > 0 || !unreadable.empty() ? MessageIcon::Warning
-                                                                     : MessageIcon::Information;
+    return failures.count + wrongContent.count > 0 || !unreadable.empty()
+               ? MessageIcon::Warning
+               : MessageIcon::Information;
 }
 
 }  // namespace tunex

@@ -70,8 +70,8 @@ inline constexpr std::size_t kListedFailures = 10;
 struct EasyTagResult {
     int written = 0;  // files whose tag now holds the values; files that failed are not counted
     WriteFailures failed;
-    WriteFailures notMpeg;  // named like mp3 files but holding something else: left alone
-    bool undoable = true;   // the write journal kept every earlier tag of the run
+    WriteFailures wrongContent;  // holding other content than their names say: left alone
+    bool undoable = true;        // the write journal kept every earlier tag of the run
     UnreadableFolders unreadable;
     bool stopped = false;  // only when the caller's cancel test answered true
 };
@@ -104,11 +104,12 @@ inline constexpr std::string_view kEasyTagProgressMessage = "Setting ID3 tags in
 // could not be written, files skipped as no MPEG audio, and a batch the journal could not keep
 // whole; empty when there is nothing to say.
 [[nodiscard]] std::string writeFailureText(const WriteFailures& failures,
-                                           const WriteFailures& notMpeg = {}, bool undoable = true,
+                                           const WriteFailures& wrongContent = {},
+                                           bool undoable = true,
                                            const UnreadableFolders& unreadable = {});
 // Warning when any file or folder of a batch was missed, else Information.
 [[nodiscard]] MessageIcon batchResultIcon(const WriteFailures& failures,
-                                          const WriteFailures& notMpeg,
+                                          const WriteFailures& wrongContent,
                                           const UnreadableFolders& unreadable);
 
 }  // namespace tunex

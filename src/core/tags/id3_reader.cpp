@@ -161,20 +161,24 @@ LoadedGroups readTagFields(TagReader& reader, TagFields& fields) {
         loaded.v1 = true;
     }
     if (ID3v2::Tag* v2 = reader.v2()) {
-        keepIfPresent(fields.v2.title, frameText(*v2, "TIT2"));
-        keepIfPresent(fields.v2.artist, frameText(*v2, "TPE1"));
-        keepIfPresent(fields.v2.album, frameText(*v2, "TALB"));
-        keepIfPresent(fields.v2.comment, v2Comment(*v2));
-        keepIfPresent(fields.v2.year, v2Year(*v2));
-        keepIfPresent(fields.v2.track, frameText(*v2, "TRCK"));
-        fields.v2.genre = v2GenreEntry(*v2);
-        keepIfPresent(fields.v2.composer, frameText(*v2, "TCOM"));
-        keepIfPresent(fields.v2.publisher, frameText(*v2, "TPUB"));
-        keepIfPresent(fields.v2.url, frameText(*v2, "WOAF"));
-        keepIfPresent(fields.v2.copyright, frameText(*v2, "TCOP"));
+        readV2Fields(*v2, fields.v2);
         loaded.v2 = true;
     }
     return loaded;
+}
+
+void readV2Fields(ID3v2::Tag& tag, Id3v2Fields& fields) {
+    keepIfPresent(fields.title, frameText(tag, "TIT2"));
+    keepIfPresent(fields.artist, frameText(tag, "TPE1"));
+    keepIfPresent(fields.album, frameText(tag, "TALB"));
+    keepIfPresent(fields.comment, v2Comment(tag));
+    keepIfPresent(fields.year, v2Year(tag));
+    keepIfPresent(fields.track, frameText(tag, "TRCK"));
+    fields.genre = v2GenreEntry(tag);
+    keepIfPresent(fields.composer, frameText(tag, "TCOM"));
+    keepIfPresent(fields.publisher, frameText(tag, "TPUB"));
+    keepIfPresent(fields.url, frameText(tag, "WOAF"));
+    keepIfPresent(fields.copyright, frameText(tag, "TCOP"));
 }
 
 }  // namespace tunex

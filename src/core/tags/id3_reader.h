@@ -57,5 +57,7 @@ private:
 
 // The editor's view of the tags TagLib read; see loadTagFields.
 LoadedGroups readTagFields(TagReader& reader, TagFields& fields);
+// The V2 group's part of it, from any ID3v2 tag (also one inside AIFF or WAV).
+void readV2Fields(TagLib::ID3v2::Tag& tag, Id3v2Fields& fields);
 
 }  // namespace tunex

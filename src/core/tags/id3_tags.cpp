@@ -1,5 +1,6 @@
 #include "core/tags/id3_tags.h"
 
+#include "core/tags/format_tags.h"
 #include "core/tags/id3_reader.h"
 #include "core/tags/tag_change.h"
 
@@ -20,7 +21,26 @@ std::string catalogueId3Text(std::string_view title, std::string_view artist,
     return text;
 }
 
+namespace {
+
+// The format the name says when it is not mp3.
+std::optional<AudioFormat> otherFormatOf(const std::filesystem::path& file) {
+    const auto format = audioFormatOfName(file.filename().string());
+    return format && *format != AudioFormat::Mp3 ? format : std::nullopt;
+}
+
+std::optional<std::string> present(std::string text) {
+    return text.empty() ? std::nullopt : std::optional<std::string>(std::move(text));
+}
+
+}  // namespace
+
 std::string readCatalogueId3(const std::filesystem::path& file) {
+    if (const auto format = otherFormatOf(file)) {
+        const auto fields = readFormatFields(file, *format);
+        return fields ? catalogueId3Text(fields->title, fields->artist, fields->album)
+                      : std::string();
+    }
     TagReader reader(file);
     if (ID3v2::Tag* v2 = reader.v2()) {
         return catalogueId3Text(frameText(*v2, "TIT2"), frameText(*v2, "TPE1"),
@@ -33,6 +53,15 @@ std::string readCatalogueId3(const std::filesystem::path& file) {
 }
 
 Id3Summary readId3Summary(const std::filesystem::path& file) {
+    if (const auto format = otherFormatOf(file)) {
+        Id3Summary summary;
+        if (auto fields = readFormatFields(file, *format)) {
+            summary.title = present(std::move(fields->title));
+            summary.artist = present(std::move(fields->artist));
+            summary.album = present(std::move(fields->album));
+        }
+        return summary;
+    }
     TagReader reader(file);
     ID3v1::Tag* v1 = reader.v1();
     ID3v2::Tag* v2 = reader.v2();
@@ -51,6 +80,15 @@ Id3Summary readId3Summary(const std::filesystem::path& file) {
 }
 
 LoadedGroups loadTagFields(const std::filesystem::path& file, TagFields& fields) {
+    if (const auto format = otherFormatOf(file)) {
+        LoadedGroups loaded;
+        loaded.single = true;
+        if (auto read = readFormatFields(file, *format)) {
+            fields.v2 = std::move(*read);
+            loaded.v2 = true;
+        }
+        return loaded;
+    }
     TagReader reader(file);
     return readTagFields(reader, fields);
 }
@@ -82,7 +120,8 @@ TagChange planNameFields(const std::filesystem::path& file, TagVersion target,
 void setNameFields(TagChangePlanner& planner, TagVersion target,
                    std::span<const NameValue> values) {
     TagFields wanted = planner.current();
-    const bool v1 = target == TagVersion::V1;
+    // A file with one tag takes the values there, whichever version was chosen.
+    const bool v1 = target == TagVersion::V1 && !planner.singleGroup();
     for (const NameValue& pair : values) {
         if (pair.field != NameField::TrackNumber && pair.value.empty()) {
             continue;

@@ -68,7 +68,8 @@ struct NameValue {
 // Reading never fails loudly: a file that cannot be opened or holds no tag simply yields no text.
 
 // The ID3 info a catalogue record keeps: "title;artist;album;" with absent parts left out, all
-// from the V2 tag when the file has one, else from the V1 tag.
+// from the V2 tag when the file has one, else from the V1 tag; from the one tag of a file of
+// another format (FLAC, Ogg, MP4...).
 [[nodiscard]] std::string readCatalogueId3(const std::filesystem::path& file);
 
 // Title, artist and album, each from V2 when V2 has it, else from V1.
@@ -77,18 +78,23 @@ struct NameValue {
 struct LoadedGroups {
     bool v1 = false;
     bool v2 = false;
+    // The file is of another format than mp3 (by its name): it has one tag, read into the V2
+    // group (v2 says whether it could be read); V1 stays empty.
+    bool single = false;
 };
 
 // Fills the V1 group only when the file has a V1 tag and the V2 group only when it has a V2 tag,
 // and says which groups it filled. A field the tag lacks keeps the value it had; a genre that is
-// not a number 0-147 becomes kGenreUnselected.
+// not a number 0-147 becomes kGenreUnselected. A file of another format fills the V2 group with
+// its one tag (see format_tags.h).
 LoadedGroups loadTagFields(const std::filesystem::path& file, TagFields& fields);
 
 class WriteJournal;
 
 enum class TagWriteOutcome {
     Written,       // the file now holds what was asked, also when nothing had to change
-    NotMpegAudio,  // the content is no MPEG audio (whatever the name says): never written
+    WrongContent,  // the content is not the audio its name says (no MPEG audio in an mp3, no
+                   // FLAC in a .flac...): never written
     Failed,        // missing, unreadable, a tag this program cannot rewrite without losing
                    // frames, or an I/O error; the file is byte for byte as it was
 };

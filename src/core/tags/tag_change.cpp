@@ -8,9 +8,11 @@
 
 #include "core/common/text.h"
 #include "core/tags/easy_tag.h"
+#include "core/tags/format_tags.h"
 #include "core/tags/id3_reader.h"
 #include "core/tags/id3v2_layout.h"
 #include "core/tags/id3v2_rewrite_check.h"
+#include "core/tags/overlay_stream.h"
 
 namespace tunex {
 
@@ -94,23 +96,49 @@ bool isMpegAudio(TagReader& reader) {
     return file.firstFrameOffset() >= 0;
 }
 
+// A file of another format: TagLib saves into a stream that keeps its writes in memory, and
+// what it would have written comes out as splices.
+struct TagChangePlanner::FormatPlan {
+    UniqueFd fd;
+    std::unique_ptr<OverlayStream> stream;
+    std::unique_ptr<FormatTag> tag;
+    AudioFormat format = AudioFormat::Flac;
+    std::optional<Id3v2Fields> after;
+};
+
 TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
     std::error_code error;
     path_ = std::filesystem::absolute(file, error).string();
-    const UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     const auto identity = fd ? identityOf(fd.get()) : std::nullopt;
     if (error || !identity) {
         refusal_ = TagWriteOutcome::Failed;
         return;
     }
     identity_ = *identity;
+    const auto format = audioFormatOfName(file.filename().string());
+    if (format && *format != AudioFormat::Mp3) {
+        formatPlan_ = std::make_unique<FormatPlan>();
+        formatPlan_->format = *format;
+        formatPlan_->stream = std::make_unique<OverlayStream>(fd.get(), identity_.size, path_);
+        formatPlan_->fd = std::move(fd);
+        formatPlan_->tag = std::make_unique<FormatTag>(*format, *formatPlan_->stream);
+        if (formatPlan_->stream->readFailed()) {
+            refusal_ = TagWriteOutcome::Failed;
+        } else if (!formatPlan_->tag->valid()) {
+            refusal_ = TagWriteOutcome::WrongContent;
+        } else {
+            current_.v2 = formatPlan_->tag->read();
+        }
+        return;
+    }
     reader_ = std::make_unique<TagReader>(path_);
     if (!reader_->ok()) {
         refusal_ = TagWriteOutcome::Failed;
         return;
     }
     if (!isMpegAudio(*reader_)) {
-        refusal_ = TagWriteOutcome::NotMpegAudio;
+        refusal_ = TagWriteOutcome::WrongContent;
         return;
     }
     (void)readTagFields(*reader_, current_);
@@ -133,6 +161,9 @@ TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
 TagChangePlanner::~TagChangePlanner() = default;
 
 void TagChangePlanner::setV1(const Id3v1Fields& wanted, bool create) {
+    if (singleGroup()) {
+        return;
+    }
     v1Wanted_ = wanted;
     createV1_ = createV1_ || create;
 }
@@ -240,7 +271,41 @@ std::optional<Splice> TagChangePlanner::v1Splice() {
     return Splice{v1Location_, kV1Size, std::move(block)};
 }
 
+TagChange TagChangePlanner::planFormat() {
+    TagChange result;
+    result.change.path = path_;
+    result.change.before = identity_;
+    FormatPlan& plan = *formatPlan_;
+    plan.after.reset();
+    if (refusal_ != TagWriteOutcome::Written) {
+        result.refusal = refusal_;
+        return result;
+    }
+    if (!clear_ && v2Edits_.empty()) {
+        return result;
+    }
+    if (clear_) {
+        plan.tag->clear();
+    } else {
+        plan.tag->apply(v2Edits_);
+    }
+    if (!plan.tag->save() || plan.stream->readFailed() ||
+        !plan.stream->splices(result.change.splices)) {
+        refusal_ = TagWriteOutcome::Failed;
+        result.refusal = refusal_;
+        result.change.splices.clear();
+        return result;
+    }
+    // Read back from what was saved, as the file will be read once written.
+    FormatTag saved(plan.format, *plan.stream);
+    plan.after = saved.valid() ? saved.read() : Id3v2Fields{};
+    return result;
+}
+
 TagChange TagChangePlanner::plan() {
+    if (formatPlan_) {
+        return planFormat();
+    }
     TagChange result;
     result.change.path = path_;
     result.change.before = identity_;
@@ -271,6 +336,13 @@ TagChange TagChangePlanner::plan() {
 }
 
 TagFields TagChangePlanner::fieldsAfter() const {
+    if (formatPlan_) {
+        TagFields fields = current_;
+        if (formatPlan_->after) {
+            fields.v2 = *formatPlan_->after;
+        }
+        return fields;
+    }
     if (v2After_ == v2Original_ && v1After_ == v1Original_) {
         return current_;
     }
@@ -284,13 +356,13 @@ TagFields TagChangePlanner::fieldsAfter() const {
 }
 
 void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& path,
-                    WriteFailures& failed, WriteFailures& notMpeg) {
+                    WriteFailures& failed, WriteFailures& wrongContent) {
     switch (change.refusal) {
         case TagWriteOutcome::Written:
             batch.add(std::move(change.change));
             break;
-        case TagWriteOutcome::NotMpegAudio:
-            notMpeg.add(path);
+        case TagWriteOutcome::WrongContent:
+            wrongContent.add(path);
             break;
         case TagWriteOutcome::Failed:
             failed.add(path);

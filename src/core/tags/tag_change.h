@@ -21,8 +21,10 @@ struct TagChange {
     FileChange change;                                   // no splices: nothing to change
 };
 
-// Plans a tag write on one mp3 file from a single read: only the fields whose value differs
-// from what the file holds are rewritten, and untouched frames keep their bytes.
+// Plans a tag write on one file from a single read: only the fields whose value differs from
+// what the file holds are rewritten, and untouched frames keep their bytes. A file of another
+// format than mp3 (by its name) has one tag, which stands in the V2 group; V1 requests pass it
+// by.
 class TagChangePlanner final {
 public:
     explicit TagChangePlanner(const std::filesystem::path& file);
@@ -34,6 +36,8 @@ public:
 
     // What the file holds now, as loadTagFields reads it.
     [[nodiscard]] const TagFields& current() const { return current_; }
+    // The file has one tag (not mp3): only the V2 group counts.
+    [[nodiscard]] bool singleGroup() const { return formatPlan_ != nullptr; }
 
     // The V1 tag as `wanted`, changing only the fields that differ; a file without a V1 tag
     // gets one when `create` holds or some field is to be set.
@@ -48,6 +52,8 @@ public:
     [[nodiscard]] TagFields fieldsAfter() const;
 
 private:
+    struct FormatPlan;
+    [[nodiscard]] TagChange planFormat();
     [[nodiscard]] std::optional<Splice> v2Splice();
     [[nodiscard]] std::optional<Splice> v1Splice();
 
@@ -67,6 +73,7 @@ private:
     // The tags as plan() leaves them.
     std::string v2After_;
     std::string v1After_;
+    std::unique_ptr<FormatPlan> formatPlan_;
 };
 
 // Whether the file's content is MPEG audio as TagLib finds it (not merely a name ending .mp3).
@@ -90,7 +97,7 @@ struct WriteFailures;
 
 // Queues a planned change in a batch, or notes why the file cannot be written.
 void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& path,
-                    WriteFailures& failed, WriteFailures& notMpeg);
+                    WriteFailures& failed, WriteFailures& wrongContent);
 
 // Writes one planned change through the journal, as a batch of its own.
 [[nodiscard]] TagWriteOutcome writeTagChange(WriteJournal& journal, TagChange change);

@@ -1,5 +1,6 @@
 #include "core/tags/tag_clearing.h"
 
+#include "core/tags/audio_format.h"
 #include "core/tags/batch_scope.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/tag_change.h"
@@ -15,8 +16,8 @@ UserMessage clearThisTagQuestion(std::string_view path) {
 }
 
 UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome) {
-    if (outcome == TagWriteOutcome::NotMpegAudio) {
-        return notMpegAudioMessage(path);
+    if (outcome == TagWriteOutcome::WrongContent) {
+        return wrongContentMessage(path);
     }
     if (outcome != TagWriteOutcome::Written) {
         return {"The ID3 tags of file " + std::string(path) + " could not be removed.",
@@ -38,9 +39,9 @@ std::optional<UserMessage> checkClearAll(bool folderSelected, int listedCount) {
     return std::nullopt;
 }
 
-UserMessage clearAllQuestion(std::string_view folder, int mp3Files) {
-    return {"Are you sure you want to clear the ID3 tag of all mp3 files under " +
-                std::string(folder) + "?\nThe folder holds " + mp3FileCountText(mp3Files) + ".",
+UserMessage clearAllQuestion(std::string_view folder, int musicFiles) {
+    return {"Are you sure you want to clear the tags of all music files under " +
+                std::string(folder) + "?\nThe folder holds " + musicFileCountText(musicFiles) + ".",
             captionFor("Clear ID3 Tag?"), MessageIcon::Question};
 }
 
@@ -63,11 +64,11 @@ ClearAllResult clearAllTagsUnder(WriteJournal& journal, const TagScope& scope,
         if (types.matches(file.name)) {
             ++result.counted;
         }
-        if (isMp3Name(file.name)) {
-            const int refusedBefore = result.failed.count + result.notMpeg.count;
+        if (isTaggableName(file.name)) {
+            const int refusedBefore = result.failed.count + result.wrongContent.count;
             queueTagChange(batch, planClearAll(file.path), file.path, result.failed,
-                           result.notMpeg);
-            if (result.failed.count + result.notMpeg.count != refusedBefore) {
+                           result.wrongContent);
+            if (result.failed.count + result.wrongContent.count != refusedBefore) {
                 uncount(file.path);
             }
         }
@@ -96,8 +97,9 @@ UserMessage clearAllResultMessage(std::string_view folder, const ClearAllResult&
                                             " files under " + std::string(folder) + " removed."
                                       : "All ID3 tags of " + count + " files under " +
                                             std::string(folder) + " removed.";
-    text += writeFailureText(result.failed, result.notMpeg, result.undoable, result.unreadable);
-    const MessageIcon icon = batchResultIcon(result.failed, result.notMpeg, result.unreadable);
+    text +=
+        writeFailureText(result.failed, result.wrongContent, result.undoable, result.unreadable);
+    const MessageIcon icon = batchResultIcon(result.failed, result.wrongContent, result.unreadable);
     const std::string_view title = result.stopped                 ? "Tag Removal Stopped"
                                    : icon == MessageIcon::Warning ? "Tags Partly Removed"
                                                                   : "Tag Successfully Removed";

@@ -19,8 +19,9 @@ namespace tunex {
 // Clear All Tag's checks before the question, in the page's order: no tree node selected, then
 // a listing that found nothing.
 [[nodiscard]] std::optional<UserMessage> checkClearAll(bool folderSelected, int listedCount);
-// Names how many mp3 files the walk will meet, so that nobody clears a folder larger than the list.
-[[nodiscard]] UserMessage clearAllQuestion(std::string_view folder, int mp3Files);
+// Names how many music files the walk will meet, so that nobody clears a folder larger than the
+// list.
+[[nodiscard]] UserMessage clearAllQuestion(std::string_view folder, int musicFiles);
 inline constexpr std::string_view kClearAllProgressTitle = "Tunex - Clearing ID3 Tags";
 inline constexpr std::string_view kClearAllProgressMessage = "Clearing ID3 tags in progress......";
 
@@ -28,16 +29,16 @@ struct ClearAllResult {
     // Visited files whose type is in FileTypeList, mp3 or not, less those that could not be
     // written. The progress steps once for every such file, failed or not.
     int counted = 0;
-    WriteFailures failed;   // mp3 files whose tags could not be removed; each left as it was
-    WriteFailures notMpeg;  // named like mp3 files but holding something else: left alone
+    WriteFailures failed;        // mp3 files whose tags could not be removed; each left as it was
+    WriteFailures wrongContent;  // holding other content than their names say: left alone
     bool undoable = true;
     UnreadableFolders unreadable;
     bool stopped = false;
 };
 
-// Clears the tags of every mp3 file (isMp3Name) of the scope, through the write journal. After
-// each file of a listed type the progress steps and the cancel test is asked; each file is cleared
-// completely or not at all, so a stop leaves no file half cleared.
+// Clears the tags of every music file (isTaggableName) of the scope, through the write journal.
+// After each file of a listed type the progress steps and the cancel test is asked; each file is
+// cleared completely or not at all, so a stop leaves no file half cleared.
 [[nodiscard]] ClearAllResult clearAllTagsUnder(WriteJournal& journal, const TagScope& scope,
                                                const FileTypeList& types,
                                                const TagWalkProgress& progress = {});

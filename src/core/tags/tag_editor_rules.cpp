@@ -1,8 +1,14 @@
 #include "core/tags/tag_editor_rules.h"
 
+#include "core/tags/audio_format.h"
+
 namespace tunex {
 
 std::string tagEditorCaption(std::string_view path) {
+    const auto format = audioFormatOfName(path);
+    if (format && *format != AudioFormat::Mp3) {
+        return "Tag of " + std::string(path);
+    }
     return "ID3 Tag of " + std::string(path);
 }
 
@@ -38,15 +44,33 @@ void clearV2Group(Id3v2Fields& fields) {
     fields.genre = kGenreEntryEmpty;
 }
 
-UserMessage notMpegAudioMessage(std::string_view path) {
-    return {"The file " + std::string(path) +
-                " does not hold MPEG audio, so no ID3 tag was written into it.",
+UserMessage wrongContentMessage(std::string_view path) {
+    const auto format = audioFormatOfName(path);
+    if (!format || *format == AudioFormat::Mp3) {
+        return {"The file " + std::string(path) +
+                    " does not hold MPEG audio, so no ID3 tag was written into it.",
+                captionFor("File Error"), MessageIcon::Error};
+    }
+    return {"The file " + std::string(path) + " does not hold " +
+                std::string(audioFormatName(*format)) + ", so no tag was written into it.",
             captionFor("File Error"), MessageIcon::Error};
 }
 
+std::string wrongContentReason(std::span<const std::string> paths) {
+    std::optional<AudioFormat> shared;
+    for (const std::string& path : paths) {
+        const auto format = audioFormatOfName(path);
+        if (!format || (shared && *shared != *format)) {
+            return "left alone, not the audio their names say";
+        }
+        shared = format;
+    }
+    return "left alone, not " + std::string(audioFormatName(shared.value_or(AudioFormat::Mp3)));
+}
+
 UserMessage tagUpdateFailedMessage(std::string_view path, TagWriteOutcome outcome) {
-    if (outcome == TagWriteOutcome::NotMpegAudio) {
-        return notMpegAudioMessage(path);
+    if (outcome == TagWriteOutcome::WrongContent) {
+        return wrongContentMessage(path);
     }
     return {"The ID3 tags of file " + std::string(path) + " could not be written.",
             captionFor("File Error"), MessageIcon::Error};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -10,7 +11,8 @@
 
 namespace tunex {
 
-// The Tag Info editor's window caption: "ID3 Tag of " + path.
+// The Tag Info editor's window caption: "ID3 Tag of " + path; "Tag of " + path for a file of
+// another format than mp3, which has no ID3 tag.
 [[nodiscard]] std::string tagEditorCaption(std::string_view path);
 
 // How many characters a V1 field takes as typed text; 0 for the genre and fields V1 lacks. V2
@@ -36,7 +38,9 @@ void clearV2Group(Id3v2Fields& fields);
 // Update: the message when saveTagFields could not write the file (nothing is shown otherwise).
 [[nodiscard]] UserMessage tagUpdateFailedMessage(std::string_view path,
                                                  TagWriteOutcome outcome = TagWriteOutcome::Failed);
-// A file the tag tools leave alone because its content is no MPEG audio.
-[[nodiscard]] UserMessage notMpegAudioMessage(std::string_view path);
+// A file the tag tools leave alone because its content is not the audio its name says.
+[[nodiscard]] UserMessage wrongContentMessage(std::string_view path);
+// How a batch result names such files: "left alone, not MPEG audio" when they share a format.
+[[nodiscard]] std::string wrongContentReason(std::span<const std::string> paths);
 
 }  // namespace tunex

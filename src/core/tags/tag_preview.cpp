@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include "core/tags/audio_format.h"
 #include "core/tags/batch_scope.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_change.h"
@@ -16,16 +17,22 @@ std::string genreText(int entry) {
     return entry > 0 && entry <= kGenreCount ? std::string(GenreList[entry - 1]) : std::string();
 }
 
-std::string skipReason(TagWriteOutcome refusal) {
-    return refusal == TagWriteOutcome::NotMpegAudio ? "not MPEG audio"
-                                                    : "cannot be read or written";
+std::string skipReason(TagWriteOutcome refusal, const std::string& path) {
+    if (refusal != TagWriteOutcome::WrongContent) {
+        return "cannot be read or written";
+    }
+    return "not " +
+           std::string(audioFormatName(audioFormatOfName(path).value_or(AudioFormat::Mp3)));
 }
 
 // Adds the rows of the fields that differ; whether any did.
 bool addChangedFields(TagPreview& preview, const std::string& path, const TagFields& before,
-                      const TagFields& after) {
+                      const TagFields& after, bool singleGroup) {
     bool changed = false;
     for (const TagFieldRow& row : tagFieldRows()) {
+        if (singleGroup && row.version == TagVersion::V1) {
+            continue;
+        }
         std::string oldValue;
         std::string newValue;
         if (row.isGenre()) {
@@ -36,7 +43,8 @@ bool addChangedFields(TagPreview& preview, const std::string& path, const TagFie
             newValue = *fieldText(row, after);
         }
         if (oldValue != newValue) {
-            preview.rows.push_back({path, row.version, std::string(row.label), oldValue, newValue});
+            preview.rows.push_back(
+                {path, row.version, singleGroup, std::string(row.label), oldValue, newValue});
             changed = true;
         }
     }
@@ -50,7 +58,7 @@ void previewFile(TagPreview& preview, const std::string& path, const SetUp& set)
     set(planner);
     const TagChange planned = planner.plan();
     if (planned.refusal != TagWriteOutcome::Written) {
-        preview.skipped.push_back({path, skipReason(planned.refusal)});
+        preview.skipped.push_back({path, skipReason(planned.refusal, path)});
         return;
     }
     if (planned.change.splices.empty()) {
@@ -61,7 +69,8 @@ void previewFile(TagPreview& preview, const std::string& path, const SetUp& set)
         preview.skipped.push_back({path, "read-only"});
         return;
     }
-    if (addChangedFields(preview, path, planner.current(), planner.fieldsAfter())) {
+    if (addChangedFields(preview, path, planner.current(), planner.fieldsAfter(),
+                         planner.singleGroup())) {
         ++preview.files;
     }
 }
@@ -71,10 +80,10 @@ template <typename Visit>
 void previewScope(TagPreview& preview, const TagScope& scope, PreviewProgress* progress,
                   const Visit& visit) {
     if (progress != nullptr) {
-        progress->total = countMp3Files(scope);
+        progress->total = countMusicFiles(scope);
     }
     const FolderWalkTotals totals = walkScope(scope, [&](const WalkedFile& file) {
-        if (!isMp3Name(file.name)) {
+        if (!isTaggableName(file.name)) {
             return WalkStep::Continue;
         }
         visit(file);
@@ -134,12 +143,19 @@ std::string previewCountsText(const TagPreview& preview, std::string_view leftAl
     return text;
 }
 
+std::string_view previewTagName(const PreviewRow& row) {
+    if (row.singleGroup) {
+        return "Tag";
+    }
+    return row.version == TagVersion::V1 ? "V1" : "V2";
+}
+
 std::vector<std::vector<std::string>> previewTable(const TagPreview& preview) {
     std::vector<std::vector<std::string>> table;
     table.reserve(preview.rows.size());
     for (const PreviewRow& row : preview.rows) {
-        table.push_back({row.path, row.version == TagVersion::V1 ? "V1" : "V2", row.field,
-                         row.oldValue, row.newValue});
+        table.push_back(
+            {row.path, std::string(previewTagName(row)), row.field, row.oldValue, row.newValue});
     }
     return table;
 }

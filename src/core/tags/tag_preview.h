@@ -15,7 +15,8 @@ namespace tunex {
 struct PreviewRow {
     std::string path;
     TagVersion version = TagVersion::V2;
-    std::string field;  // the editor's label: "Title", "Track #"...
+    bool singleGroup = false;  // the file's one tag (not mp3), not a V1 or V2 tag
+    std::string field;         // the editor's label: "Title", "Track #"...
     std::string oldValue;
     std::string newValue;
 };
@@ -57,7 +58,10 @@ struct PreviewProgress {
 // one); the page says what will happen, a dry run what would.
 [[nodiscard]] std::string previewCountsText(const TagPreview& preview, std::string_view leftAlone);
 
-// The preview as TAB-separated lines: file, version, field, old value, new value.
+// How the tag column names a row's tag: "V1", "V2", or "Tag" for the one tag of other formats.
+[[nodiscard]] std::string_view previewTagName(const PreviewRow& row);
+
+// The preview as TAB-separated lines: file, tag (previewTagName), field, old value, new value.
 [[nodiscard]] std::vector<std::vector<std::string>> previewTable(const TagPreview& preview);
 
 }  // namespace tunex

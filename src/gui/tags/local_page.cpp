@@ -521,7 +521,7 @@ void LocalPage::clearAllTag() {
         int files = 0;
         {
             const WaitCursor wait;
-            files = countMp3Files(scope);
+            files = countMusicFiles(scope);
         }
         if (platform.showMessage({clearAllQuestion(folder, files), MessageButtons::YesNo}) !=
             MessageAnswer::Yes) {
@@ -589,7 +589,7 @@ std::optional<LocalPage::ScopeChoice> LocalPage::chooseScope(BatchTool tool) {
     int folderFiles = 0;
     {
         const WaitCursor wait;
-        folderFiles = countMp3Files(whole);
+        folderFiles = countMusicFiles(whole);
     }
     const ScopeQuestion question = scopeQuestion(tool, *part, mp3Files, folderFiles, folder);
     switch (context_.platform().showMessage(

@@ -48,7 +48,7 @@ QVariant TagPreviewModel::data(const QModelIndex& index, int role) const {
         case 0:
             return pathToQString(row.path);
         case 1:
-            return row.version == TagVersion::V1 ? QStringLiteral("V1") : QStringLiteral("V2");
+            return toQString(previewTagName(row));
         case 2:
             return toQString(row.field);
         case 3:

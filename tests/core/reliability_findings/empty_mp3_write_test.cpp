@@ -21,7 +21,7 @@ TEST(EmptyMp3Write, EmptyFileIsNoAudioAndStaysEmpty) {
     TagFields fields;
     fields.v1.title = "Short";
     fields.v2.title = "Long title";
-    EXPECT_EQ(saveTagFields(test::journal(), file, fields), TagWriteOutcome::NotMpegAudio);
+    EXPECT_EQ(saveTagFields(test::journal(), file, fields), TagWriteOutcome::WrongContent);
     EXPECT_EQ(readFile(file), "");
 }
 

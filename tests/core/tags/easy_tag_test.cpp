@@ -253,7 +253,8 @@ TEST_F(EasyTagRun, WritesNamesKeepsEverythingElseAndCountsFailures) {
     EXPECT_EQ(readFile(wma), wmaBytes);
     const UserMessage message = easyTagResultMessage(folder(), result);
     EXPECT_EQ(message.text, "2 files ID3 Tag added under " + folder() +
-                                ".\n1 file could not be written:\n" + unwritable.string());
+                                ".\n1 file could not be written:\n" + unwritable.string() +
+                                "\n1 file left alone, not Windows Media (ASF):\n" + wma.string());
 }
 
 TEST_F(EasyTagRun, SubfoldersOffTargetV1AndSameFieldTwice) {

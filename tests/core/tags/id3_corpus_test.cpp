@@ -61,7 +61,7 @@ TEST(Id3Corpus, EveryFileSurvivesReadsAndWrites) {
             }
         } else {
             // Tag-only files and cut-off ones hold no audio at all.
-            ++(titling == TagWriteOutcome::NotMpegAudio ? noAudio : refused);
+            ++(titling == TagWriteOutcome::WrongContent ? noAudio : refused);
             EXPECT_EQ(readFile(titled), original);
         }
 

@@ -48,14 +48,14 @@ protected:
 TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
     const auto a = make("a.mp3", tagged());
     const auto b = make("sub/B.MP3", tagged());
-    const auto wma = make("c.wma", tagged());
+    const auto wma = make("c.wma", tagged());  // a listed type whose content is no ASF
     const auto bak = make("d.mp3.bak", tagged());  // cleared, but not a listed type
     const std::string body = viewLine(independentView(a), "body=");
 
     int steps = 0;
     const ClearAllResult result =
         clearAllTagsUnder(test::journal(), {folder(), true, {}}, types_, {[&] { ++steps; }, {}});
-    EXPECT_EQ(result.counted, 3);
+    EXPECT_EQ(result.counted, 2);
     EXPECT_EQ(steps, 3);
     EXPECT_EQ(result.failed.count, 0);
     for (const auto& file : {a, b, bak}) {
@@ -66,8 +66,10 @@ TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
     }
     EXPECT_EQ(readFile(wma), tagged());
     EXPECT_EQ(clearAllResultMessage(folder(), result),
-              (UserMessage{"All ID3 tags of 3 files under " + folder() + " removed.",
-                           "Tunex - Tag Successfully Removed", MessageIcon::Information}));
+              (UserMessage{"All ID3 tags of 2 files under " + folder() +
+                               " removed.\n1 file left alone, not Windows Media (ASF):\n" +
+                               wma.string(),
+                           "Tunex - Tags Partly Removed", MessageIcon::Warning}));
 }
 
 TEST_F(ClearAll, SubfoldersOffLeavesThemAlone) {
@@ -87,7 +89,7 @@ TEST_F(ClearAll, FilesWithoutAudioStayAsTheyWereAndAreReported) {
     const ClearAllResult result = clearAllTagsUnder(test::journal(), {folder(), true, {}}, types_);
     EXPECT_EQ(result.counted, 1);
     EXPECT_EQ(result.failed.count, 0);
-    EXPECT_EQ(result.notMpeg.count, 1);
+    EXPECT_EQ(result.wrongContent.count, 1);
     EXPECT_EQ(readFile(bad), pastEnd);
     const UserMessage message = clearAllResultMessage(folder(), result);
     EXPECT_EQ(message.text, "All ID3 tags of 1 files under " + folder() +
@@ -150,8 +152,8 @@ TEST_F(ClearAll, ListedFilesOnly) {
     const auto gone = dir_ / "gone.mp3";
     const TagScope scope{folder(), true, {{shown.string(), gone.string()}}};
     EXPECT_EQ(countClearAllSteps(scope, types_), 2);
-    EXPECT_EQ(countMp3Files(scope), 2);
-    EXPECT_EQ(countMp3Files({folder(), true, {}}), 2);
+    EXPECT_EQ(countMusicFiles(scope), 2);
+    EXPECT_EQ(countMusicFiles({folder(), true, {}}), 2);
 
     int steps = 0;
     const ClearAllResult result =
@@ -193,25 +195,25 @@ TEST(ClearMessages, ChecksQuestionsAndOneFile) {
               "No media file under this directory. Please select another directory.");
     EXPECT_FALSE(checkClearAll(true, 1));
     EXPECT_EQ(clearAllQuestion("/m", 2000),
-              (UserMessage{"Are you sure you want to clear the ID3 tag of all mp3 files under "
-                           "/m?\nThe folder holds 2000 mp3 files.",
+              (UserMessage{"Are you sure you want to clear the tags of all music files under "
+                           "/m?\nThe folder holds 2000 music files.",
                            "Tunex - Clear ID3 Tag?", MessageIcon::Question}));
-    EXPECT_TRUE(clearAllQuestion("/m", 1).text.ends_with("?\nThe folder holds 1 mp3 file."));
+    EXPECT_TRUE(clearAllQuestion("/m", 1).text.ends_with("?\nThe folder holds 1 music file."));
     const ScopeQuestion shown =
         scopeQuestion(BatchTool::ClearAll, ListPart::Shown, 132, 2000, "/m");
     EXPECT_EQ(shown.message,
-              (UserMessage{"Clear the ID3 tags of the 132 mp3 files shown in the list, or of all "
-                           "2000 mp3 files under /m?",
+              (UserMessage{"Clear the tags of the 132 music files shown in the list, or of all "
+                           "2000 music files under /m?",
                            "Tunex - Clear ID3 Tag?", MessageIcon::Question}));
-    EXPECT_EQ(shown.choices,
-              (std::array<std::string, 2>{"Only the &Shown 132 mp3 files", "&All 2000 mp3 files"}));
+    EXPECT_EQ(shown.choices, (std::array<std::string, 2>{"Only the &Shown 132 music files",
+                                                         "&All 2000 music files"}));
     const ScopeQuestion selected =
         scopeQuestion(BatchTool::EasyTag, ListPart::Selected, 1, 3, "/m");
     EXPECT_EQ(selected.message.text,
-              "Set the ID3 tags from the names of the 1 mp3 file selected in the list, or of all 3 "
-              "mp3 files under /m?");
+              "Set the tags from the names of the 1 music file selected in the list, or of all 3 "
+              "music files under /m?");
     EXPECT_EQ(selected.message.caption, "Tunex - Easy Tag");
-    EXPECT_EQ(selected.choices[0], "Only the &Selected 1 mp3 file");
+    EXPECT_EQ(selected.choices[0], "Only the &Selected 1 music file");
     EXPECT_EQ(clearThisTagQuestion("/m/a.mp3").text,
               "Are you sure you want to clear the ID3 tag of the file /m/a.mp3?");
     EXPECT_EQ(clearThisTagResult("/m/a.mp3", TagWriteOutcome::Written),

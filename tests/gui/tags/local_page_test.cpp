@@ -537,15 +537,15 @@ TEST_F(LocalPageTest, BatchToolsAskWhetherToTakeTheShownOrSelectedFilesOrTheFold
     ASSERT_EQ(page->fileList()->rowCount(), 2);
 
     // The choice stands for the question: no second Yes/No follows it.
-    platform_.expectMessage({"Clear the ID3 tags of the 2 mp3 files shown in the list, or of all "
-                             "3 mp3 files under " +
+    platform_.expectMessage({"Clear the tags of the 2 music files shown in the list, or of all "
+                             "3 music files under " +
                                  folder() + "?",
                              "Tunex - Clear ID3 Tag?", MessageIcon::Question},
                             MessageAnswer::Cancel);
     page->clearTagButton()->click();
     EXPECT_EQ(platform_.shown.back().buttons, MessageButtons::TwoChoices);
     EXPECT_EQ(platform_.shown.back().choices,
-              (std::array<std::string, 2>{"Only the &Shown 2 mp3 files", "&All 3 mp3 files"}));
+              (std::array<std::string, 2>{"Only the &Shown 2 music files", "&All 3 music files"}));
     EXPECT_EQ(readFile(nightOne), taggedSong("One", "A"));
 
     platform_.expectMessage(platform_.shown.back().message, MessageAnswer::Yes);
@@ -568,8 +568,8 @@ TEST_F(LocalPageTest, BatchToolsAskWhetherToTakeTheShownOrSelectedFilesOrTheFold
         QItemSelectionModel::Select | QItemSelectionModel::Rows);
     EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear All Tag"));
     EXPECT_FALSE(page->moreTagButton()->isEnabled());
-    platform_.expectMessage({"Set the ID3 tags from the names of the 2 mp3 files selected in the "
-                             "list, or of all 3 mp3 files under " +
+    platform_.expectMessage({"Set the tags from the names of the 2 music files selected in the "
+                             "list, or of all 3 music files under " +
                                  folder() + "?",
                              "Tunex - Easy Tag", MessageIcon::Question},
                             MessageAnswer::Yes);

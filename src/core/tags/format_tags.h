@@ -1,0 +1,61 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+
+#include "core/tags/audio_format.h"
+#include "core/tags/id3_tags.h"
+#include "core/tags/id3v2_fields.h"
+
+namespace TagLib {
+class File;
+class IOStream;
+namespace ID3v2 {
+class Tag;
+}
+}  // namespace TagLib
+
+namespace tunex {
+
+// The one tag of a file in a format other than mp3, opened through TagLib over a stream. It is
+// seen as the tag editor's single group, in Id3v2Fields: each field lives under the name the
+// format's own tag gives it (Vorbis comments, MP4 atoms, ASF attributes, APEv2 items, the ID3v2
+// chunk of AIFF and WAV). Fields are only ever set or removed one by one, so pictures,
+// ReplayGain and every field the editor does not show stay as they were.
+class FormatTag final {
+public:
+    class Access;
+
+    FormatTag(AudioFormat format, TagLib::IOStream& stream);
+    ~FormatTag();
+    FormatTag(const FormatTag&) = delete;
+    FormatTag& operator=(const FormatTag&) = delete;
+    FormatTag(FormatTag&&) = delete;
+    FormatTag& operator=(FormatTag&&) = delete;
+
+    // TagLib found the format's headers, and the file starts as the format does.
+    [[nodiscard]] bool valid() const { return file_ != nullptr; }
+    // What the tag holds; a genre that is no listed name or number 0-147 reads as
+    // kGenreUnselected, so it is kept unless the user picks another.
+    [[nodiscard]] Id3v2Fields read();
+    // Sets or removes the edited fields; a field the format has no place for is left out.
+    void apply(std::span<const V2Edit> edits);
+    // Removes every field of the group.
+    void clear();
+    [[nodiscard]] bool save();
+
+private:
+    AudioFormat format_;
+    std::unique_ptr<TagLib::File> file_;
+    std::unique_ptr<Access> access_;
+    TagLib::ID3v2::Tag* id3_ = nullptr;  // AIFF and WAV: owned by file_
+};
+
+// What a file of a non-mp3 format holds, read-only; nothing when it cannot be opened or is not
+// of its format.
+[[nodiscard]] std::optional<Id3v2Fields> readFormatFields(const std::filesystem::path& file,
+                                                          AudioFormat format);
+
+}  // namespace tunex
