@@ -3,6 +3,7 @@
 #include "core/common/text.h"
 #include "core/store/collection_writer.h"
 #include "core/store/workspace.h"
+#include "core/tags/audio_format.h"
 #include "core/tags/id3_tags.h"
 
 #include <algorithm>
@@ -51,6 +52,12 @@ bool holdsLineBreak(std::string_view text) {
 std::string typeOf(std::string_view fileName) {
     const size_t dot = fileName.rfind('.');
     return dot == std::string_view::npos ? std::string() : toLowerUtf8(fileName.substr(dot + 1));
+}
+
+// mp3 files by their exact type, as ever; other formats by the names the tag tools take.
+bool hasCatalogueTag(std::string_view fileName) {
+    const auto format = audioFormatOfName(fileName);
+    return typeOf(fileName) == "mp3" || (format && *format != AudioFormat::Mp3);
 }
 
 int raisedTotal(int total, std::int64_t by) {
@@ -294,7 +301,7 @@ std::optional<WalkTotals> writeRecords(CollectionWriter& writer, const AddCheck&
     bool written = true;
     std::int64_t done = 0;
     const auto addRecord = [&](const FoundFile& file, const std::string& path) {
-        const bool withTag = request.includeId3 && typeOf(file.fileName) == "mp3";
+        const bool withTag = request.includeId3 && hasCatalogueTag(file.fileName);
         written = writer.addRecordLine(
             makeSongRecordLine(file, withTag ? readCatalogueId3(path) : std::string()));
         ++done;

@@ -1,4 +1,5 @@
 #include "collection_test_support.h"
+#include "support/audio_files.h"
 #include "support/child_process.h"
 
 #include "core/collections/collection_builder.h"
@@ -155,7 +156,10 @@ TEST(AddCollection, WritesTheRecordsRaisesTheTotalsAndReloads) {
     const fs::path music = f.dir / "My Music";
     writeFile(music / "full.mp3", mp3WithTag("Title", "Artist", "Album"));
     writeFile(music / "sub/albumonly.MP3", mp3WithTag("", "", "Just Album"));
-    writeFile(music / "sub/tagged.wma", mp3WithTag("Not", "For", "Wma"));
+    writeFile(music / "sub/tagged.wma", mp3WithTag("Not", "For", "Wma"));  // no ASF inside
+    ASSERT_TRUE(test::makeAudioFile(
+        "wma", music / "sub/real.wma",
+        {{{"Title", {"Real"}}, {"Author", {"Singer"}}, {"WM/AlbumTitle", {"Disc"}}}}));
     writeFile(music / "sub/untagged.mp3", std::string(1536, '\0'));
     writeFile(music / "notes.txt", "x");
 
@@ -175,19 +179,19 @@ TEST(AddCollection, WritesTheRecordsRaisesTheTotalsAndReloads) {
         *f.workspace, FileTypeList(), AddRequest{"Rock", music.string(), true}, progress, f.update);
 
     ASSERT_EQ(outcome.result, AddResult::Added);
-    EXPECT_EQ(outcome.added, 4);
+    EXPECT_EQ(outcome.added, 5);
     EXPECT_TRUE(outcome.catalogueReloaded);
     EXPECT_TRUE(outcome.settingsStored);
     EXPECT_TRUE(f.told.empty());
     EXPECT_EQ(outcome.message,
-              (UserMessage{"4 songs from <Rock> added to the database.",
+              (UserMessage{"5 songs from <Rock> added to the database.",
                            "Tunex - Files added to the database", MessageIcon::Information}));
     EXPECT_EQ(outcome.statusText,
-              "Total number of songs added to the database from " + music.string() + "/*.* : 4 ");
-    ASSERT_EQ(events.size(), 6U);
+              "Total number of songs added to the database from " + music.string() + "/*.* : 5 ");
+    ASSERT_EQ(events.size(), 7U);
     EXPECT_EQ(events[0], "begin Adding files to database......a moment please......");
-    EXPECT_EQ(events[1], "range 4");
-    EXPECT_EQ(events[5].substr(0, 7), "step 4 ");
+    EXPECT_EQ(events[1], "range 5");
+    EXPECT_EQ(events[6].substr(0, 7), "step 5 ");
 
     // The file, line by line.
     const std::string text = readFile(f.dir / "system/save0001.ifo");
@@ -205,7 +209,7 @@ TEST(AddCollection, WritesTheRecordsRaisesTheTotalsAndReloads) {
             EXPECT_EQ(record.dateText.size(), 10U) << line;
         }
     }
-    EXPECT_EQ(recordLines, 4);
+    EXPECT_EQ(recordLines, 5);
     EXPECT_EQ(records["full"].id3Info, "Title;Artist;Album;");
     EXPECT_EQ(records["full"].folder, music.string());
     EXPECT_EQ(records["albumonly"].id3Info, "Just Album;");
@@ -213,24 +217,25 @@ TEST(AddCollection, WritesTheRecordsRaisesTheTotalsAndReloads) {
     EXPECT_EQ(records["albumonly"].folder, (music / "sub").string());
     EXPECT_EQ(records["tagged"].id3Info, "");
     EXPECT_EQ(records["tagged"].type, "wma");
+    EXPECT_EQ(records["real"].id3Info, "Real;Singer;Disc;");
     EXPECT_EQ(records["untagged"].id3Info, "");
     EXPECT_EQ(records["untagged"].sizeText, "     1.5");
 
     // Totals in memory and on disk; every other setting and the history rows kept.
-    EXPECT_EQ(f.workspace->settings().totalSongs, 4);
+    EXPECT_EQ(f.workspace->settings().totalSongs, 5);
     EXPECT_EQ(f.workspace->settings().collectionCount, 1);
     const std::string settings = readFile(f.dir / "system/system.ifo");
-    EXPECT_TRUE(settings.starts_with("<ts>4\n<tf>1\n<md>1\n")) << settings;
+    EXPECT_TRUE(settings.starts_with("<ts>5\n<tf>1\n<md>1\n")) << settings;
     EXPECT_NE(settings.find("Pop"), std::string::npos) << settings;
     EXPECT_EQ(f.workspace->catalogue().collectionNames(), (std::vector<std::string>{"Rock"}));
-    EXPECT_EQ(f.workspace->catalogue().index().size(), 4U);
+    EXPECT_EQ(f.workspace->catalogue().index().size(), 5U);
     EXPECT_EQ(folderEntries(f.dir / "system"),
               (std::vector<std::string>{"save0001.ifo", "system.ifo"}));
 
     // Without the box no tag is read; the second collection is number 0002 and the totals add up.
     ASSERT_EQ(f.add("Rock again", music).result, AddResult::Added);
     EXPECT_EQ(readFile(f.dir / "system/save0002.ifo").find("Title;"), std::string::npos);
-    EXPECT_EQ(f.workspace->settings().totalSongs, 8);
+    EXPECT_EQ(f.workspace->settings().totalSongs, 10);
     EXPECT_EQ(f.workspace->settings().collectionCount, 2);
 }
 
