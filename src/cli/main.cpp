@@ -7,6 +7,7 @@
 #include "cli/local_commands.h"
 #include "cli/search_commands.h"
 #include "cli/tags_command.h"
+#include "core/collections/file_type_store.h"
 #include "core/common/write_journal.h"
 #include "core/store/workspace.h"
 
@@ -30,8 +31,8 @@ CommandTable allCommands() {
     return table;
 }
 
-// The run's media file types: --only-types replaces the initial set, each --type is added as the
-// File Type page's Add would add it.
+// The run's media file types: --only-types replaces `types`, each --type is added as the File Type
+// page's Add would add it. Only for this run: nothing here is stored.
 bool buildFileTypes(const GlobalOptions& options, tunex::FileTypeList& types, std::ostream& err) {
     if (options.onlyTypes) {
         types.replaceAll({});
@@ -86,6 +87,7 @@ int run(const std::vector<std::string>& words) {
         std::cerr << "tunex-cli: unknown command " << parsed.command << '\n' << usageText();
         return kRefused;
     }
+    // Checked before the base folder is opened, so that a refused type changes nothing there.
     tunex::FileTypeList fileTypes;
     if (!buildFileTypes(parsed.options, fileTypes, std::cerr)) {
         return kRefused;
@@ -106,6 +108,14 @@ int run(const std::vector<std::string>& words) {
         printMessage(std::cerr, *cut);
     }
     tellRollback(workspace->journal());
+    if (!parsed.options.onlyTypes) {
+        tunex::LoadedFileTypes stored = tunex::loadFileTypes(workspace->paths());
+        if (stored.problem) {
+            printMessage(std::cerr, *stored.problem);
+        }
+        fileTypes = std::move(stored.types);
+        (void)buildFileTypes(parsed.options, fileTypes, std::cerr);  // refused ones ended the run
+    }
     CliRun cliRun{fileTypes, std::cout, std::cerr};
     return command->second(*workspace, parsed.arguments, cliRun);
 }

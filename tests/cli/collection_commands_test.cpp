@@ -40,6 +40,29 @@ TEST(CliCollectionCommands, CountChecksThePathAndUsesTheRunsTypes) {
         runProgram(kCli, {"--base", dir, "--only-types", "txt", "count", music.string() + "/"});
     EXPECT_EQ(onlyText.err, "status: Total Number of Songs in " + music.string() + "/*.* : 1 \n");
 
+    // Those held for their run only; the list the File Type page stored holds for every run.
+    const fs::path stored = base.path() / "system/filetypes.ifo";
+    EXPECT_FALSE(fs::exists(stored));
+    writeFile(stored, "flac\nmp3\n");
+    const auto fromStore = runProgram(kCli, {"--base", dir, "count", music.string()});
+    EXPECT_EQ(fromStore.err, "status: Total Number of Songs in " + music.string() + "/*.* : 2 \n");
+    const auto storeAndTxt =
+        runProgram(kCli, {"--base", dir, "--type", "txt", "count", music.string()});
+    EXPECT_EQ(storeAndTxt.err,
+              "status: Total Number of Songs in " + music.string() + "/*.* : 3 \n");
+    EXPECT_EQ(readFile(stored), "flac\nmp3\n");
+    writeFile(stored, "flac\nmp");
+    const auto damaged = runProgram(kCli, {"--base", dir, "count", music.string()});
+    EXPECT_EQ(damaged.exitCode, 0);
+    EXPECT_EQ(damaged.err,
+              "Tunex - File Types: The file types could not be read from " + stored.string() +
+                  ":\nIt ends in the middle of a line.\nThe list starts from mp3, wma and wmv; "
+                  "the file is kept as it is until the list is changed.\n"
+                  "status: Total Number of Songs in " +
+                  music.string() + "/*.* : 2 \n");
+    EXPECT_EQ(readFile(stored), "flac\nmp");
+    fs::remove(stored);
+
     const auto empty = runProgram(kCli, {"--base", dir, "count", ""});
     EXPECT_EQ(empty.exitCode, 2);
     EXPECT_EQ(empty.err, "Tunex - Input Error: Please input the CD Source Path for Count.\n");

@@ -1,3 +1,4 @@
+#include "core/collections/file_type_store.h"
 #include "core/store/settings.h"
 #include "core/store/tips.h"
 #include "gui/app/icons.h"
@@ -54,6 +55,14 @@ TEST(ShippedBaseFolder, SettingsAndTipsAreWhatANewUserNeeds) {
     EXPECT_GE(settings.maxResults, 1000);
     // Writing it back changes nothing, so the first exit leaves a file of the same shape.
     EXPECT_EQ(renderSettingsFile(settings, readHistoryRows(settingsText)), settingsText);
+    // Both lists of media types know the common formats besides the first three.
+    for (const char* type : {"mp3", "wma", "flac", "ogg", "opus", "m4a"}) {
+        EXPECT_TRUE(isListedFileType(std::string("a.") + type, settings.fileTypes)) << type;
+    }
+    const LoadedFileTypes types = loadFileTypes(StorePaths(kShippedBase));
+    EXPECT_FALSE(types.problem);
+    EXPECT_EQ(types.types.entries(),
+              std::vector<std::string>({"flac", "m4a", "mp3", "ogg", "opus", "wma", "wmv"}));
 
     TipCycle tips;
     tips.load(kShippedBase / "system" / "tpall.ifo");

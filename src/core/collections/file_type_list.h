@@ -10,8 +10,8 @@
 
 namespace tunex {
 
-// The file types that count as media files for Count, Add and the Local listing. It lives for one
-// run only: every start begins with mp3, wma and wmv.
+// The file types that count as media files for Count, Add and the Local listing. A new list holds
+// mp3, wma and wmv; the base folder keeps the user's own (see file_type_store.h).
 class FileTypeList final {
 public:
     FileTypeList() : types_{"mp3", "wma", "wmv"} {}

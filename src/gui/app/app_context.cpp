@@ -1,5 +1,9 @@
 #include "gui/app/app_context.h"
 
+#include "core/collections/file_type_store.h"
+
+#include <QTimer>
+
 #include <system_error>
 
 namespace tunex {
@@ -14,6 +18,19 @@ UserMessage browserMissingMessage() {
 UserMessage helpPageMissingMessage(const std::filesystem::path& page) {
     return {"The help page " + page.string() + " was not found.", captionFor("Help Error"),
             MessageIcon::Error};
+}
+
+AppContext::AppContext(Platform& platform, std::unique_ptr<Workspace> workspace)
+    : platform_(platform), workspace_(std::move(workspace)) {
+    if (!workspace_) {
+        return;
+    }
+    LoadedFileTypes loaded = loadFileTypes(paths());
+    fileTypes_ = std::move(loaded.types);
+    if (loaded.problem) {
+        QTimer::singleShot(
+            0, this, [this, problem = std::move(*loaded.problem)] { platform_.tell(problem); });
+    }
 }
 
 void AppContext::openHelpPage(std::string_view name) const {
@@ -51,9 +68,18 @@ bool AppContext::reloadCatalogue() {
 FileTypeAddResult AppContext::addFileType(std::string_view typed) {
     FileTypeAddResult result = tunex::addFileType(fileTypes_, typed);
     if (result.added) {
+        // Shown first, so that a failed store is told over the list the user now has.
         Q_EMIT fileTypesChanged();
+        storeFileTypes();
     }
     return result;
+}
+
+void AppContext::storeFileTypes() const {
+    std::string error;
+    if (!saveFileTypes(paths(), fileTypes_, &error)) {
+        platform_.tell(fileTypesSaveFailedMessage(fileTypesFile(paths()), error));
+    }
 }
 
 void AppContext::setFileTypes(FileTypeList types) {
@@ -64,6 +90,7 @@ void AppContext::setFileTypes(FileTypeList types) {
 void AppContext::removeFileType(std::string_view type) {
     fileTypes_.remove(type);
     Q_EMIT fileTypesChanged();
+    storeFileTypes();
 }
 
 }  // namespace tunex

@@ -22,8 +22,9 @@ namespace tunex {
 class AppContext final : public QObject {
     Q_OBJECT
 public:
-    AppContext(Platform& platform, std::unique_ptr<Workspace> workspace)
-        : platform_(platform), workspace_(std::move(workspace)) {}
+    // Loads the base folder's file types; a stored list that cannot be used is told to the user
+    // once the event loop runs, so that the window is there to stand under it.
+    AppContext(Platform& platform, std::unique_ptr<Workspace> workspace);
 
     [[nodiscard]] Platform& platform() const { return platform_; }
     [[nodiscard]] Workspace& workspace() const { return *workspace_; }
@@ -42,10 +43,12 @@ public:
     // the user is told, catalogueLoadFailed() is emitted and the result is false.
     bool reloadCatalogue();
 
-    // The file types walks take, for the run only.
+    // The file types walks take. Add and remove store the list at once; when that fails the user
+    // is told and the change still holds for the run.
     [[nodiscard]] const FileTypeList& fileTypes() const { return fileTypes_; }
     [[nodiscard]] FileTypeAddResult addFileType(std::string_view typed);
     void removeFileType(std::string_view type);
+    // For the run only; nothing is stored.
     void setFileTypes(FileTypeList types);
 
     // The shown columns of the settings changed; the result lists rebuild theirs.
@@ -72,6 +75,8 @@ Q_SIGNALS:
     void pageRequested(tunex::PageId page);
 
 private:
+    void storeFileTypes() const;
+
     FileTypeList fileTypes_;
     Platform& platform_;
     std::unique_ptr<Workspace> workspace_;

@@ -4,6 +4,7 @@
 #include "support/base_folder.h"
 #include "support/fake_platform.h"
 
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -17,10 +18,19 @@ namespace {
 
 class FileTypePageTest : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { open(); }
+    // As a new run on the same base folder does: the old one lets go of it first.
+    void open() {
+        page_.reset();
+        context_.reset();
         UserMessage failure;
         context_ = std::make_unique<AppContext>(platform_, Workspace::open(base_.path(), failure));
         page_ = std::make_unique<FileTypePage>(*context_);
+        // A stored list that could not be used is told once the event loop runs.
+        QCoreApplication::processEvents();
+    }
+    [[nodiscard]] std::filesystem::path storedList() const {
+        return base_.path() / "system" / "filetypes.ifo";
     }
 
     QStringList shownTypes() const {
@@ -106,6 +116,58 @@ TEST_F(FileTypePageTest, DeleteNeedsASelectionAndKeepsTheLastType) {
     page_->deleteButton()->click();
     EXPECT_EQ(shownTypes(), QStringList({QStringLiteral("mp3")}));
     EXPECT_TRUE(platform_.allExpectedShown());
+}
+
+TEST_F(FileTypePageTest, TheListOutlastsTheRun) {
+    add(QStringLiteral("flac"));
+    select(QStringLiteral("wma"));
+    page_->deleteButton()->click();
+    EXPECT_EQ(test::readFile(storedList()), "flac\nmp3\nwmv\n");
+    open();
+    EXPECT_EQ(shownTypes(),
+              QStringList({QStringLiteral("flac"), QStringLiteral("mp3"), QStringLiteral("wmv")}));
+    EXPECT_TRUE(context_->fileTypes().matches("a.flac"));
+    EXPECT_TRUE(platform_.shown.empty());
+}
+
+TEST_F(FileTypePageTest, ADamagedListIsToldAndKeptUntilTheListChanges) {
+    const std::string cutShort = "flac\nmp3\nog";
+    test::writeFile(storedList(), cutShort);
+    platform_.expectMessage(
+        {"The file types could not be read from " + storedList().string() +
+             ":\nIt ends in the middle of a line.\nThe list starts from mp3, "
+             "wma and wmv; the file is kept as it is until the list is changed.",
+         "Tunex - File Types", MessageIcon::Warning});
+    open();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(shownTypes(),
+              QStringList({QStringLiteral("mp3"), QStringLiteral("wma"), QStringLiteral("wmv")}));
+    EXPECT_EQ(test::readFile(storedList()), cutShort);
+
+    add(QStringLiteral("ogg"));
+    EXPECT_EQ(test::readFile(storedList()), "mp3\nogg\nwma\nwmv\n");
+}
+
+TEST_F(FileTypePageTest, AFailedSaveIsToldAndTheListStaysAsShown) {
+    // Something in the way of the rename, which stops root as well as a read-only folder would.
+    std::filesystem::create_directories(storedList() / "in-the-way");
+    const auto saveFailed = [this] {
+        return UserMessage{
+            "The file types could not be saved to " + storedList().string() +
+                ".\nrename failed: Is a directory\nThe list as shown holds until the "
+                "program ends.",
+            "Tunex - File Error", MessageIcon::Error};
+    };
+    platform_.expectMessage(saveFailed());
+    add(QStringLiteral("flac"));
+    EXPECT_TRUE(context_->fileTypes().contains("flac"));
+    platform_.expectMessage(saveFailed());
+    select(QStringLiteral("wmv"));
+    page_->deleteButton()->click();
+    EXPECT_EQ(shownTypes(),
+              QStringList({QStringLiteral("flac"), QStringLiteral("mp3"), QStringLiteral("wma")}));
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_TRUE(std::filesystem::is_directory(storedList() / "in-the-way"));
 }
 
 // In the main window, whose sheet keeps Enter from every control.
