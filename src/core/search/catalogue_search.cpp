@@ -44,7 +44,8 @@ SearchSettings searchSettingsFrom(const Settings& settings) {
 }
 
 bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchSettings& settings,
-                     std::string_view title, std::string_view artist, CatalogueWalk walk) {
+                     std::string_view title, std::string_view artist, CatalogueWalk walk,
+                     const std::stop_token& stop, SearchMatches* found) {
     const bool listAll = walk == CatalogueWalk::Everything;
     const Sensitivity sensitivity = settings.sensitivity;
     const std::size_t limit = rowLimitOf(settings.maxResults);
@@ -54,12 +55,17 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
     // Memory pass: the fields were lower-cased when the catalogue loaded.
     const SongIndex& index = catalogue.index();
     const std::vector<std::uint32_t>& order = index.visitOrder();
+    constexpr std::size_t kStopCheckEvery = 4096;
     for (std::size_t position = 0; position < order.size(); ++position) {
-        if (table.rows.size() >= limit) {
+        if (table.rows.size() >= limit ||
+            (position % kStopCheckEvery == 0 && stop.stop_requested())) {
             return true;
         }
         if (listAll || terms.matches(index.searchFields(position), sensitivity)) {
             table.appendRecord(index.record(order[position]), names);
+            if (found != nullptr) {
+                found->memoryPositions.push_back(static_cast<std::uint32_t>(position));
+            }
         }
     }
     if (table.rows.size() >= limit ||
@@ -73,9 +79,12 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
         [&](const SongRecordView& record) {
             if (listAll || terms.matchesUnlowered(record, sensitivity, scratch)) {
                 table.appendRecord(record, names);
+                if (found != nullptr) {
+                    found->diskRecords.push_back(toSongRecord(record));
+                }
             }
         },
-        [&] { return table.rows.size() >= limit; },
+        [&] { return table.rows.size() >= limit || stop.stop_requested(); },
         [&](std::string_view line) {
             // Every term that must match lies somewhere in a matching line. Only ASCII lines are
             // ruled out this way: lower-casing other text can change more than letter case.
@@ -85,19 +94,23 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
         });
 }
 
-SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& settings,
-                            const std::vector<ResultColumn>& columns, std::string_view title,
-                            std::string_view artist) {
+namespace {
+
+std::optional<SearchOutcome> refusedSearch(std::string_view title, std::string_view artist) {
+    std::optional<UserMessage> refusal = checkSearchTerms(title, artist);
+    if (!refusal) {
+        return std::nullopt;
+    }
     SearchOutcome outcome;
-    if (std::optional<UserMessage> refusal = checkSearchTerms(title, artist)) {
-        outcome.kind = SearchOutcome::Kind::Refused;
-        outcome.message = std::move(refusal);
-        return outcome;
-    }
-    ResultTable table{columns, {}};
-    if (!searchCatalogue(catalogue, table, settings, title, artist)) {
-        return failedSearchOutcome(std::move(table));
-    }
+    outcome.kind = SearchOutcome::Kind::Refused;
+    outcome.message = std::move(refusal);
+    return outcome;
+}
+
+// The found rows arranged, with the status line, the history's summary and the limit notice.
+SearchOutcome finishedSearch(ResultTable&& table, const SearchSettings& settings,
+                             std::string_view title, std::string_view artist) {
+    SearchOutcome outcome;
     const int found = static_cast<int>(table.rows.size());
     arrangeFoundRows(table, settings);
 
@@ -115,6 +128,96 @@ SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& se
     }
     outcome.table = std::move(table);
     return outcome;
+}
+
+// Each old term lies within the new one, so whatever the new terms match the old ones matched:
+// every rule is made of "the term occurs in a field", and a field holding the new term holds the
+// old one. High's rules for a lone title or artist are implied by its rules for both.
+bool narrows(const SearchMatches& previous, const SearchMatches& next) {
+    return previous.sensitivity == next.sensitivity && previous.maxResults == next.maxResults &&
+           next.title.find(previous.title) != std::string::npos &&
+           next.artist.find(previous.artist) != std::string::npos;
+}
+
+// The record as the disk pass read it: its name without the index key's leading blank.
+SongRecordView viewOf(const SongRecord& record) {
+    return {record.collectionIndex, record.displayName(), record.folder,  record.type,
+            record.id3Info,         record.sizeText,      record.dateText};
+}
+
+// The previous matches the new terms still match, in the order they were found.
+void searchWithin(const Catalogue& catalogue, const SearchMatches& previous,
+                  const SearchTerms& terms, Sensitivity sensitivity, ResultTable& table,
+                  SearchMatches& found) {
+    const SongIndex& index = catalogue.index();
+    const std::vector<std::uint32_t>& order = index.visitOrder();
+    const std::vector<std::string>& names = catalogue.collectionNames();
+    for (const std::uint32_t position : previous.memoryPositions) {
+        if (terms.matches(index.searchFields(position), sensitivity)) {
+            table.appendRecord(index.record(order[position]), names);
+            found.memoryPositions.push_back(position);
+        }
+    }
+    std::array<std::string, 3> scratch;
+    for (const SongRecord& record : previous.diskRecords) {
+        const SongRecordView view = viewOf(record);
+        if (terms.matchesUnlowered(view, sensitivity, scratch)) {
+            table.appendRecord(view, names);
+            found.diskRecords.push_back(record);
+        }
+    }
+}
+
+}  // namespace
+
+SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& settings,
+                            const std::vector<ResultColumn>& columns, std::string_view title,
+                            std::string_view artist) {
+    if (auto refused = refusedSearch(title, artist)) {
+        return std::move(*refused);
+    }
+    ResultTable table{columns, {}};
+    if (!searchCatalogue(catalogue, table, settings, title, artist)) {
+        return failedSearchOutcome(std::move(table));
+    }
+    return finishedSearch(std::move(table), settings, title, artist);
+}
+
+InstantSearch runInstantSearch(const Catalogue& catalogue, const SearchSettings& settings,
+                               const std::vector<ResultColumn>& columns, std::string_view title,
+                               std::string_view artist,
+                               std::shared_ptr<const SearchMatches> previous,
+                               const std::stop_token& stop) {
+    InstantSearch result;
+    if (auto refused = refusedSearch(title, artist)) {
+        result.outcome = std::move(*refused);
+        return result;
+    }
+    const SearchTerms terms(title, artist);
+    auto found = std::make_shared<SearchMatches>();
+    found->title = terms.title();
+    found->artist = terms.artist();
+    found->sensitivity = settings.sensitivity;
+    found->maxResults = settings.maxResults;
+    // Without a limit every record could be kept: such a search never narrows.
+    const bool keep = settings.maxResults > 0;
+    ResultTable table{columns, {}};
+    if (previous && keep && narrows(*previous, *found)) {
+        searchWithin(catalogue, *previous, terms, settings.sensitivity, table, *found);
+    } else if (!searchCatalogue(catalogue, table, settings, title, artist, CatalogueWalk::Matching,
+                                stop, keep ? found.get() : nullptr)) {
+        result.outcome = failedSearchOutcome(std::move(table));
+        return result;
+    }
+    if (stop.stop_requested()) {
+        result.stopped = true;
+        return result;
+    }
+    if (keep && table.rows.size() < rowLimitOf(settings.maxResults)) {
+        result.matches = std::move(found);
+    }
+    result.outcome = finishedSearch(std::move(table), settings, title, artist);
+    return result;
 }
 
 SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& settings,

@@ -4,10 +4,13 @@
 #include "core/search/result_table.h"
 #include "core/search/song_match.h"
 #include "core/store/settings.h"
+#include "core/store/song_record.h"
 
 #include <array>
 #include <cstddef>
+#include <memory>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,14 +48,20 @@ struct SearchSummary {
 // Which records a walk over the catalogue keeps.
 enum class CatalogueWalk { Matching, Everything };
 
+struct SearchMatches;
+
 // One walk over the catalogue: the in-memory index in its visit order, then the on-disk
 // collections in index order, until `rowLimitOf(maxResults)` rows are in `table`. A row is
 // appended for every record the terms match at the settings' sensitivity, or for every record.
-// False when a collection file cannot be opened; the rows found until then stay.
+// False when a collection file cannot be opened; the rows found until then stay. A stop request
+// ends the walk early (the caller then drops the rows). `found`, when given, collects the
+// matched records, for narrowing a later search.
 [[nodiscard]] bool searchCatalogue(const Catalogue& catalogue, ResultTable& table,
                                    const SearchSettings& settings, std::string_view title,
                                    std::string_view artist,
-                                   CatalogueWalk walk = CatalogueWalk::Matching);
+                                   CatalogueWalk walk = CatalogueWalk::Matching,
+                                   const std::stop_token& stop = {},
+                                   SearchMatches* found = nullptr);
 
 // The outcome of Search or List All as the Songs page and the CLI show it.
 struct SearchOutcome {
@@ -83,6 +92,36 @@ void arrangeFoundRows(ResultTable& table, const SearchSettings& settings);
                                           const SearchSettings& settings,
                                           const std::vector<ResultColumn>& columns,
                                           std::string_view title, std::string_view artist);
+
+// The records a search matched when its walk went through the whole catalogue without reaching
+// the row limit, with what it searched for: every record a longer term matches is among them, in
+// walk order, so the next search as the user types need not read the catalogue again.
+struct SearchMatches {
+    std::string title;  // lower-cased terms
+    std::string artist;
+    Sensitivity sensitivity = Sensitivity::High;
+    int maxResults = 0;
+    std::vector<std::uint32_t> memoryPositions;  // visit positions in the index
+    std::vector<SongRecord> diskRecords;
+};
+
+// What a search as the user types gives: the outcome Search would give (rows, order, status line
+// and limit notice; the page decides what to show), and the matches to narrow the next one.
+struct InstantSearch {
+    SearchOutcome outcome;
+    std::shared_ptr<const SearchMatches> matches;  // null when the walk was cut short
+    bool stopped = false;                          // a newer search asked this one to stop
+};
+
+// runSongSearch, narrowed to `previous` when each of its terms lies within the new term (same
+// sensitivity and limit; the catalogue unchanged since, which the caller sees to): every record
+// the new terms match matched the old ones, so the rows and their order are the same.
+[[nodiscard]] InstantSearch runInstantSearch(const Catalogue& catalogue,
+                                             const SearchSettings& settings,
+                                             const std::vector<ResultColumn>& columns,
+                                             std::string_view title, std::string_view artist,
+                                             std::shared_ptr<const SearchMatches> previous,
+                                             const std::stop_token& stop = {});
 
 // List All: every record up to the row limit, unsorted.
 [[nodiscard]] SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& settings,

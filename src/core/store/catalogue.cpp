@@ -85,6 +85,11 @@ bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& st
         bool stopped = false;
         bool ended = false;
         while (!stopped && !ended && reader.nextBlock(block)) {
+            // Asked per stretch too: a search whose filter rules out every stretch still stops.
+            if (stop && stop()) {
+                stopped = true;
+                break;
+            }
             // A stretch the filter rules out as a whole is never split into lines, unless the end
             // marker may stand in it.
             if (mayMatch && block.find(kEndMarker) == std::string_view::npos && !mayMatch(block)) {

@@ -119,6 +119,66 @@ TEST_F(CatalogueSearchTest, VanishedCollectionFileFailsTheSearch) {
     EXPECT_FALSE(outcome.summary.has_value());
 }
 
+// Searching as the user types must show what Search would: each search narrows the last
+// complete one, at every sensitivity, with and without reaching the limit, and sorted.
+TEST_F(CatalogueSearchTest, TypingGivesTheRowsSearchWouldGive) {
+    const std::vector<std::pair<std::string, std::string>> typed = {
+        {"n", ""},          {"ne", ""},       {"nee", ""},       {"NEEDLE", ""},
+        {"needle", "d"},    {"needle", "/d"}, {"needle", ""},    {"needle b", ""},
+        {"", "m"},          {"e", "m"},       {"ee", "m"},       {"needle", "needle"},
+        {"needle a", "ne"}, {"x", ""},        {"xy", ""},        {"song 1", ""},
+        {"song 12", ""},    {"song 123", ""}, {"song 1234", ""}, {"", ""}};
+    for (const auto sensitivity : {Sensitivity::Low, Sensitivity::Medium, Sensitivity::High}) {
+        for (const int limit : {3000, 4}) {
+            const SearchSettings settings{limit, sensitivity, 1, {1, 1, 1, 1, 1, 1}};
+            std::shared_ptr<const SearchMatches> previous;
+            for (const auto& [title, artist] : typed) {
+                const std::string what = title + "|" + artist + " at " +
+                                         std::to_string(static_cast<int>(sensitivity)) + "/" +
+                                         std::to_string(limit);
+                const SearchOutcome search =
+                    runSongSearch(catalogue_, settings, allColumns_, title, artist);
+                InstantSearch instant =
+                    runInstantSearch(catalogue_, settings, allColumns_, title, artist, previous);
+                EXPECT_FALSE(instant.stopped);
+                EXPECT_EQ(instant.outcome.kind, search.kind) << what;
+                EXPECT_EQ(instant.outcome.table.rows, search.table.rows) << what;
+                EXPECT_EQ(instant.outcome.statusLine, search.statusLine) << what;
+                EXPECT_EQ(instant.outcome.message, search.message) << what;
+                previous = instant.matches;
+            }
+        }
+    }
+
+    // A narrowed search reads no collection file: it still succeeds with one gone, where Search
+    // fails.
+    const SearchSettings settings{3000, Sensitivity::High, 0, {1, 1, 1, 1, 1, 1}};
+    const InstantSearch wide =
+        runInstantSearch(catalogue_, settings, allColumns_, "needle", "", nullptr);
+    ASSERT_NE(wide.matches, nullptr);
+    const std::filesystem::path file = StorePaths(base_->path()).collectionFileName(2);
+    const std::filesystem::path aside = base_->path() / "aside.ifo";
+    std::filesystem::rename(file, aside);
+    const InstantSearch narrow =
+        runInstantSearch(catalogue_, settings, allColumns_, "needle", "d1", wide.matches);
+    const SearchOutcome full = runSongSearch(catalogue_, settings, allColumns_, "needle", "d1");
+    const InstantSearch wider =
+        runInstantSearch(catalogue_, settings, allColumns_, "needl", "", wide.matches);
+    std::filesystem::rename(aside, file);
+    EXPECT_EQ(narrow.outcome.kind, SearchOutcome::Kind::Done);
+    EXPECT_EQ(namesOf(narrow.outcome.table), (std::vector<std::string>{"d1 needle"}));
+    EXPECT_EQ(full.kind, SearchOutcome::Kind::Failed);
+    EXPECT_EQ(wider.outcome.kind, SearchOutcome::Kind::Failed);  // a shorter term reads again
+
+    // A stop request ends a search that reads the catalogue; nothing is handed over.
+    std::stop_source stop;
+    stop.request_stop();
+    const InstantSearch stopped = runInstantSearch(catalogue_, settings, allColumns_, "needle", "",
+                                                   nullptr, stop.get_token());
+    EXPECT_TRUE(stopped.stopped);
+    EXPECT_EQ(stopped.matches, nullptr);
+}
+
 TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
     SearchSettings settings{3000, Sensitivity::High, 0, {1, 1, 1, 1, 1, 1}};
     SearchOutcome found = runSongSearch(catalogue_, settings, allColumns_, "needle", "");
