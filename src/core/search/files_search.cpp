@@ -48,7 +48,7 @@ bool scanCollectionFile(const StorePaths& paths, int collection, const FilesCrit
 }  // namespace
 
 bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const FilesCriteria& criteria,
-                 std::size_t maxRows, ResultTable& table) {
+                 std::size_t maxRows, ResultTable& table, const std::stop_token& stop) {
     const std::vector<std::string>& names = catalogue.collectionNames();
     const int firstDisk = catalogue.firstDiskCollection();
     const std::optional<int> only = criteria.collection;
@@ -60,8 +60,10 @@ bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const File
     if (!only || *only < firstDisk) {
         const SongIndex& index = catalogue.index();
         const std::vector<std::uint32_t>& order = index.visitOrder();
+        constexpr std::size_t kStopCheckEvery = 4096;
         for (std::size_t position = 0; position < order.size(); ++position) {
-            if (table.rows.size() >= maxRows) {
+            if (table.rows.size() >= maxRows ||
+                (position % kStopCheckEvery == 0 && stop.stop_requested())) {
                 return true;
             }
             // The keyword is looked for in the fields lower-cased at load; the record itself is
@@ -88,13 +90,14 @@ bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const File
                 table.appendRecord(record, names);
             }
         },
-        [&] { return table.rows.size() >= maxRows; },
+        [&] { return table.rows.size() >= maxRows || stop.stop_requested(); },
         [&](std::string_view text) { return criteria.mayMatch(text); });
 }
 
 SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths,
                              const SearchSettings& settings,
-                             const std::vector<ResultColumn>& columns, const FilesQuery& query) {
+                             const std::vector<ResultColumn>& columns, const FilesQuery& query,
+                             const std::stop_token& stop) {
     SearchOutcome outcome;
     FilesQueryCheck check = checkFilesQuery(query);
     if (!check.refusal && query.collection &&
@@ -107,7 +110,8 @@ SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths
         return outcome;
     }
     ResultTable table{columns, {}};
-    if (!searchFiles(catalogue, paths, check.criteria, rowLimitOf(settings.maxResults), table)) {
+    if (!searchFiles(catalogue, paths, check.criteria, rowLimitOf(settings.maxResults), table,
+                     stop)) {
         return failedSearchOutcome(std::move(table));
     }
     const int found = static_cast<int>(table.rows.size());

@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,10 +21,11 @@ class StorePaths;
 // collections in index order), appending a row for every record the criteria match until `table`
 // holds `maxRows` rows. With a collection chosen only that collection is read: its
 // memory records, or its own file under `paths`. False when a collection file cannot be opened;
-// the rows found until then stay.
+// the rows found until then stay. A stop request ends the walk early (the caller then drops the
+// rows).
 [[nodiscard]] bool searchFiles(const Catalogue& catalogue, const StorePaths& paths,
                                const FilesCriteria& criteria, std::size_t maxRows,
-                               ResultTable& table);
+                               ResultTable& table, const std::stop_token& stop = {});
 
 // Search or Search by CD of the Files page: checks, walk, placeholder row, sort and status line,
 // with the Songs search's row limit (`rowLimitOf`) and its limit notice. No summary: the
@@ -31,7 +33,8 @@ class StorePaths;
 [[nodiscard]] SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths,
                                            const SearchSettings& settings,
                                            const std::vector<ResultColumn>& columns,
-                                           const FilesQuery& query);
+                                           const FilesQuery& query,
+                                           const std::stop_token& stop = {});
 
 // "12 songs found." or, for one collection, "12 songs found on CD <Pop>."
 [[nodiscard]] std::string filesStatusLine(int rows, std::optional<std::string_view> cdName);
