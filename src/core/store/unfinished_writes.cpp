@@ -61,7 +61,8 @@ int removeMatching(const std::filesystem::path& folder, bool (*wrote)(std::strin
 
 int removeUnfinishedWrites(const StorePaths& paths) {
     const int fromSystem = removeMatching(paths.systemFolder(), [](std::string_view name) {
-        return name == "system.ifo" || name == "tmp.ifo" || isCollectionLeaf(name);
+        return name == "system.ifo" || name == "tmp.ifo" || name == "filetypes.ifo" ||
+               isCollectionLeaf(name);
     });
     const int fromFriend = removeMatching(paths.friendFolder(), [](std::string_view name) {
         return name.size() > 4 && name.substr(name.size() - 4) == ".txf";

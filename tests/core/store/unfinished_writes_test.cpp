@@ -25,9 +25,9 @@ TEST(UnfinishedWrites, OnlyTheWritersOwnLeftoversGoWhenTheFolderIsOpened) {
     const StorePaths paths(dir.path());
     writeFile(paths.settingsFile(), "<ts>0\n<tf>0\n@*EOF\n");
     const std::vector<std::string> leftovers = {
-        "system/.system.ifo.tunex-tmp.a1B2c3", "system/.save0001.ifo.tunex-tmp.Zz9Zz9",
+        "system/.system.ifo.tunex-tmp.a1B2c3",    "system/.save0001.ifo.tunex-tmp.Zz9Zz9",
         "system/.save10000.ifo.tunex-tmp.qwerty", "system/.tmp.ifo.tunex-tmp.000000",
-        "friend/.Ann.txf.tunex-tmp.AbCdEf"};
+        "system/.filetypes.ifo.tunex-tmp.x1y2z3", "friend/.Ann.txf.tunex-tmp.AbCdEf"};
     const std::vector<std::string> kept = {
         "system/system.ifo", "system/.hidden", "system/.save0001.ifo.abc",
         "system/.savex.ifo.abcdef", "system/.notes.txt.abcdef", "system/.system.ifo.ab-def",
