@@ -10,8 +10,20 @@
 
 namespace tunex {
 
+namespace {
+
+// A file of another format than mp3 has a tag, not an ID3 tag, and keeps what the editor does
+// not show.
+bool hasOneTag(std::string_view path) {
+    const auto format = audioFormatOfName(path);
+    return format && *format != AudioFormat::Mp3;
+}
+
+}  // namespace
+
 UserMessage clearThisTagQuestion(std::string_view path) {
-    return {"Are you sure you want to clear the ID3 tag of the file " + std::string(path) + "?",
+    return {"Are you sure you want to clear the " + std::string(hasOneTag(path) ? "" : "ID3 ") +
+                "tag of the file " + std::string(path) + "?",
             captionFor("Clear ID3 Tag?"), MessageIcon::Question};
 }
 
@@ -22,6 +34,11 @@ UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome) {
     if (outcome != TagWriteOutcome::Written) {
         return {"The ID3 tags of file " + std::string(path) + " could not be removed.",
                 captionFor("File Error"), MessageIcon::Error};
+    }
+    if (hasOneTag(path)) {
+        return {"The tag of file " + std::string(path) +
+                    " was cleared; its pictures and other fields stay.",
+                captionFor("Tag Successfully Removed"), MessageIcon::Information};
     }
     return {"All ID3 tags removed from file " + std::string(path),
             captionFor("Tag Successfully Removed"), MessageIcon::Information};

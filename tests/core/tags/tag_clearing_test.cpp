@@ -48,7 +48,7 @@ protected:
 TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
     const auto a = make("a.mp3", tagged());
     const auto b = make("sub/B.MP3", tagged());
-    const auto wma = make("c.wma", tagged());  // a listed type whose content is no ASF
+    const auto wma = make("c.wma", tagged());      // a listed type whose content is no ASF
     const auto bak = make("d.mp3.bak", tagged());  // cleared, but not a listed type
     const std::string body = viewLine(independentView(a), "body=");
 
@@ -65,11 +65,11 @@ TEST_F(ClearAll, ClearsEveryMp3AndCountsListedTypes) {
         EXPECT_EQ(viewLine(view, "body="), body);
     }
     EXPECT_EQ(readFile(wma), tagged());
-    EXPECT_EQ(clearAllResultMessage(folder(), result),
-              (UserMessage{"All ID3 tags of 2 files under " + folder() +
-                               " removed.\n1 file left alone, not Windows Media (ASF):\n" +
-                               wma.string(),
-                           "Tunex - Tags Partly Removed", MessageIcon::Warning}));
+    EXPECT_EQ(
+        clearAllResultMessage(folder(), result),
+        (UserMessage{"All ID3 tags of 2 files under " + folder() +
+                         " removed.\n1 file left alone, not Windows Media (ASF):\n" + wma.string(),
+                     "Tunex - Tags Partly Removed", MessageIcon::Warning}));
 }
 
 TEST_F(ClearAll, SubfoldersOffLeavesThemAlone) {
@@ -216,6 +216,10 @@ TEST(ClearMessages, ChecksQuestionsAndOneFile) {
     EXPECT_EQ(selected.choices[0], "Only the &Selected 1 music file");
     EXPECT_EQ(clearThisTagQuestion("/m/a.mp3").text,
               "Are you sure you want to clear the ID3 tag of the file /m/a.mp3?");
+    EXPECT_EQ(clearThisTagQuestion("/m/a.flac").text,
+              "Are you sure you want to clear the tag of the file /m/a.flac?");
+    EXPECT_EQ(clearThisTagResult("/m/a.ogg", TagWriteOutcome::Written).text,
+              "The tag of file /m/a.ogg was cleared; its pictures and other fields stay.");
     EXPECT_EQ(clearThisTagResult("/m/a.mp3", TagWriteOutcome::Written),
               (UserMessage{"All ID3 tags removed from file /m/a.mp3",
                            "Tunex - Tag Successfully Removed", MessageIcon::Information}));
