@@ -5,6 +5,8 @@
   fsize     the same commands under a random file-size limit (a full disk)
   readonly  the same commands on a base folder the process cannot write
   mp3       every tag operation over broken and unusual mp3 files
+  formats   every tag operation, undo and Add with tag info over valid and damaged files of the
+            other formats (FLAC, Ogg Vorbis, Opus, MP4, ASF, APE, WavPack, AIFF, WAV)
   tagwrite  tag writes on a tree of mp3 files killed with SIGKILL or cut short by a file-size
             limit: each file must end as it was or as fully written, in place
   damaged   add, rename and friend-export on a base folder whose settings file was damaged at
@@ -13,7 +15,8 @@
 
 After every trial the catalogue must load and hold exactly the state before the command or the
 state an uninterrupted run leaves, and a tag write must leave the audio bytes as they were.
-Standard library only, plus python3-mutagen as the independent tag reader for the mp3 run.
+Standard library only, plus python3-mutagen as the independent tag reader for the mp3 and formats
+runs (the files of the other formats come from tests/support/audio_files.py).
 """
 
 import argparse
@@ -32,6 +35,8 @@ import subprocess
 import sys
 import tempfile
 import time
+
+import format_files
 
 # Only the atomic writer's mark: ".system.ifo.backup" is someone's own file.
 TEMP_NAME = re.compile(r"^\..+\.tunex-tmp\.[A-Za-z0-9]{6}$")
@@ -748,6 +753,248 @@ class Mp3Run:
         if result:
             self.check_write(label + " easytag", original, path, result, expect_easytag)
         shutil.rmtree(folder)
+
+
+# ---------------------------------------------------------------- files of the other formats
+
+FORMAT_TITLE, FORMAT_ARTIST = "Reliability \u00e9\u00e8", "Somebody"
+# Longer than any tag's room, so that every other file's tag grows and the audio moves.
+FORMAT_LONG_ALBUM = "A longer album name than the old tag has room for, " * 60
+FORMAT_NAME = "Some Artist-Some Title"
+RECORD = re.compile(r"^<\?>(.*)<\|>(.*)<:>(.*)</>(.*)<\\>")
+
+
+class FormatsRun:
+    """Every tag operation over valid and damaged files of each format besides mp3: no crash,
+    reads change nothing, a refused write leaves the file as it was, an accepted one reads back
+    through mutagen with the new values, the audio and every other field as before, and undo
+    gives back the exact bytes; Add with tag info takes every file."""
+
+    def __init__(self, cli, work, shipped_base, seed, keep, damaged_per_format, sample, only):
+        self.cli, self.work, self.seed, self.keep = cli, work, seed, keep
+        self.shipped_base = shipped_base
+        self.state = os.path.join(work, "formats-state")
+        self.base = os.path.join(work, "formats-base")
+        shutil.copytree(shipped_base, self.base)
+        self.env = dict(os.environ, ASAN_OPTIONS="detect_leaks=0:abort_on_error=0",
+                        UBSAN_OPTIONS="print_stacktrace=1", XDG_STATE_HOME=self.state)
+        self.figures = {key: 0 for key in (
+            "files", "files mutagen cannot read", "operations", "crashes", "writes",
+            "writes refused", "writes accepted, nothing to change", "writes changing the file",
+            "written, verified by mutagen", "written, mutagen cannot read the file before",
+            "undone to the exact bytes", "catalogue adds", "records catalogued")}
+        self.problem_kinds = {}
+        self.files = self.make_files(damaged_per_format, sample, only)
+        self.prefix = self.group_prefix()
+
+    def make_files(self, damaged_per_format, sample, only):
+        """(label, format, bytes, catalogue text or None) of each file the run takes."""
+        valid, files = {}, []
+        for fmt in format_files.FORMATS:
+            text = ("Title %s" % fmt, "Artist %s" % fmt, "Album %s" % fmt)
+            valid[fmt] = format_files.make_bytes(fmt, format_files.source_spec(fmt, *text))
+            files.append(("%s tagged" % fmt, fmt, valid[fmt], ";".join(text) + ";"))
+            files.append(("%s untagged" % fmt, fmt, format_files.make_bytes(fmt), ""))
+        others = dict(("a .%s file" % format_files.FORMATS[fmt][0], data)
+                      for fmt, data in valid.items())
+        others["an mp3"] = tagged_mp3("Mp3 title", "Mp3 artist", "Mp3 album", 5)
+        for fmt in format_files.FORMATS:
+            mine = "a .%s file" % format_files.FORMATS[fmt][0]
+            for index in range(damaged_per_format):
+                rng = trial_rng(self.seed, "formats", fmt, index)
+                source = valid[fmt] if rng.random() < 0.8 else \
+                    next(f[2] for f in files if f[0] == "%s untagged" % fmt)
+                data, what = format_files.damage(
+                    source, fmt, rng, {k: v for k, v in others.items() if k != mine})
+                files.append(("%s #%d (seed %d: %s)" % (fmt, index, self.seed, what), fmt,
+                              data, None))
+        if only:
+            files = [f for f in files if f[0].startswith(only + " ")]
+        elif sample:
+            files = files[::max(1, len(files) // sample)][:sample]
+        return files
+
+    def group_prefix(self):
+        """How `tags show` names the one group of these formats: the keys `tags set` takes."""
+        folder = tempfile.mkdtemp(prefix="fmt-probe-", dir=self.work)
+        path = os.path.join(folder, "probe.flac")
+        with open(path, "wb") as out:
+            out.write(format_files.make_bytes("flac"))
+        result = run_cli(self.cli, ["tags", "show", path], env=self.env)
+        keys = [line.split("=", 1)[0] for line in result.stdout.decode().splitlines()]
+        shutil.rmtree(folder)
+        title = [k for k in keys if k.endswith("title") and not k.startswith("v1.")]
+        if result.returncode != 0 or not title:
+            raise Failure("tags show on a FLAC file names no title: %r" % keys)
+        return title[0][:-len("title")]
+
+    def problem(self, kind, label, text=""):
+        """Problems are gathered by kind, with the first file of each in full."""
+        entry = self.problem_kinds.setdefault(kind, [[], "%s%s" % (label, ": " + text
+                                                                    if text else "")])
+        entry[0].append(label)
+
+    def problems(self):
+        return ["formats: %s (%d time%s), first: %s" %
+                (kind, len(labels), "" if len(labels) == 1 else "s", first)
+                for kind, (labels, first) in sorted(self.problem_kinds.items())]
+
+    def invoke(self, args, label, operation):
+        try:
+            result = run_cli(self.cli, args, timeout=60, env=self.env)
+        except subprocess.TimeoutExpired:
+            self.problem(operation + " hangs", label)
+            self.figures["crashes"] += 1
+            return None
+        self.figures["operations"] += 1
+        stderr = result.stderr.decode(errors="replace")
+        if result.returncode < 0 or result.returncode > 3 or SANITIZER_REPORT.search(stderr):
+            self.figures["crashes"] += 1
+            self.problem(operation + " crashes", label,
+                         "exit %d\n%s" % (result.returncode, stderr[-3000:]))
+            return None
+        return result
+
+    def forget_journals(self):
+        # Undo must find this write's batch, not one of a file gone before.
+        for journal in (os.path.join(self.state, "tunex", "journal"),
+                        os.path.join(self.base, "system", "journal")):
+            shutil.rmtree(journal, ignore_errors=True)
+
+    def run_file(self, label, fmt, data, catalogued=None):
+        """`catalogued` is None for a damaged file: mutagen's view of it may be partial."""
+        self.figures["files"] += 1
+        problems_before = sum(len(labels) for labels, _ in self.problem_kinds.values())
+        folder = tempfile.mkdtemp(prefix="fmt-", dir=self.work)
+        ext = format_files.FORMATS[fmt][0]
+        path = os.path.join(folder, FORMAT_NAME + "." + ext)
+
+        def lay_down():
+            with open(path, "wb") as out:
+                out.write(data)
+
+        def now():
+            with open(path, "rb") as f:
+                return f.read()
+
+        lay_down()
+        before = format_files.view(path)
+        if before is None:
+            self.figures["files mutagen cannot read"] += 1
+        for op in ("catalogue", "summary", "show"):
+            self.invoke(["tags", op, path], label, "tags " + op)
+        if now() != data:
+            self.problem("a read changed the file", label)
+        family_fields = format_files.split_view(before, format_files.family_of(fmt))[0] \
+            if before else {}
+        album = FORMAT_LONG_ALBUM if self.figures["files"] % 2 else "Short Album"
+        base_undo = ["--base", self.base, "tags", "undo"]
+        writes = [
+            ("tags set", ["tags", "set", path, self.prefix + "title=" + FORMAT_TITLE,
+                          self.prefix + "artist=" + FORMAT_ARTIST, self.prefix + "album=" + album],
+             {"title": FORMAT_TITLE, "artist": FORMAT_ARTIST, "album": album}, ["tags", "undo"]),
+            ("tags clear", ["tags", "clear", path], None, ["tags", "undo"]),
+            # Clear All looks for media files first: the format must be one of the types.
+            ("clear-all", ["--base", self.base, "--type", ext, "clear-all", folder], None,
+             base_undo),
+            ("easytag", ["--base", self.base, "--type", ext, "easytag", folder],
+             {"title": "Some Title", "artist": "Some Artist"}, base_undo),
+        ]
+        for name, args, expected, undo in writes:
+            lay_down()
+            self.forget_journals()
+            result = self.invoke(args, label, name)
+            if result is None:
+                continue
+            after = now()
+            self.figures["writes"] += 1
+            if result.returncode != 0:
+                self.figures["writes refused"] += 1
+                if after != data:
+                    self.problem(name + ": refused, yet the file changed", label)
+                if not result.stderr.strip():
+                    self.problem(name + ": refused without a message", label)
+                continue
+            if after == data:
+                self.figures["writes accepted, nothing to change"] += 1
+                # Success must mean the values are there: only a clear of a file mutagen sees no
+                # field in may leave it as it was.
+                if expected or family_fields:
+                    self.problem(name + ": exit 0, yet nothing was written", label,
+                                 result.stderr.decode(errors="replace").strip())
+                continue
+            self.figures["writes changing the file"] += 1
+            if before is None:
+                self.figures["written, mutagen cannot read the file before"] += 1
+            else:
+                message = format_files.judge_write(before, format_files.view(path), fmt,
+                                                   expected, strict=catalogued is not None)
+                if message:
+                    self.problem("%s: %s" % (name, message[0]), label, message[1])
+                else:
+                    self.figures["written, verified by mutagen"] += 1
+            undone = self.invoke(undo, label, name + " undo")
+            if undone is None:
+                continue
+            if undone.returncode != 0 or now() != data:
+                self.problem("%s undo: %s" % (name, "file as before, exit %d" % undone.returncode
+                                              if now() == data else "file not as before"),
+                             label, undone.stderr.decode(errors="replace").strip())
+            else:
+                self.figures["undone to the exact bytes"] += 1
+        if self.keep and problems_before < sum(len(l) for l, _ in self.problem_kinds.values()):
+            with open(folder + ".failed" + os.path.splitext(path)[1], "wb") as out:
+                out.write(data)
+            print("kept %s: %s" % (folder + ".failed" + os.path.splitext(path)[1], label))
+        shutil.rmtree(folder)
+
+    def catalogue(self):
+        """Add with tag info over each format's files: no crash, no file changed, a record for
+        every file, and the tagged file's title, artist and album in its record."""
+        for fmt in format_files.FORMATS:
+            ext = format_files.FORMATS[fmt][0]
+            mine = [f for f in self.files if f[1] == fmt]
+            if not mine:
+                continue
+            root = tempfile.mkdtemp(prefix="fmt-add-", dir=self.work)
+            base, folder = os.path.join(root, "base"), os.path.join(root, "music")
+            shutil.copytree(self.shipped_base, base)
+            os.makedirs(folder)
+            names = {}
+            for number, (label, _, data, text) in enumerate(mine):
+                name = "File %03d" % number
+                names[name] = (label, data, text)
+                with open(os.path.join(folder, name + "." + ext), "wb") as out:
+                    out.write(data)
+            result = self.invoke(["--base", base, "--type", ext, "add", "Formats " + fmt, folder,
+                                  "--id3"], "the %s files" % fmt, "add --id3")
+            if result is None:
+                shutil.rmtree(root)
+                continue
+            self.figures["catalogue adds"] += 1
+            if result.returncode != 0:
+                self.problem("add --id3 fails", "the %s files" % fmt, "exit %d: %s" % (
+                    result.returncode, result.stderr.decode(errors="replace")[-300:]))
+            for name, (label, data, _) in names.items():
+                with open(os.path.join(folder, name + "." + ext), "rb") as f:
+                    if f.read() != data:
+                        self.problem("add --id3 changed a file", label)
+            records = {}
+            with open(os.path.join(base, "system", "save0001.ifo"), "rb") as f:
+                # Only a line feed ends a record: tag text may hold any other control character.
+                for line in f.read().split(b"\n"):
+                    match = RECORD.match(line.decode("utf-8", "replace"))
+                    if match:
+                        records[match.group(1)] = match.group(4)
+            self.figures["records catalogued"] += len(records)
+            if sorted(records) != sorted(names):
+                self.problem("add --id3 misses files", "the %s files" % fmt,
+                             "records %d of %d files" % (len(records), len(names)))
+            for name, (label, _, text) in names.items():
+                if text is not None and records.get(name) != text:
+                    self.problem("add --id3 catalogues the wrong text", label,
+                                 "%r, not %r" % (records.get(name), text))
+            shutil.rmtree(root)
 
 
 # ---------------------------------------------------------------- in-place tag writes under fault
@@ -1618,7 +1865,8 @@ def main():
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--cli", required=True, help="tunex-cli for the catalogue trials")
     parser.add_argument("--tag-cli",
-                        help="tunex-cli for the mp3 and damaged runs (an ASan build); default --cli")
+                        help="tunex-cli for the mp3, formats and damaged runs (an ASan build); "
+                             "default --cli")
     parser.add_argument("--shipped-base", required=True, help="data/base of the source tree")
     parser.add_argument("--corpus", action="append", default=[],
                         help="extra folder of mp3 files (copied, never written)")
@@ -1634,8 +1882,16 @@ def main():
                         help="trials of the damaged part")
     parser.add_argument("--damaged-trial", type=int, metavar="N",
                         help="run only this trial of the damaged part (with the same --seed)")
+    parser.add_argument("--format-damaged", type=int, default=30,
+                        help="damaged files of each format besides mp3 in the formats part")
+    parser.add_argument("--format-sample", type=int, default=0,
+                        help="only this many files of the formats part, spread over it (0: all)")
+    parser.add_argument("--format-file", metavar="FORMAT #N",
+                        help="run only this file of the formats part (with the same --seed), "
+                             "for example \"wv #9\" or \"flac tagged\"")
     parser.add_argument("--only", action="append",
-                        choices=["kill", "fsize", "readonly", "mp3", "tagwrite", "damaged"])
+                        choices=["kill", "fsize", "readonly", "mp3", "tagwrite", "damaged",
+                                 "formats"])
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--history-rows", type=int, default=20000)
     parser.add_argument("--mp3-sample", type=int, default=0,
@@ -1643,13 +1899,13 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     parser.add_argument("--json", help="write the figures here")
     args = parser.parse_args()
-    parts = args.only or ["kill", "fsize", "readonly", "mp3", "tagwrite", "damaged"]
+    parts = args.only or ["kill", "fsize", "readonly", "mp3", "formats", "tagwrite", "damaged"]
     print("seed %d" % args.seed, flush=True)
 
     work = tempfile.mkdtemp(prefix="tunex-reliability-")
     figures, problems = {}, []
     try:
-        if set(parts) - {"tagwrite", "damaged"}:
+        if set(parts) - {"tagwrite", "damaged", "formats"}:
             template, media = build_template(args.cli, args.shipped_base, work, args.history_rows)
             ensure_media_readable(work)
         if set(parts) & {"kill", "fsize", "readonly"}:
@@ -1687,6 +1943,14 @@ def main():
                 mp3.run_file(source)
             figures["mp3"] = mp3.figures
             problems += mp3.problems
+        if "formats" in parts:
+            formats = FormatsRun(args.tag_cli or args.cli, work, args.shipped_base, args.seed,
+                                 args.keep, args.format_damaged, args.format_sample, args.format_file)
+            for label, fmt, data, catalogued in formats.files:
+                formats.run_file(label, fmt, data, catalogued)
+            formats.catalogue()
+            figures["formats"] = formats.figures
+            problems += formats.problems()
         if "tagwrite" in parts:
             tagwrite = TagWriteRun(args.cli, work, args.shipped_base, args.seed, args.keep)
             if args.trial:
