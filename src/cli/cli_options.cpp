@@ -76,10 +76,16 @@ std::string usageText() {
            "  friend-export NAME EMAIL\n"
            "  friend-search FILE KEYWORD [--max N]\n"
            "  local FOLDER [--no-subdirs] [--filter KEYWORD] [--max N]\n"
-           "  clear-all FOLDER [--no-subdirs]\n"
+           "  clear-all FOLDER [--no-subdirs] [--dry-run]\n"
            "  easytag FOLDER [--slot1|--slot2|--slot3 FIELD|off] [--delim1 C] [--delim2 C]\n"
-           "                 [--target v1|v2] [--no-subdirs]\n"
-           "  tags catalogue|summary|show|set|clear FILE [KEY=VALUE...] | tags undo\n";
+           "                 [--target v1|v2] [--no-subdirs] [--dry-run]\n"
+           "  tags catalogue|summary|show|set|clear FILE [KEY=VALUE...] | tags undo\n"
+           "    KEY of an mp3 file: v1.title v1.artist v1.album v1.comment v1.year v1.track\n"
+           "      v1.genre, v2.title v2.artist v2.album v2.comment v2.year v2.track v2.genre\n"
+           "      v2.composer v2.publisher v2.url v2.copyright\n"
+           "    KEY of a FLAC, Ogg Vorbis, Opus, MP4/M4A, WMA, APE, WavPack, AIFF or WAV file\n"
+           "      (one tag): title artist album comment year track genre composer publisher\n"
+           "      url copyright, where the format has the field\n";
 }
 
 std::optional<int> parseRowLimit(std::string_view text) {

@@ -1,10 +1,12 @@
 #include "cli/tags_command.h"
 
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 
 #include "cli/cli_output.h"
 #include "core/common/write_journal.h"
+#include "core/tags/audio_format.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
@@ -62,12 +64,39 @@ std::optional<int> parseGenre(std::string_view text) {
     return number < kGenreCount ? std::optional<int>(number + 1) : std::nullopt;
 }
 
-void printGroup(std::ostream& out, const TagFields& fields, TagVersion version) {
+// The format of a file whose one tag takes plain keys ("title"); nothing for mp3, and for names no
+// other format claims, which keep the v1./v2. keys as before.
+std::optional<AudioFormat> singleTagFormat(const std::string& file) {
+    const auto format = audioFormatOfName(std::filesystem::path(file).filename().string());
+    return format && *format != AudioFormat::Mp3 ? format : std::nullopt;
+}
+
+bool takesRow(const TagFieldRow& row, std::optional<AudioFormat> single) {
+    return !single || (row.version == TagVersion::V2 && formatHasField(*single, row.field));
+}
+
+std::string_view keyOf(const TagFieldRow& row, std::optional<AudioFormat> single) {
+    return single ? singleGroupKey(row) : row.key;
+}
+
+// "title, artist, ..." in the table's order: what a refusal offers instead.
+std::string keysText(std::optional<AudioFormat> single) {
+    std::string text;
     for (const TagFieldRow& row : tagFieldRows()) {
-        if (row.version != version) {
+        if (takesRow(row, single)) {
+            text.append(text.empty() ? "" : ", ").append(keyOf(row, single));
+        }
+    }
+    return text;
+}
+
+void printGroup(std::ostream& out, const TagFields& fields, TagVersion version,
+                std::optional<AudioFormat> single) {
+    for (const TagFieldRow& row : tagFieldRows()) {
+        if (row.version != version || !takesRow(row, single)) {
             continue;
         }
-        out << row.key << '=';
+        out << keyOf(row, single) << '=';
         if (row.isGenre()) {
             out << genreText(genreEntryOf(version, fields));
         } else {
@@ -80,26 +109,52 @@ void printGroup(std::ostream& out, const TagFields& fields, TagVersion version) 
 int show(const std::string& file, std::ostream& out) {
     TagFields fields;
     const LoadedGroups loaded = loadTagFields(file, fields);
+    const auto single = singleTagFormat(file);
     if (loaded.v1) {
-        printGroup(out, fields, TagVersion::V1);
+        printGroup(out, fields, TagVersion::V1, single);
     }
     if (loaded.v2) {
-        printGroup(out, fields, TagVersion::V2);
+        printGroup(out, fields, TagVersion::V2, single);
     }
     return kDone;
 }
 
+// The row `key` names in a file of that format; nullptr when the file does not take the key.
+const TagFieldRow* rowOfKey(std::string_view key, std::optional<AudioFormat> single) {
+    const TagFieldRow* row = single ? findSingleGroupField(key) : findTagField(key);
+    return row != nullptr && takesRow(*row, single) ? row : nullptr;
+}
+
+// Why `file` does not take `key`, and which keys it takes instead.
+std::string keyRefusal(const std::string& file, const std::string& key,
+                       std::optional<AudioFormat> single) {
+    const std::string offer = "; " + file + " takes " + keysText(single) + ".";
+    const std::string quoted = "\"" + key + "\"";
+    if (single && findSingleGroupField(key) != nullptr) {
+        return std::string(audioFormatName(*single)) + " has no " + quoted + " field" + offer;
+    }
+    if (single && findTagField(key) != nullptr) {
+        return quoted + " is a key of mp3 files" + offer;
+    }
+    if (!single && findSingleGroupField(key) != nullptr) {
+        return quoted + " is a key of files other than mp3" + offer;
+    }
+    return "Unknown tag field " + quoted + offer;
+}
+
 // Takes one KEY=VALUE into `fields` as the editor would take the typing; kDone or the refusal.
-int assign(TagFields& fields, const std::string& assignment, std::ostream& err) {
+int assign(TagFields& fields, const std::string& file, const std::string& assignment,
+           std::ostream& err) {
     const size_t equals = assignment.find('=');
     if (equals == std::string::npos) {
         return refuse(err, "Expected KEY=VALUE instead of \"" + assignment + "\".");
     }
     const std::string key = assignment.substr(0, equals);
     const std::string value = assignment.substr(equals + 1);
-    const TagFieldRow* row = findTagField(key);
+    const auto single = singleTagFormat(file);
+    const TagFieldRow* row = rowOfKey(key, single);
     if (row == nullptr) {
-        return refuse(err, "Unknown tag field \"" + key + "\".");
+        return refuse(err, keyRefusal(file, key, single));
     }
     if (row->isGenre()) {
         const auto genre = parseGenre(value);
@@ -133,7 +188,7 @@ int set(WriteJournal& journal, const std::string& file, std::span<const std::str
     TagFields fields;
     (void)loadTagFields(file, fields);
     for (const std::string& assignment : assignments) {
-        if (const int refused = assign(fields, assignment, err); refused != kDone) {
+        if (const int refused = assign(fields, file, assignment, err); refused != kDone) {
             return refused;
         }
     }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/tags/tag_test_support.h"
+#include "support/audio_files.h"
 #include "support/base_folder.h"
 #include "support/child_process.h"
 #include "support/run_program.h"
@@ -232,6 +233,47 @@ TEST_F(CliLocalCommands, DryRunsListWhatTheRealRunThenWritesAndChangeNothing) {
     EXPECT_NE(clear.err.find("left alone (not MPEG audio): " + fake.string()), std::string::npos)
         << clear.err;
     EXPECT_EQ(run({"local", m_, "--dry-run"}).exitCode, 2);
+}
+
+// Other formats have one tag: the dry runs name it "Tag", EasyTag's V1 target lands there too, and
+// a file whose content is not its name's format is left alone and named.
+TEST_F(CliLocalCommands, EasyTagAndClearAllTakeTheOneTagOfOtherFormats) {
+    std::filesystem::create_directories(music_);
+    const auto flac = music_ / "Abba - Waterloo.flac";
+    ASSERT_TRUE(test::makeAudioFile("flac", flac, {{{"MOOD", {"calm"}}}, true, true}));
+    const auto fake = make("Abba - Fake.flac", audio_);
+    const std::vector<std::string> made = test::lines(test::audioView(flac));
+    const std::string madeBytes = test::readFile(flac);
+
+    const auto dry = run({"easytag", m_, "--target", "v1", "--dry-run"});
+    EXPECT_EQ(dry.exitCode, 0) << dry.err;
+    EXPECT_NE(dry.out.find(flac.string() + "\tTag\tTitle\t\tWaterloo\n"), std::string::npos)
+        << dry.out;
+    EXPECT_NE(dry.err.find("left alone (not FLAC audio): " + fake.string()), std::string::npos)
+        << dry.err;
+    EXPECT_EQ(test::readFile(flac), madeBytes);
+
+    const auto tagged = run({"easytag", m_, "--target", "v1"});
+    EXPECT_EQ(tagged.exitCode, 3) << tagged.err;
+    EXPECT_NE(tagged.err.find("1 file left alone, not FLAC audio:\n" + fake.string()),
+              std::string::npos)
+        << tagged.err;
+    std::vector<std::string> expected = made;
+    expected.insert(expected.end(), {"ARTIST=Abba", "TITLE=Waterloo"});
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(test::lines(test::audioView(flac)), expected);
+    const std::string taggedBytes = test::readFile(flac);
+
+    // Listed only with its type; Clear All then takes it like an mp3.
+    const auto clearDry = run({"--type", "flac", "clear-all", m_, "--dry-run"});
+    EXPECT_NE(clearDry.out.find(flac.string() + "\tTag\tArtist\tAbba\t\n"), std::string::npos)
+        << clearDry.out;
+    EXPECT_EQ(run({"--type", "flac", "clear-all", m_}).exitCode, 3);
+    EXPECT_EQ(test::lines(test::audioView(flac)), made);
+    EXPECT_EQ(test::readFile(fake), audio_);
+
+    ASSERT_EQ(run({"tags", "undo"}).exitCode, 0);
+    EXPECT_EQ(test::readFile(flac), taggedBytes);
 }
 
 TEST_F(CliLocalCommands, WalksNameTheFoldersTheyCannotRead) {

@@ -1,8 +1,11 @@
 #include "core/tags/tag_test_support.h"
+#include "support/audio_files.h"
 #include "support/run_program.h"
 #include "support/temp_dir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace tunex {
 namespace {
@@ -39,6 +42,14 @@ TEST(CliTagsCommand, ShowSetAndClearWithoutABaseFolder) {
     const auto refused =
         runProgram(kCli, {"tags", "set", file, "v1.title=" + std::string(31, 'x')});
     EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_EQ(test::readFile(song), before);
+    // Plain keys belong to the one tag of other formats; the refusal names the mp3 keys.
+    const auto plain = runProgram(kCli, {"tags", "set", file, "title=Yesterday"});
+    EXPECT_EQ(plain.exitCode, 2);
+    EXPECT_NE(plain.err.find("\"title\" is a key of files other than mp3; " + file +
+                             " takes v1.title, v1.artist, "),
+              std::string::npos)
+        << plain.err;
     EXPECT_EQ(test::readFile(song), before);
 
     const auto cleared = runProgram(kCli, {"tags", "clear", file});
@@ -114,6 +125,120 @@ TEST(CliTagsCommand, EveryKeySetsItsOwnFieldAndShowsInOrder) {
         EXPECT_EQ(refused.exitCode, 2) << key;
     }
     EXPECT_EQ(test::readFile(song), before);
+}
+
+// Files of other formats have one tag, set and shown by plain keys. Each case starts from a file
+// with a cover, ReplayGain and a field the editor does not know, which every write must keep, and
+// checks through mutagen where each value lands in the format's own tag.
+struct SingleTagCase {
+    std::string_view format;  // audio_files.py's name
+    std::string_view extension;
+    std::string_view otherKey;  // a field the editor does not show
+    // Set as KEY=VALUE lines; `show` prints them back in this order.
+    std::string_view shown;
+    std::vector<std::string> stored;  // mutagen's lines for them
+    std::string_view lackedKey;       // a key of the table the format has no field for
+    std::string_view lackedRefusal;
+};
+
+void PrintTo(const SingleTagCase& tagCase, std::ostream* out) {
+    *out << tagCase.format;
+}
+
+constexpr std::string_view kVorbisShown =
+    "title=T\nartist=A\nalbum=L\ncomment=C\nyear=2001\ntrack=3\ngenre=17\ncomposer=Co\n"
+    "publisher=Pu\ncopyright=Cr\n";
+const std::vector<std::string> kVorbisStored = {
+    "ALBUM=L",   "ARTIST=A",   "COMMENT=C",    "COMPOSER=Co", "COPYRIGHT=Cr",
+    "DATE=2001", "GENRE=Rock", "PUBLISHER=Pu", "TITLE=T",     "TRACKNUMBER=3"};
+
+const SingleTagCase kSingleTagCases[] = {
+    {"flac", ".flac", "MOOD", kVorbisShown, kVorbisStored, "url",
+     "FLAC audio has no \"url\" field"},
+    {"ogg", ".ogg", "MOOD", kVorbisShown, kVorbisStored, "url",
+     "Ogg Vorbis audio has no \"url\" field"},
+    {"m4a",
+     ".m4a",
+     "----:com.apple.iTunes:MOOD",
+     "title=T\nartist=A\nalbum=L\ncomment=C\nyear=2001\ntrack=3\ngenre=17\ncomposer=Co\n"
+     "copyright=Cr\n",
+     {"cprt=Cr", "trkn=3/0", "\u00A9ART=A", "\u00A9alb=L", "\u00A9cmt=C", "\u00A9day=2001",
+      "\u00A9gen=Rock", "\u00A9nam=T", "\u00A9wrt=Co"},
+     "publisher",
+     "MP4 audio has no \"publisher\" field"},
+};
+
+class CliSingleTag : public ::testing::TestWithParam<SingleTagCase> {};
+
+TEST_P(CliSingleTag, ShowSetAndClearByPlainKeysKeepEverythingElse) {
+    const SingleTagCase& param = GetParam();
+    test::TempDir dir;
+    const auto song = dir / ("song" + std::string(param.extension));
+    const std::string file = song.string();
+    ASSERT_TRUE(test::makeAudioFile(param.format, song,
+                                    {{{std::string(param.otherKey), {"calm"}}}, true, true}));
+    const std::vector<std::string> untouched = test::lines(test::audioView(song));
+
+    std::vector<std::string> args = {"tags", "set", file};
+    for (const std::string& line : test::lines(std::string(param.shown))) {
+        args.push_back(line);
+    }
+    const auto set = runProgram(kCli, args);
+    ASSERT_EQ(set.exitCode, 0) << set.err;
+    std::vector<std::string> expected = untouched;
+    expected.insert(expected.end(), param.stored.begin(), param.stored.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(test::lines(test::audioView(song)), expected);
+    EXPECT_EQ(runProgram(kCli, {"tags", "show", file}).out, param.shown);
+    EXPECT_EQ(runProgram(kCli, {"tags", "catalogue", file}).out, "T;A;L;\n");
+    EXPECT_EQ(runProgram(kCli, {"tags", "summary", file}).out,
+              "Title:\tT\nArtist:\tA\nAlbum:\tL\n");
+
+    // Keys the file does not take are refused before anything is written.
+    const std::string before = test::readFile(song);
+    for (const std::string& key :
+         std::vector<std::string>{"v1.title", "v2.title", std::string(param.lackedKey), "mood"}) {
+        const auto refused = runProgram(kCli, {"tags", "set", file, "title=X", key + "=x"});
+        EXPECT_EQ(refused.exitCode, 2) << key;
+        EXPECT_NE(refused.err.find(file + " takes title, artist, album, comment, year, track, "
+                                          "genre, composer, "),
+                  std::string::npos)
+            << refused.err;
+    }
+    EXPECT_NE(runProgram(kCli, {"tags", "set", file, std::string(param.lackedKey) + "=x"})
+                  .err.find(param.lackedRefusal),
+              std::string::npos);
+    EXPECT_EQ(runProgram(kCli, {"tags", "set", file, "genre=148"}).exitCode, 2);
+    EXPECT_EQ(test::readFile(song), before);
+
+    // Clearing takes the editor's fields only: the file is as it was made.
+    const auto cleared = runProgram(kCli, {"tags", "clear", file});
+    EXPECT_EQ(cleared.exitCode, 0) << cleared.err;
+    EXPECT_EQ(test::lines(test::audioView(song)), untouched);
+    EXPECT_EQ(runProgram(kCli, {"tags", "catalogue", file}).out, "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, CliSingleTag, ::testing::ValuesIn(kSingleTagCases));
+
+// A file whose content is not the format its name says is refused and left byte for byte.
+TEST(CliTagsCommand, WrongContentUnderAnotherFormatsNameIsLeftAlone) {
+    test::TempDir dir;
+    const auto fake = dir / "song.flac";
+    const std::string mpeg = test::v2Tag(3, test::v2Text(3, "TIT2", "Title")) + test::mpegAudio(4);
+    test::writeFile(fake, mpeg);
+    const std::string file = fake.string();
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"tags", "set", file, "title=New"},
+          std::vector<std::string>{"tags", "clear", file}}) {
+        const auto refused = runProgram(kCli, words);
+        EXPECT_EQ(refused.exitCode, 3) << words[1];
+        EXPECT_EQ(refused.err, "Tunex - File Error: The file " + file +
+                                   " does not hold FLAC audio, so no tag was written into it.\n");
+    }
+    EXPECT_EQ(test::readFile(fake), mpeg);
+    const auto shown = runProgram(kCli, {"tags", "show", file});
+    EXPECT_EQ(shown.exitCode, 0);
+    EXPECT_EQ(shown.out, "");
 }
 
 }  // namespace

@@ -71,6 +71,16 @@ const TagFieldRow* findTagField(TagVersion version, TagField field) {
         [=](const TagFieldRow& row) { return row.version == version && row.field == field; });
 }
 
+std::string_view singleGroupKey(const TagFieldRow& row) {
+    return row.key.substr(row.key.find('.') + 1);
+}
+
+const TagFieldRow* findSingleGroupField(std::string_view key) {
+    return findRow([key](const TagFieldRow& row) {
+        return row.version == TagVersion::V2 && singleGroupKey(row) == key;
+    });
+}
+
 std::string* fieldText(const TagFieldRow& row, TagFields& fields) {
     return textIn(row, fields);
 }

@@ -56,6 +56,12 @@ struct TagFieldRow {
 [[nodiscard]] const TagFieldRow* findTagField(std::string_view key);
 [[nodiscard]] const TagFieldRow* findTagField(TagVersion version, TagField field);
 
+// A file of another format than mp3 has one tag, held in the V2 rows; `tunex-cli tags` names its
+// fields without the version: "title" for the row of "v2.title".
+[[nodiscard]] std::string_view singleGroupKey(const TagFieldRow& row);
+// The V2 row of such a key; nullptr for any other key, "v2.title" included.
+[[nodiscard]] const TagFieldRow* findSingleGroupField(std::string_view key);
+
 // The text a row's field holds; nullptr for the genre.
 [[nodiscard]] std::string* fieldText(const TagFieldRow& row, TagFields& fields);
 [[nodiscard]] const std::string* fieldText(const TagFieldRow& row, const TagFields& fields);
