@@ -10,8 +10,9 @@ given, is an object of field -> list of strings in the format's own keys, plus "
 (one cover picture) and "replaygain": true (track gain and peak in the format's usual spelling).
 Initial tags are written by mutagen, never by the code under test.
 
-view prints one fact a line, sorted: format=, id3= (ID3 chunk version), each text field as
-KEY=value, pictures=N and picture=<sha256> <mime>, for MP4 stco= (chunk offsets relative to the
+view prints one fact a line, sorted: format=, id3= (ID3 chunk version), each value of each text
+field as KEY=value (ID3 frames as stored, keyed TIT2, TXXX:desc, COMM:desc:lang; the empty slots of
+an ASF content description left out), pictures=N and picture=<sha256> <mime>, for MP4 stco= (chunk offsets relative to the
 mdat content, so a moved mdat whose offsets were not fixed shows), for Ogg ogg=ok when every page
 has a right checksum and consecutive numbers, and audio=<sha256> of the audio payload alone.
 """
@@ -406,12 +407,15 @@ def make(fmt, path, spec):
         if not isinstance(values, list) or not all(isinstance(v, str) for v in values):
             fail("field %r needs a list of strings" % key)
     kind, tagger = TAGGERS[fmt]
-    f = kind(path)
-    tagger(f, fields, picture, replaygain)
-    if fmt in ("aiff", "wav"):
-        f.save(v2_version=3)
-    else:
-        f.save()
+    try:
+        f = kind(path)
+        tagger(f, fields, picture, replaygain)
+        if fmt in ("aiff", "wav"):
+            f.save(v2_version=3)
+        else:
+            f.save()
+    except Exception as e:
+        fail("mutagen cannot tag the %s file: %s: %s" % (fmt, type(e).__name__, e))
 
 
 # --- The independent view ------------------------------------------------------------------------
@@ -421,19 +425,20 @@ def sha(data):
 
 
 def strip_id3v1_and_apev2(data):
-    """The bytes before trailing ID3v1 and APEv2 tags, in either order."""
-    changed = True
-    while changed:
-        changed = False
-        if len(data) >= 128 and data[-128:-125] == b"TAG":
-            data, changed = data[:-128], True
+    """The bytes before trailing ID3v1 and APEv2 tags, in either order. The APE footer is looked
+    for first: in an APE tag of 131 bytes the "TAG" of its header's "APETAGEX" lies 128 bytes
+    from the end and would pass for an ID3v1 tag."""
+    while True:
         if len(data) >= 32 and data[-32:-24] == b"APETAGEX":
             size, _, flags = struct.unpack("<III", data[-20:-8])
             start = len(data) - size - (32 if flags & 0x80000000 else 0)
             if start < 0:
                 fail("APEv2 tag larger than the file")
-            data, changed = data[:start], True
-    return data
+            data = data[:start]
+        elif len(data) >= 128 and data[-128:-125] == b"TAG":
+            data = data[:-128]
+        else:
+            return data
 
 
 def flac_audio(data):
@@ -624,6 +629,8 @@ def view(path):
         facts.append("audio=" + sha(strip_id3v1_and_apev2(data)))
     elif isinstance(f, (AIFF, WAVE)):
         facts.append("format=" + ("aiff" if isinstance(f, AIFF) else "wav"))
+        # The frames as stored: no v2.3 frame renamed to its v2.4 successor.
+        tags = type(f)(path, translate=False).tags
         if tags is not None:
             facts.append("id3=2.%d" % tags.version[1])
             for frame in tags.values():
