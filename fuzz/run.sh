@@ -12,7 +12,7 @@ shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
   targets=(fuzz_settings fuzz_record_line fuzz_collection fuzz_friend_search fuzz_easy_tag_name
-           fuzz_export fuzz_id3_tags)
+           fuzz_export fuzz_id3_tags fuzz_format_tags)
 fi
 
 # Each exec writes files and the tag writers fsync them; memory-backed scratch keeps that cheap.

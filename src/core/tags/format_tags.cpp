@@ -325,13 +325,13 @@ public:
     explicit AsfAccess(TagLib::ASF::Tag& tag) : tag_(tag) {}
     [[nodiscard]] std::span<const FieldKeys> keys() const override { return kAsfKeys; }
     [[nodiscard]] bool has(std::string_view key) override {
-        if (const auto member = described(key)) {
-            return !(tag_.*member->get)().isEmpty();
+        if (const auto member = described(key); member && !(tag_.*member->get)().isEmpty()) {
+            return true;
         }
         return tag_.contains(latin1(key));
     }
     [[nodiscard]] std::string get(std::string_view key) override {
-        if (const auto member = described(key)) {
+        if (const auto member = described(key); member && !(tag_.*member->get)().isEmpty()) {
             return toUtf8((tag_.*member->get)());
         }
         const TagLib::ASF::AttributeList values = tag_.attribute(latin1(key));
@@ -354,7 +354,9 @@ public:
     }
     void set(std::string_view key, const std::string& value) override {
         if (const auto member = described(key)) {
+            // Further values some writers keep as attributes of the same name go with it.
             (tag_.*member->set)(fromUtf8(value));
+            tag_.removeItem(latin1(key));
         } else if (key == "WM/TrackNumber" && allDigits(value) && value.size() < 10) {
             // Windows keeps the track as a number.
             tag_.setAttribute(latin1(key),
@@ -366,9 +368,8 @@ public:
     void remove(std::string_view key) override {
         if (const auto member = described(key)) {
             (tag_.*member->set)(String());
-        } else {
-            tag_.removeItem(latin1(key));
         }
+        tag_.removeItem(latin1(key));
     }
 
 private:
@@ -438,7 +439,131 @@ bool startsAsFormat(AudioFormat format, TagLib::IOStream& stream) {
     return false;
 }
 
+// The data offsets of the ID3 chunks of an AIFF (big-endian sizes) or WAV file, as far as its
+// chunk list can be followed.
+std::vector<long> id3ChunkOffsets(TagLib::IOStream& stream, bool bigEndian) {
+    std::vector<long> offsets;
+    const long end = stream.length();
+    long position = 12;
+    while (position + 8 <= end) {
+        stream.seek(position);
+        const ByteVector header = stream.readBlock(8);
+        if (header.size() != 8) {
+            break;
+        }
+        const long size = header.toUInt(4U, bigEndian);
+        const ByteVector id = header.mid(0, 4);
+        if (id == "ID3 " || id == "id3 ") {
+            offsets.push_back(position + 8);
+        }
+        position += 8 + size + (size & 1);
+    }
+    stream.seek(0);
+    return offsets;
+}
+
+// Atoms TagLib reads the children of; "meta" and "stsd" have a few bytes before theirs.
+bool isMp4Container(const ByteVector& type) {
+    static constexpr std::array<const char*, 11> kContainers = {
+        "moov", "udta", "mdia", "meta", "ilst", "stbl", "minf", "moof", "traf", "trak", "stsd"};
+    return std::any_of(kContainers.begin(), kContainers.end(),
+                       [&](const char* name) { return type == name; });
+}
+
+// Whether the atoms between `begin` and `end` follow one another exactly, and so do the children
+// of every container among them (and every item of a tag list, whose data atoms TagLib reads).
+bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth, bool items) {
+    constexpr int kDeepest = 16;
+    if (depth > kDeepest) {
+        return false;
+    }
+    long position = begin;
+    while (position < end) {
+        stream.seek(position);
+        const ByteVector header = stream.readBlock(16);
+        if (end - position < 8 || header.size() < 8) {
+            return false;
+        }
+        long size = static_cast<long>(header.toUInt(0U, true));
+        long headerSize = 8;
+        if (size == 1) {
+            if (header.size() < 16 || header.toLongLong(8U, true) > end - position) {
+                return false;
+            }
+            size = static_cast<long>(header.toLongLong(8U, true));
+            headerSize = 16;
+        } else if (size == 0 && depth == 0) {
+            size = end - position;  // the last atom runs to the end of the file
+        }
+        if (size < headerSize || size > end - position) {
+            return false;
+        }
+        const ByteVector type = header.mid(4, 4);
+        if (items || isMp4Container(type)) {
+            long children = position + headerSize;
+            if (type == "stsd") {
+                children += 8;
+            } else if (type == "meta") {
+                // A full atom has version and flags first; QuickTime's has not.
+                stream.seek(children + 4);
+                children += stream.readBlock(4) == "hdlr" ? 0 : 4;
+            }
+            if (children > position + size ||
+                !mp4AtomsWhole(stream, children, position + size, depth + 1, type == "ilst")) {
+                return false;
+            }
+        }
+        position += size;
+    }
+    return position == end;
+}
+
+bool numbersMatch(const std::string& asked, const std::string& read) {
+    return asked == read ||
+           (leadingInteger(asked) > 0 && leadingInteger(asked) == leadingInteger(read));
+}
+
 }  // namespace
+
+bool fieldsAsAsked(AudioFormat format, const Id3v2Fields& before, std::span<const V2Edit> edits,
+                   bool cleared, const Id3v2Fields& after) {
+    Id3v2Fields asked = before;
+    if (cleared) {
+        asked = Id3v2Fields{};
+    }
+    for (const V2Edit& edit : edits) {
+        if (edit.field == TagField::Genre) {
+            if (edit.genre != kGenreUnselected) {
+                asked.genre = edit.genre;
+            }
+        } else {
+            asked.*textMember(edit.field) = edit.text;
+        }
+    }
+    if (asked.genre == kGenreEntryEmpty) {
+        asked.genre = kGenreUnselected;  // no genre reads as none chosen
+    }
+    for (const TagField field : kAllFields) {
+        if (!formatHasField(format, field)) {
+            continue;
+        }
+        if (field == TagField::Genre) {
+            if ((cleared || asked.genre != before.genre) && asked.genre != after.genre) {
+                return false;
+            }
+            continue;
+        }
+        const std::string& want = asked.*textMember(field);
+        const std::string& got = after.*textMember(field);
+        const bool same = field == TagField::Track  ? numbersMatch(want, got)
+                          : field == TagField::Year ? want.empty() == got.empty()
+                                                    : want == got;
+        if (!same) {
+            return false;
+        }
+    }
+    return true;
+}
 
 FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(format) {
     installTagLibHandlers();
@@ -527,7 +652,17 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
     } else {
         access_.reset();
         id3_ = nullptr;
+        return;
     }
+    rewritable_ = true;
+    if (id3_ != nullptr) {
+        const std::vector<long> chunks = id3ChunkOffsets(stream, format == AudioFormat::Aiff);
+        rewritable_ = chunks.size() < 2 &&
+                      (chunks.empty() || taglibKeepsEveryFrame(*file_, chunks.front(), *id3_));
+    } else if (format == AudioFormat::Mp4) {
+        rewritable_ = mp4AtomsWhole(stream, 0, stream.length(), 0, false);
+    }
+    stream.seek(0);
 }
 
 FormatTag::~FormatTag() = default;
@@ -576,12 +711,23 @@ void FormatTag::apply(std::span<const V2Edit> edits) {
     }
 }
 
-void FormatTag::clear() {
+bool FormatTag::clear() {
     std::vector<V2Edit> edits;
+    const Id3v2Fields now = id3_ != nullptr ? read() : Id3v2Fields{};
     for (const TagField field : kAllFields) {
-        edits.push_back({field, {}, kGenreEntryEmpty});
+        bool present = false;
+        if (id3_ != nullptr) {
+            present = field == TagField::Genre ? !id3_->frameList("TCON").isEmpty()
+                                               : !(now.*textMember(field)).empty();
+        } else if (access_ && formatHasField(format_, field)) {
+            present = !access_->read(field).empty();  // a genre of any name counts
+        }
+        if (present) {
+            edits.push_back({field, {}, kGenreEntryEmpty});
+        }
     }
     apply(edits);
+    return !edits.empty();
 }
 
 bool FormatTag::save() {

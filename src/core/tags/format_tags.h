@@ -37,13 +37,17 @@ public:
 
     // TagLib found the format's headers, and the file starts as the format does.
     [[nodiscard]] bool valid() const { return file_ != nullptr; }
+    // Saving would keep what the tag holds: TagLib read all of it (no frame of an ID3 chunk it
+    // could not parse, one ID3 chunk only) and, in MP4, every atom it walks is whole, so that the
+    // chunk offsets it moves when the tag grows are all found.
+    [[nodiscard]] bool rewritable() const { return rewritable_; }
     // What the tag holds; a genre that is no listed name or number 0-147 reads as
     // kGenreUnselected, so it is kept unless the user picks another.
     [[nodiscard]] Id3v2Fields read();
     // Sets or removes the edited fields; a field the format has no place for is left out.
     void apply(std::span<const V2Edit> edits);
-    // Removes every field of the group.
-    void clear();
+    // Removes every field of the group; false when there was none to remove.
+    [[nodiscard]] bool clear();
     [[nodiscard]] bool save();
 
 private:
@@ -51,7 +55,15 @@ private:
     std::unique_ptr<TagLib::File> file_;
     std::unique_ptr<Access> access_;
     TagLib::ID3v2::Tag* id3_ = nullptr;  // AIFF and WAV: owned by file_
+    bool rewritable_ = false;
 };
+
+// Whether the fields read back after a write are those asked for: the edits of the fields the
+// format has, on what the file held (a track number compared by its number, a year by being
+// there). TagLib reports success on some damaged files without writing.
+[[nodiscard]] bool fieldsAsAsked(AudioFormat format, const Id3v2Fields& before,
+                                 std::span<const V2Edit> edits, bool cleared,
+                                 const Id3v2Fields& after);
 
 // What a file of a non-mp3 format holds, read-only; nothing when it cannot be opened or is not
 // of its format.

@@ -34,7 +34,7 @@ long storedTagSize(const ID3v2::Header& header) {
            (footer ? static_cast<long>(ID3v2::Footer::size()) : 0L);
 }
 
-bool taglibKeepsEveryFrame(TagLib::MPEG::File& file, long location, ID3v2::Tag& tag) {
+bool taglibKeepsEveryFrame(TagLib::File& file, long location, ID3v2::Tag& tag) {
     file.seek(location);
     const ByteVector head = file.readBlock(ID3v2::Header::size());
     if (head.size() != ID3v2::Header::size()) {

@@ -11,10 +11,11 @@ namespace tunex {
 // ten bytes behind the tag are audio.
 [[nodiscard]] long storedTagSize(const TagLib::ID3v2::Header& header);
 
-// Whether TagLib, rendering its model of the tag at `location`, would keep every frame: it stops
+// Whether TagLib, rendering its model of the tag at `location` (in an mp3, or in the ID3 chunk of
+// an AIFF or WAV file), would keep every frame: it stops
 // parsing at the first frame it cannot read and drops the rest, blanks a second tag behind the
 // first, and drops frames marked to be discarded when the tag changes.
-[[nodiscard]] bool taglibKeepsEveryFrame(TagLib::MPEG::File& file, long location,
+[[nodiscard]] bool taglibKeepsEveryFrame(TagLib::File& file, long location,
                                          TagLib::ID3v2::Tag& tag);
 
 // v2.3, or v2.4 for a tag holding frames a v2.3 rendering drops or merges.

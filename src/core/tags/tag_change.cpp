@@ -129,6 +129,9 @@ TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
             refusal_ = TagWriteOutcome::WrongContent;
         } else {
             current_.v2 = formatPlan_->tag->read();
+            if (!formatPlan_->tag->rewritable()) {
+                refusal_ = TagWriteOutcome::Failed;  // shown, but never written over
+            }
         }
         return;
     }
@@ -285,7 +288,9 @@ TagChange TagChangePlanner::planFormat() {
         return result;
     }
     if (clear_) {
-        plan.tag->clear();
+        if (!plan.tag->clear()) {
+            return result;  // nothing to clear: the file is not touched
+        }
     } else {
         plan.tag->apply(v2Edits_);
     }
@@ -299,6 +304,15 @@ TagChange TagChangePlanner::planFormat() {
     // Read back from what was saved, as the file will be read once written.
     FormatTag saved(plan.format, *plan.stream);
     plan.after = saved.valid() ? saved.read() : Id3v2Fields{};
+    if (!saved.valid() || plan.stream->readFailed() ||
+        !fieldsAsAsked(plan.format, current_.v2,
+                       clear_ ? std::span<const V2Edit>() : std::span<const V2Edit>(v2Edits_),
+                       clear_, *plan.after)) {
+        refusal_ = TagWriteOutcome::Failed;
+        result.refusal = refusal_;
+        result.change.splices.clear();
+        plan.after.reset();
+    }
     return result;
 }
 
