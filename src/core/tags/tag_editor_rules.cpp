@@ -5,11 +5,44 @@
 namespace tunex {
 
 std::string tagEditorCaption(std::string_view path) {
-    const auto format = audioFormatOfName(path);
-    if (format && *format != AudioFormat::Mp3) {
+    if (singleTagFormat(path)) {
         return "Tag of " + std::string(path);
     }
     return "ID3 Tag of " + std::string(path);
+}
+
+std::optional<AudioFormat> singleTagFormat(std::string_view path) {
+    const auto format = audioFormatOfName(path);
+    if (format && *format != AudioFormat::Mp3) {
+        return format;
+    }
+    return std::nullopt;
+}
+
+std::string singleTagTitle(AudioFormat format) {
+    switch (format) {
+        case AudioFormat::Mp3:
+            return "ID3 Tag";
+        case AudioFormat::Flac:
+            return "FLAC Tag";
+        case AudioFormat::OggVorbis:
+            return "Ogg Vorbis Tag";
+        case AudioFormat::Opus:
+            return "Opus Tag";
+        case AudioFormat::Mp4:
+            return "MP4 Tag";
+        case AudioFormat::Asf:
+            return "Windows Media Tag";
+        case AudioFormat::Ape:
+            return "APE Tag";
+        case AudioFormat::WavPack:
+            return "WavPack Tag";
+        case AudioFormat::Aiff:
+            return "AIFF Tag";
+        case AudioFormat::Wav:
+            return "WAV Tag";
+    }
+    return "Tag";
 }
 
 int v1TypingLimit(V1TextField field) {
@@ -72,8 +105,9 @@ UserMessage tagUpdateFailedMessage(std::string_view path, TagWriteOutcome outcom
     if (outcome == TagWriteOutcome::WrongContent) {
         return wrongContentMessage(path);
     }
-    return {"The ID3 tags of file " + std::string(path) + " could not be written.",
-            captionFor("File Error"), MessageIcon::Error};
+    const std::string what = singleTagFormat(path) ? "The tag of file " : "The ID3 tags of file ";
+    return {what + std::string(path) + " could not be written.", captionFor("File Error"),
+            MessageIcon::Error};
 }
 
 }  // namespace tunex

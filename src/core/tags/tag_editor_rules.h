@@ -1,11 +1,13 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "core/common/user_message.h"
+#include "core/tags/audio_format.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/tag_field_table.h"
 
@@ -14,6 +16,12 @@ namespace tunex {
 // The Tag Info editor's window caption: "ID3 Tag of " + path; "Tag of " + path for a file of
 // another format than mp3, which has no ID3 tag.
 [[nodiscard]] std::string tagEditorCaption(std::string_view path);
+
+// The format whose one tag the editor shows as a single group; nothing for an mp3 (or a name the
+// tag tools do not take), which keeps the V1/V2 pair.
+[[nodiscard]] std::optional<AudioFormat> singleTagFormat(std::string_view path);
+// The single group's title: "FLAC Tag", "Ogg Vorbis Tag", "MP4 Tag"...
+[[nodiscard]] std::string singleTagTitle(AudioFormat format);
 
 // How many characters a V1 field takes as typed text; 0 for the genre and fields V1 lacks. V2
 // fields take any length.

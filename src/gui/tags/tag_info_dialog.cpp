@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace tunex {
@@ -46,8 +47,12 @@ QComboBox* genreBox(QWidget* parent, const QString& name) {
     return box;
 }
 
-// Object names follow the keys: the control of "v1.title" is "v1Title".
-QString controlName(std::string_view key) {
+// Object names follow the keys: the control of "v1.title" is "v1Title". The one group of a file
+// that is not an mp3 drops the version, as `tunex-cli tags` does: "title".
+QString controlName(std::string_view key, bool single) {
+    if (single) {
+        key.remove_prefix(key.find('.') + 1);
+    }
     QString name;
     bool upper = false;
     for (const char c : key) {
@@ -69,18 +74,22 @@ struct GroupFrame {
     int rightStretch;
 };
 
-GroupFrame frameOf(TagVersion version) {
+GroupFrame frameOf(TagVersion version, std::optional<AudioFormat> single) {
+    if (single) {
+        return {toQString(singleTagTitle(*single)), QStringLiteral("Clear Tag"), 1, 1};
+    }
     if (version == TagVersion::V1) {
         return {QStringLiteral("ID3 V1"), QStringLiteral("Clear V1 Tag"), 3, 2};
     }
     return {QStringLiteral("ID3 V2"), QStringLiteral("Clear V2 Tag"), 1, 1};
 }
 
-// One tag's fields down the left column, then down the right one: the order Tab walks them.
-std::vector<const TagFieldRow*> editorOrder(TagVersion version) {
+// One tag's fields down the left column, then down the right one: the order Tab walks them. The
+// one tag of another format shows the V2 fields it has room for.
+std::vector<const TagFieldRow*> editorOrder(TagVersion version, std::optional<AudioFormat> single) {
     std::vector<const TagFieldRow*> rows;
     for (const TagFieldRow& row : tagFieldRows()) {
-        if (row.version == version) {
+        if (row.version == version && (!single || formatHasField(*single, row.field))) {
             rows.push_back(&row);
         }
     }
@@ -106,13 +115,20 @@ std::string text(const QLineEdit* edit) {
 
 TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::filesystem::path file,
                              QWidget* parent)
-    : QDialog(parent), platform_(platform), journal_(journal), file_(std::move(file)) {
+    : QDialog(parent),
+      platform_(platform),
+      journal_(journal),
+      file_(std::move(file)),
+      single_(singleTagFormat(file_.string())) {
     setWindowTitle(toQString(tagEditorCaption(file_.string())));
     setSizeGripEnabled(true);
 
-    auto* v1Group = buildGroup(TagVersion::V1, clearV1_);
+    QWidget* v1Group = nullptr;
+    if (!single_) {
+        v1Group = buildGroup(TagVersion::V1, clearV1_);
+        connect(clearV1_, &QPushButton::clicked, this, &TagInfoDialog::onClearV1);
+    }
     auto* v2Group = buildGroup(TagVersion::V2, clearV2_);
-    connect(clearV1_, &QPushButton::clicked, this, &TagInfoDialog::onClearV1);
     connect(clearV2_, &QPushButton::clicked, this, &TagInfoDialog::onClearV2);
 
     update_ = new QPushButton(QStringLiteral("Update"), this);
@@ -126,7 +142,9 @@ TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::fil
     buttons->addWidget(update_);
     buttons->addWidget(cancel_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(v1Group);
+    if (v1Group != nullptr) {
+        layout->addWidget(v1Group);
+    }
     layout->addWidget(v2Group);
     layout->addStretch(1);
     layout->addLayout(buttons);
@@ -139,35 +157,30 @@ TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::fil
 }
 
 QWidget* TagInfoDialog::buildGroup(TagVersion version, QPushButton*& clear) {
-    const GroupFrame frame = frameOf(version);
+    const GroupFrame frame = frameOf(version, single_);
     auto* group = new QGroupBox(frame.title, this);
-    const std::size_t first = controls_.size();
-    int lastRightRow = -1;
-    for (const TagFieldRow* row : editorOrder(version)) {
+    auto* grid = new QGridLayout(group);
+    // A field the format has no room for leaves no gap: the ones below it move up.
+    std::array<int, 2> columnRows{};
+    for (const TagFieldRow* row : editorOrder(version, single_)) {
         FieldControl control{row};
-        const QString name = controlName(row->key);
+        const QString name = controlName(row->key, single_.has_value());
+        QWidget* field = nullptr;
         if (row->isGenre()) {
             control.genre = genreBox(group, name);
+            field = control.genre;
         } else {
             control.edit = lineEdit(group, name, row->typingLimit);
+            field = control.edit;
         }
         controls_.push_back(control);
-        if (row->cell.column == 1) {
-            lastRightRow = std::max(lastRightRow, row->cell.row);
-        }
+        const int column = row->cell.column;
+        addRow(grid, columnRows.at(static_cast<std::size_t>(column))++, column,
+               toQString(row->label), field);
     }
     clear = new QPushButton(frame.clearText, group);
-
-    auto* grid = new QGridLayout(group);
-    for (std::size_t i = first; i < controls_.size(); ++i) {
-        const FieldControl& control = controls_[i];
-        QWidget* field =
-            control.genre != nullptr ? static_cast<QWidget*>(control.genre) : control.edit;
-        addRow(grid, control.row->cell.row, control.row->cell.column, toQString(control.row->label),
-               field);
-    }
     // Under the right column's last field.
-    grid->addWidget(clear, lastRightRow + 1, 3, Qt::AlignRight);
+    grid->addWidget(clear, columnRows[1], 3, Qt::AlignRight);
     grid->setColumnStretch(1, frame.leftStretch);
     grid->setColumnStretch(3, frame.rightStretch);
     return group;

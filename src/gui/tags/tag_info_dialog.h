@@ -1,10 +1,12 @@
 #pragma once
 
+#include "core/tags/audio_format.h"
 #include "core/tags/id3_tags.h"
 
 #include <QDialog>
 
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 class QComboBox;
@@ -16,7 +18,8 @@ namespace tunex {
 class Platform;
 struct TagFieldRow;
 
-// Both ID3 tags of one mp3 file, field by field. Nothing reaches the file before Update.
+// The tags of one music file, field by field: both ID3 tags of an mp3, or the one tag of a file of
+// another format with the fields that format has room for. Nothing reaches the file before Update.
 class TagInfoDialog final : public QDialog {
     Q_OBJECT
 public:
@@ -27,8 +30,10 @@ public:
     void setPreview(bool preview) { preview_ = preview; }
 
     // The fields as shown; genres are selection entries (kGenreUnselected when none is chosen).
+    // The one tag of a file that is not an mp3 stands in the V2 group.
     [[nodiscard]] TagFields shownFields() const;
 
+    // Null when the file has one tag; its group's clear button is then clearV2Button.
     [[nodiscard]] QPushButton* clearV1Button() const { return clearV1_; }
     [[nodiscard]] QPushButton* clearV2Button() const { return clearV2_; }
     [[nodiscard]] QPushButton* updateButton() const { return update_; }
@@ -51,6 +56,8 @@ private:
     Platform& platform_;
     WriteJournal& journal_;
     std::filesystem::path file_;
+    // The file's format when it has one tag, shown as a single group.
+    std::optional<AudioFormat> single_;
     std::vector<FieldControl> controls_;
     QPushButton* clearV1_ = nullptr;
     QPushButton* clearV2_ = nullptr;

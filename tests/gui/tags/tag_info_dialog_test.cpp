@@ -3,6 +3,7 @@
 #include "core/tags/tag_editor_rules.h"
 #include "gui/tags/gui_tag_test_support.h"
 #include "gui/tags/preview_answer.h"
+#include "support/audio_files.h"
 #include "support/fake_platform.h"
 
 #include <QComboBox>
@@ -85,35 +86,80 @@ std::vector<std::string> gridLines(const QGroupBox* group) {
     return lines;
 }
 
-TEST_F(TagInfoDialogTest, ControlsStandInTheirCellsAndTabDownEachColumn) {
-    TagInfoDialog dialog(platform_, test::journal(), make("none.mp3", mpegAudio(2)));
-    const auto groups = dialog.findChildren<QGroupBox*>();
-    ASSERT_EQ(groups.size(), 2);
-    const std::vector<std::string> v1 = {
-        "Title v1Title | Comment v1Comment",
-        "Artist v1Artist | Year v1Year",
-        "Album v1Album | Track # v1Track",
-        "Genre v1Genre | Clear V1 Tag",
-    };
-    const std::vector<std::string> v2 = {
-        "Title v2Title | Copyright v2Copyright", "Artist v2Artist | Genre v2Genre",
-        "Album v2Album | Track # v2Track",       "Composer v2Composer | Comment v2Comment",
-        "Publisher v2Publisher | Year v2Year",   "File URL v2Url | Clear V2 Tag",
-    };
-    EXPECT_EQ(gridLines(groups[0]), v1);
-    EXPECT_EQ(gridLines(groups[1]), v2);
+// An mp3 has the V1/V2 pair; another format one group, without the fields it has no room for.
+struct EditorLayout {
+    std::string_view format;  // of audio_files.py; empty for an mp3
+    std::string_view name;
+    std::vector<std::pair<QString, std::vector<std::string>>> groups;  // title, grid lines
+    QString tabOrder;
+};
 
-    QStringList tabOrder;
-    for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain()) {
-        if ((w->focusPolicy() & Qt::TabFocus) != 0 &&
-            (qobject_cast<QLineEdit*>(w) != nullptr || qobject_cast<QComboBox*>(w) != nullptr)) {
-            tabOrder << w->objectName();
+TEST_F(TagInfoDialogTest, ControlsStandInTheirCellsAndTabDownEachColumn) {
+    const std::vector<EditorLayout> layouts = {
+        {"",
+         "none.mp3",
+         {{QStringLiteral("ID3 V1"),
+           {"Title v1Title | Comment v1Comment", "Artist v1Artist | Year v1Year",
+            "Album v1Album | Track # v1Track", "Genre v1Genre | Clear V1 Tag"}},
+          {QStringLiteral("ID3 V2"),
+           {"Title v2Title | Copyright v2Copyright", "Artist v2Artist | Genre v2Genre",
+            "Album v2Album | Track # v2Track", "Composer v2Composer | Comment v2Comment",
+            "Publisher v2Publisher | Year v2Year", "File URL v2Url | Clear V2 Tag"}}},
+         QStringLiteral("v1Title v1Artist v1Album v1Genre v1Comment v1Year v1Track "
+                        "v2Title v2Artist v2Album v2Composer v2Publisher v2Url "
+                        "v2Copyright v2Genre v2Track v2Comment v2Year")},
+        {"flac",
+         "song.flac",
+         {{QStringLiteral("FLAC Tag"),
+           {"Title title | Copyright copyright", "Artist artist | Genre genre",
+            "Album album | Track # track", "Composer composer | Comment comment",
+            "Publisher publisher | Year year", "Clear Tag"}}},
+         QStringLiteral("title artist album composer publisher copyright genre track comment "
+                        "year")},
+        {"m4a",
+         "song.m4a",
+         {{QStringLiteral("MP4 Tag"),
+           {"Title title | Copyright copyright", "Artist artist | Genre genre",
+            "Album album | Track # track", "Composer composer | Comment comment", "Year year",
+            "Clear Tag"}}},
+         QStringLiteral("title artist album composer copyright genre track comment year")},
+        {"wma",
+         "song.wma",
+         {{QStringLiteral("Windows Media Tag"),
+           {"Title title | Copyright copyright", "Artist artist | Genre genre",
+            "Album album | Track # track", "Composer composer | Comment comment",
+            "Publisher publisher | Year year", "File URL url | Clear Tag"}}},
+         QStringLiteral("title artist album composer publisher url copyright genre track "
+                        "comment year")},
+    };
+    for (const EditorLayout& layout : layouts) {
+        SCOPED_TRACE(std::string(layout.name));
+        const auto file = dir_ / layout.name;
+        if (layout.format.empty()) {
+            test::writeFile(file, mpegAudio(2));
+        } else {
+            ASSERT_TRUE(test::makeAudioFile(layout.format, file));
         }
+        TagInfoDialog dialog(platform_, test::journal(), file);
+        const auto groups = dialog.findChildren<QGroupBox*>();
+        ASSERT_EQ(groups.size(), static_cast<qsizetype>(layout.groups.size()));
+        for (qsizetype i = 0; i < groups.size(); ++i) {
+            const auto& [title, grid] = layout.groups[static_cast<std::size_t>(i)];
+            EXPECT_EQ(groups[i]->title(), title);
+            EXPECT_EQ(gridLines(groups[i]), grid);
+        }
+        EXPECT_EQ(dialog.clearV1Button() != nullptr, layout.groups.size() == 2);
+
+        QStringList tabOrder;
+        for (QWidget* w = dialog.nextInFocusChain(); w != &dialog; w = w->nextInFocusChain()) {
+            if ((w->focusPolicy() & Qt::TabFocus) != 0 &&
+                (qobject_cast<QLineEdit*>(w) != nullptr ||
+                 qobject_cast<QComboBox*>(w) != nullptr)) {
+                tabOrder << w->objectName();
+            }
+        }
+        EXPECT_EQ(tabOrder.join(u' '), layout.tabOrder);
     }
-    EXPECT_EQ(tabOrder.join(u' '),
-              QStringLiteral("v1Title v1Artist v1Album v1Genre v1Comment v1Year v1Track "
-                             "v2Title v2Artist v2Album v2Composer v2Publisher v2Url "
-                             "v2Copyright v2Genre v2Track v2Comment v2Year"));
 }
 
 TEST_F(TagInfoDialogTest, ShowsBothTagsWithEveryControl) {
@@ -234,19 +280,67 @@ TEST_F(TagInfoDialogTest, UpdateThatCannotWriteSaysSoAndKeepsTheEdits) {
     // The second frame's size runs past the tag, so the tag cannot be rewritten without loss.
     const std::string broken = v2Text(3, "TIT2", "t") + "TPE1" + test::bigEndian(5000) +
                                std::string(2, '\0') + std::string("\0artist", 7);
-    const auto file = make("broken.mp3", v2Tag(3, broken, 16) + mpegAudio(4));
-    const std::string original = readFile(file);
+    const auto mp3 = make("broken.mp3", v2Tag(3, broken, 16) + mpegAudio(4));
+    const auto flac = make("fake.flac", "not audio at all");
+    const auto folder = dir_ / "folder.flac";
+    std::filesystem::create_directory(folder);
+    const std::vector<std::pair<std::filesystem::path, std::pair<const char*, std::string>>> cases =
+        {{mp3, {"v2Title", "The ID3 tags of file " + mp3.string() + " could not be written."}},
+         {flac,
+          {"title", "The file " + flac.string() +
+                        " does not hold FLAC audio, so no tag was written into it."}},
+         {folder, {"title", "The tag of file " + folder.string() + " could not be written."}}};
+    // A folder cannot be read as a file, nor written.
+    const auto bytes = [](const std::filesystem::path& file) {
+        return std::filesystem::is_directory(file) ? std::string() : readFile(file);
+    };
+    for (const auto& [file, expected] : cases) {
+        SCOPED_TRACE(file.string());
+        const auto& [field, message] = expected;
+        const std::string original = bytes(file);
+        TagInfoDialog dialog(platform_, test::journal(), file);
+        dialog.open();
+        edit(dialog, field)->setText(QStringLiteral("changed"));
+        platform_.expectMessage({message, "Tunex - File Error", MessageIcon::Error});
+        dialog.updateButton()->click();
+        EXPECT_TRUE(platform_.allExpectedShown());
+        EXPECT_TRUE(dialog.isVisible());
+        EXPECT_EQ(edit(dialog, field)->text(), QStringLiteral("changed"));
+        EXPECT_EQ(bytes(file), original);
+    }
+}
+
+TEST_F(TagInfoDialogTest, TheOneTagOfAFlacIsShownAndUpdatedThroughThePreview) {
+    const auto file = dir_ / "song.flac";
+    ASSERT_TRUE(test::makeAudioFile(
+        "flac", file,
+        {{{"TITLE", {"Song"}}, {"ARTIST", {"Singer"}}, {"GENRE", {"Rock"}}, {"MOOD", {"calm"}}},
+         true,
+         true}));
+    const test::AudioViewMap before = test::audioViewMap(file);
     TagInfoDialog dialog(platform_, test::journal(), file);
+    EXPECT_EQ(dialog.windowTitle().toStdString(), "Tag of " + file.string());
+    EXPECT_EQ(edit(dialog, "title")->text(), QStringLiteral("Song"));
+    EXPECT_EQ(edit(dialog, "artist")->text(), QStringLiteral("Singer"));
+    EXPECT_EQ(genre(dialog, "genre")->currentText(), QStringLiteral("Rock"));
+    dialog.setPreview(true);
     dialog.open();
-    edit(dialog, "v2Title")->setText(QStringLiteral("changed"));
-    platform_.expectMessage(tagUpdateFailedMessage(file.string()));
+    edit(dialog, "title")->setText(QStringLiteral("New Title"));
+    edit(dialog, "artist")->clear();
+
+    test::PreviewSeen applied;
+    test::answerNextPreview(true, applied);
     dialog.updateButton()->click();
-    EXPECT_TRUE(platform_.allExpectedShown());
-    ASSERT_EQ(platform_.shown.size(), 1u);
-    EXPECT_EQ(platform_.shown[0].message.caption, "Tunex - File Error");
-    EXPECT_TRUE(dialog.isVisible());
-    EXPECT_EQ(edit(dialog, "v2Title")->text(), QStringLiteral("changed"));
-    EXPECT_EQ(readFile(file), original);
+    EXPECT_EQ(applied.cells,
+              (std::vector<std::string>{file.string(), "Tag", "Title", "Song", "New Title",
+                                        file.string(), "Tag", "Artist", "Singer", ""}));
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_TRUE(platform_.shown.empty());
+    // Only the two fields changed: the picture, ReplayGain, the unknown field and the audio stay.
+    test::AudioViewMap expected = before;
+    expected["TITLE"] = {"New Title"};
+    expected.erase("ARTIST");
+    EXPECT_EQ(test::audioViewMap(file), expected);
 }
 
 TEST_F(TagInfoDialogTest, UpdatePreviewShowsWhatV1WillHoldAndCancelKeepsEditing) {
