@@ -113,6 +113,9 @@ QWidget* EasyTagDialog::buildFormatGroup(const NameFormat& initial) {
 
 QWidget* EasyTagDialog::buildTargetGroup(const NameFormat& initial) {
     auto* group = new QGroupBox(QStringLiteral("ID3 Tag"), this);
+    group->setToolTip(
+        QStringLiteral("Files other than mp3 have a single tag, which gets the "
+                       "values whichever version is chosen."));
     v1_ = new QCheckBox(QStringLiteral("ID3 V1"), group);
     v2_ = new QCheckBox(QStringLiteral("ID3 V2"), group);
     // Exactly one version is the target; clicking the checked one keeps it.

@@ -26,7 +26,7 @@ struct EasyTagJob {
     bool preview = false;           // OK shows the planned changes first, to apply or not
 };
 
-// Fills the tags of every mp3 file of the job from the file names, cut by a pattern of up to
+// Fills the tags of every music file of the job from the file names, cut by a pattern of up to
 // three fields. OK runs them all and closes the dialog; the run cannot be stopped.
 class EasyTagDialog final : public QDialog {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include "gui/widgets/disabled_window.h"
 #include "gui/widgets/page_controls.h"
 
+#include "core/tags/audio_format.h"
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
 #include "core/tags/tag_undo.h"
@@ -340,7 +341,7 @@ void LocalPage::onRowSelectionChanged() {
         return;
     }
     const LocalRow& cells = list_->rows().at(static_cast<size_t>(*row));
-    if (!isMp3Name(cells[kLocalFileName])) {
+    if (!isTaggableName(cells[kLocalFileName])) {
         return;
     }
     const std::string path = localRowPath(cells);
@@ -574,10 +575,10 @@ std::optional<LocalPage::ScopeChoice> LocalPage::chooseScope(BatchTool tool) {
     }
     const std::vector<LocalRow>& rows = list_->rows();
     std::vector<std::string> files;
-    int mp3Files = 0;
+    int musicFiles = 0;
     const auto take = [&](const LocalRow& row) {
         files.push_back(localRowPath(row));
-        mp3Files += isMp3Name(row[kLocalFileName]) ? 1 : 0;
+        musicFiles += isTaggableName(row[kLocalFileName]) ? 1 : 0;
     };
     if (*part == ListPart::Selected) {
         for (const int row : selected) {
@@ -591,7 +592,7 @@ std::optional<LocalPage::ScopeChoice> LocalPage::chooseScope(BatchTool tool) {
         const WaitCursor wait;
         folderFiles = countMusicFiles(whole);
     }
-    const ScopeQuestion question = scopeQuestion(tool, *part, mp3Files, folderFiles, folder);
+    const ScopeQuestion question = scopeQuestion(tool, *part, musicFiles, folderFiles, folder);
     switch (context_.platform().showMessage(
         {question.message, MessageButtons::TwoChoices, question.choices})) {
         case MessageAnswer::Yes:

@@ -207,8 +207,8 @@ TEST_F(EasyTagDialogTest, TargetV1AndFilesThatCannotBeWritten) {
     EXPECT_EQ(fields.v1.artist, "Alpha");
 }
 
-TEST_F(EasyTagDialogTest, FolderWithoutMp3FilesGivesTheNothingDoneMessage) {
-    make("a - b.wma");
+TEST_F(EasyTagDialogTest, FolderWithoutMusicFilesGivesTheNothingDoneMessage) {
+    make("a - b.dat");
     EasyTagDialog dialog(platform_, test::journal(), job());
     dialog.open();
     platform_.expectMessage(easyTagResultMessage(folder(), EasyTagResult{}));

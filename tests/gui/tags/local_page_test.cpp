@@ -15,11 +15,13 @@
 #include "gui/widgets/popup_menu_window.h"
 #include "gui/widgets/progress_window.h"
 #include "platform/play_media.h"
+#include "support/audio_files.h"
 #include "support/base_folder.h"
 #include "support/fake_platform.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -106,6 +108,22 @@ protected:
         std::filesystem::create_directories(path.parent_path());
         test::writeFile(path, bytes);
         return path;
+    }
+    // A small file of another format made by mutagen, with its tags in the format's own keys.
+    std::filesystem::path makeAudio(std::string_view format, const std::string& name,
+                                    const test::AudioTags& tags = {}) {
+        const auto path = music_ / name;
+        std::filesystem::create_directories(path.parent_path());
+        EXPECT_TRUE(test::makeAudioFile(format, path, tags));
+        return path;
+    }
+    // Types the File Type page would list besides mp3, wma and wmv.
+    void listTypes(std::initializer_list<const char*> types) {
+        FileTypeList list = context_->fileTypes();
+        for (const char* type : types) {
+            list.add(type);
+        }
+        context_->setFileTypes(std::move(list));
     }
     std::unique_ptr<LocalPage> openPage() {
         auto page = std::make_unique<LocalPage>(*context_);
@@ -227,10 +245,18 @@ TEST_F(LocalPageTest, DisplayLimitStopsTheListingAndSaysSo) {
 TEST_F(LocalPageTest, RowSelectionShowsTheTagSummary) {
     const auto song = make("song.mp3", taggedSong("Title", "Artist"));
     make("bare.mp3", mpegAudio(2));
-    make("other.wma", "x");
+    make("other.dat", "x");
+    const auto flac = makeAudio(
+        "flac", "tune.flac",
+        {{{"TITLE", {"Flac Title"}}, {"ARTIST", {"Flac Artist"}}, {"ALBUM", {"Flac Album"}}}});
+    const auto ogg =
+        makeAudio("ogg", "tune.ogg", {{{"ARTIST", {"Ogg Artist"}}, {"GENRE", {"Jazz"}}}, true});
+    listTypes({"flac", "ogg", "dat"});
     platform_.mountedVolumes.push_back({music_.path().string() + "/", "CD", VolumeKind::Optical});
     auto page = openPage();
     selectMusic(*page);
+    EXPECT_EQ(names(*page), (std::vector<std::string>{"bare.mp3", "other.dat", "song.mp3",
+                                                      "tune.flac", "tune.ogg"}));
     // On an optical disc nothing may be written from the folder tools.
     EXPECT_FALSE(page->easyTagButton()->isEnabled());
     EXPECT_FALSE(page->clearTagButton()->isEnabled());
@@ -238,12 +264,12 @@ TEST_F(LocalPageTest, RowSelectionShowsTheTagSummary) {
     page->fileList()->selectRow(rowNamed(*page, "song.mp3"));
     ASSERT_FALSE(page->tagSummary()->isHidden());
     EXPECT_EQ(page->tagSummary()->toPlainText().toStdString(),
-              tagSummaryText(song.string(), readId3Summary(song)).value());
+              "ID3 Tag of " + song.string() + ":\nTitle:\tTitle\nArtist:\tArtist\n");
     EXPECT_TRUE(page->moreTagButton()->isEnabled());
     EXPECT_TRUE(page->clearTagButton()->isEnabled());
     EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear This Tag"));
 
-    page->fileList()->selectRow(rowNamed(*page, "other.wma"));
+    page->fileList()->selectRow(rowNamed(*page, "other.dat"));
     EXPECT_TRUE(page->tagSummary()->isHidden());
     EXPECT_FALSE(page->moreTagButton()->isEnabled());
     EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear This Tag"));
@@ -251,6 +277,21 @@ TEST_F(LocalPageTest, RowSelectionShowsTheTagSummary) {
     page->fileList()->selectRow(rowNamed(*page, "bare.mp3"));
     EXPECT_TRUE(page->tagSummary()->isHidden());
     EXPECT_TRUE(page->moreTagButton()->isEnabled());
+
+    // The one tag of other formats, under the same rules.
+    const std::vector<std::pair<std::filesystem::path, std::string>> others = {
+        {flac, "Title:\tFlac Title\nArtist:\tFlac Artist\nAlbum:\tFlac Album\n"},
+        {ogg, "Artist:\tOgg Artist\n"}};
+    for (const auto& [file, lines] : others) {
+        SCOPED_TRACE(file.string());
+        page->fileList()->selectRow(rowNamed(*page, file.filename().string()));
+        ASSERT_FALSE(page->tagSummary()->isHidden());
+        const std::string summary = page->tagSummary()->toPlainText().toStdString();
+        EXPECT_TRUE(summary.ends_with(file.string() + ":\n" + lines)) << summary;
+        EXPECT_TRUE(page->moreTagButton()->isEnabled());
+        EXPECT_TRUE(page->clearTagButton()->isEnabled());
+        EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear This Tag"));
+    }
 }
 
 TEST_F(LocalPageTest, FilterChecksThenNarrowsTheList) {
@@ -371,6 +412,25 @@ TEST_F(LocalPageTest, MoreTagOpensTheEditorForTheSelectedSong) {
     ASSERT_NE(editor, nullptr);
     EXPECT_TRUE(editor->isVisible());
     EXPECT_EQ(editor->shownFields().v2.title, "Title");
+    EXPECT_EQ(editor->findChildren<QGroupBox*>().size(), 2);
+    editor->cancelButton()->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    waitForListing(*page);
+
+    // A FLAC file opens with its one tag.
+    makeAudio("flac", "tune.flac", {{{"TITLE", {"Flac Title"}}}});
+    listTypes({"flac"});
+    page->refreshButton()->click();
+    waitForListing(*page);
+    page->fileList()->selectRow(rowNamed(*page, "tune.flac"));
+    page->moreTagButton()->click();
+    editor = page->findChild<TagInfoDialog*>();
+    ASSERT_NE(editor, nullptr);
+    EXPECT_EQ(editor->windowTitle().toStdString(), "Tag of " + (music_ / "tune.flac").string());
+    const auto groups = editor->findChildren<QGroupBox*>();
+    ASSERT_EQ(groups.size(), 1);
+    EXPECT_EQ(groups[0]->title(), QStringLiteral("FLAC Tag"));
+    EXPECT_EQ(editor->shownFields().v2.title, "Flac Title");
     editor->cancelButton()->click();
 }
 
@@ -434,21 +494,65 @@ TEST_F(LocalPageTest, ClearThisTagAsksThenClearsOneFile) {
     EXPECT_TRUE(platform_.allExpectedShown());
 }
 
-TEST_F(LocalPageTest, ClearAllTagClearsMp3FilesAndCountsListedOnes) {
+TEST_F(LocalPageTest, ClearThisTagOnAnOggFileKeepsItsPictureAndIsUndone) {
+    const auto ogg =
+        makeAudio("ogg", "tune.ogg",
+                  {{{"TITLE", {"Tune"}}, {"ARTIST", {"Player"}}, {"MOOD", {"calm"}}}, true, true});
+    listTypes({"ogg"});
+    const std::string original = readFile(ogg);
+    const test::AudioViewMap before = test::audioViewMap(ogg);
+    ASSERT_EQ(before.at("pictures"), (std::vector<std::string>{"1"}));
+    context_->settings().previewTagChanges = true;
+    auto page = openPage();
+    selectMusic(*page);
+    page->fileList()->selectRow(rowNamed(*page, "tune.ogg"));
+
+    test::PreviewSeen seen;
+    test::answerNextPreview(true, seen);
+    platform_.expectMessage(clearThisTagQuestion(ogg.string()), MessageAnswer::Yes);
+    platform_.expectMessage(clearThisTagResult(ogg.string(), TagWriteOutcome::Written));
+    page->clearTagButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(seen.cells, (std::vector<std::string>{ogg.string(), "Tag", "Title", "Tune", "",
+                                                    ogg.string(), "Tag", "Artist", "Player", ""}));
+    // The editor's fields go; the picture, ReplayGain, the unknown field and the audio stay.
+    test::AudioViewMap expected = before;
+    expected.erase("TITLE");
+    expected.erase("ARTIST");
+    EXPECT_EQ(test::audioViewMap(ogg), expected);
+
+    waitForListing(*page);
+    platform_.expectMessage({"1 file was put back as it was before the last tag change.",
+                             "Tunex - Undo Tag Change", MessageIcon::Information});
+    page->undoButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(readFile(ogg), original);
+}
+
+TEST_F(LocalPageTest, ClearAllTagClearsMusicFilesAndCountsListedOnes) {
     const auto one = make("one.mp3", taggedSong("One", "A"));
     const auto two = make("sub/two.mp3", taggedSong("Two", "B"));
-    make("three.wma", "x");
+    const auto three = makeAudio("wma", "three.wma", {{{"Title", {"Three"}}}});
+    const auto four = makeAudio("flac", "sub/four.flac", {{{"TITLE", {"Four"}}}, true});
+    make("five.dat", "x");
+    listTypes({"flac", "dat"});
+    const test::AudioViewMap fourBefore = test::audioViewMap(four);
     auto page = openPage();
     selectMusic(*page);
 
-    platform_.expectMessage(clearAllQuestion(folder(), 2), MessageAnswer::Yes);
+    // Every music file is cleared; every listed file is counted.
+    platform_.expectMessage(clearAllQuestion(folder(), 4), MessageAnswer::Yes);
     ClearAllResult expected;
-    expected.counted = 3;
+    expected.counted = 5;
     platform_.expectMessage(clearAllResultMessage(folder(), expected));
     page->clearTagButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_EQ(readCatalogueId3(one), "");
     EXPECT_EQ(readCatalogueId3(two), "");
+    EXPECT_EQ(test::audioViewMap(three).count("Title"), 0U);
+    test::AudioViewMap fourAfter = fourBefore;
+    fourAfter.erase("TITLE");
+    EXPECT_EQ(test::audioViewMap(four), fourAfter);
     EXPECT_EQ(page->progressWindow(), nullptr);
     EXPECT_TRUE(page->isEnabled());
 }
@@ -529,36 +633,41 @@ TEST_F(LocalPageTest, BatchToolsAskWhetherToTakeTheShownOrSelectedFilesOrTheFold
     const auto nightOne = make("Night-One.mp3", taggedSong("One", "A"));
     const auto dayTwo = make("Day-Two.mp3", taggedSong("Two", "B"));
     const auto nightThree = make("sub/Night-Three.mp3", taggedSong("Three", "C"));
+    const auto nightFour = makeAudio("flac", "Night-Four.flac", {{{"TITLE", {"Four"}}}});
+    make("Night-Notes.dat", "x");
+    listTypes({"flac", "dat"});
     const std::string dayBytes = readFile(dayTwo);
     auto page = openPage();
     selectMusic(*page);
     page->keywordEdit()->setText(QStringLiteral("night"));
     page->filterButton()->click();
-    ASSERT_EQ(page->fileList()->rowCount(), 2);
+    ASSERT_EQ(page->fileList()->rowCount(), 4);
 
-    // The choice stands for the question: no second Yes/No follows it.
-    platform_.expectMessage({"Clear the tags of the 2 music files shown in the list, or of all "
-                             "3 music files under " +
+    // The choice stands for the question: no second Yes/No follows it. The questions count the
+    // music files; the result counts every listed file it went through.
+    platform_.expectMessage({"Clear the tags of the 3 music files shown in the list, or of all "
+                             "4 music files under " +
                                  folder() + "?",
                              "Tunex - Clear ID3 Tag?", MessageIcon::Question},
                             MessageAnswer::Cancel);
     page->clearTagButton()->click();
     EXPECT_EQ(platform_.shown.back().buttons, MessageButtons::TwoChoices);
     EXPECT_EQ(platform_.shown.back().choices,
-              (std::array<std::string, 2>{"Only the &Shown 2 music files", "&All 3 music files"}));
+              (std::array<std::string, 2>{"Only the &Shown 3 music files", "&All 4 music files"}));
     EXPECT_EQ(readFile(nightOne), taggedSong("One", "A"));
 
     platform_.expectMessage(platform_.shown.back().message, MessageAnswer::Yes);
-    platform_.expectMessage({"All ID3 tags of 2 files under " + folder() + " removed.",
+    platform_.expectMessage({"All ID3 tags of 4 files under " + folder() + " removed.",
                              "Tunex - Tag Successfully Removed", MessageIcon::Information});
     page->clearTagButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_EQ(readCatalogueId3(nightOne), "");
     EXPECT_EQ(readCatalogueId3(nightThree), "");
+    EXPECT_EQ(test::audioViewMap(nightFour).count("TITLE"), 0U);
     EXPECT_EQ(readFile(dayTwo), dayBytes);
     // The list is read again after the change: no filter, no selection.
     waitForListing(*page);
-    EXPECT_EQ(page->fileList()->rowCount(), 3);
+    EXPECT_EQ(page->fileList()->rowCount(), 5);
 
     // Two selected rows: the clear button takes the batch again, and EasyTag asks about them.
     page->fileList()->selectRow(rowNamed(*page, "Day-Two.mp3"));
@@ -569,7 +678,7 @@ TEST_F(LocalPageTest, BatchToolsAskWhetherToTakeTheShownOrSelectedFilesOrTheFold
     EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear All Tag"));
     EXPECT_FALSE(page->moreTagButton()->isEnabled());
     platform_.expectMessage({"Set the tags from the names of the 2 music files selected in the "
-                             "list, or of all 3 music files under " +
+                             "list, or of all 4 music files under " +
                                  folder() + "?",
                              "Tunex - Easy Tag", MessageIcon::Question},
                             MessageAnswer::Yes);
@@ -601,20 +710,30 @@ TEST_F(LocalPageTest, FolderToolsRefuseWithoutAFolder) {
 
 TEST_F(LocalPageTest, EasyTagRunsOnTheFolderAndListsItAgain) {
     const auto song = make("Singer - Song.mp3", mpegAudio(3));
+    const auto flac = makeAudio("flac", "Other - Tune.flac", {{{"TITLE", {"Old"}}}, true});
+    listTypes({"flac", "dat"});
+    test::AudioViewMap flacAfter = test::audioViewMap(flac);
     auto page = openPage();
     selectMusic(*page);
     page->easyTagButton()->click();
     auto* dialog = page->findChild<EasyTagDialog*>();
     ASSERT_NE(dialog, nullptr);
-    make("Later - Added.wma", "x");
+    make("Later - Added.dat", "x");
+    // The FLAC file's one tag takes the names, whichever version is chosen.
+    dialog->v1Box()->click();
     EasyTagResult expected;
-    expected.written = 1;
+    expected.written = 2;
     platform_.expectMessage(easyTagResultMessage(folder(), expected));
     dialog->okButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
-    EXPECT_EQ(readId3Summary(song).artist, "Singer");
+    TagFields songTags;
+    EXPECT_EQ(loadTagFields(song, songTags).v1, true);
+    EXPECT_EQ(songTags.v1.artist, "Singer");
+    flacAfter["ARTIST"] = {"Other"};
+    flacAfter["TITLE"] = {"Tune"};
+    EXPECT_EQ(test::audioViewMap(flac), flacAfter);
     waitForListing(*page);
-    EXPECT_EQ(page->fileList()->rowCount(), 2);
+    EXPECT_EQ(page->fileList()->rowCount(), 3);
 }
 
 TEST_F(LocalPageTest, ANewerChoiceStopsASlowListingAndOnlyTheNewestIsShown) {
