@@ -7,7 +7,6 @@ format, a judge of a written file against its view before, and the damage.
 """
 
 import contextlib
-import hashlib
 import io
 import json
 import os
@@ -102,27 +101,7 @@ def view(path):
             support().view(path)
     except (SystemExit, Exception):
         return None
-    lines = out.getvalue().splitlines()
-    if "format=ape" in lines or "format=wv" in lines:
-        with open(path, "rb") as f:
-            digest = hashlib.sha256(before_end_tags(f.read())).hexdigest()
-        lines = sorted([line for line in lines if not line.startswith("audio=")] +
-                       ["audio=" + digest])
-    return lines
-
-
-def before_end_tags(data):
-    """The bytes before the APEv2 and ID3v1 tags at the end. An APE footer is looked for first:
-    when an APE tag is 131 bytes long, the "TAG" of its header's "APETAGEX" lies 128 bytes from
-    the end and passes for an ID3v1 tag (audio_files.py looks for ID3v1 first)."""
-    while True:
-        if len(data) >= 32 and data[-32:-24] == b"APETAGEX":
-            size, _, flags = struct.unpack("<III", data[-20:-8])
-            data = data[:max(0, len(data) - size - (32 if flags & 0x80000000 else 0))]
-        elif len(data) >= 128 and data[-128:-125] == b"TAG":
-            data = data[:-128]
-        else:
-            return data
+    return out.getvalue().splitlines()
 
 
 def editor_key(family, key):
