@@ -370,15 +370,16 @@ Pair timePair(const fs::path& pristine, const fs::path& root, int files, int rep
 }
 
 // Files written, or -1 after saying which were not.
-int writtenOrReport(int written, const WriteFailures& failed, const WriteFailures& notMpeg) {
-    for (const auto& [what, failures] : {std::pair{"could not be written", &failed},
-                                         std::pair{"were taken for no MPEG audio", &notMpeg}}) {
+int writtenOrReport(int written, const WriteFailures& failed, const WriteFailures& wrongContent) {
+    for (const auto& [what, failures] :
+         {std::pair{"could not be written", &failed},
+          std::pair{"were taken for other content", &wrongContent}}) {
         if (failures->count > 0) {
             std::fprintf(stderr, "tunex-bench: %d files %s, first %s\n", failures->count, what,
                          failures->firstPaths.front().c_str());
         }
     }
-    return failed.count == 0 && notMpeg.count == 0 ? written : -1;
+    return failed.count == 0 && wrongContent.count == 0 ? written : -1;
 }
 
 std::string perFileNote(std::optional<double> seconds, int files) {
@@ -432,12 +433,12 @@ bool runTagsBenchmark(const BenchOptions& options) {
     const auto easyTag = [&journal, &root] {
         const EasyTagResult result =
             runEasyTag(*journal, {root.string(), true, {}}, NameFormat(), kSettingsTypes);
-        return writtenOrReport(result.written, result.failed, result.notMpeg);
+        return writtenOrReport(result.written, result.failed, result.wrongContent);
     };
     const auto clearAll = [&journal, &root] {
         const ClearAllResult result =
             clearAllTagsUnder(*journal, {root.string(), true, {}}, FileTypeList());
-        return writtenOrReport(result.counted, result.failed, result.notMpeg);
+        return writtenOrReport(result.counted, result.failed, result.wrongContent);
     };
     // One untimed batch first: every timed one then finds a finished batch in the journal to
     // replace, as it does in daily use, and TagLib and the caches are warm for both writers.
