@@ -64,13 +64,6 @@ std::optional<int> parseGenre(std::string_view text) {
     return number < kGenreCount ? std::optional<int>(number + 1) : std::nullopt;
 }
 
-// The format of a file whose one tag takes plain keys ("title"); nothing for mp3, and for names no
-// other format claims, which keep the v1./v2. keys as before.
-std::optional<AudioFormat> singleTagFormat(const std::string& file) {
-    const auto format = audioFormatOfName(std::filesystem::path(file).filename().string());
-    return format && *format != AudioFormat::Mp3 ? format : std::nullopt;
-}
-
 bool takesRow(const TagFieldRow& row, std::optional<AudioFormat> single) {
     return !single || (row.version == TagVersion::V2 && formatHasField(*single, row.field));
 }

@@ -335,7 +335,8 @@ TEST_F(TagWriteSafety, AWrittenFileStaysTheSameFile) {
 
 TEST_F(TagWriteSafety, FolderCommandsLeaveFilesWithoutMpegAudioAlone) {
     const std::string m = (dir_ / "Music").string();
-    std::vector<Foreign> foreign = {{"Take.mp3.wav", waveFile()},
+    // "Take.mp3.wav" would be a WAV file: the last extension decides.
+    std::vector<Foreign> foreign = {{"Take.mp3.dat", waveFile()},
                                     {"Lyrics.mp3.txt", "All my troubles seemed so far away\n"}};
     for (const Foreign& audio : otherAudio()) {
         foreign.push_back({"Song in " + audio.name + ".mp3", audio.bytes});
@@ -370,6 +371,8 @@ TEST_F(TagWriteSafety, FolderCommandsLeaveFilesWithoutMpegAudioAlone) {
     }
 }
 
+// Other audio named .mp3 is never given ID3 tags. Under its own name it is the tag tools' to
+// write, but an mp3 key is refused, and clearing a file without a tag leaves every byte.
 TEST_F(TagWriteSafety, TagCommandsRefuseFilesWithoutMpegAudio) {
     for (const Foreign& kind : otherAudio()) {
         for (const std::string& extension : {kind.name, std::string("mp3")}) {
@@ -380,7 +383,11 @@ TEST_F(TagWriteSafety, TagCommandsRefuseFilesWithoutMpegAudio) {
                 std::vector<std::string> command = words;
                 command.insert(command.begin() + 2, file.string());
                 const auto result = run(command);
-                EXPECT_NE(result.exitCode, 0) << result.err;
+                if (extension == "mp3" || words[1] == "set") {
+                    EXPECT_NE(result.exitCode, 0) << result.err;
+                } else {
+                    EXPECT_TRUE(result.exitCode == 0 || result.exitCode == 3) << result.err;
+                }
                 EXPECT_TRUE(unchanged(file, kind.bytes));
             }
         }

@@ -31,12 +31,10 @@ constexpr std::array<std::pair<std::string_view, AudioFormat>, 15> kExtensions =
 }  // namespace
 
 std::optional<AudioFormat> audioFormatOfName(std::string_view fileName) {
-    if (isMp3Name(fileName)) {
-        return AudioFormat::Mp3;
-    }
+    // The extension wins: "song.mp3.flac" is a FLAC file; "song.mp3.bak" stays an mp3 name.
     const std::size_t dot = fileName.rfind('.');
     if (dot == std::string_view::npos || dot == 0) {
-        return std::nullopt;
+        return isMp3Name(fileName) ? std::optional(AudioFormat::Mp3) : std::nullopt;
     }
     const std::string extension = toLowerUtf8(fileName.substr(dot + 1));
     for (const auto& [name, format] : kExtensions) {
@@ -47,7 +45,14 @@ std::optional<AudioFormat> audioFormatOfName(std::string_view fileName) {
     if (extension == "aifc") {
         return AudioFormat::Aiff;
     }
-    return std::nullopt;
+    return isMp3Name(fileName) ? std::optional(AudioFormat::Mp3) : std::nullopt;
+}
+
+std::optional<AudioFormat> singleTagFormat(std::string_view path) {
+    const std::size_t slash = path.rfind('/');
+    const auto format =
+        audioFormatOfName(slash == std::string_view::npos ? path : path.substr(slash + 1));
+    return format && *format != AudioFormat::Mp3 ? format : std::nullopt;
 }
 
 bool isTaggableName(std::string_view fileName) {

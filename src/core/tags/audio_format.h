@@ -15,6 +15,10 @@ enum class AudioFormat { Mp3, Flac, OggVorbis, Opus, Mp4, Asf, Ape, WavPack, Aif
 // the tag tools leave alone.
 [[nodiscard]] std::optional<AudioFormat> audioFormatOfName(std::string_view fileName);
 
+// The format of a path whose file has one tag, not the mp3 pair of V1 and V2: every format but
+// mp3, by name.
+[[nodiscard]] std::optional<AudioFormat> singleTagFormat(std::string_view path);
+
 // The tag tools take the file: an mp3 or one of the other formats by name.
 [[nodiscard]] bool isTaggableName(std::string_view fileName);
 

@@ -499,6 +499,17 @@ bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth, bo
             return false;
         }
         const ByteVector type = header.mid(4, 4);
+        if (type == "stco" || type == "co64") {
+            // TagLib moves every entry the count names when the audio moves, whatever the
+            // atom's size: a count running past the table would overwrite what follows it.
+            stream.seek(position + headerSize + 4);
+            const ByteVector count = stream.readBlock(4);
+            const long entry = type == "stco" ? 4 : 8;
+            if (count.size() != 4 ||
+                static_cast<long long>(count.toUInt(0U, true)) * entry > size - headerSize - 8) {
+                return false;
+            }
+        }
         if (items || isMp4Container(type)) {
             long children = position + headerSize;
             if (type == "stsd") {
@@ -571,6 +582,7 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
         return;
     }
     std::unique_ptr<TagLib::File> file;
+    bool taglibSawId3 = false;
     switch (format) {
         case AudioFormat::Flac: {
             auto flac = std::make_unique<TagLib::FLAC::File>(
@@ -635,12 +647,14 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
         case AudioFormat::Aiff: {
             auto aiff = std::make_unique<TagLib::RIFF::AIFF::File>(&stream, false);
             id3_ = aiff->isValid() ? aiff->tag() : nullptr;
+            taglibSawId3 = aiff->isValid() && aiff->hasID3v2Tag();
             file = std::move(aiff);
             break;
         }
         case AudioFormat::Wav: {
             auto wav = std::make_unique<TagLib::RIFF::WAV::File>(&stream, false);
             id3_ = wav->isValid() ? wav->ID3v2Tag() : nullptr;
+            taglibSawId3 = wav->isValid() && wav->hasID3v2Tag();
             file = std::move(wav);
             break;
         }
@@ -657,7 +671,9 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
     rewritable_ = true;
     if (id3_ != nullptr) {
         const std::vector<long> chunks = id3ChunkOffsets(stream, format == AudioFormat::Aiff);
-        rewritable_ = chunks.size() < 2 &&
+        // One ID3 chunk TagLib read whole, or none at all: a chunk it did not see (its size runs
+        // past the end) would stay beside a new one, and a clear would leave it.
+        rewritable_ = chunks.size() < 2 && chunks.empty() != taglibSawId3 &&
                       (chunks.empty() || taglibKeepsEveryFrame(*file_, chunks.front(), *id3_));
     } else if (format == AudioFormat::Mp4) {
         rewritable_ = mp4AtomsWhole(stream, 0, stream.length(), 0, false);

@@ -25,8 +25,7 @@ namespace {
 
 // The format the name says when it is not mp3.
 std::optional<AudioFormat> otherFormatOf(const std::filesystem::path& file) {
-    const auto format = audioFormatOfName(file.filename().string());
-    return format && *format != AudioFormat::Mp3 ? format : std::nullopt;
+    return singleTagFormat(file.string());
 }
 
 std::optional<std::string> present(std::string text) {

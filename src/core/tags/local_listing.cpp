@@ -1,5 +1,7 @@
 #include "core/tags/local_listing.h"
 
+#include "core/tags/audio_format.h"
+
 #include "core/collections/media_walk.h"
 #include "core/common/text.h"
 #include "core/store/settings.h"
@@ -139,7 +141,7 @@ std::optional<std::string> tagSummaryText(std::string_view path, const Id3Summar
     if (lines.empty()) {
         return std::nullopt;
     }
-    return "ID3 Tag of " + std::string(path) + ":\n" + lines;
+    return (singleTagFormat(path) ? "Tag of " : "ID3 Tag of ") + std::string(path) + ":\n" + lines;
 }
 
 UserMessage noRecordToFilterMessage() {

@@ -10,20 +10,10 @@
 
 namespace tunex {
 
-namespace {
-
-// A file of another format than mp3 has a tag, not an ID3 tag, and keeps what the editor does
-// not show.
-bool hasOneTag(std::string_view path) {
-    const auto format = audioFormatOfName(path);
-    return format && *format != AudioFormat::Mp3;
-}
-
-}  // namespace
-
 UserMessage clearThisTagQuestion(std::string_view path) {
-    return {"Are you sure you want to clear the " + std::string(hasOneTag(path) ? "" : "ID3 ") +
-                "tag of the file " + std::string(path) + "?",
+    return {"Are you sure you want to clear the " +
+                std::string(singleTagFormat(path).has_value() ? "" : "ID3 ") + "tag of the file " +
+                std::string(path) + "?",
             captionFor("Clear ID3 Tag?"), MessageIcon::Question};
 }
 
@@ -32,10 +22,11 @@ UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome) {
         return wrongContentMessage(path);
     }
     if (outcome != TagWriteOutcome::Written) {
-        return {"The ID3 tags of file " + std::string(path) + " could not be removed.",
+        return {"The " + std::string(singleTagFormat(path).has_value() ? "tag" : "ID3 tags") +
+                    " of file " + std::string(path) + " could not be removed.",
                 captionFor("File Error"), MessageIcon::Error};
     }
-    if (hasOneTag(path)) {
+    if (singleTagFormat(path).has_value()) {
         return {"The tag of file " + std::string(path) +
                     " was cleared; its pictures and other fields stay.",
                 captionFor("Tag Successfully Removed"), MessageIcon::Information};

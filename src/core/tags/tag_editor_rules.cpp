@@ -11,14 +11,6 @@ std::string tagEditorCaption(std::string_view path) {
     return "ID3 Tag of " + std::string(path);
 }
 
-std::optional<AudioFormat> singleTagFormat(std::string_view path) {
-    const auto format = audioFormatOfName(path);
-    if (format && *format != AudioFormat::Mp3) {
-        return format;
-    }
-    return std::nullopt;
-}
-
 std::string singleTagTitle(AudioFormat format) {
     switch (format) {
         case AudioFormat::Mp3:
@@ -78,8 +70,8 @@ void clearV2Group(Id3v2Fields& fields) {
 }
 
 UserMessage wrongContentMessage(std::string_view path) {
-    const auto format = audioFormatOfName(path);
-    if (!format || *format == AudioFormat::Mp3) {
+    const auto format = singleTagFormat(path);
+    if (!format) {
         return {"The file " + std::string(path) +
                     " does not hold MPEG audio, so no ID3 tag was written into it.",
                 captionFor("File Error"), MessageIcon::Error};

@@ -17,9 +17,6 @@ namespace tunex {
 // another format than mp3, which has no ID3 tag.
 [[nodiscard]] std::string tagEditorCaption(std::string_view path);
 
-// The format whose one tag the editor shows as a single group; nothing for an mp3 (or a name the
-// tag tools do not take), which keeps the V1/V2 pair.
-[[nodiscard]] std::optional<AudioFormat> singleTagFormat(std::string_view path);
 // The single group's title: "FLAC Tag", "Ogg Vorbis Tag", "MP4 Tag"...
 [[nodiscard]] std::string singleTagTitle(AudioFormat format);
 

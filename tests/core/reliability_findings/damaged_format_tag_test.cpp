@@ -28,7 +28,8 @@ TEST(DamagedFormatTag, WritesThatWouldLoseFieldsAreRefused) {
     TempDir dir;
     // A frame TagLib stops at in the ID3 chunk of AIFF and WAV: the artist and picture behind it
     // are still there for other readers. In MP4 a child of the tag list whose size runs past it:
-    // TagLib would add a new tag and move no chunk offset.
+    // TagLib would add a new tag and move no chunk offset; and a chunk offset table counting more
+    // entries than it holds, which TagLib would write past into the audio.
     struct Case {
         std::string_view format;
         std::string_view name;
@@ -48,16 +49,22 @@ TEST(DamagedFormatTag, WritesThatWouldLoseFieldsAreRefused) {
           true},
          "ilst",
          "ils\x01"},
+        {"m4a", "b.m4a", {{{"\xC2\xA9nam", {"Old"}}}, true}, "stco", "stco"},
     };
     for (const Case& c : cases) {
         const auto file = dir / std::string(c.name);
         ASSERT_TRUE(test::makeAudioFile(c.format, file, c.tags));
         if (c.format == "m4a") {
-            // The first item's size, just behind the list's header, grows past the list.
+            // The first item's size, just behind the list's header, grows past the list; or the
+            // table's count, behind its version and flags, says 20 where it holds 4.
             std::string bytes = readFile(file);
-            const std::size_t list = bytes.find("ilst");
-            ASSERT_NE(list, std::string::npos);
-            bytes[list + 4] = '\x7f';
+            const std::size_t at = bytes.find(c.from);
+            ASSERT_NE(at, std::string::npos);
+            if (c.from == "ilst") {
+                bytes[at + 4] = '\x7f';
+            } else {
+                bytes[at + 11] = '\x14';
+            }
             writeFile(file, bytes);
         } else {
             overwrite(file, c.from, c.to);

@@ -14,9 +14,11 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/common/write_journal.h"
+#include "core/tags/audio_format.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/tag_test_support.h"
@@ -385,6 +387,25 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatTags, ::testing::ValuesIn(kFormats),
                              std::erase(name, '-');
                              return name;
                          });
+
+}  // namespace
+}  // namespace tunex
+
+namespace tunex {
+namespace {
+
+TEST(AudioFormatNames, TheLastExtensionDecides) {
+    const std::vector<std::pair<std::string_view, std::optional<AudioFormat>>> cases = {
+        {"a.FLAC", AudioFormat::Flac},   {"song.mp3.flac", AudioFormat::Flac},
+        {"x.mp3.bak", AudioFormat::Mp3}, {"x.Mp3", AudioFormat::Mp3},
+        {"a.aifc", AudioFormat::Aiff},   {"b.oga", AudioFormat::OggVorbis},
+        {"v.wmv", AudioFormat::Asf},     {"notes.txt", std::nullopt},
+        {".flac", std::nullopt},         {"flac", std::nullopt},
+    };
+    for (const auto& [name, format] : cases) {
+        EXPECT_EQ(audioFormatOfName(name), format) << name;
+    }
+}
 
 }  // namespace
 }  // namespace tunex
