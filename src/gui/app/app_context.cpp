@@ -8,6 +8,12 @@
 
 namespace tunex {
 
+namespace {
+
+constexpr const char* kSearchAsYouTypeKey = "SearchAsYouType";
+
+}  // namespace
+
 UserMessage browserMissingMessage() {
     return {
         "No web browser could be started to show the help.\nInstall a web browser and the "
@@ -22,6 +28,7 @@ UserMessage helpPageMissingMessage(const std::filesystem::path& page) {
 
 AppContext::AppContext(Platform& platform, std::unique_ptr<Workspace> workspace)
     : platform_(platform), workspace_(std::move(workspace)) {
+    searchAsYouType_ = platform_.profileBytes(kSearchAsYouTypeKey) != "0";
     if (!workspace_) {
         return;
     }
@@ -56,6 +63,7 @@ bool AppContext::storeSettings(const std::vector<HistoryRow>& historyRows) const
 }
 
 bool AppContext::reloadCatalogue() {
+    const CatalogueChange change(*this);
     if (!workspace_->reloadCatalogue()) {
         platform_.tell(loadFailedMessage(workspace_->catalogue().loadFailure()));
         Q_EMIT catalogueLoadFailed();
@@ -63,6 +71,23 @@ bool AppContext::reloadCatalogue() {
     }
     Q_EMIT catalogueReloaded();
     return true;
+}
+
+void AppContext::setSearchAsYouType(bool on) {
+    searchAsYouType_ = on;
+    platform_.setProfileBytes(kSearchAsYouTypeKey, on ? "1" : "0");
+}
+
+CatalogueChange::CatalogueChange(AppContext& context) : context_(context) {
+    if (context_.catalogueChanges_++ == 0) {
+        Q_EMIT context_.catalogueChangeStarting();
+    }
+}
+
+CatalogueChange::~CatalogueChange() {
+    if (--context_.catalogueChanges_ == 0) {
+        Q_EMIT context_.catalogueChangeEnded();
+    }
 }
 
 FileTypeAddResult AppContext::addFileType(std::string_view typed) {

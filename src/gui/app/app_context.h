@@ -42,6 +42,12 @@ public:
     // Loads the catalogue again after Add or a rename. When a collection file cannot be opened
     // the user is told, catalogueLoadFailed() is emitted and the result is false.
     bool reloadCatalogue();
+    // While a CatalogueChange is held; searches running off the GUI thread read the catalogue.
+    [[nodiscard]] bool catalogueChanging() const { return catalogueChanges_ > 0; }
+
+    // Whether the Songs and Files pages search as the user types; kept in the desktop profile.
+    [[nodiscard]] bool searchAsYouType() const { return searchAsYouType_; }
+    void setSearchAsYouType(bool on);
 
     // The file types walks take. Add and remove store the list at once; when that fails the user
     // is told and the change still holds for the run.
@@ -65,6 +71,10 @@ public:
     void showPage(PageId page) { Q_EMIT pageRequested(page); }
 
 Q_SIGNALS:
+    // Searches that read the catalogue stop and are waited for; none starts until it has changed.
+    void catalogueChangeStarting();
+    // Whatever a page kept of earlier searches no longer holds.
+    void catalogueChangeEnded();
     void catalogueReloaded();
     void catalogueLoadFailed();
     void fileTypesChanged();
@@ -75,11 +85,29 @@ Q_SIGNALS:
     void pageRequested(tunex::PageId page);
 
 private:
+    friend class CatalogueChange;
     void storeFileTypes() const;
 
     FileTypeList fileTypes_;
     Platform& platform_;
     std::unique_ptr<Workspace> workspace_;
+    int catalogueChanges_ = 0;  // CatalogueChange guards held, nested ones included
+    bool searchAsYouType_ = true;
+};
+
+// Held around every change of the catalogue's files or of the loaded catalogue (Add, rename,
+// rescan, delete, a reload), so that no search reads it meanwhile. Guards may nest.
+class CatalogueChange final {
+public:
+    explicit CatalogueChange(AppContext& context);
+    ~CatalogueChange();
+    CatalogueChange(const CatalogueChange&) = delete;
+    CatalogueChange& operator=(const CatalogueChange&) = delete;
+    CatalogueChange(CatalogueChange&&) = delete;
+    CatalogueChange& operator=(CatalogueChange&&) = delete;
+
+private:
+    AppContext& context_;
 };
 
 [[nodiscard]] UserMessage browserMissingMessage();

@@ -288,10 +288,14 @@ auto DatabasePage::withWalkProgress(const Run& run) {
 
 void DatabasePage::onAdd() {
     const AddRequest request{toStdString(name_->text()), pathText(), id3_->isChecked()};
-    const AddOutcome outcome = withWalkProgress([&](const AddProgress& hooks,
-                                                    const CatalogueUpdate& update) {
-        return addCollection(context_.workspace(), context_.fileTypes(), request, hooks, update);
-    });
+    const AddOutcome outcome = [&] {
+        // The walk lets events through, timers among them: no search may read the catalogue.
+        const CatalogueChange change(context_);
+        return withWalkProgress([&](const AddProgress& hooks, const CatalogueUpdate& update) {
+            return addCollection(context_.workspace(), context_.fileTypes(), request, hooks,
+                                 update);
+        });
+    }();
     if (outcome.result == AddResult::Added && outcome.catalogueReloaded) {
         fillCollections();
         collections_->setCurrentIndex(collections_->count() - 1);
@@ -342,6 +346,7 @@ void DatabasePage::onChange() {
     }
     RenameOutcome outcome;
     {
+        const CatalogueChange change(context_);
         WaitCursor wait;
         CatalogueUpdate update;
         update.reloadCatalogue = [this, &wait] {
@@ -383,10 +388,13 @@ void DatabasePage::onRescan() {
         MessageAnswer::Yes) {
         return;
     }
-    const RescanOutcome outcome = withWalkProgress([&](const AddProgress& hooks,
-                                                       const CatalogueUpdate& update) {
-        return rescanCollection(context_.workspace(), context_.fileTypes(), request, hooks, update);
-    });
+    const RescanOutcome outcome = [&] {
+        const CatalogueChange change(context_);
+        return withWalkProgress([&](const AddProgress& hooks, const CatalogueUpdate& update) {
+            return rescanCollection(context_.workspace(), context_.fileTypes(), request, hooks,
+                                    update);
+        });
+    }();
     if (outcome.rescanned && outcome.catalogueReloaded) {
         fillCollections();
         collections_->setCurrentIndex(collections_->findData(QByteArray::fromStdString(name)));
@@ -407,6 +415,7 @@ void DatabasePage::onDelete() {
     }
     DeleteOutcome outcome;
     {
+        const CatalogueChange change(context_);
         WaitCursor wait;
         CatalogueUpdate update;
         update.storeSettings = [this] { return context_.storeSettings(historyRows()); };

@@ -4,6 +4,7 @@
 #include "core/search/search_messages.h"
 #include "gui/app/app_context.h"
 #include "gui/search/export_result.h"
+#include "gui/search/search_as_you_type.h"
 #include "gui/search/song_row_actions.h"
 #include "gui/widgets/page_controls.h"
 #include "gui/widgets/result_list.h"
@@ -54,6 +55,9 @@ FilesPage::FilesPage(AppContext& context, QWidget* parent) : Page(parent), conte
     refreshCollections();
     connect(&context_, &AppContext::columnsChanged, this, [this] { columnsStale_ = true; });
     connect(&context_, &AppContext::catalogueReloaded, this, &FilesPage::refreshCollections);
+    typing_ = new SearchAsYouType(
+        context_, {type_, keyword_, dateFrom_, dateTo_, sizeFrom_, sizeTo_},
+        [this] { beginInstantSearch(); }, this);
     connect(search_, &QPushButton::clicked, this, &FilesPage::search);
     connect(searchByCd_, &QPushButton::clicked, this, &FilesPage::searchByCd);
     connect(export_, &QPushButton::clicked, this, &FilesPage::exportResult);
@@ -135,7 +139,11 @@ void FilesPage::setWindowMaximized(bool maximized) {
     list_->setMaximised(maximized);
 }
 
-void FilesPage::search() {
+bool FilesPage::instantSearchPending() const {
+    return typing_->isPending();
+}
+
+FilesQuery FilesPage::typedQuery() const {
     FilesQuery query;
     query.types = toStdString(type_->text());
     query.keyword = toStdString(keyword_->text());
@@ -143,7 +151,38 @@ void FilesPage::search() {
     query.dateTo = toStdString(dateTo_->text());
     query.sizeFrom = toStdString(sizeFrom_->text());
     query.sizeTo = toStdString(sizeTo_->text());
-    runAndShow(withInitialBoundsOpen(std::move(query)));
+    return withInitialBoundsOpen(std::move(query));
+}
+
+void FilesPage::search() {
+    runAndShow(typedQuery());
+}
+
+void FilesPage::beginInstantSearch() {
+    FilesQuery query = typedQuery();
+    // Search says what is wrong with such input, such as a date typed halfway; typing leaves the
+    // list as it is.
+    if (checkFilesQuery(query).refusal) {
+        return;
+    }
+    typing_->run(
+        [&catalogue = context_.catalogue(), paths = context_.paths(),
+         settings = searchSettingsFrom(context_.settings()), columns = list_->columns(),
+         query = std::move(query)](const std::stop_token& stop) {
+            return runFilesSearch(catalogue, paths, settings, columns, query, stop);
+        },
+        [this](SearchOutcome outcome) { showInstantResult(std::move(outcome)); });
+}
+
+void FilesPage::showInstantResult(SearchOutcome outcome) {
+    // A lost collection file is told when the user presses Search; the columns may have been
+    // rebuilt while the search ran.
+    if (outcome.kind != SearchOutcome::Kind::Done || outcome.table.columns != list_->columns()) {
+        return;
+    }
+    list_->setTable(std::move(outcome.table));
+    status_->setText(toQString(outcome.statusLine));
+    Q_EMIT instantResultShown();
 }
 
 void FilesPage::searchByCd() {
@@ -158,6 +197,7 @@ void FilesPage::searchByCd() {
 }
 
 void FilesPage::runAndShow(const FilesQuery& query) {
+    typing_->cancel();
     SearchOutcome outcome = [&] {
         const WaitCursor busy;
         return runFilesSearch(context_.catalogue(), context_.paths(),

@@ -206,6 +206,12 @@ QWidget* SettingPage::makeSensitivityGroup() {
     }
     connect(sensitivity_, &QButtonGroup::idClicked, this,
             [this](int level) { context_.settings().searchSensitivity = level; });
+    // Kept in the desktop profile, like the window's place: the settings file keeps its format.
+    searchAsYouType_ = new QCheckBox(QStringLiteral("Search as you type"), group);
+    searchAsYouType_->setChecked(context_.searchAsYouType());
+    layout->addWidget(searchAsYouType_);
+    connect(searchAsYouType_, &QCheckBox::clicked, this,
+            [this](bool checked) { context_.setSearchAsYouType(checked); });
     return group;
 }
 

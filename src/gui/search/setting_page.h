@@ -38,6 +38,7 @@ public:
     [[nodiscard]] QPushButton* insertButton() const { return insert_; }
     [[nodiscard]] QPushButton* removeButton() const { return remove_; }
     [[nodiscard]] QButtonGroup* sensitivityGroup() const { return sensitivity_; }
+    [[nodiscard]] QCheckBox* searchAsYouTypeBox() const { return searchAsYouType_; }
     [[nodiscard]] QComboBox* defaultTabList() const { return defaultTab_; }
     [[nodiscard]] QCheckBox* startMaximizedBox() const { return startMaximized_; }
     [[nodiscard]] QCheckBox* previewBox() const { return preview_; }
@@ -85,6 +86,7 @@ private:
     QPushButton* insert_ = nullptr;
     QPushButton* remove_ = nullptr;
     QButtonGroup* sensitivity_ = nullptr;
+    QCheckBox* searchAsYouType_ = nullptr;
     QComboBox* defaultTab_ = nullptr;
     QCheckBox* startMaximized_ = nullptr;
     QCheckBox* preview_ = nullptr;

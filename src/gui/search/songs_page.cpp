@@ -5,6 +5,7 @@
 #include "core/search/search_messages.h"
 #include "gui/app/app_context.h"
 #include "gui/search/export_result.h"
+#include "gui/search/search_as_you_type.h"
 #include "gui/search/song_row_actions.h"
 #include "gui/widgets/page_controls.h"
 #include "gui/widgets/result_list.h"
@@ -20,7 +21,25 @@
 
 namespace tunex {
 
-SongsPage::SongsPage(AppContext& context, QWidget* parent) : Page(parent), context_(context) {
+namespace {
+
+bool sameSettings(const SearchSettings& a, const SearchSettings& b) {
+    return a.maxResults == b.maxResults && a.sensitivity == b.sensitivity &&
+           a.sortColumn == b.sortColumn && a.showColumns == b.showColumns;
+}
+
+}  // namespace
+
+SongsPage::SongsPage(AppContext& context, QWidget* parent)
+    : Page(parent),
+      context_(context),
+      searcher_([](const Catalogue& catalogue, const SearchSettings& settings,
+                   const std::vector<ResultColumn>& columns, const std::string& title,
+                   const std::string& artist, std::shared_ptr<const SearchMatches> previous,
+                   const std::stop_token& stop) {
+          return runInstantSearch(catalogue, settings, columns, title, artist, std::move(previous),
+                                  stop);
+      }) {
     auto* inputs = new QGroupBox(QStringLiteral("Search by Song Title / Artist Name"), this);
     title_ = new QLineEdit(inputs);
     artist_ = new QLineEdit(inputs);
@@ -59,6 +78,9 @@ SongsPage::SongsPage(AppContext& context, QWidget* parent) : Page(parent), conte
 
     connect(title_, &QLineEdit::textChanged, search_, [this] { search_->setEnabled(true); });
     connect(artist_, &QLineEdit::textChanged, search_, [this] { search_->setEnabled(true); });
+    typing_ = new SearchAsYouType(
+        context_, {title_, artist_}, [this] { beginInstantSearch(); }, this);
+    connect(&context_, &AppContext::catalogueChangeEnded, this, [this] { matches_.reset(); });
     connect(search_, &QPushButton::clicked, this, &SongsPage::search);
     connect(history_, &QPushButton::clicked, this, [this] { context_.showPage(PageId::History); });
     connect(listAll_, &QPushButton::clicked, this, &SongsPage::listAll);
@@ -83,6 +105,8 @@ void SongsPage::activate() {
 }
 
 void SongsPage::rebuildColumns() {
+    typing_->cancel();
+    matches_.reset();
     list_->buildColumns(true, context_.settings().showColumns);
     title_->clear();
     artist_->clear();
@@ -101,13 +125,62 @@ void SongsPage::setWindowMaximized(bool maximized) {
     list_->setMaximised(maximized);
 }
 
+bool SongsPage::instantSearchPending() const {
+    return typing_->isPending();
+}
+
+std::shared_ptr<const SearchMatches> SongsPage::usableMatches(
+    const SearchSettings& settings) const {
+    if (matches_ && sameSettings(settings, matchesSettings_) &&
+        list_->columns() == matchesColumns_) {
+        return matches_;
+    }
+    return nullptr;
+}
+
+void SongsPage::beginInstantSearch() {
+    std::string title = toStdString(title_->text());
+    std::string artist = toStdString(artist_->text());
+    // Search says what is wrong with such terms; typing leaves the list as it is.
+    if (checkSearchTerms(title, artist)) {
+        return;
+    }
+    const SearchSettings settings = searchSettingsFrom(context_.settings());
+    typing_->run(
+        [searcher = searcher_, &catalogue = context_.catalogue(), settings,
+         columns = list_->columns(), title = std::move(title), artist = std::move(artist),
+         previous = usableMatches(settings)](const std::stop_token& stop) {
+            return searcher(catalogue, settings, columns, title, artist, previous, stop);
+        },
+        [this, settings](InstantSearch result) { showInstantResult(std::move(result), settings); });
+}
+
+void SongsPage::showInstantResult(InstantSearch result, const SearchSettings& settings) {
+    // A lost collection file is told when the user presses Search; the columns may have been
+    // rebuilt while the search ran.
+    if (result.stopped || result.outcome.kind != SearchOutcome::Kind::Done ||
+        result.outcome.table.columns != list_->columns()) {
+        return;
+    }
+    list_->setTable(std::move(result.outcome.table));
+    status_->setText(toQString(result.outcome.statusLine));
+    matches_ = std::move(result.matches);
+    matchesSettings_ = settings;
+    matchesColumns_ = list_->columns();
+    Q_EMIT instantResultShown();
+}
+
 void SongsPage::search() {
+    typing_->cancel();
     const std::string title = toStdString(title_->text());
     const std::string artist = toStdString(artist_->text());
+    const SearchSettings settings = searchSettingsFrom(context_.settings());
     SearchOutcome outcome = [&] {
         const WaitCursor busy;
-        return runSongSearch(context_.catalogue(), searchSettingsFrom(context_.settings()),
-                             list_->columns(), title, artist);
+        // What the user typed was searched already: the rows come from those matches.
+        return runInstantSearch(context_.catalogue(), settings, list_->columns(), title, artist,
+                                usableMatches(settings))
+            .outcome;
     }();
     if (outcome.kind == SearchOutcome::Kind::Refused) {
         context_.platform().tell(*outcome.message);
@@ -120,6 +193,7 @@ void SongsPage::search() {
     }
     status_->setText(toQString(outcome.statusLine));
     context_.recordSearch(outcome.summary.value_or(SearchSummary{}));
+    matches_.reset();
     title_->clear();
     artist_->clear();
     if (outcome.message) {
@@ -128,6 +202,7 @@ void SongsPage::search() {
 }
 
 void SongsPage::listAll() {
+    typing_->cancel();
     title_->clear();
     artist_->clear();
     list_->clearRows();

@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace tunex {
@@ -99,6 +100,46 @@ TEST_F(FilesPageTest, SearchMatchesEveryFilledFieldAndKeepsTheInputs) {
     EXPECT_EQ(files().statusLine(), QStringLiteral("0 songs found."));
     EXPECT_EQ(firstCells(), std::vector<std::string>{"No File Found."});
     EXPECT_TRUE(page<HistoryPage>(PageId::History).rows().empty());  // song searches only
+}
+
+TEST_F(FilesPageTest, TypingSearchesAsSearchWouldAndTellsNothing) {
+    open({{"Pop", kPop}, {"Rock", kRock}});
+    sheet_->showPage(PageId::Files);
+    sheet_->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet_.get()));
+    QSignalSpy shown(&files(), &FilesPage::instantResultShown);
+    const auto typeAndWait = [this](QLineEdit* field, const QString& keys) {
+        QTest::keyClicks(field, keys);
+        ASSERT_TRUE(files().instantSearchPending());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !files().instantSearchPending(); }, 20000));
+    };
+
+    typeAndWait(files().keywordEdit(), QStringLiteral("beatles"));
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(files().statusLine(), QStringLiteral("2 songs found."));
+    EXPECT_EQ(firstCells(), (std::vector<std::string>{"Love Me Do", "Yesterday"}));
+
+    // A date typed halfway is refused by Search; typing leaves the list as it is.
+    files().dateToEdit()->setFocus();
+    typeAndWait(files().dateToEdit(), QStringLiteral("2004-01"));
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(files().statusLine(), QStringLiteral("2 songs found."));
+    typeAndWait(files().dateToEdit(), QStringLiteral("-01"));
+    EXPECT_EQ(shown.size(), 2);
+    EXPECT_EQ(firstCells(), std::vector<std::string>{"Love Me Do"});
+    EXPECT_EQ(files().statusLine(), QStringLiteral("1 song found."));
+
+    // The limit is told by Search only, over the same rows.
+    context_->settings().maxResults = 1;
+    files().dateToEdit()->clear();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !files().instantSearchPending(); }, 20000));
+    EXPECT_EQ(shown.size(), 3);
+    EXPECT_EQ(firstCells(), std::vector<std::string>{"Love Me Do"});
+    platform_.expectMessage(resultLimitMessage(1));
+    QTest::keyClick(files().dateToEdit(), Qt::Key_Return);
+    EXPECT_EQ(firstCells(), std::vector<std::string>{"Love Me Do"});
+    EXPECT_EQ(files().statusLine(), QStringLiteral("1 song found."));
+    EXPECT_TRUE(history().rows().empty());
 }
 
 TEST_F(FilesPageTest, SearchByCdListsTheChosenCollection) {

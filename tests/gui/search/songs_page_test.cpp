@@ -1,15 +1,24 @@
 #include "gui/search/songs_page.h"
 #include "core/search/result_export.h"
 #include "core/search/search_messages.h"
+#include "gui/collections/database_page.h"
 #include "gui/search/history_page.h"
+#include "gui/search/search_as_you_type.h"
+#include "gui/search/setting_page.h"
 #include "gui/widgets/result_list.h"
 #include "search_test_support.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 namespace tunex {
 namespace {
@@ -37,6 +46,72 @@ protected:
         }
         return cells;
     }
+
+    void showSheet() {
+        sheet_->showPage(PageId::Songs);
+        sheet_->show();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(sheet_.get()));
+    }
+    // Keys as the user types them, then the wait for the search that follows the pause.
+    void typeAndWait(QLineEdit* field, const QString& keys, int backspaces = 0) {
+        for (int i = 0; i < backspaces; ++i) {
+            QTest::keyClick(field, Qt::Key_Backspace);
+        }
+        QTest::keyClicks(field, keys);
+        ASSERT_TRUE(songs().instantSearchPending());
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !songs().instantSearchPending(); }, 20000));
+    }
+    void retype(QLineEdit* field, const QString& text) {
+        field->selectAll();
+        typeAndWait(field, text);
+    }
+    // The rows Search finds, from the core's own full walk.
+    std::vector<ResultRow> searchedRows(const QString& title, const QString& artist) {
+        return runSongSearch(context_->catalogue(), searchSettingsFrom(context_->settings()),
+                             songs().resultList()->columns(), title.toStdString(),
+                             artist.toStdString())
+            .table.rows;
+    }
+};
+
+// Holds the search as you type of one title, as a search of a big catalogue would take its time.
+struct HeldSearch {
+    explicit HeldSearch(std::string heldTitle, bool heedsStop)
+        : title(std::move(heldTitle)), heedStop(heedsStop) {}
+
+    SongsPage::InstantSearcher searcher(const test::BaseFolder& base) {
+        return [this, collectionFile = StorePaths(base.path()).collectionFileName(0)](
+                   const Catalogue& catalogue, const SearchSettings& settings,
+                   const std::vector<ResultColumn>& columns, const std::string& typed,
+                   const std::string& artist, std::shared_ptr<const SearchMatches> previous,
+                   const std::stop_token& stop) {
+            if (typed != title || entered.exchange(true)) {
+                return runInstantSearch(catalogue, settings, columns, typed, artist,
+                                        std::move(previous), stop);
+            }
+            const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!released && !(heedStop && stop.stop_requested()) &&
+                   std::chrono::steady_clock::now() < giveUp) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            sawStop = stop.stop_requested();
+            // A walk notices a stop only now and then, so it ends a moment later.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            firstLineAtEnd = test::readFile(collectionFile).substr(0, 6);
+            // Not stopped: its rows are as good as any, only too late.
+            InstantSearch late = runInstantSearch(catalogue, settings, columns, typed, artist, {});
+            ended = true;
+            return late;
+        };
+    }
+
+    const std::string title;
+    const bool heedStop;
+    std::atomic<bool> entered{false};
+    std::atomic<bool> released{false};
+    std::atomic<bool> sawStop{false};
+    std::atomic<bool> ended{false};
+    std::string firstLineAtEnd;  // written before `ended`
 };
 
 TEST_F(SongsPageTest, SearchTellsWhatItFoundAndRefusesBadTerms) {
@@ -144,6 +219,168 @@ TEST_F(SongsPageTest, SearchAgainRunsTheRowAgainAndMovesItToTheBottom) {
     history().list()->clearSelection();
     history().searchAgainButton()->click();
     EXPECT_EQ(sheet_->tabs()->currentIndex(), 2);
+}
+
+TEST_F(SongsPageTest, TypingShowsWhatSearchFindsAndLeavesTheHistoryToSearch) {
+    // A collection read from disk after more records than memory keeps, so that the typed
+    // searches narrow records of both kinds.
+    std::vector<Song> filler(Catalogue::kMemoryRecordLimit + 1, Song("Filler"));
+    filler.push_back(Song("Love In Memory", "Love;Memory Band;"));
+    open({{"Pop", kPop},
+          {"Big", filler},
+          {"Rock",
+           {Song("Love On Disk", "Love On Disk;Abba;"), Song("Glove Box"),
+            Song("Lovely Day", "", "/m/abba"), Song("Abba Gold")}}});
+    ASSERT_EQ(context_->catalogue().firstDiskCollection(), 2);
+    showSheet();
+    QSignalSpy shown(&songs(), &SongsPage::instantResultShown);
+    QLineEdit* title = songs().titleEdit();
+    QLineEdit* artist = songs().artistEdit();
+
+    // Each step types on from the last; "l" reaches the limit, which typing does not tell.
+    const struct {
+        QLineEdit* field;
+        QString keys;
+        int backspaces;
+        int rows;
+    } steps[] = {{title, QStringLiteral("l"), 0, 3000}, {title, QStringLiteral("o"), 0, 6},
+                 {title, QStringLiteral("ve"), 0, 6},   {artist, QStringLiteral("ab"), 0, 2},
+                 {artist, QStringLiteral("ba"), 0, 2},  {title, QString(), 2, 2},
+                 {title, QStringLiteral("?"), 0, 2},    {title, QString(), 1, 2},
+                 {artist, QStringLiteral("x"), 0, 1}};
+    for (const auto& step : steps) {
+        const int before = static_cast<int>(shown.size());
+        typeAndWait(step.field, step.keys, step.backspaces);
+        SCOPED_TRACE(title->text().toStdString() + " / " + artist->text().toStdString());
+        if (step.keys == QStringLiteral("?")) {
+            EXPECT_EQ(shown.size(), before);  // refused terms leave the list as it is
+            continue;
+        }
+        EXPECT_EQ(shown.size(), before + 1);
+        EXPECT_EQ(songs().resultList()->table().rows, searchedRows(title->text(), artist->text()));
+        EXPECT_EQ(songs().resultList()->rowCount(), step.rows);
+    }
+    // "lo" and "abbax": the placeholder row.
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("0 song found for song <lo> artist <abbax>."));
+    EXPECT_EQ(firstCells(), std::vector<std::string>{"No File Found."});
+    EXPECT_TRUE(history().rows().empty());
+
+    QTest::keyClick(artist, Qt::Key_Backspace);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !songs().instantSearchPending(); }, 20000));
+    EXPECT_EQ(firstCells(), (std::vector<std::string>{"Love On Disk", "Lovely Day"}));
+    const std::vector<ResultRow> typed = songs().resultList()->table().rows;
+    artist->setFocus();
+    QTest::keyClick(artist, Qt::Key_Return);
+    EXPECT_EQ(songs().resultList()->table().rows, typed);
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("2 songs found for song <lo> artist <abba>."));
+    const std::vector<HistoryRow> searched = {{"lo", "abba", "2", "Rock"}};
+    EXPECT_EQ(history().rows(), searched);
+
+    // Only Search tells of the limit; the cleared fields search nothing.
+    typeAndWait(title, QStringLiteral("l"));
+    EXPECT_EQ(songs().resultList()->rowCount(), 3000);
+    platform_.expectMessage(resultLimitMessage(3000));
+    songs().searchButton()->click();
+    EXPECT_EQ(history().rows().size(), 2U);
+    QTest::qWait(3 * static_cast<int>(SearchAsYouType::kPause.count()));
+    EXPECT_EQ(songs().resultList()->rowCount(), 3000);
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("3000 songs found for song <l>."));
+}
+
+TEST_F(SongsPageTest, OnlyTheNewestTypedSearchIsShown) {
+    open({{"Pop", kPop}});
+    showSheet();
+    QSignalSpy shown(&songs(), &SongsPage::instantResultShown);
+    // Keys faster than the pause: one search, for what was typed last.
+    QTest::keyClicks(songs().titleEdit(), QStringLiteral("yes"));
+    QTest::keyClicks(songs().artistEdit(), QStringLiteral("x"));
+    QTest::keyClick(songs().artistEdit(), Qt::Key_Backspace);
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !songs().instantSearchPending(); }, 20000));
+    EXPECT_EQ(shown.size(), 1);
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("1 song found for song <yes>."));
+
+    // A slow search still running when the user types on: its rows never replace the newer ones.
+    HeldSearch held("love", false);
+    songs().setInstantSearcher(held.searcher(base_));
+    songs().titleEdit()->selectAll();
+    QTest::keyClicks(songs().titleEdit(), QStringLiteral("love"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.entered.load(); }, 20000));
+    retype(songs().titleEdit(), QStringLiteral("glove"));
+    EXPECT_EQ(shown.size(), 2);
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("1 song found for song <glove>."));
+    held.released = true;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.ended.load(); }, 20000));
+    QTest::qWait(200);  // for the late result to arrive
+    EXPECT_TRUE(held.sawStop);
+    EXPECT_EQ(shown.size(), 2);
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("1 song found for song <glove>."));
+    EXPECT_EQ(firstCells(), std::vector<std::string>{"glove"});
+}
+
+TEST_F(SongsPageTest, SearchAsYouTypeCanBeTurnedOff) {
+    open({{"Pop", kPop}});
+    showSheet();
+    QCheckBox* box = page<SettingPage>(PageId::Setting).searchAsYouTypeBox();
+    EXPECT_TRUE(box->isChecked());
+    box->click();
+    EXPECT_EQ(platform_.profileData["SearchAsYouType"], "0");
+    EXPECT_FALSE(AppContext(platform_, nullptr).searchAsYouType());  // the next run starts off
+
+    QTest::keyClicks(songs().titleEdit(), QStringLiteral("love"));
+    QTest::qWait(3 * static_cast<int>(SearchAsYouType::kPause.count()));
+    EXPECT_FALSE(songs().instantSearchPending());
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("No search performed."));
+    songs().titleEdit()->setFocus();
+    QTest::keyClick(songs().titleEdit(), Qt::Key_Return);
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("2 songs found for song <love>."));
+
+    box->click();
+    EXPECT_EQ(platform_.profileData["SearchAsYouType"], "1");
+    typeAndWait(songs().titleEdit(), QStringLiteral("yes"));
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("1 song found for song <yes>."));
+}
+
+TEST_F(SongsPageTest, ACatalogueChangeStopsTheTypedSearchFirstAndRunsItAfter) {
+    open({{"Pop", kPop}});
+    showSheet();
+    HeldSearch held("love", true);
+    songs().setInstantSearcher(held.searcher(base_));
+    QSignalSpy shown(&songs(), &SongsPage::instantResultShown);
+    QTest::keyClicks(songs().titleEdit(), QStringLiteral("love"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.entered.load(); }, 20000));
+
+    auto& database = page<DatabasePage>(PageId::Database);
+    database.renameEdit()->setText(QStringLiteral("Hits"));
+    platform_.expectMessage(
+        {"Are you sure you want to change the collection name as follows?\n\nFrom:\tPop\nTo:\tHits",
+         "Tunex - Confirm Change", MessageIcon::Question},
+        MessageAnswer::Yes);
+    database.changeButton()->click();
+    // The search had ended before the collection file was rewritten.
+    EXPECT_TRUE(held.ended);
+    EXPECT_TRUE(held.sawStop);
+    EXPECT_EQ(held.firstLineAtEnd, "**Pop\n");
+    EXPECT_EQ(shown.size(), 0);
+
+    // Then it runs again, on the renamed collection.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return shown.size() == 1; }, 20000));
+    const ResultTable& table = songs().resultList()->table();
+    const int disc = table.findColumnByCaption("Disc Name");
+    ASSERT_GE(disc, 0);
+    ASSERT_EQ(table.rows.size(), 2U);
+    EXPECT_EQ(table.rows[0][static_cast<size_t>(disc)], "Hits");
+}
+
+TEST_F(SongsPageTest, ClosingWhileATypedSearchRunsWaitsForIt) {
+    open({{"Pop", kPop}});
+    showSheet();
+    HeldSearch held("love", true);
+    songs().setInstantSearcher(held.searcher(base_));
+    QTest::keyClicks(songs().titleEdit(), QStringLiteral("love"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return held.entered.load(); }, 20000));
+    sheet_.reset();
+    EXPECT_TRUE(held.ended);
+    EXPECT_TRUE(held.sawStop);
 }
 
 TEST_F(SongsPageTest, ExportWritesTheListAsShown) {
