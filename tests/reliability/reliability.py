@@ -7,8 +7,9 @@
   mp3       every tag operation over broken and unusual mp3 files
   formats   every tag operation, undo and Add with tag info over valid and damaged files of the
             other formats (FLAC, Ogg Vorbis, Opus, MP4, ASF, APE, WavPack, AIFF, WAV)
-  tagwrite  tag writes on a tree of mp3 files killed with SIGKILL or cut short by a file-size
-            limit: each file must end as it was or as fully written, in place
+  tagwrite  tag writes on a tree of mp3 files, with one tagged file of each other format, killed
+            with SIGKILL or cut short by a file-size limit: each file must end as it was or as
+            fully written, in place
   damaged   add, rename and friend-export on a base folder whose settings file was damaged at
             random: no crash or hang, the catalogue loads or says why not, and no collection
             file is replaced
@@ -1039,9 +1040,14 @@ TAGWRITE_NAMES = {
 TAGWRITE_KINDS = ["roomy", "tight", "roomy", "v1only", "tight", "bare", "roomy", "v24", "tight"]
 
 
+TAGWRITE_FORMAT_FOLDER = "Album Three"
+TAGWRITE_FORMAT_ARTIST = "Format Artist"
+
+
 def tagwrite_tree(seed, as_root):
     """The tree every trial of a run lays down: [(relative path, bytes or ("link", path), mode,
-    owner, xattr)], and the files `tags set` is tried on."""
+    owner, xattr)], the files `tags set` is tried on, and the format of each file that is neither
+    mp3 nor made here."""
     rng = random.Random(seed)
     entries = []
     number = 0
@@ -1069,7 +1075,7 @@ def tagwrite_tree(seed, as_root):
                     0o600, nobody, b"pair"))
     entries.append(("Album Two/Duo Ensemble -Pair Of Names.mp3",
                     ("link", "Album Two/Duo Ensemble - Pair Of Names.mp3"), None, None, None))
-    # Not MPEG audio, though the names hold ".mp3": never to be written.
+    # The last extension decides: a WAV file, written as one, and a text file never written.
     wave = b"RIFF" + struct.pack("<I", 36 + 8000) + b"WAVEfmt " + struct.pack(
         "<IHHIIHH", 16, 1, 2, 44100, 176400, 4, 16) + b"data" + struct.pack("<I", 8000) + \
         rng.randbytes(8000)
@@ -1081,7 +1087,20 @@ def tagwrite_tree(seed, as_root):
                next(e[0] for e in entries if "Untagged" in e[0]),
                "Album Two/Band - Linked.mp3",  # grows; two names, another owner, an xattr
                "Album One/Band - Take.mp3.wav"]
-    return entries, targets
+    # One tagged file of each other format, with a picture and ReplayGain for the write to keep.
+    formats = {}
+    for number, fmt in enumerate(sorted(format_files.FORMATS), 100):
+        rel = "%s/%s - Song In %s.%s" % (TAGWRITE_FORMAT_FOLDER, TAGWRITE_FORMAT_ARTIST, fmt,
+                                         format_files.FORMATS[fmt][0])
+        data = format_files.make_bytes(fmt, format_files.source_spec(
+            fmt, "Old title %d" % number, "Old artist", "Old album"))
+        entries.append((rel, data, 0o640 if number % 2 else 0o644, None,
+                        b"song %d" % number if number % 3 == 0 else None))
+        formats[rel] = fmt
+    targets += ["%s/%s - Song In %s.%s" % (TAGWRITE_FORMAT_FOLDER, TAGWRITE_FORMAT_ARTIST, fmt,
+                                           format_files.FORMATS[fmt][0])
+                for fmt in ("flac", "m4a-tail", "wma", "aiff")]
+    return entries, targets, formats
 
 
 def lay_down_tree(entries, root):
@@ -1167,7 +1186,10 @@ class Trial:
 
     def command(self):
         path = os.path.join(self.music, self.target) if self.target else None
-        values = ["v2.album=" + SET_ALBUM, "v1.artist=" + SET_ARTIST]
+        # Only an mp3 file has two tags to choose from.
+        mp3 = bool(self.target) and self.target.endswith(".mp3")
+        values = [("v2.album=" if mp3 else "album=") + SET_ALBUM,
+                  ("v1.artist=" if mp3 else "artist=") + SET_ARTIST]
         return {
             "tags-set": ["--base", self.base, "tags", "set", path] + values,
             "tags-set-state": ["tags", "set", path] + values,
@@ -1188,6 +1210,7 @@ class Trial:
 
 
 TAGWRITE_COMMANDS = ["tags-set", "tags-set-state", "easytag", "clear-all"]
+MUSIC_EXTENSIONS = (".mp3",) + format_files.EXTENSIONS
 
 
 class TagWriteRun:
@@ -1198,9 +1221,10 @@ class TagWriteRun:
         self.cli, self.work, self.shipped_base = cli, work, shipped_base
         self.seed, self.keep = seed, keep
         self.as_root = os.geteuid() == 0
-        self.entries, self.targets = tagwrite_tree(seed, self.as_root)
+        self.entries, self.targets, self.formats = tagwrite_tree(seed, self.as_root)
         probe = tempfile.mkdtemp(prefix="probe-", dir=work)
         self.xattrs = lay_down_tree(self.entries, probe)
+        self.views = {rel: format_files.view(os.path.join(probe, rel)) for rel in self.formats}
         self.tree_bytes = sum(len(e[1]) for e in self.entries if not isinstance(e[1], tuple))
         shutil.rmtree(probe)
         self.figures = {}
@@ -1260,9 +1284,9 @@ class TagWriteRun:
             stderr = result.stderr.decode(errors="replace")
             self.check_exit(name, label, result.returncode, stderr, after, results[-1], trial)
             for rel, old in trial.before[1].items():
-                if not rel.endswith(".mp3") and results[-1].get(rel) != old["sha"]:
-                    self.problem("%s writes a file that is not MPEG audio" % name, label, rel,
-                                 trial)
+                if not rel.endswith(MUSIC_EXTENSIONS) and results[-1].get(rel) != old["sha"]:
+                    self.problem("%s writes a file that is not music" % name, label, rel, trial)
+            self.check_formats(name, label, trial, results[-1])
             shutil.rmtree(trial.root)
         if any(result != results[0] for result in results):
             self.problem("%s reference not repeatable" % name, name, "two uninterrupted runs "
@@ -1272,6 +1296,29 @@ class TagWriteRun:
         changed = len(self.changed_by(results[0], trial))
         self.figures.setdefault("files a reference run changes", {})[
             name + (" " + target if target else "")] = changed
+
+    def check_formats(self, name, label, trial, new):
+        """The bytes an uninterrupted run leaves are what a trial's file must match to count as
+        written: mutagen must see in them the new values, the same audio and the picture."""
+        for rel, fmt in sorted(self.formats.items()):
+            expected = None
+            if name == "easytag":
+                title = os.path.splitext(os.path.basename(rel))[0].split(" - ", 1)[1]
+                expected = {"title": title, "artist": TAGWRITE_FORMAT_ARTIST}
+            elif name.startswith("tags-set"):
+                if rel != trial.target:
+                    continue
+                expected = {"album": SET_ALBUM, "artist": SET_ARTIST}
+            if new[rel] == trial.before[1][rel]["sha"]:
+                self.problem("%s leaves a %s file as it was" % (name, fmt), label, rel, trial)
+                continue
+            message = format_files.judge_write(
+                self.views[rel], format_files.view(os.path.join(trial.music, rel)), fmt, expected)
+            if message:
+                self.problem("%s %s: %s" % (name, fmt, message[0]), label,
+                             "%s: %s" % (rel, message[1]), trial)
+            else:
+                self.count("%s: %s files written, verified by mutagen" % (name, fmt))
 
     def state_of(self, snapshot, new, trial):
         """For each file: "old", "new" (or both, when the command leaves it) or "damaged"."""
