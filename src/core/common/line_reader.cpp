@@ -2,17 +2,24 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace tunex {
 
 namespace {
 constexpr size_t kChunk = 1 << 20;
-}
+// A reader after the first line only (a collection's name) should not pay for a whole chunk.
+constexpr size_t kFirstChunk = 16 << 10;
+// A smaller file is read in a call or two: a mapping would cost more than the copy it spares.
+constexpr size_t kSmallestMapped = 64 << 10;
+}  // namespace
 
-bool LineReader::open(const std::filesystem::path& path) {
+bool LineReader::open(const std::filesystem::path& path, ReadMode mode) {
     close();
     openError_.clear();
     // Non-blocking so that opening a FIFO returns at once, to be refused below.
@@ -27,20 +34,35 @@ bool LineReader::open(const std::filesystem::path& path) {
         close();
         return false;
     }
-    buffer_.resize(kChunk);
     begin_ = end_ = 0;
     eof_ = failed_ = false;
+    firstRead_ = true;
     overlongLines_ = 0;
+    if (mode == ReadMode::Mapped && info.st_size >= static_cast<off_t>(kSmallestMapped) &&
+        static_cast<std::uintmax_t>(info.st_size) <= static_cast<std::uintmax_t>(PTRDIFF_MAX) &&
+        mapping_.map(fd_.get(), static_cast<size_t>(info.st_size))) {
+        data_ = mapping_.data();
+        return true;
+    }
+    buffer_.resize(kChunk);
+    data_ = buffer_.data();
     return true;
 }
 
 void LineReader::close() {
     fd_.reset();
+    mapping_.reset();
 }
 
 bool LineReader::fill() {
     if (eof_ || !fd_) {
         return false;
+    }
+    if (mapping_.mapped()) {
+        const MappedFill filled = fillMapped();
+        if (filled != MappedFill::Grown) {
+            return filled == MappedFill::More;
+        }
     }
     if (begin_ > 0) {
         std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
@@ -50,7 +72,11 @@ bool LineReader::fill() {
     if (end_ == buffer_.size()) {
         buffer_.resize(buffer_.size() * 2);
     }
-    const ssize_t got = readSome(fd_.get(), buffer_.data() + end_, buffer_.size() - end_);
+    data_ = buffer_.data();
+    const size_t room = buffer_.size() - end_;
+    const ssize_t got =
+        readSome(fd_.get(), buffer_.data() + end_, firstRead_ ? std::min(room, kFirstChunk) : room);
+    firstRead_ = false;
     if (got > 0) {
         end_ += static_cast<size_t>(got);
         return true;
@@ -60,18 +86,58 @@ bool LineReader::fill() {
     return false;
 }
 
+LineReader::MappedFill LineReader::fillMapped() {
+    // Touching the mapping past the file's end would raise SIGBUS: the size is asked again
+    // before each stretch is taken, since another program may have cut the file short.
+    struct stat info {};
+    if (::fstat(fd_.get(), &info) != 0) {
+        failed_ = eof_ = true;
+        return MappedFill::End;
+    }
+    const auto fileSize = static_cast<std::uintmax_t>(std::max<off_t>(info.st_size, 0));
+    const size_t size = static_cast<size_t>(std::min<std::uintmax_t>(mapping_.size(), fileSize));
+    // Pending text the file no longer holds is dropped, not read.
+    end_ = std::max(begin_, std::min(end_, size));
+    if (end_ < size) {
+        // A chunk from the first pending byte, as the buffer would hold: lines are cut and
+        // blocks end where reading would have put them.
+        end_ = std::min(size, begin_ + kChunk > end_ ? begin_ + kChunk : end_ + kChunk);
+        return MappedFill::More;
+    }
+    if (fileSize <= mapping_.size()) {
+        eof_ = true;
+        return MappedFill::End;
+    }
+    // Grown since it was mapped: the pending text moves to the buffer and the rest is read.
+    const size_t pending = end_ - begin_;
+    buffer_.resize(std::max(kChunk, 2 * pending));
+    std::memcpy(buffer_.data(), data_ + begin_, pending);
+    const auto resumeAt = static_cast<off_t>(mapping_.size());
+    mapping_.reset();
+    data_ = buffer_.data();
+    begin_ = 0;
+    end_ = pending;
+    firstRead_ = false;
+    if (::lseek(fd_.get(), resumeAt, SEEK_SET) != resumeAt) {
+        failed_ = eof_ = true;
+        return MappedFill::End;
+    }
+    return MappedFill::Grown;
+}
+
 bool LineReader::next(TextLine& line) {
-    size_t scanned = begin_;
+    size_t scanned = 0;  // pending bytes already searched for a line end
     for (;;) {
+        const char* const pending = data_ + begin_;
         const auto* found =
-            static_cast<const char*>(std::memchr(buffer_.data() + scanned, '\n', end_ - scanned));
+            static_cast<const char*>(std::memchr(pending + scanned, '\n', end_ - begin_ - scanned));
         if (found != nullptr) {
-            const auto newline = static_cast<size_t>(found - buffer_.data());
+            const auto newline = static_cast<size_t>(found - data_);
             size_t stop = newline;
-            if (stop > begin_ && buffer_[stop - 1] == '\r') {
+            if (stop > begin_ && data_[stop - 1] == '\r') {
                 --stop;
             }
-            line.text = std::string_view(buffer_.data() + begin_, stop - begin_);
+            line.text = std::string_view(pending, stop - begin_);
             line.hasLineEnd = true;
             begin_ = newline + 1;
             return true;
@@ -81,31 +147,30 @@ bool LineReader::next(TextLine& line) {
             line.text = cut_;
             return true;
         }
-        const size_t consumed = begin_;
-        scanned = end_;
+        scanned = end_ - begin_;
         if (!fill()) {
             break;
         }
-        scanned -= consumed;  // fill() moved the pending text to the front
+        scanned = std::min(scanned, end_ - begin_);  // a file cut short drops pending bytes
     }
     if (begin_ == end_) {
         return false;
     }
-    line.text = std::string_view(buffer_.data() + begin_, end_ - begin_);
+    line.text = std::string_view(data_ + begin_, end_ - begin_);
     line.hasLineEnd = false;
     begin_ = end_;
     return true;
 }
 
 bool LineReader::cutOverlongLine() {
-    cut_.assign(buffer_.data() + begin_, kMaxLineLength);
+    cut_.assign(data_ + begin_, kMaxLineLength);
     ++overlongLines_;
     begin_ += kMaxLineLength;
     for (;;) {
         const auto* found =
-            static_cast<const char*>(std::memchr(buffer_.data() + begin_, '\n', end_ - begin_));
+            static_cast<const char*>(std::memchr(data_ + begin_, '\n', end_ - begin_));
         if (found != nullptr) {
-            begin_ = static_cast<size_t>(found - buffer_.data()) + 1;
+            begin_ = static_cast<size_t>(found - data_) + 1;
             return true;
         }
         begin_ = end_;
@@ -118,7 +183,7 @@ bool LineReader::cutOverlongLine() {
 bool LineReader::nextBlock(std::string_view& block) {
     for (;;) {
         if (end_ - begin_ >= kMaxLineLength &&
-            std::memchr(buffer_.data() + begin_, '\n', end_ - begin_) == nullptr) {
+            std::memchr(data_ + begin_, '\n', end_ - begin_) == nullptr) {
             // One over-long line: its first part as a block of its own.
             const bool ended = cutOverlongLine();
             if (ended) {
@@ -129,10 +194,10 @@ bool LineReader::nextBlock(std::string_view& block) {
         }
         if (begin_ < end_) {
             const auto* last =
-                static_cast<const char*>(::memrchr(buffer_.data() + begin_, '\n', end_ - begin_));
+                static_cast<const char*>(::memrchr(data_ + begin_, '\n', end_ - begin_));
             if (last != nullptr) {
-                const size_t stop = static_cast<size_t>(last - buffer_.data()) + 1;
-                block = std::string_view(buffer_.data() + begin_, stop - begin_);
+                const size_t stop = static_cast<size_t>(last - data_) + 1;
+                block = std::string_view(data_ + begin_, stop - begin_);
                 begin_ = stop;
                 return true;
             }
@@ -144,7 +209,7 @@ bool LineReader::nextBlock(std::string_view& block) {
     if (begin_ == end_) {
         return false;
     }
-    block = std::string_view(buffer_.data() + begin_, end_ - begin_);
+    block = std::string_view(data_ + begin_, end_ - begin_);
     begin_ = end_;
     return true;
 }

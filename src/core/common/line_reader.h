@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/common/file_mapping.h"
 #include "core/common/unique_fd.h"
 #include "core/common/user_message.h"
 
@@ -24,6 +25,10 @@ struct TextLine {
 // memory.
 inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
 
+// How a LineReader gets at the file's bytes. Mapped spares the copy through read() for a large
+// file read once from end to end; a file too small to gain, or one that cannot be mapped, is read.
+enum class ReadMode { Copied, Mapped };
+
 class LineReader final {
 public:
     LineReader() = default;
@@ -34,7 +39,9 @@ public:
     LineReader& operator=(LineReader&& other) noexcept = default;
 
     // False for anything but a regular file: a FIFO would hang the reader, a device never end.
-    [[nodiscard]] bool open(const std::filesystem::path& path);
+    [[nodiscard]] bool open(const std::filesystem::path& path, ReadMode mode = ReadMode::Copied);
+    // Whether the open file is being read through a mapping.
+    [[nodiscard]] bool isMapped() const { return mapping_.mapped(); }
     // Why the last `open` failed, for a message that names the file.
     [[nodiscard]] const std::string& openError() const { return openError_; }
     [[nodiscard]] bool isOpen() const { return fd_.valid(); }
@@ -49,17 +56,25 @@ public:
     void close();
 
 private:
+    // Makes more of the file available after end_; false at its end or on an error.
     bool fill();
+    // Grown: the file grew past its mapping, which is gone; the rest is to be read.
+    enum class MappedFill { More, End, Grown };
+    MappedFill fillMapped();
     // With kMaxLineLength bytes pending and no line end among them: keeps those, skips the rest
     // of the line. Whether a line end ended it.
     bool cutOverlongLine();
 
     UniqueFd fd_;
+    FileMapping mapping_;
     std::vector<char> buffer_;
+    // The mapping or the buffer; begin_ and end_ count from here.
+    const char* data_ = nullptr;
     size_t begin_ = 0;
     size_t end_ = 0;
     bool eof_ = false;
     bool failed_ = false;
+    bool firstRead_ = true;
     int overlongLines_ = 0;
     std::string cut_;
     std::string openError_;

@@ -4,6 +4,7 @@
 #include "core/search/song_match.h"
 #include "core/store/catalogue.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -43,6 +44,22 @@ SearchSettings searchSettingsFrom(const Settings& settings) {
             settings.sortColumn, settings.showColumns};
 }
 
+namespace {
+
+// Every rule asks for each term in some field of the record, so a term the index's text holds
+// nowhere rules out every record in memory, and the pass, with the visit order it needs, is left
+// out. Only ASCII text is ruled out this way, as in the disk pass.
+bool indexMayHold(const SongIndex& index, std::string_view lowerTerm) {
+    if (lowerTerm.empty()) {
+        return true;
+    }
+    return std::ranges::any_of(index.textBlocks(), [lowerTerm](std::string_view block) {
+        return containsFolded(block, lowerTerm) || !isAsciiText(block);
+    });
+}
+
+}  // namespace
+
 bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchSettings& settings,
                      std::string_view title, std::string_view artist, CatalogueWalk walk,
                      const std::stop_token& stop, SearchMatches* found) {
@@ -52,9 +69,12 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
     const std::vector<std::string>& names = catalogue.collectionNames();
     const SearchTerms terms(title, artist);
 
-    // Memory pass: the fields were lower-cased when the catalogue loaded.
+    // Memory pass: the fields were lower-cased when the visit order was worked out.
     const SongIndex& index = catalogue.index();
-    const std::vector<std::uint32_t>& order = index.visitOrder();
+    const bool mayMatchInMemory =
+        listAll || (indexMayHold(index, terms.title()) && indexMayHold(index, terms.artist()));
+    const std::vector<std::uint32_t> none;
+    const std::vector<std::uint32_t>& order = mayMatchInMemory ? index.visitOrder() : none;
     constexpr std::size_t kStopCheckEvery = 4096;
     for (std::size_t position = 0; position < order.size(); ++position) {
         if (table.rows.size() >= limit ||

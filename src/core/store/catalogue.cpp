@@ -30,7 +30,9 @@ std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
     LineReader reader;
     TextLine line;
     for (int i = 0; i < count; ++i) {
-        if (!reader.open(paths.collectionFileName(i))) {
+        // Beyond the limit only the name line is read: a small read, not a mapping.
+        if (!reader.open(paths.collectionFileName(i),
+                         firstDisk ? ReadMode::Copied : ReadMode::Mapped)) {
             loadFailure_ = {paths.collectionFileName(i), reader.openError()};
             names_.clear();
             index_ = SongIndex();
@@ -66,7 +68,6 @@ std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
         }
     }
     firstDiskCollection_ = firstDisk.value_or(std::max(count, 0));
-    (void)index_.visitOrder();  // pay for the order at load, not at the first search
     return inMemory;
 }
 
@@ -79,7 +80,7 @@ bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& st
     TextLine line;
     std::string_view block;
     for (int i = firstDiskCollection_; i < collectionCount(); ++i) {
-        if (!reader.open(paths_->collectionFileName(i))) {
+        if (!reader.open(paths_->collectionFileName(i), ReadMode::Mapped)) {
             return false;
         }
         bool stopped = false;
@@ -91,8 +92,9 @@ bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& st
                 break;
             }
             // A stretch the filter rules out as a whole is never split into lines, unless the end
-            // marker may stand in it.
-            if (mayMatch && block.find(kEndMarker) == std::string_view::npos && !mayMatch(block)) {
+            // marker may stand in it. The filter reads the stretch first: whatever reads it first
+            // waits for memory, and the filter has the more work to hide that behind.
+            if (mayMatch && !mayMatch(block) && block.find(kEndMarker) == std::string_view::npos) {
                 continue;
             }
             while (!stopped && nextLineOf(block, line)) {

@@ -27,9 +27,10 @@ public:
 
     using DiskVisitor = std::function<void(const SongRecordView&)>;
     using StopTest = std::function<bool()>;
-    // Asked with raw text before it is parsed: a stretch of whole lines, then each record line of a
-    // stretch it let through; false skips the text. Lets a search pass over text that cannot match
-    // without splitting it into lines and fields, so it must hold for text holding any match.
+    // Asked with raw text before it is parsed: a stretch of whole lines (which may run past the end
+    // marker; nothing past it is visited), then each record line of a stretch it let through;
+    // false skips the text. Lets a search pass over text that cannot match without splitting it
+    // into lines and fields, so it must hold for text holding any match.
     using LineFilter = std::function<bool(std::string_view)>;
 
     // Loads `count` collections; the number of records put into memory, or empty when a

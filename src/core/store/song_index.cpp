@@ -4,28 +4,74 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 
 namespace tunex {
 
 namespace {
+
 constexpr std::size_t kArenaBlock = 1 << 20;
+
+// How far ahead of the record being read the next ones are asked for. Records are read in visit
+// order, which jumps about the arena: without this, each one waits for memory.
+constexpr std::size_t kPrefetchDistance = 8;
+
+void prefetch(const void* at) {
+#if defined(__GNUC__)
+    __builtin_prefetch(at);
+#else
+    (void)at;
+#endif
 }
 
-const char* SongIndex::store(std::string_view text) {
-    if (text.empty()) {
-        return "";  // an all-empty record may come before any block exists
+// The first bytes of a name as big-endian numbers, zero-padded, so that comparing the numbers
+// orders names as a byte-wise comparison of those bytes would. Three words hold "Artist - Ti",
+// which sets most names apart.
+constexpr std::size_t kPrefixWords = 3;
+
+struct NamePrefix {
+    std::array<std::uint64_t, kPrefixWords> words{};
+    std::uint32_t node = 0;
+};
+
+std::uint64_t bigEndianWord(std::string_view name, std::size_t from) {
+    std::uint64_t word = 0;
+    for (std::size_t i = from; i < from + 8; ++i) {
+        word = (word << 8) | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0U);
     }
-    if (text.size() > arenaCapacity_ - arenaUsed_) {
-        const std::size_t size = std::max(kArenaBlock, text.size());
-        arena_.emplace_back(size);
-        arenaUsed_ = 0;
-        arenaCapacity_ = size;
+    return word;
+}
+
+// Lower-cases ASCII letters in place; false when a byte is not ASCII, for the caller to redo the
+// text with the full rules.
+bool foldAsciiInPlace(char* text, std::size_t size) {
+    unsigned char seen = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        seen |= c;
+        text[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
     }
-    char* place = arena_.back().data() + arenaUsed_;
-    std::memcpy(place, text.data(), text.size());
-    arenaUsed_ += text.size();
+    return seen < 0x80;
+}
+
+}  // namespace
+
+char* SongIndex::reserve(std::size_t size) {
+    if (arena_.empty() || size > arena_.back().bytes.size() - arena_.back().used) {
+        arena_.push_back({std::vector<char>(std::max(kArenaBlock, size)), 0});
+    }
+    Block& block = arena_.back();
+    char* place = block.bytes.data() + block.used;
+    block.used += size;
     return place;
+}
+
+std::vector<std::string_view> SongIndex::textBlocks() const {
+    std::vector<std::string_view> blocks;
+    blocks.reserve(arena_.size());
+    for (const Block& block : arena_) {
+        blocks.emplace_back(block.bytes.data(), block.used);
+    }
+    return blocks;
 }
 
 void SongIndex::insert(const SongRecordView& record) {
@@ -35,18 +81,21 @@ void SongIndex::insert(const SongRecordView& record) {
     for (const std::string_view field : fields) {
         total += field.size();
     }
-    std::string& joined = scratch_;
-    joined.clear();
-    joined.reserve(total);
     Stored stored{};
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        joined.append(fields[i]);
-        stored.ends[i] = static_cast<std::uint32_t>(joined.size());
+    stored.text = "";  // an all-empty record may come before any block exists
+    if (total > 0) {
+        char* const place = reserve(total);
+        std::uint32_t end = 0;
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            std::copy(fields[i].begin(), fields[i].end(), place + end);
+            end += static_cast<std::uint32_t>(fields[i].size());
+            stored.ends[i] = end;
+        }
+        stored.text = place;
     }
-    stored.text = store(joined);
     stored.collectionIndex = record.collectionIndex;
     records_.push_back(stored);
-    orderValid_ = false;
+    derived_->ready.store(false, std::memory_order_relaxed);
 }
 
 SongRecordView SongIndex::record(std::uint32_t insertionIndex) const {
@@ -65,51 +114,95 @@ SongRecordView SongIndex::record(std::uint32_t insertionIndex) const {
 
 LoweredFields SongIndex::searchFields(std::size_t position) const {
     (void)visitOrder();
-    const std::size_t* ends = searchEnds_.data() + 3 * position;
+    const std::size_t* ends = derived_->searchEnds.data() + 3 * position;
     const std::size_t start = position == 0 ? 0 : ends[-1];
-    const std::string_view text = searchText_;
+    const std::string_view text = derived_->searchText;
     return {text.substr(start, ends[0] - start), text.substr(ends[0], ends[1] - ends[0]),
             text.substr(ends[1], ends[2] - ends[1])};
 }
 
-void SongIndex::prepareSearchFields() const {
-    searchText_.clear();
-    searchEnds_.clear();
-    searchEnds_.reserve(3 * order_.size());
-    for (const std::uint32_t node : order_) {
-        const SongRecordView view = record(node);
-        for (const std::string_view field : {view.name, view.folder, view.id3Info}) {
-            searchText_.append(field);
-            const auto start = searchText_.end() - static_cast<std::ptrdiff_t>(field.size());
-            bool ascii = true;
-            for (auto at = start; at != searchText_.end(); ++at) {
-                const char c = *at;
-                ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-                *at = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-            }
-            if (!ascii) {
-                searchText_.erase(start, searchText_.end());
-                searchText_.append(toLowerUtf8(field));
-            }
-            searchEnds_.push_back(searchText_.size());
-        }
+void SongIndex::prepareSearchFields(Derived& derived) const {
+    // Name, folder and ID3 info; lower-casing ASCII keeps their length, so this is the size
+    // unless some text needs the full rules.
+    std::size_t total = 0;
+    for (const Stored& stored : records_) {
+        total += stored.ends[1] + (stored.ends[3] - stored.ends[2]);
     }
-    searchText_.shrink_to_fit();
+    derived.searchText.clear();
+    derived.searchText.resize(total);
+    derived.searchEnds.clear();
+    derived.searchEnds.reserve(3 * derived.order.size());
+    std::size_t at = 0;
+    const auto put = [&derived, &at](std::string_view field) {
+        if (field.size() > derived.searchText.size() - at) {
+            derived.searchText.resize(std::max(2 * derived.searchText.size(), at + field.size()));
+        }
+        char* const place = derived.searchText.data() + at;
+        if (!field.empty()) {
+            std::memcpy(place, field.data(), field.size());
+        }
+        if (foldAsciiInPlace(place, field.size())) {
+            at += field.size();
+        } else {
+            const std::string lower = toLowerUtf8(field);
+            derived.searchText.resize(std::max(derived.searchText.size(), at + lower.size()));
+            derived.searchText.replace(at, lower.size(), lower);
+            at += lower.size();
+        }
+        derived.searchEnds.push_back(at);
+    };
+    for (std::size_t position = 0; position < derived.order.size(); ++position) {
+        if (position + kPrefetchDistance < derived.order.size()) {
+            prefetch(&records_[derived.order[position + kPrefetchDistance]]);
+        }
+        if (position + kPrefetchDistance / 2 < derived.order.size()) {
+            const Stored& ahead = records_[derived.order[position + kPrefetchDistance / 2]];
+            // A usual record's fields fill a few cache lines; a huge one is read in its turn.
+            const std::uint32_t bytes = std::min<std::uint32_t>(ahead.ends[3], 256);
+            for (std::uint32_t offset = 0; offset < bytes; offset += 64) {
+                prefetch(ahead.text + offset);
+            }
+        }
+        const SongRecordView view = record(derived.order[position]);
+        put(view.name);
+        put(view.folder);
+        put(view.id3Info);
+    }
+    derived.searchText.resize(at);
+    derived.searchText.shrink_to_fit();
 }
 
-const std::vector<std::uint32_t>& SongIndex::visitOrder() const {
-    if (orderValid_) {
-        return order_;
-    }
-    const auto count = static_cast<std::uint32_t>(records_.size());
+std::vector<std::uint32_t> SongIndex::sortedByName() const {
     // In-order of the tree: by name, and among equal names the later insertion first (an equal
-    // key goes to the left of the node it meets).
-    std::vector<std::uint32_t> sorted(count);
-    std::iota(sorted.begin(), sorted.end(), 0U);
-    std::sort(sorted.begin(), sorted.end(), [this](std::uint32_t a, std::uint32_t b) {
-        const int order = nameOf(records_[a]).compare(nameOf(records_[b]));
-        return order != 0 ? order < 0 : a > b;
+    // key goes to the left of the node it meets). Most pairs differ in their first bytes, which
+    // are compared here without reaching into the arena; only names that share them are compared
+    // whole.
+    const auto count = static_cast<std::uint32_t>(records_.size());
+    std::vector<NamePrefix> prefixes(count);
+    for (std::uint32_t node = 0; node < count; ++node) {
+        const std::string_view name = nameOf(records_[node]);
+        prefixes[node].node = node;
+        for (std::size_t word = 0; word < kPrefixWords; ++word) {
+            prefixes[node].words[word] = bigEndianWord(name, 8 * word);
+        }
+    }
+    std::sort(prefixes.begin(), prefixes.end(), [this](const NamePrefix& a, const NamePrefix& b) {
+        if (a.words != b.words) {
+            return a.words < b.words;
+        }
+        const int order = nameOf(records_[a.node]).compare(nameOf(records_[b.node]));
+        return order != 0 ? order < 0 : a.node > b.node;
     });
+    std::vector<std::uint32_t> sorted(count);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        sorted[i] = prefixes[i].node;
+    }
+    return sorted;
+}
+
+void SongIndex::computeOrder(Derived& derived) const {
+    const std::vector<std::uint32_t> sorted = sortedByName();
+    const auto count = static_cast<std::uint32_t>(sorted.size());
 
     // Cartesian tree over the in-order sequence, the earliest insertion at the root.
     constexpr std::uint32_t kNone = UINT32_MAX;
@@ -129,8 +222,9 @@ const std::vector<std::uint32_t>& SongIndex::visitOrder() const {
         spine.push_back(node);
     }
 
-    order_.clear();
-    order_.reserve(count);
+    std::vector<std::uint32_t>& order = derived.order;
+    order.clear();
+    order.reserve(count);
     std::vector<std::uint32_t> pending;
     if (!spine.empty()) {
         pending.push_back(spine.front());
@@ -138,7 +232,7 @@ const std::vector<std::uint32_t>& SongIndex::visitOrder() const {
     while (!pending.empty()) {
         const std::uint32_t node = pending.back();
         pending.pop_back();
-        order_.push_back(node);
+        order.push_back(node);
         if (right[node] != kNone) {
             pending.push_back(right[node]);
         }
@@ -146,9 +240,19 @@ const std::vector<std::uint32_t>& SongIndex::visitOrder() const {
             pending.push_back(left[node]);
         }
     }
-    prepareSearchFields();
-    orderValid_ = true;
-    return order_;
+    prepareSearchFields(derived);
+}
+
+const std::vector<std::uint32_t>& SongIndex::visitOrder() const {
+    Derived& derived = *derived_;
+    if (!derived.ready.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(derived.mutex);
+        if (!derived.ready.load(std::memory_order_relaxed)) {
+            computeOrder(derived);
+            derived.ready.store(true, std::memory_order_release);
+        }
+    }
+    return derived.order;
 }
 
 void SongIndex::walk(const Visitor& visit, const StopTest& stop) const {

@@ -3,9 +3,12 @@
 #include "core/store/song_record.h"
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <string_view>
 #include <vector>
 
 namespace tunex {
@@ -42,12 +45,17 @@ public:
     // walk.
     void walk(const Visitor& visit, const StopTest& stop = {}) const;
 
-    // The visit order, computed on first use after the last insert.
+    // The visit order, worked out on first use after the last insert, so that a search that
+    // needs no record from memory never pays for it. Once the inserts are done, searches on
+    // several threads may ask at the same time.
     [[nodiscard]] const std::vector<std::uint32_t>& visitOrder() const;
     [[nodiscard]] SongRecordView record(std::uint32_t insertionIndex) const;
     // The search fields of the record at `position` of the visit order, lower-cased once when the
     // order is computed and laid out in that order, so a search reads them front to back.
     [[nodiscard]] LoweredFields searchFields(std::size_t position) const;
+    // The stored text of every record, fields back to back, in a few large pieces; no field
+    // straddles two. Lets a search rule out the whole index at once.
+    [[nodiscard]] std::vector<std::string_view> textBlocks() const;
 
 private:
     struct Stored {
@@ -55,22 +63,33 @@ private:
         std::array<std::uint32_t, 6> ends;
         std::int32_t collectionIndex;
     };
-    void prepareSearchFields() const;
-    const char* store(std::string_view text);
+    // Arena storage; a block's bytes stay put as the list grows.
+    struct Block {
+        std::vector<char> bytes;
+        std::size_t used = 0;
+    };
+    // What the visit order brings, worked out under the lock by the first to ask.
+    struct Derived {
+        std::mutex mutex;
+        std::atomic<bool> ready{true};
+        std::vector<std::uint32_t> order;
+        // Lower-cased name, folder and ID3 info of each record in visit order, and where each
+        // ends.
+        std::string searchText;
+        std::vector<std::size_t> searchEnds;
+    };
+    [[nodiscard]] std::vector<std::uint32_t> sortedByName() const;
+    void computeOrder(Derived& derived) const;
+    void prepareSearchFields(Derived& derived) const;
+    // Room for `size` bytes in the arena.
+    char* reserve(std::size_t size);
     [[nodiscard]] static std::string_view nameOf(const Stored& stored) {
         return {stored.text, stored.ends[0]};
     }
 
-    std::vector<std::vector<char>> arena_;  // a block's bytes stay put as the list grows
-    std::size_t arenaUsed_ = 0;
-    std::size_t arenaCapacity_ = 0;
+    std::vector<Block> arena_;
     std::vector<Stored> records_;
-    std::string scratch_;  // reused by insert
-    mutable std::vector<std::uint32_t> order_;
-    // Lower-cased name, folder and ID3 info of each record in visit order, and where each ends.
-    mutable std::string searchText_;
-    mutable std::vector<std::size_t> searchEnds_;
-    mutable bool orderValid_ = true;
+    std::unique_ptr<Derived> derived_ = std::make_unique<Derived>();
 };
 
 }  // namespace tunex

@@ -35,7 +35,8 @@ protected:
             memory += recordLine("song " + std::to_string((i * 7919) % 40000), "/m", "");
         }
         memory += recordLine("m needle b", "/m", "") + recordLine("m needle a", "/m", "") +
-                  recordLine("m NEEDLE c", "/m", "") + "@*EOF\n";
+                  recordLine("m NEEDLE c", "/m", "") + recordLine("\xc3\x89T\xc3\x89", "/m", "") +
+                  "@*EOF\n";
         test::writeFile(paths.collectionFileName(0), memory);
         test::writeFile(paths.collectionFileName(1),
                         "**Disk A\n" + recordLine("d2 needle", "/d", "") +
@@ -97,6 +98,23 @@ TEST_F(CatalogueSearchTest, WalksMemoryInTreeOrderThenDiskInFileOrder) {
     EXPECT_EQ(all.rows.front().front(),
               catalogue_.index().record(catalogue_.index().visitOrder().front()).name);
     EXPECT_EQ(all.rows.back().front(), "x");
+}
+
+// A term the memory part holds nowhere lets the search pass over it; a term it may hold, if only
+// once lower-cased by the full rules or across two stored fields, has it searched.
+TEST_F(CatalogueSearchTest, MemoryPartIsPassedOverOnlyWhenNothingThereCanMatch) {
+    using Case = std::tuple<std::string, std::string, std::vector<std::string>>;
+    for (const auto& [title, artist, expected] :
+         std::vector<Case>{{"d1", "", {"d1 needle"}},
+                           {"\xc3\xa9t\xc3\xa9", "", {"\xc3\x89T\xc3\x89"}},
+                           {"needle", "/d", {"d2 needle", "d1 needle"}},
+                           {"needle", "/m", {"m needle b", "m needle a", "m NEEDLE c"}},
+                           {"song 1", "zz", {}},
+                           {"4.02003", "", {}}}) {
+        ResultTable table{allColumns_, {}};
+        ASSERT_TRUE(searchCatalogue(catalogue_, table, limitOf(3000), title, artist));
+        EXPECT_EQ(namesOf(table), expected) << title << "|" << artist;
+    }
 }
 
 TEST_F(CatalogueSearchTest, VanishedCollectionFileFailsTheSearch) {

@@ -501,8 +501,10 @@ TEST_F(DiskScan, FilterSkipsTextButNeverTheEndMarker) {
     // The first file was ruled out as a whole; its lines were never offered one by one.
     ASSERT_FALSE(asked.empty());
     EXPECT_NE(asked.front().find("c1r1"), std::string::npos);
+    // Text past the end marker may be asked about within its stretch, never as a line.
     for (const std::string& text : asked) {
-        EXPECT_EQ(text.find("after"), std::string::npos);
+        EXPECT_TRUE(text.find('\n') != std::string::npos || text.find("after") == std::string::npos)
+            << text;
     }
 }
 

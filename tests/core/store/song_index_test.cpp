@@ -1,13 +1,17 @@
 #include "core/store/song_index.h"
 
+#include "core/common/text.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <latch>
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace tunex {
@@ -73,8 +77,13 @@ std::vector<int> walkedIds(const SongIndex& index) {
 }
 
 TEST(SongIndex, VisitsInThePreOrderOfTheDescribedTree) {
-    // Few distinct keys, so duplicates are common; bytes above 0x7f must sort after ASCII.
-    const std::vector<std::string> alphabet = {"", "a", "b", "ab", "B", "\xc3\xa9", "a\xff", " "};
+    // Few distinct keys, so duplicates are common; bytes above 0x7f must sort after ASCII, a NUL
+    // byte after the end of a name, and long keys that share their first bytes by what follows.
+    const std::string shared(24, 'k');
+    const std::vector<std::string> alphabet = {
+        "",         "a",          "b",          "ab",          "B",
+        "\xc3\xa9", "a\xff",      " ",          {"a\0", 2},    {"a\0b", 3},
+        shared,     shared + "b", shared + "a", shared + "ab", std::string(23, 'k') + "l"};
     std::mt19937 random(20240611);
     for (int round = 0; round < 3000; ++round) {
         const int count = static_cast<int>(random() % 40);
@@ -159,6 +168,48 @@ TEST(SongIndex, KeepsEveryFieldIncludingEmptyAndHugeOnes) {
     EXPECT_EQ(seen[0], (SongRecord{0, " ", "", "", "", "", ""}));
     EXPECT_EQ(seen[1], (SongRecord{0, " big", "", "", big, "", "2001-02-03"}));
     EXPECT_EQ(seen[2], (SongRecord{4, " small", "/f", "mp3", "t;", "     1.0", "2002-03-04"}));
+}
+
+// The order and the lower-cased fields are worked out by whichever search asks first, maybe
+// several at once on their threads; each gets the same, complete answer. Some names lower-case
+// to more bytes (U+0130) or fewer (U+1E9E) than they hold.
+TEST(SongIndex, SearchFieldsAreLowerCasedInVisitOrderWhoeverAsksFirst) {
+    SongIndex index;
+    std::mt19937 random(20240612);
+    for (int id = 0; id < 20000; ++id) {
+        std::string name = "Song " + std::to_string(random() % 5000);
+        name += id % 97 == 0 ? " \xc4\xb0STANBUL" : id % 89 == 0 ? " STRA\xe1\xba\x9e" : "";
+        const std::string folder = "/Folder/" + std::to_string(id);
+        const std::string id3 = id % 3 == 0 ? "" : "Title;Artist " + std::to_string(id) + ";";
+        index.insert({id % 5, name, folder, "mp3", id3, "     1.0", "2003-11-16"});
+    }
+    constexpr int kThreads = 4;
+    std::latch start(kThreads);
+    std::vector<std::vector<std::uint32_t>> orders(kThreads);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            start.arrive_and_wait();
+            orders[t] = index.visitOrder();
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    ASSERT_EQ(orders[0].size(), index.size());
+    for (int t = 1; t < kThreads; ++t) {
+        EXPECT_EQ(orders[t], orders[0]);
+    }
+    int changedLength = 0;
+    for (std::size_t position = 0; position < orders[0].size(); ++position) {
+        const SongRecordView record = index.record(orders[0][position]);
+        const LoweredFields fields = index.searchFields(position);
+        ASSERT_EQ(fields.name, toLowerUtf8(record.name)) << position;
+        ASSERT_EQ(fields.folder, toLowerUtf8(record.folder)) << position;
+        ASSERT_EQ(fields.id3Info, toLowerUtf8(record.id3Info)) << position;
+        changedLength += fields.name.size() != record.name.size();
+    }
+    EXPECT_GT(changedLength, 300);
 }
 
 }  // namespace
