@@ -4,6 +4,7 @@
 #include "bench_support.h"
 #include "collection_benchmark.h"
 #include "friend_benchmark.h"
+#include "instant_benchmark.h"
 #include "load_benchmark.h"
 #include "search_benchmark.h"
 #include "tags_benchmark.h"
@@ -36,6 +37,8 @@ constexpr std::array kSections = {
             &tunex::bench::runCollectionBenchmark},
     Section{"search", "song search, List All, Files search and full scans beside grep -F -i -c",
             &tunex::bench::runSearchBenchmark},
+    Section{"instant", "search as the user types, and the whole tunex-cli search beside grep",
+            &tunex::bench::runInstantBenchmark},
     Section{"tags", "EasyTag and Clear All Tag on 5 000 mp3 files, beside a bare TagLib writer",
             &tunex::bench::runTagsBenchmark},
     Section{"friend", "friend file export and keyword search of 1 000 000 records, beside grep",
