@@ -128,10 +128,14 @@ def split_view(lines, family):
 
 def malformed_key(line):
     """A key no tag of these formats may hold: a Vorbis comment key must be ASCII from space to
-    "}", and the others are ASCII too. Readers differ on what to do with such a field."""
+    "}", and the others are ASCII too. Readers differ on what to do with such a field. mutagen
+    shows a byte of a Vorbis comment key that is not ASCII as "?"."""
     key = line.partition("=")[0]
     return any(not 0x20 <= ord(c) <= 0x7D for c in key.replace("\u00a9", "")) or \
-        key.startswith("----::") or "::" in key[5:]
+        key.startswith("----::") or "::" in key[5:] or "?" in key
+
+
+MALFORMED_KEY_LOST = "a field with a malformed key lost or renamed"
 
 
 def judge_write(before, after, fmt, expected=None, strict=True):
@@ -164,7 +168,7 @@ def judge_write(before, after, fmt, expected=None, strict=True):
     if lost or (strict and gained):
         kind = "another field or a picture lost or changed"
         if lost and all(malformed_key(line) for line in lost):
-            kind = "a field with a malformed key lost or renamed"
+            kind = MALFORMED_KEY_LOST
         return kind, "lost %s, gained %s" % (lost[:4], gained[:4])
     if expected is None:
         return ("fields left after a clear", "%r" % new_fields) if new_fields else None
