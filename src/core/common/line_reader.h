@@ -27,6 +27,9 @@ inline constexpr std::size_t kMaxLineLength = std::size_t{1} << 20;
 
 // How a LineReader gets at the file's bytes. Mapped spares the copy through read() for a large
 // file read once from end to end; a file too small to gain, or one that cannot be mapped, is read.
+// The file's size is asked again before each stretch of a mapping is read, but a file cut short by
+// another program while a stretch is being read would still end the process (SIGBUS): only files
+// this program replaces by renaming, never cuts in place, such as collection files, are mapped.
 enum class ReadMode { Copied, Mapped };
 
 class LineReader final {
