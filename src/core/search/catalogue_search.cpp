@@ -206,7 +206,7 @@ SearchOutcome runSongSearch(const Catalogue& catalogue, const SearchSettings& se
 InstantSearch runInstantSearch(const Catalogue& catalogue, const SearchSettings& settings,
                                const std::vector<ResultColumn>& columns, std::string_view title,
                                std::string_view artist,
-                               std::shared_ptr<const SearchMatches> previous,
+                               const std::shared_ptr<const SearchMatches>& previous,
                                const std::stop_token& stop) {
     InstantSearch result;
     if (auto refused = refusedSearch(title, artist)) {

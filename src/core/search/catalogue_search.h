@@ -120,7 +120,7 @@ struct InstantSearch {
                                              const SearchSettings& settings,
                                              const std::vector<ResultColumn>& columns,
                                              std::string_view title, std::string_view artist,
-                                             std::shared_ptr<const SearchMatches> previous,
+                                             const std::shared_ptr<const SearchMatches>& previous,
                                              const std::stop_token& stop = {});
 
 // List All: every record up to the row limit, unsorted.
