@@ -88,8 +88,8 @@ std::string genreName(int entry) {
 using KeyNames = std::array<std::string_view, 3>;
 
 struct FieldKeys {
-    TagField field;
-    KeyNames names;
+    TagField field = TagField::Title;
+    KeyNames names{};
 };
 
 constexpr std::array<FieldKeys, 10> kXiphKeys = {{
@@ -161,6 +161,11 @@ bool allDigits(const std::string& text) {
 // Reads and writes one value by key in the format's tag.
 class FormatTag::Access {
 public:
+    Access() = default;
+    Access(const Access&) = delete;
+    Access& operator=(const Access&) = delete;
+    Access(Access&&) = delete;
+    Access& operator=(Access&&) = delete;
     virtual ~Access() = default;
     [[nodiscard]] virtual std::span<const FieldKeys> keys() const = 0;
     [[nodiscard]] virtual std::string get(std::string_view key) = 0;
@@ -472,6 +477,7 @@ bool isMp4Container(const ByteVector& type) {
 
 // Whether the atoms between `begin` and `end` follow one another exactly, and so do the children
 // of every container among them (and every item of a tag list, whose data atoms TagLib reads).
+// NOLINTNEXTLINE(misc-no-recursion): as deep as the atoms nest, at most kDeepest levels
 bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth, bool items) {
     constexpr int kDeepest = 16;
     if (depth > kDeepest) {
@@ -534,6 +540,17 @@ bool numbersMatch(const std::string& asked, const std::string& read) {
            (leadingInteger(asked) > 0 && leadingInteger(asked) == leadingInteger(read));
 }
 
+// Monkey's Audio and WavPack keep an APEv2 tag, made on the first write.
+template <typename File>
+std::unique_ptr<TagLib::File> openApeTagged(TagLib::IOStream& stream,
+                                            std::unique_ptr<FormatTag::Access>& access) {
+    auto file = std::make_unique<File>(&stream, false);
+    File* raw = file.get();
+    access = std::make_unique<ApeAccess>(
+        [raw](bool create) { return create || raw->hasAPETag() ? raw->APETag(true) : nullptr; });
+    return file;
+}
+
 }  // namespace
 
 bool fieldsAsAsked(AudioFormat format, const Id3v2Fields& before, std::span<const V2Edit> edits,
@@ -554,35 +571,26 @@ bool fieldsAsAsked(AudioFormat format, const Id3v2Fields& before, std::span<cons
     if (asked.genre == kGenreEntryEmpty) {
         asked.genre = kGenreUnselected;  // no genre reads as none chosen
     }
-    for (const TagField field : kAllFields) {
+    return std::ranges::all_of(kAllFields, [&](TagField field) {
         if (!formatHasField(format, field)) {
-            continue;
+            return true;
         }
         if (field == TagField::Genre) {
-            if ((cleared || asked.genre != before.genre) && asked.genre != after.genre) {
-                return false;
-            }
-            continue;
+            return !(cleared || asked.genre != before.genre) || asked.genre == after.genre;
         }
         const std::string& want = asked.*textMember(field);
         const std::string& got = after.*textMember(field);
-        const bool same = field == TagField::Track  ? numbersMatch(want, got)
-                          : field == TagField::Year ? want.empty() == got.empty()
-                                                    : want == got;
-        if (!same) {
-            return false;
-        }
-    }
-    return true;
+        return field == TagField::Track  ? numbersMatch(want, got)
+               : field == TagField::Year ? want.empty() == got.empty()
+                                         : want == got;
+    });
 }
 
-FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(format) {
-    installTagLibHandlers();
-    if (!startsAsFormat(format, stream)) {
-        return;
-    }
+// Opens the format's TagLib file over the stream and finds its tag; `sawId3` says whether TagLib
+// read an ID3 chunk of AIFF or WAV.
+std::unique_ptr<TagLib::File> FormatTag::openFile(TagLib::IOStream& stream, bool& sawId3) {
     std::unique_ptr<TagLib::File> file;
-    bool taglibSawId3 = false;
+    const AudioFormat format = format_;
     switch (format) {
         case AudioFormat::Flac: {
             auto flac = std::make_unique<TagLib::FLAC::File>(
@@ -626,41 +634,39 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
             file = std::move(asf);
             break;
         }
-        case AudioFormat::Ape: {
-            auto ape = std::make_unique<TagLib::APE::File>(&stream, false);
-            TagLib::APE::File* raw = ape.get();
-            access_ = std::make_unique<ApeAccess>([raw](bool create) {
-                return create || raw->hasAPETag() ? raw->APETag(true) : nullptr;
-            });
-            file = std::move(ape);
+        case AudioFormat::Ape:
+            file = openApeTagged<TagLib::APE::File>(stream, access_);
             break;
-        }
-        case AudioFormat::WavPack: {
-            auto wavPack = std::make_unique<TagLib::WavPack::File>(&stream, false);
-            TagLib::WavPack::File* raw = wavPack.get();
-            access_ = std::make_unique<ApeAccess>([raw](bool create) {
-                return create || raw->hasAPETag() ? raw->APETag(true) : nullptr;
-            });
-            file = std::move(wavPack);
+        case AudioFormat::WavPack:
+            file = openApeTagged<TagLib::WavPack::File>(stream, access_);
             break;
-        }
         case AudioFormat::Aiff: {
             auto aiff = std::make_unique<TagLib::RIFF::AIFF::File>(&stream, false);
             id3_ = aiff->isValid() ? aiff->tag() : nullptr;
-            taglibSawId3 = aiff->isValid() && aiff->hasID3v2Tag();
+            sawId3 = aiff->isValid() && aiff->hasID3v2Tag();
             file = std::move(aiff);
             break;
         }
         case AudioFormat::Wav: {
             auto wav = std::make_unique<TagLib::RIFF::WAV::File>(&stream, false);
             id3_ = wav->isValid() ? wav->ID3v2Tag() : nullptr;
-            taglibSawId3 = wav->isValid() && wav->hasID3v2Tag();
+            sawId3 = wav->isValid() && wav->hasID3v2Tag();
             file = std::move(wav);
             break;
         }
         case AudioFormat::Mp3:
             break;
     }
+    return file;
+}
+
+FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(format) {
+    installTagLibHandlers();
+    if (!startsAsFormat(format, stream)) {
+        return;
+    }
+    bool taglibSawId3 = false;
+    std::unique_ptr<TagLib::File> file = openFile(stream, taglibSawId3);
     if (file && file->isValid() && (access_ || id3_ != nullptr)) {
         file_ = std::move(file);
     } else {

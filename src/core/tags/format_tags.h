@@ -51,6 +51,8 @@ public:
     [[nodiscard]] bool save();
 
 private:
+    [[nodiscard]] std::unique_ptr<TagLib::File> openFile(TagLib::IOStream& stream, bool& sawId3);
+
     AudioFormat format_;
     std::unique_ptr<TagLib::File> file_;
     std::unique_ptr<Access> access_;

@@ -82,7 +82,9 @@ std::size_t OverlayStream::splitAt(std::int64_t offset) {
 void OverlayStream::replace(std::int64_t start, std::int64_t length, std::string_view data) {
     if (start > length_) {
         // Writing behind the end fills the gap with zeros, as a file would.
-        replace(length_, 0, std::string(static_cast<std::size_t>(start - length_), '\0'));
+        const std::int64_t gap = start - length_;
+        pieces_.push_back(Piece{-1, gap, std::string(static_cast<std::size_t>(gap), '\0')});
+        length_ = start;
     }
     length = std::clamp<std::int64_t>(length, 0, length_ - start);
     const std::size_t first = splitAt(start);
