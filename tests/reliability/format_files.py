@@ -68,24 +68,24 @@ def family_of(fmt):
     return FORMATS[fmt][1]
 
 
-def source_spec(fmt, title, artist, album, extras=True):
+def source_tags(fmt, title, artist, album, extras=True):
     """audio_files.py's JSON for a tagged file: the three fields and, with extras, a field the
     editor does not know, a year, a track, a cover picture and ReplayGain."""
     keys = SOURCE_KEYS[family_of(fmt)]
-    spec = {keys[0]: [title], keys[1]: [artist], keys[2]: [album]}
+    tags = {keys[0]: [title], keys[1]: [artist], keys[2]: [album]}
     if extras:
-        spec.update({keys[3]: ["calm"], keys[4]: ["1999"], keys[5]: ["3/12"],
+        tags.update({keys[3]: ["calm"], keys[4]: ["1999"], keys[5]: ["3/12"],
                      "picture": True, "replaygain": True})
         if family_of(fmt) == "vorbis":
-            spec[keys[1]] = [artist, "Second Artist"]  # the editor shows the first
-    return spec
+            tags[keys[1]] = [artist, "Second Artist"]  # the editor shows the first
+    return tags
 
 
-def make_bytes(fmt, spec=None):
+def make_bytes(fmt, tags=None):
     handle, path = tempfile.mkstemp(suffix="." + FORMATS[fmt][0])
     os.close(handle)
     try:
-        support().make(fmt, path, json.dumps(spec) if spec else "")
+        support().make(fmt, path, json.dumps(tags) if tags else "")
         with open(path, "rb") as f:
             return f.read()
     finally:

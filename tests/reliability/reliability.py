@@ -794,7 +794,7 @@ class FormatsRun:
         valid, files = {}, []
         for fmt in format_files.FORMATS:
             text = ("Title %s" % fmt, "Artist %s" % fmt, "Album %s" % fmt)
-            valid[fmt] = format_files.make_bytes(fmt, format_files.source_spec(fmt, *text))
+            valid[fmt] = format_files.make_bytes(fmt, format_files.source_tags(fmt, *text))
             files.append(("%s tagged" % fmt, fmt, valid[fmt], ";".join(text) + ";"))
             files.append(("%s untagged" % fmt, fmt, format_files.make_bytes(fmt), ""))
         others = dict(("a .%s file" % format_files.FORMATS[fmt][0], data)
@@ -1096,7 +1096,7 @@ def tagwrite_tree(seed, as_root):
     for number, fmt in enumerate(sorted(format_files.FORMATS), 100):
         rel = "%s/%s - Song In %s.%s" % (TAGWRITE_FORMAT_FOLDER, TAGWRITE_FORMAT_ARTIST, fmt,
                                          format_files.FORMATS[fmt][0])
-        data = format_files.make_bytes(fmt, format_files.source_spec(
+        data = format_files.make_bytes(fmt, format_files.source_tags(
             fmt, "Old title %d" % number, "Old artist", "Old album"))
         entries.append((rel, data, 0o640 if number % 2 else 0o644, None,
                         b"song %d" % number if number % 3 == 0 else None))

@@ -390,13 +390,13 @@ TAGGERS = {
 }
 
 
-def make(fmt, path, spec):
+def make(fmt, path, tags_json):
     if fmt not in MAKERS:
         fail("unknown format %r (one of %s)" % (fmt, ", ".join(sorted(MAKERS))))
     with open(path, "wb") as out:
         out.write(MAKERS[fmt]())
     try:
-        fields = json.loads(spec) if spec else {}
+        fields = json.loads(tags_json) if tags_json else {}
     except ValueError as e:
         fail("bad JSON: %s" % e)
     picture = bool(fields.pop("picture", False))
