@@ -5,6 +5,7 @@
 #include "collection_benchmark.h"
 #include "friend_benchmark.h"
 #include "instant_benchmark.h"
+#include "journal_benchmark.h"
 #include "load_benchmark.h"
 #include "search_benchmark.h"
 #include "tags_benchmark.h"
@@ -41,6 +42,8 @@ constexpr std::array kSections = {
             &tunex::bench::runInstantBenchmark},
     Section{"tags", "EasyTag and Clear All Tag on 5 000 mp3 files, beside a bare TagLib writer",
             &tunex::bench::runTagsBenchmark},
+    Section{"journal", "tunex-cli opening a base with a full write journal, beside an empty one",
+            &tunex::bench::runJournalBenchmark},
     Section{"friend", "friend file export and keyword search of 1 000 000 records, beside grep",
             &tunex::bench::runFriendBenchmark},
 };
