@@ -13,6 +13,9 @@
   damaged   add, rename and friend-export on a base folder whose settings file was damaged at
             random: no crash or hang, the catalogue loads or says why not, and no collection
             file is replaced
+  journal   the write journal where music lives: files away at the next start, two names of one
+            file, two writers at once, damaged records, a journal of another user, and kills on
+            a loop-mounted ext4 image and an ntfs-3g mount (journal_trials.py)
 
 After every trial the catalogue must load and hold exactly the state before the command or the
 state an uninterrupted run leaves, and a tag write must leave the audio bytes as they were.
@@ -1929,6 +1932,9 @@ def main():
                         help="per command of the tagwrite part")
     parser.add_argument("--trial", metavar="KIND:COMMAND:N",
                         help="run only this trial of the tagwrite part (with the same --seed)")
+    parser.add_argument("--journal-trials", type=int, default=20,
+                        help="kills on ntfs-3g and rounds of two writers in the journal part, "
+                             "half as many kills on ext4 (0: no journal part)")
     parser.add_argument("--damaged-trials", type=int, default=DAMAGED_TRIALS,
                         help="trials of the damaged part")
     parser.add_argument("--damaged-trial", type=int, metavar="N",
@@ -1942,7 +1948,7 @@ def main():
                              "for example \"wv #9\" or \"flac tagged\"")
     parser.add_argument("--only", action="append",
                         choices=["kill", "fsize", "readonly", "mp3", "tagwrite", "damaged",
-                                 "formats"])
+                                 "formats", "journal"])
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--history-rows", type=int, default=20000)
     parser.add_argument("--mp3-sample", type=int, default=0,
@@ -1950,13 +1956,14 @@ def main():
     parser.add_argument("--keep", action="store_true", help="keep the work folder")
     parser.add_argument("--json", help="write the figures here")
     args = parser.parse_args()
-    parts = args.only or ["kill", "fsize", "readonly", "mp3", "formats", "tagwrite", "damaged"]
+    parts = args.only or ["kill", "fsize", "readonly", "mp3", "formats", "tagwrite", "damaged",
+                          "journal"]
     print("seed %d" % args.seed, flush=True)
 
     work = tempfile.mkdtemp(prefix="tunex-reliability-")
     figures, problems = {}, []
     try:
-        if set(parts) - {"tagwrite", "damaged", "formats"}:
+        if set(parts) - {"tagwrite", "damaged", "formats", "journal"}:
             template, media = build_template(args.cli, args.shipped_base, work, args.history_rows)
             ensure_media_readable(work)
         if set(parts) & {"kill", "fsize", "readonly"}:
@@ -2030,6 +2037,14 @@ def main():
                 "collection files replaced": damaged.figures.get("collection files replaced", 0)})
             print(damaged.table())
             problems += damaged.problems()
+        if "journal" in parts and args.journal_trials:
+            import journal_trials  # it builds on this module's helpers
+            journal = journal_trials.JournalRun(args.cli, work, args.shipped_base, args.seed,
+                                                args.journal_trials)
+            journal.run_all()
+            figures["journal"] = journal.figures
+            print(journal.table())
+            problems += journal.problems()
     except Failure as failure:
         problems.append(str(failure))
     finally:
