@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "core/collections/file_type_list.h"
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 #include "core/tags/easy_tag.h"
 #include "core/tags/tag_clearing.h"
 

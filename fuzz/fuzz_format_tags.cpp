@@ -1,7 +1,7 @@
 // The tag operations on a mutated file of a format other than mp3: the first byte picks the
 // format (and so the file name's extension), the rest is the file. A refused write leaves the
 // file exactly as it was; an accepted one reads back, and undo gives back every byte.
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 #include "core/tags/id3_tags.h"
 #include "fuzz_support.h"
 

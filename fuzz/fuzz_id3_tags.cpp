@@ -1,6 +1,6 @@
 // The six tag operations on a mutated mp3 file. Each write starts from a fresh copy of the input
 // and must leave the audio untouched, whether it reports success or not.
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 #include "core/tags/id3_tags.h"
 #include "fuzz_support.h"
 

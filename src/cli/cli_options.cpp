@@ -80,6 +80,7 @@ std::string usageText() {
            "  easytag FOLDER [--slot1|--slot2|--slot3 FIELD|off] [--delim1 C] [--delim2 C]\n"
            "                 [--target v1|v2] [--no-subdirs] [--dry-run]\n"
            "  tags catalogue|summary|show|set|clear FILE [KEY=VALUE...] | tags undo\n"
+           "  tags waiting | tags forget FILE\n"
            "    KEY of an mp3 file: v1.title v1.artist v1.album v1.comment v1.year v1.track\n"
            "      v1.genre, v2.title v2.artist v2.album v2.comment v2.year v2.track v2.genre\n"
            "      v2.composer v2.publisher v2.url v2.copyright\n"

@@ -8,7 +8,7 @@
 #include "cli/search_commands.h"
 #include "cli/tags_command.h"
 #include "core/collections/file_type_store.h"
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 #include "core/store/workspace.h"
 
 #include <filesystem>

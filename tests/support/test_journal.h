@@ -2,7 +2,7 @@
 
 #include <memory>
 
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 #include "support/temp_dir.h"
 
 namespace tunex::test {

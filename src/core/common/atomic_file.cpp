@@ -13,14 +13,6 @@ namespace tunex {
 
 namespace {
 constexpr size_t kBufferLimit = 1 << 20;
-
-void syncFolder(const std::filesystem::path& folder) {
-    const UniqueFd fd(
-        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd) {
-        ::fsync(fd.get());
-    }
-}
 }  // namespace
 
 AtomicFileWriter::AtomicFileWriter(std::filesystem::path target) : target_(std::move(target)) {}
@@ -93,7 +85,7 @@ bool AtomicFileWriter::commit() {
         return fail("rename failed");
     }
     tempPath_.clear();
-    syncFolder(target_.parent_path());
+    (void)syncFolder(target_.parent_path());
     return true;
 }
 

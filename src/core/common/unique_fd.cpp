@@ -1,5 +1,6 @@
 #include "core/common/unique_fd.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -76,6 +77,12 @@ ssize_t readSome(int fd, char* buffer, size_t size) {
             return got;
         }
     }
+}
+
+bool syncFolder(const std::filesystem::path& folder) {
+    const UniqueFd fd(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return fd.valid() && ::fsync(fd.get()) == 0;
 }
 
 }  // namespace tunex

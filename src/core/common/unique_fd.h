@@ -2,6 +2,7 @@
 
 #include <sys/types.h>
 
+#include <filesystem>
 #include <string_view>
 #include <utility>
 
@@ -43,6 +44,10 @@ private:
 // Reads up to `size` bytes at `offset`, going on after interruptions and short reads; fewer only
 // at the end of the file. -1 on error.
 [[nodiscard]] ssize_t readFullyAt(int fd, char* buffer, size_t size, off_t offset);
+
+// Syncs a folder's entries (names made, renamed or removed in it); false, with errno, when that
+// failed. An empty path is the current folder.
+[[nodiscard]] bool syncFolder(const std::filesystem::path& folder);
 
 // One read() that is retried when interrupted.
 [[nodiscard]] ssize_t readSome(int fd, char* buffer, size_t size);

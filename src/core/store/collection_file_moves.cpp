@@ -2,6 +2,7 @@
 
 #include "core/common/atomic_file.h"
 #include "core/common/line_reader.h"
+#include "core/common/unique_fd.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -45,14 +46,6 @@ bool renameFile(const fs::path& from, const fs::path& to, std::string* error = n
     return false;
 }
 
-// The renames reach the disk in their order before the settings say anything of them.
-void syncFolder(const fs::path& folder) {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        (void)::fsync(fd);
-        (void)::close(fd);
-    }
-}
 
 struct Intent {
     int index = 0;
@@ -112,7 +105,7 @@ std::string removeCollectionFile(const StorePaths& paths, int index, int count,
             return paths.collectionFileName(i).string() + ": " + error;
         }
     }
-    syncFolder(paths.systemFolder());
+    (void)syncFolder(paths.systemFolder());
     return {};
 }
 
@@ -121,7 +114,7 @@ void putBackRemovedCollection(const StorePaths& paths, int index, int count) {
         (void)renameFile(paths.collectionFileName(i - 1), paths.collectionFileName(i));
     }
     (void)renameFile(removedPath(paths), paths.collectionFileName(index));
-    syncFolder(paths.systemFolder());
+    (void)syncFolder(paths.systemFolder());
     removeFile(intentPath(paths));
 }
 
@@ -158,7 +151,7 @@ InterruptedDelete finishInterruptedDelete(const StorePaths& paths, Settings& set
     for (int i = empty + 1; i < intent->count; ++i) {
         (void)renameFile(paths.collectionFileName(i), paths.collectionFileName(i - 1));
     }
-    syncFolder(paths.systemFolder());
+    (void)syncFolder(paths.systemFolder());
     if (settings.collectionCount == intent->count) {
         lowerTotalsForRemoval(settings, intent->count, intent->songs);
     }
@@ -167,7 +160,7 @@ InterruptedDelete finishInterruptedDelete(const StorePaths& paths, Settings& set
 
 void clearDeleteIntent(const StorePaths& paths) {
     removeFile(removedPath(paths));
-    syncFolder(paths.systemFolder());
+    (void)syncFolder(paths.systemFolder());
     removeFile(intentPath(paths));
 }
 
@@ -215,7 +208,7 @@ std::string replaceCollectionFile(const StorePaths& paths, int index, int newTot
         removeFile(replaceIntentPath(paths));
         return paths.collectionFileName(index).string() + ": " + error;
     }
-    syncFolder(paths.systemFolder());
+    (void)syncFolder(paths.systemFolder());
     return {};
 }
 
@@ -230,7 +223,7 @@ bool finishInterruptedReplace(const StorePaths& paths, Settings& settings) {
     }
     if (isThere(replacementPath(paths))) {
         (void)renameFile(replacementPath(paths), paths.collectionFileName(parsed->first));
-        syncFolder(paths.systemFolder());
+        (void)syncFolder(paths.systemFolder());
     }
     settings.totalSongs = parsed->second;
     return true;

@@ -152,7 +152,8 @@ TagWriteOutcome writeTagChange(WriteJournal& journal, TagChange change) {
         return change.refusal;
     }
     WriteOutcome outcome = WriteOutcome::Failed;
-    JournaledBatch batch(journal, [&](const FileChange&, WriteOutcome o) { outcome = o; });
+    JournaledBatch batch(journal,
+                         [&](const FileChange&, const WriteResult& r) { outcome = r.outcome; });
     batch.add(std::move(change.change));
     batch.finish();
     return outcome == WriteOutcome::Written ? TagWriteOutcome::Written : TagWriteOutcome::Failed;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 
 namespace tunex {
 

@@ -62,9 +62,9 @@ ClearAllResult clearAllTagsUnder(WriteJournal& journal, const TagScope& scope,
             --result.counted;
         }
     };
-    JournaledBatch batch(journal, [&](const FileChange& change, WriteOutcome outcome) {
-        if (outcome != WriteOutcome::Written) {
-            result.failed.add(change.path);
+    JournaledBatch batch(journal, [&](const FileChange& change, const WriteResult& written) {
+        if (written.outcome != WriteOutcome::Written) {
+            result.failed.add(failureLine(change, written));
             uncount(change.path);
         }
     });

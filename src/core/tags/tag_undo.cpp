@@ -32,7 +32,13 @@ UserMessage undoResultMessage(const UndoReport& report) {
             std::string text = "The last tag change could not be undone completely";
             text.append(report.error.empty() ? "." : ": " + report.error);
             text.append("\nUndo again to finish it.");
-            appendPaths(text, "Not put back yet:", report.leftAlonePaths);
+            std::vector<std::string> waiting;
+            for (const WaitingFile& file : report.waiting) {
+                waiting.push_back(file.path + " (" + std::string(waitingReason(file.why)) + ")");
+            }
+            appendPaths(text, "Not put back yet:", waiting);
+            appendPaths(text, "Changed by another program since, and left as they are:",
+                        report.leftAlonePaths);
             return {std::move(text), caption, MessageIcon::Error};
         }
         case UndoReport::Result::Undone:

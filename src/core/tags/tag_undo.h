@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/common/user_message.h"
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 
 namespace tunex {
 

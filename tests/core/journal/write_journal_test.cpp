@@ -1,4 +1,6 @@
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
+
+#include "core/journal/journal_group.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -33,7 +35,7 @@ ino_t inodeOf(const fs::path& file) {
 std::vector<WriteOutcome> runBatch(WriteJournal& journal, std::vector<FileChange> changes) {
     std::vector<WriteOutcome> outcomes;
     JournaledBatch batch(journal,
-                         [&](const FileChange&, WriteOutcome o) { outcomes.push_back(o); });
+                         [&](const FileChange&, const WriteResult& r) { outcomes.push_back(r.outcome); });
     for (FileChange& change : changes) {
         batch.add(std::move(change));
     }
@@ -59,7 +61,7 @@ std::vector<fs::path> groupFiles(const fs::path& journal) {
 // marked done.
 void dropDoneMarks(const fs::path& journal) {
     for (const fs::path& group : groupFiles(journal)) {
-        fs::resize_file(group, fs::file_size(group) - 8);
+        fs::resize_file(group, fs::file_size(group) - journal::kDoneTrailerSize);
     }
 }
 
@@ -158,12 +160,16 @@ TEST(WriteJournal, LeavesAloneFilesChangedSinceAndRecordsCutShortWhileJournaling
     writeFile(dir / "other", "someone else's");
     fs::rename(dir / "other", replaced);
     {
+        // Another file under its name (a renamed folder, another disc): the record waits.
         const auto reopened = WriteJournal::open(journal);
         EXPECT_EQ(readFile(replaced), "someone else's");
         EXPECT_EQ(reopened->rollback().restored, 0);
-        EXPECT_EQ(reopened->rollback().leftAlonePaths, std::vector<std::string>{replaced.string()});
+        ASSERT_EQ(reopened->rollback().waiting.size(), 1u);
+        EXPECT_EQ(reopened->rollback().waiting[0].path, replaced.string());
         EXPECT_EQ(rollbackMessage(reopened->rollback())->icon, MessageIcon::Warning);
+        EXPECT_EQ(reopened->forget(replaced.string()), 1);
     }
+    EXPECT_TRUE(WriteJournal::open(journal)->rollback().waiting.empty());
 
     // Written to in place after a write that never got its done mark: the later change stays.
     for (const ChangeCase& c : changeCases()) {
@@ -234,7 +240,7 @@ TEST(WriteJournal, KeepsTheLastBatchesUnderTheCapAndNothingPastIt) {
     writeFile(file, kOld);
     const auto journal = WriteJournal::open(dir / "journal");
     for (std::size_t i = 0; i < kBatchesKept + 2; ++i) {
-        JournaledBatch batch(*journal, [](const FileChange&, WriteOutcome) {});
+        JournaledBatch batch(*journal, [](const FileChange&, const WriteResult&) {});
         batch.add(changeOf(file, {{0, 8, "header-" + std::string(1, static_cast<char>('a' + i))}}));
         batch.finish();
         EXPECT_TRUE(batch.undoable());
@@ -246,14 +252,14 @@ TEST(WriteJournal, KeepsTheLastBatchesUnderTheCapAndNothingPastIt) {
     const auto group = fs::file_size(groupFiles(dir / "journal").front());
     const auto small = WriteJournal::open(dir / "small", 2 * group + group / 2);
     for (const char* header : {"header-1", "header-2", "header-3"}) {
-        JournaledBatch batch(*small, [](const FileChange&, WriteOutcome) {});
+        JournaledBatch batch(*small, [](const FileChange&, const WriteResult&) {});
         batch.add(changeOf(file, {{0, 8, header}}));
         batch.finish();
     }
     EXPECT_EQ(small->undoableBatches(), 2u);
 
     const auto capped = WriteJournal::open(dir / "capped", 16);
-    JournaledBatch batch(*capped, [](const FileChange&, WriteOutcome) {});
+    JournaledBatch batch(*capped, [](const FileChange&, const WriteResult&) {});
     batch.add(changeOf(file, {{0, 8, "header-3"}}));
     batch.finish();
     EXPECT_FALSE(batch.undoable());

@@ -1,4 +1,6 @@
-#include "core/common/journal_restore.h"
+#include "core/journal/journal_restore.h"
+
+#include "core/journal/file_guard.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -193,18 +195,22 @@ UniqueFd openForWriting(const std::string& path) {
 RestoreResult restore(const Record& record, int journalFd) {
     const UniqueFd file = openForWriting(record.path);
     if (!file) {
-        return errno == ENOENT || errno == ENOTDIR ? RestoreResult::LeftAlone
-                                                   : RestoreResult::Failed;
+        // A stick not plugged in, a folder renamed, a disk not mounted: the file may come back.
+        const bool away = errno == ENOENT || errno == ENOTDIR || errno == ENXIO ||
+                          errno == ENODEV || errno == ESTALE || errno == EISDIR;
+        return away ? RestoreResult::Unreachable : RestoreResult::Failed;
     }
-    // A write cut short while moving the audio leaves a size between the old and the new one.
-    const auto now = identityOf(file.get());
-    const std::int64_t smallest = std::min(record.before.size, record.newSize);
-    const std::int64_t largest = std::max(record.before.size, record.newSize);
-    if (!now || now->device != record.before.device || now->inode != record.before.inode ||
-        now->size < smallest || now->size > largest ||
-        !holdsOnlyThisWrite(record, file.get(), journalFd, now->size)) {
-        return RestoreResult::LeftAlone;
+    if (!lockFile(file.get(), true)) {
+        return RestoreResult::Failed;
     }
+    return restoreOpen(record, file.get(), journalFd);
+}
+
+namespace {
+
+// Writes the journal's copy of every region where it differs from the file.
+RestoreResult putBackRegions(const Record& record, int file, int journalFd,
+                             const FileIdentity& now) {
     bool changed = false;
     std::string original;
     std::string current;
@@ -218,13 +224,13 @@ RestoreResult restore(const Record& record, int journalFd) {
                 static_cast<ssize_t>(want)) {
                 return RestoreResult::Failed;
             }
-            const ssize_t got = readFullyAt(file.get(), current.data(), want, region.offset + done);
+            const ssize_t got = readFullyAt(file, current.data(), want, region.offset + done);
             if (got < 0) {
                 return RestoreResult::Failed;
             }
             current.resize(static_cast<std::size_t>(got));
             if (current != original) {
-                if (!writeAllAt(file.get(), original, region.offset + done)) {
+                if (!writeAllAt(file, original, region.offset + done)) {
                     return RestoreResult::Failed;
                 }
                 changed = true;
@@ -232,15 +238,45 @@ RestoreResult restore(const Record& record, int journalFd) {
             done += static_cast<std::int64_t>(want);
         }
     }
-    if (now->size != record.before.size) {
-        if (::ftruncate(file.get(), record.before.size) != 0) {
+    if (now.size != record.before.size) {
+        if (::ftruncate(file, record.before.size) != 0) {
             return RestoreResult::Failed;
         }
         changed = true;
     }
-    if (changed && ::fdatasync(file.get()) != 0) {
+    // Synced even when nothing differs: an earlier restore cut short may have left the old
+    // bytes in the page cache only.
+    const bool synced = syncfsReachesDevice(file) ? ::fdatasync(file) == 0
+                                                  : syncFileAndFolder(file, record.path);
+    if (!synced) {
         return RestoreResult::Failed;
     }
     return changed ? RestoreResult::Restored : RestoreResult::Unchanged;
 }
+
+}  // namespace
+
+RestoreResult restoreOpen(const Record& record, int file, int journalFd) {
+    const auto now = identityOf(file);
+    if (!now) {
+        return RestoreResult::Unreachable;
+    }
+    // A write cut short while moving the audio leaves a size between the old and the new one.
+    const std::int64_t smallest = std::min(record.before.size, record.newSize);
+    const std::int64_t largest = std::max(record.before.size, record.newSize);
+    if (now->size >= smallest && now->size <= largest &&
+        holdsOnlyThisWrite(record, file, journalFd, now->size)) {
+        return putBackRegions(record, file, journalFd, *now);
+    }
+    // Device and inode repeat across discs mounted in turn at one place: with the time the file
+    // was made they tell the very file, else an unchanged stretch of it must be there.
+    const bool sameInode =
+        now->device == record.before.device && now->inode == record.before.inode;
+    const std::int64_t birth = record.sample.birthNs;
+    const bool ours = (sameInode && birth != 0 && birth == birthOf(file)) ||
+                      (record.sample.length > 0 ? holdsSample(record, file, now->size)
+                                                : sameInode && birth == 0);
+    return ours ? RestoreResult::ChangedSince : RestoreResult::Unreachable;
+}
+
 }  // namespace tunex::journal

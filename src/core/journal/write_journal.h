@@ -3,10 +3,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/common/unique_fd.h"
@@ -50,10 +52,33 @@ enum class WriteOutcome {
     Failed,  // the file is byte for byte as it was
 };
 
+struct WriteResult {
+    WriteOutcome outcome = WriteOutcome::Failed;
+    std::string reason;  // why it failed, when that is not the file's own fault
+};
+
+// The path, with the reason in parentheses when there is one.
+[[nodiscard]] std::string failureLine(const FileChange& change, const WriteResult& result);
+
+// A file whose journal record is kept for a later start.
+struct WaitingFile {
+    enum class Why {
+        Unreachable,    // not there, or another file under its name
+        DamagedRecord,  // the record cannot be read whole: the file is left as it is
+        NotWritten,     // an I/O error, or another program held it
+    };
+    std::string path;
+    Why why = Why::Unreachable;
+};
+
+[[nodiscard]] std::string_view waitingReason(WaitingFile::Why why);
+
 // What opening a journal found of a batch that was cut short.
 struct RollbackReport {
     int restored = 0;                         // put back as they were before the write
-    std::vector<std::string> leftAlonePaths;  // changed by someone else since, or gone: not touched
+    std::vector<std::string> leftAlonePaths;  // changed by someone else since: not touched
+    std::vector<WaitingFile> waiting;         // kept for a start that reaches them
+    std::vector<std::string> notApplied;      // journal folders, batches or groups not trusted
 };
 
 // "N files ... restored", with the files left alone; nothing when there was nothing to do.
@@ -69,11 +94,13 @@ struct UndoReport {
         Undone,         // every file of the batch that was still as the batch left it is back
         NothingToUndo,  // no batch is kept
         NotKept,        // the newest batch was too large for the journal: it cannot be undone
-        Failed,         // the journal or some file could not be written; run it again
+        Failed,         // the journal or some file could not be written or reached; run it
+                        // again
     };
     Result result = Result::NothingToUndo;
     std::vector<std::string> restoredPaths;   // put back to their bytes before the batch
-    std::vector<std::string> leftAlonePaths;  // changed by someone else since, or gone
+    std::vector<std::string> leftAlonePaths;  // changed by someone else since
+    std::vector<WaitingFile> waiting;         // not put back yet; the batch stays
     std::string error;
 };
 
@@ -94,9 +121,12 @@ public:
     WriteJournal(WriteJournal&&) = delete;
     WriteJournal& operator=(WriteJournal&&) = delete;
 
-    // False once making or locking the journal failed.
+    // False once making, locking or trusting the journal failed.
     [[nodiscard]] bool usable() const { return error_.empty(); }
     [[nodiscard]] const std::string& error() const { return error_; }
+    // Why the last group could not be journaled (a full disk...), or why the journal is not
+    // usable; empty when nothing went wrong.
+    [[nodiscard]] const std::string& problem() const { return error_.empty() ? problem_ : error_; }
     [[nodiscard]] const std::filesystem::path& folder() const { return folder_; }
     [[nodiscard]] const RollbackReport& rollback() const { return rollback_; }
     [[nodiscard]] std::uint64_t cap() const { return cap_; }
@@ -109,6 +139,10 @@ public:
     // the count).
     [[nodiscard]] std::size_t undoableBatches();
 
+    // Gives up the kept records of the file at `path`: it will not be put back. How many there
+    // were.
+    [[nodiscard]] int forget(const std::string& path);
+
     // Only `open` makes one.
     class Key {
         friend class WriteJournal;
@@ -118,29 +152,41 @@ public:
 
 private:
     friend class JournaledBatch;
+    // What restoring found, gathered over the batches.
+    struct Restoring {
+        std::vector<std::string> restored;
+        std::set<std::string> leftAlone;
+        std::vector<WaitingFile> waiting;
+        void into(RollbackReport& report) const;
+    };
     [[nodiscard]] bool lock();
     void rollBackUnfinished();
-    // Restores every record of the batch's groups, newest first; false when some file could not
-    // be written (the batch must stay).
-    static bool restoreBatch(const std::filesystem::path& batch, bool onlyUnfinished,
-                             std::vector<std::string>& restored, std::set<std::string>& leftAlone);
+    // Restores every record of the batch's groups (only the unfinished ones unless `all`),
+    // newest first; false when some record must stay.
+    [[nodiscard]] bool restoreBatch(const std::filesystem::path& batch, bool all, Restoring& into);
+    // The batch's groups that may be applied; the others are named in the report.
+    [[nodiscard]] std::vector<std::filesystem::path> trustedGroups(
+        const std::filesystem::path& batch);
     [[nodiscard]] std::filesystem::path startBatch();
     void pruneBatches(const std::filesystem::path& keep);
+    void noteJournalFailure(int error);
 
     std::filesystem::path folder_;
     std::uint64_t cap_;
     UniqueFd lock_;
     std::string error_;
+    std::string problem_;
     RollbackReport rollback_;
 };
 
 // One batch of changes. Changes are written in groups: one journal sync for the group, the
 // in-place writes, one sync of their data, then the group is marked done. A change whose file
-// no longer matches its identity, or that cannot be written completely, fails and leaves the
-// file as it was.
+// no longer matches its identity, that another program holds, or that cannot be written
+// completely, fails and leaves the file as it was. Each file is written once: a second name of a
+// file already in the batch is left alone, unless it asks the very same change.
 class JournaledBatch final {
 public:
-    using Done = std::function<void(const FileChange&, WriteOutcome)>;
+    using Done = std::function<void(const FileChange&, const WriteResult&)>;
 
     JournaledBatch(WriteJournal& journal, Done done);
     ~JournaledBatch();
@@ -157,10 +203,18 @@ public:
     [[nodiscard]] bool undoable() const { return undoable_; }
 
 private:
+    struct FileSeen {
+        std::string path;
+        std::uint64_t plan = 0;  // hash of the splices
+        std::optional<WriteResult> result;
+        std::vector<FileChange> sameChange;  // other names asking the same, told with it
+    };
     void writeGroup();
+    void report(const FileChange& change, const WriteResult& result);
 
     WriteJournal& journal_;
     Done done_;
+    std::map<std::pair<std::uint64_t, std::uint64_t>, FileSeen> seen_;
     std::filesystem::path folder_;
     std::vector<FileChange> queued_;
     std::uint64_t queuedBytes_ = 0;

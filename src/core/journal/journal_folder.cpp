@@ -1,4 +1,4 @@
-#include "core/common/journal_folder.h"
+#include "core/journal/journal_folder.h"
 
 #include "core/common/unique_fd.h"
 
@@ -27,11 +27,6 @@ std::optional<std::uint64_t> numberOf(std::string_view name, std::string_view pr
         number = number * 10 + static_cast<std::uint64_t>(c - '0');
     }
     return number;
-}
-
-bool syncFolder(const fs::path& folder) {
-    const UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    return fd.valid() && ::fsync(fd.get()) == 0;
 }
 
 std::string numbered(std::string_view prefix, std::uint64_t number, int width) {

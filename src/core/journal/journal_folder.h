@@ -18,7 +18,6 @@ inline constexpr std::string_view kPartialMark = "partial";
 // Left in a batch while undo restores it, so that the next open finishes an undo cut short.
 inline constexpr std::string_view kUndoingMark = "undoing";
 
-[[nodiscard]] bool syncFolder(const std::filesystem::path& folder);
 // `prefix` and `number` with at least `width` digits.
 [[nodiscard]] std::string numbered(std::string_view prefix, std::uint64_t number, int width);
 // The sequence number of a "batch-N" or "group-N" name; nothing for any other name.

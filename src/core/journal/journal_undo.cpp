@@ -1,0 +1,168 @@
+#include "core/journal/write_journal.h"
+
+#include "core/journal/file_guard.h"
+#include "core/journal/journal_folder.h"
+#include "core/journal/journal_group.h"
+#include "core/journal/journal_restore.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <system_error>
+
+// Taking back what the journal keeps: groups cut short at open, kept batches on undo.
+namespace tunex {
+
+namespace fs = std::filesystem;
+
+using journal::Entry;
+using journal::kBatchPrefix;
+using journal::kGroupPrefix;
+using journal::kPartialMark;
+using journal::kUndoingMark;
+using journal::numberedEntries;
+using journal::RestoreResult;
+
+void WriteJournal::Restoring::into(RollbackReport& report) const {
+    report.restored += static_cast<int>(restored.size());
+    std::set<std::string> leftAlonePaths(report.leftAlonePaths.begin(),
+                                         report.leftAlonePaths.end());
+    leftAlonePaths.insert(leftAlone.begin(), leftAlone.end());
+    report.leftAlonePaths.assign(leftAlonePaths.begin(), leftAlonePaths.end());
+    report.waiting.insert(report.waiting.end(), waiting.begin(), waiting.end());
+}
+
+namespace {
+
+// Restores the group's records, newest first; the entries that must stay, in their order.
+std::vector<Entry> restoreEntries(const std::vector<Entry>& entries, int journalFd,
+                                  std::vector<std::string>& restored,
+                                  std::set<std::string>& leftAlone,
+                                  std::vector<WaitingFile>& waiting) {
+    std::vector<Entry> kept;
+    for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
+        if (!entry->record) {
+            // The only copy of the old bytes, even damaged: the file is not touched.
+            waiting.push_back({entry->path, WaitingFile::Why::DamagedRecord});
+            kept.push_back(*entry);
+            continue;
+        }
+        switch (journal::restore(*entry->record, journalFd)) {
+            case RestoreResult::Restored:
+                restored.push_back(entry->path);
+                break;
+            case RestoreResult::Unchanged:
+                break;
+            case RestoreResult::ChangedSince:
+                leftAlone.insert(entry->path);
+                break;
+            case RestoreResult::Unreachable:
+                waiting.push_back({entry->path, WaitingFile::Why::Unreachable});
+                kept.push_back(*entry);
+                break;
+            case RestoreResult::Failed:
+                waiting.push_back({entry->path, WaitingFile::Why::NotWritten});
+                kept.push_back(*entry);
+                break;
+        }
+    }
+    std::reverse(kept.begin(), kept.end());
+    return kept;
+}
+
+}  // namespace
+
+bool WriteJournal::restoreBatch(const fs::path& batch, bool all, Restoring& into) {
+    bool intact = !journal::distrustOf(batch).has_value();
+    const std::vector<fs::path> groups = trustedGroups(batch);
+    intact = intact && groups.size() == numberedEntries(batch, kGroupPrefix).size();
+    // Newest first, so that a file changed twice ends as it was before both.
+    for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
+        const UniqueFd fd(::open(group->c_str(), O_RDONLY | O_CLOEXEC));
+        if (!fd) {
+            intact = false;
+            continue;
+        }
+        // Finished groups are told by their trailer alone: a start reads no more of them.
+        if (!all && journal::groupDone(fd.get())) {
+            continue;
+        }
+        const journal::GroupContents contents = journal::readGroup(fd.get());
+        const std::vector<Entry> kept =
+            restoreEntries(contents.entries, fd.get(), into.restored, into.leftAlone, into.waiting);
+        if (kept.size() != contents.entries.size() || kept.empty()) {
+            intact = journal::rewriteGroup(group->string(), fd.get(), kept) && intact;
+        }
+        intact = intact && kept.empty();
+    }
+    return intact;
+}
+
+UndoReport WriteJournal::undoLast() {
+    UndoReport report;
+    std::error_code error;
+    if (!fs::exists(folder_, error)) {
+        return report;
+    }
+    if (!lock()) {
+        report.result = UndoReport::Result::Failed;
+        report.error = error_;
+        return report;
+    }
+    std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
+    // Batches whose every group was rolled back hold nothing to take back.
+    while (!batches.empty() && numberedEntries(batches.back(), kGroupPrefix).empty() &&
+           !fs::exists(batches.back() / std::string(kPartialMark), error)) {
+        fs::remove_all(batches.back(), error);
+        batches.pop_back();
+    }
+    if (batches.empty()) {
+        return report;
+    }
+    const fs::path& batch = batches.back();
+    if (fs::exists(batch / std::string(kPartialMark), error)) {
+        report.result = UndoReport::Result::NotKept;
+        return report;
+    }
+    const UniqueFd mark(
+        ::open((batch / std::string(kUndoingMark)).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
+    if (!mark || !syncFolder(batch)) {
+        report.result = UndoReport::Result::Failed;
+        report.error = "The write journal " + folder_.string() +
+                       " could not be written: " + std::strerror(errno);
+        return report;
+    }
+    Restoring restoring;
+    const bool intact = restoreBatch(batch, true, restoring);
+    report.restoredPaths = std::move(restoring.restored);
+    report.leftAlonePaths.assign(restoring.leftAlone.begin(), restoring.leftAlone.end());
+    report.waiting = std::move(restoring.waiting);
+    if (!intact) {
+        report.result = UndoReport::Result::Failed;
+        return report;
+    }
+    fs::remove_all(batch, error);
+    (void)syncFolder(folder_);
+    report.result = UndoReport::Result::Undone;
+    return report;
+}
+
+std::size_t WriteJournal::undoableBatches() {
+    std::error_code error;
+    if (!fs::exists(folder_, error) || !lock()) {
+        return 0;
+    }
+    std::size_t count = 0;
+    const std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
+    for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
+        if (fs::exists(*batch / std::string(kPartialMark), error)) {
+            break;
+        }
+        count += numberedEntries(*batch, kGroupPrefix).empty() ? 0 : 1;
+    }
+    return count;
+}
+
+}  // namespace tunex
