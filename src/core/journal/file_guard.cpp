@@ -6,6 +6,7 @@
 #include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <thread>
@@ -61,12 +62,8 @@ bool syncfsReachesDevice(int fd) {
         static_cast<long>(EXT4_SUPER_MAGIC), static_cast<long>(XFS_SUPER_MAGIC),
         static_cast<long>(BTRFS_SUPER_MAGIC), static_cast<long>(F2FS_SUPER_MAGIC),
         static_cast<long>(TMPFS_MAGIC)};
-    for (const long type : kKnown) {
-        if (static_cast<long>(info.f_type) == type) {
-            return true;
-        }
-    }
-    return false;
+    return std::ranges::any_of(
+        kKnown, [&info](long type) { return static_cast<long>(info.f_type) == type; });
 }
 
 bool syncFileAndFolder(int fd, const std::filesystem::path& path) {

@@ -291,8 +291,8 @@ namespace {
 // folder; `regions` gets where they went and `position` the group file's size. Closed, and the
 // group file gone, when that failed (errno says why): then nothing may be touched.
 UniqueFd journalGroup(const fs::path& groupPath, const std::vector<FileChange>& group,
-                      const std::vector<UniqueFd>& files,
-                      std::vector<std::vector<Region>>& regions, std::int64_t& position) {
+                      const std::vector<UniqueFd>& files, std::vector<std::vector<Region>>& regions,
+                      std::int64_t& position) {
     UniqueFd journalFd(::open(groupPath.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
     bool journaled = journalFd.valid() && writeAll(journalFd.get(), kGroupHeader);
     position = static_cast<std::int64_t>(kGroupHeader.size());
@@ -306,7 +306,8 @@ UniqueFd journalGroup(const fs::path& groupPath, const std::vector<FileChange>& 
             regions[i] = std::move(*written);
         }
     }
-    journaled = journaled && ::fdatasync(journalFd.get()) == 0 && syncFolder(groupPath.parent_path());
+    journaled =
+        journaled && ::fdatasync(journalFd.get()) == 0 && syncFolder(groupPath.parent_path());
     if (!journaled) {
         const int error = errno;
         journalFd.reset();
@@ -328,8 +329,8 @@ bool applyGroup(const std::vector<FileChange>& group, std::vector<UniqueFd>& fil
     const auto putBack = [&](std::size_t i) {
         const RestoreResult restored =
             journal::restoreOpen(recordOf(group[i], regions[i]), files[i].get(), journalFd);
-        intact = intact && (restored == RestoreResult::Restored ||
-                            restored == RestoreResult::Unchanged);
+        intact =
+            intact && (restored == RestoreResult::Restored || restored == RestoreResult::Unchanged);
         results[i] = failed();
     };
     for (std::size_t i = 0; i < group.size(); ++i) {
@@ -386,7 +387,8 @@ void JournaledBatch::writeGroup() {
         tell();
         return;
     }
-    const fs::path groupPath = folder_ / numbered(kGroupPrefix, static_cast<std::uint64_t>(groups_ + 1), 6);
+    const fs::path groupPath =
+        folder_ / numbered(kGroupPrefix, static_cast<std::uint64_t>(groups_) + 1, 6);
     std::vector<std::vector<Region>> regions(group.size());
     std::int64_t position = 0;
     const UniqueFd journalFd = journalGroup(groupPath, group, files, regions, position);

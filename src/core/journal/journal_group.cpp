@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <filesystem>
 
 namespace tunex::journal {
@@ -356,8 +357,8 @@ bool rewriteGroup(const std::string& path, int journalFd, const std::vector<Entr
     const std::string scratch = path + ".new";
     UniqueFd out(::open(scratch.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
     std::string head;
-    bool written = out && readJournal(journalFd, 0, kGroupHeader.size(), head) &&
-                   writeAll(out.get(), head);
+    bool written =
+        out && readJournal(journalFd, 0, kGroupHeader.size(), head) && writeAll(out.get(), head);
     std::string chunk;
     for (const Entry& entry : kept) {
         for (std::int64_t at = entry.start; written && at < entry.end;) {
@@ -453,13 +454,10 @@ bool holdsSample(const Record& record, int file, std::int64_t size) {
     // Where this write left it, or another program that rewrote the tag at the front, with or
     // without a 128-byte tag at the end.
     const std::int64_t fromEnd = sample.offset - record.before.size + size;
-    for (const std::int64_t at : {sample.offset, sample.offset + shiftAt(record.splices, sample.offset),
-                                  fromEnd, fromEnd - 128, fromEnd + 128}) {
-        if (sampleAt(file, sample, at)) {
-            return true;
-        }
-    }
-    return false;
+    const std::array<std::int64_t, 5> places = {
+        sample.offset, sample.offset + shiftAt(record.splices, sample.offset), fromEnd,
+        fromEnd - 128, fromEnd + 128};
+    return std::ranges::any_of(places, [&](std::int64_t at) { return sampleAt(file, sample, at); });
 }
 
 }  // namespace tunex::journal

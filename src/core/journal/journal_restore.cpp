@@ -246,8 +246,8 @@ RestoreResult putBackRegions(const Record& record, int file, int journalFd,
     }
     // Synced even when nothing differs: an earlier restore cut short may have left the old
     // bytes in the page cache only.
-    const bool synced = syncfsReachesDevice(file) ? ::fdatasync(file) == 0
-                                                  : syncFileAndFolder(file, record.path);
+    const bool synced =
+        syncfsReachesDevice(file) ? ::fdatasync(file) == 0 : syncFileAndFolder(file, record.path);
     if (!synced) {
         return RestoreResult::Failed;
     }
@@ -270,12 +270,11 @@ RestoreResult restoreOpen(const Record& record, int file, int journalFd) {
     }
     // Device and inode repeat across discs mounted in turn at one place: with the time the file
     // was made they tell the very file, else an unchanged stretch of it must be there.
-    const bool sameInode =
-        now->device == record.before.device && now->inode == record.before.inode;
+    const bool sameInode = now->device == record.before.device && now->inode == record.before.inode;
     const std::int64_t birth = record.sample.birthNs;
-    const bool ours = (sameInode && birth != 0 && birth == birthOf(file)) ||
-                      (record.sample.length > 0 ? holdsSample(record, file, now->size)
-                                                : sameInode && birth == 0);
+    const bool ours =
+        (sameInode && birth != 0 && birth == birthOf(file)) ||
+        (record.sample.length > 0 ? holdsSample(record, file, now->size) : sameInode && birth == 0);
     return ours ? RestoreResult::ChangedSince : RestoreResult::Unreachable;
 }
 

@@ -8,7 +8,7 @@
 namespace tunex::journal {
 
 enum class RestoreResult {
-    Unchanged,     // it held the old bytes already
+    Unchanged,  // it held the old bytes already
     Restored,
     ChangedSince,  // it is the file, and someone else changed it since: not ours to undo
     Unreachable,   // not there, or another file under its name: the record waits for it

@@ -37,16 +37,20 @@ void WriteJournal::Restoring::into(RollbackReport& report) const {
 namespace {
 
 // Restores the group's records, newest first; the entries that must stay, in their order.
-std::vector<Entry> restoreEntries(const std::vector<Entry>& entries, int journalFd,
+// A damaged record of an unfinished group stays, as the only copy of what its file lost; that of
+// a finished group only loses the way back for a file that is whole.
+std::vector<Entry> restoreEntries(const journal::GroupContents& group, int journalFd,
                                   std::vector<std::string>& restored,
                                   std::set<std::string>& leftAlone,
                                   std::vector<WaitingFile>& waiting) {
     std::vector<Entry> kept;
+    const std::vector<Entry>& entries = group.entries;
     for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry) {
         if (!entry->record) {
-            // The only copy of the old bytes, even damaged: the file is not touched.
             waiting.push_back({entry->path, WaitingFile::Why::DamagedRecord});
-            kept.push_back(*entry);
+            if (!group.done) {
+                kept.push_back(*entry);
+            }
             continue;
         }
         switch (journal::restore(*entry->record, journalFd)) {
@@ -91,7 +95,7 @@ bool WriteJournal::restoreBatch(const fs::path& batch, bool all, Restoring& into
         }
         const journal::GroupContents contents = journal::readGroup(fd.get());
         const std::vector<Entry> kept =
-            restoreEntries(contents.entries, fd.get(), into.restored, into.leftAlone, into.waiting);
+            restoreEntries(contents, fd.get(), into.restored, into.leftAlone, into.waiting);
         if (kept.size() != contents.entries.size() || kept.empty()) {
             intact = journal::rewriteGroup(group->string(), fd.get(), kept) && intact;
         }

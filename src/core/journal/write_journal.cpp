@@ -197,8 +197,7 @@ void WriteJournal::pruneBatches(const fs::path& keep) {
     for (auto batch = batches.rbegin(); batch != batches.rend(); ++batch) {
         const auto [size, unfinished] = batchSize(*batch);
         std::error_code error;
-        const bool empty =
-            size == 0 && !fs::exists(*batch / std::string(kPartialMark), error);
+        const bool empty = size == 0 && !fs::exists(*batch / std::string(kPartialMark), error);
         full = full || keptBatches >= kBatchesKept || kept + size > cap_;
         // A batch with an unfinished group holds the only copy of some file's old bytes.
         if (*batch == keep || unfinished || isUndoing(*batch) || (!full && !empty)) {

@@ -46,7 +46,6 @@ bool renameFile(const fs::path& from, const fs::path& to, std::string* error = n
     return false;
 }
 
-
 struct Intent {
     int index = 0;
     int count = 0;
@@ -149,7 +148,11 @@ InterruptedDelete finishInterruptedDelete(const StorePaths& paths, Settings& set
         return InterruptedDelete::Undone;
     }
     for (int i = empty + 1; i < intent->count; ++i) {
-        (void)renameFile(paths.collectionFileName(i), paths.collectionFileName(i - 1));
+        if (!renameFile(paths.collectionFileName(i), paths.collectionFileName(i - 1))) {
+            // The settings must not count the collections past a gap: the next start goes on.
+            (void)syncFolder(paths.systemFolder());
+            return InterruptedDelete::Pending;
+        }
     }
     (void)syncFolder(paths.systemFolder());
     if (settings.collectionCount == intent->count) {

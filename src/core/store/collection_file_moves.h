@@ -29,6 +29,7 @@ enum class InterruptedDelete {
     Undone,    // nothing had been moved yet, or all was done: only leftovers went
     Finished,  // the files are moved into place and `settings` changed: store them, then call
                // clearDeleteIntent
+    Pending,   // a move failed: nothing else changed, and the next start goes on
 };
 [[nodiscard]] InterruptedDelete finishInterruptedDelete(const StorePaths& paths,
                                                         Settings& settings);

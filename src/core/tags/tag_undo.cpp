@@ -53,8 +53,15 @@ UserMessage undoResultMessage(const UndoReport& report) {
                                            "tag change.";
     appendPaths(text,
                 "Changed by another program since, and left as they are:", report.leftAlonePaths);
+    std::vector<std::string> damaged;
+    for (const WaitingFile& file : report.waiting) {
+        damaged.push_back(file.path);
+    }
+    appendPaths(text, "The write journal's record of these files is damaged; they keep the change:",
+                damaged);
     return {std::move(text), caption,
-            report.leftAlonePaths.empty() ? MessageIcon::Information : MessageIcon::Warning};
+            report.leftAlonePaths.empty() && damaged.empty() ? MessageIcon::Information
+                                                             : MessageIcon::Warning};
 }
 
 }  // namespace tunex
