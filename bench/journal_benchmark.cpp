@@ -96,6 +96,17 @@ struct JournalState {
     std::uint64_t bytes = 0;
 };
 
+// The state with the journal's size on disk, once the scratch file is gone.
+std::optional<JournalState> measured(std::optional<JournalState> state, const fs::path& folder,
+                                     const fs::path& scratch) {
+    std::error_code ignored;
+    fs::remove(scratch, ignored);
+    if (state) {
+        state->bytes = folderBytes(folder);
+    }
+    return state;
+}
+
 // Every batch the journal keeps, together just under `keptBytes`, each one change to the same
 // scratch file, which goes afterwards. The journal is closed again: the process timed must find
 // it free.
@@ -113,12 +124,7 @@ std::optional<JournalState> fillJournal(const fs::path& folder, const fs::path& 
             state = JournalState{journal->undoableBatches(), 0};
         }
     }
-    std::error_code ignored;
-    fs::remove(scratch, ignored);
-    if (state) {
-        state->bytes = folderBytes(folder);
-    }
-    return state;
+    return measured(state, folder, scratch);
 }
 
 // A journal that was written and then taken back: there, locked at every start, but empty.
@@ -131,12 +137,7 @@ std::optional<JournalState> emptyJournal(const fs::path& folder, const fs::path&
             state = JournalState{journal->undoableBatches(), 0};
         }
     }
-    std::error_code ignored;
-    fs::remove(scratch, ignored);
-    if (state) {
-        state->bytes = folderBytes(folder);
-    }
-    return state;
+    return measured(state, folder, scratch);
 }
 
 struct OpenTimes {
