@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cli/cli_output.h"
+#include "core/common/text.h"
 #include "core/search/setting_rules.h"
 #include "core/store/workspace.h"
 #include "core/tags/easy_tag.h"
@@ -110,8 +111,9 @@ LocalArguments parseArguments(const std::vector<std::string>& words,
                     }
                 }
             } else if (word == "--delim1" || word == "--delim2") {
-                if (!fitsTypingLimit(value, 1)) {
-                    parsed.error = word + " takes at most one character";
+                // Names are matched as UTF-8 text, Latin-1 ones once converted.
+                if (!isUtf8(value) || !fitsTypingLimit(value, 1)) {
+                    parsed.error = word + " takes at most one character, in UTF-8";
                 }
                 (word == "--delim1" ? parsed.format.delimiter1 : parsed.format.delimiter2) = value;
             } else if (word == "--target") {

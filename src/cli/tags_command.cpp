@@ -157,9 +157,8 @@ int assign(TagFields& fields, const std::string& file, const std::string& assign
         genreEntryOf(row->version, fields) = *genre;
         return kDone;
     }
-    if (row->typingLimit > 0 && !fitsTypingLimit(value, row->typingLimit)) {
-        return refuse(err,
-                      key + " takes at most " + std::to_string(row->typingLimit) + " characters.");
+    if (const auto refusal = fieldValueRefusal(*row, single, value, key)) {
+        return refuse(err, *refusal);
     }
     *fieldText(*row, fields) = value;
     return kDone;

@@ -192,6 +192,7 @@ TEST_F(CliLocalCommands, DryRunsListWhatTheRealRunThenWritesAndChangeNothing) {
     const auto waterloo =
         make("Abba - Waterloo.mp3", test::v2Tag(3, test::v2Text(3, "TIT2", "Old")) + audio_);
     const auto kanji = make("sub/Sakamoto - \xe5\x9d\x82\xe6\x9c\xac song.mp3", audio_);
+    const auto latin1 = make("Bj\xf6rk - J\xf3ga.mp3", audio_);
     const auto unfit = make("unfit.mp3", audio_);
     const auto fake = make("fake.mp3", "not audio at all");
     const std::string before = test::readFile(waterloo) + test::readFile(kanji);
@@ -200,15 +201,18 @@ TEST_F(CliLocalCommands, DryRunsListWhatTheRealRunThenWritesAndChangeNothing) {
     EXPECT_EQ(v1.exitCode, 0) << v1.err;
     EXPECT_EQ(test::readFile(waterloo) + test::readFile(kanji), before);
     const auto rows = test::lines(v1.out);
-    ASSERT_EQ(rows.size(), 5u) << v1.out;
+    ASSERT_EQ(rows.size(), 7u) << v1.out;
     EXPECT_EQ(rows[0], "File\tVersion\tField\tOld\tNew");
     EXPECT_NE(std::find(rows.begin(), rows.end(), waterloo.string() + "\tV1\tTitle\t\tWaterloo"),
               rows.end())
         << v1.out;
     EXPECT_NE(
-        v1.err.find("4 changes in 2 files; 2 files would be left alone; nothing was written."),
+        v1.err.find("6 changes in 3 files; 2 files would be left alone; nothing was written."),
         std::string::npos)
         << v1.err;
+    EXPECT_NE(std::find(rows.begin(), rows.end(), latin1.string() + "\tV1\tTitle\t\tJ\u00f3ga"),
+              rows.end())
+        << v1.out;
     EXPECT_NE(v1.err.find("left alone (name does not fit the format): " + unfit.string()),
               std::string::npos);
 
@@ -233,6 +237,7 @@ TEST_F(CliLocalCommands, DryRunsListWhatTheRealRunThenWritesAndChangeNothing) {
     EXPECT_NE(clear.err.find("left alone (not MPEG audio): " + fake.string()), std::string::npos)
         << clear.err;
     EXPECT_EQ(run({"local", m_, "--dry-run"}).exitCode, 2);
+    EXPECT_EQ(run({"easytag", m_, "--delim1", "\xb7", "--dry-run"}).exitCode, 2);
 }
 
 // Other formats have one tag: the dry runs name it "Tag", EasyTag's V1 target lands there too, and

@@ -75,7 +75,7 @@ TEST(CliTagsCommand, EveryKeySetsItsOwnFieldAndShowsInOrder) {
         "v1.album=L1\n"
         "v1.comment=C1\n"
         "v1.year=1999\n"
-        "v1.track=7\n"
+        "v1.track=255\n"
         "v1.genre=9\n"
         "v2.title=A V2 title runs past thirty characters\n"
         "v2.artist=A2\n"
@@ -100,7 +100,7 @@ TEST(CliTagsCommand, EveryKeySetsItsOwnFieldAndShowsInOrder) {
     EXPECT_EQ(show.out, shown);
 
     const std::string view = independentView(song);
-    EXPECT_TRUE(test::hasLine(view, "v1=T1|A1|L1|1999|C1|7|9")) << view;
+    EXPECT_TRUE(test::hasLine(view, "v1=T1|A1|L1|1999|C1|255|9")) << view;
     const std::vector<std::string> frames = {"COMM XXX||C2",
                                              "TALB L2",
                                              "TCOM Co",
@@ -114,15 +114,19 @@ TEST(CliTagsCommand, EveryKeySetsItsOwnFieldAndShowsInOrder) {
                                              "WOAF http://u.example/"};
     EXPECT_EQ(framesExcept(view, {}), frames) << view;  // the reader names genre 17: Rock
 
-    // One past each V1 typing limit is refused, the file untouched.
+    // One past each V1 typing limit or number, or text that is not UTF-8: refused, file untouched.
     const std::vector<std::pair<std::string, int>> limits = {{"v1.title", 30}, {"v1.artist", 30},
                                                              {"v1.album", 30}, {"v1.comment", 30},
                                                              {"v1.year", 4},   {"v1.track", 3}};
-    const std::string before = test::readFile(song);
+    std::vector<std::string> refusals = {"v1.track=256", "v2.title=\xff\xfe"};
     for (const auto& [key, limit] : limits) {
-        const auto refused =
-            runProgram(kCli, {"tags", "set", file, key + "=" + std::string(limit + 1, '1')});
-        EXPECT_EQ(refused.exitCode, 2) << key;
+        refusals.push_back(key + "=" + std::string(limit + 1, '1'));
+    }
+    const std::string before = test::readFile(song);
+    for (const std::string& assignment : refusals) {
+        const auto refused = runProgram(kCli, {"tags", "set", file, "v2.album=x", assignment});
+        EXPECT_EQ(refused.exitCode, 2) << assignment;
+        EXPECT_NE(refused.err.find(assignment.substr(0, assignment.find('='))), std::string::npos);
     }
     EXPECT_EQ(test::readFile(song), before);
 }
@@ -209,6 +213,7 @@ TEST_P(CliSingleTag, ShowSetAndClearByPlainKeysKeepEverythingElse) {
                   .err.find(param.lackedRefusal),
               std::string::npos);
     EXPECT_EQ(runProgram(kCli, {"tags", "set", file, "genre=148"}).exitCode, 2);
+    EXPECT_EQ(runProgram(kCli, {"tags", "set", file, "track=2147483648"}).exitCode, 2);
     EXPECT_EQ(test::readFile(song), before);
 
     // Clearing takes the editor's fields only: the file is as it was made.

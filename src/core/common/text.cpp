@@ -1,6 +1,7 @@
 #include "core/common/text.h"
 
 #include <unicode/ucasemap.h>
+#include <unicode/utf8.h>
 
 #include <algorithm>
 #include <climits>
@@ -53,6 +54,41 @@ std::string toLowerUtf8(std::string_view text) {
         return lower;
     }
     return std::string(text);
+}
+
+// ICU's UTF-8 macros cast the C way.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wold-style-cast"
+bool isUtf8(std::string_view text) {
+    if (text.size() > INT32_MAX) {
+        return false;  // beyond what ICU indexes; no tag value is this long
+    }
+    const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
+    const auto length = static_cast<int32_t>(text.size());
+    for (int32_t i = 0; i < length;) {
+        UChar32 c = 0;
+        U8_NEXT(bytes, i, length, c);
+        if (c < 0) {
+            return false;
+        }
+    }
+    return true;
+}
+#pragma GCC diagnostic pop
+
+std::string latin1ToUtf8(std::string_view latin1) {
+    std::string utf8;
+    utf8.reserve(latin1.size() * 2);
+    for (const char c : latin1) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            utf8 += c;
+        } else {
+            utf8 += static_cast<char>(0xC0 | (byte >> 6));
+            utf8 += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return utf8;
 }
 
 int leadingInteger(std::string_view text) {

@@ -8,6 +8,11 @@ namespace tunex {
 // Full Unicode lower-casing of UTF-8 text; bytes that are not valid UTF-8 are kept as they are.
 [[nodiscard]] std::string toLowerUtf8(std::string_view text);
 
+// Whether the bytes are well-formed UTF-8: no stray, overlong or surrogate sequences.
+[[nodiscard]] bool isUtf8(std::string_view text);
+// Latin-1 bytes as UTF-8 text, each byte the character of its value.
+[[nodiscard]] std::string latin1ToUtf8(std::string_view latin1);
+
 // Leading decimal integer as C's atoi reads it (blanks skipped, optional sign, digits up to the
 // first other character, no digits gives 0), saturated at the limits of int instead of overflowing.
 [[nodiscard]] int leadingInteger(std::string_view text);

@@ -157,7 +157,10 @@ std::string trimWhiteSpace(std::string_view text) {
 
 std::optional<std::vector<NameValue>> nameValuesFor(std::string_view fileName,
                                                     const NameFormat& format) {
-    auto values = splitFileName(baseNameOf(fileName), format);
+    // Names that are not UTF-8 are mostly Latin-1 from older systems; their bytes as they are
+    // would be no text at all in a tag.
+    const std::string name = isUtf8(fileName) ? std::string(fileName) : latin1ToUtf8(fileName);
+    auto values = splitFileName(baseNameOf(name), format);
     if (values) {
         for (NameValue& value : *values) {
             value.value = trimWhiteSpace(value.value);

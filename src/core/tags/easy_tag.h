@@ -54,7 +54,8 @@ struct NameFormat {
 // Removes Unicode white space from both ends.
 [[nodiscard]] std::string trimWhiteSpace(std::string_view text);
 
-// The trimmed values the format gives for a file name; empty when the name does not fit.
+// The trimmed values the format gives for a file name, read as Latin-1 when it is not UTF-8;
+// empty when the name does not fit.
 [[nodiscard]] std::optional<std::vector<NameValue>> nameValuesFor(std::string_view fileName,
                                                                   const NameFormat& format);
 

@@ -18,6 +18,9 @@ enum class TagVersion { V1, V2 };
 inline constexpr int kV1TextLimit = 30;
 inline constexpr int kV1YearLimit = 4;
 inline constexpr int kV1TrackLimit = 3;
+// The largest numbers the V1 tag holds: a track byte and four year digits. 0 means none.
+inline constexpr int kV1TrackMax = 255;
+inline constexpr int kV1YearMax = 9999;
 
 // Fields of the tag editor, UTF-8. An empty text means the field is absent. Genres are selection
 // entries (see genre_list.h): kGenreEntryEmpty, genre number + 1, or kGenreUnselected. Each member

@@ -239,9 +239,9 @@ std::optional<Splice> TagChangePlanner::v1Splice() {
     tag.setTitle(fromUtf8(wanted.title));
     tag.setArtist(fromUtf8(wanted.artist));
     tag.setAlbum(fromUtf8(wanted.album));
-    tag.setYear(v1NumberOf(wanted.year, 9999));
+    tag.setYear(v1NumberOf(wanted.year, kV1YearMax));
     tag.setComment(fromUtf8(wanted.comment));
-    tag.setTrack(v1NumberOf(wanted.track, 255));
+    tag.setTrack(v1NumberOf(wanted.track, kV1TrackMax));
     const int genre = wanted.genre == kGenreUnselected ? now.genre : wanted.genre;
     tag.setGenreNumber(genre > 0 && genre <= kGenreCount ? static_cast<unsigned>(genre - 1) : 255);
     const std::string rendered = toStd(tag.render());

@@ -1,5 +1,9 @@
 #include "core/tags/tag_editor_rules.h"
 
+#include <algorithm>
+#include <climits>
+
+#include "core/common/text.h"
 #include "core/tags/audio_format.h"
 
 namespace tunex {
@@ -50,6 +54,110 @@ std::size_t characterCount(std::string_view utf8) {
         }
     }
     return count;
+}
+
+namespace {
+
+// The numbers a year or track field holds. `required`: the tag keeps a number only, so text that
+// does not start with one would be lost.
+struct NumberRule {
+    bool required = false;
+    int first = 0;
+    int limit = INT_MAX;
+    bool total = true;  // a "/" and a total after the number, held to the same limit
+    std::string_view what = "track numbers";
+};
+
+std::optional<NumberRule> numberRuleOf(const TagFieldRow& row, std::optional<AudioFormat> single) {
+    const bool v1 = !single && row.version == TagVersion::V1;
+    if (row.field == TagField::Year) {
+        // Other tags keep the year as text: "2003-11-16" too.
+        return v1 ? std::optional(NumberRule{true, 1, kV1YearMax, false, "a year"}) : std::nullopt;
+    }
+    if (row.field != TagField::Track) {
+        return std::nullopt;
+    }
+    if (v1) {
+        return NumberRule{true, 1, kV1TrackMax, false, "a track number"};
+    }
+    if (single == AudioFormat::Mp4) {
+        return NumberRule{true, 1, kMp4TrackMax, true, "a track number"};
+    }
+    // The rest keep text ("A1" too); past INT_MAX a number no longer reads back as itself.
+    return NumberRule{};
+}
+
+// The digits at the start of `text`, saturated past INT_MAX; nullopt when there are none.
+std::optional<long long> leadingDigits(std::string_view text) {
+    std::size_t digits = 0;
+    long long value = 0;
+    for (; digits < text.size() && text[digits] >= '0' && text[digits] <= '9'; ++digits) {
+        value = std::min(value * 10 + (text[digits] - '0'), static_cast<long long>(INT_MAX) + 1);
+    }
+    return digits > 0 ? std::optional(value) : std::nullopt;
+}
+
+bool numberFits(const NumberRule& rule, std::string_view value) {
+    const auto number = leadingDigits(value);
+    if (!number) {
+        return !rule.required;
+    }
+    if (*number < rule.first || *number > rule.limit) {
+        return false;
+    }
+    // The total as the MP4 writer reads it: the number after the first "/", blanks and sign
+    // skipped.
+    const std::size_t slash = value.find('/');
+    if (!rule.total || slash == std::string_view::npos) {
+        return true;
+    }
+    std::string_view total = value.substr(slash + 1);
+    total.remove_prefix(std::min(total.find_first_not_of(" \t\n\v\f\r+"), total.size()));
+    return leadingDigits(total).value_or(0) <= rule.limit;
+}
+
+std::string numberRefusal(const NumberRule& rule, std::string_view name) {
+    const std::string limit = std::to_string(rule.limit);
+    std::string text = std::string(name) + " takes " + std::string(rule.what);
+    text +=
+        rule.required ? " from " + std::to_string(rule.first) + " to " + limit : " up to " + limit;
+    return text + (rule.total ? ", and a total after / up to " + limit + "." : ".");
+}
+
+}  // namespace
+
+std::optional<std::string> fieldValueRefusal(const TagFieldRow& row,
+                                             std::optional<AudioFormat> single,
+                                             std::string_view value, std::string_view name) {
+    if (!isUtf8(value)) {
+        return "The value of " + std::string(name) + " is not UTF-8 text.";
+    }
+    if (row.typingLimit > 0 && !fitsTypingLimit(value, row.typingLimit)) {
+        return std::string(name) + " takes at most " + std::to_string(row.typingLimit) +
+               " characters.";
+    }
+    const auto rule = numberRuleOf(row, single);
+    if (rule && !value.empty() && !numberFits(*rule, value)) {
+        return numberRefusal(*rule, name);
+    }
+    return std::nullopt;
+}
+
+std::optional<UserMessage> changedFieldsRefusal(const TagFields& loaded, const TagFields& shown,
+                                                std::optional<AudioFormat> single) {
+    for (const TagFieldRow& row : tagFieldRows()) {
+        const std::string* value = fieldText(row, shown);
+        if (value == nullptr || *value == *fieldText(row, loaded) ||
+            (single && row.version == TagVersion::V1)) {
+            continue;
+        }
+        const std::string group = single ? "" : row.version == TagVersion::V1 ? "V1 " : "V2 ";
+        if (auto refusal = fieldValueRefusal(row, single, *value, group + std::string(row.label))) {
+            return UserMessage{std::move(*refusal), captionFor("Input Error"),
+                               MessageIcon::Question};
+        }
+    }
+    return std::nullopt;
 }
 
 std::string_view genreEntryText(int entry) {

@@ -31,6 +31,21 @@ using V1TextField = TagField;
     return characterCount(utf8) <= static_cast<std::size_t>(limit);
 }
 
+// Why a field refuses `value`, naming the field `name`; nullopt when it takes it. Text that is not
+// UTF-8, more than a V1 typing limit, and numbers the tag cannot hold are refused before anything
+// is written, by the editor's Update as by `tunex-cli tags set`. A field of `single`'s one tag
+// when it is set, else of the mp3 pair.
+[[nodiscard]] std::optional<std::string> fieldValueRefusal(const TagFieldRow& row,
+                                                           std::optional<AudioFormat> single,
+                                                           std::string_view value,
+                                                           std::string_view name);
+// Update's check of the fields changed from `loaded`: the first refusal, as an Input Error.
+[[nodiscard]] std::optional<UserMessage> changedFieldsRefusal(const TagFields& loaded,
+                                                              const TagFields& shown,
+                                                              std::optional<AudioFormat> single);
+// The largest track number an MP4 "trkn" item gives back: TagLib reads it as a signed 16 bits.
+inline constexpr int kMp4TrackMax = 32767;
+
 // The genre selection lists: the empty entry, then the 148 names of GenreList.
 inline constexpr int kGenreEntryCount = kGenreCount + 1;
 [[nodiscard]] std::string_view genreEntryText(int entry);

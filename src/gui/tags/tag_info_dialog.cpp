@@ -149,10 +149,9 @@ TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::fil
     layout->addStretch(1);
     layout->addLayout(buttons);
 
-    TagFields fields;
-    (void)loadTagFields(file_, fields);
-    showFields(fields, TagVersion::V1);
-    showFields(fields, TagVersion::V2);
+    (void)loadTagFields(file_, loaded_);
+    showFields(loaded_, TagVersion::V1);
+    showFields(loaded_, TagVersion::V2);
     resize(sizeHint().expandedTo(QSize(640, 0)));
 }
 
@@ -226,6 +225,10 @@ void TagInfoDialog::onClearV2() {
 
 void TagInfoDialog::onUpdate() {
     const TagFields fields = shownFields();
+    if (const auto refusal = changedFieldsRefusal(loaded_, fields, single_)) {
+        platform_.tell(*refusal);  // the dialog stays open with what was typed
+        return;
+    }
     if (preview_) {
         TagPreviewDialog preview(
             QStringLiteral("Update"),

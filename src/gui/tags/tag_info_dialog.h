@@ -59,6 +59,7 @@ private:
     // The file's format when it has one tag, shown as a single group.
     std::optional<AudioFormat> single_;
     std::vector<FieldControl> controls_;
+    TagFields loaded_;  // what the file held: only fields changed from it are checked
     QPushButton* clearV1_ = nullptr;
     QPushButton* clearV2_ = nullptr;
     QPushButton* update_ = nullptr;

@@ -27,6 +27,12 @@ TEST(ToLowerUtf8, LowersUnicodeAndKeepsInvalidBytes) {
     EXPECT_EQ(lowered.back(), 'b');
 }
 
+TEST(IsUtf8, RefusesOverlongAndSurrogateSequences) {
+    EXPECT_TRUE(isUtf8("a\u00e9\U0010FFFF"));
+    EXPECT_FALSE(isUtf8("\xc0\xaf"));      // overlong
+    EXPECT_FALSE(isUtf8("\xed\xa0\x80"));  // a surrogate
+}
+
 TEST(TextBetween, FirstOccurrencesFromTheStart) {
     EXPECT_EQ(textBetween("a<1>b<2>c", "<1>", "<2>"), "b");
     EXPECT_EQ(textBetween("a<2>b<1>c", "<1>", "<2>"), "");

@@ -157,6 +157,10 @@ TEST(EasyTagNames, BaseNameTrimmingAndTrack) {
     EXPECT_EQ((*values)[0].value, "07");
     EXPECT_EQ((*values)[1].value, "Song");
     EXPECT_FALSE(nameValuesFor("Song.mp3", format));
+    // A name that is not UTF-8 is read as Latin-1.
+    const auto latin1 = nameValuesFor("Bj\xf6rk - J\xf3ga.mp3", NameFormat());
+    ASSERT_TRUE(latin1 && latin1->size() == 2u);
+    EXPECT_EQ((*latin1)[0].value + "|" + (*latin1)[1].value, "Bj\u00f6rk|J\u00f3ga");
 
     NameFormat none;
     for (auto& slot : none.slots) {

@@ -38,6 +38,31 @@ TEST(TagEditorRules, LimitsGenresGroupsAndMessages) {
     EXPECT_EQ(fields.v2.url, "");
     EXPECT_EQ(fields.v2.genre, kGenreEntryEmpty);
 
+    // Values refused before a write: text that is not UTF-8, numbers past what the tag holds.
+    const std::vector<std::tuple<std::string_view, std::string, bool>> values = {
+        {"v1.track", "255", true}, {"v1.track", "256", false}, {"v1.track", "0", false},
+        {"v1.track", "x", false},  {"v1.year", "9999", true},  {"v1.year", "0", false},
+        {"v2.track", "A1", true},  {"v2.year", "x", true},     {"v2.title", "\xff\xfe", false}};
+    for (const auto& [key, value, taken] : values) {
+        EXPECT_EQ(!fieldValueRefusal(*findTagField(key), std::nullopt, value, key), taken)
+            << key << value;
+    }
+    const std::vector<std::tuple<AudioFormat, std::string, bool>> tracks = {
+        {AudioFormat::Mp4, "32767/32767", true}, {AudioFormat::Mp4, "32768", false},
+        {AudioFormat::Mp4, "1/32768", false},    {AudioFormat::Mp4, "0", false},
+        {AudioFormat::Flac, "2147483647", true}, {AudioFormat::Flac, "1/2147483648", false}};
+    const TagFieldRow& track = *findSingleGroupField("track");
+    for (const auto& [format, value, taken] : tracks) {
+        EXPECT_EQ(!fieldValueRefusal(track, format, value, "track"), taken) << value;
+    }
+    // Update checks only what was changed, naming the field as the editor shows it.
+    TagFields loaded;
+    loaded.v2.track = "99999999999";
+    EXPECT_FALSE(changedFieldsRefusal(loaded, loaded, std::nullopt));
+    loaded.v1.track = "256";
+    EXPECT_EQ(changedFieldsRefusal({}, loaded, std::nullopt)->text,
+              "V1 Track # takes a track number from 1 to 255.");
+
     EXPECT_EQ(tagEditorCaption("/Music/a.mp3"), "ID3 Tag of /Music/a.mp3");
     EXPECT_EQ(tagUpdateFailedMessage("/Music/a.mp3"),
               (UserMessage{"The ID3 tags of file /Music/a.mp3 could not be written.",

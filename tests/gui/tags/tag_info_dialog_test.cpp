@@ -209,6 +209,14 @@ TEST_F(TagInfoDialogTest, V1TypingLimitsAndUnlimitedV2) {
         QTest::keyClicks(field, QString(40, u'x'));
         EXPECT_EQ(field->text().size(), limit) << name;
     }
+    // A number V1 cannot hold is refused with a message, and the dialog stays.
+    edit(dialog, "v1Year")->setText(QStringLiteral("9999"));
+    edit(dialog, "v1Track")->setText(QStringLiteral("256"));
+    platform_.expectMessage({"V1 Track # takes a track number from 1 to 255.",
+                             "Tunex - Input Error", MessageIcon::Question});
+    dialog.updateButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_NE(dialog.result(), QDialog::Accepted);
 }
 
 TEST_F(TagInfoDialogTest, FileWithoutV1TagOpensWithEmptyV1Group) {
