@@ -5,7 +5,8 @@
 #include <string_view>
 
 #include "cli/cli_output.h"
-#include "core/common/write_journal.h"
+#include "cli/journal_commands.h"
+#include "core/journal/write_journal.h"
 #include "core/tags/audio_format.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/local_listing.h"
@@ -30,7 +31,7 @@ int refuse(std::ostream& err, const std::string& text) {
 int usage(std::ostream& err) {
     return refuse(err,
                   "Usage: tags catalogue FILE | summary FILE | show FILE | "
-                  "set FILE KEY=VALUE... | clear FILE | undo");
+                  "set FILE KEY=VALUE... | clear FILE | undo | waiting | forget FILE");
 }
 
 std::string genreText(int entry) {
@@ -166,10 +167,7 @@ int assign(TagFields& fields, const std::string& file, const std::string& assign
 
 // A journal that could not be opened is the reason every write fails: say so.
 void printWriteFailure(std::ostream& err, const WriteJournal& journal, UserMessage message) {
-    if (!journal.usable()) {
-        message.text += "\n" + journal.error();
-    }
-    cli::printMessage(err, message);
+    cli::printMessage(err, withJournalProblem(std::move(message), journal));
 }
 
 int set(WriteJournal& journal, const std::string& file, std::span<const std::string> assignments,
@@ -235,14 +233,22 @@ std::filesystem::path userJournalFolder() {
         return std::filesystem::path(state) / "tunex" / "journal";
     }
     const char* home = std::getenv("HOME");
-    return std::filesystem::path(home != nullptr ? home : "/") / ".local" / "state" / "tunex" /
-           "journal";
+    if (home == nullptr || home[0] != '/') {
+        return {};  // no place of the user's own: writes are refused with a message
+    }
+    return std::filesystem::path(home) / ".local" / "state" / "tunex" / "journal";
 }
 
 int runTagsCommand(WriteJournal& journal, std::span<const std::string> args, std::ostream& out,
                    std::ostream& err) {
     if (args.size() == 1 && args[0] == "undo") {
         return undo(journal, out, err);
+    }
+    if (args.size() == 1 && args[0] == "waiting") {
+        return listWaiting(journal, out);
+    }
+    if (args.size() == 2 && args[0] == "forget") {
+        return forgetWaiting(journal, args[1], out, err);
     }
     if (args.size() < 2) {
         return usage(err);

@@ -368,6 +368,7 @@ void JournaledBatch::writeGroup() {
     if (group.empty()) {
         return;
     }
+    journal_.problem_.clear();
     std::vector<WriteResult> results(group.size());
     const auto tell = [&] {
         for (std::size_t i = 0; i < group.size(); ++i) {

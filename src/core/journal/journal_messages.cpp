@@ -85,4 +85,11 @@ std::optional<UserMessage> rollbackMessage(const RollbackReport& report) {
                        clean ? MessageIcon::Information : MessageIcon::Warning};
 }
 
+UserMessage withJournalProblem(UserMessage message, const WriteJournal& journal) {
+    if (!journal.problem().empty()) {
+        message.text += "\n" + journal.problem();
+    }
+    return message;
+}
+
 }  // namespace tunex

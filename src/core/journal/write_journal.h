@@ -84,6 +84,11 @@ struct RollbackReport {
 // "N files ... restored", with the files left alone; nothing when there was nothing to do.
 [[nodiscard]] std::optional<UserMessage> rollbackMessage(const RollbackReport& report);
 
+class WriteJournal;
+// A failed write's message with what kept the journal from taking it (out of space, not made,
+// not applied), when that is why.
+[[nodiscard]] UserMessage withJournalProblem(UserMessage message, const WriteJournal& journal);
+
 inline constexpr std::uint64_t kDefaultJournalCap = std::uint64_t{1} << 30;
 // How many finished batches the journal keeps for undo, as long as they fit under its cap.
 inline constexpr std::size_t kBatchesKept = 10;

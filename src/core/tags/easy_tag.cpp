@@ -179,11 +179,11 @@ void WriteFailures::add(std::string path) {
 EasyTagResult runEasyTag(WriteJournal& journal, const TagScope& scope, const NameFormat& format,
                          std::string_view settingsFileTypes, const TagWalkProgress& progress) {
     EasyTagResult result;
-    JournaledBatch batch(journal, [&result](const FileChange& change, WriteOutcome outcome) {
-        if (outcome == WriteOutcome::Written) {
+    JournaledBatch batch(journal, [&result](const FileChange& change, const WriteResult& written) {
+        if (written.outcome == WriteOutcome::Written) {
             ++result.written;
         } else {
-            result.failed.add(change.path);
+            result.failed.add(failureLine(change, written));
         }
     });
     const FolderWalkTotals totals = walkScope(scope, [&](const WalkedFile& file) {

@@ -7,6 +7,7 @@
 #include <array>
 
 #include "core/common/text.h"
+#include "core/journal/file_guard.h"
 #include "core/tags/easy_tag.h"
 #include "core/tags/format_tags.h"
 #include "core/tags/id3_reader.h"
@@ -110,7 +111,9 @@ TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
     std::error_code error;
     path_ = std::filesystem::absolute(file, error).string();
     UniqueFd fd(::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    const auto identity = fd ? identityOf(fd.get()) : std::nullopt;
+    // Held while planning, so that no Tunex process is half way through writing what we read.
+    const bool held = fd && journal::lockFile(fd.get(), false);
+    const auto identity = held ? identityOf(fd.get()) : std::nullopt;
     if (error || !identity) {
         refusal_ = TagWriteOutcome::Failed;
         return;
@@ -135,6 +138,7 @@ TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
         }
         return;
     }
+    readHold_ = std::move(fd);
     reader_ = std::make_unique<TagReader>(path_);
     if (!reader_->ok()) {
         refusal_ = TagWriteOutcome::Failed;

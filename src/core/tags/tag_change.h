@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/id3v2_fields.h"
 
@@ -58,6 +58,7 @@ private:
     [[nodiscard]] std::optional<Splice> v1Splice();
 
     std::string path_;
+    UniqueFd readHold_;
     std::unique_ptr<TagReader> reader_;
     TagWriteOutcome refusal_ = TagWriteOutcome::Written;
     FileIdentity identity_;

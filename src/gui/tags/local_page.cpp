@@ -501,7 +501,10 @@ void LocalPage::clearThisTag() {
         const WaitCursor wait;
         outcome = clearAllTags(context_.workspace().journal(), path);
     }
-    platform.tell(clearThisTagResult(path, outcome));
+    platform.tell(
+        outcome == TagWriteOutcome::Failed
+            ? withJournalProblem(clearThisTagResult(path, outcome), context_.workspace().journal())
+            : clearThisTagResult(path, outcome));
     refreshAfterTagChange();
 }
 

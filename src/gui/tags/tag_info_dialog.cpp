@@ -1,5 +1,6 @@
 #include "gui/tags/tag_info_dialog.h"
 
+#include "core/journal/write_journal.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_editor_rules.h"
 #include "core/tags/tag_field_table.h"
@@ -241,7 +242,8 @@ void TagInfoDialog::onUpdate() {
     const TagWriteOutcome outcome = saveTagFields(journal_, file_, fields);
     if (outcome != TagWriteOutcome::Written) {
         // The dialog stays open so that what the user typed is not lost; Cancel leaves.
-        platform_.tell(tagUpdateFailedMessage(file_.string(), outcome));
+        platform_.tell(
+            withJournalProblem(tagUpdateFailedMessage(file_.string(), outcome), journal_));
         return;
     }
     accept();

@@ -17,7 +17,7 @@
 #include <optional>
 #include <string>
 
-#include "core/common/write_journal.h"
+#include "core/journal/write_journal.h"
 #include "core/tags/audio_format.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/id3_tags.h"
