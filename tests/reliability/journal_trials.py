@@ -477,12 +477,20 @@ class JournalRun:
                 began, proc = time.monotonic(), subprocess.Popen(
                     p.args(["easytag", music]), env=p.env, stdout=subprocess.DEVNULL,
                     stderr=subprocess.DEVNULL)
-                if took is None:  # uninterrupted: the new bytes and the time it takes
-                    if proc.wait():
+                if took is None:  # uninterrupted: the new bytes, when writing starts and ends
+                    stamps, writes = [os.stat(x).st_mtime_ns for x in paths], None
+                    while proc.poll() is None:
+                        if writes is None and any(os.stat(x).st_mtime_ns != t
+                                                  for x, t in zip(paths, stamps)):
+                            writes = time.monotonic() - began
+                        time.sleep(0.0002)
+                    if proc.returncode:
                         raise rel.Failure("easytag on ntfs-3g fails")
                     took, new = time.monotonic() - began, [read(x) for x in paths]
+                    writes = took / 2 if writes is None else writes
                     continue
-                self.kill(proc, rng.uniform(0, took))
+                # Most kills fall while the files are written, where the journal matters.
+                self.kill(proc, rng.uniform(writes * 0.8, took))
                 self.count(name, "files caught half-written", sum(
                     read(x) not in (data, n) for x, (_, data), n in zip(paths, tree, new)))
                 p.start()

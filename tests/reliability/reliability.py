@@ -1011,6 +1011,7 @@ SET_ALBUM = "Reliability Album With A Longer Name"
 SET_ARTIST = "Someone Else"
 NOBODY = 65534
 RESTORED_MESSAGE = re.compile(r"Files Restored", re.IGNORECASE)
+PUT_BACK_MESSAGE = re.compile(r"put back as (it was|they were)")
 
 
 def quick_audio(rng, frames):
@@ -1477,7 +1478,9 @@ class TagWriteRun:
         again = subprocess.run([self.cli] + trial.next_open(), stdout=subprocess.PIPE,
                                stderr=subprocess.PIPE, timeout=TIMEOUT, env=trial.env)
         again_err = again.stderr.decode(errors="replace")
-        if RESTORED_MESSAGE.search(again_err) or \
+        # A record kept for a file that is not there (another file under its name) is named at
+        # every start; only putting something back again is wrong.
+        if PUT_BACK_MESSAGE.search(again_err) or \
                 tree_snapshot(trial.music, self.xattrs)[1] != after[1]:
             self.problem("%s second open restores again" % name, label, again_err[-300:], trial)
         self.count(key + ": trials")
