@@ -327,11 +327,17 @@ TEST(WriteJournal, UndoLeavesAloneFilesChangedSinceAndFinishesWhenCutShort) {
         EXPECT_EQ(readFile(mine), kOld);
         EXPECT_EQ(readFile(theirs), "rewritten by another program");
 
-        // A kill during an undo leaves its mark; the next open finishes the undo.
+        // Undone while the file is away (a stick pulled out): the undo waits for it, and a
+        // start that finds it again finishes the undo.
         runBatch(*journal, {changeOf(mine, {{0, 8, "header-2"}})});
         batch = groupFiles(dir / "journal").front().parent_path();
-        writeFile(batch / "undoing", "");
+        fs::rename(mine, dir / "away.mp3");
+        const UndoReport waiting = journal->undoLast();
+        EXPECT_EQ(waiting.result, UndoReport::Result::Failed);
+        ASSERT_EQ(waiting.waiting.size(), 1u);
+        EXPECT_EQ(waiting.waiting[0].why, WaitingFile::Why::Unreachable);
     }
+    fs::rename(dir / "away.mp3", mine);
     EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 1);
     EXPECT_EQ(readFile(mine), kOld);
     EXPECT_FALSE(fs::exists(batch));
