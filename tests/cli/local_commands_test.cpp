@@ -279,6 +279,14 @@ TEST_F(CliLocalCommands, EasyTagAndClearAllTakeTheOneTagOfOtherFormats) {
 
     ASSERT_EQ(run({"tags", "undo"}).exitCode, 0);
     EXPECT_EQ(test::readFile(flac), taggedBytes);
+
+    // One file under a second name asking other values: the preview already leaves it alone.
+    std::filesystem::remove(fake);
+    std::filesystem::rename(flac, music_ / "Other - Name.flac");
+    std::filesystem::create_hard_link(music_ / "Other - Name.flac", music_ / "Second - Name.flac");
+    const auto linked = run({"easytag", m_, "--dry-run"});
+    EXPECT_NE(linked.err.find("the same file as "), std::string::npos) << linked.err;
+    EXPECT_NE(linked.err.find("1 file would be left alone"), std::string::npos) << linked.err;
 }
 
 TEST_F(CliLocalCommands, WalksNameTheFoldersTheyCannotRead) {

@@ -38,7 +38,13 @@ using journal::RestoreResult;
 constexpr std::size_t kGroupFiles = 128;
 constexpr std::uint64_t kGroupBytes = std::uint64_t{32} << 20;
 
-std::uint64_t planHash(const FileChange& change) {
+WriteResult failed(std::string reason = {}) {
+    return {WriteOutcome::Failed, std::move(reason)};
+}
+
+}  // namespace
+
+std::uint64_t changeHash(const FileChange& change) {
     std::uint64_t hash = journal::kFnvOffset;
     for (const Splice& s : change.splices) {
         hash = journal::fnv(hash, std::to_string(s.offset) + ':' + std::to_string(s.length) + ':');
@@ -47,11 +53,9 @@ std::uint64_t planHash(const FileChange& change) {
     return hash;
 }
 
-WriteResult failed(std::string reason = {}) {
-    return {WriteOutcome::Failed, std::move(reason)};
+std::string sameFileReason(std::string_view firstPath) {
+    return "the same file as " + std::string(firstPath);
 }
-
-}  // namespace
 
 std::string failureLine(const FileChange& change, const WriteResult& result) {
     return result.reason.empty() ? change.path : change.path + " (" + result.reason + ")";
@@ -93,12 +97,12 @@ void JournaledBatch::add(FileChange change) {
         }
     }
     // One file under two names: written once, through the first name met.
-    const std::uint64_t plan = planHash(change);
+    const std::uint64_t plan = changeHash(change);
     const auto [seen, isNew] = seen_.try_emplace({change.before.device, change.before.inode});
     if (!isNew) {
         FileSeen& first = seen->second;
         if (first.plan != plan) {
-            done_(change, failed("the same file as " + first.path));
+            done_(change, failed(sameFileReason(first.path)));
         } else if (first.result) {
             done_(change, *first.result);
         } else {

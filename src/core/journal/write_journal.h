@@ -57,6 +57,12 @@ struct WriteResult {
     std::string reason;  // why it failed, when that is not the file's own fault
 };
 
+// A hash of what a change writes where: two names of one file asking the same hash ask the same.
+[[nodiscard]] std::uint64_t changeHash(const FileChange& change);
+
+// Why a second name of a file already in a batch is left alone.
+[[nodiscard]] std::string sameFileReason(std::string_view firstPath);
+
 // The path, with the reason in parentheses when there is one.
 [[nodiscard]] std::string failureLine(const FileChange& change, const WriteResult& result);
 

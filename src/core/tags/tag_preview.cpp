@@ -2,6 +2,9 @@
 
 #include <unistd.h>
 
+#include <map>
+#include <utility>
+
 #include "core/tags/audio_format.h"
 #include "core/tags/batch_scope.h"
 #include "core/tags/genre_list.h"
@@ -51,18 +54,33 @@ bool addChangedFields(TagPreview& preview, const std::string& path, const TagFie
     return changed;
 }
 
+// The files a batch preview has planned, by device and inode: a batch writes each once.
+using PlannedFiles =
+    std::map<std::pair<std::uint64_t, std::uint64_t>, std::pair<std::string, std::uint64_t>>;
+
 // Plans one file with `set` and records what the plan would change.
 template <typename SetUp>
-void previewFile(TagPreview& preview, const std::string& path, const SetUp& set) {
+void previewFile(TagPreview& preview, const std::string& path, const SetUp& set,
+                 PlannedFiles* planned = nullptr) {
     TagChangePlanner planner(path);
     set(planner);
-    const TagChange planned = planner.plan();
-    if (planned.refusal != TagWriteOutcome::Written) {
-        preview.skipped.push_back({path, skipReason(planned.refusal, path)});
+    const TagChange plan = planner.plan();
+    if (plan.refusal != TagWriteOutcome::Written) {
+        preview.skipped.push_back({path, skipReason(plan.refusal, path)});
         return;
     }
-    if (planned.change.splices.empty()) {
+    if (plan.change.splices.empty()) {
         return;
+    }
+    if (planned != nullptr) {
+        const auto [first, isNew] = planned->try_emplace(
+            {plan.change.before.device, plan.change.before.inode}, path, changeHash(plan.change));
+        if (!isNew) {
+            if (first->second.second != changeHash(plan.change)) {
+                preview.skipped.push_back({path, sameFileReason(first->second.first)});
+            }
+            return;
+        }
     }
     // The write would fail on such a file; the user learns it before choosing.
     if (::access(path.c_str(), W_OK) != 0) {
@@ -102,23 +120,27 @@ void previewScope(TagPreview& preview, const TagScope& scope, PreviewProgress* p
 TagPreview previewEasyTag(const TagScope& scope, const NameFormat& format,
                           PreviewProgress* progress) {
     TagPreview preview;
+    PlannedFiles planned;
     previewScope(preview, scope, progress, [&](const WalkedFile& file) {
         const auto values = nameValuesFor(file.name, format);
         if (!values) {
             preview.skipped.push_back({file.path, "name does not fit the format"});
             return;
         }
-        previewFile(preview, file.path, [&](TagChangePlanner& planner) {
-            setNameFields(planner, format.target, *values);
-        });
+        previewFile(
+            preview, file.path,
+            [&](TagChangePlanner& planner) { setNameFields(planner, format.target, *values); },
+            &planned);
     });
     return preview;
 }
 
 TagPreview previewClearAll(const TagScope& scope, PreviewProgress* progress) {
     TagPreview preview;
+    PlannedFiles planned;
     previewScope(preview, scope, progress, [&](const WalkedFile& file) {
-        previewFile(preview, file.path, [](TagChangePlanner& planner) { planner.clearAll(); });
+        previewFile(
+            preview, file.path, [](TagChangePlanner& planner) { planner.clearAll(); }, &planned);
     });
     return preview;
 }
