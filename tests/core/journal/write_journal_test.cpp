@@ -208,6 +208,7 @@ TEST(WriteJournal, RefusesFilesThatChangedAfterPlanningAndJournalsThatCannotBeMa
     const auto journal = WriteJournal::open(dir / "journal");
     EXPECT_EQ(runBatch(*journal, {change}).front(), WriteOutcome::Failed);
     EXPECT_EQ(readFile(file), kOld + "more");
+    EXPECT_EQ(journal->undoableBatches(), 0u);  // a batch that wrote nothing is no undo step
 
     writeFile(dir / "plain", "a file where the journal's folder should be");
     const auto blocked = WriteJournal::open(dir / "plain" / "journal");
@@ -257,6 +258,15 @@ TEST(WriteJournal, KeepsTheLastBatchesUnderTheCapAndNothingPastIt) {
         batch.finish();
     }
     EXPECT_EQ(small->undoableBatches(), 2u);
+
+    // Once a batch does not fit beside the newer ones, no older one stays: undo never skips.
+    const auto gapless = WriteJournal::open(dir / "gapless", 2 * kOld.size());
+    for (const char* header : {"header-a", "LARGE", "LARGE", "header-b"}) {
+        JournaledBatch batch(*gapless, [](const FileChange&, const WriteResult&) {});
+        batch.add(changeOf(file, {{0, header[0] == 'L' ? 0 : 8, header}}));
+        batch.finish();
+    }
+    EXPECT_EQ(gapless->undoableBatches(), 2u);
 
     const auto capped = WriteJournal::open(dir / "capped", 16);
     JournaledBatch batch(*capped, [](const FileChange&, const WriteResult&) {});
