@@ -438,6 +438,19 @@ TEST(WriteJournal, KeepsDamagedOrUntrustedRecordsOfUnfinishedGroupsWithoutApplyi
     writeFile(group, good);
     EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 1);
     EXPECT_EQ(readFile(file), kOld);
+
+    // A group the first version of the journal left (no sample) is still put back.
+    writeWithoutDoneMark(dir / "journal", file, {{0, 8, "header++"}});
+    const fs::path older = groupFiles(dir / "journal").front();
+    const std::string record = readFile(older).substr(journal::kGroupHeader.size());
+    const std::string body = record.substr(0, record.size() - 40);
+    std::string sum;
+    for (int i = 0; i < 8; ++i) {
+        sum.push_back(static_cast<char>(journal::fnv(journal::kFnvOffset, body) >> (8 * i)));
+    }
+    writeFile(older, std::string(journal::kGroupHeaderV1) + body + sum);
+    EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 1);
+    EXPECT_EQ(readFile(file), kOld);
 }
 
 }  // namespace
