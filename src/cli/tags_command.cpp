@@ -1,11 +1,16 @@
 #include "cli/tags_command.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string_view>
 
 #include "cli/cli_output.h"
 #include "cli/journal_commands.h"
+#include "core/common/unique_fd.h"
 #include "core/journal/write_journal.h"
 #include "core/tags/audio_format.h"
 #include "core/tags/id3_tags.h"
@@ -100,7 +105,14 @@ void printGroup(std::ostream& out, const TagFields& fields, TagVersion version,
     }
 }
 
-int show(const std::string& file, std::ostream& out) {
+int show(const std::string& file, std::ostream& out, std::ostream& err) {
+    // A file that is not there has no tags to show, which is not the same as empty tags.
+    if (const UniqueFd readable(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+        !readable) {
+        cli::printMessage(err, {file + " could not be read: " + std::strerror(errno) + ".",
+                                captionFor("File Error"), MessageIcon::Error});
+        return kFileError;
+    }
     TagFields fields;
     const LoadedGroups loaded = loadTagFields(file, fields);
     const auto single = singleTagFormat(file);
@@ -265,7 +277,7 @@ int runTagsCommand(WriteJournal& journal, std::span<const std::string> args, std
         return kDone;
     }
     if (command == "show" && single) {
-        return show(file, out);
+        return show(file, out, err);
     }
     if (command == "set") {
         return set(journal, file, args.subspan(2), err);

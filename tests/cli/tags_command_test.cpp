@@ -60,6 +60,10 @@ TEST(CliTagsCommand, ShowSetAndClearWithoutABaseFolder) {
     const auto missing =
         runProgram(kCli, {"tags", "set", (dir / "gone.mp3").string(), "v2.title=x"});
     EXPECT_EQ(missing.exitCode, 3);
+    const auto notThere = runProgram(kCli, {"tags", "show", (dir / "gone.mp3").string()});
+    EXPECT_EQ(notThere.exitCode, 3);
+    EXPECT_NE(notThere.err.find("gone.mp3 could not be read: No such file"), std::string::npos)
+        << notThere.err;
 }
 
 // Every key reaches its own field: set all at once with distinct values, `show` prints each back in
