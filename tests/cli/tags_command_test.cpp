@@ -248,6 +248,21 @@ TEST(CliTagsCommand, WrongContentUnderAnotherFormatsNameIsLeftAlone) {
     const auto shown = runProgram(kCli, {"tags", "show", file});
     EXPECT_EQ(shown.exitCode, 0);
     EXPECT_EQ(shown.out, "");
+
+    // A comment that runs past its block: TagLib reads none from there on, so a clear that finds
+    // nothing or a set that drops the rest must not claim success.
+    const auto flac = dir / "cut.flac";
+    ASSERT_TRUE(test::makeAudioFile("flac", flac, {{{"ARTIST", {"A"}}, {"MOOD", {"calm"}}}}));
+    std::string bytes = test::readFile(flac);
+    bytes.replace(bytes.find("ARTIST=") - 4, 4, "\xff\xff\xff\x7f");
+    test::writeFile(flac, bytes);
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"tags", "clear", flac.string()},
+          std::vector<std::string>{"tags", "set", flac.string(), "title=New"}}) {
+        const auto refused = runProgram(kCli, words);
+        EXPECT_EQ(refused.exitCode, 3) << words[1] << ": " << refused.err;
+    }
+    EXPECT_EQ(test::readFile(flac), bytes);
 }
 
 }  // namespace

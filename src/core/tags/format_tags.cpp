@@ -25,6 +25,7 @@
 #include "core/tags/genre_list.h"
 #include "core/tags/id3_reader.h"
 #include "core/tags/id3v2_rewrite_check.h"
+#include "core/tags/tag_structure.h"
 
 namespace tunex {
 
@@ -467,74 +468,6 @@ std::vector<long> id3ChunkOffsets(TagLib::IOStream& stream, bool bigEndian) {
     return offsets;
 }
 
-// Atoms TagLib reads the children of; "meta" and "stsd" have a few bytes before theirs.
-bool isMp4Container(const ByteVector& type) {
-    static constexpr std::array<const char*, 11> kContainers = {
-        "moov", "udta", "mdia", "meta", "ilst", "stbl", "minf", "moof", "traf", "trak", "stsd"};
-    return std::any_of(kContainers.begin(), kContainers.end(),
-                       [&](const char* name) { return type == name; });
-}
-
-// Whether the atoms between `begin` and `end` follow one another exactly, and so do the children
-// of every container among them (and every item of a tag list, whose data atoms TagLib reads).
-// NOLINTNEXTLINE(misc-no-recursion): as deep as the atoms nest, at most kDeepest levels
-bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth, bool items) {
-    constexpr int kDeepest = 16;
-    if (depth > kDeepest) {
-        return false;
-    }
-    long position = begin;
-    while (position < end) {
-        stream.seek(position);
-        const ByteVector header = stream.readBlock(16);
-        if (end - position < 8 || header.size() < 8) {
-            return false;
-        }
-        long size = static_cast<long>(header.toUInt(0U, true));
-        long headerSize = 8;
-        if (size == 1) {
-            if (header.size() < 16 || header.toLongLong(8U, true) > end - position) {
-                return false;
-            }
-            size = static_cast<long>(header.toLongLong(8U, true));
-            headerSize = 16;
-        } else if (size == 0 && depth == 0) {
-            size = end - position;  // the last atom runs to the end of the file
-        }
-        if (size < headerSize || size > end - position) {
-            return false;
-        }
-        const ByteVector type = header.mid(4, 4);
-        if (type == "stco" || type == "co64") {
-            // TagLib moves every entry the count names when the audio moves, whatever the
-            // atom's size: a count running past the table would overwrite what follows it.
-            stream.seek(position + headerSize + 4);
-            const ByteVector count = stream.readBlock(4);
-            const long entry = type == "stco" ? 4 : 8;
-            if (count.size() != 4 ||
-                static_cast<long long>(count.toUInt(0U, true)) * entry > size - headerSize - 8) {
-                return false;
-            }
-        }
-        if (items || isMp4Container(type)) {
-            long children = position + headerSize;
-            if (type == "stsd") {
-                children += 8;
-            } else if (type == "meta") {
-                // A full atom has version and flags first; QuickTime's has not.
-                stream.seek(children + 4);
-                children += stream.readBlock(4) == "hdlr" ? 0 : 4;
-            }
-            if (children > position + size ||
-                !mp4AtomsWhole(stream, children, position + size, depth + 1, type == "ilst")) {
-                return false;
-            }
-        }
-        position += size;
-    }
-    return position == end;
-}
-
 bool numbersMatch(const std::string& asked, const std::string& read) {
     return asked == read ||
            (leadingInteger(asked) > 0 && leadingInteger(asked) == leadingInteger(read));
@@ -683,6 +616,8 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
                       (chunks.empty() || taglibKeepsEveryFrame(*file_, chunks.front(), *id3_));
     } else if (format == AudioFormat::Mp4) {
         rewritable_ = mp4AtomsWhole(stream, 0, stream.length(), 0, false);
+    } else if (format == AudioFormat::Flac) {
+        rewritable_ = flacCommentsWhole(stream);
     }
     stream.seek(0);
 }

@@ -1,0 +1,151 @@
+#include "core/tags/tag_structure.h"
+
+#include <algorithm>
+#include <array>
+
+namespace tunex {
+
+namespace {
+
+using TagLib::ByteVector;
+
+// Atoms TagLib reads the children of; "meta" and "stsd" have a few bytes before theirs.
+bool isMp4Container(const ByteVector& type) {
+    static constexpr std::array<const char*, 11> kContainers = {
+        "moov", "udta", "mdia", "meta", "ilst", "stbl", "minf", "moof", "traf", "trak", "stsd"};
+    return std::any_of(kContainers.begin(), kContainers.end(),
+                       [&](const char* name) { return type == name; });
+}
+
+}  // namespace
+
+// NOLINTNEXTLINE(misc-no-recursion): as deep as the atoms nest, at most kDeepest levels
+bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth, bool items) {
+    constexpr int kDeepest = 16;
+    if (depth > kDeepest) {
+        return false;
+    }
+    long position = begin;
+    while (position < end) {
+        stream.seek(position);
+        const ByteVector header = stream.readBlock(16);
+        if (end - position < 8 || header.size() < 8) {
+            return false;
+        }
+        long size = static_cast<long>(header.toUInt(0U, true));
+        long headerSize = 8;
+        if (size == 1) {
+            if (header.size() < 16 || header.toLongLong(8U, true) > end - position) {
+                return false;
+            }
+            size = static_cast<long>(header.toLongLong(8U, true));
+            headerSize = 16;
+        } else if (size == 0 && depth == 0) {
+            size = end - position;  // the last atom runs to the end of the file
+        }
+        if (size < headerSize || size > end - position) {
+            return false;
+        }
+        const ByteVector type = header.mid(4, 4);
+        if (type == "stco" || type == "co64") {
+            // TagLib moves every entry the count names when the audio moves, whatever the
+            // atom's size: a count running past the table would overwrite what follows it.
+            stream.seek(position + headerSize + 4);
+            const ByteVector count = stream.readBlock(4);
+            const long entry = type == "stco" ? 4 : 8;
+            if (count.size() != 4 ||
+                static_cast<long long>(count.toUInt(0U, true)) * entry > size - headerSize - 8) {
+                return false;
+            }
+        }
+        if (items || isMp4Container(type)) {
+            long children = position + headerSize;
+            if (type == "stsd") {
+                children += 8;
+            } else if (type == "meta") {
+                // A full atom has version and flags first; QuickTime's has not.
+                stream.seek(children + 4);
+                children += stream.readBlock(4) == "hdlr" ? 0 : 4;
+            }
+            if (children > position + size ||
+                !mp4AtomsWhole(stream, children, position + size, depth + 1, type == "ilst")) {
+                return false;
+            }
+        }
+        position += size;
+    }
+    return position == end;
+}
+
+namespace {
+
+constexpr int kVorbisCommentBlock = 4;
+
+// Where the FLAC stream starts: after an ID3v2 tag some taggers put in front.
+long flacStart(TagLib::IOStream& stream) {
+    stream.seek(0);
+    const ByteVector head = stream.readBlock(10);
+    if (head.size() < 10 || !head.startsWith("ID3")) {
+        return 0;
+    }
+    long size = 0;
+    for (int i = 6; i < 10; ++i) {
+        size = size * 128 + (static_cast<unsigned char>(head[i]) & 0x7f);
+    }
+    return 10 + size + ((static_cast<unsigned char>(head[5]) & 0x10) != 0 ? 10 : 0);
+}
+
+// Whether every comment a Vorbis comment block names lies within it.
+bool commentsFit(const ByteVector& block) {
+    const auto size = static_cast<unsigned long long>(block.size());
+    if (size < 8) {
+        return false;
+    }
+    unsigned long long position = 4ULL + block.toUInt(0U, false);
+    if (position + 4 > size) {
+        return false;
+    }
+    const unsigned count = block.toUInt(static_cast<unsigned>(position), false);
+    position += 4;
+    for (unsigned i = 0; i < count; ++i) {
+        if (position + 4 > size) {
+            return false;
+        }
+        position += 4ULL + block.toUInt(static_cast<unsigned>(position), false);
+        if (position > size) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+bool flacCommentsWhole(TagLib::IOStream& stream) {
+    long position = flacStart(stream) + 4;  // "fLaC"
+    const long length = stream.length();
+    int commentBlocks = 0;
+    for (bool last = false; !last;) {
+        stream.seek(position);
+        const ByteVector header = stream.readBlock(4);
+        if (header.size() < 4) {
+            return false;
+        }
+        last = (static_cast<unsigned char>(header[0]) & 0x80) != 0;
+        const int type = static_cast<unsigned char>(header[0]) & 0x7f;
+        const long size = static_cast<long>(header.toUInt(0U, true) & 0xFFFFFFU);
+        if (size > length - position - 4) {
+            return false;
+        }
+        if (type == kVorbisCommentBlock &&
+            (++commentBlocks > 1 ||
+             !commentsFit(stream.readBlock(static_cast<unsigned long>(size))))) {
+            return false;
+        }
+        position += 4 + size;
+    }
+    stream.seek(0);
+    return true;
+}
+
+}  // namespace tunex

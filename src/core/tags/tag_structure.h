@@ -1,0 +1,20 @@
+#pragma once
+
+#include <taglib/tiostream.h>
+
+// Checks that a tag's container is whole as TagLib would rewrite it: where TagLib reads only part
+// of a structure, a save would drop the rest without a word.
+namespace tunex {
+
+// Whether the MP4 atoms between `begin` and `end` follow one another exactly, and so do the
+// children of every container among them (and every item of a tag list, whose data atoms TagLib
+// reads); `depth` 0 is the file's top level.
+[[nodiscard]] bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth,
+                                 bool items);
+
+// Whether a FLAC stream's metadata blocks follow one another to the audio, with at most one
+// Vorbis comment block whose every comment lies within it: TagLib stops reading comments at the
+// first that runs past its block, and keeps only the first of several blocks.
+[[nodiscard]] bool flacCommentsWhole(TagLib::IOStream& stream);
+
+}  // namespace tunex
