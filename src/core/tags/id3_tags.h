@@ -98,8 +98,9 @@ enum class TagWriteOutcome {
     Written,       // the file now holds what was asked, also when nothing had to change
     WrongContent,  // the content is not the audio its name says (no MPEG audio in an mp3, no
                    // FLAC in a .flac...): never written
-    Failed,        // missing, unreadable, a tag this program cannot rewrite without losing
-                   // frames, or an I/O error; the file is byte for byte as it was
+    Failed,        // missing, unreadable, or an I/O error; the file is byte for byte as it was
+    NotReadWhole,  // TagLib cannot read the tag whole (a frame or comment it cannot follow), so a
+                   // write would lose what it missed: never written
 };
 
 // The writing operations change only what differs from what the file holds: the frames of

@@ -14,6 +14,7 @@
 #include "core/tags/id3v2_layout.h"
 #include "core/tags/id3v2_rewrite_check.h"
 #include "core/tags/overlay_stream.h"
+#include "core/tags/tag_editor_rules.h"
 
 namespace tunex {
 
@@ -133,7 +134,7 @@ TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
         } else {
             current_.v2 = formatPlan_->tag->read();
             if (!formatPlan_->tag->rewritable()) {
-                refusal_ = TagWriteOutcome::Failed;  // shown, but never written over
+                refusal_ = TagWriteOutcome::NotReadWhole;  // shown, but never written over
             }
         }
         return;
@@ -217,7 +218,7 @@ std::optional<Splice> TagChangePlanner::v2Splice() {
     // only when it keeps every frame.
     ID3v2::Tag& tag = *reader_->v2();
     if (!taglibKeepsEveryFrame(reader_->file(), static_cast<long>(v2Location_), tag)) {
-        refusal_ = TagWriteOutcome::Failed;
+        refusal_ = TagWriteOutcome::NotReadWhole;
         return std::nullopt;
     }
     const ID3v2::Version version = renderVersionFor(tag);
@@ -384,6 +385,9 @@ void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& 
             break;
         case TagWriteOutcome::Failed:
             failed.add(path);
+            break;
+        case TagWriteOutcome::NotReadWhole:
+            failed.add(path + " (" + std::string(kNotReadWholeReason) + ")");
             break;
     }
 }

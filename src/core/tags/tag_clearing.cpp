@@ -21,6 +21,9 @@ UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome) {
     if (outcome == TagWriteOutcome::WrongContent) {
         return wrongContentMessage(path);
     }
+    if (outcome == TagWriteOutcome::NotReadWhole) {
+        return notReadWholeMessage(path);
+    }
     if (outcome != TagWriteOutcome::Written) {
         return {"The " + std::string(singleTagFormat(path).has_value() ? "tag" : "ID3 tags") +
                     " of file " + std::string(path) + " could not be removed.",

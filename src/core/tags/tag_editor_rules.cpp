@@ -201,9 +201,19 @@ std::string wrongContentReason(std::span<const std::string> paths) {
     return "left alone, not " + std::string(audioFormatName(shared.value_or(AudioFormat::Mp3)));
 }
 
+UserMessage notReadWholeMessage(std::string_view path) {
+    return {"The file " + std::string(path) +
+                " was left as it is: " + std::string(kNotReadWholeReason) +
+                ", and writing it would lose what could not be read.",
+            captionFor("File Error"), MessageIcon::Error};
+}
+
 UserMessage tagUpdateFailedMessage(std::string_view path, TagWriteOutcome outcome) {
     if (outcome == TagWriteOutcome::WrongContent) {
         return wrongContentMessage(path);
+    }
+    if (outcome == TagWriteOutcome::NotReadWhole) {
+        return notReadWholeMessage(path);
     }
     const std::string what = singleTagFormat(path) ? "The tag of file " : "The ID3 tags of file ";
     return {what + std::string(path) + " could not be written.", captionFor("File Error"),

@@ -60,6 +60,9 @@ void clearV2Group(Id3v2Fields& fields);
                                                  TagWriteOutcome outcome = TagWriteOutcome::Failed);
 // A file the tag tools leave alone because its content is not the audio its name says.
 [[nodiscard]] UserMessage wrongContentMessage(std::string_view path);
+// Why a file whose tag TagLib cannot read whole is left alone, and the message that says so.
+inline constexpr std::string_view kNotReadWholeReason = "its tag cannot be read whole";
+[[nodiscard]] UserMessage notReadWholeMessage(std::string_view path);
 // How a batch result names such files: "left alone, not MPEG audio" when they share a format.
 [[nodiscard]] std::string wrongContentReason(std::span<const std::string> paths);
 

@@ -9,6 +9,7 @@
 #include "core/tags/batch_scope.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_change.h"
+#include "core/tags/tag_editor_rules.h"
 #include "core/tags/tag_field_table.h"
 #include "core/tags/tag_walk.h"
 
@@ -21,6 +22,9 @@ std::string genreText(int entry) {
 }
 
 std::string skipReason(TagWriteOutcome refusal, const std::string& path) {
+    if (refusal == TagWriteOutcome::NotReadWhole) {
+        return std::string(kNotReadWholeReason);
+    }
     if (refusal != TagWriteOutcome::WrongContent) {
         return "cannot be read or written";
     }

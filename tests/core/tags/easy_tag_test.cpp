@@ -236,7 +236,8 @@ TEST_F(EasyTagRun, WritesNamesKeepsEverythingElseAndCountsFailures) {
                                             kSettingsTypes, {[&] { ++steps; }, {}});
     EXPECT_EQ(result.written, 2);
     EXPECT_EQ(result.failed.count, 1);
-    EXPECT_EQ(result.failed.firstPaths, std::vector<std::string>{unwritable.string()});
+    EXPECT_EQ(result.failed.firstPaths,
+              std::vector<std::string>{unwritable.string() + " (its tag cannot be read whole)"});
     EXPECT_FALSE(result.stopped);
     EXPECT_EQ(steps, 5);  // every file of a listed type, tagged or not
 
@@ -256,9 +257,11 @@ TEST_F(EasyTagRun, WritesNamesKeepsEverythingElseAndCountsFailures) {
     EXPECT_EQ(readFile(unfit), unfitBytes);
     EXPECT_EQ(readFile(wma), wmaBytes);
     const UserMessage message = easyTagResultMessage(folder(), result);
-    EXPECT_EQ(message.text, "2 files ID3 Tag added under " + folder() +
-                                ".\n1 file could not be written:\n" + unwritable.string() +
-                                "\n1 file left alone, not Windows Media (ASF):\n" + wma.string());
+    EXPECT_EQ(message.text,
+              "2 files ID3 Tag added under " + folder() + ".\n1 file could not be written:\n" +
+                  unwritable.string() +
+                  " (its tag cannot be read whole)\n1 file left alone, not Windows Media (ASF):\n" +
+                  wma.string());
 }
 
 TEST_F(EasyTagRun, SubfoldersOffTargetV1AndSameFieldTwice) {

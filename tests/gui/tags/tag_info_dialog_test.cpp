@@ -293,7 +293,10 @@ TEST_F(TagInfoDialogTest, UpdateThatCannotWriteSaysSoAndKeepsTheEdits) {
     const auto folder = dir_ / "folder.flac";
     std::filesystem::create_directory(folder);
     const std::vector<std::pair<std::filesystem::path, std::pair<const char*, std::string>>> cases =
-        {{mp3, {"v2Title", "The ID3 tags of file " + mp3.string() + " could not be written."}},
+        {{mp3,
+          {"v2Title", "The file " + mp3.string() +
+                          " was left as it is: its tag cannot be read whole, and writing it "
+                          "would lose what could not be read."}},
          {flac,
           {"title", "The file " + flac.string() +
                         " does not hold FLAC audio, so no tag was written into it."}},
