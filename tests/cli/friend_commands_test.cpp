@@ -85,7 +85,7 @@ TEST(CliFriendCommands, RefusalsAndFileErrorsHaveTheirExitCodes) {
     EXPECT_FALSE(std::filesystem::exists(base.path() / "Bob.txf"));
     EXPECT_EQ(run({"friend-export", "Bob"}).exitCode, 2);
 
-    const auto keyword = run({"friend-search", "/x.txf", "a*b"});
+    const auto keyword = run({"friend-search", "/x.txf", "a<|>b"});
     EXPECT_EQ(keyword.exitCode, 2);
     EXPECT_EQ(keyword.out, "");
     const auto missing = run({"friend-search", dir + "/none.txf", "rock"});

@@ -112,7 +112,7 @@ TEST_F(CliSearchCommands, RefusalsAndFileErrors) {
     const auto empty = run({"search"});
     EXPECT_EQ(empty.exitCode, 2);
     EXPECT_EQ(empty.err, "Tunex - Input Error: Please input a song title OR artist name.\n");
-    const auto illegal = run({"search", "--title", "a|b"});
+    const auto illegal = run({"search", "--title", "a@?@b"});
     EXPECT_EQ(illegal.exitCode, 2);
     EXPECT_EQ(illegal.out, "");
     for (const std::vector<std::string>& words :

@@ -15,8 +15,6 @@ namespace tunex {
 
 namespace {
 
-constexpr std::string_view kForbiddenKeywordChars = "/\\:*?\"<>|";
-
 UserMessage inputError(std::string text) {
     return {std::move(text), captionFor("Input Error"), MessageIcon::Question};
 }
@@ -139,15 +137,18 @@ std::optional<UserMessage> checkFriendSearch(std::string_view path, std::string_
     if (keyword.empty()) {
         return inputError("Please input a keyword to search.");
     }
-    if (keyword.find_first_of(kForbiddenKeywordChars) != std::string_view::npos) {
-        std::string text = "Keyword cannot contain the following characters:\n";
-        for (const char c : kForbiddenKeywordChars) {
-            if (c != kForbiddenKeywordChars.front()) {
-                text += ' ';
-            }
-            text += c;
+    // Any text may be looked for, but for the marks between a record's fields ("<|>", "<:>"...):
+    // a keyword holding one would match across fields.
+    for (std::size_t open = keyword.find('<'); open != std::string_view::npos;
+         open = keyword.find('<', open + 1)) {
+        if (open + 2 < keyword.size() && keyword[open + 2] == '>') {
+            return inputError(
+                "Keyword cannot hold a mark such as <|> or <:>, which a friend file "
+                "puts between the fields of a song.");
         }
-        return inputError(std::move(text));
+    }
+    if (keyword.find_first_of("\r\n") != std::string_view::npos) {
+        return inputError("Keyword cannot hold a line break.");
     }
     return std::nullopt;
 }

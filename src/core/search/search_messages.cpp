@@ -10,10 +10,13 @@ std::optional<UserMessage> checkSearchTerms(std::string_view title, std::string_
         return UserMessage{"Please input a song title OR artist name.", caption,
                            MessageIcon::Question};
     }
-    if ((!artist.empty() && hasIllegalNameChar(artist)) ||
-        (!title.empty() && hasIllegalNameChar(title))) {
-        return UserMessage{"Input cannot contain the following characters:\n/ \\ : * ? \" < > |",
-                           caption, MessageIcon::Question};
+    // Titles and artists hold any character ("AC/DC", "Where Is My Mind?"); only what would
+    // break a row of the search history cannot be kept there.
+    if (!fitsHistoryRow(title) || !fitsHistoryRow(artist)) {
+        return UserMessage{
+            "A search cannot hold a line break, nor the marks @?@, %|% or ^*^ that keep the "
+            "search history's columns apart.",
+            caption, MessageIcon::Question};
     }
     return std::nullopt;
 }

@@ -180,6 +180,13 @@ bool isListedFileType(std::string_view fileName, std::string_view fileTypes) {
     return false;
 }
 
+bool fitsHistoryRow(std::string_view text) {
+    return text.find_first_of("\r\n") == std::string_view::npos &&
+           text.find(kRowTitleEnd) == std::string_view::npos &&
+           text.find(kRowArtistEnd) == std::string_view::npos &&
+           text.find(kRowCountEnd) == std::string_view::npos;
+}
+
 bool hasIllegalNameChar(std::string_view text) {
     return text.find_first_of("\"*/:<>?\\|") != std::string_view::npos;
 }

@@ -58,5 +58,7 @@ void readSettings(std::string_view fileText, Settings& settings);
 
 // True when the text holds a character that cannot stand in a file name.
 [[nodiscard]] bool hasIllegalNameChar(std::string_view text);
+// Whether the text can stand in a column of a search history row: no line break, no separator.
+[[nodiscard]] bool fitsHistoryRow(std::string_view text);
 
 }  // namespace tunex

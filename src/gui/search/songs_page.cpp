@@ -35,10 +35,9 @@ SongsPage::SongsPage(AppContext& context, QWidget* parent)
       context_(context),
       searcher_([](const Catalogue& catalogue, const SearchSettings& settings,
                    const std::vector<ResultColumn>& columns, const std::string& title,
-                   const std::string& artist, std::shared_ptr<const SearchMatches> previous,
+                   const std::string& artist, const std::shared_ptr<const SearchMatches>& previous,
                    const std::stop_token& stop) {
-          return runInstantSearch(catalogue, settings, columns, title, artist, std::move(previous),
-                                  stop);
+          return runInstantSearch(catalogue, settings, columns, title, artist, previous, stop);
       }) {
     auto* inputs = new QGroupBox(QStringLiteral("Search by Song Title / Artist Name"), this);
     title_ = new QLineEdit(inputs);
@@ -138,11 +137,23 @@ std::shared_ptr<const SearchMatches> SongsPage::usableMatches(
     return nullptr;
 }
 
+void SongsPage::clearResults() {
+    list_->clearRows();
+    matches_.reset();
+    status_->setText(toQString(kNoSearchPerformed));
+}
+
 void SongsPage::beginInstantSearch() {
     std::string title = toStdString(title_->text());
     std::string artist = toStdString(artist_->text());
-    // Search says what is wrong with such terms; typing leaves the list as it is.
-    if (checkSearchTerms(title, artist)) {
+    if (const auto refusal = checkSearchTerms(title, artist)) {
+        // Emptied boxes leave the list as it is; terms that cannot be searched leave no older
+        // search's rows under them (nor for Export to save under their name).
+        if (!title.empty() || !artist.empty()) {
+            typing_->cancel();
+            clearResults();
+            status_->setText(toQString(refusal->text));
+        }
         return;
     }
     const SearchSettings settings = searchSettingsFrom(context_.settings());
@@ -183,6 +194,9 @@ void SongsPage::search() {
             .outcome;
     }();
     if (outcome.kind == SearchOutcome::Kind::Refused) {
+        if (!title.empty() || !artist.empty()) {
+            clearResults();
+        }
         context_.platform().tell(*outcome.message);
         return;
     }

@@ -62,6 +62,8 @@ private:
     void rebuildColumns();
     void searchAgain(const std::string& title, const std::string& artist);
     void beginInstantSearch();
+    // No rows, no kept matches, and a status line that says no search stands.
+    void clearResults();
     void showInstantResult(InstantSearch result, const SearchSettings& settings);
     // The kept matches, when they were found with these settings and the list's columns.
     [[nodiscard]] std::shared_ptr<const SearchMatches> usableMatches(

@@ -197,10 +197,11 @@ TEST_F(FriendSearchPageTest, SearchesAndReportsInTheStatusLine) {
          "Tunex - Input Error", MessageIcon::Question});
     search("", QStringLiteral("x"));
     platform_.expectMessage(
-        {"Keyword cannot contain the following characters:\n/ \\ : * ? \" < > |",
+        {"Keyword cannot hold a mark such as <|> or <:>, which a friend file "
+         "puts between the fields of a song.",
          "Tunex - Input Error", MessageIcon::Question});
-    search("/x", QStringLiteral("A|B"));
-    EXPECT_EQ(page_->keywordEdit()->text(), QStringLiteral("A|B"));
+    search("/x", QStringLiteral("A<|>B"));
+    EXPECT_EQ(page_->keywordEdit()->text(), QStringLiteral("A<|>B"));
     platform_.expectMessage(friendFileNotFoundMessage());
     search((base_.path() / "friend" / "none.txf").string(), QStringLiteral("Rock"));
     EXPECT_EQ(page_->statusText(), QStringLiteral("No search performed."));
