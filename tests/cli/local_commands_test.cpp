@@ -189,8 +189,10 @@ TEST_F(CliLocalCommands, UndoTakesBackEachBatchByteForByte) {
 }
 
 TEST_F(CliLocalCommands, DryRunsListWhatTheRealRunThenWritesAndChangeNothing) {
-    const auto waterloo =
-        make("Abba - Waterloo.mp3", test::v2Tag(3, test::v2Text(3, "TIT2", "Old")) + audio_);
+    const auto waterloo = make("Abba - Waterloo.mp3",
+                               test::v2Tag(3, test::v2Text(3, "TIT2", "Old") +
+                                                  test::v2Frame(3, "PRIV", {"tunex.test\0x", 12})) +
+                                   audio_);
     const auto kanji = make("sub/Sakamoto - \xe5\x9d\x82\xe6\x9c\xac song.mp3", audio_);
     const auto latin1 = make("Bj\xf6rk - J\xf3ga.mp3", audio_);
     const auto unfit = make("unfit.mp3", audio_);
@@ -233,6 +235,10 @@ TEST_F(CliLocalCommands, DryRunsListWhatTheRealRunThenWritesAndChangeNothing) {
     EXPECT_EQ(clear.exitCode, 0);
     EXPECT_EQ(test::readFile(waterloo), cleared);
     EXPECT_NE(clear.out.find(waterloo.string() + "\tV2\tTitle\tOld\t\n"), std::string::npos)
+        << clear.out;
+    // What the editor has no field for goes too, and is listed.
+    EXPECT_NE(clear.out.find(waterloo.string() + "\tV2\tPrivate frame (tunex.test)\t\t\n"),
+              std::string::npos)
         << clear.out;
     EXPECT_NE(clear.err.find("left alone (not MPEG audio): " + fake.string()), std::string::npos)
         << clear.err;

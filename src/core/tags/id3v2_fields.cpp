@@ -218,4 +218,9 @@ void applyV2Edits(ID3v2::Tag& tag, ID3v2::Version version, const std::vector<V2E
     }
 }
 
+bool shownByEditor(const TagLib::ID3v2::Frame& frame) {
+    return std::ranges::any_of(kFieldFrames,
+                               [&frame](const FieldFrames& f) { return owns(f.field, frame); });
+}
+
 }  // namespace tunex

@@ -30,6 +30,9 @@ struct V2Edit {
 // first of them stood (new fields go to the end), every other frame stays as it was.
 void applyV2Edits(V2Layout& layout, const std::vector<V2Edit>& edits);
 
+// Whether the frame is one of the editor's fields (a comment only without a description).
+[[nodiscard]] bool shownByEditor(const TagLib::ID3v2::Frame& frame);
+
 // The same edits on TagLib's model of a tag that cannot be kept byte for byte.
 void applyV2Edits(TagLib::ID3v2::Tag& tag, TagLib::ID3v2::Version version,
                   const std::vector<V2Edit>& edits);

@@ -374,6 +374,19 @@ TagFields TagChangePlanner::fieldsAfter() const {
     return fields;
 }
 
+std::vector<FrameWords> TagChangePlanner::framesClearRemoves() const {
+    std::vector<FrameWords> words;
+    if (!clear_ || !reader_ || !reader_->hasV2() || refusal_ != TagWriteOutcome::Written) {
+        return words;
+    }
+    for (const ID3v2::Frame* frame : reader_->v2()->frameList()) {
+        if (!shownByEditor(*frame)) {
+            words.push_back(frameWords(*frame));
+        }
+    }
+    return words;
+}
+
 void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& path,
                     WriteFailures& failed, WriteFailures& wrongContent) {
     switch (change.refusal) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/journal/write_journal.h"
+#include "core/tags/frame_words.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/id3v2_fields.h"
 
@@ -50,6 +51,9 @@ public:
     // What the file will hold once the last plan() is written, read back as loadTagFields reads
     // it (V1 text exactly as V1 keeps it); the current fields when nothing changes.
     [[nodiscard]] TagFields fieldsAfter() const;
+    // The frames of an mp3's V2 tag that clearAll() removes and the editor does not show
+    // (pictures, ReplayGain, lyrics, private frames...), in words.
+    [[nodiscard]] std::vector<FrameWords> framesClearRemoves() const;
 
 private:
     struct FormatPlan;

@@ -91,8 +91,15 @@ void previewFile(TagPreview& preview, const std::string& path, const SetUp& set,
         preview.skipped.push_back({path, "read-only"});
         return;
     }
-    if (addChangedFields(preview, path, planner.current(), planner.fieldsAfter(),
-                         planner.singleGroup())) {
+    bool changed = addChangedFields(preview, path, planner.current(), planner.fieldsAfter(),
+                                    planner.singleGroup());
+    // Nothing a clear takes goes unseen: the frames the editor has no field for are listed too.
+    for (FrameWords& words : planner.framesClearRemoves()) {
+        preview.rows.push_back(
+            {path, TagVersion::V2, false, std::move(words.what), std::move(words.text), {}});
+        changed = true;
+    }
+    if (changed) {
         ++preview.files;
     }
 }
