@@ -1,5 +1,7 @@
 #include "catalogue_generator.h"
 
+#include "bench_support.h"
+
 #include "core/common/atomic_file.h"
 #include "core/store/collection_writer.h"
 #include "core/store/settings.h"
@@ -10,6 +12,7 @@
 #include <array>
 #include <cstdio>
 #include <random>
+#include <stdexcept>
 #include <system_error>
 #include <vector>
 
@@ -180,6 +183,34 @@ bool generateCatalogue(const std::filesystem::path& base, const CatalogueShape& 
     settings.collectionCount = shape.collections;
     settings.maxResults = 1000;
     return writeFileAtomically(paths.settingsFile(), renderSettingsFile(settings, {}), error);
+}
+
+GeneratedCatalogue::GeneratedCatalogue(const std::filesystem::path& root,
+                                       const CatalogueShape& shape, std::uint64_t seed)
+    : base_(root / ("catalogue-" + std::to_string(shape.collections) + "x" +
+                    std::to_string(shape.recordsPerCollection) + "-" +
+                    std::string(orderName(shape.order)))),
+      shape_(shape),
+      seed_(seed) {}
+
+GeneratedCatalogue::~GeneratedCatalogue() {
+    std::error_code ignored;
+    std::filesystem::remove_all(base_, ignored);
+}
+
+bool GeneratedCatalogue::generate() const {
+    const auto done = runInChild([this]() -> std::vector<double> {
+        std::string error;
+        if (!generateCatalogue(base_, shape_, seed_, &error)) {
+            throw std::runtime_error(error);
+        }
+        return {};
+    });
+    if (!done && !interrupted()) {
+        std::fprintf(stderr, "tunex-bench: could not generate the catalogue %s\n",
+                     describe(shape_).c_str());
+    }
+    return done.has_value();
 }
 
 }  // namespace tunex::bench

@@ -27,4 +27,25 @@ struct CatalogueShape {
 [[nodiscard]] bool generateCatalogue(const std::filesystem::path& base, const CatalogueShape& shape,
                                      std::uint64_t seed, std::string* error);
 
+// A catalogue laid down for one section under `root` and removed after it, so the disk holds one
+// at a time.
+class GeneratedCatalogue final {
+public:
+    GeneratedCatalogue(const std::filesystem::path& root, const CatalogueShape& shape,
+                       std::uint64_t seed);
+    GeneratedCatalogue(const GeneratedCatalogue&) = delete;
+    GeneratedCatalogue& operator=(const GeneratedCatalogue&) = delete;
+    ~GeneratedCatalogue();
+
+    // Generated in a child, so the generator's heap never counts towards a measured peak; says
+    // on stderr when it could not be.
+    [[nodiscard]] bool generate() const;
+    [[nodiscard]] const std::filesystem::path& base() const { return base_; }
+
+private:
+    std::filesystem::path base_;
+    CatalogueShape shape_;
+    std::uint64_t seed_;
+};
+
 }  // namespace tunex::bench

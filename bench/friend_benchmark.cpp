@@ -119,7 +119,6 @@ bool runSearch(const BenchOptions& options, const Table& table, const std::strin
 bool runFriendBenchmark(const BenchOptions& options) {
     const CatalogueShape shape = options.quick ? CatalogueShape{20, 5'000, NameOrder::Random}
                                                : CatalogueShape{100, 10'000, NameOrder::Random};
-    const std::filesystem::path base = options.workRoot / "friend-catalogue";
     const Table table;
     std::printf(
         "\n== friend: export of %s to a friend file, and keyword searches of it (best of %d)\n",
@@ -128,19 +127,11 @@ bool runFriendBenchmark(const BenchOptions& options) {
         "in memory = rows kept by the search; peak = VmHWM during the step - VmRSS before it");
     table.printHeader();
 
-    const auto generated = runInChild([&base, &shape]() -> std::vector<double> {
-        std::string error;
-        if (!generateCatalogue(base, shape, kSeed, &error)) {
-            throw std::runtime_error(error);
-        }
-        return {};
-    });
-    if (!generated) {
-        std::fprintf(stderr, "tunex-bench: could not generate the catalogue %s\n",
-                     describe(shape).c_str());
+    const GeneratedCatalogue catalogue(options.workRoot, shape, kSeed);
+    if (!catalogue.generate()) {
         return false;
     }
-    const StorePaths paths(base);
+    const StorePaths paths(catalogue.base());
     const std::optional<Sample> exported = measure(options.repeats, [&paths, &shape] {
         const FriendExportResult result =
             exportFriendFile(paths, shape.collections, "Bench", "bench@example.org");
@@ -174,9 +165,7 @@ bool runFriendBenchmark(const BenchOptions& options) {
 
     // A rare artist (a few hundred rows) and a common title word (tens of thousands of rows).
     bool passed = runSearch(options, table, file, "RESTLESS ORCHIDS", true);
-    passed = runSearch(options, table, file, "love", false) && passed;
-    std::filesystem::remove_all(base, ignored);
-    return passed;
+    return runSearch(options, table, file, "love", false) && passed;
 }
 
 }  // namespace tunex::bench

@@ -300,28 +300,11 @@ bool runInstantBenchmark(const BenchOptions& options) {
         "RssAnon (after malloc_trim) - RssAnon before the load");
     table.printHeader();
 
-    const std::filesystem::path base = options.workRoot / "instant-catalogue";
-    const auto generated = runInChild([&]() -> std::vector<double> {
-        std::string error;
-        if (!generateCatalogue(base, shape, kSeed, &error)) {
-            throw std::runtime_error(error);
-        }
-        return {};
-    });
-    struct Remover {
-        std::filesystem::path path;
-        ~Remover() {
-            std::error_code ignored;
-            std::filesystem::remove_all(path, ignored);
-        }
-    } remover{base};
-    if (!generated) {
-        std::fprintf(stderr, "tunex-bench: could not generate the catalogue %s\n",
-                     describe(shape).c_str());
+    const GeneratedCatalogue catalogue(options.workRoot, shape, kSeed);
+    if (!catalogue.generate()) {
         return false;
     }
-
-    const StorePaths paths(base);
+    const StorePaths paths(catalogue.base());
     std::optional<TypingResult> typing;
     SearchSettings settings;
     try {

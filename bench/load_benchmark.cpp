@@ -115,44 +115,6 @@ std::string timesText(std::string_view label, std::optional<double> ratio) {
     return text;
 }
 
-// A catalogue laid down for one measurement and removed after it, so the disk holds one at a time.
-class GeneratedCatalogue final {
-public:
-    GeneratedCatalogue(const std::filesystem::path& root, const CatalogueShape& shape)
-        : base_(root / ("catalogue-" + std::to_string(shape.collections) + "x" +
-                        std::to_string(shape.recordsPerCollection) + "-" +
-                        std::string(orderName(shape.order)))),
-          shape_(shape) {}
-    GeneratedCatalogue(const GeneratedCatalogue&) = delete;
-    GeneratedCatalogue& operator=(const GeneratedCatalogue&) = delete;
-    ~GeneratedCatalogue() {
-        std::error_code ignored;
-        std::filesystem::remove_all(base_, ignored);
-    }
-
-    // Generated in a child, so the generator's heap never counts towards a measured peak.
-    [[nodiscard]] bool generate() const {
-        const auto done = runInChild([this]() -> std::vector<double> {
-            std::string error;
-            if (!generateCatalogue(base_, shape_, kSeed, &error)) {
-                throw std::runtime_error(error);
-            }
-            return {};
-        });
-        if (!done && !interrupted()) {
-            std::fprintf(stderr, "tunex-bench: could not generate the catalogue %s\n",
-                         describe(shape_).c_str());
-        }
-        return done.has_value();
-    }
-
-    [[nodiscard]] StorePaths paths() const { return StorePaths(base_); }
-
-private:
-    std::filesystem::path base_;
-    CatalogueShape shape_;
-};
-
 struct SingleResult {
     std::optional<double> load;
     std::optional<double> sort;
@@ -162,11 +124,11 @@ struct SingleResult {
 SingleResult runSingle(const BenchOptions& options, const Table& table, int records,
                        NameOrder order, bool withSort) {
     const CatalogueShape shape{1, records, order};
-    GeneratedCatalogue catalogue(options.workRoot, shape);
+    GeneratedCatalogue catalogue(options.workRoot, shape, kSeed);
     if (!catalogue.generate()) {
         return {};
     }
-    const StorePaths paths = catalogue.paths();
+    const StorePaths paths(catalogue.base());
     SingleResult result;
     const std::optional<LoadSample> sample = measure(paths, 1, false, options.repeats);
     if (sample) {
@@ -196,11 +158,11 @@ SingleResult runSingle(const BenchOptions& options, const Table& table, int reco
 
 bool runManyCollections(const BenchOptions& options, const Table& table,
                         const CatalogueShape& shape) {
-    GeneratedCatalogue catalogue(options.workRoot, shape);
+    GeneratedCatalogue catalogue(options.workRoot, shape, kSeed);
     if (!catalogue.generate()) {
         return false;
     }
-    const StorePaths paths = catalogue.paths();
+    const StorePaths paths(catalogue.base());
     const std::optional<LoadSample> sample =
         measure(paths, shape.collections, true, options.repeats);
     if (interrupted()) {

@@ -154,28 +154,11 @@ bool runSearchBenchmark(const BenchOptions& options) {
         "file, LC_ALL=C");
     table.printHeader();
 
-    const std::filesystem::path base = options.workRoot / "search-catalogue";
-    const auto generated = runInChild([&]() -> std::vector<double> {
-        std::string error;
-        if (!generateCatalogue(base, shape, kSeed, &error)) {
-            throw std::runtime_error(error);
-        }
-        return {};
-    });
-    struct Remover {
-        std::filesystem::path path;
-        ~Remover() {
-            std::error_code ignored;
-            std::filesystem::remove_all(path, ignored);
-        }
-    } remover{base};
-    if (!generated) {
-        std::fprintf(stderr, "tunex-bench: could not generate the catalogue %s\n",
-                     describe(shape).c_str());
+    const GeneratedCatalogue catalogue(options.workRoot, shape, kSeed);
+    if (!catalogue.generate()) {
         return false;
     }
-
-    const StorePaths paths(base);
+    const StorePaths paths(catalogue.base());
     int firstDisk = 0;
     const std::optional<std::vector<QueryResult>> results =
         measureQueries(paths, shape.collections, options.repeats, firstDisk);
