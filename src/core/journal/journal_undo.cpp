@@ -1,6 +1,5 @@
 #include "core/journal/write_journal.h"
 
-#include "core/journal/file_guard.h"
 #include "core/journal/journal_folder.h"
 #include "core/journal/journal_group.h"
 #include "core/journal/journal_restore.h"
@@ -79,9 +78,8 @@ std::vector<Entry> restoreEntries(const journal::GroupContents& group, int journ
 }  // namespace
 
 bool WriteJournal::restoreBatch(const fs::path& batch, bool all, Restoring& into) {
-    bool intact = !journal::distrustOf(batch).has_value();
-    const std::vector<fs::path> groups = trustedGroups(batch);
-    intact = intact && groups.size() == numberedEntries(batch, kGroupPrefix).size();
+    bool intact = true;
+    const std::vector<fs::path> groups = trustedGroups(batch, intact);
     // Newest first, so that a file changed twice ends as it was before both.
     for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
         const UniqueFd fd(::open(group->c_str(), O_RDONLY | O_CLOEXEC));

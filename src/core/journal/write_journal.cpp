@@ -118,17 +118,20 @@ bool WriteJournal::lock() {
     return true;
 }
 
-std::vector<fs::path> WriteJournal::trustedGroups(const fs::path& batch) {
+std::vector<fs::path> WriteJournal::trustedGroups(const fs::path& batch, bool& allTrusted) {
     std::vector<fs::path> trusted;
+    allTrusted = true;
     if (const auto distrust = journal::distrustOf(batch)) {
         rollback_.notApplied.push_back("The write journal's batch " + batch.string() +
                                        " was not applied: " + *distrust + '.');
+        allTrusted = false;
         return trusted;
     }
     for (fs::path& group : numberedEntries(batch, kGroupPrefix)) {
         if (const auto distrust = journal::distrustOf(group)) {
             rollback_.notApplied.push_back("The write journal's group " + group.string() +
                                            " was not applied: " + *distrust + '.');
+            allTrusted = false;
         } else {
             trusted.push_back(std::move(group));
         }
@@ -218,7 +221,8 @@ int WriteJournal::forget(const std::string& path) {
     int forgotten = 0;
     for (const fs::path& batch : numberedEntries(folder_, kBatchPrefix)) {
         const bool undoing = isUndoing(batch);
-        for (const fs::path& group : trustedGroups(batch)) {
+        bool allTrusted = true;
+        for (const fs::path& group : trustedGroups(batch, allTrusted)) {
             const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
             if (!fd || (!undoing && journal::groupDone(fd.get()))) {
                 continue;

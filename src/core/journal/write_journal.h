@@ -175,9 +175,10 @@ private:
     // Restores every record of the batch's groups (only the unfinished ones unless `all`),
     // newest first; false when some record must stay.
     [[nodiscard]] bool restoreBatch(const std::filesystem::path& batch, bool all, Restoring& into);
-    // The batch's groups that may be applied; the others are named in the report.
+    // The batch's groups that may be applied; the others are named in the report, and
+    // `allTrusted` says whether there were any.
     [[nodiscard]] std::vector<std::filesystem::path> trustedGroups(
-        const std::filesystem::path& batch);
+        const std::filesystem::path& batch, bool& allTrusted);
     [[nodiscard]] std::filesystem::path startBatch();
     void pruneBatches(const std::filesystem::path& keep);
     void noteJournalFailure(int error);

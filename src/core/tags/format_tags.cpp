@@ -406,16 +406,8 @@ private:
 // Whether the file's first bytes are those of the format (after an ID3v2 tag some FLAC files
 // carry); TagLib alone takes junk for some formats when it reads no audio properties.
 bool startsAsFormat(AudioFormat format, TagLib::IOStream& stream) {
-    stream.seek(0);
-    ByteVector head = stream.readBlock(16);
-    if (format == AudioFormat::Flac && head.size() >= 10 && head.startsWith("ID3")) {
-        long size = 0;
-        for (int i = 6; i < 10; ++i) {
-            size = size * 128 + (static_cast<unsigned char>(head[i]) & 0x7f);
-        }
-        stream.seek(10 + size + ((static_cast<unsigned char>(head[5]) & 0x10) != 0 ? 10 : 0));
-        head = stream.readBlock(16);
-    }
+    stream.seek(format == AudioFormat::Flac ? flacStart(stream) : 0);
+    const ByteVector head = stream.readBlock(16);
     stream.seek(0);
     const auto at = [&](unsigned offset, const char* magic) {
         return head.containsAt(ByteVector(magic), offset);

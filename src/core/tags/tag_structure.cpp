@@ -81,20 +81,6 @@ namespace {
 
 constexpr int kVorbisCommentBlock = 4;
 
-// Where the FLAC stream starts: after an ID3v2 tag some taggers put in front.
-long flacStart(TagLib::IOStream& stream) {
-    stream.seek(0);
-    const ByteVector head = stream.readBlock(10);
-    if (head.size() < 10 || !head.startsWith("ID3")) {
-        return 0;
-    }
-    long size = 0;
-    for (int i = 6; i < 10; ++i) {
-        size = size * 128 + (static_cast<unsigned char>(head[i]) & 0x7f);
-    }
-    return 10 + size + ((static_cast<unsigned char>(head[5]) & 0x10) != 0 ? 10 : 0);
-}
-
 // Whether every comment a Vorbis comment block names lies within it.
 bool commentsFit(const ByteVector& block) {
     const auto size = static_cast<unsigned long long>(block.size());
@@ -120,6 +106,19 @@ bool commentsFit(const ByteVector& block) {
 }
 
 }  // namespace
+
+long flacStart(TagLib::IOStream& stream) {
+    stream.seek(0);
+    const ByteVector head = stream.readBlock(10);
+    if (head.size() < 10 || !head.startsWith("ID3")) {
+        return 0;
+    }
+    long size = 0;
+    for (int i = 6; i < 10; ++i) {
+        size = size * 128 + (static_cast<unsigned char>(head[i]) & 0x7f);
+    }
+    return 10 + size + ((static_cast<unsigned char>(head[5]) & 0x10) != 0 ? 10 : 0);
+}
 
 bool flacCommentsWhole(TagLib::IOStream& stream) {
     long position = flacStart(stream) + 4;  // "fLaC"
