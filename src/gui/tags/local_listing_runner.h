@@ -2,17 +2,13 @@
 
 #include "core/collections/file_type_list.h"
 #include "core/tags/local_listing.h"
+#include "gui/widgets/newest_work_runner.h"
 
 #include <QObject>
 
-#include <cstdint>
 #include <functional>
-#include <memory>
 #include <stop_token>
 #include <string>
-#include <vector>
-
-class QThread;
 
 namespace tunex {
 
@@ -41,23 +37,15 @@ public:
     // `done` runs on this object's thread when the walk ends, unless a later start or a cancel
     // came first.
     void start(LocalListingRequest request, Done done);
-    void cancel();
+    void cancel() { walks_.cancel(); }
     // Whether the newest listing is still being walked; stopped ones may still be ending.
-    [[nodiscard]] bool isRunning() const { return running_; }
+    [[nodiscard]] bool isRunning() const { return walks_.isRunning(); }
     // The walk itself, listLocalFolder unless a test puts in one it can hold up.
     void setLister(Lister lister) { lister_ = std::move(lister); }
 
 private:
-    struct Walk {
-        std::unique_ptr<QThread> thread;
-        std::stop_source stop;
-    };
-    void retire(const QThread* thread);
-
     Lister lister_;
-    std::vector<Walk> walks_;  // the newest last; the others have been asked to stop
-    std::uint64_t generation_ = 0;
-    bool running_ = false;
+    NewestWorkRunner walks_;
 };
 
 }  // namespace tunex
