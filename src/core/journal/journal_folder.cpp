@@ -54,16 +54,4 @@ std::vector<fs::path> numberedEntries(const fs::path& folder, std::string_view p
     return paths;
 }
 
-void removeRewriteLeftovers(const fs::path& batch) {
-    std::error_code error;
-    for (fs::directory_iterator it(batch, error), end; !error && it != end; it.increment(error)) {
-        const std::string name = it->path().filename().string();
-        if (name.size() > 4 && name.ends_with(".new") &&
-            numberOf(std::string_view(name).substr(0, name.size() - 4), kGroupPrefix)) {
-            std::error_code ignored;
-            fs::remove(it->path(), ignored);
-        }
-    }
-}
-
 }  // namespace tunex::journal

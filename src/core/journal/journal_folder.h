@@ -22,8 +22,6 @@ inline constexpr std::string_view kUndoingMark = "undoing";
 [[nodiscard]] std::string numbered(std::string_view prefix, std::uint64_t number, int width);
 // The sequence number of a "batch-N" or "group-N" name; nothing for any other name.
 [[nodiscard]] std::optional<std::uint64_t> numberOf(std::string_view name, std::string_view prefix);
-// Removes what a rewrite of a group cut short left beside it ("group-N.new").
-void removeRewriteLeftovers(const std::filesystem::path& batch);
 // The entries of `folder` named prefix + number, in number order.
 [[nodiscard]] std::vector<std::filesystem::path> numberedEntries(
     const std::filesystem::path& folder, std::string_view prefix);

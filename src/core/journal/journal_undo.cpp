@@ -5,6 +5,7 @@
 #include "core/journal/journal_restore.h"
 
 #include <fcntl.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -91,6 +92,8 @@ bool WriteJournal::restoreBatch(const fs::path& batch, bool all, Restoring& into
         if (!all && journal::groupDone(fd.get())) {
             continue;
         }
+        // What a rewrite of this group cut short left beside it.
+        (void)::unlink((group->string() + ".new").c_str());
         const journal::GroupContents contents = journal::readGroup(fd.get());
         const std::vector<Entry> kept =
             restoreEntries(contents, fd.get(), into.restored, into.leftAlone, into.waiting);

@@ -145,7 +145,6 @@ void WriteJournal::rollBackUnfinished() {
         // An undo cut short goes on where it stopped; every other batch loses only the groups
         // that did not finish.
         const bool undoing = isUndoing(batch);
-        journal::removeRewriteLeftovers(batch);
         if (restoreBatch(batch, undoing, restoring) && undoing) {
             std::error_code error;
             fs::remove_all(batch, error);
