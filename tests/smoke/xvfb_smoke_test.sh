@@ -6,7 +6,7 @@
 set -euo pipefail
 tunex=$1 data=$2 shots=${3:-}
 here=$(cd "$(dirname "$0")" && pwd)
-for tool in xvfb-run xwininfo xwd; do
+for tool in Xvfb xwininfo xwd; do
   command -v "$tool" >/dev/null || { echo "$tool is needed (scripts/bootstrap.sh installs it)"; exit 1; }
 done
 work=$(mktemp -d)
@@ -44,10 +44,28 @@ wait "$pid"
 SESSION
 chmod +x "$work/session.sh"
 
+# Runs a command under its own X server of SIZE. The server picks a free display itself and says
+# which once it accepts connections, so parallel runs and leftover sockets cannot collide with it.
+in_x() {
+  local size=$1; shift
+  : >"$work/display"
+  Xvfb -displayfd 3 -nolisten tcp -screen 0 "$size" 3>"$work/display" 2>"$work/xvfb.log" &
+  local server=$!
+  for _ in $(seq 100); do
+    [ -s "$work/display" ] && break
+    kill -0 "$server" 2>/dev/null || { echo "Xvfb did not start:"; cat "$work/xvfb.log"; exit 1; }
+    sleep 0.1
+  done
+  local status=0
+  DISPLAY=":$(tr -d '[:space:]' <"$work/display")" "$@" || status=$?
+  kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true
+  return "$status"
+}
+
 cp -R "$data"/. "$work/base"
 # The shipped settings, cut to the bare minimum, so the file written at exit is visibly new.
 printf '<ts>0\n<tf>0\n@*EOF\n' >"$work/base/system/system.ifo"
-xvfb-run -a -n "$((100 + RANDOM % 800))" -s "-screen 0 1280x800x24" "$work/session.sh" "$tunex" "$work/base"
+in_x 1280x800x24 "$work/session.sh" "$tunex" "$work/base"
 settings=$(cat "$work/base/system/system.ifo")
 expected=$'<ts>0\n<tf>0\n<md>1\n<mh>15\n<dt>1\n<as>03110111111;\n<ft>mp3;mp2;wmv;wma;dat;\n@*EOF'
 [ "$settings" = "$expected" ] || { echo "unexpected settings file:"; echo "$settings"; exit 1; }
@@ -64,8 +82,7 @@ look() {
     '<?>Night Fever<|>/media/cd<:>mp3</><\>  4096.0<*>2003-11-16' \
     '<?>Waterloo<|>/media/cd<:>mp3</><\>  2048.0<*>2003-11-16' >"$work/look/system/save0001.ifo"
   printf '@*EOF' >>"$work/look/system/save0001.ifo"
-  env "$@" timeout 60 xvfb-run -a -n "$((100 + RANDOM % 800))" -s "-screen 0 1024x768x24" "$work/session.sh" "$tunex" "$work/look" \
-    "$work/$name" >/dev/null
+  in_x 1024x768x24 env "$@" timeout 60 "$work/session.sh" "$tunex" "$work/look" "$work/$name" >/dev/null
   python3 "$here/xwd_to_png.py" "$work/$name.xwd" "$shots/$name.png" \
     --region $(cat "$work/$name.geometry") >"$work/$name.mean"
   read -r x y w h <"$work/$name.geometry"
