@@ -36,6 +36,7 @@ int runSettings(const Workspace& workspace, std::ostream& out) {
         out << shown;
     }
     out << '\n' << "fileTypes=" << s.fileTypes << '\n';
+    out << "matchAccentsExactly=" << (s.matchAccentsExactly ? 1 : 0) << '\n';
     return kDone;
 }
 

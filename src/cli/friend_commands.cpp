@@ -3,6 +3,7 @@
 #include "cli/cli_output.h"
 #include "core/friend/friend_export.h"
 #include "core/friend/friend_search.h"
+#include "core/search/catalogue_search.h"
 #include "core/store/workspace.h"
 
 #include <charconv>
@@ -83,7 +84,8 @@ int runFriendSearch(const Workspace& workspace, const std::vector<std::string>& 
     if (words.size() != 2) {
         return usageError(run.err, "friend-search takes FILE KEYWORD [--max N]");
     }
-    const FriendSearchResult result = searchFriendFile(words[0], words[1], maxResults);
+    const FriendSearchResult result =
+        searchFriendFile(words[0], words[1], maxResults, accentRuleOf(workspace.settings()));
     switch (result.outcome) {
         case FriendSearchOutcome::Refused:
             printMessage(run.err, *result.message);

@@ -35,6 +35,9 @@ SearchSettings runSettings(const Workspace& workspace, const SearchArguments& ar
         settings.sensitivity = static_cast<Sensitivity>(*arguments.sensitivity);  // 1 to 3
     }
     settings.sortColumn = arguments.sortColumn.value_or(settings.sortColumn);
+    if (arguments.exactAccents) {
+        settings.accents = AccentRule::Exact;
+    }
     if (arguments.columns) {
         for (std::size_t i = 0; i < settings.showColumns.size(); ++i) {
             settings.showColumns[i] = (*arguments.columns)[i] - '0';
@@ -149,6 +152,8 @@ SearchArguments parseSearchArguments(const std::vector<std::string>& words, bool
         const auto value = [&]() -> const std::string& { return words[++i]; };
         if (word == "--all") {
             parsed.all = true;
+        } else if (word == "--exact-accents") {
+            parsed.exactAccents = true;
         } else if (word == "--title" || word == "--artist" || word == "--max" ||
                    word == "--sensitivity" || word == "--sort" || word == "--columns") {
             if (!hasValue) {

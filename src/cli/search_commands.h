@@ -19,6 +19,7 @@ struct SearchArguments {
     std::optional<int> sensitivity;
     std::optional<int> sortColumn;
     std::optional<std::string> columns;
+    bool exactAccents = false;  // this run tells "é" from "e" whatever the settings say
     std::string error;
 };
 

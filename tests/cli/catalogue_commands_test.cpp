@@ -34,7 +34,7 @@ TEST(CliCatalogueCommands, PrintTheOpenBaseFolder) {
     EXPECT_EQ(settings.out,
               "totalSongs=10\ncollectionCount=3\nmaxResults=250\nmaxHistory=15\ndefaultTab=1\n"
               "startMaximized=1\nsearchSensitivity=2\nsortColumn=0\nshowColumns=101010\n"
-              "fileTypes=mp3;ogg;\n");
+              "fileTypes=mp3;ogg;\nmatchAccentsExactly=0\n");
     // Reading commands leave the settings file as it was.
     EXPECT_EQ(base.settingsText(),
               "<ts>10\n<tf>3\n<md>250\n<as>12110101010;\n<ft>mp3;ogg;\n@*EOF\n");

@@ -65,9 +65,10 @@ TEST_F(CliSearchCommands, SearchPrintsTheSortedListAndTheStatus) {
 
     const auto limited = run({"search", "--artist", "beatles", "--max", "1"});
     EXPECT_EQ(limited.exitCode, 0);
-    EXPECT_EQ(limited.err,
-              "status: 1 song found for artist <beatles>.\nTunex - Information: The search result "
-              "reaches the maximum display limit (1).\nYou can change it in <Setting> tag.\n");
+    EXPECT_EQ(
+        limited.err,
+        "status: 1 of 2 songs shown for artist <beatles>.\nTunex - Information: The search result "
+        "reaches the maximum display limit (1).\nYou can change it in <Setting> tag.\n");
 }
 
 TEST_F(CliSearchCommands, CellsWithTabsOrBackslashesKeepTheirColumns) {
@@ -145,16 +146,14 @@ TEST_F(CliSearchCommands, MaxZeroListsEveryRowPastTheSettingsLimit) {
         long everyRow;
     };
     const std::string entire = " found in the entire database.\n";
+    const std::string shown = "status: 1 of 4 songs shown from the entire database.\n";
     const std::vector<Case> cases = {
         {{"search", "--artist", "beatles"},
-         "status: 1 song found for artist <beatles>.\n",
+         "status: 1 of 2 songs shown for artist <beatles>.\n",
          "status: 2 songs found for artist <beatles>.\n",
          2},
-        {{"list-all"}, "status: 1 song" + entire, "status: 4 songs" + entire, 4},
-        {{"export", csv.string(), "--all"},
-         "status: 1 song" + entire,
-         "status: 4 songs" + entire,
-         4},
+        {{"list-all"}, shown, "status: 4 songs" + entire, 4},
+        {{"export", csv.string(), "--all"}, shown, "status: 4 songs" + entire, 4},
     };
     // Rows below the caption line, on standard output or in the exported file.
     const auto rowsOf = [&](const Case& c, const test::ProgramResult& result) {

@@ -1,5 +1,6 @@
 #include "core/common/text.h"
 
+#include <unicode/numberformatter.h>
 #include <unicode/ucasemap.h>
 #include <unicode/utf8.h>
 
@@ -54,6 +55,23 @@ std::string toLowerUtf8(std::string_view text) {
         return lower;
     }
     return std::string(text);
+}
+
+std::string groupedNumber(std::uint64_t value, const char* locale) {
+    UErrorCode status = U_ZERO_ERROR;
+    // Grouped even where the locale would leave short numbers alone, or the C locale's none.
+    const icu::UnicodeString text =
+        icu::number::NumberFormatter::withLocale(locale != nullptr ? icu::Locale(locale)
+                                                                   : icu::Locale::getDefault())
+            .grouping(UNUM_GROUPING_ON_ALIGNED)
+            .formatInt(static_cast<int64_t>(std::min<std::uint64_t>(value, INT64_MAX)), status)
+            .toString(status);
+    if (U_FAILURE(status) != 0) {
+        return std::to_string(value);
+    }
+    std::string utf8;
+    text.toUTF8String(utf8);
+    return utf8;
 }
 
 // ICU's UTF-8 macros cast the C way.

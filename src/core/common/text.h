@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -7,6 +8,10 @@ namespace tunex {
 
 // Full Unicode lower-casing of UTF-8 text; bytes that are not valid UTF-8 are kept as they are.
 [[nodiscard]] std::string toLowerUtf8(std::string_view text);
+
+// A count as the user's locale writes it, digits grouped ("15,075", "15.075"); `locale` names
+// another ICU locale than the default.
+[[nodiscard]] std::string groupedNumber(std::uint64_t value, const char* locale = nullptr);
 
 // Whether the bytes are well-formed UTF-8: no stray, overlong or surrogate sequences.
 [[nodiscard]] bool isUtf8(std::string_view text);

@@ -160,8 +160,8 @@ std::string friendNameOf(std::string_view path) {
     return std::string(dot == std::string_view::npos ? leaf : leaf.substr(0, dot));
 }
 
-FriendSearchResult searchFriendFile(std::string_view path, std::string_view keyword,
-                                    int maxResults) {
+FriendSearchResult searchFriendFile(std::string_view path, std::string_view keyword, int maxResults,
+                                    AccentRule accents) {
     FriendSearchResult result;
     if (std::optional<UserMessage> refusal = checkFriendSearch(path, keyword)) {
         result.message = std::move(refusal);
@@ -182,7 +182,7 @@ FriendSearchResult searchFriendFile(std::string_view path, std::string_view keyw
     FriendResults& found = result.results;
     found.friendText = friendNameOf(path) + "<" + email + ">";
 
-    KeywordMatcher matcher(result.keyword);
+    KeywordMatcher matcher(keyword, accents);
     std::string collection;
     bool collectionMatches = false;
     bool collectionListed = false;  // the current collection has its entry in the results

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/search_fold.h"
 #include "core/common/user_message.h"
 
 #include <array>
@@ -68,11 +69,13 @@ struct FriendSearchResult {
 // The friend's name: the file name without its last extension.
 [[nodiscard]] std::string friendNameOf(std::string_view path);
 
-// Reads a friend file and keeps every record that holds the keyword (case-insensitively) or whose
-// collection name does, stopping at `maxResults` rows. Reading streams the file; memory grows with
-// the longest line and the rows kept, never with the file.
+// Reads a friend file and keeps every record that holds the keyword (folded for searching, as
+// the catalogue's searches fold) or whose collection name does, stopping at `maxResults` rows.
+// Reading streams the file; memory grows with the longest line and the rows kept, never with the
+// file.
 [[nodiscard]] FriendSearchResult searchFriendFile(std::string_view path, std::string_view keyword,
-                                                  int maxResults);
+                                                  int maxResults,
+                                                  AccentRule accents = AccentRule::Fold);
 
 [[nodiscard]] UserMessage friendFileNotFoundMessage();
 [[nodiscard]] UserMessage friendFileDamagedMessage();

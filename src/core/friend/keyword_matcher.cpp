@@ -1,7 +1,5 @@
 #include "core/friend/keyword_matcher.h"
 
-#include "core/common/text.h"
-
 #include <cstdint>
 #include <cstring>
 
@@ -13,25 +11,12 @@ constexpr unsigned char fold(unsigned char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
 }
 
-bool hasNonAscii(std::string_view text) {
-    const char* data = text.data();
-    size_t i = 0;
-    std::uint64_t high = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, data + i, 8);
-        high |= word;
-    }
-    for (; i < text.size(); ++i) {
-        high |= static_cast<unsigned char>(data[i]);
-    }
-    return (high & 0x8080808080808080ULL) != 0;
-}
-
 }  // namespace
 
-KeywordMatcher::KeywordMatcher(std::string loweredKeyword)
-    : keyword_(std::move(loweredKeyword)), asciiKeyword_(!hasNonAscii(keyword_)) {
+KeywordMatcher::KeywordMatcher(std::string_view keyword, AccentRule accents)
+    : accents_(accents),
+      keyword_(foldForSearch(keyword, accents)),
+      asciiKeyword_(isAsciiText(keyword_)) {
     const size_t length = keyword_.size();
     skip_.fill(length);
     for (size_t i = 0; i + 1 < length; ++i) {
@@ -56,12 +41,11 @@ bool KeywordMatcher::matchesAscii(std::string_view text) {
 }
 
 bool KeywordMatcher::matches(std::string_view text) {
-    if (!hasNonAscii(text)) {
+    if (isAsciiText(text)) {
         // Folding ASCII text leaves it ASCII, so a keyword with other bytes cannot be in it.
         return asciiKeyword_ && matchesAscii(text);
     }
-    buffer_ = toLowerUtf8(text);
-    return std::string_view(buffer_).find(keyword_) != std::string_view::npos;
+    return foldInto(text, accents_, buffer_).find(keyword_) != std::string_view::npos;
 }
 
 }  // namespace tunex

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/search_fold.h"
+
 #include <array>
 #include <cstddef>
 #include <string>
@@ -7,19 +9,19 @@
 
 namespace tunex {
 
-// Case-insensitive substring test of many texts against one lower-cased keyword. ASCII texts are
-// searched in place, with ASCII letters folded (Horspool's skip over folded bytes). Texts with
-// other bytes are lower-cased in full first, since characters such as the Kelvin sign lower-case
-// to ASCII letters.
+// Substring test of many texts against one keyword, both folded for searching. ASCII texts are
+// searched with ASCII letters folded. Texts with other bytes are folded in full first, since
+// characters such as "é" or the Kelvin sign fold to ASCII letters.
 class KeywordMatcher final {
 public:
-    explicit KeywordMatcher(std::string loweredKeyword);
+    KeywordMatcher(std::string_view keyword, AccentRule accents);
 
     [[nodiscard]] bool matches(std::string_view text);
 
 private:
     [[nodiscard]] bool matchesAscii(std::string_view text);
 
+    AccentRule accents_;
     std::string keyword_;
     bool asciiKeyword_ = true;
     std::array<std::size_t, 256> skip_{};

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <climits>
 #include <limits>
 
 namespace tunex {
@@ -41,7 +42,11 @@ bool reachesRowLimit(int found, int maxResults) {
 SearchSettings searchSettingsFrom(const Settings& settings) {
     // Read settings are clamped to the three levels.
     return {settings.maxResults, static_cast<Sensitivity>(settings.searchSensitivity),
-            settings.sortColumn, settings.showColumns};
+            settings.sortColumn, settings.showColumns, accentRuleOf(settings)};
+}
+
+AccentRule accentRuleOf(const Settings& settings) {
+    return settings.matchAccentsExactly ? AccentRule::Exact : AccentRule::Fold;
 }
 
 namespace {
@@ -60,16 +65,60 @@ bool indexMayHold(const SongIndex& index, std::string_view lowerTerm) {
 
 }  // namespace
 
+namespace {
+
+// Rows up to the limit; every match counted.
+class MatchSink final {
+public:
+    MatchSink(ResultTable& table, const std::vector<std::string>& names, std::size_t limit,
+              SearchMatches* found)
+        : table_(table), names_(names), limit_(limit), found_(found) {}
+
+    void addMemory(const SongRecordView& record, std::size_t position) {
+        add(record);
+        if (found_ != nullptr) {
+            found_->memoryPositions.push_back(static_cast<std::uint32_t>(position));
+        }
+    }
+    void addDisk(const SongRecordView& record) {
+        add(record);
+        if (found_ != nullptr) {
+            if (found_->diskRecords.size() < SearchMatches::kMaxDiskRecords) {
+                found_->diskRecords.push_back(toSongRecord(record));
+            } else {
+                found_->whole = false;
+                found_->memoryPositions = {};
+                found_->diskRecords = {};
+                found_ = nullptr;
+            }
+        }
+    }
+
+private:
+    void add(const SongRecordView& record) {
+        if (table_.rows.size() < limit_) {
+            table_.appendRecord(record, names_);
+        }
+        ++table_.matched;
+    }
+
+    ResultTable& table_;
+    const std::vector<std::string>& names_;
+    std::size_t limit_;
+    SearchMatches* found_;
+};
+
+}  // namespace
+
 bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchSettings& settings,
                      std::string_view title, std::string_view artist, CatalogueWalk walk,
                      const std::stop_token& stop, SearchMatches* found) {
     const bool listAll = walk == CatalogueWalk::Everything;
     const Sensitivity sensitivity = settings.sensitivity;
-    const std::size_t limit = rowLimitOf(settings.maxResults);
-    const std::vector<std::string>& names = catalogue.collectionNames();
-    const SearchTerms terms(title, artist);
+    const SearchTerms terms(title, artist, settings.accents);
+    MatchSink sink(table, catalogue.collectionNames(), rowLimitOf(settings.maxResults), found);
 
-    // Memory pass: the fields were lower-cased when the visit order was worked out.
+    // Memory pass: the fields were folded once for the index.
     const SongIndex& index = catalogue.index();
     const bool mayMatchInMemory =
         listAll || (indexMayHold(index, terms.title()) && indexMayHold(index, terms.artist()));
@@ -77,19 +126,14 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
     const std::vector<std::uint32_t>& order = mayMatchInMemory ? index.visitOrder() : none;
     constexpr std::size_t kStopCheckEvery = 4096;
     for (std::size_t position = 0; position < order.size(); ++position) {
-        if (table.rows.size() >= limit ||
-            (position % kStopCheckEvery == 0 && stop.stop_requested())) {
+        if (position % kStopCheckEvery == 0 && stop.stop_requested()) {
             return true;
         }
-        if (listAll || terms.matches(index.searchFields(position), sensitivity)) {
-            table.appendRecord(index.record(order[position]), names);
-            if (found != nullptr) {
-                found->memoryPositions.push_back(static_cast<std::uint32_t>(position));
-            }
+        if (listAll || terms.matches(index.searchFields(position, settings.accents), sensitivity)) {
+            sink.addMemory(index.record(order[position]), position);
         }
     }
-    if (table.rows.size() >= limit ||
-        catalogue.firstDiskCollection() >= catalogue.collectionCount()) {
+    if (catalogue.firstDiskCollection() >= catalogue.collectionCount()) {
         return true;
     }
 
@@ -98,16 +142,13 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
     return catalogue.scanDiskCollections(
         [&](const SongRecordView& record) {
             if (listAll || terms.matchesUnlowered(record, sensitivity, scratch)) {
-                table.appendRecord(record, names);
-                if (found != nullptr) {
-                    found->diskRecords.push_back(toSongRecord(record));
-                }
+                sink.addDisk(record);
             }
         },
-        [&] { return table.rows.size() >= limit || stop.stop_requested(); },
+        [&] { return stop.stop_requested(); },
         [&](std::string_view line) {
             // Every term that must match lies somewhere in a matching line. Only ASCII lines are
-            // ruled out this way: lower-casing other text can change more than letter case.
+            // ruled out this way: folding other text can change more than letter case.
             return listAll ||
                    (containsFolded(line, terms.title()) && containsFolded(line, terms.artist())) ||
                    !isAsciiText(line);
@@ -131,19 +172,23 @@ std::optional<SearchOutcome> refusedSearch(std::string_view title, std::string_v
 SearchOutcome finishedSearch(ResultTable&& table, const SearchSettings& settings,
                              std::string_view title, std::string_view artist) {
     SearchOutcome outcome;
-    const int found = static_cast<int>(table.rows.size());
+    const std::size_t rows = table.rows.size();
+    const std::size_t found = std::max(table.matched, rows);
     arrangeFoundRows(table, settings);
 
-    SearchSummary summary{std::string(title), std::string(artist), found, {}};
+    SearchSummary summary{std::string(title),
+                          std::string(artist),
+                          static_cast<int>(std::min<std::size_t>(found, INT_MAX)),
+                          {}};
     if (found > 0) {
         const int discColumn = table.findColumnByCaption(columnCaption(ResultColumn::DiscName));
         summary.firstCdFound = discColumn >= 0
                                    ? table.rows.front()[static_cast<std::size_t>(discColumn)]
                                    : std::string(kNoDiscNameColumn);
     }
-    outcome.statusLine = searchStatusLine(found, title, artist);
+    outcome.statusLine = searchStatusLine(rows, found, title, artist);
     outcome.summary = std::move(summary);
-    if (reachesRowLimit(found, settings.maxResults)) {
+    if (reachesRowLimit(static_cast<int>(rows), settings.maxResults)) {
         outcome.message = resultLimitMessage(settings.maxResults);
     }
     outcome.table = std::move(table);
@@ -154,7 +199,8 @@ SearchOutcome finishedSearch(ResultTable&& table, const SearchSettings& settings
 // every rule is made of "the term occurs in a field", and a field holding the new term holds the
 // old one. High's rules for a lone title or artist are implied by its rules for both.
 bool narrows(const SearchMatches& previous, const SearchMatches& next) {
-    return previous.sensitivity == next.sensitivity && previous.maxResults == next.maxResults &&
+    return previous.whole && previous.sensitivity == next.sensitivity &&
+           previous.accents == next.accents && previous.maxResults == next.maxResults &&
            next.title.find(previous.title) != std::string::npos &&
            next.artist.find(previous.artist) != std::string::npos;
 }
@@ -167,22 +213,29 @@ SongRecordView viewOf(const SongRecord& record) {
 
 // The previous matches the new terms still match, in the order they were found.
 void searchWithin(const Catalogue& catalogue, const SearchMatches& previous,
-                  const SearchTerms& terms, Sensitivity sensitivity, ResultTable& table,
+                  const SearchTerms& terms, const SearchSettings& settings, ResultTable& table,
                   SearchMatches& found) {
     const SongIndex& index = catalogue.index();
     const std::vector<std::uint32_t>& order = index.visitOrder();
     const std::vector<std::string>& names = catalogue.collectionNames();
+    const std::size_t limit = rowLimitOf(settings.maxResults);
+    const auto add = [&](const SongRecordView& record) {
+        if (table.rows.size() < limit) {
+            table.appendRecord(record, names);
+        }
+        ++table.matched;
+    };
     for (const std::uint32_t position : previous.memoryPositions) {
-        if (terms.matches(index.searchFields(position), sensitivity)) {
-            table.appendRecord(index.record(order[position]), names);
+        if (terms.matches(index.searchFields(position, settings.accents), settings.sensitivity)) {
+            add(index.record(order[position]));
             found.memoryPositions.push_back(position);
         }
     }
     std::array<std::string, 3> scratch;
     for (const SongRecord& record : previous.diskRecords) {
         const SongRecordView view = viewOf(record);
-        if (terms.matchesUnlowered(view, sensitivity, scratch)) {
-            table.appendRecord(view, names);
+        if (terms.matchesUnlowered(view, settings.sensitivity, scratch)) {
+            add(view);
             found.diskRecords.push_back(record);
         }
     }
@@ -213,17 +266,18 @@ InstantSearch runInstantSearch(const Catalogue& catalogue, const SearchSettings&
         result.outcome = std::move(*refused);
         return result;
     }
-    const SearchTerms terms(title, artist);
+    const SearchTerms terms(title, artist, settings.accents);
     auto found = std::make_shared<SearchMatches>();
     found->title = terms.title();
     found->artist = terms.artist();
     found->sensitivity = settings.sensitivity;
+    found->accents = settings.accents;
     found->maxResults = settings.maxResults;
     // Without a limit every record could be kept: such a search never narrows.
     const bool keep = settings.maxResults > 0;
     ResultTable table{columns, {}};
     if (previous && keep && narrows(*previous, *found)) {
-        searchWithin(catalogue, *previous, terms, settings.sensitivity, table, *found);
+        searchWithin(catalogue, *previous, terms, settings, table, *found);
     } else if (!searchCatalogue(catalogue, table, settings, title, artist, CatalogueWalk::Matching,
                                 stop, keep ? found.get() : nullptr)) {
         result.outcome = failedSearchOutcome(std::move(table));
@@ -233,7 +287,7 @@ InstantSearch runInstantSearch(const Catalogue& catalogue, const SearchSettings&
         result.stopped = true;
         return result;
     }
-    if (keep && table.rows.size() < rowLimitOf(settings.maxResults)) {
+    if (keep && found->whole) {
         result.matches = std::move(found);
     }
     result.outcome = finishedSearch(std::move(table), settings, title, artist);
@@ -247,12 +301,12 @@ SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& setti
         return failedSearchOutcome(std::move(table));
     }
     SearchOutcome outcome;
-    const int found = static_cast<int>(table.rows.size());
-    if (found == 0) {
+    const std::size_t rows = table.rows.size();
+    if (rows == 0) {
         table.rows.push_back(placeholderRow(columns.size(), kDatabaseEmpty));
     }
-    outcome.statusLine = listAllStatusLine(found);
-    if (reachesRowLimit(found, settings.maxResults)) {
+    outcome.statusLine = listAllStatusLine(rows, std::max(table.matched, rows));
+    if (reachesRowLimit(static_cast<int>(rows), settings.maxResults)) {
         outcome.message = resultLimitMessage(settings.maxResults);
     }
     outcome.table = std::move(table);

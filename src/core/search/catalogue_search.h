@@ -25,8 +25,10 @@ struct SearchSettings {
     Sensitivity sensitivity = Sensitivity::High;
     int sortColumn = 0;
     std::array<int, kOptionalColumnCount> showColumns{1, 1, 1, 1, 1, 1};
+    AccentRule accents = AccentRule::Fold;
 };
 [[nodiscard]] SearchSettings searchSettingsFrom(const Settings& settings);
+[[nodiscard]] AccentRule accentRuleOf(const Settings& settings);
 
 // The rows a search may fill for `maxResults`. The settings file keeps 1 to kMaxResultsLimit, so
 // 0 ("no limit") comes only from a tunex-cli run that asked for every row.
@@ -34,8 +36,8 @@ struct SearchSettings {
 // Whether `found` rows call for the result-limit notice; never without a limit.
 [[nodiscard]] bool reachesRowLimit(int found, int maxResults);
 
-// What a search leaves for the History page: the terms as typed, the number of rows and the Disc
-// Name of the first row.
+// What a search leaves for the History page: the terms as typed, the number of songs found (the
+// rows past the row limit too) and the Disc Name of the first row.
 struct SearchSummary {
     std::string title;
     std::string artist;
@@ -50,12 +52,13 @@ enum class CatalogueWalk { Matching, Everything };
 
 struct SearchMatches;
 
-// One walk over the catalogue: the in-memory index in its visit order, then the on-disk
-// collections in index order, until `rowLimitOf(maxResults)` rows are in `table`. A row is
-// appended for every record the terms match at the settings' sensitivity, or for every record.
-// False when a collection file cannot be opened; the rows found until then stay. A stop request
-// ends the walk early (the caller then drops the rows). `found`, when given, collects the
-// matched records, for narrowing a later search.
+// One walk over the whole catalogue: the in-memory index in its visit order, then the on-disk
+// collections in index order. A row is appended for every record the terms match at the
+// settings' sensitivity, or for every record, until `rowLimitOf(maxResults)` rows are in `table`;
+// past that the matches are only counted, in `table.matched`. False when a collection file cannot
+// be opened; the rows found until then stay. A stop request ends the walk early (the caller then
+// drops the rows). `found`, when given, collects the matched records, for narrowing a later
+// search, unless there are too many of them to keep (then `found->whole` is false).
 [[nodiscard]] bool searchCatalogue(const Catalogue& catalogue, ResultTable& table,
                                    const SearchSettings& settings, std::string_view title,
                                    std::string_view artist,
@@ -93,14 +96,19 @@ void arrangeFoundRows(ResultTable& table, const SearchSettings& settings);
                                           const std::vector<ResultColumn>& columns,
                                           std::string_view title, std::string_view artist);
 
-// The records a search matched when its walk went through the whole catalogue without reaching
-// the row limit, with what it searched for: every record a longer term matches is among them, in
-// walk order, so the next search as the user types need not read the catalogue again.
+// The records a search matched, with what it searched for: every record a longer term matches
+// is among them, in walk order, so the next search as the user types need not read the catalogue
+// again.
 struct SearchMatches {
-    std::string title;  // lower-cased terms
+    // Records read from disk are copied; past this many the matches are not kept.
+    static constexpr std::size_t kMaxDiskRecords = 50000;
+
+    std::string title;  // folded terms
     std::string artist;
     Sensitivity sensitivity = Sensitivity::High;
+    AccentRule accents = AccentRule::Fold;
     int maxResults = 0;
+    bool whole = true;
     std::vector<std::uint32_t> memoryPositions;  // visit positions in the index
     std::vector<SongRecord> diskRecords;
 };

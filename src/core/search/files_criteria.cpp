@@ -93,7 +93,7 @@ std::vector<std::string> parseTypes(std::string_view text) {
             part.remove_prefix(1);
         }
         if (!part.empty()) {
-            std::string type = toLowerUtf8(part);
+            std::string type = foldForSearch(part, AccentRule::Exact);
             if (std::find(types.begin(), types.end(), type) == types.end()) {
                 types.push_back(std::move(type));
             }
@@ -103,11 +103,12 @@ std::vector<std::string> parseTypes(std::string_view text) {
     return types;
 }
 
-bool fieldContains(std::string_view field, std::string_view lowerTerm, std::string& scratch) {
+bool fieldContains(std::string_view field, std::string_view foldedTerm, AccentRule accents,
+                   std::string& scratch) {
     if (isAsciiText(field)) {
-        return containsFolded(field, lowerTerm);
+        return containsFolded(field, foldedTerm);
     }
-    return lowerInto(field, scratch).find(lowerTerm) != std::string_view::npos;
+    return foldInto(field, accents, scratch).find(foldedTerm) != std::string_view::npos;
 }
 
 template <typename Value>
@@ -167,9 +168,10 @@ std::optional<double> recordKilobytes(std::string_view sizeText) {
     return parseKilobytes(sizeText);
 }
 
-FilesQueryCheck checkFilesQuery(const FilesQuery& query) {
+FilesQueryCheck checkFilesQuery(const FilesQuery& query, AccentRule accents) {
     FilesQueryCheck check;
     FilesCriteria& criteria = check.criteria;
+    criteria.accents = accents;
     criteria.collection = query.collection;
     criteria.types = parseTypes(query.types);
     if (criteria.types.empty() && !trimmed(query.types).empty()) {
@@ -177,7 +179,7 @@ FilesQueryCheck checkFilesQuery(const FilesQuery& query) {
                                    " names no file type.\nType one or several, such as mp3,wma.");
         return check;
     }
-    criteria.keyword = toLowerUtf8(query.keyword);
+    criteria.keyword = foldForSearch(query.keyword, accents);
 
     const auto takeDay = [&](std::string_view field, const std::string& typed,
                              std::optional<int>& day) {
@@ -257,7 +259,7 @@ bool FilesCriteria::matchesBesidesKeyword(const SongRecordView& record,
         return false;
     }
     if (!types.empty()) {
-        const std::string_view type = lowerInto(record.type, scratch);
+        const std::string_view type = foldInto(record.type, AccentRule::Exact, scratch);
         if (std::find(types.begin(), types.end(), type) == types.end()) {
             return false;
         }
@@ -272,9 +274,9 @@ bool FilesCriteria::matches(const SongRecordView& record, std::string& scratch) 
     if (!matchesBesidesKeyword(record, scratch)) {
         return false;
     }
-    return keyword.empty() || fieldContains(record.name, keyword, scratch) ||
-           fieldContains(record.folder, keyword, scratch) ||
-           fieldContains(record.id3Info, keyword, scratch);
+    return keyword.empty() || fieldContains(record.name, keyword, accents, scratch) ||
+           fieldContains(record.folder, keyword, accents, scratch) ||
+           fieldContains(record.id3Info, keyword, accents, scratch);
 }
 
 bool FilesCriteria::keywordIn(const LoweredFields& lowered) const {

@@ -35,8 +35,9 @@ struct FilesQuery {
 
 // A checked query. Dates are year * 10000 + month * 100 + day; sizes are KB.
 struct FilesCriteria {
-    std::vector<std::string> types;  // lower-cased, without a leading "*." or "."
-    std::string keyword;             // lower-cased
+    std::vector<std::string> types;  // case-folded, without a leading "*." or "."
+    std::string keyword;             // folded by `accents`
+    AccentRule accents = AccentRule::Fold;
     std::optional<int> dateFrom;
     std::optional<int> dateTo;
     std::optional<double> sizeFrom;
@@ -44,11 +45,11 @@ struct FilesCriteria {
     std::optional<int> collection;
 
     // Whether the text of a record line (or of several) may hold a match. Holds for every text
-    // holding one; rules out ASCII text only, as lower-casing other text can change more than case.
+    // holding one; rules out ASCII text only, as folding other text can change more than case.
     [[nodiscard]] bool mayMatch(std::string_view text) const;
     // The whole rule on a record as read from a file; `scratch` is reused for non-ASCII fields.
     [[nodiscard]] bool matches(const SongRecordView& record, std::string& scratch) const;
-    // The rule in two halves, for in-memory records whose keyword fields are lower-cased already:
+    // The rule in two halves, for in-memory records whose keyword fields are folded already:
     // the keyword first, as it is the cheap one there.
     [[nodiscard]] bool keywordIn(const LoweredFields& lowered) const;
     [[nodiscard]] bool matchesBesidesKeyword(const SongRecordView& record,
@@ -61,7 +62,8 @@ struct FilesQueryCheck {
 };
 
 // Checks in the order of the page's fields; the refusal names the field.
-[[nodiscard]] FilesQueryCheck checkFilesQuery(const FilesQuery& query);
+[[nodiscard]] FilesQueryCheck checkFilesQuery(const FilesQuery& query,
+                                              AccentRule accents = AccentRule::Fold);
 
 // "2003-11-16" as year * 10000 + month * 100 + day; nothing unless a real calendar day with a
 // four-digit year.

@@ -13,6 +13,15 @@ namespace tunex {
 
 namespace {
 
+// A row while the table has room; every match counted.
+void addMatch(ResultTable& table, const SongRecordView& record, std::size_t maxRows,
+              std::span<const std::string> names) {
+    if (table.rows.size() < maxRows) {
+        table.appendRecord(record, names);
+    }
+    ++table.matched;
+}
+
 // Appends the matching records of one collection file, read as the catalogue reads its disk
 // collections: stretches the criteria rule out are never split into lines.
 bool scanCollectionFile(const StorePaths& paths, int collection, const FilesCriteria& criteria,
@@ -25,11 +34,11 @@ bool scanCollectionFile(const StorePaths& paths, int collection, const FilesCrit
     std::string scratch;
     TextLine line;
     std::string_view block;
-    while (table.rows.size() < maxRows && reader.nextBlock(block)) {
+    while (reader.nextBlock(block)) {
         if (block.find(kEndMarker) == std::string_view::npos && !criteria.mayMatch(block)) {
             continue;
         }
-        while (table.rows.size() < maxRows && nextLineOf(block, line)) {
+        while (nextLineOf(block, line)) {
             if (startsWith(line.text, kEndMarker)) {
                 return true;
             }
@@ -37,7 +46,7 @@ bool scanCollectionFile(const StorePaths& paths, int collection, const FilesCrit
                 SongRecordView record = parseSongRecordLine(line.text, line.hasLineEnd);
                 record.collectionIndex = collection;
                 if (criteria.matches(record, scratch)) {
-                    table.appendRecord(record, names);
+                    addMatch(table, record, maxRows, names);
                 }
             }
         }
@@ -62,16 +71,15 @@ bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const File
         const std::vector<std::uint32_t>& order = index.visitOrder();
         constexpr std::size_t kStopCheckEvery = 4096;
         for (std::size_t position = 0; position < order.size(); ++position) {
-            if (table.rows.size() >= maxRows ||
-                (position % kStopCheckEvery == 0 && stop.stop_requested())) {
+            if (position % kStopCheckEvery == 0 && stop.stop_requested()) {
                 return true;
             }
             // The keyword is looked for in the fields lower-cased at load; the record itself is
             // fetched only for the rest of the rule.
-            if (criteria.keywordIn(index.searchFields(position))) {
+            if (criteria.keywordIn(index.searchFields(position, criteria.accents))) {
                 const SongRecordView record = index.record(order[position]);
                 if (criteria.matchesBesidesKeyword(record, scratch)) {
-                    table.appendRecord(record, names);
+                    addMatch(table, record, maxRows, names);
                 }
             }
         }
@@ -81,16 +89,16 @@ bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const File
     } else {
         return scanCollectionFile(paths, *only, criteria, maxRows, names, table);
     }
-    if (table.rows.size() >= maxRows || firstDisk >= catalogue.collectionCount()) {
+    if (firstDisk >= catalogue.collectionCount()) {
         return true;
     }
     return catalogue.scanDiskCollections(
         [&](const SongRecordView& record) {
             if (criteria.matches(record, scratch)) {
-                table.appendRecord(record, names);
+                addMatch(table, record, maxRows, names);
             }
         },
-        [&] { return table.rows.size() >= maxRows || stop.stop_requested(); },
+        [&] { return stop.stop_requested(); },
         [&](std::string_view text) { return criteria.mayMatch(text); });
 }
 
@@ -99,7 +107,7 @@ SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths
                              const std::vector<ResultColumn>& columns, const FilesQuery& query,
                              const std::stop_token& stop) {
     SearchOutcome outcome;
-    FilesQueryCheck check = checkFilesQuery(query);
+    FilesQueryCheck check = checkFilesQuery(query, settings.accents);
     if (!check.refusal && query.collection &&
         (*query.collection < 0 || *query.collection >= catalogue.collectionCount())) {
         check.refusal = noCdChosenMessage();
@@ -114,22 +122,23 @@ SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths
                      stop)) {
         return failedSearchOutcome(std::move(table));
     }
-    const int found = static_cast<int>(table.rows.size());
+    const std::size_t rows = table.rows.size();
     arrangeFoundRows(table, settings);
     std::optional<std::string_view> cdName;
     if (query.collection) {
         cdName = catalogue.collectionNames()[static_cast<std::size_t>(*query.collection)];
     }
-    outcome.statusLine = filesStatusLine(found, cdName);
-    if (reachesRowLimit(found, settings.maxResults)) {
+    outcome.statusLine = filesStatusLine(rows, std::max(table.matched, rows), cdName);
+    if (reachesRowLimit(static_cast<int>(rows), settings.maxResults)) {
         outcome.message = resultLimitMessage(settings.maxResults);
     }
     outcome.table = std::move(table);
     return outcome;
 }
 
-std::string filesStatusLine(int rows, std::optional<std::string_view> cdName) {
-    std::string line = std::to_string(rows) + (rows == 1 ? " song found" : " songs found");
+std::string filesStatusLine(std::size_t rows, std::size_t found,
+                            std::optional<std::string_view> cdName) {
+    std::string line = songsFoundText(rows, found);
     if (cdName) {
         line.append(" on CD <").append(*cdName).append(">");
     }

@@ -32,6 +32,8 @@ using ResultRow = std::vector<std::string>;
 struct ResultTable {
     std::vector<ResultColumn> columns;
     std::vector<ResultRow> rows;
+    // How many records the search that filled the table matched, those past its row limit too.
+    std::size_t matched = 0;
 
     [[nodiscard]] std::vector<std::string> captions() const { return columnCaptions(columns); }
     // Index of the shown column with exactly this caption, searching from column 1; -1 if none.

@@ -1,5 +1,6 @@
 #include "core/search/search_messages.h"
 
+#include "core/common/text.h"
 #include "core/store/settings.h"
 
 namespace tunex {
@@ -32,8 +33,18 @@ UserMessage resultLimitMessage(int maxResults) {
             captionFor("Information"), MessageIcon::Information};
 }
 
-std::string searchStatusLine(int rows, std::string_view title, std::string_view artist) {
-    std::string line = std::to_string(rows) + (rows > 1 ? " songs found for" : " song found for");
+std::string songsFoundText(std::size_t rows, std::size_t found) {
+    if (rows < found) {
+        return groupedNumber(rows) + " of " + groupedNumber(found) + " songs shown";
+    }
+    return groupedNumber(found) + (found == 1 ? " song found" : " songs found");
+}
+
+std::string searchStatusLine(std::size_t rows, std::size_t found, std::string_view title,
+                             std::string_view artist) {
+    // "0 song found for": the status line has always put it so.
+    std::string line = found == 0 ? std::string("0 song found") : songsFoundText(rows, found);
+    line.append(" for");
     if (!title.empty()) {
         line.append(" song <").append(title).append(">");
     }
@@ -44,9 +55,9 @@ std::string searchStatusLine(int rows, std::string_view title, std::string_view 
     return line;
 }
 
-std::string listAllStatusLine(int rows) {
-    return std::to_string(rows) + (rows == 1 ? " song found in the entire database."
-                                             : " songs found in the entire database.");
+std::string listAllStatusLine(std::size_t rows, std::size_t found) {
+    return songsFoundText(rows, found) +
+           (rows < found ? " from the entire database." : " in the entire database.");
 }
 
 }  // namespace tunex

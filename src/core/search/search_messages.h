@@ -24,10 +24,14 @@ inline constexpr std::string_view kNoDiscNameColumn = "No <Disc Name> Column Ava
 [[nodiscard]] UserMessage searchFailedMessage();
 [[nodiscard]] UserMessage resultLimitMessage(int maxResults);
 
-// "12 songs found for song <love> artist <abba>." for `rows` result rows.
-[[nodiscard]] std::string searchStatusLine(int rows, std::string_view title,
-                                           std::string_view artist);
-// "3 songs found in the entire database."
-[[nodiscard]] std::string listAllStatusLine(int rows);
+// "12 songs found for song <love> artist <abba>." when all `found` songs are in the list's `rows`;
+// "1,000 of 15,075 songs shown for song <love>." when the row limit cut it.
+[[nodiscard]] std::string searchStatusLine(std::size_t rows, std::size_t found,
+                                           std::string_view title, std::string_view artist);
+// "3 songs found in the entire database." or "1,000 of 300,000 songs shown from the entire
+// database."
+[[nodiscard]] std::string listAllStatusLine(std::size_t rows, std::size_t found);
+// "12 songs found" or "1,000 of 15,075 songs shown": the opening of a status line.
+[[nodiscard]] std::string songsFoundText(std::size_t rows, std::size_t found);
 
 }  // namespace tunex

@@ -1,7 +1,5 @@
 #include "core/search/song_match.h"
 
-#include "core/common/text.h"
-
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -46,29 +44,6 @@ std::uint64_t withoutFirstFlag(std::uint64_t flags) {
 }
 
 }  // namespace
-
-bool isAsciiText(std::string_view text) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Sixteen bytes a step: this runs over every byte a disk search reads.
-    __m128i high = _mm_setzero_si128();
-    for (; i + 16 <= text.size(); i += 16) {
-        high =
-            _mm_or_si128(high, _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
-    }
-    if (_mm_movemask_epi8(high) != 0) {
-        return false;
-    }
-#endif
-    std::uint64_t seen = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        seen |= loadWord(text.data() + i);
-    }
-    for (; i < text.size(); ++i) {
-        seen |= static_cast<unsigned char>(text[i]);
-    }
-    return (seen & kHighBits) == 0;
-}
 
 bool containsFolded(std::string_view text, std::string_view lowerTerm) {
     const std::size_t length = lowerTerm.size();
@@ -135,20 +110,10 @@ bool containsFolded(std::string_view text, std::string_view lowerTerm) {
     return false;
 }
 
-std::string_view lowerInto(std::string_view text, std::string& out) {
-    if (!isAsciiText(text)) {
-        out = toLowerUtf8(text);
-        return out;
-    }
-    out.resize(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        out[i] = static_cast<char>(foldAscii(text[i]));
-    }
-    return out;
-}
-
-SearchTerms::SearchTerms(std::string_view title, std::string_view artist)
-    : title_(toLowerUtf8(title)), artist_(toLowerUtf8(artist)) {}
+SearchTerms::SearchTerms(std::string_view title, std::string_view artist, AccentRule accents)
+    : title_(foldForSearch(title, accents)),
+      artist_(foldForSearch(artist, accents)),
+      accents_(accents) {}
 
 bool SearchTerms::matches(const LoweredFields& fields, Sensitivity sensitivity) const {
     const std::string_view title = title_;
@@ -180,8 +145,9 @@ bool SearchTerms::matches(const LoweredFields& fields, Sensitivity sensitivity) 
 
 bool SearchTerms::matchesUnlowered(const SongRecordView& record, Sensitivity sensitivity,
                                    std::array<std::string, 3>& scratch) const {
-    const auto prepared = [](std::string_view field, std::string& buffer) {
-        return isAsciiText(field) ? field : lowerInto(field, buffer);
+    const auto prepared = [this](std::string_view field, std::string& buffer) {
+        // containsFolded folds ASCII letters itself.
+        return isAsciiText(field) ? field : foldInto(field, accents_, buffer);
     };
     LoweredFields fields;
     fields.name = prepared(record.name, scratch[0]);
@@ -195,11 +161,11 @@ bool SearchTerms::matchesUnlowered(const SongRecordView& record, Sensitivity sen
 }
 
 bool songMatches(std::string_view title, std::string_view artist, const SongRecordView& record,
-                 Sensitivity sensitivity) {
-    const SearchTerms terms(title, artist);
-    const std::string name = toLowerUtf8(record.name);
-    const std::string folder = toLowerUtf8(record.folder);
-    const std::string id3Info = toLowerUtf8(record.id3Info);
+                 Sensitivity sensitivity, AccentRule accents) {
+    const SearchTerms terms(title, artist, accents);
+    const std::string name = foldForSearch(record.name, accents);
+    const std::string folder = foldForSearch(record.folder, accents);
+    const std::string id3Info = foldForSearch(record.id3Info, accents);
     return terms.matches({name, folder, id3Info}, sensitivity);
 }
 

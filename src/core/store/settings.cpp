@@ -89,6 +89,8 @@ void readSettings(std::string_view fileText, Settings& settings) {
             readOptionDigits(throughLastSemicolon(value), settings);
         } else if (tag == "<pv>") {
             settings.previewTagChanges = leadingInteger(value) != 0;
+        } else if (tag == "<ma>") {
+            settings.matchAccentsExactly = leadingInteger(value) != 0;
         }
     }
     keepInRange(settings);
@@ -117,6 +119,9 @@ std::string renderSettingsFile(const Settings& settings,
     text.append("<ft>").append(settings.fileTypes).push_back('\n');
     if (!settings.previewTagChanges) {
         text.append("<pv>0\n");
+    }
+    if (settings.matchAccentsExactly) {
+        text.append("<ma>1\n");
     }
     for (const HistoryRow& row : historyRows) {
         text.append(kHistoryTag).append(joinHistoryRow(row)).push_back('\n');

@@ -33,6 +33,8 @@ struct Settings {
     // Batch tag changes are shown before they are written. Stored as "<pv>0" only when off, so
     // that a settings file of an earlier version reads and writes as it did.
     bool previewTagChanges = true;
+    // Searches tell "Björk" from "bjork". Stored as "<ma>1" only when on, like "<pv>".
+    bool matchAccentsExactly = false;
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };

@@ -1,7 +1,5 @@
 #include "core/store/song_index.h"
 
-#include "core/common/text.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -39,18 +37,6 @@ std::uint64_t bigEndianWord(std::string_view name, std::size_t from) {
         word = (word << 8) | (i < name.size() ? static_cast<unsigned char>(name[i]) : 0U);
     }
     return word;
-}
-
-// Lower-cases ASCII letters in place; false when a byte is not ASCII, for the caller to redo the
-// text with the full rules.
-bool foldAsciiInPlace(char* text, std::size_t size) {
-    unsigned char seen = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        seen |= c;
-        text[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
-    }
-    return seen < 0x80;
 }
 
 }  // namespace
@@ -112,64 +98,58 @@ SongRecordView SongIndex::record(std::uint32_t insertionIndex) const {
     return view;
 }
 
-LoweredFields SongIndex::searchFields(std::size_t position) const {
-    (void)visitOrder();
-    const std::size_t* ends = derived_->searchEnds.data() + 3 * position;
+LoweredFields SongIndex::searchFields(std::size_t position, AccentRule accents) const {
+    (void)visitOrder();  // folding follows the order, and a new order unfolds every rule
+    FoldedText& folded = derived_->folded[static_cast<std::size_t>(accents)];
+    if (!folded.ready.load(std::memory_order_acquire)) {
+        const std::lock_guard lock(derived_->mutex);
+        if (!folded.ready.load(std::memory_order_relaxed)) {
+            foldSearchFields(folded, accents);
+            folded.ready.store(true, std::memory_order_release);
+        }
+    }
+    const std::size_t* ends = folded.ends.data() + 3 * position;
     const std::size_t start = position == 0 ? 0 : ends[-1];
-    const std::string_view text = derived_->searchText;
+    const std::string_view text = folded.text;
     return {text.substr(start, ends[0] - start), text.substr(ends[0], ends[1] - ends[0]),
             text.substr(ends[1], ends[2] - ends[1])};
 }
 
-void SongIndex::prepareSearchFields(Derived& derived) const {
-    // Name, folder and ID3 info; lower-casing ASCII keeps their length, so this is the size
-    // unless some text needs the full rules.
+void SongIndex::foldSearchFields(FoldedText& folded, AccentRule accents) const {
+    const std::vector<std::uint32_t>& order = derived_->order;
+    // Name, folder and ID3 info; folding ASCII keeps their length, so this is the size unless
+    // some text is not ASCII.
     std::size_t total = 0;
     for (const Stored& stored : records_) {
         total += stored.ends[1] + (stored.ends[3] - stored.ends[2]);
     }
-    derived.searchText.clear();
-    derived.searchText.resize(total);
-    derived.searchEnds.clear();
-    derived.searchEnds.reserve(3 * derived.order.size());
-    std::size_t at = 0;
-    const auto put = [&derived, &at](std::string_view field) {
-        if (field.size() > derived.searchText.size() - at) {
-            derived.searchText.resize(std::max(2 * derived.searchText.size(), at + field.size()));
-        }
-        char* const place = derived.searchText.data() + at;
-        if (!field.empty()) {
-            std::memcpy(place, field.data(), field.size());
-        }
-        if (foldAsciiInPlace(place, field.size())) {
-            at += field.size();
-        } else {
-            const std::string lower = toLowerUtf8(field);
-            derived.searchText.resize(std::max(derived.searchText.size(), at + lower.size()));
-            derived.searchText.replace(at, lower.size(), lower);
-            at += lower.size();
-        }
-        derived.searchEnds.push_back(at);
+    folded.text.clear();
+    folded.text.reserve(total);
+    folded.ends.clear();
+    folded.ends.reserve(3 * order.size());
+    std::string scratch;
+    const auto put = [&](std::string_view field) {
+        folded.text += foldInto(field, accents, scratch);
+        folded.ends.push_back(folded.text.size());
     };
-    for (std::size_t position = 0; position < derived.order.size(); ++position) {
-        if (position + kPrefetchDistance < derived.order.size()) {
-            prefetch(&records_[derived.order[position + kPrefetchDistance]]);
+    for (std::size_t position = 0; position < order.size(); ++position) {
+        if (position + kPrefetchDistance < order.size()) {
+            prefetch(&records_[order[position + kPrefetchDistance]]);
         }
-        if (position + kPrefetchDistance / 2 < derived.order.size()) {
-            const Stored& ahead = records_[derived.order[position + kPrefetchDistance / 2]];
+        if (position + kPrefetchDistance / 2 < order.size()) {
+            const Stored& ahead = records_[order[position + kPrefetchDistance / 2]];
             // A usual record's fields fill a few cache lines; a huge one is read in its turn.
             const std::uint32_t bytes = std::min<std::uint32_t>(ahead.ends[3], 256);
             for (std::uint32_t offset = 0; offset < bytes; offset += 64) {
                 prefetch(ahead.text + offset);
             }
         }
-        const SongRecordView view = record(derived.order[position]);
+        const SongRecordView view = record(order[position]);
         put(view.name);
         put(view.folder);
         put(view.id3Info);
     }
-    derived.searchText.resize(at);
-    derived.searchText.shrink_to_fit();
+    folded.text.shrink_to_fit();
 }
 
 std::vector<std::uint32_t> SongIndex::sortedByName() const {
@@ -240,7 +220,9 @@ void SongIndex::computeOrder(Derived& derived) const {
             pending.push_back(left[node]);
         }
     }
-    prepareSearchFields(derived);
+    for (FoldedText& folded : derived.folded) {
+        folded.ready.store(false, std::memory_order_relaxed);
+    }
 }
 
 const std::vector<std::uint32_t>& SongIndex::visitOrder() const {

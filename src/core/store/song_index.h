@@ -2,6 +2,8 @@
 
 #include "core/store/song_record.h"
 
+#include "core/common/search_fold.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -13,7 +15,7 @@
 
 namespace tunex {
 
-// What a search compares: name, folder and ID3 info, lower-cased once when the record is inserted.
+// What a search compares: name, folder and ID3 info, folded for searching once for the index.
 struct LoweredFields {
     std::string_view name;  // without the extension and without the index key's leading blank
     std::string_view folder;
@@ -50,9 +52,11 @@ public:
     // several threads may ask at the same time.
     [[nodiscard]] const std::vector<std::uint32_t>& visitOrder() const;
     [[nodiscard]] SongRecordView record(std::uint32_t insertionIndex) const;
-    // The search fields of the record at `position` of the visit order, lower-cased once when the
-    // order is computed and laid out in that order, so a search reads them front to back.
-    [[nodiscard]] LoweredFields searchFields(std::size_t position) const;
+    // The search fields of the record at `position` of the visit order, folded by `accents` on
+    // the first search that asks for that rule and laid out in visit order, so a search reads
+    // them front to back.
+    [[nodiscard]] LoweredFields searchFields(std::size_t position,
+                                             AccentRule accents = AccentRule::Fold) const;
     // The stored text of every record, fields back to back, in a few large pieces; no field
     // straddles two. Lets a search rule out the whole index at once.
     [[nodiscard]] std::vector<std::string_view> textBlocks() const;
@@ -68,19 +72,22 @@ private:
         std::vector<char> bytes;
         std::size_t used = 0;
     };
+    // Folded name, folder and ID3 info of each record in visit order, and where each ends.
+    struct FoldedText {
+        std::atomic<bool> ready{false};
+        std::string text;
+        std::vector<std::size_t> ends;
+    };
     // What the visit order brings, worked out under the lock by the first to ask.
     struct Derived {
         std::mutex mutex;
         std::atomic<bool> ready{true};
         std::vector<std::uint32_t> order;
-        // Lower-cased name, folder and ID3 info of each record in visit order, and where each
-        // ends.
-        std::string searchText;
-        std::vector<std::size_t> searchEnds;
+        std::array<FoldedText, 2> folded;  // by AccentRule
     };
     [[nodiscard]] std::vector<std::uint32_t> sortedByName() const;
     void computeOrder(Derived& derived) const;
-    void prepareSearchFields(Derived& derived) const;
+    void foldSearchFields(FoldedText& folded, AccentRule accents) const;
     // Room for `size` bytes in the arena.
     char* reserve(std::size_t size);
     [[nodiscard]] static std::string_view nameOf(const Stored& stored) {

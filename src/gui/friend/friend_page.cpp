@@ -4,6 +4,7 @@
 
 #include "core/friend/friend_export.h"
 #include "core/friend/friend_search.h"
+#include "core/search/catalogue_search.h"
 #include "gui/app/app_context.h"
 #include "gui/friend/friend_result_model.h"
 #include "platform/qt/qt_text.h"
@@ -177,7 +178,8 @@ void FriendPage::onSearch() {
     {
         const WaitCursor wait;
         result = searchFriendFile(chosenFile_.read(file_->text()).native(),
-                                  toStdString(keyword_->text()), context_.settings().maxResults);
+                                  toStdString(keyword_->text()), context_.settings().maxResults,
+                                  accentRuleOf(context_.settings()));
     }
     if (result.outcome == FriendSearchOutcome::Refused ||
         result.outcome == FriendSearchOutcome::NotFound) {

@@ -212,6 +212,12 @@ QWidget* SettingPage::makeSensitivityGroup() {
     layout->addWidget(searchAsYouType_);
     connect(searchAsYouType_, &QCheckBox::clicked, this,
             [this](bool checked) { context_.setSearchAsYouType(checked); });
+    // Off by default: "bjork" finds "Björk".
+    matchAccents_ = new QCheckBox(QStringLiteral("Match accents exactly"), group);
+    matchAccents_->setChecked(context_.settings().matchAccentsExactly);
+    layout->addWidget(matchAccents_);
+    connect(matchAccents_, &QCheckBox::clicked, this,
+            [this](bool checked) { context_.settings().matchAccentsExactly = checked; });
     return group;
 }
 

@@ -42,6 +42,7 @@ public:
     [[nodiscard]] QComboBox* defaultTabList() const { return defaultTab_; }
     [[nodiscard]] QCheckBox* startMaximizedBox() const { return startMaximized_; }
     [[nodiscard]] QCheckBox* previewBox() const { return preview_; }
+    [[nodiscard]] QCheckBox* matchAccentsBox() const { return matchAccents_; }
     [[nodiscard]] QString statisticLine(int line) const;
 
 protected:
@@ -90,6 +91,7 @@ private:
     QComboBox* defaultTab_ = nullptr;
     QCheckBox* startMaximized_ = nullptr;
     QCheckBox* preview_ = nullptr;
+    QCheckBox* matchAccents_ = nullptr;
     std::array<QLabel*, 3> statistics_{};
 };
 

@@ -1,4 +1,5 @@
 #include "core/search/catalogue_search.h"
+#include "core/common/text.h"
 #include "core/search/search_messages.h"
 #include "core/store/catalogue.h"
 #include "core/store/store_paths.h"
@@ -123,9 +124,9 @@ TEST_F(CatalogueSearchTest, VanishedCollectionFileFailsTheSearch) {
     const std::filesystem::path aside = base_->path() / "aside.ifo";
     std::filesystem::rename(file, aside);
 
-    // A search that stops in memory never reaches the missing file.
+    // Counting past the limit reads every collection, even when the rows all come from memory.
     ResultTable early{allColumns_, {}};
-    EXPECT_TRUE(searchCatalogue(catalogue_, early, limitOf(3), "needle", ""));
+    EXPECT_FALSE(searchCatalogue(catalogue_, early, limitOf(3), "needle", ""));
 
     const SearchSettings settings{3000, Sensitivity::High, 0, {1, 1, 1, 1, 1, 1}};
     const SearchOutcome outcome = runSongSearch(catalogue_, settings, allColumns_, "needle", "");
@@ -220,7 +221,8 @@ TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
 
     settings.maxResults = 1;
     const SearchOutcome limited = runSongSearch(catalogue_, settings, allColumns_, "", "needle");
-    EXPECT_EQ(limited.statusLine, "1 song found for artist <needle>.");
+    EXPECT_EQ(limited.statusLine, "1 of 6 songs shown for artist <needle>.");
+    EXPECT_EQ(limited.summary->filesFound, 6);
     EXPECT_EQ(limited.message, resultLimitMessage(1));
     EXPECT_EQ(limited.message->text,
               "The search result reaches the maximum display limit (1).\nYou can change it in "
@@ -264,7 +266,7 @@ TEST_F(CatalogueSearchTest, RefusesBadTermsBeforeSearching) {
 TEST_F(CatalogueSearchTest, ListAllIsUnsortedAndHandsNothingOver) {
     SearchSettings settings{3000, Sensitivity::High, 1, {1, 1, 1, 1, 1, 1}};
     const SearchOutcome all = runListAll(catalogue_, settings, allColumns_);
-    EXPECT_EQ(all.statusLine, "3000 songs found in the entire database.");
+    EXPECT_EQ(all.statusLine, "3,000 of 39,009 songs shown from the entire database.");
     EXPECT_EQ(all.message, resultLimitMessage(3000));
     EXPECT_FALSE(all.summary.has_value());
     EXPECT_EQ(all.table.rows.front().front(),
@@ -279,11 +281,15 @@ TEST_F(CatalogueSearchTest, ListAllIsUnsortedAndHandsNothingOver) {
     EXPECT_FALSE(nothing.message.has_value());
 }
 
-TEST(SearchMessages, StatusLines) {
-    EXPECT_EQ(searchStatusLine(12, "love", "abba"),
+TEST(SearchMessages, StatusLinesCountPastTheRows) {
+    EXPECT_EQ(searchStatusLine(12, 12, "love", "abba"),
               "12 songs found for song <love> artist <abba>.");
-    EXPECT_EQ(searchStatusLine(1, "a b ", ""), "1 song found for song <a b >.");
-    EXPECT_EQ(listAllStatusLine(1), "1 song found in the entire database.");
+    EXPECT_EQ(searchStatusLine(1, 1, "a b ", ""), "1 song found for song <a b >.");
+    EXPECT_EQ(searchStatusLine(1000, 15075, "love", ""),
+              "1,000 of 15,075 songs shown for song <love>.");
+    EXPECT_EQ(listAllStatusLine(1, 1), "1 song found in the entire database.");
+    EXPECT_EQ(listAllStatusLine(1, 2), "1 of 2 songs shown from the entire database.");
+    EXPECT_EQ(groupedNumber(1234567, "de_DE"), "1.234.567");
 }
 
 }  // namespace

@@ -228,7 +228,7 @@ TEST_F(FilesSearchTest, SearchByCdListsOneCollectionFromMemoryOrItsOwnFile) {
 TEST_F(FilesSearchTest, LimitSortAndHiddenColumns) {
     // The first rows met, memory before disk, then sorted; the notice says the list is cut.
     const SearchOutcome limited = run({.types = "mp3"}, 4);
-    EXPECT_EQ(limited.statusLine, "4 songs found.");
+    EXPECT_EQ(limited.statusLine, "4 of 7 songs shown.");
     EXPECT_EQ(limited.message, resultLimitMessage(4));
     EXPECT_EQ(namesFrom(limited.table, "Mem").size(), 3U);
     EXPECT_EQ(namesFrom(limited.table, "Disk").size(), 1U);

@@ -138,7 +138,7 @@ TEST_F(FilesPageTest, TypingSearchesAsSearchWouldAndTellsNothing) {
     platform_.expectMessage(resultLimitMessage(1));
     QTest::keyClick(files().dateToEdit(), Qt::Key_Return);
     EXPECT_EQ(firstCells(), std::vector<std::string>{"Love Me Do"});
-    EXPECT_EQ(files().statusLine(), QStringLiteral("1 song found."));
+    EXPECT_EQ(files().statusLine(), QStringLiteral("1 of 2 songs shown."));
     EXPECT_TRUE(history().rows().empty());
 }
 
@@ -173,7 +173,7 @@ TEST_F(FilesPageTest, SearchByCdListsTheChosenCollection) {
     cds->setCurrentIndex(0);
     platform_.expectMessage(resultLimitMessage(2));
     files().searchByCdButton()->click();
-    EXPECT_EQ(files().statusLine(), QStringLiteral("2 songs found on CD <Pop Hits>."));
+    EXPECT_EQ(files().statusLine(), QStringLiteral("2 of 3 songs shown on CD <Pop Hits>."));
 }
 
 TEST_F(FilesPageTest, SearchByCdOfAnEmptyCatalogueAsksForACd) {

@@ -153,12 +153,13 @@ TEST_F(SongsPageTest, ReachingTheLimitIsToldAfterTheStatusLine) {
     context_->settings().maxResults = 1;
     platform_.expectMessage(resultLimitMessage(1));
     searchFor(QStringLiteral("love"));
-    EXPECT_EQ(songs().statusLine(), QStringLiteral("1 song found for song <love>."));
-    EXPECT_EQ(history().rows().size(), 1U);
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("1 of 2 songs shown for song <love>."));
+    ASSERT_EQ(history().rows().size(), 1U);
+    EXPECT_EQ(history().rows()[0][2], "2");
 
     platform_.expectMessage(resultLimitMessage(1));
     songs().listAllButton()->click();
-    EXPECT_EQ(songs().statusLine(), QStringLiteral("1 song found in the entire database."));
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("1 of 3 songs shown from the entire database."));
 }
 
 TEST_F(SongsPageTest, EnterSearchesFromAnyControl) {
@@ -286,7 +287,7 @@ TEST_F(SongsPageTest, TypingShowsWhatSearchFindsAndLeavesTheHistoryToSearch) {
     EXPECT_EQ(history().rows().size(), 2U);
     QTest::qWait(3 * static_cast<int>(SearchAsYouType::kPause.count()));
     EXPECT_EQ(songs().resultList()->rowCount(), 3000);
-    EXPECT_EQ(songs().statusLine(), QStringLiteral("3000 songs found for song <l>."));
+    EXPECT_EQ(songs().statusLine(), QStringLiteral("3,000 of 39,008 songs shown for song <l>."));
 }
 
 TEST_F(SongsPageTest, OnlyTheNewestTypedSearchIsShown) {
