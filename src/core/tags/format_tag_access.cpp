@@ -82,6 +82,23 @@ bool allDigits(const std::string& text) {
            std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
+std::vector<std::string> texts(const TagLib::StringList& values) {
+    std::vector<std::string> out;
+    out.reserve(values.size());
+    for (const String& value : values) {
+        out.push_back(toUtf8(value));
+    }
+    return out;
+}
+
+std::vector<std::string> oneText(std::string text) {
+    std::vector<std::string> out;
+    if (!text.empty()) {
+        out.push_back(std::move(text));
+    }
+    return out;
+}
+
 // Vorbis comments of FLAC, Ogg Vorbis and Opus. FLAC makes its comment block on the first write.
 class XiphAccess final : public FormatTag::Access {
 public:
@@ -92,12 +109,15 @@ public:
         TagLib::Ogg::XiphComment* tag = comment_(false);
         return tag != nullptr && tag->contains(latin1(key));
     }
-    [[nodiscard]] std::string get(std::string_view key) override {
-        const TagLib::StringList& values = comment_(false)->fieldListMap()[latin1(key)];
-        return values.isEmpty() ? std::string() : toUtf8(values.front());
+    [[nodiscard]] std::vector<std::string> get(std::string_view key) override {
+        return texts(comment_(false)->fieldListMap()[latin1(key)]);
     }
-    void set(std::string_view key, const std::string& value) override {
-        comment_(true)->addField(latin1(key), fromUtf8(value), true);
+    void set(std::string_view key, std::span<const std::string> values) override {
+        TagLib::Ogg::XiphComment* comment = comment_(true);
+        comment->removeFields(latin1(key));
+        for (const std::string& value : values) {
+            comment->addField(latin1(key), fromUtf8(value), false);
+        }
     }
     void remove(std::string_view key) override { comment_(false)->removeFields(latin1(key)); }
 
@@ -114,15 +134,19 @@ public:
         TagLib::APE::Tag* tag = tag_(false);
         return tag != nullptr && tag->itemListMap().contains(latin1(key).upper());
     }
-    [[nodiscard]] std::string get(std::string_view key) override {
+    [[nodiscard]] std::vector<std::string> get(std::string_view key) override {
         const TagLib::APE::Item& item = tag_(false)->itemListMap()[latin1(key).upper()];
-        if (item.type() != TagLib::APE::Item::Text || item.values().isEmpty()) {
+        if (item.type() != TagLib::APE::Item::Text) {
             return {};
         }
-        return toUtf8(item.values().front());
+        return texts(item.values());
     }
-    void set(std::string_view key, const std::string& value) override {
-        tag_(true)->addValue(latin1(key), fromUtf8(value), true);
+    void set(std::string_view key, std::span<const std::string> values) override {
+        TagLib::APE::Tag* tag = tag_(true);
+        tag->removeItem(latin1(key));
+        for (const std::string& value : values) {
+            tag->addValue(latin1(key), fromUtf8(value), false);
+        }
     }
     void remove(std::string_view key) override { tag_(false)->removeItem(latin1(key)); }
 
@@ -139,23 +163,23 @@ public:
     [[nodiscard]] bool has(std::string_view key) override {
         return tag_.contains(latin1(key)) || (key == "\251gen" && tag_.contains("gnre"));
     }
-    [[nodiscard]] std::string get(std::string_view key) override {
+    [[nodiscard]] std::vector<std::string> get(std::string_view key) override {
         if (key == "trkn") {
             const auto pair = tag_.item("trkn").toIntPair();
             if (pair.first <= 0) {
                 return {};
             }
-            return std::to_string(pair.first) +
-                   (pair.second > 0 ? "/" + std::to_string(pair.second) : std::string());
+            return oneText(std::to_string(pair.first) +
+                           (pair.second > 0 ? "/" + std::to_string(pair.second) : std::string()));
         }
         if (key == "\251gen" && !tag_.contains(latin1(key))) {
-            return genreName(tag_.item("gnre").toInt());
+            return oneText(genreName(tag_.item("gnre").toInt()));
         }
-        const TagLib::StringList values = tag_.item(latin1(key)).toStringList();
-        return values.isEmpty() ? std::string() : toUtf8(values.front());
+        return texts(tag_.item(latin1(key)).toStringList());
     }
-    void set(std::string_view key, const std::string& value) override {
+    void set(std::string_view key, std::span<const std::string> values) override {
         if (key == "trkn") {
+            const std::string& value = values.front();
             const int number = leadingInteger(value);
             const std::size_t slash = value.find('/');
             const int total =
@@ -170,7 +194,11 @@ public:
         if (key == "\251gen") {
             tag_.removeItem("gnre");
         }
-        tag_.setItem(latin1(key), TagLib::StringList(fromUtf8(value)));
+        TagLib::StringList list;
+        for (const std::string& value : values) {
+            list.append(fromUtf8(value));
+        }
+        tag_.setItem(latin1(key), list);
     }
     void remove(std::string_view key) override {
         if (key == "\251gen") {
@@ -183,18 +211,45 @@ private:
     TagLib::MP4::Tag& tag_;
 };
 
-// ASF: the content description's four strings, and attributes, which may be numbers.
+// ASF: the content description's four strings, and attributes, which may be numbers. Only the
+// first value counts: TagLib reads further attributes of a name out of their order in the file.
 class AsfAccess final : public FormatTag::Access {
 public:
     explicit AsfAccess(TagLib::ASF::Tag& tag) : tag_(tag) {}
     [[nodiscard]] std::span<const FieldKeys> keys() const override { return kAsfKeys; }
+    [[nodiscard]] bool keepsLists() const override { return false; }
     [[nodiscard]] bool has(std::string_view key) override {
         if (const auto member = described(key); member && !(tag_.*member->get)().isEmpty()) {
             return true;
         }
         return tag_.contains(latin1(key));
     }
-    [[nodiscard]] std::string get(std::string_view key) override {
+    [[nodiscard]] std::vector<std::string> get(std::string_view key) override {
+        return oneText(first(key));
+    }
+    void set(std::string_view key, std::span<const std::string> values) override {
+        const std::string& value = values.front();
+        if (const auto member = described(key)) {
+            // Further values some writers keep as attributes of the same name go with it.
+            (tag_.*member->set)(fromUtf8(value));
+            tag_.removeItem(latin1(key));
+        } else if (key == "WM/TrackNumber" && allDigits(value) && value.size() < 10) {
+            // Windows keeps the track as a number.
+            tag_.setAttribute(latin1(key),
+                              TagLib::ASF::Attribute(static_cast<unsigned>(leadingInteger(value))));
+        } else {
+            tag_.setAttribute(latin1(key), TagLib::ASF::Attribute(fromUtf8(value)));
+        }
+    }
+    void remove(std::string_view key) override {
+        if (const auto member = described(key)) {
+            (tag_.*member->set)(String());
+        }
+        tag_.removeItem(latin1(key));
+    }
+
+private:
+    [[nodiscard]] std::string first(std::string_view key) {
         if (const auto member = described(key); member && !(tag_.*member->get)().isEmpty()) {
             return toUtf8((tag_.*member->get)());
         }
@@ -216,27 +271,7 @@ public:
                 return {};
         }
     }
-    void set(std::string_view key, const std::string& value) override {
-        if (const auto member = described(key)) {
-            // Further values some writers keep as attributes of the same name go with it.
-            (tag_.*member->set)(fromUtf8(value));
-            tag_.removeItem(latin1(key));
-        } else if (key == "WM/TrackNumber" && allDigits(value) && value.size() < 10) {
-            // Windows keeps the track as a number.
-            tag_.setAttribute(latin1(key),
-                              TagLib::ASF::Attribute(static_cast<unsigned>(leadingInteger(value))));
-        } else {
-            tag_.setAttribute(latin1(key), TagLib::ASF::Attribute(fromUtf8(value)));
-        }
-    }
-    void remove(std::string_view key) override {
-        if (const auto member = described(key)) {
-            (tag_.*member->set)(String());
-        }
-        tag_.removeItem(latin1(key));
-    }
 
-private:
     struct Described {
         String (TagLib::ASF::Tag::*get)() const;
         void (TagLib::ASF::Tag::*set)(const String&);
@@ -262,6 +297,67 @@ private:
 };
 
 }  // namespace
+
+const KeyNames* FormatTag::Access::namesOf(TagField field) const {
+    for (const FieldKeys& entry : keys()) {
+        if (entry.field == field) {
+            return &entry.names;
+        }
+    }
+    return nullptr;
+}
+
+std::string FormatTag::Access::text(TagField field, std::string_view key) {
+    if (key.empty() || !has(key)) {
+        return {};
+    }
+    const std::vector<std::string> values = get(key);
+    // A genre is one selection: the first value names it.
+    if (field == TagField::Genre) {
+        return values.empty() ? std::string() : values.front();
+    }
+    return joinValues(values);
+}
+
+std::string FormatTag::Access::read(TagField field) {
+    const KeyNames* names = namesOf(field);
+    if (names == nullptr) {
+        return {};
+    }
+    for (std::string_view key : *names) {
+        if (std::string value = text(field, key); !value.empty()) {
+            return value;
+        }
+    }
+    return {};
+}
+
+void FormatTag::Access::write(TagField field, const std::string& value) {
+    const KeyNames* names = namesOf(field);
+    if (names == nullptr) {
+        return;
+    }
+    if (value.empty()) {
+        for (std::string_view key : *names) {
+            if (!key.empty() && has(key)) {
+                remove(key);
+            }
+        }
+        return;
+    }
+    std::string_view target = names->front();
+    for (std::string_view key : *names) {
+        if (!text(field, key).empty()) {
+            target = key;
+            break;
+        }
+    }
+    if (takesSeveralValues(field) && keepsLists()) {
+        set(target, splitValues(value));
+    } else {
+        set(target, std::span(&value, 1));
+    }
+}
 
 std::string genreName(int entry) {
     return entry > 0 && entry <= kGenreCount ? std::string(GenreList[entry - 1]) : std::string();

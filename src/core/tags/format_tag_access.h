@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/tags/format_tags.h"
 
@@ -35,7 +36,7 @@ struct FieldKeys {
     KeyNames names{};
 };
 
-// Reads and writes one value by key in the format's tag.
+// Reads and writes a field by key in the format's tag.
 class FormatTag::Access {
 public:
     Access() = default;
@@ -45,57 +46,24 @@ public:
     Access& operator=(Access&&) = delete;
     virtual ~Access() = default;
     [[nodiscard]] virtual std::span<const FieldKeys> keys() const = 0;
-    [[nodiscard]] virtual std::string get(std::string_view key) = 0;
+    // Every value under the key, in the tag's order.
+    [[nodiscard]] virtual std::vector<std::string> get(std::string_view key) = 0;
     [[nodiscard]] virtual bool has(std::string_view key) = 0;
-    virtual void set(std::string_view key, const std::string& value) = 0;
+    // Replaces what the key holds with one or more values.
+    virtual void set(std::string_view key, std::span<const std::string> values) = 0;
     virtual void remove(std::string_view key) = 0;
+    // Whether TagLib gives a key's values back in the order they were set.
+    [[nodiscard]] virtual bool keepsLists() const { return true; }
 
-    [[nodiscard]] const KeyNames* namesOf(TagField field) const {
-        for (const FieldKeys& entry : keys()) {
-            if (entry.field == field) {
-                return &entry.names;
-            }
-        }
-        return nullptr;
-    }
-    [[nodiscard]] std::string read(TagField field) {
-        const KeyNames* names = namesOf(field);
-        if (names == nullptr) {
-            return {};
-        }
-        for (std::string_view key : *names) {
-            if (!key.empty() && has(key)) {
-                std::string value = get(key);
-                if (!value.empty()) {
-                    return value;
-                }
-            }
-        }
-        return {};
-    }
-    // An empty value removes every name of the field; else the name already in use is set.
-    void write(TagField field, const std::string& value) {
-        const KeyNames* names = namesOf(field);
-        if (names == nullptr) {
-            return;
-        }
-        if (value.empty()) {
-            for (std::string_view key : *names) {
-                if (!key.empty() && has(key)) {
-                    remove(key);
-                }
-            }
-            return;
-        }
-        std::string_view target = names->front();
-        for (std::string_view key : *names) {
-            if (!key.empty() && has(key) && !get(key).empty()) {
-                target = key;
-                break;
-            }
-        }
-        set(target, value);
-    }
+    [[nodiscard]] const KeyNames* namesOf(TagField field) const;
+    // The values under the first name of the field that holds any, as one text (kValueSeparator).
+    [[nodiscard]] std::string read(TagField field);
+    // An empty value removes every name of the field; else the name already in use is set, to the
+    // values the text stands for.
+    void write(TagField field, const std::string& value);
+
+private:
+    [[nodiscard]] std::string text(TagField field, std::string_view key);
 };
 
 // The fields of each format's tag by key; the callbacks give the tag, made when `create` holds.
