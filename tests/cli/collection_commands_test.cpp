@@ -1,3 +1,4 @@
+#include "support/audio_files.h"
 #include "support/base_folder.h"
 #include "support/run_program.h"
 
@@ -235,16 +236,21 @@ TEST(CliCollectionCommands, RescanReplacesTheRecordsAndSaysWhatChanged) {
     BaseFolder base("<ts>2\n<tf>1\n@*EOF");
     base.addCollection(0, "Rock", 2);
     const std::string dir = base.path().string();
-    writeFile(base.path() / "music/one.mp3", "x");
+    fs::create_directories(base.path() / "music");
+    ASSERT_TRUE(test::makeAudioFile("flac", base.path() / "music/one.flac",
+                                    {{{"ARTIST", {"piman", "jzig"}}}}));
     const std::string music = (base.path() / "music").string();
 
-    const auto rescanned = runProgram(kCli, {"--base", dir, "rescan", "Rock", music});
+    const auto rescanned =
+        runProgram(kCli, {"--base", dir, "--type", "flac", "rescan", "Rock", music, "--id3"});
     EXPECT_EQ(rescanned.exitCode, 0);
     EXPECT_EQ(rescanned.err,
               "status: Collection <Rock> rescanned: 1 song added, 2 songs removed, 0 songs "
               "changed.\n");
     EXPECT_TRUE(runProgram(kCli, {"--base", dir, "stats"}).out.starts_with("Total Files: 1\n"));
-    EXPECT_NE(runProgram(kCli, {"--base", dir, "list-all"}).out.find("\none\t"),
+    EXPECT_NE(runProgram(kCli, {"--base", dir, "list-all"}).out.find("\none\t"), std::string::npos);
+    // Every value of a field is catalogued, and so found.
+    EXPECT_NE(runProgram(kCli, {"--base", dir, "search", "--artist", "jzig"}).out.find("\none\t"),
               std::string::npos);
     EXPECT_EQ(runProgram(kCli, {"--base", dir, "rescan", "Pop", music}).exitCode, 2);
     EXPECT_EQ(runProgram(kCli, {"--base", dir, "rescan", "Rock"}).exitCode, 2);

@@ -66,6 +66,25 @@ TEST(CliTagsCommand, ShowSetAndClearWithoutABaseFolder) {
         << notThere.err;
 }
 
+// Every value of a field shows, joined by "; ": two strings of one v2.4 frame, a Vorbis comment
+// given twice.
+TEST(CliTagsCommand, AFieldOfTwoValuesShowsBoth) {
+    test::TempDir dir;
+    const auto mp3 = dir / "two.mp3";
+    test::writeFile(mp3,
+                    test::v2Tag(4, test::v2Frame(4, "TPE1", std::string("\0piman\0jzig", 11))) +
+                        test::mpegAudio(4));
+    const auto flac = dir / "two.flac";
+    ASSERT_TRUE(test::makeAudioFile("flac", flac, {{{"ARTIST", {"piman", "jzig"}}}}));
+    for (const auto& [file, key] : {std::pair{mp3, "v2.artist"}, std::pair{flac, "artist"}}) {
+        const std::string shown = runProgram(kCli, {"tags", "show", file.string()}).out;
+        EXPECT_NE(shown.find(std::string(key) + "=piman; jzig\n"), std::string::npos) << shown;
+        EXPECT_EQ(runProgram(kCli, {"tags", "summary", file.string()}).out,
+                  "Artist:\tpiman; jzig\n");
+        EXPECT_EQ(runProgram(kCli, {"tags", "catalogue", file.string()}).out, "piman; jzig;\n");
+    }
+}
+
 // Every key reaches its own field: set all at once with distinct values, `show` prints each back in
 // order, and an independent reader finds each in the frame or V1 slot the key names.
 TEST(CliTagsCommand, EveryKeySetsItsOwnFieldAndShowsInOrder) {

@@ -19,9 +19,9 @@
 
 #include <algorithm>
 #include <array>
-#include <functional>
 
 #include "core/common/text.h"
+#include "core/tags/format_tag_access.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/id3_reader.h"
 #include "core/tags/id3v2_rewrite_check.h"
@@ -32,7 +32,6 @@ namespace tunex {
 namespace {
 
 using TagLib::ByteVector;
-using TagLib::String;
 
 constexpr std::array kAllFields = {TagField::Title,   TagField::Artist,   TagField::Album,
                                    TagField::Comment, TagField::Year,     TagField::Track,
@@ -80,328 +79,9 @@ int genreEntryOfText(std::string text) {
     return number ? *number + 1 : kGenreUnselected;
 }
 
-std::string genreName(int entry) {
-    return entry > 0 && entry <= kGenreCount ? std::string(GenreList[entry - 1]) : std::string();
-}
-
-// The names a field goes by in a tag of keys and values; the first is written when the tag has
-// none of them. Reading takes the first one present.
-using KeyNames = std::array<std::string_view, 3>;
-
-struct FieldKeys {
-    TagField field = TagField::Title;
-    KeyNames names{};
-};
-
-constexpr std::array<FieldKeys, 10> kXiphKeys = {{
-    {TagField::Title, {"TITLE"}},
-    {TagField::Artist, {"ARTIST"}},
-    {TagField::Album, {"ALBUM"}},
-    {TagField::Comment, {"COMMENT", "DESCRIPTION"}},
-    {TagField::Year, {"DATE", "YEAR"}},
-    {TagField::Track, {"TRACKNUMBER"}},
-    {TagField::Genre, {"GENRE"}},
-    {TagField::Composer, {"COMPOSER"}},
-    {TagField::Publisher, {"PUBLISHER", "LABEL", "ORGANIZATION"}},
-    {TagField::Copyright, {"COPYRIGHT"}},
-}};
-
-constexpr std::array<FieldKeys, 11> kApeKeys = {{
-    {TagField::Title, {"Title"}},
-    {TagField::Artist, {"Artist"}},
-    {TagField::Album, {"Album"}},
-    {TagField::Comment, {"Comment"}},
-    {TagField::Year, {"Year"}},
-    {TagField::Track, {"Track"}},
-    {TagField::Genre, {"Genre"}},
-    {TagField::Composer, {"Composer"}},
-    {TagField::Publisher, {"Publisher"}},
-    {TagField::Url, {"File"}},
-    {TagField::Copyright, {"Copyright"}},
-}};
-
-constexpr std::array<FieldKeys, 9> kMp4Keys = {{
-    {TagField::Title, {"\251nam"}},
-    {TagField::Artist, {"\251ART"}},
-    {TagField::Album, {"\251alb"}},
-    {TagField::Comment, {"\251cmt"}},
-    {TagField::Year, {"\251day"}},
-    {TagField::Track, {"trkn"}},
-    {TagField::Genre, {"\251gen"}},
-    {TagField::Composer, {"\251wrt"}},
-    {TagField::Copyright, {"cprt"}},
-}};
-
-// The content description holds title, author, description and copyright; the rest are
-// attributes.
-constexpr std::array<FieldKeys, 11> kAsfKeys = {{
-    {TagField::Title, {"Title"}},
-    {TagField::Artist, {"Author"}},
-    {TagField::Album, {"WM/AlbumTitle"}},
-    {TagField::Comment, {"Description"}},
-    {TagField::Year, {"WM/Year"}},
-    {TagField::Track, {"WM/TrackNumber"}},
-    {TagField::Genre, {"WM/Genre"}},
-    {TagField::Composer, {"WM/Composer"}},
-    {TagField::Publisher, {"WM/Publisher"}},
-    {TagField::Url, {"WM/AudioFileURL"}},
-    {TagField::Copyright, {"Copyright"}},
-}};
-
-String latin1(std::string_view key) {
-    return {std::string(key), String::Latin1};
-}
-
-bool allDigits(const std::string& text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 }  // namespace
 
-// Reads and writes one value by key in the format's tag.
-class FormatTag::Access {
-public:
-    Access() = default;
-    Access(const Access&) = delete;
-    Access& operator=(const Access&) = delete;
-    Access(Access&&) = delete;
-    Access& operator=(Access&&) = delete;
-    virtual ~Access() = default;
-    [[nodiscard]] virtual std::span<const FieldKeys> keys() const = 0;
-    [[nodiscard]] virtual std::string get(std::string_view key) = 0;
-    [[nodiscard]] virtual bool has(std::string_view key) = 0;
-    virtual void set(std::string_view key, const std::string& value) = 0;
-    virtual void remove(std::string_view key) = 0;
-
-    [[nodiscard]] const KeyNames* namesOf(TagField field) const {
-        for (const FieldKeys& entry : keys()) {
-            if (entry.field == field) {
-                return &entry.names;
-            }
-        }
-        return nullptr;
-    }
-    [[nodiscard]] std::string read(TagField field) {
-        const KeyNames* names = namesOf(field);
-        if (names == nullptr) {
-            return {};
-        }
-        for (std::string_view key : *names) {
-            if (!key.empty() && has(key)) {
-                std::string value = get(key);
-                if (!value.empty()) {
-                    return value;
-                }
-            }
-        }
-        return {};
-    }
-    // An empty value removes every name of the field; else the name already in use is set.
-    void write(TagField field, const std::string& value) {
-        const KeyNames* names = namesOf(field);
-        if (names == nullptr) {
-            return;
-        }
-        if (value.empty()) {
-            for (std::string_view key : *names) {
-                if (!key.empty() && has(key)) {
-                    remove(key);
-                }
-            }
-            return;
-        }
-        std::string_view target = names->front();
-        for (std::string_view key : *names) {
-            if (!key.empty() && has(key) && !get(key).empty()) {
-                target = key;
-                break;
-            }
-        }
-        set(target, value);
-    }
-};
-
 namespace {
-
-// Vorbis comments of FLAC, Ogg Vorbis and Opus. FLAC makes its comment block on the first write.
-class XiphAccess final : public FormatTag::Access {
-public:
-    explicit XiphAccess(std::function<TagLib::Ogg::XiphComment*(bool create)> comment)
-        : comment_(std::move(comment)) {}
-    [[nodiscard]] std::span<const FieldKeys> keys() const override { return kXiphKeys; }
-    [[nodiscard]] bool has(std::string_view key) override {
-        TagLib::Ogg::XiphComment* tag = comment_(false);
-        return tag != nullptr && tag->contains(latin1(key));
-    }
-    [[nodiscard]] std::string get(std::string_view key) override {
-        const TagLib::StringList& values = comment_(false)->fieldListMap()[latin1(key)];
-        return values.isEmpty() ? std::string() : toUtf8(values.front());
-    }
-    void set(std::string_view key, const std::string& value) override {
-        comment_(true)->addField(latin1(key), fromUtf8(value), true);
-    }
-    void remove(std::string_view key) override { comment_(false)->removeFields(latin1(key)); }
-
-private:
-    std::function<TagLib::Ogg::XiphComment*(bool)> comment_;
-};
-
-// APEv2 items of Monkey's Audio and WavPack; TagLib keys them upper-cased.
-class ApeAccess final : public FormatTag::Access {
-public:
-    explicit ApeAccess(std::function<TagLib::APE::Tag*(bool create)> tag) : tag_(std::move(tag)) {}
-    [[nodiscard]] std::span<const FieldKeys> keys() const override { return kApeKeys; }
-    [[nodiscard]] bool has(std::string_view key) override {
-        TagLib::APE::Tag* tag = tag_(false);
-        return tag != nullptr && tag->itemListMap().contains(latin1(key).upper());
-    }
-    [[nodiscard]] std::string get(std::string_view key) override {
-        const TagLib::APE::Item& item = tag_(false)->itemListMap()[latin1(key).upper()];
-        if (item.type() != TagLib::APE::Item::Text || item.values().isEmpty()) {
-            return {};
-        }
-        return toUtf8(item.values().front());
-    }
-    void set(std::string_view key, const std::string& value) override {
-        tag_(true)->addValue(latin1(key), fromUtf8(value), true);
-    }
-    void remove(std::string_view key) override { tag_(false)->removeItem(latin1(key)); }
-
-private:
-    std::function<TagLib::APE::Tag*(bool)> tag_;
-};
-
-// MP4 atoms. The track is a number pair; a genre may also be an ID3v1 number in "gnre", which a
-// written text genre replaces.
-class Mp4Access final : public FormatTag::Access {
-public:
-    explicit Mp4Access(TagLib::MP4::Tag& tag) : tag_(tag) {}
-    [[nodiscard]] std::span<const FieldKeys> keys() const override { return kMp4Keys; }
-    [[nodiscard]] bool has(std::string_view key) override {
-        return tag_.contains(latin1(key)) || (key == "\251gen" && tag_.contains("gnre"));
-    }
-    [[nodiscard]] std::string get(std::string_view key) override {
-        if (key == "trkn") {
-            const auto pair = tag_.item("trkn").toIntPair();
-            if (pair.first <= 0) {
-                return {};
-            }
-            return std::to_string(pair.first) +
-                   (pair.second > 0 ? "/" + std::to_string(pair.second) : std::string());
-        }
-        if (key == "\251gen" && !tag_.contains(latin1(key))) {
-            return genreName(tag_.item("gnre").toInt());
-        }
-        const TagLib::StringList values = tag_.item(latin1(key)).toStringList();
-        return values.isEmpty() ? std::string() : toUtf8(values.front());
-    }
-    void set(std::string_view key, const std::string& value) override {
-        if (key == "trkn") {
-            const int number = leadingInteger(value);
-            const std::size_t slash = value.find('/');
-            const int total =
-                slash == std::string::npos ? 0 : leadingInteger(value.substr(slash + 1));
-            if (number <= 0) {
-                tag_.removeItem("trkn");
-            } else {
-                tag_.setItem("trkn", TagLib::MP4::Item(number, std::max(total, 0)));
-            }
-            return;
-        }
-        if (key == "\251gen") {
-            tag_.removeItem("gnre");
-        }
-        tag_.setItem(latin1(key), TagLib::StringList(fromUtf8(value)));
-    }
-    void remove(std::string_view key) override {
-        if (key == "\251gen") {
-            tag_.removeItem("gnre");
-        }
-        tag_.removeItem(latin1(key));
-    }
-
-private:
-    TagLib::MP4::Tag& tag_;
-};
-
-// ASF: the content description's four strings, and attributes, which may be numbers.
-class AsfAccess final : public FormatTag::Access {
-public:
-    explicit AsfAccess(TagLib::ASF::Tag& tag) : tag_(tag) {}
-    [[nodiscard]] std::span<const FieldKeys> keys() const override { return kAsfKeys; }
-    [[nodiscard]] bool has(std::string_view key) override {
-        if (const auto member = described(key); member && !(tag_.*member->get)().isEmpty()) {
-            return true;
-        }
-        return tag_.contains(latin1(key));
-    }
-    [[nodiscard]] std::string get(std::string_view key) override {
-        if (const auto member = described(key); member && !(tag_.*member->get)().isEmpty()) {
-            return toUtf8((tag_.*member->get)());
-        }
-        const TagLib::ASF::AttributeList values = tag_.attribute(latin1(key));
-        if (values.isEmpty()) {
-            return {};
-        }
-        const TagLib::ASF::Attribute& value = values.front();
-        switch (value.type()) {
-            case TagLib::ASF::Attribute::UnicodeType:
-                return toUtf8(value.toString());
-            case TagLib::ASF::Attribute::DWordType:
-                return std::to_string(value.toUInt());
-            case TagLib::ASF::Attribute::QWordType:
-                return std::to_string(value.toULongLong());
-            case TagLib::ASF::Attribute::WordType:
-                return std::to_string(value.toUShort());
-            default:
-                return {};
-        }
-    }
-    void set(std::string_view key, const std::string& value) override {
-        if (const auto member = described(key)) {
-            // Further values some writers keep as attributes of the same name go with it.
-            (tag_.*member->set)(fromUtf8(value));
-            tag_.removeItem(latin1(key));
-        } else if (key == "WM/TrackNumber" && allDigits(value) && value.size() < 10) {
-            // Windows keeps the track as a number.
-            tag_.setAttribute(latin1(key),
-                              TagLib::ASF::Attribute(static_cast<unsigned>(leadingInteger(value))));
-        } else {
-            tag_.setAttribute(latin1(key), TagLib::ASF::Attribute(fromUtf8(value)));
-        }
-    }
-    void remove(std::string_view key) override {
-        if (const auto member = described(key)) {
-            (tag_.*member->set)(String());
-        }
-        tag_.removeItem(latin1(key));
-    }
-
-private:
-    struct Described {
-        String (TagLib::ASF::Tag::*get)() const;
-        void (TagLib::ASF::Tag::*set)(const String&);
-    };
-    static std::optional<Described> described(std::string_view key) {
-        using TagLib::ASF::Tag;
-        if (key == "Title") {
-            return Described{&Tag::title, &Tag::setTitle};
-        }
-        if (key == "Author") {
-            return Described{&Tag::artist, &Tag::setArtist};
-        }
-        if (key == "Description") {
-            return Described{&Tag::comment, &Tag::setComment};
-        }
-        if (key == "Copyright") {
-            return Described{&Tag::copyright, &Tag::setCopyright};
-        }
-        return std::nullopt;
-    }
-
-    TagLib::ASF::Tag& tag_;
-};
 
 // Whether the file's first bytes are those of the format (after an ID3v2 tag some FLAC files
 // carry); TagLib alone takes junk for some formats when it reads no audio properties.
@@ -471,7 +151,7 @@ std::unique_ptr<TagLib::File> openApeTagged(TagLib::IOStream& stream,
                                             std::unique_ptr<FormatTag::Access>& access) {
     auto file = std::make_unique<File>(&stream, false);
     File* raw = file.get();
-    access = std::make_unique<ApeAccess>(
+    access = apeAccess(
         [raw](bool create) { return create || raw->hasAPETag() ? raw->APETag(true) : nullptr; });
     return file;
 }
@@ -521,7 +201,7 @@ std::unique_ptr<TagLib::File> FormatTag::openFile(TagLib::IOStream& stream, bool
             auto flac = std::make_unique<TagLib::FLAC::File>(
                 &stream, TagLib::ID3v2::FrameFactory::instance(), false);
             TagLib::FLAC::File* raw = flac.get();
-            access_ = std::make_unique<XiphAccess>([raw](bool create) {
+            access_ = xiphAccess([raw](bool create) {
                 return create || raw->hasXiphComment() ? raw->xiphComment(true) : nullptr;
             });
             file = std::move(flac);
@@ -539,14 +219,14 @@ std::unique_ptr<TagLib::File> FormatTag::openFile(TagLib::IOStream& stream, bool
                 ogg = std::make_unique<TagLib::Ogg::Opus::File>(&stream, false);
             }
             auto* comment = dynamic_cast<TagLib::Ogg::XiphComment*>(ogg->tag());
-            access_ = std::make_unique<XiphAccess>([comment](bool) { return comment; });
+            access_ = xiphAccess([comment](bool) { return comment; });
             file = std::move(ogg);
             break;
         }
         case AudioFormat::Mp4: {
             auto mp4 = std::make_unique<TagLib::MP4::File>(&stream, false);
             if (mp4->isValid() && mp4->tag() != nullptr) {
-                access_ = std::make_unique<Mp4Access>(*mp4->tag());
+                access_ = mp4Access(*mp4->tag());
             }
             file = std::move(mp4);
             break;
@@ -554,7 +234,7 @@ std::unique_ptr<TagLib::File> FormatTag::openFile(TagLib::IOStream& stream, bool
         case AudioFormat::Asf: {
             auto asf = std::make_unique<TagLib::ASF::File>(&stream, false);
             if (asf->isValid() && asf->tag() != nullptr) {
-                access_ = std::make_unique<AsfAccess>(*asf->tag());
+                access_ = asfAccess(*asf->tag());
             }
             file = std::move(asf);
             break;

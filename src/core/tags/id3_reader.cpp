@@ -116,9 +116,36 @@ TagReader::TagReader(InMemory /*unused*/, std::string_view bytes) {
     }
 }
 
+std::string joinedText(const TagLib::StringList& values) {
+    std::vector<std::string> texts;
+    texts.reserve(values.size());
+    for (const String& value : values) {
+        texts.push_back(toUtf8(value));
+    }
+    return joinValues(texts);
+}
+
+TagLib::StringList valuesOf(TagField field, std::string_view text) {
+    if (!takesSeveralValues(field)) {
+        return TagLib::StringList(fromUtf8(text));
+    }
+    TagLib::StringList values;
+    for (const std::string& value : splitValues(text)) {
+        values.append(fromUtf8(value));
+    }
+    return values;
+}
+
 std::string frameText(ID3v2::Tag& tag, const char* id) {
     const ID3v2::FrameList& frames = tag.frameList(id);
-    return frames.isEmpty() ? std::string() : toUtf8(frames.front()->toString());
+    if (frames.isEmpty()) {
+        return {};
+    }
+    // TagLib's own text runs the strings together with blanks.
+    if (const auto* text = dynamic_cast<const ID3v2::TextIdentificationFrame*>(frames.front())) {
+        return joinedText(text->fieldList());
+    }
+    return toUtf8(frames.front()->toString());
 }
 
 bool isPlainComment(const ID3v2::Frame& frame) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/tags/id3_tags.h"
+#include "core/tags/tag_field_table.h"
 
 namespace TagLib::ID3v2 {
 class CommentsFrame;
@@ -48,7 +49,12 @@ private:
     std::unique_ptr<TagLib::MPEG::File> file_;
 };
 
-// The first frame's text, as the editor shows it.
+// A list of values as one text, and the values a field's typed text stands for (see
+// takesSeveralValues).
+[[nodiscard]] std::string joinedText(const TagLib::StringList& values);
+[[nodiscard]] TagLib::StringList valuesOf(TagField field, std::string_view text);
+
+// The first frame's text, as the editor shows it: every string of a text frame.
 [[nodiscard]] std::string frameText(TagLib::ID3v2::Tag& tag, const char* id);
 // Comments without a description: the one the editor shows. Described comments belong to other
 // programs (iTunNORM, MusicMatch...) and are left alone.

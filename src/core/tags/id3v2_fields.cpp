@@ -79,10 +79,11 @@ bool readableByTagLib(const RawFrame& frame, const ID3v2::Header& header) {
     return parsed != nullptr && parsed->size() > 0;
 }
 
-std::unique_ptr<ID3v2::Frame> textFrame(const char* id, const std::string& value) {
+// Several values are the frame's strings, NUL-separated in v2.3 too, as TagLib writes them.
+std::unique_ptr<ID3v2::Frame> textFrame(const char* id, const TagLib::StringList& values) {
     // TagLib picks UTF-16 (v2.3) or UTF-8 (v2.4) by itself when Latin-1 cannot hold the text.
     auto frame = std::make_unique<ID3v2::TextIdentificationFrame>(ByteVector(id), String::Latin1);
-    frame->setText(fromUtf8(value));
+    frame->setText(values);
     return frame;
 }
 
@@ -92,7 +93,7 @@ std::vector<std::unique_ptr<ID3v2::Frame>> newFrames(const V2Edit& edit, ID3v2::
     if (edit.field == V2Field::Genre) {
         if (edit.genre > 0 && edit.genre <= kGenreCount) {
             // Written as "(17)" in v2.3, the form the old readers expect.
-            frames.push_back(textFrame("TCON", std::to_string(edit.genre - 1)));
+            frames.push_back(textFrame("TCON", String(std::to_string(edit.genre - 1))));
         }
         return frames;
     }
@@ -118,12 +119,13 @@ std::vector<std::unique_ptr<ID3v2::Frame>> newFrames(const V2Edit& edit, ID3v2::
             // splits into TYER, TDAT and TIME for v2.3.
             const std::string& v = edit.text;
             const bool fullDate = v.size() >= 10 && v[4] == '-' && v[7] == '-';
-            frames.push_back(textFrame(version == ID3v2::v4 || fullDate ? "TDRC" : "TYER", v));
+            frames.push_back(
+                textFrame(version == ID3v2::v4 || fullDate ? "TDRC" : "TYER", fromUtf8(v)));
             break;
         }
         default: {
             const char* id = framesOf(edit.field).ids.front();
-            frames.push_back(textFrame(id, edit.text));
+            frames.push_back(textFrame(id, valuesOf(edit.field, edit.text)));
             break;
         }
     }

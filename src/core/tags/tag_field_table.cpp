@@ -97,4 +97,56 @@ int genreEntryOf(TagVersion version, const TagFields& fields) {
     return version == TagVersion::V1 ? fields.v1.genre : fields.v2.genre;
 }
 
+bool takesSeveralValues(TagField field) {
+    switch (field) {
+        case Title:
+        case Artist:
+        case Album:
+        case Composer:
+        case Publisher:
+        case Copyright:
+            return true;
+        case Comment:
+        case Year:
+        case Track:
+        case Genre:
+        case Url:
+            break;
+    }
+    return false;
+}
+
+std::string joinValues(std::span<const std::string> values) {
+    std::string text;
+    for (const std::string& value : values) {
+        if (value.empty()) {
+            continue;
+        }
+        if (!text.empty()) {
+            text.append(kValueSeparator);
+        }
+        text.append(value);
+    }
+    return text;
+}
+
+std::vector<std::string> splitValues(std::string_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    std::vector<std::string> values;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = text.find(kValueSeparator, start);
+        const std::string_view part = text.substr(start, end - start);
+        if (part.empty()) {
+            return {std::string(text)};
+        }
+        values.emplace_back(part);
+        if (end == std::string_view::npos) {
+            return values;
+        }
+        start = end + kValueSeparator.size();
+    }
+}
+
 }  // namespace tunex

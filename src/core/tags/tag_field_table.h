@@ -3,6 +3,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/tags/id3_tags.h"
 
@@ -47,6 +48,19 @@ struct TagFieldRow {
 
     [[nodiscard]] bool isGenre() const { return field == TagField::Genre; }
 };
+
+// A field holding several values (an ID3v2.4 frame of several strings, a Vorbis comment given
+// twice, an APEv2 or MP4 list) shows them as one text, joined by "; ", wherever it is shown or
+// catalogued.
+inline constexpr std::string_view kValueSeparator = "; ";
+// Whether the field typed as "a; b" is written back as two values: names and titles are lists in
+// the tag formats; a comment, date, track, genre or URL is one value, written as typed.
+[[nodiscard]] bool takesSeveralValues(TagField field);
+// The values as one text; empty values are left out.
+[[nodiscard]] std::string joinValues(std::span<const std::string> values);
+// The values a typed text stands for: its parts between "; ", or the whole text when a part would
+// be empty, so that joining them always gives the text back. None for an empty text.
+[[nodiscard]] std::vector<std::string> splitValues(std::string_view text);
 
 // Every row: V1 before V2, each group in the order of its struct, which is the order
 // `tunex-cli tags show` prints.

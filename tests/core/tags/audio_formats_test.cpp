@@ -286,14 +286,18 @@ TEST_P(FormatTags, SavingChangesOnlyTheEditedFieldsAndUndoGivesBackEveryByte) {
 }
 
 // Vorbis comments, APEv2 and ASF may hold a field several times: an edit or a clear takes every
-// value, or other players would go on showing the old ones. (In ID3v2.3 they are one text.)
+// value, or other players would go on showing the old ones. (In ID3v2.3 they are one text.) Typed
+// as "One; Two", they are written as two values, but in ASF, whose order TagLib does not keep.
 TEST_P(FormatTags, AFieldOfSeveralValuesIsReplacedWhole) {
     const auto file = make(false, {"Artist", "Second"});
     TagFields fields;
     (void)loadTagFields(file, fields);
-    fields.v2.artist = "One";
+    fields.v2.artist = "One; Two";
     ASSERT_EQ(saveTagFields(*journal_, file, fields), TagWriteOutcome::Written);
-    EXPECT_EQ(test::audioViewMap(file)[key(Artist)], std::vector<std::string>{"One"});
+    const std::vector<std::string> stored = key(Artist) == "Author"
+                                                ? std::vector<std::string>{"One; Two"}
+                                                : std::vector<std::string>{"One", "Two"};
+    EXPECT_EQ(test::audioViewMap(file)[key(Artist)], stored);
     ASSERT_EQ(clearAllTags(*journal_, file), TagWriteOutcome::Written);
     EXPECT_EQ(test::audioViewMap(file).count(key(Artist)), 0U);
 }

@@ -63,6 +63,13 @@ TEST(TagEditorRules, LimitsGenresGroupsAndMessages) {
     EXPECT_EQ(changedFieldsRefusal({}, loaded, std::nullopt)->text,
               "V1 Track # takes a track number from 1 to 255.");
 
+    // Typed values: the parts between "; ", the text whole when a part would be empty.
+    const std::vector<std::pair<std::string_view, std::vector<std::string>>> typed = {
+        {"a; b", {"a", "b"}}, {"a;b", {"a;b"}}, {"; a", {"; a"}}, {"a; ", {"a; "}}, {"", {}}};
+    for (const auto& [text, values] : typed) {
+        EXPECT_EQ(splitValues(text), values) << text;
+    }
+
     EXPECT_EQ(tagEditorCaption("/Music/a.mp3"), "ID3 Tag of /Music/a.mp3");
     EXPECT_EQ(tagUpdateFailedMessage("/Music/a.mp3"),
               (UserMessage{"The ID3 tags of file /Music/a.mp3 could not be written.",
