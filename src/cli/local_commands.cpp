@@ -165,16 +165,17 @@ int runLocal(const Workspace& workspace, const std::vector<std::string>& words, 
     }
     LocalListing listing =
         listLocalFolder(folder, run.fileTypes, args.includeSubfolders, maxResults);
-    printStatus(run.err, listedStatusText(listing.rows.size(), folder, listing.unreadable));
+    printStatus(run.err, listedStatusText(listing, folder));
     if (reachedDisplayLimit(listing.rows.size(), maxResults)) {
         printMessage(run.err, displayLimitMessage(maxResults));
     }
     if (args.keyword) {
-        if (const auto refusal = filterLocalRows(listing.rows, *args.keyword)) {
+        if (const auto refusal =
+                filterLocalFiles(listing.files, listing.rows, *args.keyword, maxResults)) {
             printMessage(run.err, *refusal);
             return kRefused;
         }
-        printStatus(run.err, filteredStatusText(listing.rows.size()));
+        printStatus(run.err, filteredStatusText(listing.files));
     }
     printTable(run.out, {kLocalColumnCaptions.begin(), kLocalColumnCaptions.end()}, listing.rows);
     return kDone;

@@ -71,6 +71,7 @@ TEST_F(CliLocalCommands, LocalListsFiltersAndCutsAtTheLimit) {
     const auto limited = run({"local", m_, "--max", "2"});
     EXPECT_EQ(limited.exitCode, 0);
     EXPECT_EQ(test::lines(limited.out).size(), 3u);
+    EXPECT_NE(limited.err.find("status: 2 of 3 files shown under " + m_ + "\n"), std::string::npos);
     EXPECT_NE(limited.err.find("Tunex - Information: The result reaches the maximum display "
                                "limit (2).\nYou can change it in <Setting> tag.\n"),
               std::string::npos);

@@ -20,6 +20,43 @@ bool containsFromSecond(const std::string& text, std::string_view lowerKeyword) 
     return text.find(lowerKeyword, 1) != std::string::npos;
 }
 
+// The keyword rule on a name or a path alone.
+bool partMatchesKeyword(std::string_view part, std::string_view lowerKeyword) {
+    return containsFromSecond(toLowerUtf8(" " + std::string(part)), lowerKeyword);
+}
+
+LocalRow rowOf(std::string_view folder, std::string_view name, const std::string& path) {
+    FoundFile facts;
+    (void)readFileFacts(path, facts);
+    return {std::string(name), std::string(folder), sizeText(facts.sizeBytes),
+            dateText(facts.created)};
+}
+
+void sortByName(std::vector<LocalRow>& rows) {
+    if (rows.size() > 1) {
+        sortResultRows(rows, kLocalFileName, true);
+    }
+}
+
+// The files of `files` that match, each folder's part of the rule tried once.
+LocalFileSet matchingFiles(const LocalFileSet& files, std::string_view lowerKeyword) {
+    enum class Folder : char { Unknown, Matches, Differs };
+    std::vector<Folder> folders(files.folderCount(), Folder::Unknown);
+    LocalFileSet matched;
+    matched.setCutAt(files.cutAt());
+    for (std::size_t file = 0; file < files.size(); ++file) {
+        Folder& folder = folders[files.folderIndex(file)];
+        if (folder == Folder::Unknown) {
+            folder = partMatchesKeyword(files.folder(file), lowerKeyword) ? Folder::Matches
+                                                                          : Folder::Differs;
+        }
+        if (folder == Folder::Matches || partMatchesKeyword(files.name(file), lowerKeyword)) {
+            matched.add(files.folder(file), files.name(file));
+        }
+    }
+    return matched;
+}
+
 }  // namespace
 
 std::string localRowPath(const LocalRow& row) {
@@ -27,7 +64,8 @@ std::string localRowPath(const LocalRow& row) {
 }
 
 LocalListing listLocalFolder(std::string_view folder, const FileTypeList& types,
-                             bool includeSubfolders, int maxResults, const std::stop_token& stop) {
+                             bool includeSubfolders, int maxResults, const std::stop_token& stop,
+                             std::size_t mostFiles) {
     LocalListing listing;
     if (folder.empty()) {
         return listing;
@@ -36,23 +74,24 @@ LocalListing listLocalFolder(std::string_view folder, const FileTypeList& types,
     FolderWalkTotals totals = walkFolderFiles(
         folder, includeSubfolders,
         [&](const WalkedFile& file) {
-            if (listing.rows.size() >= limit) {  // a limit of 0
-                return WalkStep::Stop;
-            }
             if (!types.matches(file.name)) {
                 return WalkStep::Continue;
             }
-            FoundFile facts;
-            (void)readFileFacts(file.path, facts);
-            listing.rows.push_back({std::string(file.name), std::string(file.folder),
-                                    sizeText(facts.sizeBytes), dateText(facts.created)});
-            return listing.rows.size() < limit ? WalkStep::Continue : WalkStep::Stop;
+            if (listing.files.size() >= mostFiles) {
+                listing.files.setCutAt(mostFiles);
+                return WalkStep::Stop;
+            }
+            listing.files.add(file.folder, file.name);
+            if (listing.rows.size() < limit) {
+                listing.rows.push_back(rowOf(file.folder, file.name, file.path));
+            }
+            return WalkStep::Continue;
         },
         stop);
     listing.unreadable = std::move(totals.unreadable);
     listing.cancelled = stop.stop_requested();
-    if (listing.rows.size() > 1 && !listing.cancelled) {
-        sortResultRows(listing.rows, kLocalFileName, true);
+    if (!listing.cancelled) {
+        sortByName(listing.rows);
     }
     return listing;
 }
@@ -67,12 +106,35 @@ std::string listedStatusText(std::size_t rows, std::string_view folder,
     return text;
 }
 
+std::string listedStatusText(const LocalListing& listing, std::string_view folder) {
+    const LocalFileSet& files = listing.files;
+    if (listing.rows.size() == files.size() && files.cutAt() == 0) {
+        return listedStatusText(listing.rows.size(), folder, listing.unreadable);
+    }
+    std::string text = std::to_string(listing.rows.size()) + " of " +
+                       (files.cutAt() == 0 ? std::to_string(files.size())
+                                           : "more than " + std::to_string(files.cutAt())) +
+                       " files shown under " + std::string(folder);
+    if (!listing.unreadable.empty()) {
+        text.append(". ").append(unreadableFoldersNote(listing.unreadable));
+    }
+    return text;
+}
+
 std::string listingStatusText(std::string_view folder) {
     return "Listing the files under " + std::string(folder) + "...";
 }
 
 std::string filteredStatusText(std::size_t rows) {
     return std::to_string(rows) + " files matched with keyword.";
+}
+
+std::string filteredStatusText(const LocalFileSet& matched) {
+    if (matched.cutAt() == 0) {
+        return filteredStatusText(matched.size());
+    }
+    return std::to_string(matched.size()) + " files matched with keyword among the first " +
+           std::to_string(matched.cutAt()) + " files.";
 }
 
 bool reachedDisplayLimit(std::size_t rows, int maxResults) {
@@ -109,8 +171,8 @@ std::optional<UserMessage> checkFilter(std::size_t rows, std::string_view keywor
 }
 
 bool rowMatchesKeyword(const LocalRow& row, std::string_view lowerKeyword) {
-    return containsFromSecond(toLowerUtf8(" " + row[kLocalFileName]), lowerKeyword) ||
-           containsFromSecond(toLowerUtf8(" " + row[kLocalPath]), lowerKeyword);
+    return partMatchesKeyword(row[kLocalFileName], lowerKeyword) ||
+           partMatchesKeyword(row[kLocalPath], lowerKeyword);
 }
 
 std::optional<UserMessage> filterLocalRows(std::vector<LocalRow>& rows, std::string_view keyword) {
@@ -119,6 +181,28 @@ std::optional<UserMessage> filterLocalRows(std::vector<LocalRow>& rows, std::str
     }
     const std::string lower = toLowerUtf8(keyword);
     std::erase_if(rows, [&](const LocalRow& row) { return !rowMatchesKeyword(row, lower); });
+    return std::nullopt;
+}
+
+std::optional<UserMessage> filterLocalFiles(LocalFileSet& files, std::vector<LocalRow>& rows,
+                                            std::string_view keyword, int maxResults) {
+    if (auto refusal = checkFilter(rows.size(), keyword)) {
+        return refusal;
+    }
+    const bool everyFileShown = rows.size() == files.size();
+    if (everyFileShown) {
+        (void)filterLocalRows(rows, keyword);
+    }
+    files = matchingFiles(files, toLowerUtf8(keyword));
+    if (!everyFileShown) {
+        rows.clear();
+        const auto limit =
+            std::min(files.size(), static_cast<std::size_t>(std::max(maxResults, 0)));
+        for (std::size_t file = 0; file < limit; ++file) {
+            rows.push_back(rowOf(files.folder(file), files.name(file), files.path(file)));
+        }
+        sortByName(rows);
+    }
     return std::nullopt;
 }
 

@@ -13,6 +13,7 @@
 #include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/local_file_list.h"
 #include "gui/tags/local_listing_runner.h"
+#include "gui/tags/local_scope.h"
 #include "gui/tags/tag_info_dialog.h"
 #include "gui/tags/tag_preview_dialog.h"
 #include "gui/widgets/drive_folder_tree.h"
@@ -223,6 +224,7 @@ std::string LocalPage::selectedRowPath() const {
 
 void LocalPage::listFolder(const std::string& folder, LimitNotice notice) {
     list_->setRows({});
+    files_ = {};
     filtered_ = false;
     // No row is selected in a new listing: nothing for the summary or the editor.
     summary_->hide();
@@ -265,8 +267,9 @@ void LocalPage::showListing(const std::string& folder, LocalListing listing, Lim
                             int maxResults) {
     setListingShown(false);
     const auto rows = listing.rows.size();
+    listedStatus_ = toQString(listedStatusText(listing, folder));
     list_->setRows(std::move(listing.rows));
-    listedStatus_ = toQString(listedStatusText(rows, folder, listing.unreadable));
+    files_ = std::move(listing.files);
     status_->setText(listedStatus_);
     listedCount_ = static_cast<int>(rows);
 
@@ -355,15 +358,12 @@ void LocalPage::onRowSelectionChanged() {
 }
 
 void LocalPage::onFilter() {
-    std::vector<LocalRow> rows = list_->rows();
-    if (const auto refusal = filterLocalRows(rows, toStdString(keyword_->text()))) {
-        context_.platform().tell(*refusal);
-        return;
+    if (const auto status =
+            filterLocalList(context_.platform(), *list_, files_, toStdString(keyword_->text()),
+                            context_.settings().maxResults)) {
+        filtered_ = true;
+        status_->setText(toQString(*status));
     }
-    const auto left = rows.size();
-    list_->setRows(std::move(rows));
-    filtered_ = true;
-    status_->setText(toQString(filteredStatusText(left)));
 }
 
 void LocalPage::onPlay() {
@@ -561,50 +561,9 @@ void LocalPage::clearAllTag() {
     refreshAfterTagChange();
 }
 
-std::optional<LocalPage::ScopeChoice> LocalPage::chooseScope(BatchTool tool) {
-    const std::string folder = selectedFolder();
-    TagScope whole{folder, includeSubfolders(), {}};
-    const std::vector<int> selected = list_->selectedRows();
-    // One selected row is Clear This Tag's; EasyTag has no such tool, so it asks about the row.
-    const std::size_t fewestSelected = tool == BatchTool::ClearAll ? 2 : 1;
-    std::optional<ListPart> part;
-    if (selected.size() >= fewestSelected) {
-        part = ListPart::Selected;
-    } else if (filtered_) {
-        part = ListPart::Shown;
-    }
-    if (!part) {
-        return ScopeChoice{std::move(whole), false};
-    }
-    const std::vector<LocalRow>& rows = list_->rows();
-    std::vector<std::string> files;
-    int musicFiles = 0;
-    const auto take = [&](const LocalRow& row) {
-        files.push_back(localRowPath(row));
-        musicFiles += isTaggableName(row[kLocalFileName]) ? 1 : 0;
-    };
-    if (*part == ListPart::Selected) {
-        for (const int row : selected) {
-            take(rows.at(static_cast<std::size_t>(row)));
-        }
-    } else {
-        std::for_each(rows.begin(), rows.end(), take);
-    }
-    int folderFiles = 0;
-    {
-        const WaitCursor wait;
-        folderFiles = countMusicFiles(whole);
-    }
-    const ScopeQuestion question = scopeQuestion(tool, *part, musicFiles, folderFiles, folder);
-    switch (context_.platform().showMessage(
-        {question.message, MessageButtons::TwoChoices, question.choices})) {
-        case MessageAnswer::Yes:
-            return ScopeChoice{{folder, includeSubfolders(), std::move(files)}, true};
-        case MessageAnswer::No:
-            return ScopeChoice{std::move(whole), true};
-        default:
-            return std::nullopt;
-    }
+std::optional<ScopeChoice> LocalPage::chooseScope(BatchTool tool) {
+    return chooseBatchScope(context_.platform(), tool, *list_, filtered_ ? &files_ : nullptr,
+                            {selectedFolder(), includeSubfolders(), {}});
 }
 
 bool LocalPage::previewAccepted(const QString& action, TagPreviewDialog::Planner planner) {

@@ -3,6 +3,7 @@
 #include "core/tags/batch_scope.h"
 #include "core/tags/local_listing.h"
 #include "gui/app/page.h"
+#include "gui/tags/local_scope.h"
 
 #include "gui/tags/tag_preview_dialog.h"
 
@@ -85,13 +86,7 @@ private:
     void onSubdirectoryClicked();
     void onRowSelectionChanged();
     void onFilter();
-    // The files a batch tool acts on: the folder, or when the list is filtered or rows are
-    // selected, the part or the folder as the user answers; nothing when they cancel. `asked`
-    // tells whether the user already confirmed by choosing.
-    struct ScopeChoice {
-        TagScope scope;
-        bool asked = false;
-    };
+    // The files a batch tool acts on, asking about a filter's files or the selected rows.
     [[nodiscard]] std::optional<ScopeChoice> chooseScope(BatchTool tool);
     // The preview of a change when the settings ask for one; whether to go on.
     [[nodiscard]] bool previewAccepted(const QString& action, TagPreviewDialog::Planner planner);
@@ -130,6 +125,8 @@ private:
     TagButtonsAfterListing listedButtons_;
     bool shownBefore_ = false;
     int listedCount_ = 0;
+    // Every file of the last listing by name, narrowed by each filter since.
+    LocalFileSet files_;
     // A filter has cut the list since it was last listed: the batch tools ask which files.
     bool filtered_ = false;
     // Whether the listing allows Clear All Tag (not on a CD), for when several rows are selected.

@@ -87,7 +87,21 @@ TEST_F(LocalListingTest, StopsAtTheDisplayLimit) {
     const LocalListing exact = listLocalFolder(folder(), types_, true, 6);
     EXPECT_EQ(exact.rows.size(), 6u);
     EXPECT_TRUE(reachedDisplayLimit(exact.rows.size(), 6));
-    EXPECT_EQ(listLocalFolder(folder(), types_, true, 3).rows.size(), 3u);
+    LocalListing cut = listLocalFolder(folder(), types_, true, 3);
+    EXPECT_EQ(cut.rows.size(), 3u);
+    EXPECT_EQ(listedStatusText(exact, "/m"), "6 files found under /m");
+    EXPECT_EQ(listedStatusText(cut, "/m"), "3 of 6 files shown under /m");
+    // The filter takes every file, beyond the rows; names are kept up to the most files.
+    EXPECT_FALSE(filterLocalFiles(cut.files, cut.rows, "MP3", 3));
+    EXPECT_EQ(filteredStatusText(cut.files), "6 files matched with keyword.");
+    EXPECT_EQ(cut.rows.size(), 3u);
+    const LocalListing most = listLocalFolder(folder(), types_, true, 3, {}, 6);
+    EXPECT_EQ(listedStatusText(most, "/m"), "3 of 6 files shown under /m");
+    LocalListing over = listLocalFolder(folder(), types_, true, 3, {}, 5);
+    EXPECT_EQ(listedStatusText(over, "/m"), "3 of more than 5 files shown under /m");
+    EXPECT_FALSE(filterLocalFiles(over.files, over.rows, "mp3", 3));
+    EXPECT_EQ(filteredStatusText(over.files),
+              "5 files matched with keyword among the first 5 files.");
     EXPECT_EQ(displayLimitMessage(3),
               (UserMessage{"The result reaches the maximum display limit (3).\nYou can change it "
                            "in <Setting> tag.",

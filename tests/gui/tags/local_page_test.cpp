@@ -233,6 +233,7 @@ TEST_F(LocalPageTest, DisplayLimitStopsTheListingAndSaysSo) {
     page->refreshButton()->click();
     waitForListing(*page);
     EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), "3 files found under " + folder());
 
     context_->settings().maxResults = 2;
     platform_.expectMessage(displayLimitMessage(2));
@@ -240,6 +241,7 @@ TEST_F(LocalPageTest, DisplayLimitStopsTheListingAndSaysSo) {
     waitForListing(*page);
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_EQ(page->fileList()->rowCount(), 2);
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), "2 of 3 files shown under " + folder());
 }
 
 TEST_F(LocalPageTest, RowSelectionShowsTheTagSummary) {
@@ -638,10 +640,17 @@ TEST_F(LocalPageTest, BatchToolsAskWhetherToTakeTheShownOrSelectedFilesOrTheFold
     listTypes({"flac", "dat"});
     const std::string dayBytes = readFile(dayTwo);
     auto page = openPage();
+    // Two rows leave a matching music file off the list: the filter and the question take it too.
+    context_->settings().maxResults = 2;
+    platform_.expectMessage(displayLimitMessage(2));
     selectMusic(*page);
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), "2 of 5 files shown under " + folder());
     page->keywordEdit()->setText(QStringLiteral("night"));
+    platform_.expectMessage(displayLimitMessage(2));
     page->filterButton()->click();
-    ASSERT_EQ(page->fileList()->rowCount(), 4);
+    ASSERT_EQ(page->fileList()->rowCount(), 2);
+    EXPECT_EQ(page->statusLabel()->text().toStdString(), "4 files matched with keyword.");
+    context_->settings().maxResults = 3000;
 
     // The choice stands for the question: no second Yes/No follows it. The questions count the
     // music files; the result counts every listed file it went through.
