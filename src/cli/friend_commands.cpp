@@ -3,7 +3,6 @@
 #include "cli/cli_output.h"
 #include "core/friend/friend_export.h"
 #include "core/friend/friend_search.h"
-#include "core/search/catalogue_search.h"
 #include "core/store/workspace.h"
 
 #include <charconv>

@@ -170,8 +170,8 @@ int runLocal(const Workspace& workspace, const std::vector<std::string>& words, 
         printMessage(run.err, displayLimitMessage(maxResults));
     }
     if (args.keyword) {
-        if (const auto refusal =
-                filterLocalFiles(listing.files, listing.rows, *args.keyword, maxResults)) {
+        if (const auto refusal = filterLocalFiles(listing.files, listing.rows, *args.keyword,
+                                                  maxResults, accentRuleOf(workspace.settings()))) {
             printMessage(run.err, *refusal);
             return kRefused;
         }

@@ -45,10 +45,6 @@ SearchSettings searchSettingsFrom(const Settings& settings) {
             settings.sortColumn, settings.showColumns, accentRuleOf(settings)};
 }
 
-AccentRule accentRuleOf(const Settings& settings) {
-    return settings.matchAccentsExactly ? AccentRule::Exact : AccentRule::Fold;
-}
-
 namespace {
 
 // Every rule asks for each term in some field of the record, so a term the index's text holds

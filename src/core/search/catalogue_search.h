@@ -28,7 +28,6 @@ struct SearchSettings {
     AccentRule accents = AccentRule::Fold;
 };
 [[nodiscard]] SearchSettings searchSettingsFrom(const Settings& settings);
-[[nodiscard]] AccentRule accentRuleOf(const Settings& settings);
 
 // The rows a search may fill for `maxResults`. The settings file keeps 1 to kMaxResultsLimit, so
 // 0 ("no limit") comes only from a tunex-cli run that asked for every row.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/common/search_fold.h"
+
 #include <array>
 #include <string>
 #include <string_view>
@@ -38,6 +40,10 @@ struct Settings {
 
     friend bool operator==(const Settings&, const Settings&) = default;
 };
+
+[[nodiscard]] inline AccentRule accentRuleOf(const Settings& settings) {
+    return settings.matchAccentsExactly ? AccentRule::Exact : AccentRule::Fold;
+}
 
 // One row of the search history: Song Title, Artist, Files Found, First CD Found.
 using HistoryRow = std::array<std::string, 4>;

@@ -16,13 +16,11 @@ UserMessage pageMessage(std::string text, std::string_view title, MessageIcon ic
     return {std::move(text), captionFor(title), icon};
 }
 
-bool containsFromSecond(const std::string& text, std::string_view lowerKeyword) {
-    return text.find(lowerKeyword, 1) != std::string::npos;
-}
-
-// The keyword rule on a name or a path alone.
-bool partMatchesKeyword(std::string_view part, std::string_view lowerKeyword) {
-    return containsFromSecond(toLowerUtf8(" " + std::string(part)), lowerKeyword);
+// The keyword rule on a name or a path alone: the keyword, folded as searches fold, in the folded
+// " " + part from its second byte on.
+bool partMatchesKeyword(std::string_view part, std::string_view foldedKeyword, AccentRule accents) {
+    return foldForSearch(" " + std::string(part), accents).find(foldedKeyword, 1) !=
+           std::string::npos;
 }
 
 LocalRow rowOf(std::string_view folder, std::string_view name, const std::string& path) {
@@ -39,7 +37,8 @@ void sortByName(std::vector<LocalRow>& rows) {
 }
 
 // The files of `files` that match, each folder's part of the rule tried once.
-LocalFileSet matchingFiles(const LocalFileSet& files, std::string_view lowerKeyword) {
+LocalFileSet matchingFiles(const LocalFileSet& files, std::string_view foldedKeyword,
+                           AccentRule accents) {
     enum class Folder : char { Unknown, Matches, Differs };
     std::vector<Folder> folders(files.folderCount(), Folder::Unknown);
     LocalFileSet matched;
@@ -47,10 +46,12 @@ LocalFileSet matchingFiles(const LocalFileSet& files, std::string_view lowerKeyw
     for (std::size_t file = 0; file < files.size(); ++file) {
         Folder& folder = folders[files.folderIndex(file)];
         if (folder == Folder::Unknown) {
-            folder = partMatchesKeyword(files.folder(file), lowerKeyword) ? Folder::Matches
-                                                                          : Folder::Differs;
+            folder = partMatchesKeyword(files.folder(file), foldedKeyword, accents)
+                         ? Folder::Matches
+                         : Folder::Differs;
         }
-        if (folder == Folder::Matches || partMatchesKeyword(files.name(file), lowerKeyword)) {
+        if (folder == Folder::Matches ||
+            partMatchesKeyword(files.name(file), foldedKeyword, accents)) {
             matched.add(files.folder(file), files.name(file));
         }
     }
@@ -98,7 +99,7 @@ LocalListing listLocalFolder(std::string_view folder, const FileTypeList& types,
 
 std::string listedStatusText(std::size_t rows, std::string_view folder,
                              const UnreadableFolders& unreadable) {
-    std::string text = std::to_string(rows) + " files found under " + std::string(folder);
+    std::string text = groupedNumber(rows) + " files found under " + std::string(folder);
     if (!unreadable.empty()) {
         // One line: the status sits in a single-line label.
         text.append(". ").append(unreadableFoldersNote(unreadable));
@@ -111,9 +112,9 @@ std::string listedStatusText(const LocalListing& listing, std::string_view folde
     if (listing.rows.size() == files.size() && files.cutAt() == 0) {
         return listedStatusText(listing.rows.size(), folder, listing.unreadable);
     }
-    std::string text = std::to_string(listing.rows.size()) + " of " +
-                       (files.cutAt() == 0 ? std::to_string(files.size())
-                                           : "more than " + std::to_string(files.cutAt())) +
+    std::string text = groupedNumber(listing.rows.size()) + " of " +
+                       (files.cutAt() == 0 ? groupedNumber(files.size())
+                                           : "more than " + groupedNumber(files.cutAt())) +
                        " files shown under " + std::string(folder);
     if (!listing.unreadable.empty()) {
         text.append(". ").append(unreadableFoldersNote(listing.unreadable));
@@ -126,15 +127,15 @@ std::string listingStatusText(std::string_view folder) {
 }
 
 std::string filteredStatusText(std::size_t rows) {
-    return std::to_string(rows) + " files matched with keyword.";
+    return groupedNumber(rows) + " files matched with keyword.";
 }
 
 std::string filteredStatusText(const LocalFileSet& matched) {
     if (matched.cutAt() == 0) {
         return filteredStatusText(matched.size());
     }
-    return std::to_string(matched.size()) + " files matched with keyword among the first " +
-           std::to_string(matched.cutAt()) + " files.";
+    return groupedNumber(matched.size()) + " files matched with keyword among the first " +
+           groupedNumber(matched.cutAt()) + " files.";
 }
 
 bool reachedDisplayLimit(std::size_t rows, int maxResults) {
@@ -170,30 +171,33 @@ std::optional<UserMessage> checkFilter(std::size_t rows, std::string_view keywor
     return std::nullopt;
 }
 
-bool rowMatchesKeyword(const LocalRow& row, std::string_view lowerKeyword) {
-    return partMatchesKeyword(row[kLocalFileName], lowerKeyword) ||
-           partMatchesKeyword(row[kLocalPath], lowerKeyword);
+bool rowMatchesKeyword(const LocalRow& row, std::string_view foldedKeyword, AccentRule accents) {
+    return partMatchesKeyword(row[kLocalFileName], foldedKeyword, accents) ||
+           partMatchesKeyword(row[kLocalPath], foldedKeyword, accents);
 }
 
-std::optional<UserMessage> filterLocalRows(std::vector<LocalRow>& rows, std::string_view keyword) {
+std::optional<UserMessage> filterLocalRows(std::vector<LocalRow>& rows, std::string_view keyword,
+                                           AccentRule accents) {
     if (auto refusal = checkFilter(rows.size(), keyword)) {
         return refusal;
     }
-    const std::string lower = toLowerUtf8(keyword);
-    std::erase_if(rows, [&](const LocalRow& row) { return !rowMatchesKeyword(row, lower); });
+    const std::string folded = foldForSearch(keyword, accents);
+    std::erase_if(rows,
+                  [&](const LocalRow& row) { return !rowMatchesKeyword(row, folded, accents); });
     return std::nullopt;
 }
 
 std::optional<UserMessage> filterLocalFiles(LocalFileSet& files, std::vector<LocalRow>& rows,
-                                            std::string_view keyword, int maxResults) {
+                                            std::string_view keyword, int maxResults,
+                                            AccentRule accents) {
     if (auto refusal = checkFilter(rows.size(), keyword)) {
         return refusal;
     }
     const bool everyFileShown = rows.size() == files.size();
     if (everyFileShown) {
-        (void)filterLocalRows(rows, keyword);
+        (void)filterLocalRows(rows, keyword, accents);
     }
-    files = matchingFiles(files, toLowerUtf8(keyword));
+    files = matchingFiles(files, foldForSearch(keyword, accents), accents);
     if (!everyFileShown) {
         rows.clear();
         const auto limit =

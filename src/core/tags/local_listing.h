@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/collections/file_type_list.h"
+#include "core/common/search_fold.h"
 #include "core/common/user_message.h"
 #include "core/search/result_table.h"
 #include "core/tags/id3_tags.h"
@@ -86,19 +87,22 @@ struct TagButtonsAfterListing {
 
 // Filter. Checks in the page's order: empty list, forbidden character, empty keyword.
 [[nodiscard]] std::optional<UserMessage> checkFilter(std::size_t rows, std::string_view keyword);
-// A row stays when the lower-cased keyword occurs in " " + name or " " + path (both lower-cased)
+// A row stays when the keyword occurs in " " + name or " " + path, all folded as searches fold,
 // at a position of 1 or more: a leading blank of the keyword must lie inside the text itself.
-[[nodiscard]] bool rowMatchesKeyword(const LocalRow& row, std::string_view lowerKeyword);
+[[nodiscard]] bool rowMatchesKeyword(const LocalRow& row, std::string_view foldedKeyword,
+                                     AccentRule accents = AccentRule::Fold);
 // Runs the checks, then removes the rows that do not match, keeping the order of the others.
 // Returns the refusal, if any (then nothing is removed).
 [[nodiscard]] std::optional<UserMessage> filterLocalRows(std::vector<LocalRow>& rows,
-                                                         std::string_view keyword);
+                                                         std::string_view keyword,
+                                                         AccentRule accents = AccentRule::Fold);
 // The same over every listed file: `files` keeps those that match and `rows` shows them. When the
 // rows held every file they keep their order, else they become the first `maxResults` matches,
 // read from disk and sorted as a listing. The checks take the rows shown.
 [[nodiscard]] std::optional<UserMessage> filterLocalFiles(LocalFileSet& files,
                                                           std::vector<LocalRow>& rows,
-                                                          std::string_view keyword, int maxResults);
+                                                          std::string_view keyword, int maxResults,
+                                                          AccentRule accents = AccentRule::Fold);
 
 // "Title:\t...\n", "Artist:\t...\n", "Album:\t...\n", each only when present.
 [[nodiscard]] std::string tagSummaryLines(const Id3Summary& summary);

@@ -4,7 +4,7 @@
 
 #include "core/friend/friend_export.h"
 #include "core/friend/friend_search.h"
-#include "core/search/catalogue_search.h"
+#include "core/store/settings.h"
 #include "gui/app/app_context.h"
 #include "gui/friend/friend_result_model.h"
 #include "platform/qt/qt_text.h"

@@ -3,6 +3,7 @@
 #include "gui/widgets/disabled_window.h"
 #include "gui/widgets/page_controls.h"
 
+#include "core/store/settings.h"
 #include "core/tags/audio_format.h"
 #include "core/tags/local_listing.h"
 #include "core/tags/tag_clearing.h"
@@ -360,7 +361,7 @@ void LocalPage::onRowSelectionChanged() {
 void LocalPage::onFilter() {
     if (const auto status =
             filterLocalList(context_.platform(), *list_, files_, toStdString(keyword_->text()),
-                            context_.settings().maxResults)) {
+                            context_.settings().maxResults, accentRuleOf(context_.settings()))) {
         filtered_ = true;
         status_->setText(toQString(*status));
     }

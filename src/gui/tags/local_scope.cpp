@@ -25,12 +25,12 @@ struct PartFiles {
 
 std::optional<std::string> filterLocalList(Platform& platform, LocalFileList& list,
                                            LocalFileSet& files, std::string_view keyword,
-                                           int maxResults) {
+                                           int maxResults, AccentRule accents) {
     std::vector<LocalRow> rows = list.rows();
     std::optional<UserMessage> refusal;
     {
         const WaitCursor wait;
-        refusal = filterLocalFiles(files, rows, keyword, maxResults);
+        refusal = filterLocalFiles(files, rows, keyword, maxResults, accents);
     }
     if (refusal) {
         platform.tell(*refusal);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/search_fold.h"
 #include "core/tags/batch_scope.h"
 #include "core/tags/local_file_set.h"
 #include "core/tags/tag_walk.h"
@@ -18,7 +19,8 @@ class Platform;
 // (the user is told why).
 [[nodiscard]] std::optional<std::string> filterLocalList(Platform& platform, LocalFileList& list,
                                                          LocalFileSet& files,
-                                                         std::string_view keyword, int maxResults);
+                                                         std::string_view keyword, int maxResults,
+                                                         AccentRule accents);
 
 // The files a batch tool of the Local page acts on; `asked` tells whether the user already
 // confirmed by choosing.

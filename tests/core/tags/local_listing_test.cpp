@@ -192,6 +192,10 @@ TEST(LocalFilter, KeywordRulesAndChecks) {
     EXPECT_TRUE(rowMatchesKeyword(rows[3], " love"));
     EXPECT_TRUE(rowMatchesKeyword(rows[1], " mp3"));
     EXPECT_TRUE(rowMatchesKeyword(rows[0], "love song"));
+    // Accents fold as in the searches, unless they must match exactly.
+    const LocalRow naive = {"Na\xc3\xafve.mp3", "/d", "", ""};
+    EXPECT_TRUE(rowMatchesKeyword(naive, "naive"));
+    EXPECT_FALSE(rowMatchesKeyword(naive, "naive", AccentRule::Exact));
 
     std::vector<LocalRow> copy = rows;
     EXPECT_FALSE(filterLocalRows(copy, "MP3"));
