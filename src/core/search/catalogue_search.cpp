@@ -76,6 +76,8 @@ public:
             found_->memoryPositions.push_back(static_cast<std::uint32_t>(position));
         }
     }
+    [[nodiscard]] bool full() const { return table_.rows.size() >= limit_; }
+
     void addDisk(const SongRecordView& record) {
         add(record);
         if (found_ != nullptr) {
@@ -104,15 +106,16 @@ private:
     SearchMatches* found_;
 };
 
-}  // namespace
-
-bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchSettings& settings,
-                     std::string_view title, std::string_view artist, CatalogueWalk walk,
-                     const std::stop_token& stop, SearchMatches* found) {
+// The walk of searchCatalogue with `rowLimit` rows; with `stopAtLimit` it ends once they are
+// there, leaving the count short.
+bool walkCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchSettings& settings,
+                   std::string_view title, std::string_view artist, CatalogueWalk walk,
+                   const std::stop_token& stop, SearchMatches* found, std::size_t rowLimit,
+                   bool stopAtLimit) {
     const bool listAll = walk == CatalogueWalk::Everything;
     const Sensitivity sensitivity = settings.sensitivity;
     const SearchTerms terms(title, artist, settings.accents);
-    MatchSink sink(table, catalogue.collectionNames(), rowLimitOf(settings.maxResults), found);
+    MatchSink sink(table, catalogue.collectionNames(), rowLimit, found);
 
     // Memory pass: the fields were folded once for the index.
     const SongIndex& index = catalogue.index();
@@ -122,14 +125,16 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
     const std::vector<std::uint32_t>& order = mayMatchInMemory ? index.visitOrder() : none;
     constexpr std::size_t kStopCheckEvery = 4096;
     for (std::size_t position = 0; position < order.size(); ++position) {
-        if (position % kStopCheckEvery == 0 && stop.stop_requested()) {
+        if ((position % kStopCheckEvery == 0 && stop.stop_requested()) ||
+            (stopAtLimit && sink.full())) {
             return true;
         }
         if (listAll || terms.matches(index.searchFields(position, settings.accents), sensitivity)) {
             sink.addMemory(index.record(order[position]), position);
         }
     }
-    if (catalogue.firstDiskCollection() >= catalogue.collectionCount()) {
+    if (catalogue.firstDiskCollection() >= catalogue.collectionCount() ||
+        (stopAtLimit && sink.full())) {
         return true;
     }
 
@@ -141,7 +146,7 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
                 sink.addDisk(record);
             }
         },
-        [&] { return stop.stop_requested(); },
+        [&] { return stop.stop_requested() || (stopAtLimit && sink.full()); },
         [&](std::string_view line) {
             // Every term that must match lies somewhere in a matching line. Only ASCII lines are
             // ruled out this way: folding other text can change more than letter case.
@@ -149,6 +154,27 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
                    (containsFolded(line, terms.title()) && containsFolded(line, terms.artist())) ||
                    !isAsciiText(line);
         });
+}
+
+}  // namespace
+
+bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchSettings& settings,
+                     std::string_view title, std::string_view artist, CatalogueWalk walk,
+                     const std::stop_token& stop, SearchMatches* found) {
+    return walkCatalogue(catalogue, table, settings, title, artist, walk, stop, found,
+                         rowLimitOf(settings.maxResults), false);
+}
+
+std::optional<std::size_t> countSongMatches(const Catalogue& catalogue,
+                                            const SearchSettings& settings, std::string_view title,
+                                            std::string_view artist, const std::stop_token& stop) {
+    ResultTable counted;
+    if (!walkCatalogue(catalogue, counted, settings, title, artist, CatalogueWalk::Matching, stop,
+                       nullptr, 0, false) ||
+        stop.stop_requested()) {
+        return std::nullopt;
+    }
+    return counted.matched;
 }
 
 namespace {
@@ -256,7 +282,7 @@ InstantSearch runInstantSearch(const Catalogue& catalogue, const SearchSettings&
                                const std::vector<ResultColumn>& columns, std::string_view title,
                                std::string_view artist,
                                const std::shared_ptr<const SearchMatches>& previous,
-                               const std::stop_token& stop) {
+                               const std::stop_token& stop, InstantCount count) {
     InstantSearch result;
     if (auto refused = refusedSearch(title, artist)) {
         result.outcome = std::move(*refused);
@@ -274,10 +300,17 @@ InstantSearch runInstantSearch(const Catalogue& catalogue, const SearchSettings&
     ResultTable table{columns, {}};
     if (previous && keep && narrows(*previous, *found)) {
         searchWithin(catalogue, *previous, terms, settings, table, *found);
-    } else if (!searchCatalogue(catalogue, table, settings, title, artist, CatalogueWalk::Matching,
-                                stop, keep ? found.get() : nullptr)) {
-        result.outcome = failedSearchOutcome(std::move(table));
-        return result;
+    } else {
+        const bool rowsFirst = count == InstantCount::Later && keep;
+        if (!walkCatalogue(catalogue, table, settings, title, artist, CatalogueWalk::Matching, stop,
+                           keep ? found.get() : nullptr, rowLimitOf(settings.maxResults),
+                           rowsFirst)) {
+            result.outcome = failedSearchOutcome(std::move(table));
+            return result;
+        }
+        // A walk that ended at the limit may have left matches uncounted and unkept.
+        result.countPending = rowsFirst && table.rows.size() >= rowLimitOf(settings.maxResults);
+        found->whole = found->whole && !result.countPending;
     }
     if (stop.stop_requested()) {
         result.stopped = true;
@@ -286,7 +319,11 @@ InstantSearch runInstantSearch(const Catalogue& catalogue, const SearchSettings&
     if (keep && found->whole) {
         result.matches = std::move(found);
     }
+    const std::size_t rows = table.rows.size();
     result.outcome = finishedSearch(std::move(table), settings, title, artist);
+    if (result.countPending) {
+        result.outcome.statusLine = countingStatusLine(rows, title, artist);
+    }
     return result;
 }
 

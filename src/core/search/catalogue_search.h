@@ -118,7 +118,15 @@ struct InstantSearch {
     SearchOutcome outcome;
     std::shared_ptr<const SearchMatches> matches;  // null when the walk was cut short
     bool stopped = false;                          // a newer search asked this one to stop
+    // The rows filled the limit before the walk ended: the status line says the count comes,
+    // and countSongMatches gives it.
+    bool countPending = false;
 };
+
+// Whether a search as the user types counts every match before it hands its rows over, or
+// hands them over once the row limit is met and leaves the count to countSongMatches, so that
+// a keystroke shows its rows as soon as they are there.
+enum class InstantCount { Now, Later };
 
 // runSongSearch, narrowed to `previous` when each of its terms lies within the new term (same
 // sensitivity and limit; the catalogue unchanged since, which the caller sees to): every record
@@ -128,7 +136,16 @@ struct InstantSearch {
                                              const std::vector<ResultColumn>& columns,
                                              std::string_view title, std::string_view artist,
                                              const std::shared_ptr<const SearchMatches>& previous,
-                                             const std::stop_token& stop = {});
+                                             const std::stop_token& stop = {},
+                                             InstantCount count = InstantCount::Now);
+
+// How many records the terms match in the whole catalogue, no rows built; nothing when stopped
+// or when a collection file cannot be read.
+[[nodiscard]] std::optional<std::size_t> countSongMatches(const Catalogue& catalogue,
+                                                          const SearchSettings& settings,
+                                                          std::string_view title,
+                                                          std::string_view artist,
+                                                          const std::stop_token& stop = {});
 
 // List All: every record up to the row limit, unsorted.
 [[nodiscard]] SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& settings,

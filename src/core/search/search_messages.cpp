@@ -55,6 +55,13 @@ std::string searchStatusLine(std::size_t rows, std::size_t found, std::string_vi
     return line;
 }
 
+std::string countingStatusLine(std::size_t rows, std::string_view title, std::string_view artist) {
+    std::string line = searchStatusLine(rows, rows, title, artist);
+    line.pop_back();  // the full stop
+    const std::size_t found = line.find(" found for");
+    return line.replace(found, 6, " shown").append(", counting all matches...");
+}
+
 std::string listAllStatusLine(std::size_t rows, std::size_t found) {
     return songsFoundText(rows, found) +
            (rows < found ? " from the entire database." : " in the entire database.");

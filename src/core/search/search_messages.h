@@ -31,6 +31,9 @@ inline constexpr std::string_view kNoDiscNameColumn = "No <Disc Name> Column Ava
 // "3 songs found in the entire database." or "1,000 of 300,000 songs shown from the entire
 // database."
 [[nodiscard]] std::string listAllStatusLine(std::size_t rows, std::size_t found);
+// While the rest is counted: "1,000 songs shown for song <love>, counting all matches..."
+[[nodiscard]] std::string countingStatusLine(std::size_t rows, std::string_view title,
+                                             std::string_view artist);
 // "12 songs found" or "1,000 of 15,075 songs shown": the opening of a status line.
 [[nodiscard]] std::string songsFoundText(std::size_t rows, std::size_t found);
 

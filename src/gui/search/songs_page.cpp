@@ -25,7 +25,7 @@ namespace {
 
 bool sameSettings(const SearchSettings& a, const SearchSettings& b) {
     return a.maxResults == b.maxResults && a.sensitivity == b.sensitivity &&
-           a.sortColumn == b.sortColumn && a.showColumns == b.showColumns;
+           a.accents == b.accents && a.sortColumn == b.sortColumn && a.showColumns == b.showColumns;
 }
 
 }  // namespace
@@ -37,7 +37,8 @@ SongsPage::SongsPage(AppContext& context, QWidget* parent)
                    const std::vector<ResultColumn>& columns, const std::string& title,
                    const std::string& artist, const std::shared_ptr<const SearchMatches>& previous,
                    const std::stop_token& stop) {
-          return runInstantSearch(catalogue, settings, columns, title, artist, previous, stop);
+          return runInstantSearch(catalogue, settings, columns, title, artist, previous, stop,
+                                  InstantCount::Later);
       }) {
     auto* inputs = new QGroupBox(QStringLiteral("Search by Song Title / Artist Name"), this);
     title_ = new QLineEdit(inputs);
@@ -163,15 +164,35 @@ void SongsPage::beginInstantSearch() {
          previous = usableMatches(settings)](const std::stop_token& stop) {
             return searcher(catalogue, settings, columns, title, artist, previous, stop);
         },
-        [this, settings](InstantSearch result) { showInstantResult(std::move(result), settings); });
+        [this, settings, title, artist](InstantSearch result) {
+            const bool countPending = result.countPending;
+            const std::size_t rows = result.outcome.table.rows.size();
+            if (showInstantResult(std::move(result), settings) && countPending) {
+                countInstantMatches(settings, title, artist, rows);
+            }
+        });
 }
 
-void SongsPage::showInstantResult(InstantSearch result, const SearchSettings& settings) {
+void SongsPage::countInstantMatches(const SearchSettings& settings, const std::string& title,
+                                    const std::string& artist, std::size_t rows) {
+    // The rows are shown; the true count follows unless the user types on.
+    typing_->run(
+        [&catalogue = context_.catalogue(), settings, title, artist](const std::stop_token& stop) {
+            return countSongMatches(catalogue, settings, title, artist, stop);
+        },
+        [this, title, artist, rows](std::optional<std::size_t> found) {
+            if (found) {
+                status_->setText(toQString(searchStatusLine(rows, *found, title, artist)));
+            }
+        });
+}
+
+bool SongsPage::showInstantResult(InstantSearch result, const SearchSettings& settings) {
     // A lost collection file is told when the user presses Search; the columns may have been
     // rebuilt while the search ran.
     if (result.stopped || result.outcome.kind != SearchOutcome::Kind::Done ||
         result.outcome.table.columns != list_->columns()) {
-        return;
+        return false;
     }
     list_->setTable(std::move(result.outcome.table));
     status_->setText(toQString(result.outcome.statusLine));
@@ -179,6 +200,7 @@ void SongsPage::showInstantResult(InstantSearch result, const SearchSettings& se
     matchesSettings_ = settings;
     matchesColumns_ = list_->columns();
     Q_EMIT instantResultShown();
+    return true;
 }
 
 void SongsPage::search() {

@@ -64,7 +64,10 @@ private:
     void beginInstantSearch();
     // No rows, no kept matches, and a status line that says no search stands.
     void clearResults();
-    void showInstantResult(InstantSearch result, const SearchSettings& settings);
+    // False when the result was dropped.
+    bool showInstantResult(InstantSearch result, const SearchSettings& settings);
+    void countInstantMatches(const SearchSettings& settings, const std::string& title,
+                             const std::string& artist, std::size_t rows);
     // The kept matches, when they were found with these settings and the list's columns.
     [[nodiscard]] std::shared_ptr<const SearchMatches> usableMatches(
         const SearchSettings& settings) const;

@@ -223,6 +223,13 @@ TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
     const SearchOutcome limited = runSongSearch(catalogue_, settings, allColumns_, "", "needle");
     EXPECT_EQ(limited.statusLine, "1 of 6 songs shown for artist <needle>.");
     EXPECT_EQ(limited.summary->filesFound, 6);
+    // Typing hands the rows over first and counts after.
+    const InstantSearch typed = runInstantSearch(catalogue_, settings, allColumns_, "", "needle",
+                                                 nullptr, {}, InstantCount::Later);
+    EXPECT_TRUE(typed.countPending);
+    EXPECT_EQ(typed.outcome.statusLine,
+              "1 song shown for artist <needle>, counting all matches...");
+    EXPECT_EQ(countSongMatches(catalogue_, settings, "", "needle"), 6U);
     EXPECT_EQ(limited.message, resultLimitMessage(1));
     EXPECT_EQ(limited.message->text,
               "The search result reaches the maximum display limit (1).\nYou can change it in "
