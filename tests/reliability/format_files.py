@@ -77,7 +77,7 @@ def source_tags(fmt, title, artist, album, extras=True):
         tags.update({keys[3]: ["calm"], keys[4]: ["1999"], keys[5]: ["3/12"],
                      "picture": True, "replaygain": True})
         if family_of(fmt) == "vorbis":
-            tags[keys[1]] = [artist, "Second Artist"]  # the editor shows the first
+            tags[keys[1]] = [artist, "Second Artist"]  # shown and catalogued joined by "; "
     return tags
 
 

@@ -798,7 +798,10 @@ class FormatsRun:
         for fmt in format_files.FORMATS:
             text = ("Title %s" % fmt, "Artist %s" % fmt, "Album %s" % fmt)
             valid[fmt] = format_files.make_bytes(fmt, format_files.source_tags(fmt, *text))
-            files.append(("%s tagged" % fmt, fmt, valid[fmt], ";".join(text) + ";"))
+            shown = list(text)
+            if format_files.family_of(fmt) == "vorbis":
+                shown[1] += "; Second Artist"
+            files.append(("%s tagged" % fmt, fmt, valid[fmt], ";".join(shown) + ";"))
             files.append(("%s untagged" % fmt, fmt, format_files.make_bytes(fmt), ""))
         others = dict(("a .%s file" % format_files.FORMATS[fmt][0], data)
                       for fmt, data in valid.items())
