@@ -66,13 +66,13 @@ FoldTable buildTable(AccentRule rule) {
     table.entries.assign(kBlockSize, 0);  // block 0: folds nothing
     std::vector<std::uint32_t> block(kBlockSize);
     for (char32_t first = 0; first < kCodePointCount; first += kBlockSize) {
-        if (!candidates.containsSome(static_cast<UChar32>(first),
-                                     static_cast<UChar32>(first + kBlockSize - 1))) {
+        if (candidates.containsSome(static_cast<UChar32>(first),
+                                    static_cast<UChar32>(first + kBlockSize - 1)) == 0) {
             continue;
         }
         for (char32_t c = first; c < first + kBlockSize; ++c) {
             block[c - first] = 0;
-            if (!candidates.contains(static_cast<UChar32>(c))) {
+            if (candidates.contains(static_cast<UChar32>(c)) == 0) {
                 continue;
             }
             const std::string folded = toUtf8(icuFoldOf(c, rule));

@@ -160,7 +160,7 @@ void SongsPage::beginInstantSearch() {
     const SearchSettings settings = searchSettingsFrom(context_.settings());
     typing_->run(
         [searcher = searcher_, &catalogue = context_.catalogue(), settings,
-         columns = list_->columns(), title = std::move(title), artist = std::move(artist),
+         columns = list_->columns(), title, artist,
          previous = usableMatches(settings)](const std::stop_token& stop) {
             return searcher(catalogue, settings, columns, title, artist, previous, stop);
         },
