@@ -83,10 +83,12 @@ int genreEntryOfText(std::string text) {
 
 namespace {
 
-// Whether the file's first bytes are those of the format (after an ID3v2 tag some FLAC files
-// carry); TagLib alone takes junk for some formats when it reads no audio properties.
+// Whether the file's first bytes are those of the format (after an ID3v2 tag some FLAC and
+// Monkey's Audio files carry; TagLib reads no WavPack stream behind one); TagLib alone takes junk
+// for some formats when it reads no audio properties.
 bool startsAsFormat(AudioFormat format, TagLib::IOStream& stream) {
-    stream.seek(format == AudioFormat::Flac ? flacStart(stream) : 0);
+    const bool mayLeadWithId3v2 = format == AudioFormat::Flac || format == AudioFormat::Ape;
+    stream.seek(mayLeadWithId3v2 ? afterLeadingId3v2(stream) : 0);
     const ByteVector head = stream.readBlock(16);
     stream.seek(0);
     const auto at = [&](unsigned offset, const char* magic) {

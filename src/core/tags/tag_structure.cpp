@@ -107,7 +107,7 @@ bool commentsFit(const ByteVector& block) {
 
 }  // namespace
 
-long flacStart(TagLib::IOStream& stream) {
+long afterLeadingId3v2(TagLib::IOStream& stream) {
     stream.seek(0);
     const ByteVector head = stream.readBlock(10);
     if (head.size() < 10 || !head.startsWith("ID3")) {
@@ -121,7 +121,7 @@ long flacStart(TagLib::IOStream& stream) {
 }
 
 bool flacCommentsWhole(TagLib::IOStream& stream) {
-    long position = flacStart(stream) + 4;  // "fLaC"
+    long position = afterLeadingId3v2(stream) + 4;  // "fLaC"
     const long length = stream.length();
     int commentBlocks = 0;
     for (bool last = false; !last;) {

@@ -12,8 +12,9 @@ namespace tunex {
 [[nodiscard]] bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth,
                                  bool items);
 
-// Where a FLAC stream starts: after the ID3v2 tag some taggers put in front of it, if any.
-[[nodiscard]] long flacStart(TagLib::IOStream& stream);
+// Where a FLAC or Monkey's Audio stream starts: after the ID3v2 tag some taggers put in
+// front of it, if any.
+[[nodiscard]] long afterLeadingId3v2(TagLib::IOStream& stream);
 
 // Whether a FLAC stream's metadata blocks follow one another to the audio, with at most one
 // Vorbis comment block whose every comment lies within it: TagLib stops reading comments at the
