@@ -20,8 +20,9 @@ struct AudioFormat {
     std::string_view extension;
 };
 inline constexpr AudioFormat kAudioFormats[] = {
-    {"flac", ".flac"}, {"ogg", ".ogg"}, {"opus", ".opus"}, {"m4a", ".m4a"},   {"m4a-tail", ".m4a"},
-    {"wma", ".wma"},   {"ape", ".ape"}, {"wv", ".wv"},     {"aiff", ".aiff"}, {"wav", ".wav"},
+    {"flac", ".flac"}, {"ogg", ".ogg"},      {"oga", ".oga"}, {"opus", ".opus"},
+    {"m4a", ".m4a"},   {"m4a-tail", ".m4a"}, {"wma", ".wma"}, {"ape", ".ape"},
+    {"wv", ".wv"},     {"aiff", ".aiff"},    {"wav", ".wav"},
 };
 
 // Initial tags in the format's own keys: Vorbis comment names, MP4 atom names ("\xC2\xA9nam",

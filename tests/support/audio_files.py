@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Small audio files of every tagged format, and what an independent reader sees in them.
 
-  audio_files.py make FORMAT PATH [JSON]   FORMAT: flac ogg opus m4a m4a-tail wma ape wv aiff wav
+  audio_files.py make FORMAT PATH [JSON]   FORMAT: flac ogg oga opus m4a m4a-tail wma ape wv aiff wav
   audio_files.py view PATH
 
 The files are built byte by byte, so the tests depend on no encoder; their "audio" is a
@@ -34,6 +34,7 @@ from mutagen.id3 import APIC, COMM, TXXX, Frames
 from mutagen.monkeysaudio import MonkeysAudio
 from mutagen.mp4 import MP4, MP4Cover, MP4FreeForm
 from mutagen.ogg import OggPage
+from mutagen.oggflac import OggFLAC
 from mutagen.oggopus import OggOpus
 from mutagen.oggvorbis import OggVorbis
 from mutagen.wave import WAVE
@@ -107,6 +108,19 @@ def make_ogg():
     setup = b"\x05vorbis" + pattern(300, 1)
     audio = [bytes([0]) + pattern(400 + n * 10, n) for n in range(9)]
     return ogg_pages([ident, comment, setup], [[0], [1, 2]], audio, 1024)
+
+
+def make_oga():
+    """FLAC in Ogg: the mapping's first packet holds STREAMINFO, the next the comment block."""
+    flac = make_flac()
+    info = flac[8:8 + 34]
+    first = b"\x7fFLAC\x01\x00" + struct.pack(">H", 1) + b"fLaC" + b"\x00" + \
+        struct.pack(">I", len(info))[1:] + info
+    vendor = b"Tunex test"
+    comment = struct.pack("<I", len(vendor)) + vendor + struct.pack("<I", 0)
+    block = bytes([0x84]) + struct.pack(">I", len(comment))[1:] + comment
+    frames = [b"\xff\xf8\x69\x18" + pattern(1020, n) for n in range(6)]
+    return ogg_pages([first, block], [[0], [1]], frames, 4096)
 
 
 def make_opus():
@@ -263,7 +277,7 @@ def make_wav():
 
 
 MAKERS = {
-    "flac": make_flac, "ogg": make_ogg, "opus": make_opus,
+    "flac": make_flac, "ogg": make_ogg, "oga": make_oga, "opus": make_opus,
     "m4a": lambda: make_mp4(True), "m4a-tail": lambda: make_mp4(False),
     "wma": make_wma, "ape": make_ape, "wv": make_wv, "aiff": make_aiff, "wav": make_wav,
 }
@@ -382,7 +396,7 @@ def tag_id3(f, fields, picture, replaygain):
 
 
 TAGGERS = {
-    "flac": (FLAC, tag_vorbis), "ogg": (OggVorbis, tag_vorbis),
+    "flac": (FLAC, tag_vorbis), "ogg": (OggVorbis, tag_vorbis), "oga": (OggFLAC, tag_vorbis),
     "opus": (OggOpus, lambda f, *a: tag_vorbis(f, *a, opus=True)),
     "m4a": (MP4, tag_mp4), "m4a-tail": (MP4, tag_mp4), "wma": (ASF, tag_asf),
     "ape": (MonkeysAudio, tag_ape), "wv": (WavPack, tag_ape),
@@ -573,8 +587,9 @@ def view(path):
         fail("mutagen does not know the format of %s" % path)
     facts, pictures = [], []
     tags = f.tags
-    if isinstance(f, FLAC) or isinstance(f, (OggVorbis, OggOpus)):
-        facts.append("format=" + {FLAC: "flac", OggVorbis: "ogg", OggOpus: "opus"}[type(f)])
+    if isinstance(f, FLAC) or isinstance(f, (OggVorbis, OggOpus, OggFLAC)):
+        facts.append("format=" + {FLAC: "flac", OggVorbis: "ogg", OggOpus: "opus",
+                                  OggFLAC: "oga"}[type(f)])
         for key, value in (tags or []):
             if key.upper() == "METADATA_BLOCK_PICTURE":
                 picture = Picture(base64.b64decode(value))

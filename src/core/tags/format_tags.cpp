@@ -10,6 +10,7 @@
 #include <taglib/id3v2tag.h>
 #include <taglib/mp4file.h>
 #include <taglib/mp4tag.h>
+#include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/tfilestream.h>
 #include <taglib/vorbisfile.h>
@@ -211,12 +212,14 @@ std::unique_ptr<TagLib::File> FormatTag::openFile(TagLib::IOStream& stream, bool
         }
         case AudioFormat::OggVorbis:
         case AudioFormat::Opus: {
-            // Either may sit in a file named for the other.
-            std::unique_ptr<TagLib::File> ogg;
-            auto vorbis = std::make_unique<TagLib::Ogg::Vorbis::File>(&stream, false);
-            if (vorbis->isValid()) {
-                ogg = std::move(vorbis);
-            } else {
+            // Any of them may sit in a file named for another; ".oga" is Vorbis or FLAC in Ogg.
+            std::unique_ptr<TagLib::File> ogg =
+                std::make_unique<TagLib::Ogg::Vorbis::File>(&stream, false);
+            if (!ogg->isValid()) {
+                stream.seek(0);
+                ogg = std::make_unique<TagLib::Ogg::FLAC::File>(&stream, false);
+            }
+            if (!ogg->isValid()) {
                 stream.seek(0);
                 ogg = std::make_unique<TagLib::Ogg::Opus::File>(&stream, false);
             }

@@ -7,6 +7,7 @@
 #include <taglib/asffile.h>
 #include <taglib/flacfile.h>
 #include <taglib/mp4file.h>
+#include <taglib/oggflacfile.h>
 #include <taglib/opusfile.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/wavfile.h>
@@ -95,6 +96,8 @@ const FormatCase kFormats[] = {
      taglibTitle<TagLib::FLAC::File>},
     {"ogg", ".ogg", kVorbisKeys, "7", "Jazz", "REPLAYGAIN_TRACK_GAIN", "MOOD",
      taglibTitle<TagLib::Ogg::Vorbis::File>},
+    {"oga", ".oga", kVorbisKeys, "7", "Jazz", "REPLAYGAIN_TRACK_GAIN", "MOOD",
+     taglibTitle<TagLib::Ogg::FLAC::File>},
     {"opus", ".opus", kVorbisKeys, "7", "Jazz", "R128_TRACK_GAIN", "MOOD",
      taglibTitle<TagLib::Ogg::Opus::File>},
     {"m4a", ".m4a", kMp4Keys, "7/0", "Jazz", kMp4Gain, "----:com.apple.iTunes:MOOD",
