@@ -55,14 +55,15 @@ TEST(ShippedBaseFolder, SettingsAndTipsAreWhatANewUserNeeds) {
     EXPECT_GE(settings.maxResults, 1000);
     // Writing it back changes nothing, so the first exit leaves a file of the same shape.
     EXPECT_EQ(renderSettingsFile(settings, readHistoryRows(settingsText)), settingsText);
-    // Both lists of media types know the common formats besides the first three.
-    for (const char* type : {"mp3", "wma", "flac", "ogg", "opus", "m4a"}) {
+    // Both lists of media types know every format the tag tools take.
+    for (const char* type : {"aif", "mp3", "wma", "flac", "ogg", "opus", "m4a", "wv"}) {
         EXPECT_TRUE(isListedFileType(std::string("a.") + type, settings.fileTypes)) << type;
     }
     const LoadedFileTypes types = loadFileTypes(StorePaths(kShippedBase));
     EXPECT_FALSE(types.problem);
     EXPECT_EQ(types.types.entries(),
-              std::vector<std::string>({"flac", "m4a", "mp3", "ogg", "opus", "wma", "wmv"}));
+              std::vector<std::string>({"aif", "aifc", "aiff", "ape", "flac", "m4a", "m4b", "mp3",
+                                        "oga", "ogg", "opus", "wav", "wma", "wv"}));
 
     TipCycle tips;
     tips.load(kShippedBase / "system" / "tpall.ifo");
