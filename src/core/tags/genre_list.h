@@ -167,10 +167,39 @@ inline constexpr int kGenreUnselected = -1;
     return number >= 0 && number < kGenreCount ? number + 1 : kGenreUnselected;
 }
 
-// The number of a name spelled exactly as in the list.
+// Whether two genre names are the same spelled the usual ways: "Folk-Rock", "folk rock" and
+// "FolkRock" are "Folk Rock", "Jazz+Funk" is "Jazz Funk". ASCII case, blanks, '-', '+' and '/'
+// are not compared.
+[[nodiscard]] constexpr bool sameGenreName(std::string_view a, std::string_view b) {
+    const auto skipped = [](char c) { return c == ' ' || c == '-' || c == '+' || c == '/'; };
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (true) {
+        while (i < a.size() && skipped(a[i])) {
+            ++i;
+        }
+        while (j < b.size() && skipped(b[j])) {
+            ++j;
+        }
+        if (i == a.size() || j == b.size()) {
+            return i == a.size() && j == b.size();
+        }
+        if (lower(a[i++]) != lower(b[j++])) {
+            return false;
+        }
+    }
+}
+
+// The number of a name of the list, spelled as there or the usual other ways.
 [[nodiscard]] constexpr std::optional<int> genreNumberOfName(std::string_view name) {
     for (int i = 0; i < kGenreCount; ++i) {
         if (GenreList[static_cast<size_t>(i)] == name) {
+            return i;
+        }
+    }
+    for (int i = 0; i < kGenreCount; ++i) {
+        if (sameGenreName(GenreList[static_cast<size_t>(i)], name)) {
             return i;
         }
     }

@@ -56,7 +56,16 @@ TEST(GenreList, NamesAndSelectionEntries) {
     EXPECT_EQ(genreEntryForNumber(148), kGenreUnselected);
     EXPECT_EQ(genreEntryForNumber(255), kGenreUnselected);
     EXPECT_EQ(genreNumberOfName("Rock"), 17);
-    EXPECT_EQ(genreNumberOfName("rock"), std::nullopt);
+    // The usual other spellings, first and last of the list; no two entries spelled alike.
+    EXPECT_EQ(genreNumberOfName("rock"), 17);
+    EXPECT_EQ(genreNumberOfName("Folk-Rock"), genreNumberOfName("Folk Rock"));
+    EXPECT_EQ(genreNumberOfName("Jazz+Funk"), genreNumberOfName("Jazz Funk"));
+    EXPECT_EQ(genreNumberOfName("blues"), 0);
+    EXPECT_EQ(genreNumberOfName("Synth-Pop"), 147);
+    EXPECT_EQ(genreNumberOfName("Klezmer Rock"), std::nullopt);
+    for (int i = 0; i < kGenreCount; ++i) {
+        EXPECT_EQ(genreNumberOfName(GenreList[static_cast<std::size_t>(i)]), i);
+    }
 }
 
 TEST(Latin1Fallback, KeepsLatin1AndTransliteratesTheRest) {
