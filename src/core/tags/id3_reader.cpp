@@ -143,7 +143,17 @@ std::string frameText(ID3v2::Tag& tag, const char* id) {
     }
     // TagLib's own text runs the strings together with blanks.
     if (const auto* text = dynamic_cast<const ID3v2::TextIdentificationFrame*>(frames.front())) {
-        return joinedText(text->fieldList());
+        TagLib::StringList fields = text->fieldList();
+        if (text->textEncoding() == String::Latin1) {
+            // A byte-order mark some taggers write into Latin-1 text reads as "þÿ": not text.
+            for (String& field : fields) {
+                if (field.size() >= 2 && ((field[0] == 0xFE && field[1] == 0xFF) ||
+                                          (field[0] == 0xFF && field[1] == 0xFE))) {
+                    field = field.substr(2);
+                }
+            }
+        }
+        return joinedText(fields);
     }
     return toUtf8(frames.front()->toString());
 }

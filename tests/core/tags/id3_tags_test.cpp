@@ -120,10 +120,13 @@ TEST_F(Id3Tags, NoTagLeavesEverythingTheCallerHolds) {
     EXPECT_EQ(fields.v2.composer, "kept too");
 
     // A V2-only file fills the V2 group and leaves V1 alone; missing V2 fields keep their value.
-    const auto v2Only =
-        make("v2.mp3", v2Tag(3, v2Text(3, "TIT2", "T") + v2Text(3, "TCOM", "C") +
-                                    v2Text(3, "TRCK", "07") + v2Text(3, "TYER", "87")) +
-                           audio_);
+    // A byte-order mark in Latin-1 text is not shown.
+    const auto v2Only = make("v2.mp3", v2Tag(3, v2Text(3, "TIT2", "T") + v2Text(3, "TCOM", "C") +
+                                                    v2Text(3, "TRCK", "07") +
+                                                    v2Text(3, "TYER",
+                                                           "\xfe\xff"
+                                                           "87")) +
+                                           audio_);
     fields.v2.album = "previous";
     EXPECT_TRUE(loadTagFields(v2Only, fields).v2);
     EXPECT_EQ(fields.v1.title, "kept");
