@@ -159,7 +159,44 @@ std::unique_ptr<TagLib::File> openApeTagged(TagLib::IOStream& stream,
     return file;
 }
 
+template <class File, class... Options>
+bool describesAudio(TagLib::IOStream& stream, Options... options) {
+    stream.seek(0);
+    const File file(&stream, options...);
+    const TagLib::AudioProperties* properties = file.isValid() ? file.audioProperties() : nullptr;
+    stream.seek(0);
+    return properties != nullptr && properties->sampleRate() > 0 && properties->channels() > 0;
+}
+
 }  // namespace
+
+bool formatHoldsAudio(AudioFormat format, TagLib::IOStream& stream) {
+    switch (format) {
+        case AudioFormat::Flac:
+            return describesAudio<TagLib::FLAC::File>(stream,
+                                                      TagLib::ID3v2::FrameFactory::instance());
+        case AudioFormat::OggVorbis:
+        case AudioFormat::Opus:
+            return describesAudio<TagLib::Ogg::Vorbis::File>(stream) ||
+                   describesAudio<TagLib::Ogg::FLAC::File>(stream) ||
+                   describesAudio<TagLib::Ogg::Opus::File>(stream);
+        case AudioFormat::Mp4:
+            return describesAudio<TagLib::MP4::File>(stream);
+        case AudioFormat::Asf:
+            return describesAudio<TagLib::ASF::File>(stream);
+        case AudioFormat::Ape:
+            return describesAudio<TagLib::APE::File>(stream);
+        case AudioFormat::WavPack:
+            return describesAudio<TagLib::WavPack::File>(stream);
+        case AudioFormat::Aiff:
+            return describesAudio<TagLib::RIFF::AIFF::File>(stream);
+        case AudioFormat::Wav:
+            return describesAudio<TagLib::RIFF::WAV::File>(stream);
+        case AudioFormat::Mp3:
+            break;
+    }
+    return true;  // mp3 has its own check
+}
 
 bool fieldsAsAsked(AudioFormat format, const Id3v2Fields& before, std::span<const V2Edit> edits,
                    bool cleared, const Id3v2Fields& after) {

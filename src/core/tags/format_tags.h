@@ -60,6 +60,10 @@ private:
     bool rewritable_ = false;
 };
 
+// Whether TagLib finds audio it can describe (a sample rate and channels) in a file of the
+// format: one with the headers but no audio is never written, as an mp3 without MPEG audio is not.
+[[nodiscard]] bool formatHoldsAudio(AudioFormat format, TagLib::IOStream& stream);
+
 // Whether the fields read back after a write are those asked for: the edits of the fields the
 // format has, on what the file held (a track number compared by its number, a year by being
 // there). TagLib reports success on some damaged files without writing.

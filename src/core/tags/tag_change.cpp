@@ -135,6 +135,8 @@ TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
             current_.v2 = formatPlan_->tag->read();
             if (!formatPlan_->tag->rewritable()) {
                 refusal_ = TagWriteOutcome::NotReadWhole;  // shown, but never written over
+            } else if (!formatHoldsAudio(*format, *formatPlan_->stream)) {
+                refusal_ = TagWriteOutcome::WrongContent;  // headers without audio
             }
         }
         return;
