@@ -16,17 +16,7 @@ constexpr unsigned char fold(unsigned char c) {
 KeywordMatcher::KeywordMatcher(std::string_view keyword, AccentRule accents)
     : accents_(accents),
       keyword_(foldForSearch(keyword, accents)),
-      asciiKeyword_(isAsciiText(keyword_)) {
-    const size_t length = keyword_.size();
-    skip_.fill(length);
-    for (size_t i = 0; i + 1 < length; ++i) {
-        const auto c = static_cast<unsigned char>(keyword_[i]);
-        skip_[c] = length - 1 - i;
-        if (c >= 'a' && c <= 'z') {
-            skip_[c - ('a' - 'A')] = length - 1 - i;
-        }
-    }
-}
+      asciiKeyword_(isAsciiText(keyword_)) {}
 
 bool KeywordMatcher::matchesAscii(std::string_view text) {
     // Folding into a buffer is one vectorised pass; memmem then finds the keyword faster than

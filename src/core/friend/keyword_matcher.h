@@ -2,7 +2,6 @@
 
 #include "core/common/search_fold.h"
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -24,7 +23,6 @@ private:
     AccentRule accents_;
     std::string keyword_;
     bool asciiKeyword_ = true;
-    std::array<std::size_t, 256> skip_{};
     std::string buffer_;
 };
 

@@ -239,17 +239,11 @@ void searchWithin(const Catalogue& catalogue, const SearchMatches& previous,
                   SearchMatches& found) {
     const SongIndex& index = catalogue.index();
     const std::vector<std::uint32_t>& order = index.visitOrder();
-    const std::vector<std::string>& names = catalogue.collectionNames();
-    const std::size_t limit = rowLimitOf(settings.maxResults);
-    const auto add = [&](const SongRecordView& record) {
-        if (table.rows.size() < limit) {
-            table.appendRecord(record, names);
-        }
-        ++table.matched;
-    };
+    // The matches are kept here as they were found, not copied again by the sink.
+    MatchSink sink(table, catalogue.collectionNames(), rowLimitOf(settings.maxResults), nullptr);
     for (const std::uint32_t position : previous.memoryPositions) {
         if (terms.matches(index.searchFields(position, settings.accents), settings.sensitivity)) {
-            add(index.record(order[position]));
+            sink.addMemory(index.record(order[position]), position);
             found.memoryPositions.push_back(position);
         }
     }
@@ -257,7 +251,7 @@ void searchWithin(const Catalogue& catalogue, const SearchMatches& previous,
     for (const SongRecord& record : previous.diskRecords) {
         const SongRecordView view = viewOf(record);
         if (terms.matchesUnlowered(view, settings.sensitivity, scratch)) {
-            add(view);
+            sink.addDisk(view);
             found.diskRecords.push_back(record);
         }
     }

@@ -40,10 +40,10 @@ std::string songsFoundText(std::size_t rows, std::size_t found) {
     return groupedNumber(found) + (found == 1 ? " song found" : " songs found");
 }
 
-std::string searchStatusLine(std::size_t rows, std::size_t found, std::string_view title,
-                             std::string_view artist) {
-    // "0 song found for": the status line has always put it so.
-    std::string line = found == 0 ? std::string("0 song found") : songsFoundText(rows, found);
+namespace {
+
+// `line` + " for song <T> artist <A>", each term only when typed.
+std::string withTerms(std::string line, std::string_view title, std::string_view artist) {
     line.append(" for");
     if (!title.empty()) {
         line.append(" song <").append(title).append(">");
@@ -51,15 +51,23 @@ std::string searchStatusLine(std::size_t rows, std::size_t found, std::string_vi
     if (!artist.empty()) {
         line.append(" artist <").append(artist).append(">");
     }
-    line.push_back('.');
     return line;
 }
 
+}  // namespace
+
+std::string searchStatusLine(std::size_t rows, std::size_t found, std::string_view title,
+                             std::string_view artist) {
+    // "0 song found for": the status line has always put it so.
+    return withTerms(found == 0 ? std::string("0 song found") : songsFoundText(rows, found), title,
+                     artist) +
+           ".";
+}
+
 std::string countingStatusLine(std::size_t rows, std::string_view title, std::string_view artist) {
-    std::string line = searchStatusLine(rows, rows, title, artist);
-    line.pop_back();  // the full stop
-    const std::size_t found = line.find(" found for");
-    return line.replace(found, 6, " shown").append(", counting all matches...");
+    return withTerms(groupedNumber(rows) + (rows == 1 ? " song shown" : " songs shown"), title,
+                     artist) +
+           ", counting all matches...";
 }
 
 std::string listAllStatusLine(std::size_t rows, std::size_t found) {
