@@ -1,5 +1,7 @@
 #include "core/tags/tag_structure.h"
 
+#include "core/common/text.h"
+
 #include <algorithm>
 #include <array>
 
@@ -81,7 +83,8 @@ namespace {
 
 constexpr int kVorbisCommentBlock = 4;
 
-// Whether every comment a Vorbis comment block names lies within it.
+// Whether every comment a Vorbis comment block names lies within it and is UTF-8: TagLib would
+// write a comment of other bytes back changed.
 bool commentsFit(const ByteVector& block) {
     const auto size = static_cast<unsigned long long>(block.size());
     if (size < 8) {
@@ -97,10 +100,13 @@ bool commentsFit(const ByteVector& block) {
         if (position + 4 > size) {
             return false;
         }
-        position += 4ULL + block.toUInt(static_cast<unsigned>(position), false);
-        if (position > size) {
+        const unsigned long long length = block.toUInt(static_cast<unsigned>(position), false);
+        position += 4;
+        if (length > size - position ||
+            !isUtf8(std::string_view(block.data() + position, static_cast<std::size_t>(length)))) {
             return false;
         }
+        position += length;
     }
     return true;
 }

@@ -50,6 +50,8 @@ TEST(DamagedFormatTag, WritesThatWouldLoseFieldsAreRefused) {
          "ilst",
          "ils\x01"},
         {"m4a", "b.m4a", {{{"\xC2\xA9nam", {"Old"}}}, true}, "stco", "stco"},
+        // A FLAC comment of bytes that are not UTF-8, which TagLib would write back changed.
+        {"flac", "a.flac", {{{"TITLE", {"Old"}}, {"MOOD", {"calm"}}}, true}, "calm", "c\xff"},
     };
     for (const Case& c : cases) {
         const auto file = dir / std::string(c.name);
