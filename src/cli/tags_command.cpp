@@ -39,9 +39,10 @@ int usage(std::ostream& err) {
                   "set FILE KEY=VALUE... | clear FILE | undo | waiting | forget FILE");
 }
 
-std::string genreText(int entry) {
+// A name outside the list is printed as stored.
+std::string genreText(int entry, const std::string& storedName) {
     if (entry == kGenreUnselected) {
-        return "unset";
+        return storedName.empty() ? "unset" : storedName;
     }
     if (entry == kGenreEntryEmpty) {
         return "none";
@@ -97,7 +98,8 @@ void printGroup(std::ostream& out, const TagFields& fields, TagVersion version,
         }
         out << keyOf(row, single) << '=';
         if (row.isGenre()) {
-            out << genreText(genreEntryOf(version, fields));
+            out << genreText(genreEntryOf(version, fields),
+                             version == TagVersion::V2 ? fields.v2.genreName : std::string());
         } else {
             out << *fieldText(row, fields);
         }
@@ -194,21 +196,23 @@ int set(WriteJournal& journal, const std::string& file, std::span<const std::str
             return refused;
         }
     }
-    const TagWriteOutcome outcome = saveTagFields(journal, file, fields);
-    if (outcome != TagWriteOutcome::Written) {
-        printWriteFailure(err, journal, tagUpdateFailedMessage(file, outcome));
+    const TagWriteResult result = saveTagFields(journal, file, fields);
+    if (result.outcome != TagWriteOutcome::Written) {
+        printWriteFailure(err, journal,
+                          tagUpdateFailedMessage(file, result.outcome, result.reason));
         return kFileError;
     }
     return kDone;
 }
 
 int clear(WriteJournal& journal, const std::string& file, std::ostream& err) {
-    const TagWriteOutcome outcome = clearAllTags(journal, file);
-    if (outcome != TagWriteOutcome::Written) {
-        printWriteFailure(err, journal, clearThisTagResult(file, outcome));
+    const TagWriteResult result = clearAllTags(journal, file);
+    const UserMessage told = clearThisTagResult(file, result.outcome, result.reason);
+    if (result.outcome != TagWriteOutcome::Written) {
+        printWriteFailure(err, journal, told);
         return kFileError;
     }
-    cli::printMessage(err, clearThisTagResult(file, outcome));
+    cli::printMessage(err, told);
     return kDone;
 }
 

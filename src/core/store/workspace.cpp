@@ -81,7 +81,10 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     // Holding the lock, nothing else can be writing: what a cut-short write left can go.
     (void)removeUnfinishedWrites(paths);
     auto workspace = std::make_unique<Workspace>(Key(), std::move(paths), std::move(*settingsFile));
-    workspace->journal_ = WriteJournal::open(workspace->paths_.journalFolder());
+    // Absolute, as the journal's records are: a base given as a relative path still has one.
+    std::error_code absoluteError;
+    workspace->journal_ = WriteJournal::open(
+        std::filesystem::absolute(workspace->paths_.journalFolder(), absoluteError));
     workspace->settings_ = workspace->settingsFile_.readSettings();
     workspace->finishInterruptedMoves();
     workspace->takeBackUnlistedCollections();

@@ -26,6 +26,7 @@
 #include "core/tags/genre_list.h"
 #include "core/tags/id3_reader.h"
 #include "core/tags/id3v2_rewrite_check.h"
+#include "core/tags/refusal_reasons.h"
 #include "core/tags/tag_structure.h"
 
 namespace tunex {
@@ -66,23 +67,6 @@ std::string Id3v2Fields::*textMember(TagField field) {
     }
     return nullptr;
 }
-
-// A genre stored as text: a number 0-147 ("17", "(17)") or a name of the list.
-int genreEntryOfText(std::string text) {
-    if (text.size() > 2 && text.front() == '(' && text.back() == ')') {
-        text = text.substr(1, text.size() - 2);
-    }
-    if (!text.empty() && text.size() <= 3 &&
-        std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return genreEntryForNumber(leadingInteger(text));
-    }
-    const auto number = genreNumberOfName(text);
-    return number ? *number + 1 : kGenreUnselected;
-}
-
-}  // namespace
-
-namespace {
 
 // Whether the file's first bytes are those of the format (after an ID3v2 tag some FLAC and
 // Monkey's Audio files carry; TagLib reads no WavPack stream behind one); TagLib alone takes junk
@@ -319,6 +303,10 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
     } else {
         access_.reset();
         id3_ = nullptr;
+        if (format == AudioFormat::Flac && flacBlocksProblem(stream) == kDamagedPictureReason) {
+            problem_ = kDamagedPictureReason;  // TagLib takes some such files for no FLAC at all
+        }
+        stream.seek(0);
         return;
     }
     rewritable_ = true;
@@ -328,10 +316,12 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
         // past the end) would stay beside a new one, and a clear would leave it.
         rewritable_ = chunks.size() < 2 && chunks.empty() != taglibSawId3 &&
                       (chunks.empty() || taglibKeepsEveryFrame(*file_, chunks.front(), *id3_));
+        problem_ = chunks.size() >= 2 ? kTwoId3ChunksReason : std::string_view();
     } else if (format == AudioFormat::Mp4) {
         rewritable_ = mp4AtomsWhole(stream, 0, stream.length(), 0, false);
     } else if (format == AudioFormat::Flac) {
-        rewritable_ = flacCommentsWhole(stream);
+        problem_ = flacBlocksProblem(stream);
+        rewritable_ = problem_.empty();
     }
     stream.seek(0);
 }
@@ -353,7 +343,9 @@ Id3v2Fields FormatTag::read() {
         }
         std::string value = access_->read(field);
         if (field == TagField::Genre) {
-            fields.genre = value.empty() ? kGenreUnselected : genreEntryOfText(std::move(value));
+            if (!value.empty()) {
+                readGenre(std::move(value), fields.genre, fields.genreName);
+            }
         } else {
             fields.*textMember(field) = std::move(value);
         }

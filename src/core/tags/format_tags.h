@@ -41,6 +41,9 @@ public:
     // could not parse, one ID3 chunk only) and, in MP4, every atom it walks is whole, so that the
     // chunk offsets it moves when the tag grows are all found.
     [[nodiscard]] bool rewritable() const { return rewritable_; }
+    // Why the file is not valid or not rewritable, where more is known than that (a reason of
+    // refusal_reasons.h); empty otherwise.
+    [[nodiscard]] std::string_view problem() const { return problem_; }
     // What the tag holds; a genre that is no listed name or number 0-147 reads as
     // kGenreUnselected, so it is kept unless the user picks another.
     [[nodiscard]] Id3v2Fields read();
@@ -58,6 +61,7 @@ private:
     std::unique_ptr<Access> access_;
     TagLib::ID3v2::Tag* id3_ = nullptr;  // AIFF and WAV: owned by file_
     bool rewritable_ = false;
+    std::string_view problem_;
 };
 
 // Whether TagLib finds audio it can describe (a sample rate and channels) in a file of the

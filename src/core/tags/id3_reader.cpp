@@ -4,6 +4,7 @@
 #include <taglib/id3v2framefactory.h>
 #include <taglib/tdebuglistener.h>
 #include <taglib/textidentificationframe.h>
+#include <taglib/unknownframe.h>
 
 #include <algorithm>
 
@@ -46,9 +47,52 @@ std::string v2Comment(ID3v2::Tag& tag) {
     return {};
 }
 
+// The digits of a v2.2 frame TagLib keeps as it found it.
+std::string unknownFrameDigits(ID3v2::Tag& tag, const char* id) {
+    const ID3v2::FrameList& frames = tag.frameList(id);
+    const auto* frame =
+        frames.isEmpty() ? nullptr : dynamic_cast<const ID3v2::UnknownFrame*>(frames.front());
+    std::string digits;
+    if (frame != nullptr) {
+        for (const char c : frame->data()) {
+            if (c >= '0' && c <= '9') {
+                digits.push_back(c);
+            }
+        }
+    }
+    return digits;
+}
+
 std::string v2Year(ID3v2::Tag& tag) {
     std::string year = frameText(tag, "TDRC");
-    return year.empty() ? frameText(tag, "TYER") : year;
+    if (year.empty()) {
+        year = frameText(tag, "TYER");
+    }
+    // TagLib joins a v2.3 tag's day (TDAT, DDMM) and time (TIME, HHMM) to the year, as in
+    // "2004-03-15T12:30"; a v2.2 tag's TDA and TIM are left as it found them.
+    const std::string day = unknownFrameDigits(tag, "TDA");
+    if (year.size() == 4 && day.size() == 4) {
+        year += "-" + day.substr(2, 2) + "-" + day.substr(0, 2);
+        if (const std::string time = unknownFrameDigits(tag, "TIM"); time.size() == 4) {
+            year += "T" + time.substr(0, 2) + ":" + time.substr(2, 2);
+        }
+    }
+    return year;
+}
+
+// The year as V1 stores it where it is digits: TagLib reads "0" as no year at all.
+std::string v1Year(TagLib::MPEG::File& file, const ID3v1::Tag& tag) {
+    constexpr long kYearFromEnd = 128 - 93;
+    if (tag.year() != 0) {
+        return std::to_string(tag.year());
+    }
+    file.seek(-kYearFromEnd, TagLib::File::End);
+    const ByteVector stored = file.readBlock(4);
+    std::string year(stored.data(), stored.size());
+    year.erase(std::min(year.find('\0'), year.size()));
+    const bool digits =
+        !year.empty() && std::ranges::all_of(year, [](char c) { return c >= '0' && c <= '9'; });
+    return digits ? year : std::string();
 }
 
 int v1GenreEntry(const ID3v1::Tag& tag) {
@@ -163,27 +207,40 @@ bool isPlainComment(const ID3v2::Frame& frame) {
     return comment != nullptr && comment->description().isEmpty();
 }
 
-// TagLib turns "(17)" into "17" and "(17)Rock" into "17" plus "Rock" or just "Rock" when it reads;
-// the first field that is a number 0-147, or failing that a name of the list, is the genre.
-int v2GenreEntry(ID3v2::Tag& tag) {
+void readGenre(std::string stored, int& entry, std::string& name) {
+    if (stored.size() > 2 && stored.front() == '(' && stored.back() == ')') {
+        stored = stored.substr(1, stored.size() - 2);
+    }
+    if (!stored.empty() && stored.size() <= 3 &&
+        std::all_of(stored.begin(), stored.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+        entry = genreEntryForNumber(leadingInteger(stored));
+        return;
+    }
+    const auto number = genreNumberOfName(stored);
+    entry = number ? *number + 1 : kGenreUnselected;
+    name = number ? std::string() : std::move(stored);
+}
+
+namespace {
+
+// TagLib turns "(17)" into "17" and "(17)Rock" into "17" plus "Rock" or just "Rock" when it reads:
+// the first field is the genre.
+void readV2Genre(ID3v2::Tag& tag, Id3v2Fields& fields) {
     const ID3v2::FrameList& frames = tag.frameList("TCON");
     if (frames.isEmpty()) {
-        return kGenreUnselected;
+        fields.genre = kGenreUnselected;
+        return;
     }
     auto* text = dynamic_cast<ID3v2::TextIdentificationFrame*>(frames.front());
-    const TagLib::StringList fields =
+    const TagLib::StringList values =
         text != nullptr ? text->fieldList() : TagLib::StringList(frames.front()->toString());
-    if (fields.isEmpty()) {
-        return kGenreUnselected;
+    fields.genre = kGenreUnselected;
+    if (!values.isEmpty()) {
+        readGenre(toUtf8(values.front()), fields.genre, fields.genreName);
     }
-    const std::string first = toUtf8(fields.front());
-    if (!first.empty() && first.size() <= 3 &&
-        std::all_of(first.begin(), first.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return genreEntryForNumber(leadingInteger(first));
-    }
-    const auto number = genreNumberOfName(first);
-    return number ? *number + 1 : kGenreUnselected;
 }
+
+}  // namespace
 
 LoadedGroups readTagFields(TagReader& reader, TagFields& fields) {
     LoadedGroups loaded;
@@ -192,7 +249,7 @@ LoadedGroups readTagFields(TagReader& reader, TagFields& fields) {
         keepIfPresent(fields.v1.artist, toUtf8(v1->artist()));
         keepIfPresent(fields.v1.album, toUtf8(v1->album()));
         keepIfPresent(fields.v1.comment, toUtf8(v1->comment()));
-        keepIfPresent(fields.v1.year, v1Number(v1->year()));
+        keepIfPresent(fields.v1.year, v1Year(reader.file(), *v1));
         keepIfPresent(fields.v1.track, v1Number(v1->track()));
         fields.v1.genre = v1GenreEntry(*v1);
         loaded.v1 = true;
@@ -211,7 +268,7 @@ void readV2Fields(ID3v2::Tag& tag, Id3v2Fields& fields) {
     keepIfPresent(fields.comment, v2Comment(tag));
     keepIfPresent(fields.year, v2Year(tag));
     keepIfPresent(fields.track, frameText(tag, "TRCK"));
-    fields.genre = v2GenreEntry(tag);
+    readV2Genre(tag, fields);
     keepIfPresent(fields.composer, frameText(tag, "TCOM"));
     keepIfPresent(fields.publisher, frameText(tag, "TPUB"));
     keepIfPresent(fields.url, frameText(tag, "WOAF"));

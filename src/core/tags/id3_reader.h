@@ -59,7 +59,10 @@ private:
 // Comments without a description: the one the editor shows. Described comments belong to other
 // programs (iTunNORM, MusicMatch...) and are left alone.
 [[nodiscard]] bool isPlainComment(const TagLib::ID3v2::Frame& frame);
-[[nodiscard]] int v2GenreEntry(TagLib::ID3v2::Tag& tag);
+// A stored genre as the editor shows it: a number 0-147 ("17", "(17)") or a name of the list (as
+// genreNumberOfName matches it) selects its entry; any other name stays unselected and is kept in
+// `name`.
+void readGenre(std::string stored, int& entry, std::string& name);
 
 // The editor's view of the tags TagLib read; see loadTagFields.
 LoadedGroups readTagFields(TagReader& reader, TagFields& fields);

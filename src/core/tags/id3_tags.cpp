@@ -147,29 +147,30 @@ void setNameFields(TagChangePlanner& planner, TagVersion target,
     }
 }
 
-TagWriteOutcome writeTagChange(WriteJournal& journal, TagChange change) {
+TagWriteResult writeTagChange(WriteJournal& journal, TagChange change) {
     if (change.refusal != TagWriteOutcome::Written || change.change.splices.empty()) {
-        return change.refusal;
+        return {change.refusal, std::move(change.reason)};
     }
     WriteOutcome outcome = WriteOutcome::Failed;
     JournaledBatch batch(journal,
                          [&](const FileChange&, const WriteResult& r) { outcome = r.outcome; });
     batch.add(std::move(change.change));
     batch.finish();
-    return outcome == WriteOutcome::Written ? TagWriteOutcome::Written : TagWriteOutcome::Failed;
+    return {outcome == WriteOutcome::Written ? TagWriteOutcome::Written : TagWriteOutcome::Failed,
+            {}};
 }
 
-TagWriteOutcome saveTagFields(WriteJournal& journal, const std::filesystem::path& file,
-                              const TagFields& fields) {
+TagWriteResult saveTagFields(WriteJournal& journal, const std::filesystem::path& file,
+                             const TagFields& fields) {
     return writeTagChange(journal, planTagFields(file, fields));
 }
 
-TagWriteOutcome clearAllTags(WriteJournal& journal, const std::filesystem::path& file) {
+TagWriteResult clearAllTags(WriteJournal& journal, const std::filesystem::path& file) {
     return writeTagChange(journal, planClearAll(file));
 }
 
-TagWriteOutcome writeNameFields(WriteJournal& journal, const std::filesystem::path& file,
-                                TagVersion target, std::span<const NameValue> values) {
+TagWriteResult writeNameFields(WriteJournal& journal, const std::filesystem::path& file,
+                               TagVersion target, std::span<const NameValue> values) {
     return writeTagChange(journal, planNameFields(file, target, values));
 }
 

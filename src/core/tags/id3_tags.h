@@ -47,6 +47,9 @@ struct Id3v2Fields {
     std::string publisher;
     std::string url;
     std::string copyright;
+    // A stored genre that is no entry of the list ("Klezmer"), as stored; only read, so that it
+    // is shown as itself. It stays while `genre` is kGenreUnselected.
+    std::string genreName;
 };
 
 struct TagFields {
@@ -103,25 +106,34 @@ enum class TagWriteOutcome {
                    // write would lose what it missed: never written
 };
 
+// What a write of one file came to; `reason` says in the user's words why a refused file is left
+// alone, where more is known than the outcome (see refusal_reasons.h).
+struct TagWriteResult {
+    TagWriteOutcome outcome = TagWriteOutcome::Written;
+    std::string reason;
+
+    friend bool operator==(const TagWriteResult& result, TagWriteOutcome outcome) {
+        return result.outcome == outcome;
+    }
+};
+
 // The writing operations change only what differs from what the file holds: the frames of
 // other fields keep their bytes, order and encoding. Each goes through the write journal, so a
 // kill or a full disk leaves the file as it was or fully written, never in between.
 
 // Writes both tags from the fields: an empty text removes that field, kGenreEntryEmpty removes the
 // genre, kGenreUnselected keeps it. The V1 tag is always present afterwards.
-[[nodiscard]] TagWriteOutcome saveTagFields(WriteJournal& journal,
-                                            const std::filesystem::path& file,
-                                            const TagFields& fields);
+[[nodiscard]] TagWriteResult saveTagFields(WriteJournal& journal, const std::filesystem::path& file,
+                                           const TagFields& fields);
 
 // Removes the V2 tag and blanks the V1 tag in place. A file with neither tag is not touched.
-[[nodiscard]] TagWriteOutcome clearAllTags(WriteJournal& journal,
-                                           const std::filesystem::path& file);
+[[nodiscard]] TagWriteResult clearAllTags(WriteJournal& journal, const std::filesystem::path& file);
 
 // Sets the given fields in one version's tag, later pairs winning over earlier ones of the same
 // field. An empty title, artist or album is skipped; an empty track number removes the track.
-[[nodiscard]] TagWriteOutcome writeNameFields(WriteJournal& journal,
-                                              const std::filesystem::path& file, TagVersion target,
-                                              std::span<const NameValue> values);
+[[nodiscard]] TagWriteResult writeNameFields(WriteJournal& journal,
+                                             const std::filesystem::path& file, TagVersion target,
+                                             std::span<const NameValue> values);
 
 // The catalogue text built from separate parts, as readCatalogueId3 builds it.
 [[nodiscard]] std::string catalogueId3Text(std::string_view title, std::string_view artist,

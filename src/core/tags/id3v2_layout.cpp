@@ -1,5 +1,7 @@
 #include "core/tags/id3v2_layout.h"
 
+#include "core/tags/id3v22_upgrade.h"
+
 namespace tunex {
 
 namespace {
@@ -105,22 +107,31 @@ bool RawFrame::encoded(int majorVersion) const {
     return majorVersion == 4 ? (format & 0x0E) != 0 : (format & 0xC0) != 0;
 }
 
-std::optional<V2Layout> parseV2Layout(std::string_view tag) {
+std::optional<V2Layout> parseV2Layout(std::string_view tag, std::string* unmappedV22) {
     if (tag.size() < kHeaderSize || tag.substr(0, 3) != "ID3") {
         return std::nullopt;
     }
     const int major = byteAt(tag, 3);
     const unsigned char flags = byteAt(tag, 5);
     const auto size = syncsafeAt(tag, 6);
-    if ((major != 3 && major != 4) || !size || *size > tag.size() - kHeaderSize) {
+    if (major < 2 || major > 4 || !size || *size > tag.size() - kHeaderSize) {
         return std::nullopt;
     }
-    if (major == 4 && (flags & kUnsynchronised) != 0) {
+    // v2.4 unsynchronises frame by frame; v2.2 had compression with no method ever defined.
+    if ((major == 4 && (flags & kUnsynchronised) != 0) || (major == 2 && (flags & 0x40) != 0)) {
         return std::nullopt;
     }
     std::string data(tag.substr(kHeaderSize, *size));
-    if (major == 3 && (flags & kUnsynchronised) != 0) {
+    if (major < 4 && (flags & kUnsynchronised) != 0) {
         data = withoutUnsynchronisation(data);
+    }
+    if (major == 2) {
+        std::string unmapped;
+        auto frames = upgradeV22Frames(data, unmapped);
+        if (unmappedV22 != nullptr) {
+            *unmappedV22 = std::move(unmapped);
+        }
+        return frames ? std::optional(V2Layout{3, std::move(*frames)}) : std::nullopt;
     }
     std::size_t start = 0;
     // The extended header only holds facts about the old tag (its CRC, its padding): dropped.

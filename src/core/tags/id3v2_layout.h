@@ -22,14 +22,16 @@ struct RawFrame {
 // accounted for by whole frames and zero padding, so keeping the untouched frames' bytes keeps
 // them exactly.
 struct V2Layout {
-    int majorVersion = 3;  // 3 or 4
+    int majorVersion = 3;  // 3 or 4; a v2.2 tag is read as v2.3
     std::vector<RawFrame> frames;
 };
 
-// Reads a complete tag (header included). Nothing when the tag is v2.2, unsynchronised as a
-// whole in v2.4, or when its frames do not add up to its size: such a tag is rewritten the
-// library's way or not at all.
-[[nodiscard]] std::optional<V2Layout> parseV2Layout(std::string_view tag);
+// Reads a complete tag (header included); a v2.2 tag comes out as the v2.3 tag of the same
+// frames. Nothing when the tag is unsynchronised as a whole in v2.4, when its frames do not add
+// up to its size, or when a v2.2 frame has no v2.3 counterpart (named in `unmappedV22`): such a
+// tag is rewritten the library's way or not at all.
+[[nodiscard]] std::optional<V2Layout> parseV2Layout(std::string_view tag,
+                                                    std::string* unmappedV22 = nullptr);
 
 // Padding a tag gets when it must grow, so that later edits fit in place.
 inline constexpr std::size_t kV2GrowthPadding = 2048;

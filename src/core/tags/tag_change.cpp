@@ -127,16 +127,19 @@ TagChangePlanner::TagChangePlanner(const std::filesystem::path& file) {
         formatPlan_->stream = std::make_unique<OverlayStream>(fd.get(), identity_.size, path_);
         formatPlan_->fd = std::move(fd);
         formatPlan_->tag = std::make_unique<FormatTag>(*format, *formatPlan_->stream);
+        const FormatTag& tag = *formatPlan_->tag;
+        reason_ = tag.problem();
         if (formatPlan_->stream->readFailed()) {
             refusal_ = TagWriteOutcome::Failed;
-        } else if (!formatPlan_->tag->valid()) {
+        } else if (!tag.valid()) {
             refusal_ = TagWriteOutcome::WrongContent;
         } else {
             current_.v2 = formatPlan_->tag->read();
-            if (!formatPlan_->tag->rewritable()) {
+            if (!tag.rewritable()) {
                 refusal_ = TagWriteOutcome::NotReadWhole;  // shown, but never written over
             } else if (!formatHoldsAudio(*format, *formatPlan_->stream)) {
-                refusal_ = TagWriteOutcome::WrongContent;  // headers without audio
+                refusal_ = TagWriteOutcome::WrongContent;
+                reason_ = kNoAudioReason;  // headers without audio
             }
         }
         return;
@@ -207,7 +210,8 @@ std::optional<Splice> TagChangePlanner::v2Splice() {
         return Splice{0, 0, renderV2Layout(layout.majorVersion, layout.frames, 0)};
     }
     const auto size = std::ssize(v2Original_);
-    if (auto layout = parseV2Layout(v2Original_)) {
+    std::string unmappedV22;
+    if (auto layout = parseV2Layout(v2Original_, &unmappedV22)) {
         applyV2Edits(*layout, v2Edits_);
         if (layout->frames.empty()) {
             return Splice{v2Location_, size, {}};
@@ -219,8 +223,13 @@ std::optional<Splice> TagChangePlanner::v2Splice() {
     // A tag only TagLib can rewrite (v2.2, unsynchronised v2.4): the library's rendering, and
     // only when it keeps every frame.
     ID3v2::Tag& tag = *reader_->v2();
-    if (!taglibKeepsEveryFrame(reader_->file(), static_cast<long>(v2Location_), tag)) {
+    if (!unmappedV22.empty() ||
+        !taglibKeepsEveryFrame(reader_->file(), static_cast<long>(v2Location_), tag)) {
         refusal_ = TagWriteOutcome::NotReadWhole;
+        if (!unmappedV22.empty()) {
+            reason_ =
+                "its ID3v2.2 frame " + unmappedV22 + " has no ID3v2.3 name; writing would lose it";
+        }
         return std::nullopt;
     }
     const ID3v2::Version version = renderVersionFor(tag);
@@ -281,6 +290,11 @@ std::optional<Splice> TagChangePlanner::v1Splice() {
     return Splice{v1Location_, kV1Size, std::move(block)};
 }
 
+void TagChangePlanner::refuse(TagChange& result) const {
+    result.refusal = refusal_;
+    result.reason = reason_;
+}
+
 TagChange TagChangePlanner::planFormat() {
     TagChange result;
     result.change.path = path_;
@@ -288,7 +302,7 @@ TagChange TagChangePlanner::planFormat() {
     FormatPlan& plan = *formatPlan_;
     plan.after.reset();
     if (refusal_ != TagWriteOutcome::Written) {
-        result.refusal = refusal_;
+        refuse(result);
         return result;
     }
     if (!clear_ && v2Edits_.empty()) {
@@ -304,7 +318,7 @@ TagChange TagChangePlanner::planFormat() {
     if (!plan.tag->save() || plan.stream->readFailed() ||
         !plan.stream->splices(result.change.splices)) {
         refusal_ = TagWriteOutcome::Failed;
-        result.refusal = refusal_;
+        refuse(result);
         result.change.splices.clear();
         return result;
     }
@@ -316,7 +330,7 @@ TagChange TagChangePlanner::planFormat() {
                        clear_ ? std::span<const V2Edit>() : std::span<const V2Edit>(v2Edits_),
                        clear_, *plan.after)) {
         refusal_ = TagWriteOutcome::Failed;
-        result.refusal = refusal_;
+        refuse(result);
         result.change.splices.clear();
         plan.after.reset();
     }
@@ -333,13 +347,13 @@ TagChange TagChangePlanner::plan() {
     v2After_ = v2Original_;
     v1After_ = v1Original_;
     if (refusal_ != TagWriteOutcome::Written) {
-        result.refusal = refusal_;
+        refuse(result);
         return result;
     }
     // The V2 splice first: in an empty file both start at 0 and V1 must come last.
     auto v2 = v2Splice();
     if (refusal_ != TagWriteOutcome::Written) {
-        result.refusal = refusal_;
+        refuse(result);
         return result;
     }
     if (v2 && !(v2->length == std::ssize(v2->bytes) &&
@@ -376,6 +390,16 @@ TagFields TagChangePlanner::fieldsAfter() const {
     return fields;
 }
 
+std::optional<std::pair<std::string, std::string>> TagChangePlanner::v2VersionChange() const {
+    constexpr std::size_t kVersionByte = 3;
+    if (v2Original_.size() <= kVersionByte || v2After_.size() <= kVersionByte ||
+        v2Original_[kVersionByte] == v2After_[kVersionByte]) {
+        return std::nullopt;
+    }
+    const auto name = [](char major) { return "ID3v2." + std::to_string(major); };
+    return std::pair(name(v2Original_[kVersionByte]), name(v2After_[kVersionByte]));
+}
+
 std::vector<FrameWords> TagChangePlanner::framesClearRemoves() const {
     std::vector<FrameWords> words;
     if (!clear_ || !reader_ || !reader_->hasV2() || refusal_ != TagWriteOutcome::Written) {
@@ -396,13 +420,20 @@ void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& 
             batch.add(std::move(change.change));
             break;
         case TagWriteOutcome::WrongContent:
-            wrongContent.add(path);
+            // Files that merely hold no audio are listed with the reason, not as another format.
+            if (change.reason.empty()) {
+                wrongContent.add(path);
+            } else {
+                failed.add(path + " (" + change.reason + ")");
+            }
             break;
         case TagWriteOutcome::Failed:
             failed.add(path);
             break;
         case TagWriteOutcome::NotReadWhole:
-            failed.add(path + " (" + std::string(kNotReadWholeReason) + ")");
+            failed.add(path + " (" +
+                       (change.reason.empty() ? std::string(kNotReadWholeReason) : change.reason) +
+                       ")");
             break;
     }
 }

@@ -19,7 +19,8 @@ class TagReader;
 // What writing tags into one file would do: the file's change, or why it cannot be written.
 struct TagChange {
     TagWriteOutcome refusal = TagWriteOutcome::Written;  // Written: `change` can be applied
-    FileChange change;                                   // no splices: nothing to change
+    std::string reason;  // why a refused file is left alone, where known (refusal_reasons.h)
+    FileChange change;   // no splices: nothing to change
 };
 
 // Plans a tag write on one file from a single read: only the fields whose value differs from
@@ -51,6 +52,9 @@ public:
     // What the file will hold once the last plan() is written, read back as loadTagFields reads
     // it (V1 text exactly as V1 keeps it); the current fields when nothing changes.
     [[nodiscard]] TagFields fieldsAfter() const;
+    // The V2 tag's version before and after the last plan() ("ID3v2.2", "ID3v2.3"), when the
+    // write changes it: an old v2.2 tag is rewritten as v2.3.
+    [[nodiscard]] std::optional<std::pair<std::string, std::string>> v2VersionChange() const;
     // The frames of an mp3's V2 tag that clearAll() removes and the editor does not show
     // (pictures, ReplayGain, lyrics, private frames...), in words.
     [[nodiscard]] std::vector<FrameWords> framesClearRemoves() const;
@@ -60,11 +64,13 @@ private:
     [[nodiscard]] TagChange planFormat();
     [[nodiscard]] std::optional<Splice> v2Splice();
     [[nodiscard]] std::optional<Splice> v1Splice();
+    void refuse(TagChange& result) const;
 
     std::string path_;
     UniqueFd readHold_;
     std::unique_ptr<TagReader> reader_;
     TagWriteOutcome refusal_ = TagWriteOutcome::Written;
+    std::string reason_;
     FileIdentity identity_;
     TagFields current_;
     std::int64_t v1Location_ = -1;
@@ -105,6 +111,6 @@ void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& 
                     WriteFailures& failed, WriteFailures& wrongContent);
 
 // Writes one planned change through the journal, as a batch of its own.
-[[nodiscard]] TagWriteOutcome writeTagChange(WriteJournal& journal, TagChange change);
+[[nodiscard]] TagWriteResult writeTagChange(WriteJournal& journal, TagChange change);
 
 }  // namespace tunex

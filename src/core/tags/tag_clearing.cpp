@@ -17,12 +17,13 @@ UserMessage clearThisTagQuestion(std::string_view path) {
             captionFor("Clear ID3 Tag?"), MessageIcon::Question};
 }
 
-UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome) {
+UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome,
+                               std::string_view reason) {
     if (outcome == TagWriteOutcome::WrongContent) {
-        return wrongContentMessage(path);
+        return wrongContentMessage(path, reason);
     }
     if (outcome == TagWriteOutcome::NotReadWhole) {
-        return notReadWholeMessage(path);
+        return notReadWholeMessage(path, reason);
     }
     if (outcome != TagWriteOutcome::Written) {
         return {"The " + std::string(singleTagFormat(path).has_value() ? "tag" : "ID3 tags") +

@@ -14,7 +14,8 @@ namespace tunex {
 // Clear This Tag: the Yes/No question, then the result for the file's clearAllTags outcome (the
 // success notice, or a "File Error" when the file could not be written or holds no MPEG audio).
 [[nodiscard]] UserMessage clearThisTagQuestion(std::string_view path);
-[[nodiscard]] UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome);
+[[nodiscard]] UserMessage clearThisTagResult(std::string_view path, TagWriteOutcome outcome,
+                                             std::string_view reason = {});
 
 // Clear All Tag's checks before the question, in the page's order: no tree node selected, then
 // a listing that found nothing.

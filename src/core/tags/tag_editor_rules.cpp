@@ -177,7 +177,19 @@ void clearV2Group(Id3v2Fields& fields) {
     fields.genre = kGenreEntryEmpty;
 }
 
-UserMessage wrongContentMessage(std::string_view path) {
+namespace {
+
+UserMessage leftAloneMessage(std::string_view path, std::string_view reason) {
+    return {"The file " + std::string(path) + " was left as it is: " + std::string(reason) + ".",
+            captionFor("File Error"), MessageIcon::Error};
+}
+
+}  // namespace
+
+UserMessage wrongContentMessage(std::string_view path, std::string_view reason) {
+    if (!reason.empty()) {
+        return leftAloneMessage(path, reason);
+    }
     const auto format = singleTagFormat(path);
     if (!format) {
         return {"The file " + std::string(path) +
@@ -201,19 +213,23 @@ std::string wrongContentReason(std::span<const std::string> paths) {
     return "left alone, not " + std::string(audioFormatName(shared.value_or(AudioFormat::Mp3)));
 }
 
-UserMessage notReadWholeMessage(std::string_view path) {
+UserMessage notReadWholeMessage(std::string_view path, std::string_view reason) {
+    if (!reason.empty() && reason != kNotReadWholeReason) {
+        return leftAloneMessage(path, reason);
+    }
     return {"The file " + std::string(path) +
                 " was left as it is: " + std::string(kNotReadWholeReason) +
                 ", and writing it would lose what could not be read.",
             captionFor("File Error"), MessageIcon::Error};
 }
 
-UserMessage tagUpdateFailedMessage(std::string_view path, TagWriteOutcome outcome) {
+UserMessage tagUpdateFailedMessage(std::string_view path, TagWriteOutcome outcome,
+                                   std::string_view reason) {
     if (outcome == TagWriteOutcome::WrongContent) {
-        return wrongContentMessage(path);
+        return wrongContentMessage(path, reason);
     }
     if (outcome == TagWriteOutcome::NotReadWhole) {
-        return notReadWholeMessage(path);
+        return notReadWholeMessage(path, reason);
     }
     const std::string what = singleTagFormat(path) ? "The tag of file " : "The ID3 tags of file ";
     return {what + std::string(path) + " could not be written.", captionFor("File Error"),

@@ -9,6 +9,7 @@
 #include "core/common/user_message.h"
 #include "core/tags/audio_format.h"
 #include "core/tags/id3_tags.h"
+#include "core/tags/refusal_reasons.h"
 #include "core/tags/tag_field_table.h"
 
 namespace tunex {
@@ -56,13 +57,16 @@ void clearV1Group(Id3v1Fields& fields);
 void clearV2Group(Id3v2Fields& fields);
 
 // Update: the message when saveTagFields could not write the file (nothing is shown otherwise).
+// `reason` (refusal_reasons.h) says why a refused file was left alone, where known.
 [[nodiscard]] UserMessage tagUpdateFailedMessage(std::string_view path,
-                                                 TagWriteOutcome outcome = TagWriteOutcome::Failed);
-// A file the tag tools leave alone because its content is not the audio its name says.
-[[nodiscard]] UserMessage wrongContentMessage(std::string_view path);
-// Why a file whose tag TagLib cannot read whole is left alone, and the message that says so.
-inline constexpr std::string_view kNotReadWholeReason = "its tag cannot be read whole";
-[[nodiscard]] UserMessage notReadWholeMessage(std::string_view path);
+                                                 TagWriteOutcome outcome = TagWriteOutcome::Failed,
+                                                 std::string_view reason = {});
+// A file the tag tools leave alone because its content is not the audio its name says, or for
+// `reason` where one is known.
+[[nodiscard]] UserMessage wrongContentMessage(std::string_view path, std::string_view reason = {});
+// The message for a file whose tag TagLib cannot read whole; `reason` (refusal_reasons.h) says
+// more where it is known.
+[[nodiscard]] UserMessage notReadWholeMessage(std::string_view path, std::string_view reason = {});
 // How a batch result names such files: "left alone, not MPEG audio" when they share a format.
 [[nodiscard]] std::string wrongContentReason(std::span<const std::string> paths);
 

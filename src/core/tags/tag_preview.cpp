@@ -17,11 +17,21 @@ namespace tunex {
 
 namespace {
 
-std::string genreText(int entry) {
-    return entry > 0 && entry <= kGenreCount ? std::string(GenreList[entry - 1]) : std::string();
+// The list's name of the entry, or the stored name of a genre outside the list.
+std::string genreText(TagVersion version, const TagFields& fields) {
+    const int entry = genreEntryOf(version, fields);
+    if (entry > 0 && entry <= kGenreCount) {
+        return std::string(GenreList[entry - 1]);
+    }
+    return entry == kGenreUnselected && version == TagVersion::V2 ? fields.v2.genreName
+                                                                  : std::string();
 }
 
-std::string skipReason(TagWriteOutcome refusal, const std::string& path) {
+std::string skipReason(const TagChange& plan, const std::string& path) {
+    const TagWriteOutcome refusal = plan.refusal;
+    if (!plan.reason.empty()) {
+        return plan.reason;
+    }
     if (refusal == TagWriteOutcome::NotReadWhole) {
         return std::string(kNotReadWholeReason);
     }
@@ -43,8 +53,8 @@ bool addChangedFields(TagPreview& preview, const std::string& path, const TagFie
         std::string oldValue;
         std::string newValue;
         if (row.isGenre()) {
-            oldValue = genreText(genreEntryOf(row.version, before));
-            newValue = genreText(genreEntryOf(row.version, after));
+            oldValue = genreText(row.version, before);
+            newValue = genreText(row.version, after);
         } else {
             oldValue = *fieldText(row, before);
             newValue = *fieldText(row, after);
@@ -70,7 +80,7 @@ void previewFile(TagPreview& preview, const std::string& path, const SetUp& set,
     set(planner);
     const TagChange plan = planner.plan();
     if (plan.refusal != TagWriteOutcome::Written) {
-        preview.skipped.push_back({path, skipReason(plan.refusal, path)});
+        preview.skipped.push_back({path, skipReason(plan, path)});
         return;
     }
     if (plan.change.splices.empty()) {
@@ -93,6 +103,10 @@ void previewFile(TagPreview& preview, const std::string& path, const SetUp& set,
     }
     bool changed = addChangedFields(preview, path, planner.current(), planner.fieldsAfter(),
                                     planner.singleGroup());
+    if (auto versions = planner.v2VersionChange()) {
+        preview.rows.push_back({path, TagVersion::V2, false, "Tag version",
+                                std::move(versions->first), std::move(versions->second)});
+    }
     // Nothing a clear takes goes unseen: the frames the editor has no field for are listed too.
     for (FrameWords& words : planner.framesClearRemoves()) {
         preview.rows.push_back(

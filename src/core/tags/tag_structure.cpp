@@ -1,6 +1,7 @@
 #include "core/tags/tag_structure.h"
 
 #include "core/common/text.h"
+#include "core/tags/refusal_reasons.h"
 
 #include <algorithm>
 #include <array>
@@ -82,6 +83,24 @@ bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth, bo
 namespace {
 
 constexpr int kVorbisCommentBlock = 4;
+constexpr int kPictureBlock = 6;
+
+// Whether a picture block's lengths (MIME type, description, picture data) add up within it.
+bool pictureFits(const ByteVector& block) {
+    const auto size = static_cast<unsigned long long>(block.size());
+    unsigned long long position = 4;  // the picture type
+    for (int length = 0; length < 2; ++length) {
+        if (position + 4 > size) {
+            return false;
+        }
+        position += 4ULL + block.toUInt(static_cast<unsigned>(position), true);
+    }
+    position += 16;  // width, height, colour depth, colours used
+    if (position + 4 > size) {
+        return false;
+    }
+    return position + 4 + block.toUInt(static_cast<unsigned>(position), true) <= size;
+}
 
 // Whether every comment a Vorbis comment block names lies within it and is UTF-8: TagLib would
 // write a comment of other bytes back changed.
@@ -126,31 +145,35 @@ long afterLeadingId3v2(TagLib::IOStream& stream) {
     return 10 + size + ((static_cast<unsigned char>(head[5]) & 0x10) != 0 ? 10 : 0);
 }
 
-bool flacCommentsWhole(TagLib::IOStream& stream) {
+std::string_view flacBlocksProblem(TagLib::IOStream& stream) {
     long position = afterLeadingId3v2(stream) + 4;  // "fLaC"
     const long length = stream.length();
     int commentBlocks = 0;
-    for (bool last = false; !last;) {
+    std::string_view problem;
+    for (bool last = false; !last && problem.empty();) {
         stream.seek(position);
         const ByteVector header = stream.readBlock(4);
         if (header.size() < 4) {
-            return false;
+            problem = kNotReadWholeReason;
+            break;
         }
         last = (static_cast<unsigned char>(header[0]) & 0x80) != 0;
         const int type = static_cast<unsigned char>(header[0]) & 0x7f;
         const long size = static_cast<long>(header.toUInt(0U, true) & 0xFFFFFFU);
         if (size > length - position - 4) {
-            return false;
-        }
-        if (type == kVorbisCommentBlock &&
-            (++commentBlocks > 1 ||
-             !commentsFit(stream.readBlock(static_cast<unsigned long>(size))))) {
-            return false;
+            problem = kNotReadWholeReason;
+        } else if (type == kVorbisCommentBlock &&
+                   (++commentBlocks > 1 ||
+                    !commentsFit(stream.readBlock(static_cast<unsigned long>(size))))) {
+            problem = kNotReadWholeReason;
+        } else if (type == kPictureBlock &&
+                   !pictureFits(stream.readBlock(static_cast<unsigned long>(size)))) {
+            problem = kDamagedPictureReason;
         }
         position += 4 + size;
     }
     stream.seek(0);
-    return true;
+    return problem;
 }
 
 }  // namespace tunex

@@ -2,6 +2,8 @@
 
 #include <taglib/tiostream.h>
 
+#include <string_view>
+
 // Checks that a tag's container is whole as TagLib would rewrite it: where TagLib reads only part
 // of a structure, a save would drop the rest without a word.
 namespace tunex {
@@ -16,9 +18,11 @@ namespace tunex {
 // front of it, if any.
 [[nodiscard]] long afterLeadingId3v2(TagLib::IOStream& stream);
 
-// Whether a FLAC stream's metadata blocks follow one another to the audio, with at most one
-// Vorbis comment block whose every comment lies within it: TagLib stops reading comments at the
-// first that runs past its block, and keeps only the first of several blocks.
-[[nodiscard]] bool flacCommentsWhole(TagLib::IOStream& stream);
+// Why TagLib could not rewrite a FLAC stream's metadata as it stands (a reason of
+// refusal_reasons.h), or nothing: its blocks follow one another to the audio, every picture block
+// holds the picture its fields describe (TagLib drops one that does not), and there is at most
+// one Vorbis comment block, whose every comment lies within it (TagLib stops reading comments at
+// the first that runs past its block, and keeps only the first of several blocks).
+[[nodiscard]] std::string_view flacBlocksProblem(TagLib::IOStream& stream);
 
 }  // namespace tunex

@@ -497,15 +497,15 @@ void LocalPage::clearThisTag() {
         })) {
         return;
     }
-    TagWriteOutcome outcome = TagWriteOutcome::Failed;
+    TagWriteResult result{TagWriteOutcome::Failed, {}};
     {
         const WaitCursor wait;
-        outcome = clearAllTags(context_.workspace().journal(), path);
+        result = clearAllTags(context_.workspace().journal(), path);
     }
-    platform.tell(
-        outcome == TagWriteOutcome::Failed
-            ? withJournalProblem(clearThisTagResult(path, outcome), context_.workspace().journal())
-            : clearThisTagResult(path, outcome));
+    const UserMessage told = clearThisTagResult(path, result.outcome, result.reason);
+    platform.tell(result.outcome == TagWriteOutcome::Failed
+                      ? withJournalProblem(told, context_.workspace().journal())
+                      : told);
     refreshAfterTagChange();
 }
 

@@ -193,7 +193,18 @@ void TagInfoDialog::showFields(const TagFields& fields, TagVersion version) {
             continue;
         }
         if (control.genre != nullptr) {
-            control.genre->setCurrentIndex(genreEntryOf(version, fields));
+            // A stored genre outside the list gets an entry of its own, kept unless changed.
+            while (control.genre->count() > kGenreEntryCount) {
+                control.genre->removeItem(kGenreEntryCount);
+            }
+            const int entry = genreEntryOf(version, fields);
+            if (entry == kGenreUnselected && version == TagVersion::V2 &&
+                !fields.v2.genreName.empty()) {
+                control.genre->addItem(toQString(fields.v2.genreName));
+                control.genre->setCurrentIndex(kGenreEntryCount);
+            } else {
+                control.genre->setCurrentIndex(entry);
+            }
         } else {
             control.edit->setText(toQString(*fieldText(*control.row, fields)));
         }
@@ -204,7 +215,9 @@ TagFields TagInfoDialog::shownFields() const {
     TagFields fields;
     for (const FieldControl& control : controls_) {
         if (control.genre != nullptr) {
-            genreEntryOf(control.row->version, fields) = control.genre->currentIndex();
+            const int index = control.genre->currentIndex();
+            genreEntryOf(control.row->version, fields) =
+                index < kGenreEntryCount ? index : kGenreUnselected;
         } else {
             *fieldText(*control.row, fields) = text(control.edit);
         }
@@ -239,11 +252,11 @@ void TagInfoDialog::onUpdate() {
             return;  // back to editing, nothing typed is lost
         }
     }
-    const TagWriteOutcome outcome = saveTagFields(journal_, file_, fields);
-    if (outcome != TagWriteOutcome::Written) {
+    const TagWriteResult result = saveTagFields(journal_, file_, fields);
+    if (result.outcome != TagWriteOutcome::Written) {
         // The dialog stays open so that what the user typed is not lost; Cancel leaves.
-        platform_.tell(
-            withJournalProblem(tagUpdateFailedMessage(file_.string(), outcome), journal_));
+        platform_.tell(withJournalProblem(
+            tagUpdateFailedMessage(file_.string(), result.outcome, result.reason), journal_));
         return;
     }
     accept();

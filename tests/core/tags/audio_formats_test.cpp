@@ -22,6 +22,7 @@
 #include "core/tags/audio_format.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/id3_tags.h"
+#include "core/tags/refusal_reasons.h"
 #include "core/tags/tag_test_support.h"
 #include "support/audio_files.h"
 #include "support/temp_dir.h"
@@ -269,7 +270,8 @@ TEST_P(FormatTags, SavingChangesOnlyTheEditedFieldsAndUndoGivesBackEveryByte) {
                  "Composer Two",
                  "Label Two",
                  "http://example.org/two",
-                 "1999 Label Two"};
+                 "1999 Label Two",
+                 {}};
     ASSERT_EQ(saveTagFields(*journal_, file, fields), TagWriteOutcome::Written);
     // Picture, ReplayGain, the unknown field, the audio (and MP4's chunk offsets) as they were.
     EXPECT_EQ(test::audioViewMap(file), withFields(before, fields.v2));
@@ -410,7 +412,9 @@ TEST_P(FormatTags, OtherContentUnderTheNameIsLeftAlone) {
         // Headers without audio still show their (empty) group.
         EXPECT_EQ(loadTagFields(file, fields).v2, name == "headers only");
         fields.v2.title = "New";
-        EXPECT_EQ(saveTagFields(*journal_, file, fields), TagWriteOutcome::WrongContent);
+        const TagWriteResult saved = saveTagFields(*journal_, file, fields);
+        EXPECT_EQ(saved, TagWriteOutcome::WrongContent);
+        EXPECT_EQ(saved.reason, name == "headers only" ? kNoAudioReason : "");
         EXPECT_EQ(clearAllTags(*journal_, file), TagWriteOutcome::WrongContent);
         const std::vector<NameValue> values = {{NameField::SongTitle, "New"}};
         EXPECT_EQ(writeNameFields(*journal_, file, TagVersion::V2, values),

@@ -7,6 +7,7 @@
 
 #include <csignal>
 
+#include "core/tags/tag_preview.h"
 #include "core/tags/tag_test_support.h"
 
 namespace tunex {
@@ -153,6 +154,8 @@ TEST_F(Id3Tags, GenreSelectionFromEveryForm) {
         fields.v2.genre = 77;
         loadTagFields(file, fields);
         EXPECT_EQ(fields.v2.genre, entry) << text;
+        // A name outside the list is shown as itself.
+        EXPECT_EQ(fields.v2.genreName, text == "Synthwave" ? text : "") << text;
     }
     const auto v24 = make("g4.mp3", v2Tag(4, v2Text(4, "TCON", "17")) + audio_);
     TagFields fields;
@@ -164,6 +167,10 @@ TEST_F(Id3Tags, GenreSelectionFromEveryForm) {
         loadTagFields(file, fields);
         EXPECT_EQ(fields.v1.genre, entry) << number;
     }
+    // A V1 year of "0" is shown as stored; TagLib reads it as no year.
+    TagFields zero;
+    loadTagFields(make("y.mp3", audio_ + v1Tag("t", "", "", "0", "", 0, 0)), zero);
+    EXPECT_EQ(zero.v1.year, "0");
 }
 
 TEST_F(Id3Tags, SaveWritesBothTagsAndKeepsEverythingElse) {
@@ -387,6 +394,57 @@ TEST_F(Id3Tags, TagTagLibCannotFullyParseIsNeverRewritten) {
     EXPECT_TRUE(test::saveTags(file, fields));
     EXPECT_EQ(readFile(file).substr(0, original.size() - 128),
               original.substr(0, original.size() - 128));
+}
+
+// Old iTunes tags: every v2.2 frame comes through as its v2.3 counterpart, the picture's image
+// format as a MIME type; a frame v2.3 has no name for stops the write and is named.
+TEST_F(Id3Tags, Version22TagsAreRewrittenAsVersion23WithEveryFrame) {
+    const auto frame = [](std::string_view id, std::string_view body) {
+        return std::string(id) + test::bigEndian(body.size()).substr(1) + std::string(body);
+    };
+    const auto tag22 = [](const std::string& frames) {
+        return "ID3" + std::string("\x02\0\0", 3) + test::syncsafe(frames.size()) + frames;
+    };
+    const std::string frames = frame("TT2", std::string("\0Old", 4)) +
+                               frame("TYE", std::string("\0"
+                                                        "2010",
+                                                        5)) +
+                               frame("TDA", std::string("\0"
+                                                        "0304",
+                                                        5)) +
+                               frame("RVA", "\x03\x10\x01\x02\x03\x04") +
+                               frame("TCP", std::string("\0"
+                                                        "1",
+                                                        2)) +
+                               frame("PIC", std::string("\0PNG\x03\0", 6) + "\x89PNG data");
+    const auto file = make("old.mp3", tag22(frames) + audio_);
+    TagFields fields;
+    (void)loadTagFields(file, fields);
+    EXPECT_EQ(fields.v2.year, "2010-04-03");  // the day TDA holds, as the date it is part of
+
+    fields.v2.title = "New";
+    const TagPreview preview = previewTagFields(file, fields);
+    ASSERT_EQ(preview.rows.size(), 2U);
+    EXPECT_EQ(preview.rows[1].field, "Tag version");
+    EXPECT_EQ(preview.rows[1].oldValue + ">" + preview.rows[1].newValue, "ID3v2.2>ID3v2.3");
+    const std::string before = independentView(file);
+    ASSERT_TRUE(test::saveTags(file, fields));
+    const std::string after = independentView(file);
+    EXPECT_EQ(viewLine(after, "raw="), "raw=TIT2,TYER,TDAT,RVAD,TCMP,APIC") << after;
+    EXPECT_EQ(test::framesExcept(after, {"TIT2"}), test::framesExcept(before, {"TIT2"}));
+    EXPECT_NE(after.find("image/png"), std::string::npos) << after;
+    (void)loadTagFields(file, fields);
+    EXPECT_EQ(fields.v2.year, "2010-04-03");
+
+    const auto odd = make("odd.mp3", tag22(frame("TT2", std::string("\0Old", 4)) +
+                                           frame("XYZ", std::string("\0?", 2))) +
+                                         audio_);
+    const std::string original = readFile(odd);
+    fields.v2.title = "New";
+    const TagWriteResult refused = saveTagFields(test::journal(), odd, fields);
+    EXPECT_EQ(refused, TagWriteOutcome::NotReadWhole);
+    EXPECT_EQ(refused.reason, "its ID3v2.2 frame XYZ has no ID3v2.3 name; writing would lose it");
+    EXPECT_EQ(readFile(odd), original);
 }
 
 TEST_F(Id3Tags, HostileFilesNeverCrashAndFailedWritesChangeNothing) {

@@ -74,6 +74,11 @@ TEST(TagEditorRules, LimitsGenresGroupsAndMessages) {
     EXPECT_EQ(tagUpdateFailedMessage("/Music/a.mp3"),
               (UserMessage{"The ID3 tags of file /Music/a.mp3 could not be written.",
                            "Tunex - File Error", MessageIcon::Error}));
+    // A refusal whose reason is known says it.
+    EXPECT_EQ(
+        tagUpdateFailedMessage("/m/a.wav", TagWriteOutcome::NotReadWhole, kTwoId3ChunksReason).text,
+        "The file /m/a.wav was left as it is: it holds two ID3 chunks; writing would lose "
+        "one.");
 }
 
 }  // namespace

@@ -220,16 +220,18 @@ TEST_F(TagInfoDialogTest, V1TypingLimitsAndUnlimitedV2) {
 }
 
 TEST_F(TagInfoDialogTest, FileWithoutV1TagOpensWithEmptyV1Group) {
-    const auto file = make(
-        "v2.mp3", v2Tag(3, v2Text(3, "TIT2", "Only") + v2Text(3, "TCON", "(300)")) + mpegAudio(4));
+    const auto file =
+        make("v2.mp3",
+             v2Tag(3, v2Text(3, "TIT2", "Only") + v2Text(3, "TCON", "Klezmer")) + mpegAudio(4));
     TagInfoDialog dialog(platform_, test::journal(), file);
     const TagFields shown = dialog.shownFields();
     EXPECT_EQ(shown.v1.title, "");
     EXPECT_EQ(shown.v1.genre, kGenreUnselected);
     EXPECT_EQ(shown.v2.title, "Only");
-    // A genre outside the list shows no selection, and Update keeps it.
+    // A genre outside the list shows as itself in an entry of its own, and Update keeps it.
     EXPECT_EQ(shown.v2.genre, kGenreUnselected);
-    EXPECT_EQ(genre(dialog, "v2Genre")->currentText(), QString());
+    EXPECT_EQ(genre(dialog, "v2Genre")->currentText(), QStringLiteral("Klezmer"));
+    EXPECT_EQ(genre(dialog, "v2Genre")->count(), kGenreEntryCount + 1);
 }
 
 TEST_F(TagInfoDialogTest, ClearButtonsChangeOnlyTheirGroupAndWriteNothing) {
