@@ -1,7 +1,6 @@
 #include "core/tags/audio_format.h"
 
-#include <array>
-#include <utility>
+#include <algorithm>
 
 #include "core/common/text.h"
 #include "core/tags/tag_walk.h"
@@ -10,40 +9,65 @@ namespace tunex {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, AudioFormat>, 15> kExtensions = {{
-    {"flac", AudioFormat::Flac},
-    {"ogg", AudioFormat::OggVorbis},
-    {"oga", AudioFormat::OggVorbis},
-    {"opus", AudioFormat::Opus},
-    {"m4a", AudioFormat::Mp4},
-    {"m4b", AudioFormat::Mp4},
-    {"mp4", AudioFormat::Mp4},
-    {"wma", AudioFormat::Asf},
-    {"wmv", AudioFormat::Asf},
-    {"asf", AudioFormat::Asf},
-    {"ape", AudioFormat::Ape},
-    {"wv", AudioFormat::WavPack},
-    {"aif", AudioFormat::Aiff},
-    {"aiff", AudioFormat::Aiff},
-    {"wav", AudioFormat::Wav},
+constexpr FormatSignature sig(unsigned at, std::string_view magic, unsigned alsoAt = 0,
+                              std::string_view also = {}) {
+    return {at, magic, alsoAt, also};
+}
+
+struct Places {
+    bool leadingId3v2 = false;
+    bool url = true;
+    bool publisher = true;
+};
+
+constexpr FormatFacts facts(AudioFormat format, std::string_view audioName,
+                            std::string_view tagTitle, std::array<std::string_view, 3> extensions,
+                            std::array<FormatSignature, 6> signatures, Places places = {}) {
+    return {format,     audioName,           tagTitle,   extensions,
+            signatures, places.leadingId3v2, places.url, places.publisher};
+}
+
+constexpr Places kXiph{false, false, true};
+
+// ".oga" is Vorbis or FLAC in Ogg, and any Ogg stream may sit under another Ogg name: the file
+// opens as what it holds. ".wmv" stays for base folders that list it.
+constexpr std::array<FormatFacts, 10> kFormats = {{
+    facts(AudioFormat::Mp3, "MPEG audio", "ID3 Tag", {"mp3"}, {}),
+    facts(AudioFormat::Flac, "FLAC audio", "FLAC Tag", {"flac"}, {sig(0, "fLaC")},
+          {true, false, true}),
+    facts(AudioFormat::OggVorbis, "Ogg Vorbis audio", "Ogg Vorbis Tag", {"ogg", "oga"},
+          {sig(0, "OggS")}, kXiph),
+    facts(AudioFormat::Opus, "Opus audio", "Opus Tag", {"opus"}, {sig(0, "OggS")}, kXiph),
+    facts(AudioFormat::Mp4, "MP4 audio", "MP4 Tag", {"m4a", "m4b", "mp4"},
+          {sig(4, "ftyp"), sig(4, "moov"), sig(4, "free"), sig(4, "wide"), sig(4, "skip"),
+           sig(4, "mdat")},
+          {false, false, false}),
+    facts(AudioFormat::Asf, "Windows Media (ASF)", "Windows Media Tag", {"wma", "wmv", "asf"},
+          {sig(0, std::string_view("\x30\x26\xB2\x75\x8E\x66\xCF\x11", 8))}),
+    facts(AudioFormat::Ape, "Monkey's Audio", "APE Tag", {"ape"}, {sig(0, "MAC ")}, {true}),
+    facts(AudioFormat::WavPack, "WavPack audio", "WavPack Tag", {"wv"}, {sig(0, "wvpk")}),
+    facts(AudioFormat::Aiff, "AIFF audio", "AIFF Tag", {"aif", "aiff", "aifc"},
+          {sig(0, "FORM", 8, "AIFF"), sig(0, "FORM", 8, "AIFC")}),
+    facts(AudioFormat::Wav, "WAV audio", "WAV Tag", {"wav"}, {sig(0, "RIFF", 8, "WAVE")}),
 }};
 
 }  // namespace
 
+const FormatFacts& formatFacts(AudioFormat format) {
+    return *std::ranges::find(kFormats, format, &FormatFacts::format);
+}
+
 std::optional<AudioFormat> audioFormatOfName(std::string_view fileName) {
     // The extension wins: "song.mp3.flac" is a FLAC file; "song.mp3.bak" stays an mp3 name.
     const std::size_t dot = fileName.rfind('.');
-    if (dot == std::string_view::npos || dot == 0) {
-        return isMp3Name(fileName) ? std::optional(AudioFormat::Mp3) : std::nullopt;
-    }
-    const std::string extension = toLowerUtf8(fileName.substr(dot + 1));
-    for (const auto& [name, format] : kExtensions) {
-        if (extension == name) {
-            return format;
+    if (dot != std::string_view::npos && dot != 0) {
+        const std::string extension = toLowerUtf8(fileName.substr(dot + 1));
+        for (const FormatFacts& facts : kFormats) {
+            if (facts.format != AudioFormat::Mp3 && !extension.empty() &&
+                std::ranges::find(facts.extensions, extension) != facts.extensions.end()) {
+                return facts.format;
+            }
         }
-    }
-    if (extension == "aifc") {
-        return AudioFormat::Aiff;
     }
     return isMp3Name(fileName) ? std::optional(AudioFormat::Mp3) : std::nullopt;
 }
@@ -60,42 +84,13 @@ bool isTaggableName(std::string_view fileName) {
 }
 
 std::string_view audioFormatName(AudioFormat format) {
-    switch (format) {
-        case AudioFormat::Mp3:
-            return "MPEG audio";
-        case AudioFormat::Flac:
-            return "FLAC audio";
-        case AudioFormat::OggVorbis:
-            return "Ogg Vorbis audio";
-        case AudioFormat::Opus:
-            return "Opus audio";
-        case AudioFormat::Mp4:
-            return "MP4 audio";
-        case AudioFormat::Asf:
-            return "Windows Media (ASF)";
-        case AudioFormat::Ape:
-            return "Monkey's Audio";
-        case AudioFormat::WavPack:
-            return "WavPack audio";
-        case AudioFormat::Aiff:
-            return "AIFF audio";
-        case AudioFormat::Wav:
-            return "WAV audio";
-    }
-    return "audio";
+    return formatFacts(format).audioName;
 }
 
 bool formatHasField(AudioFormat format, TagField field) {
-    switch (format) {
-        case AudioFormat::Flac:
-        case AudioFormat::OggVorbis:
-        case AudioFormat::Opus:
-            return field != TagField::Url;
-        case AudioFormat::Mp4:
-            return field != TagField::Url && field != TagField::Publisher;
-        default:
-            return true;
-    }
+    const FormatFacts& facts = formatFacts(format);
+    return (field != TagField::Url || facts.holdsUrl) &&
+           (field != TagField::Publisher || facts.holdsPublisher);
 }
 
 }  // namespace tunex

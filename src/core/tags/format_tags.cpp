@@ -68,40 +68,21 @@ std::string Id3v2Fields::*textMember(TagField field) {
     return nullptr;
 }
 
-// Whether the file's first bytes are those of the format (after an ID3v2 tag some FLAC and
-// Monkey's Audio files carry; TagLib reads no WavPack stream behind one); TagLib alone takes junk
-// for some formats when it reads no audio properties.
+// Whether the file's first bytes are those of the format; TagLib alone takes junk for some
+// formats when it reads no audio properties.
 bool startsAsFormat(AudioFormat format, TagLib::IOStream& stream) {
-    const bool mayLeadWithId3v2 = format == AudioFormat::Flac || format == AudioFormat::Ape;
-    stream.seek(mayLeadWithId3v2 ? afterLeadingId3v2(stream) : 0);
+    const FormatFacts& facts = formatFacts(format);
+    stream.seek(facts.mayLeadWithId3v2 ? afterLeadingId3v2(stream) : 0);
     const ByteVector head = stream.readBlock(16);
     stream.seek(0);
-    const auto at = [&](unsigned offset, const char* magic) {
-        return head.containsAt(ByteVector(magic), offset);
+    const auto at = [&](unsigned offset, std::string_view magic) {
+        return head.containsAt(ByteVector(magic.data(), static_cast<unsigned>(magic.size())),
+                               offset);
     };
-    switch (format) {
-        case AudioFormat::Flac:
-            return at(0, "fLaC");
-        case AudioFormat::OggVorbis:
-        case AudioFormat::Opus:
-            return at(0, "OggS");
-        case AudioFormat::Mp4:
-            return at(4, "ftyp") || at(4, "moov") || at(4, "free") || at(4, "wide") ||
-                   at(4, "skip") || at(4, "mdat");
-        case AudioFormat::Asf:
-            return head.startsWith(ByteVector("\x30\x26\xB2\x75\x8E\x66\xCF\x11", 8));
-        case AudioFormat::Ape:
-            return at(0, "MAC ");
-        case AudioFormat::WavPack:
-            return at(0, "wvpk");
-        case AudioFormat::Aiff:
-            return at(0, "FORM") && (at(8, "AIFF") || at(8, "AIFC"));
-        case AudioFormat::Wav:
-            return at(0, "RIFF") && at(8, "WAVE");
-        case AudioFormat::Mp3:
-            break;
-    }
-    return false;
+    return std::ranges::any_of(facts.signatures, [&](const FormatSignature& signature) {
+        return !signature.magic.empty() && at(signature.at, signature.magic) &&
+               (signature.also.empty() || at(signature.alsoAt, signature.also));
+    });
 }
 
 // The data offsets of the ID3 chunks of an AIFF (big-endian sizes) or WAV file, as far as its

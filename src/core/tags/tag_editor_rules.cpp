@@ -16,29 +16,7 @@ std::string tagEditorCaption(std::string_view path) {
 }
 
 std::string singleTagTitle(AudioFormat format) {
-    switch (format) {
-        case AudioFormat::Mp3:
-            return "ID3 Tag";
-        case AudioFormat::Flac:
-            return "FLAC Tag";
-        case AudioFormat::OggVorbis:
-            return "Ogg Vorbis Tag";
-        case AudioFormat::Opus:
-            return "Opus Tag";
-        case AudioFormat::Mp4:
-            return "MP4 Tag";
-        case AudioFormat::Asf:
-            return "Windows Media Tag";
-        case AudioFormat::Ape:
-            return "APE Tag";
-        case AudioFormat::WavPack:
-            return "WavPack Tag";
-        case AudioFormat::Aiff:
-            return "AIFF Tag";
-        case AudioFormat::Wav:
-            return "WAV Tag";
-    }
-    return "Tag";
+    return std::string(formatFacts(format).tagTitle);
 }
 
 int v1TypingLimit(V1TextField field) {

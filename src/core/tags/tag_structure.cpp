@@ -160,11 +160,10 @@ std::string_view flacBlocksProblem(TagLib::IOStream& stream) {
         last = (static_cast<unsigned char>(header[0]) & 0x80) != 0;
         const int type = static_cast<unsigned char>(header[0]) & 0x7f;
         const long size = static_cast<long>(header.toUInt(0U, true) & 0xFFFFFFU);
-        if (size > length - position - 4) {
-            problem = kNotReadWholeReason;
-        } else if (type == kVorbisCommentBlock &&
-                   (++commentBlocks > 1 ||
-                    !commentsFit(stream.readBlock(static_cast<unsigned long>(size))))) {
+        const bool commentCut = type == kVorbisCommentBlock &&
+                                (++commentBlocks > 1 ||
+                                 !commentsFit(stream.readBlock(static_cast<unsigned long>(size))));
+        if (size > length - position - 4 || commentCut) {
             problem = kNotReadWholeReason;
         } else if (type == kPictureBlock &&
                    !pictureFits(stream.readBlock(static_cast<unsigned long>(size)))) {

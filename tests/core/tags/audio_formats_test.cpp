@@ -438,11 +438,17 @@ namespace {
 
 TEST(AudioFormatNames, TheLastExtensionDecides) {
     const std::vector<std::pair<std::string_view, std::optional<AudioFormat>>> cases = {
-        {"a.FLAC", AudioFormat::Flac},   {"song.mp3.flac", AudioFormat::Flac},
-        {"x.mp3.bak", AudioFormat::Mp3}, {"x.Mp3", AudioFormat::Mp3},
-        {"a.aifc", AudioFormat::Aiff},   {"b.oga", AudioFormat::OggVorbis},
-        {"v.wmv", AudioFormat::Asf},     {"notes.txt", std::nullopt},
-        {".flac", std::nullopt},         {"flac", std::nullopt},
+        {"a.FLAC", AudioFormat::Flac},
+        {"song.mp3.flac", AudioFormat::Flac},
+        {"x.mp3.bak", AudioFormat::Mp3},
+        {"x.Mp3", AudioFormat::Mp3},
+        {"a.aifc", AudioFormat::Aiff},
+        {"b.oga", AudioFormat::OggVorbis},
+        {"v.wmv", AudioFormat::Asf},
+        {"notes.txt", std::nullopt},
+        {".flac", std::nullopt},
+        {"flac", std::nullopt},
+        {"x.", std::nullopt},
     };
     for (const auto& [name, format] : cases) {
         EXPECT_EQ(audioFormatOfName(name), format) << name;
