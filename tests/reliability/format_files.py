@@ -18,7 +18,8 @@ SUPPORT = os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir, "s
 
 # audio_files.py's format -> (extension, tag family).
 FORMATS = {
-    "flac": ("flac", "vorbis"), "ogg": ("ogg", "vorbis"), "opus": ("opus", "vorbis"),
+    "flac": ("flac", "vorbis"), "ogg": ("ogg", "vorbis"), "oga": ("oga", "vorbis"),
+    "opus": ("opus", "vorbis"),
     "m4a": ("m4a", "mp4"), "m4a-tail": ("m4a", "mp4"), "wma": ("wma", "asf"),
     "ape": ("ape", "ape"), "wv": ("wv", "ape"), "aiff": ("aiff", "id3"), "wav": ("wav", "id3"),
 }
@@ -300,7 +301,7 @@ def metadata_span(data, fmt):
         blocks = flac_blocks(data)
         if blocks:
             return blocks[0][0] - 4, blocks[-1][0] + 4 + blocks[-1][2]
-    elif fmt in ("ogg", "opus"):
+    elif fmt in ("ogg", "oga", "opus"):
         pages = ogg_pages(data)
         if len(pages) >= 3:
             return 0, pages[2][0]  # two pages of headers
@@ -368,7 +369,7 @@ def damage_sizes(data, fmt, rng):
         data[pos + 1:pos + 4] = odd_size(rng, length, 0xFFFFFF).to_bytes(3, "big")
         return "length of block type %d set to %d" % (kind, int.from_bytes(data[pos + 1:pos + 4],
                                                                            "big"))
-    if fmt in ("ogg", "opus"):
+    if fmt in ("ogg", "oga", "opus"):
         pages = ogg_pages(bytes(data))[:3]
         if not pages:
             return None
@@ -468,7 +469,7 @@ def duplicate_unit(data, fmt, rng):
         unit = bytes([unit[0] & 0x7F]) + unit[1:]
         data[pos:pos] = unit
         return "block type %d twice" % kind
-    if fmt in ("ogg", "opus"):
+    if fmt in ("ogg", "oga", "opus"):
         pages = ogg_pages(bytes(data))[:3]
         if not pages:
             return None

@@ -450,8 +450,11 @@ def make_corpus(folder, seed):
         "plain.mp3": v23 + audio + v1,
         "v1-only.mp3": audio + v1,
         "no-tags.mp3": audio,
+        # As old iTunes writes it: frames TagLib alone has no v2.3 name for (TDA, RVA).
         "v22.mp3": id3v22([("TT2", b"\x00Old title"), ("TP1", b"\x00Old artist"),
-                           ("COM", b"\x00eng\x00c"), ("PIC", b"\x00PNG\x00\x00")]) + audio,
+                           ("COM", b"\x00eng\x00c"), ("TYE", b"\x002004"), ("TDA", b"\x001503"),
+                           ("RVA", b"\x03\x10\x01\x02\x03\x04"), ("TCP", b"\x001"),
+                           ("PIC", b"\x00PNG\x03\x00\x89PNG\r\n")]) + audio,
         "v24.mp3": id3v24([("TIT2", b"\x03Titel \xc3\xa4"), ("TPE1", b"\x03A\x00B"),
                            ("TXXX", b"\x03key\x00value"), ("TDRC", b"\x032004")]) + audio + v1,
         "v24-footer.mp3": id3v24([("TIT2", b"\x03Footer")], footer=True) + audio,
@@ -803,6 +806,13 @@ class FormatsRun:
                 shown[1] += "; Second Artist"
             files.append(("%s tagged" % fmt, fmt, valid[fmt], ";".join(shown) + ";"))
             files.append(("%s untagged" % fmt, fmt, format_files.make_bytes(fmt), ""))
+        # An ID3v2 tag in front, as some taggers leave it; TagLib reads no WavPack stream behind
+        # one, so that file is left alone and catalogued without tag text.
+        leading = id3v23([text_frame23("TIT2", "Leading ID3 title")])
+        for fmt in ("flac", "ape", "wv"):
+            tagged = next(f[3] for f in files if f[0] == "%s tagged" % fmt)
+            files.append(("%s behind an ID3v2 tag" % fmt, fmt, leading + valid[fmt],
+                          None if fmt == "wv" else tagged))
         others = dict(("a .%s file" % format_files.FORMATS[fmt][0], data)
                       for fmt, data in valid.items())
         others["an mp3"] = tagged_mp3("Mp3 title", "Mp3 artist", "Mp3 album", 5)

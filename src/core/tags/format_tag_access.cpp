@@ -307,6 +307,13 @@ const KeyNames* FormatTag::Access::namesOf(TagField field) const {
     return nullptr;
 }
 
+bool FormatTag::Access::holds(TagField field) {
+    const KeyNames* names = namesOf(field);
+    return names != nullptr && std::ranges::any_of(*names, [this](std::string_view key) {
+               return !key.empty() && has(key);
+           });
+}
+
 std::string FormatTag::Access::text(TagField field, std::string_view key) {
     if (key.empty() || !has(key)) {
         return {};

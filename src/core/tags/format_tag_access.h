@@ -56,6 +56,9 @@ public:
     [[nodiscard]] virtual bool keepsLists() const { return true; }
 
     [[nodiscard]] const KeyNames* namesOf(TagField field) const;
+    // Whether the tag holds the field under any of its names, also with a value TagLib reads as
+    // empty (text that is not UTF-8).
+    [[nodiscard]] bool holds(TagField field);
     // The values under the first name of the field that holds any, as one text (kValueSeparator).
     [[nodiscard]] std::string read(TagField field);
     // An empty value removes every name of the field; else the name already in use is set, to the

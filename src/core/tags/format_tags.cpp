@@ -364,7 +364,7 @@ bool FormatTag::clear() {
             present = field == TagField::Genre ? !id3_->frameList("TCON").isEmpty()
                                                : !(now.*textMember(field)).empty();
         } else if (access_ && formatHasField(format_, field)) {
-            present = !access_->read(field).empty();  // a genre of any name counts
+            present = access_->holds(field);  // a genre of any name, a value TagLib reads empty
         }
         if (present) {
             edits.push_back({field, {}, kGenreEntryEmpty});

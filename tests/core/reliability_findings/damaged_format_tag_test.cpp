@@ -130,3 +130,30 @@ TEST(DamagedFormatTag, WritesThatWouldLoseFieldsAreRefused) {
 
 }  // namespace
 }  // namespace tunex
+
+namespace tunex {
+namespace {
+
+// A title of bytes that are not UTF-8 reads as empty, yet Clear must take it too: TagLib would
+// otherwise write it back as an empty title. Found by the formats run (a damaged MP4 title).
+TEST(DamagedFormatTag, ClearTakesAFieldThatReadsEmpty) {
+    test::TempDir dir;
+    const auto file = dir / "a.m4a";
+    ASSERT_TRUE(test::makeAudioFile("m4a", file,
+                                    {{{"\xC2\xA9nam", {"Title"}},
+                                      {"\xC2\xA9"
+                                       "alb",
+                                       {"Album"}}}}));
+    std::string bytes = test::readFile(file);
+    bytes.replace(bytes.find("Title"), 2, "T\xe3");
+    test::writeFile(file, bytes);
+    ASSERT_EQ(clearAllTags(test::journal(), file), TagWriteOutcome::Written);
+    const test::AudioViewMap after = test::audioViewMap(file);
+    EXPECT_FALSE(after.contains("\xC2\xA9nam"));
+    EXPECT_FALSE(
+        after.contains("\xC2\xA9"
+                       "alb"));
+}
+
+}  // namespace
+}  // namespace tunex
