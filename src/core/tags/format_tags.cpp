@@ -303,6 +303,8 @@ FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(for
     } else if (format == AudioFormat::Flac) {
         problem_ = flacBlocksProblem(stream);
         rewritable_ = problem_.empty();
+    } else if (auto* ogg = dynamic_cast<TagLib::Ogg::File*>(file_.get())) {
+        rewritable_ = oggCommentWhole(*ogg);
     }
     stream.seek(0);
 }

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace tunex {
 
@@ -102,8 +103,18 @@ bool pictureFits(const ByteVector& block) {
     return position + 4 + block.toUInt(static_cast<unsigned>(position), true) <= size;
 }
 
-// Whether every comment a Vorbis comment block names lies within it and is UTF-8: TagLib would
-// write a comment of other bytes back changed.
+// A comment as TagLib keeps it: UTF-8, with a key of ASCII from space to "}" but "=" before the
+// first "="; it drops any other when it writes the tag, and writes other bytes back changed.
+bool keptComment(std::string_view comment) {
+    const std::size_t equals = comment.find('=');
+    return equals != 0 && equals != std::string_view::npos &&
+           std::all_of(comment.begin(), comment.begin() + static_cast<std::ptrdiff_t>(equals),
+                       [](char c) { return c >= 0x20 && c <= 0x7D; }) &&
+           isUtf8(comment);
+}
+
+}  // namespace
+
 bool commentsFit(const ByteVector& block) {
     const auto size = static_cast<unsigned long long>(block.size());
     if (size < 8) {
@@ -122,7 +133,8 @@ bool commentsFit(const ByteVector& block) {
         const unsigned long long length = block.toUInt(static_cast<unsigned>(position), false);
         position += 4;
         if (length > size - position ||
-            !isUtf8(std::string_view(block.data() + position, static_cast<std::size_t>(length)))) {
+            !keptComment(
+                std::string_view(block.data() + position, static_cast<std::size_t>(length)))) {
             return false;
         }
         position += length;
@@ -130,7 +142,37 @@ bool commentsFit(const ByteVector& block) {
     return true;
 }
 
+namespace {
+
+// The comment packet of an Ogg stream without its header: "\x03vorbis", "OpusTags", or in Ogg
+// FLAC the header of the metadata block that holds the comment.
+std::optional<ByteVector> oggComment(TagLib::Ogg::File& file) {
+    constexpr unsigned kFlacPackets = 32;
+    const ByteVector first = file.packet(1);
+    if (first.startsWith(ByteVector("\x03vorbis", 7))) {
+        return first.mid(7);
+    }
+    if (first.startsWith("OpusTags")) {
+        return first.mid(8);
+    }
+    for (unsigned i = 1; i < kFlacPackets; ++i) {
+        const ByteVector block = i == 1 ? first : file.packet(i);
+        if (block.isEmpty()) {
+            break;
+        }
+        if ((static_cast<unsigned char>(block[0]) & 0x7f) == kVorbisCommentBlock) {
+            return block.mid(4);
+        }
+    }
+    return std::nullopt;
+}
+
 }  // namespace
+
+bool oggCommentWhole(TagLib::Ogg::File& file) {
+    const auto comment = oggComment(file);
+    return !comment || commentsFit(*comment);
+}
 
 long afterLeadingId3v2(TagLib::IOStream& stream) {
     stream.seek(0);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <taglib/oggfile.h>
 #include <taglib/tiostream.h>
 
 #include <string_view>
@@ -13,6 +14,14 @@ namespace tunex {
 // reads); `depth` 0 is the file's top level.
 [[nodiscard]] bool mp4AtomsWhole(TagLib::IOStream& stream, long begin, long end, int depth,
                                  bool items);
+
+// Whether every comment a Vorbis comment block (after any header) names lies within it and is
+// kept as it is by TagLib: UTF-8 with a valid key.
+[[nodiscard]] bool commentsFit(const TagLib::ByteVector& block);
+
+// The same of an Ogg stream's comment packet (Vorbis, Opus or FLAC in Ogg); true when there is
+// none to judge.
+[[nodiscard]] bool oggCommentWhole(TagLib::Ogg::File& file);
 
 // Where a FLAC or Monkey's Audio stream starts: after the ID3v2 tag some taggers put in
 // front of it, if any.

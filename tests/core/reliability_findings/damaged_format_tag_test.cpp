@@ -91,6 +91,8 @@ TEST(DamagedFormatTag, WritesThatWouldLoseFieldsAreRefused) {
          "a.flac",
          {{{"TITLE", {"Old"}}, {"MOOD", {"calm"}}}, true},
          replace("calm", "c\xff")},
+        // An Ogg comment without its "=", which TagLib would drop.
+        {"ogg", "c.ogg", {{{"TITLE", {"Old"}}, {"MOOD", {"calm"}}}}, replace("MOOD=", "MOOD_")},
         // A picture whose MIME type's length runs past its block: TagLib would drop the block.
         {"flac",
          "b.flac",
