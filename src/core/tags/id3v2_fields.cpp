@@ -23,16 +23,17 @@ namespace ID3v2 = TagLib::ID3v2;
 
 struct FieldFrames {
     V2Field field;
-    std::array<const char*, 4> ids;  // frames the field owns; nullptr ends the list
+    std::array<const char*, 6> ids;  // frames the field owns; nullptr ends the list
 };
 
-// Year owns the date frames TagLib merges into it when it reads a v2.3 tag.
+// Year owns the date frames TagLib merges into it when it reads a v2.3 tag, and those of a v2.2
+// tag it keeps as they are (TDA, TIM), which the year shows too.
 constexpr std::array<FieldFrames, 11> kFieldFrames = {{
     {V2Field::Title, {"TIT2"}},
     {V2Field::Artist, {"TPE1"}},
     {V2Field::Album, {"TALB"}},
     {V2Field::Comment, {"COMM"}},
-    {V2Field::Year, {"TDRC", "TYER", "TDAT", "TIME"}},
+    {V2Field::Year, {"TDRC", "TYER", "TDAT", "TIME", "TDA", "TIM"}},
     {V2Field::Track, {"TRCK"}},
     {V2Field::Genre, {"TCON"}},
     {V2Field::Composer, {"TCOM"}},
