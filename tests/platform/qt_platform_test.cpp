@@ -4,9 +4,11 @@
 #include "support/temp_dir.h"
 
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMessageBox>
 #include <QObject>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTest>
 #include <QUrl>
@@ -193,6 +195,47 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{"<b> File Type already exists.", "Tunex - File Type"},
                       BoxCase{"Name <img src=x> & <Code>", "Tunex - Input Error"},
                       BoxCase{"Not found.", "Tunex - No Associated Application"}));
+
+// A desktop's button layout, as the GTK platform theme gives it, in any style.
+class LayoutStyle final : public QProxyStyle {
+public:
+    explicit LayoutStyle(int layout) : layout_(layout) {}
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* data) const override {
+        return hint == SH_DialogButtonLayout ? layout_
+                                             : QProxyStyle::styleHint(hint, option, widget, data);
+    }
+
+private:
+    int layout_;
+};
+
+// Answers that differ in how much they touch stand in one order on every desktop: the narrower
+// first and the default, Cancel last and on Escape.
+TEST(TwoChoicesTest, KeepTheirOrderOnEveryDesktop) {
+    const QString original = QApplication::style()->name();
+    for (const int layout : {QDialogButtonBox::WinLayout, QDialogButtonBox::GnomeLayout}) {
+        QApplication::setStyle(new LayoutStyle(layout));  // the application owns it
+        test::ModalAnswers answers({[&](QWidget* window) {
+            auto* box = qobject_cast<QMessageBox*>(window);
+            ASSERT_NE(box, nullptr);
+            const QList<QAbstractButton*> buttons = box->buttons();
+            ASSERT_EQ(buttons.size(), 3);
+            EXPECT_LT(buttons[0]->x(), buttons[1]->x()) << layout;
+            EXPECT_LT(buttons[1]->x(), buttons[2]->x()) << layout;
+            EXPECT_EQ(buttons[0]->text(), QStringLiteral("Only the Shown 2"));
+            EXPECT_EQ(box->defaultButton(), buttons[0]);
+            EXPECT_EQ(box->escapeButton(), buttons[2]);
+            buttons[1]->click();
+        }});
+        QtPlatform platform;
+        EXPECT_EQ(platform.showMessage({{"Which files?", "Tunex - Easy Tag", MessageIcon::Question},
+                                        MessageButtons::TwoChoices,
+                                        {"Only the Shown 2", "All 5000"}}),
+                  MessageAnswer::No);
+    }
+    QApplication::setStyle(original);
+}
 
 struct TextCase {
     const char* shown;  // below the test folder, as UTF-8

@@ -1,5 +1,7 @@
 #include "gui/tags/easy_tag_dialog.h"
 
+#include "platform/qt/screen_fit.h"
+
 #include "gui/widgets/disabled_window.h"
 #include "gui/widgets/wait_cursor.h"
 
@@ -35,6 +37,7 @@ EasyTagDialog::EasyTagDialog(Platform& platform, WriteJournal& journal, EasyTagJ
                              QWidget* parent)
     : QDialog(parent), platform_(platform), journal_(journal), job_(std::move(job)) {
     setWindowTitle(toQString(easyTagCaption(job_.scope.folder)));
+    keepWithinScreen(*this);
     const NameFormat initial;
 
     basedOnName_ = new QCheckBox(QStringLiteral("Set ID3 Tag based on filename"), this);

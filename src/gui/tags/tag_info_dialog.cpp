@@ -1,5 +1,7 @@
 #include "gui/tags/tag_info_dialog.h"
 
+#include "platform/qt/screen_fit.h"
+
 #include "core/journal/write_journal.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_editor_rules.h"
@@ -154,6 +156,7 @@ TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::fil
     showFields(loaded_, TagVersion::V1);
     showFields(loaded_, TagVersion::V2);
     resize(sizeHint().expandedTo(QSize(640, 0)));
+    keepWithinScreen(*this);
 }
 
 QWidget* TagInfoDialog::buildGroup(TagVersion version, QPushButton*& clear) {

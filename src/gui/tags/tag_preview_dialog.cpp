@@ -1,5 +1,7 @@
 #include "gui/tags/tag_preview_dialog.h"
 
+#include "platform/qt/screen_fit.h"
+
 #include "platform/qt/qt_text.h"
 
 #include <QHBoxLayout>
@@ -115,6 +117,7 @@ TagPreviewDialog::TagPreviewDialog(const QString& action, Planner planner, QWidg
     layout->addWidget(skipped_);
     layout->addLayout(buttons);
     resize(900, 520);
+    keepWithinScreen(*this);
 
     // The plan only reads files, so stopping it early loses nothing.
     auto result = std::make_shared<TagPreview>();

@@ -1,5 +1,7 @@
 #include "gui/widgets/progress_window.h"
 
+#include "platform/qt/screen_fit.h"
+
 #include "gui/widgets/window_position.h"
 
 #include <QApplication>
@@ -103,6 +105,7 @@ ProgressWindow::ProgressWindow(Platform& platform, QWidget* owner,
 
     window->adjustSize();
     window->resize(std::max(kInitialWidth, window->width()), window->height());
+    keepWithinScreen(*window);
     if (savePosition_) {
         restoreWindowPosition(*window, platform_);
     } else if (owner_ != nullptr) {

@@ -1,5 +1,7 @@
 #include "platform/qt/qt_platform.h"
 
+#include "platform/qt/screen_fit.h"
+
 #include "platform/qt/detached_process.h"
 #include "platform/qt/qt_file_dialog.h"
 #include "platform/qt/qt_paths.h"
@@ -143,6 +145,7 @@ MessageAnswer QtPlatform::showMessage(const MessageRequest& request) {
     // Names of collections, types and files are shown as typed: "<Title>" is not markup.
     box.setTextFormat(Qt::PlainText);
     makeRoomForCaption(box);
+    keepWithinScreen(box);
     switch (request.buttons) {
         case MessageButtons::Ok:
             box.setStandardButtons(QMessageBox::Ok);
@@ -154,11 +157,16 @@ MessageAnswer QtPlatform::showMessage(const MessageRequest& request) {
             box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
             break;
         case MessageButtons::TwoChoices: {
-            const QPushButton* first =
-                box.addButton(toQString(request.choices[0]), QMessageBox::AcceptRole);
+            // The answers differ in how many files they touch: one order on every desktop, the
+            // narrower first and the default, Cancel last. Buttons of one role keep the order
+            // they were added in, where each desktop's button layout orders roles its own way.
+            QPushButton* first =
+                box.addButton(toQString(request.choices[0]), QMessageBox::ActionRole);
             const QPushButton* second =
-                box.addButton(toQString(request.choices[1]), QMessageBox::AcceptRole);
-            box.setDefaultButton(box.addButton(QMessageBox::Cancel));
+                box.addButton(toQString(request.choices[1]), QMessageBox::ActionRole);
+            QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::ActionRole);
+            box.setDefaultButton(first);
+            box.setEscapeButton(cancel);
             (void)box.exec();
             const QAbstractButton* clicked = box.clickedButton();
             return clicked == first    ? MessageAnswer::Yes

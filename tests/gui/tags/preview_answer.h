@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 
@@ -23,7 +24,8 @@ struct PreviewSeen {
     std::string summary;
     std::vector<std::string> cells;  // row by row, left to right
     std::vector<std::string> skipped;
-    int filesCounted = -1;  // the progress bar's range once the files were counted
+    int filesCounted = -1;      // the progress bar's range once the files were counted
+    bool withinScreen = false;  // the whole dialog in the screen's available area
 };
 
 // Answers the next preview dialog, Apply or Cancel, once it holds its plan.
@@ -44,6 +46,8 @@ inline void answerNextPreview(bool apply, PreviewSeen& seen) {
             seen.skipped.push_back(preview->skippedList()->item(row)->text().toStdString());
         }
         seen.filesCounted = preview->progressBar()->maximum();
+        seen.withinScreen =
+            preview->screen()->availableGeometry().contains(preview->frameGeometry());
         (apply ? preview->applyButton() : preview->cancelButton())->click();
     });
 }
