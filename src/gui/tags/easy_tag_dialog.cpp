@@ -1,5 +1,7 @@
 #include "gui/tags/easy_tag_dialog.h"
 
+#include "gui/tags/tag_batch_run.h"
+
 #include "platform/qt/screen_fit.h"
 
 #include "gui/widgets/disabled_window.h"
@@ -192,13 +194,10 @@ void EasyTagDialog::onOk() {
         progress.setMessage(toQString(kEasyTagProgressMessage));
         progress.enableStop(false);
         // No cancel test: a half-tagged folder is worse than waiting.
-        const TagWalkProgress hooks{.step =
-                                        [&progress] {
-                                            progress.stepIt();
-                                            progress.pumpMessages(true);
-                                        },
-                                    .cancelled = {}};
-        result = runEasyTag(journal_, job_.scope, format, job_.settingsFileTypes, hooks);
+        runTagBatch(progress, false, [&](const TagWalkProgress& hooks) {
+            result = runEasyTag(journal_, job_.scope, format, job_.settingsFileTypes,
+                                {.step = hooks.step, .cancelled = {}});
+        });
         progress.destroy();
     }
     platform_.tell(easyTagResultMessage(job_.scope.folder, result));

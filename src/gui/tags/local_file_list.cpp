@@ -119,6 +119,24 @@ void LocalFileList::selectRow(int row) {
         model_->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
+void LocalFileList::selectRows(const std::vector<int>& rows) {
+    QItemSelection selection;
+    for (const int row : rows) {
+        selection.select(model_->index(row, 0), model_->index(row, model_->columnCount() - 1));
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!rows.empty()) {
+        selectionModel()->setCurrentIndex(model_->index(rows.front(), 0),
+                                          QItemSelectionModel::NoUpdate);
+    }
+}
+
+void LocalFileList::sortAsLastClicked() {
+    if (headerSort_.lastSortColumn >= 0) {
+        model_->sortRows(headerSort_.lastSortColumn, headerSort_.ascending);
+    }
+}
+
 QSize LocalFileList::minimumSizeHint() const {
     const int rowHeight = qMax(sizeHintForRow(0), fontMetrics().height() + 2);
     const int height = header()->sizeHint().height() + kFewestRowsShown * rowHeight +

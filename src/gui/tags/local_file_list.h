@@ -51,6 +51,10 @@ public:
     // Every selected row, in list order.
     [[nodiscard]] std::vector<int> selectedRows() const;
     void selectRow(int row);
+    // Selects these rows, the first of them current; none clears the selection.
+    void selectRows(const std::vector<int>& rows);
+    // The rows in the order of the last header click again, after new rows came in.
+    void sortAsLastClicked();
     // Room for the header and a few rows, so a crowded page never squeezes the list to one.
     [[nodiscard]] QSize minimumSizeHint() const override;
 

@@ -1,6 +1,5 @@
 #include "gui/tags/local_page.h"
 
-#include "gui/widgets/disabled_window.h"
 #include "gui/widgets/page_controls.h"
 
 #include "core/store/settings.h"
@@ -12,6 +11,7 @@
 #include "gui/app/app_context.h"
 #include "gui/app/page_id.h"
 #include "gui/tags/easy_tag_dialog.h"
+#include "gui/tags/local_clear_tools.h"
 #include "gui/tags/local_file_list.h"
 #include "gui/tags/local_listing_runner.h"
 #include "gui/tags/local_scope.h"
@@ -35,10 +35,12 @@
 #include <QScrollArea>
 #include <QShortcut>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 namespace tunex {
 
@@ -59,6 +61,9 @@ constexpr int kListStretch = 3;
 constexpr int kFewestTreeRows = 2;
 // Narrow frames around the tree and the list leave them the room in a small window.
 constexpr int kBoxMargin = 4;
+// How long the tree's selection rests before its folder is listed, as typing pauses before a
+// search as you type.
+constexpr int kSelectionRestMs = 250;
 // The folder listed last, as the file system's bytes.
 constexpr const char* kLastFolderKey = "LocalFolder";
 
@@ -93,7 +98,11 @@ LocalPage::LocalPage(AppContext& context, QWidget* parent)
       subdirectory_(new QCheckBox(QStringLiteral("Subdirectory"), this)),
       refresh_(new QPushButton(QStringLiteral("&Refresh"), this)),
       busy_(new QProgressBar(this)),
-      runner_(std::make_unique<LocalListingRunner>()) {
+      runner_(std::make_unique<LocalListingRunner>()),
+      selectionRest_(new QTimer(this)) {
+    selectionRest_->setSingleShot(true);
+    selectionRest_->setInterval(kSelectionRestMs);
+    connect(selectionRest_, &QTimer::timeout, this, &LocalPage::onSelectionRested);
     useTooltipColours(*tree_);
     tree_->build(true);
     tree_->expandMyComputer();
@@ -223,10 +232,11 @@ std::string LocalPage::selectedRowPath() const {
     return row ? localRowPath(list_->rows().at(static_cast<size_t>(*row))) : std::string();
 }
 
-void LocalPage::listFolder(const std::string& folder, LimitNotice notice) {
+void LocalPage::listFolder(const std::string& folder) {
     list_->setRows({});
     files_ = {};
     filtered_ = false;
+    filterKeyword_.reset();
     // No row is selected in a new listing: nothing for the summary or the editor.
     summary_->hide();
     moreTag_->setEnabled(false);
@@ -241,11 +251,9 @@ void LocalPage::listFolder(const std::string& folder, LimitNotice notice) {
         }
         return;
     }
-    const int maxResults = context_.settings().maxResults;
-    runner_->start({folder, context_.fileTypes(), includeSubfolders(), maxResults},
-                   [this, folder, notice, maxResults](LocalListing listing) {
-                       showListing(folder, std::move(listing), notice, maxResults);
-                   });
+    runner_->start(
+        {folder, context_.fileTypes(), includeSubfolders(), context_.settings().maxResults},
+        [this, folder](LocalListing listing) { showListing(folder, std::move(listing)); });
     status_->setText(toQString(listingStatusText(folder)));
     setListingShown(true);
 }
@@ -264,8 +272,7 @@ void LocalPage::setListingShown(bool listing) {
     }
 }
 
-void LocalPage::showListing(const std::string& folder, LocalListing listing, LimitNotice notice,
-                            int maxResults) {
+void LocalPage::showListing(const std::string& folder, LocalListing listing) {
     setListingShown(false);
     const auto rows = listing.rows.size();
     listedStatus_ = toQString(listedStatusText(listing, folder));
@@ -273,6 +280,16 @@ void LocalPage::showListing(const std::string& folder, LocalListing listing, Lim
     files_ = std::move(listing.files);
     status_->setText(listedStatus_);
     listedCount_ = static_cast<int>(rows);
+    if (keptView_) {
+        const LocalListView view = std::exchange(keptView_, std::nullopt).value();
+        if (const auto filteredStatus =
+                restoreListView(*list_, files_, view, context_.settings().maxResults,
+                                accentRuleOf(context_.settings()))) {
+            filtered_ = true;
+            filterKeyword_ = view.keyword;
+            status_->setText(toQString(*filteredStatus));
+        }
+    }
 
     const std::optional<Volume> volume = context_.platform().volumeOf(folder);
     listedButtons_ = tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
@@ -282,28 +299,43 @@ void LocalPage::showListing(const std::string& folder, LocalListing listing, Lim
     if (listedButtons_.clearTarget) {
         setClearTarget(*listedButtons_.clearTarget);
     }
-    if (notice == LimitNotice::Tell && reachedDisplayLimit(rows, maxResults)) {
-        context_.platform().tell(displayLimitMessage(maxResults));
-    }
     Q_EMIT listingFinished();
 }
 
 bool LocalPage::isListing() const {
-    return runner_->isRunning();
+    return runner_->isRunning() || selectionRest_->isActive();
 }
 
 void LocalPage::onTreeSelectionChanged() {
     list_->headerSortState().ascending = false;
+    keptView_.reset();
+    const std::string folder = selectedFolder();
+    if (folder.empty()) {
+        listFolder(folder);  // gives up a listing under way or about to start
+        selectionRest_->stop();
+        return;
+    }
+    // Passing through folders with the arrow keys walks none of them.
+    if (runner_->isRunning()) {
+        runner_->cancel();
+    }
+    list_->setRows({});
+    setListingShown(true);
+    status_->setText(toQString(listingStatusText(folder)));
+    selectionRest_->start();
+}
+
+void LocalPage::onSelectionRested() {
     const std::string folder = selectedFolder();
     if (!folder.empty()) {
         context_.platform().setProfileBytes(kLastFolderKey, folder);
     }
-    listFolder(folder, LimitNotice::Tell);
+    listFolder(folder);
 }
 
 void LocalPage::onRefresh() {
     if (!tree_->selectedItems().isEmpty()) {
-        listFolder(selectedFolder(), LimitNotice::Tell);
+        listFolder(selectedFolder());
     }
 }
 
@@ -359,10 +391,12 @@ void LocalPage::onRowSelectionChanged() {
 }
 
 void LocalPage::onFilter() {
+    const std::string keyword = toStdString(keyword_->text());
     if (const auto status =
-            filterLocalList(context_.platform(), *list_, files_, toStdString(keyword_->text()),
+            filterLocalList(context_.platform(), *list_, files_, keyword,
                             context_.settings().maxResults, accentRuleOf(context_.settings()))) {
         filtered_ = true;
+        filterKeyword_ = keyword;
         status_->setText(toQString(*status));
     }
 }
@@ -450,10 +484,7 @@ void LocalPage::onEasyTag() {
                                       context_.settings().previewTagChanges},
                                      this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::finished, this, [this, folder] {
-        listFolder(folder, LimitNotice::Quiet);
-        updateUndoButton();
-    });
+    connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
     dialog->open();
 }
 
@@ -481,98 +512,32 @@ void LocalPage::setClearTarget(ClearTarget target) {
 }
 
 void LocalPage::clearThisTag() {
-    Platform& platform = context_.platform();
     const std::string path = selectedRowPath();
     if (path.empty()) {
-        platform.tell(noRowSelectedMessage());
+        context_.platform().tell(noRowSelectedMessage());
         return;
     }
-    if (platform.showMessage({clearThisTagQuestion(path), MessageButtons::YesNo}) !=
-        MessageAnswer::Yes) {
-        return;
+    if (clearOneFile(context_, this, selectedFolder(), path)) {
+        refreshAfterTagChange();
     }
-    const TagScope file{selectedFolder(), false, {{path}}};
-    if (!previewAccepted(QStringLiteral("Clear This Tag"), [file](PreviewProgress& progress) {
-            return previewClearAll(file, &progress);
-        })) {
-        return;
-    }
-    TagWriteResult result{TagWriteOutcome::Failed, {}};
-    {
-        const WaitCursor wait;
-        result = clearAllTags(context_.workspace().journal(), path);
-    }
-    const UserMessage told = clearThisTagResult(path, result.outcome, result.reason);
-    platform.tell(result.outcome == TagWriteOutcome::Failed
-                      ? withJournalProblem(told, context_.workspace().journal())
-                      : told);
-    refreshAfterTagChange();
 }
 
 void LocalPage::clearAllTag() {
-    Platform& platform = context_.platform();
     // "My Computer" has no path; an empty folder must never stand for "/".
     const std::string folder = selectedFolder();
     if (const auto refusal = checkClearAll(!folder.empty(), listedCount_)) {
-        platform.tell(*refusal);
+        context_.platform().tell(*refusal);
         return;
     }
     std::optional<ScopeChoice> choice = chooseScope(BatchTool::ClearAll);
-    if (!choice) {
-        return;
+    if (choice && clearChosenFiles(context_, this, folder, std::move(*choice), progress_)) {
+        refreshAfterTagChange();
     }
-    const TagScope scope = std::move(choice->scope);
-    if (!choice->asked) {
-        int files = 0;
-        {
-            const WaitCursor wait;
-            files = countMusicFiles(scope);
-        }
-        if (platform.showMessage({clearAllQuestion(folder, files), MessageButtons::YesNo}) !=
-            MessageAnswer::Yes) {
-            return;
-        }
-    }
-    if (!previewAccepted(QStringLiteral("Clear All Tag"), [scope](PreviewProgress& progress) {
-            return previewClearAll(scope, &progress);
-        })) {
-        return;
-    }
-    ClearAllResult result;
-    {
-        ProgressWindow progress(platform, this,
-                                {.title = toQString(kClearAllProgressTitle), .smoothBar = false});
-        progress_ = &progress;
-        const DisabledWindow sheet(window());
-        // Over the files the walk will meet, which the display limit may have kept off the list.
-        progress.setRange(0, countClearAllSteps(scope, context_.fileTypes()), 1);
-        progress.setMessage(toQString(kClearAllProgressMessage));
-        const TagWalkProgress hooks{.step =
-                                        [&progress] {
-                                            progress.stepIt();
-                                            progress.pumpMessages(true);
-                                        },
-                                    .cancelled = [&progress] { return progress.isCancelled(); }};
-        result =
-            clearAllTagsUnder(context_.workspace().journal(), scope, context_.fileTypes(), hooks);
-        progress.destroy();
-        progress_ = nullptr;
-    }
-    platform.tell(clearAllResultMessage(folder, result));
-    refreshAfterTagChange();
 }
 
 std::optional<ScopeChoice> LocalPage::chooseScope(BatchTool tool) {
     return chooseBatchScope(context_.platform(), tool, *list_, filtered_ ? &files_ : nullptr,
                             {selectedFolder(), includeSubfolders(), {}});
-}
-
-bool LocalPage::previewAccepted(const QString& action, TagPreviewDialog::Planner planner) {
-    if (!context_.settings().previewTagChanges) {
-        return true;
-    }
-    TagPreviewDialog preview(action, std::move(planner), this);
-    return preview.exec() == QDialog::Accepted;
 }
 
 void LocalPage::onUndo() {
@@ -588,7 +553,9 @@ void LocalPage::onUndo() {
 void LocalPage::refreshAfterTagChange() {
     const std::string folder = selectedFolder();
     if (!folder.empty() && !tree_->selectedItems().isEmpty()) {
-        listFolder(folder, LimitNotice::Quiet);
+        LocalListView view = captureListView(*list_, filterKeyword_);
+        listFolder(folder);
+        keptView_ = std::move(view);
     }
     updateUndoButton();
 }

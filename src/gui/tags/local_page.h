@@ -3,6 +3,7 @@
 #include "core/tags/batch_scope.h"
 #include "core/tags/local_listing.h"
 #include "gui/app/page.h"
+#include "gui/tags/local_list_view.h"
 #include "gui/tags/local_scope.h"
 
 #include "gui/tags/tag_preview_dialog.h"
@@ -18,6 +19,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 
 namespace tunex {
 
@@ -68,28 +70,25 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    // Whether a listing says so when it reaches the display limit: the user's own choices do,
-    // the refresh after a tag change does not.
-    enum class LimitNotice { Tell, Quiet };
     [[nodiscard]] QWidget* buildTools();
     [[nodiscard]] std::string selectedFolder() const;
     [[nodiscard]] std::string selectedRowPath() const;
     // Empties the list and starts listing `folder`; an empty one ("My Computer") stops there.
-    void listFolder(const std::string& folder, LimitNotice notice);
-    void showListing(const std::string& folder, LocalListing listing, LimitNotice notice,
-                     int maxResults);
+    // The display limit, when reached, is said in the status line.
+    void listFolder(const std::string& folder);
+    void showListing(const std::string& folder, LocalListing listing);
     void setListingShown(bool listing);
     // Selects the folder listed last time, the first time the page is shown.
     void restoreLastFolder();
     void onTreeSelectionChanged();
+    // The tree's selection has rested: its folder is listed.
+    void onSelectionRested();
     void onRefresh();
     void onSubdirectoryClicked();
     void onRowSelectionChanged();
     void onFilter();
     // The files a batch tool acts on, asking about a filter's files or the selected rows.
     [[nodiscard]] std::optional<ScopeChoice> chooseScope(BatchTool tool);
-    // The preview of a change when the settings ask for one; whether to go on.
-    [[nodiscard]] bool previewAccepted(const QString& action, TagPreviewDialog::Planner planner);
     void onPlay();
     void onMenu(QPoint globalPos);
     void onMoreTag();
@@ -97,7 +96,8 @@ private:
     void onClearTag();
     // Takes back the last tag change of any page or dialog, from the write journal.
     void onUndo();
-    // Lists the folder again after a tag change, so that the list and summary show what is there.
+    // Lists the folder again after a tag change, so that the list and summary show what is
+    // there, with the filter, selection and scrolling the user left.
     void refreshAfterTagChange();
     void updateUndoButton();
     void clearThisTag();
@@ -120,6 +120,12 @@ private:
     QProgressBar* busy_;
     ProgressWindow* progress_ = nullptr;
     std::unique_ptr<LocalListingRunner> runner_;
+    // Moving through the tree lists a folder only once the selection rests there.
+    QTimer* selectionRest_;
+    // The view to put back on the listing under way, after a tag change.
+    std::optional<LocalListView> keptView_;
+    // The keyword of the filter that cut the list, while it does.
+    std::optional<std::string> filterKeyword_;
     // What the last finished listing left, put back when a listing is given up for "My Computer".
     QString listedStatus_;
     TagButtonsAfterListing listedButtons_;

@@ -163,13 +163,26 @@ void ProgressWindow::pumpMessages(bool cancelOnEscape) {
     if (window_ == nullptr || cancelled_ || pumping_) {
         return;
     }
+    guardInput(cancelOnEscape);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    releaseInput();
+}
+
+void ProgressWindow::guardInput(bool cancelOnEscape) {
+    if (pumping_) {
+        return;
+    }
     pumping_ = true;
     cancelOnEscape_ = cancelOnEscape;
     // A quit request goes through untouched; the main loop ends once the walk returns to it.
     qApp->installEventFilter(this);
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    qApp->removeEventFilter(this);
-    pumping_ = false;
+}
+
+void ProgressWindow::releaseInput() {
+    if (pumping_) {
+        qApp->removeEventFilter(this);
+        pumping_ = false;
+    }
 }
 
 bool ProgressWindow::eventFilter(QObject* watched, QEvent* event) {

@@ -22,10 +22,10 @@ struct ProgressWindowOptions {
     int lines = 3;  // height of the message area in lines of text
 };
 
-// A small always-on-top window with a message, a percentage, a bar and "Stop", for walks that run
-// on the user-interface thread. The caller steps it after each unit of work and calls
-// pumpMessages() so that it repaints and Stop or Escape can reach it. Every operation is harmless
-// after the window is gone.
+// A small always-on-top window with a message, a percentage, a bar and "Stop". A walk on the
+// user-interface thread steps it after each unit of work and calls pumpMessages() so that it
+// repaints and Stop or Escape can reach it; work on another thread is followed from an event loop
+// between guardInput() and releaseInput(). Every operation is harmless after the window is gone.
 class ProgressWindow final : public QObject {
     Q_OBJECT
 public:
@@ -41,6 +41,11 @@ public:
     // Delivers pending input. Escape (cancelling when asked) and close requests never reach the
     // windows below.
     void pumpMessages(bool cancelOnEscape);
+    // The same for as long as the caller runs an event loop of its own, while the work goes on
+    // in another thread: from guardInput to releaseInput.
+    void guardInput(bool cancelOnEscape);
+    void releaseInput();
+    [[nodiscard]] int step() const { return step_; }
     [[nodiscard]] bool isCancelled() const { return cancelled_; }
     void enableStop(bool enabled);
     void show();
