@@ -67,8 +67,9 @@ public:
     virtual void setClipboardText(const std::string& text) = 0;
     // Opens a file with the desktop's default application, then with a media player on the PATH.
     virtual LaunchResult openMediaFile(const std::filesystem::path& file) = 0;
-    // Shows a local page in the desktop's browser; false when no browser could be started.
-    virtual bool openHelpPage(const std::filesystem::path& page) = 0;
+    // Shows a local page in the desktop's browser, at `section` (an anchor of the page) when
+    // given; false when no browser could be started.
+    virtual bool openHelpPage(const std::filesystem::path& page, std::string_view section) = 0;
     virtual std::vector<Volume> volumes() = 0;
     virtual std::optional<Volume> volumeOf(const std::filesystem::path& path) = 0;
     virtual std::filesystem::path desktopFolder() = 0;

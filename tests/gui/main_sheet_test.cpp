@@ -43,10 +43,11 @@ protected:
 TEST_F(MainSheetTest, NinePagesInTabOrder) {
     BaseFolder base;
     auto sheet = openSheet(base);
+    // Each tab has a letter of its own for Alt.
     const QStringList expected = {
-        QStringLiteral("Songs"),    QStringLiteral("Files"),   QStringLiteral("History"),
-        QStringLiteral("Database"), QStringLiteral("Local"),   QStringLiteral("File Type"),
-        QStringLiteral("Friend"),   QStringLiteral("Setting"), QStringLiteral("Tips")};
+        QStringLiteral("S&ongs"),    QStringLiteral("F&iles"),   QStringLiteral("&History"),
+        QStringLiteral("Data&base"), QStringLiteral("&Local"),   QStringLiteral("File T&ype"),
+        QStringLiteral("Frie&nd"),   QStringLiteral("Se&tting"), QStringLiteral("Ti&ps")};
     ASSERT_EQ(sheet->tabs()->count(), expected.size());
     for (int tab = 0; tab < expected.size(); ++tab) {
         EXPECT_EQ(sheet->tabs()->tabText(tab), expected[tab]);
@@ -131,6 +132,34 @@ TEST_F(MainSheetTest, EnterDoesNothing) {
     EXPECT_EQ(sheet->page(PageId::Tips)->findChild<QLabel*>(QStringLiteral("tipText"))->text(),
               before);
     EXPECT_TRUE(sheet->isVisible());
+}
+
+// The keyboard reaches everything: typing goes to the start page at once, Alt+letter changes
+// tabs (a page's own letter wins on that page), F1 opens the shown page's help, Ctrl+Q quits.
+TEST_F(MainSheetTest, TheKeyboardReachesEveryPage) {
+    BaseFolder base("<ts>0\n<tf>1\n<dt>1\n@*EOF\n");
+    base.addCollection(0, "Pop", 1);
+    std::filesystem::create_directories(base.path() / "hlp");
+    test::writeFile(base.path() / "hlp" / "index.htm", "<html></html>");
+    auto sheet = openSheet(base);
+    sheet->start();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(sheet.get()));
+    ASSERT_NE(QApplication::focusWidget(), nullptr);
+    EXPECT_TRUE(sheet->page(PageId::Songs)->isAncestorOf(QApplication::focusWidget()));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+    EXPECT_EQ(sheet->tabs()->currentIndex(), tabIndex(PageId::Songs));  // the page's List All
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_P, Qt::AltModifier);
+    EXPECT_EQ(sheet->tabs()->currentIndex(), tabIndex(PageId::Tips));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_L, Qt::AltModifier);
+    EXPECT_EQ(sheet->tabs()->currentIndex(), tabIndex(PageId::Local));
+    EXPECT_TRUE(sheet->page(PageId::Local)->isAncestorOf(QApplication::focusWidget()));
+
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    ASSERT_EQ(platform_.helpSections.size(), 1U);
+    EXPECT_EQ(platform_.helpSections.back(), "local");
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Q, Qt::ControlModifier);
+    EXPECT_FALSE(sheet->isVisible());
 }
 
 TEST_F(MainSheetTest, ClosingWritesSettingsAndKeepsTheHistory) {

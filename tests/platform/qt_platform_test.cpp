@@ -96,7 +96,7 @@ TEST_P(LaunchTest, HandsOverThePathsOwnBytes) {
     EXPECT_EQ(launcher.urls[0].toEncoded().toStdString(), GetParam().url);
 
     addRecorder("xdg-open");
-    EXPECT_TRUE(platform_.openHelpPage(file));
+    EXPECT_TRUE(platform_.openHelpPage(file, {}));
     EXPECT_EQ(recordedArgument(), GetParam().url);
 }
 
@@ -136,7 +136,7 @@ TEST_P(HelpLaunchTest, SaysWhetherThePageCouldBeShown) {
                                           (bin_ / "browser").native() + "\"\n");
     }
     const std::filesystem::path page = "/usr/share/tunex/base/hlp/index.htm";
-    EXPECT_EQ(platform_.openHelpPage(page), c.shown);
+    EXPECT_EQ(platform_.openHelpPage(page, {}), c.shown);
     if (c.xdgOpenThen != nullptr) {
         EXPECT_EQ(recordedArgument(), "file://" + page.native());
     }

@@ -39,8 +39,9 @@ public:
         launched.push_back(file);
         return launchResult;
     }
-    bool openHelpPage(const std::filesystem::path& page) override {
+    bool openHelpPage(const std::filesystem::path& page, std::string_view section) override {
         helpPages.push_back(page);
+        helpSections.emplace_back(section);
         return browserAvailable;
     }
     std::vector<Volume> volumes() override { return mountedVolumes; }
@@ -63,6 +64,7 @@ public:
     std::string clipboard;
     std::vector<std::filesystem::path> launched;
     std::vector<std::filesystem::path> helpPages;
+    std::vector<std::string> helpSections;
     std::map<std::string, int> profile;
     std::map<std::string, std::string> profileData;
 

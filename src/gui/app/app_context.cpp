@@ -40,7 +40,7 @@ AppContext::AppContext(Platform& platform, std::unique_ptr<Workspace> workspace)
     }
 }
 
-void AppContext::openHelpPage(std::string_view name) const {
+void AppContext::openHelpPage(std::string_view name, std::string_view section) const {
     const std::filesystem::path page = paths().helpPage(name);
     // Handed a missing page, the browser would show an error of its own, or none at all.
     std::error_code error;
@@ -48,7 +48,7 @@ void AppContext::openHelpPage(std::string_view name) const {
         platform_.tell(helpPageMissingMessage(page));
         return;
     }
-    if (!platform_.openHelpPage(page)) {
+    if (!platform_.openHelpPage(page, section)) {
         platform_.tell(browserMissingMessage());
     }
 }

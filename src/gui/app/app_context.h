@@ -34,7 +34,7 @@ public:
 
     // Opens a page of the help folder in the browser; tells the user when the page is missing or
     // nothing could show it.
-    void openHelpPage(std::string_view name) const;
+    void openHelpPage(std::string_view name, std::string_view section = {}) const;
 
     // Rewrites the settings file; a failure is shown to the user and reported to the caller.
     [[nodiscard]] bool storeSettings(const std::vector<HistoryRow>& historyRows) const;

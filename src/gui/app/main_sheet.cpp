@@ -4,6 +4,7 @@
 #include "gui/app/app_context.h"
 #include "gui/app/icons.h"
 #include "gui/app/page.h"
+#include "gui/app/sheet_keys.h"
 #include "gui/app/tips_page.h"
 #include "gui/collections/database_page.h"
 #include "gui/collections/file_type_page.h"
@@ -24,10 +25,12 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QSizeGrip>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWhatsThis>
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -55,18 +58,18 @@ MainSheet::MainSheet(AppContext& context, QWidget* parent)
     setObjectName(QStringLiteral("mainSheet"));
 
     // Pages of features still to come are plain pages with their caption.
-    addPage(new SongsPage(context_, this), QStringLiteral("Songs"));
-    addPage(new FilesPage(context_, this), QStringLiteral("Files"));
+    addPage(new SongsPage(context_, this), QStringLiteral("S&ongs"));
+    addPage(new FilesPage(context_, this), QStringLiteral("F&iles"));
     history_ = new HistoryPage(context_, this);
-    addPage(history_, QStringLiteral("History"));
+    addPage(history_, QStringLiteral("&History"));
     addPage(new DatabasePage(
                 context_, [this] { return history_->rows(); }, this),
-            QStringLiteral("Database"));
-    addPage(new LocalPage(context_, this), QStringLiteral("Local"));
-    addPage(new FileTypePage(context_, this), QStringLiteral("File Type"));
-    addPage(new FriendPage(context_, this), QStringLiteral("Friend"));
-    addPage(new SettingPage(context_, this), QStringLiteral("Setting"));
-    addPage(new TipsPage(context_, this), QStringLiteral("Tips"));
+            QStringLiteral("Data&base"));
+    addPage(new LocalPage(context_, this), QStringLiteral("&Local"));
+    addPage(new FileTypePage(context_, this), QStringLiteral("File T&ype"));
+    addPage(new FriendPage(context_, this), QStringLiteral("Frie&nd"));
+    addPage(new SettingPage(context_, this), QStringLiteral("Se&tting"));
+    addPage(new TipsPage(context_, this), QStringLiteral("Ti&ps"));
     connect(tabs_, &QTabWidget::currentChanged, this, &MainSheet::onTabChanged);
     connect(&context_, &AppContext::pageRequested, this, &MainSheet::showPage);
 
@@ -93,6 +96,8 @@ MainSheet::MainSheet(AppContext& context, QWidget* parent)
     connect(f1, &QShortcut::activated, this, &MainSheet::onHelp);
     auto* shiftF1 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1), this);
     connect(shiftF1, &QShortcut::activated, this, [] { QWhatsThis::enterWhatsThisMode(); });
+    auto* quit = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q), this);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
 
     qApp->installEventFilter(this);
 
@@ -154,11 +159,15 @@ void MainSheet::start() {
     } else {
         show();
     }
+    // Typing goes to the start page's first field at once.
+    activateWindow();
+    focusPage(*tabs_->currentWidget());
 }
 
 void MainSheet::onTabChanged(int tab) {
     if (tab >= 0 && tab < kPageCount) {
         pages_[static_cast<size_t>(tab)]->activate();
+        focusPage(*pages_[static_cast<size_t>(tab)]);
     }
 }
 
@@ -169,10 +178,15 @@ void MainSheet::onAbout() {
 }
 
 void MainSheet::onHelp() {
-    context_.openHelpPage("index.htm");
+    const int tab = std::max(tabs_->currentIndex(), 0);
+    context_.openHelpPage("index.htm", helpSectionOf(static_cast<PageId>(tab)));
 }
 
 bool MainSheet::eventFilter(QObject* watched, QEvent* event) {
+    if (tabs_->currentWidget() != nullptr &&
+        givePageMnemonicFirst(watched, event, *tabs_->currentWidget(), *tabs_->tabBar())) {
+        return true;
+    }
     // Enter never acts on the sheet or its pages' controls: no default button, no closing. Lists
     // take it for their rows.
     if (event->type() == QEvent::KeyPress || event->type() == QEvent::ShortcutOverride) {

@@ -38,6 +38,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <array>
 #include <filesystem>
 #include <system_error>
 #include <utility>
@@ -143,6 +144,13 @@ LocalPage::LocalPage(AppContext& context, QWidget* parent)
     layout->addWidget(listGroup, kListStretch);
     layout->addLayout(bottom);
 
+    // Tab follows reading order: the tree, the tools beside it, the list, the row below.
+    const std::array<QWidget*, 11> order = {tree_,     keyword_,      filter_,  summary_,
+                                            clearTag_, moreTag_,      easyTag_, undo_,
+                                            list_,     subdirectory_, refresh_};
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        setTabOrder(order[i - 1], order[i]);
+    }
     connect(tree_, &QTreeWidget::itemSelectionChanged, this, &LocalPage::onTreeSelectionChanged);
     connect(list_, &LocalFileList::selectedRowChanged, this, &LocalPage::onRowSelectionChanged);
     connect(list_, &LocalFileList::rowDoubleClicked, this, &LocalPage::onPlay);

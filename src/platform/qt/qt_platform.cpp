@@ -225,10 +225,14 @@ LaunchResult QtPlatform::openMediaFile(const std::filesystem::path& file) {
 
 // QDesktopServices hands the page to xdg-open without waiting for it, so a desktop with nothing to
 // show HTML still reported success; and without xdg-open it knows only a few browsers by name.
-bool QtPlatform::openHelpPage(const std::filesystem::path& page) {
+bool QtPlatform::openHelpPage(const std::filesystem::path& page, std::string_view section) {
     std::error_code error;
     const std::filesystem::path absolute = std::filesystem::absolute(page, error);
-    const std::string url = fileUrl(error ? page : absolute).toEncoded().toStdString();
+    QUrl pageUrl = fileUrl(error ? page : absolute);
+    if (!section.empty()) {
+        pageUrl.setFragment(toQString(section));
+    }
+    const std::string url = pageUrl.toEncoded().toStdString();
     return std::ranges::any_of(helpLaunchers(), [&url](const QString& launcher) {
         const QString program = QStandardPaths::findExecutable(launcher);
         if (program.isEmpty()) {

@@ -12,7 +12,7 @@ public:
     std::optional<std::filesystem::path> saveFileName(const FileDialogRequest& request) override;
     void setClipboardText(const std::string& text) override;
     LaunchResult openMediaFile(const std::filesystem::path& file) override;
-    bool openHelpPage(const std::filesystem::path& page) override;
+    bool openHelpPage(const std::filesystem::path& page, std::string_view section) override;
     std::vector<Volume> volumes() override;
     std::optional<Volume> volumeOf(const std::filesystem::path& path) override;
     std::filesystem::path desktopFolder() override;

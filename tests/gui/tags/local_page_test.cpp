@@ -220,6 +220,20 @@ TEST_F(LocalPageTest, ListsMediaFilesUnderTheChosenFolder) {
 }
 
 // The limit is said in the status line, never in a box that stops the user browsing.
+TEST_F(LocalPageTest, TabFollowsReadingOrder) {
+    auto page = openPage();
+    std::vector<QWidget*> visited;
+    for (QWidget* next = page->tree(); visited.size() < 40; next = next->nextInFocusChain()) {
+        visited.push_back(next);
+    }
+    const auto at = [&](QWidget* widget) {
+        return std::find(visited.begin(), visited.end(), widget) - visited.begin();
+    };
+    EXPECT_LT(at(page->keywordEdit()), at(page->undoButton()));
+    EXPECT_LT(at(page->undoButton()), at(page->fileList()));
+    EXPECT_LT(at(page->fileList()), at(page->refreshButton()));
+}
+
 TEST_F(LocalPageTest, DisplayLimitStopsTheListingAndSaysSo) {
     for (const char* name : {"1.mp3", "2.mp3", "3.mp3"}) {
         make(name, "x");
