@@ -21,8 +21,10 @@ cat >"$work/session.sh" <<'SESSION'
 # Runs Tunex in BASE until its window shows, optionally dumps the screen to SHOT, then ends it.
 set -u
 tunex=$1 base=$2 shot=${3:-}
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
 cd "$base"
-QT_QPA_PLATFORM=xcb "$tunex" &
+QT_QPA_PLATFORM=xcb "$tunex" 2>"$log" &
 pid=$!
 found=
 for _ in $(seq 150); do
@@ -30,7 +32,19 @@ for _ in $(seq 150); do
   kill -0 "$pid" 2>/dev/null || break
   sleep 0.2
 done
-[ -n "$found" ] || { echo "no Tunex window appeared"; kill -KILL "$pid" 2>/dev/null; exit 1; }
+if [ -z "$found" ]; then
+  exec 1>&2  # the caller may keep only what goes to stderr
+  # Say why: the program may have ended, or the display may not answer.
+  if kill -0 "$pid" 2>/dev/null; then
+    echo "no Tunex window appeared in 30 s on $DISPLAY"; kill -KILL "$pid" 2>/dev/null
+  else
+    status=0; wait "$pid" || status=$?
+    echo "Tunex ended with status $status before its window appeared on $DISPLAY"
+  fi
+  xwininfo -root >/dev/null 2>&1 || echo "the X server on $DISPLAY does not answer"
+  echo "its messages:"; cat "$log"
+  exit 1
+fi
 if [ -n "$shot" ]; then
   sleep 2  # the first paint of every widget
   xwininfo -name Tunex | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF}
@@ -46,19 +60,36 @@ chmod +x "$work/session.sh"
 
 # Runs a command under its own X server of SIZE. The server picks a free display itself and says
 # which once it accepts connections, so parallel runs and leftover sockets cannot collide with it.
+# A busy machine can fail the set-up: a run that fails within seconds is told, with the server's
+# messages, and tried once more on a new server.
 in_x() {
   local size=$1; shift
-  : >"$work/display"
-  Xvfb -displayfd 3 -nolisten tcp -screen 0 "$size" 3>"$work/display" 2>"$work/xvfb.log" &
-  local server=$!
-  for _ in $(seq 100); do
-    [ -s "$work/display" ] && break
-    kill -0 "$server" 2>/dev/null || { echo "Xvfb did not start:"; cat "$work/xvfb.log"; exit 1; }
-    sleep 0.1
+  local attempt status started
+  for attempt in 1 2; do
+    : >"$work/display"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 "$size" 3>"$work/display" 2>"$work/xvfb.log" &
+    local server=$!
+    status=0
+    for _ in $(seq 100); do
+      [ -s "$work/display" ] && break
+      kill -0 "$server" 2>/dev/null || { status=1; break; }
+      sleep 0.1
+    done
+    if [ "$status" -ne 0 ] || [ ! -s "$work/display" ]; then
+      { echo "Xvfb did not start (attempt $attempt):"; cat "$work/xvfb.log"; } >&2
+      kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true
+      status=1
+      continue
+    fi
+    started=$SECONDS
+    DISPLAY=":$(tr -d '[:space:]' <"$work/display")" "$@" || status=$?
+    kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true
+    if [ "$status" -eq 0 ] || [ $((SECONDS - started)) -gt 5 ]; then
+      break
+    fi
+    { echo "the run failed within seconds (attempt $attempt, status $status); the X server said:"
+      cat "$work/xvfb.log"; } >&2
   done
-  local status=0
-  DISPLAY=":$(tr -d '[:space:]' <"$work/display")" "$@" || status=$?
-  kill "$server" 2>/dev/null; wait "$server" 2>/dev/null || true
   return "$status"
 }
 
