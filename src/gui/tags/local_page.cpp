@@ -288,6 +288,16 @@ void LocalPage::showListing(const std::string& folder, LocalListing listing) {
     files_ = std::move(listing.files);
     status_->setText(listedStatus_);
     listedCount_ = static_cast<int>(rows);
+
+    const std::optional<Volume> volume = context_.platform().volumeOf(folder);
+    listedButtons_ = tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
+    easyTag_->setEnabled(listedButtons_.easyTagEnabled);
+    clearTag_->setEnabled(listedButtons_.clearEnabled);
+    clearAllAllowed_ = listedButtons_.clearTarget == ClearTarget::Folder;
+    if (listedButtons_.clearTarget) {
+        setClearTarget(*listedButtons_.clearTarget);
+    }
+    // Last: the selection put back sets the tools for the selected rows.
     if (keptView_) {
         const LocalListView view = std::exchange(keptView_, std::nullopt).value();
         if (const auto filteredStatus =
@@ -297,15 +307,6 @@ void LocalPage::showListing(const std::string& folder, LocalListing listing) {
             filterKeyword_ = view.keyword;
             status_->setText(toQString(*filteredStatus));
         }
-    }
-
-    const std::optional<Volume> volume = context_.platform().volumeOf(folder);
-    listedButtons_ = tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
-    easyTag_->setEnabled(listedButtons_.easyTagEnabled);
-    clearTag_->setEnabled(listedButtons_.clearEnabled);
-    clearAllAllowed_ = listedButtons_.clearTarget == ClearTarget::Folder;
-    if (listedButtons_.clearTarget) {
-        setClearTarget(*listedButtons_.clearTarget);
     }
     Q_EMIT listingFinished();
 }

@@ -493,6 +493,7 @@ TEST_F(LocalPageTest, ClearThisTagAsksThenClearsOneFile) {
     // The list stays where the user left it: the same file selected, its tools at hand.
     EXPECT_EQ(page->fileList()->selectedRow(), rowNamed(*page, "song.mp3"));
     EXPECT_TRUE(page->moreTagButton()->isEnabled());
+    EXPECT_EQ(page->clearTagButton()->text(), QStringLiteral("Clear This Tag"));
     EXPECT_FALSE(page->undoButton()->isEnabled());
     platform_.expectMessage(
         {"There is no tag change to undo.", "Tunex - Undo Tag Change", MessageIcon::Information});
