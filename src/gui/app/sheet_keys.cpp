@@ -8,9 +8,7 @@
 #include <QTabBar>
 #include <QWidget>
 
-#include <algorithm>
 #include <array>
-#include <ranges>
 
 namespace tunex {
 
@@ -69,9 +67,10 @@ bool givePageMnemonicFirst(QObject* watched, QEvent* event, QWidget& shownPage,
     const auto* shortcut = static_cast<QShortcutEvent*>(event);
     // Qt hands an ambiguous key to each of its owners in turn, and a button so handed only
     // takes the focus; only the ambiguity between a tab and the page is settled here.
-    const bool tabsLetter = std::ranges::any_of(std::views::iota(0, tabs.count()), [&](int tab) {
-        return QKeySequence::mnemonic(tabs.tabText(tab)) == shortcut->key();
-    });
+    bool tabsLetter = false;
+    for (int tab = 0; tab < tabs.count() && !tabsLetter; ++tab) {
+        tabsLetter = QKeySequence::mnemonic(tabs.tabText(tab)) == shortcut->key();
+    }
     if (!shortcut->isAmbiguous() || !tabsLetter ||
         (watched != &tabs && !shownPage.isAncestorOf(qobject_cast<QWidget*>(watched)))) {
         return false;
