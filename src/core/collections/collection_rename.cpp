@@ -65,6 +65,8 @@ public:
     }
     ScratchFile(const ScratchFile&) = delete;
     ScratchFile& operator=(const ScratchFile&) = delete;
+    ScratchFile(ScratchFile&&) = delete;
+    ScratchFile& operator=(ScratchFile&&) = delete;
 
     [[nodiscard]] bool isOpen() const { return fd_.valid(); }
     [[nodiscard]] bool write(std::string_view bytes) {
