@@ -69,10 +69,9 @@ TEST(CliCollectionCommands, CountChecksThePathAndUsesTheRunsTypes) {
     EXPECT_EQ(empty.err, "Tunex - Input Error: Please input the CD Source Path for Count.\n");
     const auto missing = runProgram(kCli, {"--base", dir, "count", (music / "a.mp3").string()});
     EXPECT_EQ(missing.exitCode, 2);
-    EXPECT_EQ(
-        missing.err,
-        "Tunex - Path Error: Invalid path.\nIf it is a floppy or CD drive, make sure the disk "
-        "is inserted.\n");
+    EXPECT_EQ(missing.err,
+              "Tunex - Path Error: Invalid path: " + (music / "a.mp3").string() +
+                  "\nIf it is a floppy or CD drive, make sure the disk is inserted.\n");
     EXPECT_EQ(runProgram(kCli, {"--base", dir, "count"}).exitCode, 2);
 }
 

@@ -44,7 +44,7 @@ protected:
 
 const std::string kLimitNotice =
     "Tunex - Information: The search result reaches the maximum display limit (2).\nYou can "
-    "change it in <Setting> tag.\n";
+    "change it in <Setting> tab.\n";
 
 TEST_F(CliFilesSearch, PrintsTheRowsTheFilesPageShows) {
     const auto beatles = run({"--keyword", "BEATLES", "--type", "MP3"});

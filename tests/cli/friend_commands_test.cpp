@@ -42,7 +42,7 @@ TEST(CliFriendCommands, ExportThenSearch) {
     EXPECT_EQ(limited.exitCode, 0);
     EXPECT_EQ(limited.err,
               "Tunex - Information: The search result reaches the maximum display limit (2).\n"
-              "You can change it in <Setting> tag.\nstatus: 2 songs found with keyword <song>.\n");
+              "You can change it in <Setting> tab.\nstatus: 2 songs found with keyword <song>.\n");
     const auto all =
         runProgram(kCli, {"--base", dir, "friend-search", "--max", "10", file, "song"});
     EXPECT_EQ(all.err, "status: 3 songs found with keyword <song>.\n");

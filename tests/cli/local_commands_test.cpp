@@ -73,7 +73,7 @@ TEST_F(CliLocalCommands, LocalListsFiltersAndCutsAtTheLimit) {
     EXPECT_EQ(test::lines(limited.out).size(), 3u);
     EXPECT_NE(limited.err.find("status: 2 of 3 files shown under " + m_ + "\n"), std::string::npos);
     EXPECT_NE(limited.err.find("Tunex - Information: The result reaches the maximum display "
-                               "limit (2).\nYou can change it in <Setting> tag.\n"),
+                               "limit (2).\nYou can change it in <Setting> tab.\n"),
               std::string::npos);
     EXPECT_EQ(run({"local", m_, "--max", "0"}).exitCode, 2);
     EXPECT_EQ(run({"local"}).exitCode, 2);
@@ -117,7 +117,7 @@ TEST_F(CliLocalCommands, EasyTagAndClearAllWriteTheTree) {
         run({"easytag", m_, "--slot1", "track", "--slot2", "title", "--no-subdirs"});
     EXPECT_EQ(tagged.exitCode, 0) << tagged.err;
     EXPECT_EQ(tagged.err,
-              "Tunex Easy Tag - Process Done: 1 files ID3 Tag added under " + m_ + ".\n");
+              "Tunex Easy Tag - Process Done: Tags written to 1 file under " + m_ + ".\n");
     const std::string view = independentView(top);
     EXPECT_TRUE(hasLine(view, "TRCK enc=0 07")) << view;
     EXPECT_TRUE(hasLine(view, "TIT2 enc=0 Song")) << view;
@@ -321,7 +321,7 @@ TEST_F(CliLocalCommands, WalksNameTheFoldersTheyCannotRead) {
     EXPECT_EQ(*errors, "0 status: 1 files found under " + m_ + ". " + note + "\n" +
                            "0 Tunex - Tags Partly Removed: All ID3 tags of 1 files under " + m_ +
                            " removed.\n" + note + "\n" +
-                           "0 Tunex Easy Tag - Process Done: 1 files ID3 Tag added under " + m_ +
+                           "0 Tunex Easy Tag - Process Done: Tags written to 1 file under " + m_ +
                            ".\n" + note + "\n" +
                            "2 Tunex - Path Error: The folder cannot be read: " + m_ +
                            "/locked\nPermission denied\n");
@@ -338,7 +338,7 @@ TEST_F(CliLocalCommands, FilesThatCannotBeWrittenAreReported) {
                                "\n");
     const auto tagged = run({"easytag", m_});
     EXPECT_EQ(tagged.exitCode, 3);
-    EXPECT_NE(tagged.err.find("No file renamed"), std::string::npos);
+    EXPECT_NE(tagged.err.find("No tags written"), std::string::npos);
     EXPECT_EQ(test::readFile(bad), pastEnd);
 }
 

@@ -68,7 +68,7 @@ TEST_F(CliSearchCommands, SearchPrintsTheSortedListAndTheStatus) {
     EXPECT_EQ(
         limited.err,
         "status: 1 of 2 songs shown for artist <beatles>.\nTunex - Information: The search result "
-        "reaches the maximum display limit (1).\nYou can change it in <Setting> tag.\n");
+        "reaches the maximum display limit (1).\nYou can change it in <Setting> tab.\n");
 }
 
 TEST_F(CliSearchCommands, CellsWithTabsOrBackslashesKeepTheirColumns) {
@@ -137,7 +137,7 @@ TEST_F(CliSearchCommands, MaxZeroListsEveryRowPastTheSettingsLimit) {
     base_.writeSettings("<ts>4\n<tf>2\n<md>1\n<mh>15\n<as>03110111111;\n@*EOF\n");
     const std::string notice =
         "Tunex - Information: The search result reaches the maximum "
-        "display limit (1).\nYou can change it in <Setting> tag.\n";
+        "display limit (1).\nYou can change it in <Setting> tab.\n";
     const std::filesystem::path csv = base_.path() / "all.csv";
     struct Case {
         std::vector<std::string> words;

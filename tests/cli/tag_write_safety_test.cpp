@@ -352,7 +352,7 @@ TEST_F(TagWriteSafety, FolderCommandsLeaveFilesWithoutMpegAudioAlone) {
     const std::vector<Case> cases = {
         // One slot takes the whole name, so every file qualifies by its name.
         {{"easytag", m, "--slot1", "title", "--slot2", "off"},
-         "Tunex Easy Tag - Process Done: 1 files ID3 Tag added under " + m + ".",
+         "Tunex Easy Tag - Process Done: Tags written to 1 file under " + m + ".",
          "TIT2 enc=0 Song"},
         {{"clear-all", m},
          "Tunex - Tags Partly Removed: All ID3 tags of 1 files under " + m + " removed.",

@@ -263,6 +263,10 @@ TEST_F(MainSheetTest, OpensSmallEnoughForALaptopScreen) {
     EXPECT_LE(sheet->width(), 1280);
     EXPECT_LE(sheet->height(), 800);
     EXPECT_EQ(sheet->minimumSize(), sheet->size());
+    // The first start on a big screen takes two thirds of it; a small one keeps the opening size.
+    EXPECT_EQ(firstStartSize({900, 600}, {1600, 1000}), QSize(1066, 666));
+    EXPECT_EQ(firstStartSize({900, 600}, {1024, 768}), QSize(900, 600));
+    EXPECT_EQ(firstStartSize({900, 600}, {800, 500}), QSize(800, 500));
 }
 
 TEST_F(MainSheetTest, SizePlaceAndMaximisedStateLastFromRunToRun) {

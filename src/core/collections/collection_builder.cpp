@@ -17,7 +17,7 @@ namespace tunex {
 namespace {
 
 UserMessage inputError(std::string text, std::string_view title = "Input Error",
-                       MessageIcon icon = MessageIcon::Question) {
+                       MessageIcon icon = MessageIcon::Warning) {
     return {std::move(text), captionFor(title), icon};
 }
 
@@ -27,10 +27,12 @@ std::string patternCountText(std::string_view lead, const SearchPattern& pattern
     std::string text(lead);
     text.append(pattern.text).append(" : ").append(std::to_string(count)).append(" ");
     if (totals.unstorableNames > 0) {
+        const bool one = totals.unstorableNames == 1;
         text.append("\n")
             .append(std::to_string(totals.unstorableNames))
-            .append(
-                " media files were left out: their names hold a line break or a record marker.");
+            .append(one ? " media file was left out: its name holds"
+                        : " media files were left out: their names hold")
+            .append(" a line break or a record marker.");
     }
     return withUnreadableFoldersNote(std::move(text), totals.unreadable);
 }
@@ -106,9 +108,10 @@ CountOutcome countCollection(std::string_view pathText, const FileTypeList& type
         if ((outcome.message = unreadableFolderMessage(pattern))) {
             return outcome;
         }
-        outcome.message = inputError(
-            "Invalid path.\nIf it is a floppy or CD drive, make sure the disk is inserted.",
-            "Path Error", MessageIcon::Error);
+        outcome.message = inputError("Invalid path: " + std::string(pathText) +
+                                         "\nIf it is a floppy or CD drive, make sure the disk "
+                                         "is inserted.",
+                                     "Path Error", MessageIcon::Error);
         return outcome;
     }
     const WalkTotals totals = countMediaFiles(pattern, types);
@@ -141,7 +144,8 @@ AddCheck checkAdd(const AddRequest& request, const std::vector<std::string>& col
     if (!patternFindsEntries(check.pattern)) {
         check.refusal = unreadableFolderMessage(check.pattern);
         if (!check.refusal) {
-            check.refusal = inputError("Invalid path.", "Path Error", MessageIcon::Error);
+            check.refusal =
+                inputError("Invalid path: " + request.pathText, "Path Error", MessageIcon::Error);
         }
         return check;
     }

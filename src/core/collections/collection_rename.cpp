@@ -36,10 +36,11 @@ constexpr std::string_view kUnchanged = "The collection name was not changed.";
 
 // A plain file written in full; the scratch copy needs no atomic replacement. It is always made
 // new: whatever was left at its name (a link to someone's file, a FIFO, a second hard link) must
-// not be truncated, written through or waited on.
+// not be truncated, written through or waited on. It goes when the rename ends either way: the
+// collection file is replaced atomically, so a copy of it kept here would protect nothing.
 class ScratchFile final {
 public:
-    explicit ScratchFile(const std::filesystem::path& path) {
+    explicit ScratchFile(const std::filesystem::path& path) : path_(path) {
         // unlink() takes a link itself, never its target; a directory is not ours to remove.
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) {
             setError(errno);
@@ -55,6 +56,17 @@ public:
         device_ = made.st_dev;
         inode_ = made.st_ino;
     }
+    ~ScratchFile() {
+        fd_.reset();
+        // Only the file made here: whatever was put at its name meanwhile is not ours.
+        if (inode_ != 0 && stillAt()) {
+            ::unlink(path_.c_str());
+        }
+    }
+    ScratchFile(const ScratchFile&) = delete;
+    ScratchFile& operator=(const ScratchFile&) = delete;
+    ScratchFile(ScratchFile&&) = delete;
+    ScratchFile& operator=(ScratchFile&&) = delete;
 
     [[nodiscard]] bool isOpen() const { return fd_.valid(); }
     [[nodiscard]] bool write(std::string_view bytes) {
@@ -73,9 +85,9 @@ public:
     }
     // The second pass reads it back by name: the name must still be this file, not a link or
     // anything else put there meanwhile.
-    [[nodiscard]] bool stillAt(const std::filesystem::path& path) const {
+    [[nodiscard]] bool stillAt() const {
         struct stat now {};
-        return ::lstat(path.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == device_ &&
+        return ::lstat(path_.c_str(), &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == device_ &&
                now.st_ino == inode_;
     }
     [[nodiscard]] const std::string& error() const { return error_; }
@@ -87,6 +99,7 @@ private:
         error_ = std::strerror(number);
     }
 
+    std::filesystem::path path_;
     UniqueFd fd_;
     std::string error_;
     int errorNumber_ = 0;
@@ -209,7 +222,7 @@ RenameOutcome renameCollection(Workspace& workspace, std::string_view oldNameVie
 
     LineReader scratchReader;
     AtomicFileWriter rewrite(collectionPath);
-    if (!scratch.stillAt(scratchPath) || !scratchReader.open(scratchPath) ||
+    if (!scratch.stillAt() || !scratchReader.open(scratchPath) ||
         !copyBack(scratchReader, rewrite)) {
         rewrite.discard();
         outcome.fileError = true;

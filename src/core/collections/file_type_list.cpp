@@ -23,14 +23,14 @@ FileTypeAddResult addFileType(FileTypeList& list, std::string_view typed) {
     FileTypeAddResult result;
     if (typed.empty()) {
         result.message = UserMessage{"Input is empty. Please enter an input first", caption,
-                                     MessageIcon::Question};
+                                     MessageIcon::Warning};
         return result;
     }
     if (typed.find_first_of("/\\:*?\"<>|;") != std::string_view::npos) {
         result.message = UserMessage{"Input <" + std::string(typed) +
                                          "> cannot contain the following characters:\n"
                                          "/ \\ : * ? \" < > | ;",
-                                     caption, MessageIcon::Question};
+                                     caption, MessageIcon::Warning};
         return result;
     }
     // Entries are only useful in lower case, and a leading "." is a common slip.
@@ -42,7 +42,7 @@ FileTypeAddResult addFileType(FileTypeList& list, std::string_view typed) {
     if (list.contains(type)) {
         result.message = UserMessage{
             "File Type <" + std::string(typed) + "> already exists. Please enter a new one.",
-            caption, MessageIcon::Question};
+            caption, MessageIcon::Warning};
         return result;
     }
     list.add(std::move(type));

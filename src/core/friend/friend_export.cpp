@@ -15,7 +15,7 @@ namespace {
 constexpr std::string_view kFriendSuffix = ".txf";
 
 UserMessage inputError(std::string text) {
-    return {std::move(text), captionFor("Input Error"), MessageIcon::Question};
+    return {std::move(text), captionFor("Input Error"), MessageIcon::Warning};
 }
 
 // A name that would put the file anywhere but directly inside the friend folder.

@@ -16,7 +16,7 @@ namespace tunex {
 namespace {
 
 UserMessage inputError(std::string text) {
-    return {std::move(text), captionFor("Input Error"), MessageIcon::Question};
+    return {std::move(text), captionFor("Input Error"), MessageIcon::Warning};
 }
 
 // The code point whose UTF-8 sequence ends at `end`, and where it starts; -1 when the bytes
@@ -70,7 +70,7 @@ bool isRegularFile(const std::filesystem::path& path) {
 
 std::string limitMessageText(int maxResults) {
     return "The search result reaches the maximum display limit (" + std::to_string(maxResults) +
-           ").\nYou can change it in <Setting> tag.";
+           ").\nYou can change it in <Setting> tab.";
 }
 
 }  // namespace

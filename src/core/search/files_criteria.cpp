@@ -22,7 +22,7 @@ std::string_view trimmed(std::string_view text) {
 }
 
 UserMessage inputError(std::string text) {
-    return {std::move(text), captionFor("Input Error"), MessageIcon::Question};
+    return {std::move(text), captionFor("Input Error"), MessageIcon::Warning};
 }
 
 std::string quoted(std::string_view field, std::string_view typed) {

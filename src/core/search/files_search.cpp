@@ -157,12 +157,12 @@ std::optional<int> collectionIndexOf(const Catalogue& catalogue, std::string_vie
 
 UserMessage unknownCdMessage(std::string_view name) {
     return {"There is no CD named <" + std::string(name) + "> in the database.",
-            captionFor("Input Error"), MessageIcon::Question};
+            captionFor("Input Error"), MessageIcon::Warning};
 }
 
 UserMessage noCdChosenMessage() {
     return {"Please select a CD from the list of available CDs.", captionFor("Input Error"),
-            MessageIcon::Question};
+            MessageIcon::Warning};
 }
 
 }  // namespace tunex

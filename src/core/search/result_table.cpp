@@ -53,21 +53,45 @@ std::string_view cellOf(ResultColumn column, const SongRecordView& record,
     return {};
 }
 
-// Rows low..high of one sort, with the lower-cased keys moved along with the rows.
+// The lower-cased text of the sort column, then of the others from the next one round to the
+// one before it (ties of an ascending or descending sort always run ascending by the others, so
+// equal names come in one order every time).
+struct SortKey {
+    std::string primary;
+    std::string ties;
+
+    [[nodiscard]] bool operator==(const SortKey&) const = default;
+};
+
+SortKey sortKeyOf(const ResultRow& row, std::size_t column) {
+    SortKey key;
+    key.primary = column < row.size() ? toLowerUtf8(row[column]) : std::string();
+    for (std::size_t step = 1; step < row.size(); ++step) {
+        // NUL sorts before every other byte, so a shorter cell still comes first.
+        key.ties += toLowerUtf8(row[(column + step) % row.size()]);
+        key.ties.push_back('\0');
+    }
+    return key;
+}
+
+// Rows low..high of one sort, with their keys moved along with the rows.
 struct SortRun {
     std::vector<ResultRow>& rows;
-    std::vector<std::string>& keys;
+    std::vector<SortKey>& keys;
     bool ascending;
     const RowSwapObserver& swapped;
 
     // Below zero when `key` sorts before the pivot in the chosen direction.
-    [[nodiscard]] int order(const std::string& key, const std::string& pivot) const {
-        const int compared = key.compare(pivot);
-        return ascending ? compared : -compared;
+    [[nodiscard]] int order(const SortKey& key, const SortKey& pivot) const {
+        const int compared = key.primary.compare(pivot.primary);
+        if (compared != 0) {
+            return ascending ? compared : -compared;
+        }
+        return key.ties.compare(pivot.ties);
     }
 
     void partition(int low, int high, std::vector<std::pair<int, int>>& pending) {
-        const std::string pivot = keys[static_cast<std::size_t>((low + high) / 2)];
+        const SortKey pivot = keys[static_cast<std::size_t>((low + high) / 2)];
         int i = low;
         int j = high;
         while (j >= i) {
@@ -83,7 +107,7 @@ struct SortRun {
                 const auto a = static_cast<std::size_t>(i);
                 const auto b = static_cast<std::size_t>(j);
                 // Equal keys stay put, so rows differing only in case keep their places.
-                if (keys[a] != keys[b]) {
+                if (!(keys[a] == keys[b])) {
                     std::swap(rows[a], rows[b]);
                     std::swap(keys[a], keys[b]);
                     if (swapped) {
@@ -191,11 +215,10 @@ void sortResultRows(std::vector<ResultRow>& rows, int column, bool ascending, in
         return;
     }
     // Each text is lower-cased once per sort, not once per comparison.
-    std::vector<std::string> keys(rows.size());
+    std::vector<SortKey> keys(rows.size());
     for (int r = low; r <= high; ++r) {
-        const ResultRow& row = rows[static_cast<std::size_t>(r)];
-        const auto c = static_cast<std::size_t>(column);
-        keys[static_cast<std::size_t>(r)] = c < row.size() ? toLowerUtf8(row[c]) : std::string();
+        keys[static_cast<std::size_t>(r)] =
+            sortKeyOf(rows[static_cast<std::size_t>(r)], static_cast<std::size_t>(column));
     }
     SortRun run{rows, keys, ascending, swapped};
     std::vector<std::pair<int, int>> pending{{low, high}};

@@ -62,8 +62,9 @@ struct ResultTable {
 using RowSwapObserver = std::function<void(std::size_t, std::size_t)>;
 
 // The list's in-place quicksort of rows low..high (high = -1: the last row) by the text of
-// `column`. Not stable, and rows whose texts differ only in case are never swapped with each
-// other; which rows it swaps is part of the behaviour.
+// `column`, ties by the other columns from the next one on (ascending, so File Name and Path
+// settle equal sizes or types). Rows whose texts differ only in case are never swapped with
+// each other.
 void sortResultRows(std::vector<ResultRow>& rows, int column, bool ascending, int low = 0,
                     int high = -1, const RowSwapObserver& swapped = {});
 

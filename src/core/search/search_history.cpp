@@ -42,6 +42,13 @@ HistoryRow makeHistoryRow(const SearchSummary& summary) {
             summary.firstCdFound};
 }
 
+int earlierRowOfSearch(const std::vector<HistoryRow>& rows, const HistoryRow& row) {
+    const auto found = std::find_if(rows.begin(), rows.end(), [&row](const HistoryRow& earlier) {
+        return earlier[0] == row[0] && earlier[1] == row[1];
+    });
+    return found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
+}
+
 void trimHistory(std::vector<HistoryRow>& rows, int maxHistory) {
     const std::size_t keep = maxHistory > 0 ? static_cast<std::size_t>(maxHistory) : 0;
     if (rows.size() > keep) {
@@ -63,7 +70,7 @@ std::string historyCopyText(const HistoryRow& row) {
 
 UserMessage searchAgainNoSelectionMessage() {
     return {"Please select a record from the history list.", captionFor("Input Error"),
-            MessageIcon::Question};
+            MessageIcon::Warning};
 }
 
 }  // namespace tunex

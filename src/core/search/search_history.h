@@ -23,6 +23,9 @@ inline constexpr std::string_view kHistoryInitialLimitText =
 
 // The row a finished search adds at the bottom.
 [[nodiscard]] HistoryRow makeHistoryRow(const SearchSummary& summary);
+// Where an earlier row of the same search (title and artist as typed) stands, or -1: a repeat
+// takes that row's place at the newest end rather than adding another.
+[[nodiscard]] int earlierRowOfSearch(const std::vector<HistoryRow>& rows, const HistoryRow& row);
 // Deletes rows from the top until at most `maxHistory` remain (none kept for a limit below 1).
 void trimHistory(std::vector<HistoryRow>& rows, int maxHistory);
 // Writes First CD Found of the bottom row; false (nothing changed) when there are no rows.

@@ -9,7 +9,7 @@ std::optional<UserMessage> checkSearchTerms(std::string_view title, std::string_
     const std::string caption = captionFor("Input Error");
     if (title.empty() && artist.empty()) {
         return UserMessage{"Please input a song title OR artist name.", caption,
-                           MessageIcon::Question};
+                           MessageIcon::Warning};
     }
     // Titles and artists hold any character ("AC/DC", "Where Is My Mind?"); only what would
     // break a row of the search history cannot be kept there.
@@ -17,7 +17,7 @@ std::optional<UserMessage> checkSearchTerms(std::string_view title, std::string_
         return UserMessage{
             "A search cannot hold a line break, nor the marks @?@, %|% or ^*^ that keep the "
             "search history's columns apart.",
-            caption, MessageIcon::Question};
+            caption, MessageIcon::Warning};
     }
     return std::nullopt;
 }
@@ -29,7 +29,7 @@ UserMessage searchFailedMessage() {
 
 UserMessage resultLimitMessage(int maxResults) {
     return {"The search result reaches the maximum display limit (" + std::to_string(maxResults) +
-                ").\nYou can change it in <Setting> tag.",
+                ").\nYou can change it in <Setting> tab.",
             captionFor("Information"), MessageIcon::Information};
 }
 

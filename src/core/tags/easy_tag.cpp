@@ -262,10 +262,10 @@ std::string writeFailureText(const WriteFailures& failures, const WriteFailures&
 UserMessage easyTagResultMessage(std::string_view folder, const EasyTagResult& result) {
     std::string text =
         result.written > 0
-            ? std::to_string(result.written) + " files ID3 Tag added under " + std::string(folder) +
-                  "."
-            : "No file renamed or ID3 Tag added under " + std::string(folder) +
-                  " due to\n1. No mp3 file found OR\n2. No ID3 tag data found OR\n3. Invalid "
+            ? "Tags written to " + std::to_string(result.written) +
+                  (result.written == 1 ? " file" : " files") + " under " + std::string(folder) + "."
+            : "No tags written under " + std::string(folder) +
+                  " due to\n1. No music file found OR\n2. No tag data found OR\n3. Invalid "
                   "filename format.";
     text +=
         writeFailureText(result.failed, result.wrongContent, result.undoable, result.unreadable);

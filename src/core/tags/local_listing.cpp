@@ -144,7 +144,7 @@ bool reachedDisplayLimit(std::size_t rows, int maxResults) {
 
 UserMessage displayLimitMessage(int maxResults) {
     return pageMessage("The result reaches the maximum display limit (" +
-                           std::to_string(maxResults) + ").\nYou can change it in <Setting> tag.",
+                           std::to_string(maxResults) + ").\nYou can change it in <Setting> tab.",
                        "Information", MessageIcon::Information);
 }
 
@@ -162,11 +162,11 @@ std::optional<UserMessage> checkFilter(std::size_t rows, std::string_view keywor
     if (hasIllegalNameChar(keyword)) {
         return pageMessage(
             "Input Keyword cannot contain the following characters:\n/ \\ : * ? \" < > |",
-            "Input Error", MessageIcon::Question);
+            "Input Error", MessageIcon::Warning);
     }
     if (keyword.empty()) {
         return pageMessage("Input Keyword is empty. Please enter a keyword.", "Input Error",
-                           MessageIcon::Question);
+                           MessageIcon::Warning);
     }
     return std::nullopt;
 }
@@ -225,9 +225,10 @@ std::string tagSummaryLines(const Id3Summary& summary) {
 }
 
 std::optional<std::string> tagSummaryText(std::string_view path, const Id3Summary& summary) {
-    const std::string lines = tagSummaryLines(summary);
+    std::string lines = tagSummaryLines(summary);
     if (lines.empty()) {
-        return std::nullopt;
+        // A blank box reads as a fault; a tag holding only other fields shows none of them here.
+        lines = "No title, artist or album tag.\n";
     }
     return (singleTagFormat(path) ? "Tag of " : "ID3 Tag of ") + std::string(path) + ":\n" + lines;
 }
@@ -235,7 +236,7 @@ std::optional<std::string> tagSummaryText(std::string_view path, const Id3Summar
 UserMessage noRecordToFilterMessage() {
     return pageMessage(
         "No record in the list.\nPlease select a directory with matched file type "
-        "or add more file type in <File Type> tag.",
+        "or add more file type in <File Type> tab.",
         "No Record", MessageIcon::Information);
 }
 

@@ -106,8 +106,7 @@ struct TagButtonsAfterListing {
 
 // "Title:\t...\n", "Artist:\t...\n", "Album:\t...\n", each only when present.
 [[nodiscard]] std::string tagSummaryLines(const Id3Summary& summary);
-// "ID3 Tag of " + path + ":\n" + the lines; empty when there are no lines (the summary stays
-// hidden).
+// "ID3 Tag of " + path + ":\n" + the lines, or a line saying there are none; always a value.
 [[nodiscard]] std::optional<std::string> tagSummaryText(std::string_view path,
                                                         const Id3Summary& summary);
 inline constexpr std::string_view kTagSummaryResourceText = "ID3 Tag of Song:";

@@ -132,7 +132,7 @@ std::optional<UserMessage> changedFieldsRefusal(const TagFields& loaded, const T
         const std::string group = single ? "" : row.version == TagVersion::V1 ? "V1 " : "V2 ";
         if (auto refusal = fieldValueRefusal(row, single, *value, group + std::string(row.label))) {
             return UserMessage{std::move(*refusal), captionFor("Input Error"),
-                               MessageIcon::Question};
+                               MessageIcon::Warning};
         }
     }
     return std::nullopt;

@@ -124,9 +124,21 @@ void MainSheet::showPage(PageId page) {
     tabs_->setCurrentIndex(tabIndex(page));
 }
 
+QSize firstStartSize(QSize opening, QSize available) {
+    return QSize(available.width() * 2 / 3, available.height() * 2 / 3)
+        .expandedTo(opening)
+        .boundedTo(available);
+}
+
 void MainSheet::restoreLastGeometry() {
     const std::optional<std::string> saved = context_.platform().profileBytes(kGeometryKey);
     if (!saved) {
+        // The opening size suits a laptop; a big screen gets more of the lists at once.
+        if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+            const QRect available = screen->availableGeometry();
+            resize(firstStartSize(size(), available.size() - QSize(40, 60)));
+            move(available.center() - rect().center());
+        }
         return;
     }
     // Qt moves a window that would lie off the present screens back onto one.

@@ -16,6 +16,10 @@ class HistoryPage;
 class Page;
 
 // The main window: nine tabs and the Help, About... and Exit buttons.
+// The size of the first start: two thirds of the screen's free area each way, never below the
+// opening size nor beyond the area.
+[[nodiscard]] QSize firstStartSize(QSize opening, QSize available);
+
 class MainSheet final : public QWidget {
     Q_OBJECT
 public:

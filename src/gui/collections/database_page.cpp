@@ -63,6 +63,7 @@ DatabasePage::DatabasePage(AppContext& context, HistoryRowsSource historyRows, Q
     connect(getLabel_, &QPushButton::clicked, this, &DatabasePage::onGetLabel);
     connect(change_, &QPushButton::clicked, this, &DatabasePage::onChange);
     connect(rescan_, &QPushButton::clicked, this, &DatabasePage::onRescan);
+    connect(collections_, &QComboBox::currentIndexChanged, this, &DatabasePage::onCollectionChosen);
     connect(delete_, &QPushButton::clicked, this, &DatabasePage::onDelete);
 
     setMessageText(databaseTipsText());
@@ -219,6 +220,12 @@ void DatabasePage::onTreeSelection() {
 
 void DatabasePage::onPathEdited() {
     count_->setEnabled(true);
+    pathChosen_ = !proposingPath_;
+}
+
+void DatabasePage::onCollectionChosen() {
+    rename_->setText(collections_->currentText());
+    pathChosen_ = false;
 }
 
 void DatabasePage::onNameEdited() {
@@ -377,11 +384,14 @@ void DatabasePage::onRescan() {
         context_.platform().tell(noCollectionMessage());
         return;
     }
-    // The folder the user typed or chose, else the one the collection's songs share.
-    if (pathText().empty()) {
+    // The folder the user typed or chose for this collection, else the one its songs share:
+    // a path left from an Add or from another collection is not this one's.
+    if (!pathChosen_ || pathText().empty()) {
+        proposingPath_ = true;
         path_->setText(
             toQString(proposedRescanFolder(context_.workspace().paths().collectionFileName(
                 static_cast<int>(found - names.begin())))));
+        proposingPath_ = false;
     }
     const AddRequest request{name, pathText(), id3_->isChecked()};
     if (context_.platform().showMessage({rescanQuestion(request), MessageButtons::YesNo}) !=

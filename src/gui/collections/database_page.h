@@ -63,6 +63,7 @@ private:
     void askWelcome();
     void onTreeSelection();
     void onPathEdited();
+    void onCollectionChosen();
     void onNameEdited();
     void onCount();
     void onAdd();
@@ -101,6 +102,10 @@ private:
     QPushButton* delete_ = nullptr;
     QPlainTextEdit* message_ = nullptr;
     bool welcomePending_ = false;
+    // The path box was filled by the user or the tree since a collection was chosen, so Rescan
+    // takes it rather than the chosen collection's own folder.
+    bool pathChosen_ = false;
+    bool proposingPath_ = false;
     ShownPath treePath_;  // the path the tree last wrote into the path box
 };
 

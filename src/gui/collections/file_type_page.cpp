@@ -18,7 +18,7 @@ namespace tunex {
 namespace {
 
 UserMessage deleteError(std::string text) {
-    return {std::move(text), captionFor("Delete Error"), MessageIcon::Question};
+    return {std::move(text), captionFor("Delete Error"), MessageIcon::Warning};
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "core/store/settings.h"
 #include "gui/app/app_context.h"
 #include "gui/friend/friend_result_model.h"
+#include "gui/widgets/list_colours.h"
 #include "platform/qt/qt_text.h"
 
 #include <QApplication>
@@ -123,15 +124,12 @@ void FriendPage::setUpResultList() {
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setSortingEnabled(false);  // the page sorts by its own rule
-    QPalette colours = list_->palette();
-    colours.setColor(QPalette::Base, colours.color(QPalette::ToolTipBase));
-    colours.setColor(QPalette::Text, QColor(0, 0, 132));
-    list_->setPalette(colours);
+    useInfoListColours(*list_, QColor(0, 0, 132));
 
     QHeaderView* header = list_->header();
     header->setSectionsClickable(true);
     header->setSectionsMovable(false);
-    header->setStretchLastSection(false);
+    header->setStretchLastSection(true);  // a wide window widens the last column
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     const QFontMetrics metrics(header->font());
     for (int column = 0; column < kFriendColumnCount; ++column) {
@@ -165,7 +163,7 @@ void FriendPage::onExport() {
 void FriendPage::onBrowse() {
     FileDialogRequest request;
     request.title = "Open";
-    request.filters = {{"Tunex Friend File (*.txf)", "*.txf"}, {"All Files (*.*)", "*.*"}};
+    request.filters = {{"Tunex Friend File (*.txf)", "*.txf"}, {"All Files (*)", "*"}};
     request.defaultSuffix = "txf";
     request.initialFolder = context_.paths().friendFolder();
     if (const auto chosen = context_.platform().openFileName(request)) {

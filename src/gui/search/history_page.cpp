@@ -51,7 +51,7 @@ HistoryPage::HistoryPage(AppContext& context, QWidget* parent) : Page(parent), c
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    list_->header()->setStretchLastSection(false);
+    list_->header()->setStretchLastSection(true);  // a wide window widens the last column
     list_->header()->setSectionsClickable(false);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     useInfoListColours(*list_, QColor(0x26, 0x00, 0x84));
@@ -91,7 +91,11 @@ void HistoryPage::activate() {
 
 void HistoryPage::addSearch(const SearchSummary& summary) {
     if (!summary.title.empty() || !summary.artist.empty()) {
-        appendRow(makeHistoryRow(summary));
+        HistoryRow row = makeHistoryRow(summary);
+        if (const int earlier = earlierRowOfSearch(rows_, row); earlier >= 0) {
+            removeRow(earlier);
+        }
+        appendRow(std::move(row));
     }
     refresh();
 }

@@ -130,17 +130,8 @@ QWidget* SettingPage::makeSettingsGroup() {
     columns_ = entryList(kColumnEntries, group);
     insert_ = pageButton(QStringLiteral("&Insert"), group);
     remove_ = pageButton(QStringLiteral("&Remove"), group);
-    auto* resize = new QCheckBox(
-        QStringLiteral("Resize column width in <Songs> and <Files> when Maximize or Restore."),
-        group);
-    auto* player = new QCheckBox(
-        QStringLiteral("Use my default player to play songs (Otherwise the first media player "
-                       "found will be used)."),
-        group);
-    for (QCheckBox* unused : {resize, player}) {
-        unused->setEnabled(false);
-    }
-
+    // No boxes for resizing columns on Maximize or for the default player: the lists always use
+    // the window's width and songs always open in the desktop's own player first.
     auto* layout = new QVBoxLayout(group);
     layout->addLayout(
         row({plainLabel(QStringLiteral("(1) Display maximum "), group), maxResults_,
@@ -152,8 +143,6 @@ QWidget* SettingPage::makeSettingsGroup() {
              plainLabel(QStringLiteral("in <Songs> and <Files>."), group)}));
     layout->addLayout(row({plainLabel(QStringLiteral("(3) Columns shown in search result"), group),
                            columns_, insert_, remove_}));
-    layout->addWidget(resize);
-    layout->addWidget(player);
 
     connect(sortColumn_, &QComboBox::activated, this, &SettingPage::onSortColumnChosen);
     connect(columns_, &QComboBox::currentIndexChanged, this, &SettingPage::onColumnChosen);
@@ -194,7 +183,7 @@ void SettingPage::makeLimitFields(QWidget* group) {
 }
 
 QWidget* SettingPage::makeSensitivityGroup() {
-    auto* group = new QGroupBox(QStringLiteral("Search Sensitive"), this);
+    auto* group = new QGroupBox(QStringLiteral("Search Sensitivity"), this);
     auto* layout = new QVBoxLayout(group);
     sensitivity_ = new QButtonGroup(group);
     sensitivity_->setExclusive(true);
@@ -227,7 +216,7 @@ QWidget* SettingPage::makeStartupGroup() {
     startMaximized_ = new QCheckBox(QStringLiteral("Start program as maximized."), group);
     auto* layout = new QVBoxLayout(group);
     layout->addLayout(row({plainLabel(QStringLiteral("Set"), group), defaultTab_,
-                           plainLabel(QStringLiteral("as the default tag."), group)}));
+                           plainLabel(QStringLiteral("as the default tab."), group)}));
     layout->addWidget(startMaximized_);
     preview_ = new QCheckBox(QStringLiteral("Show Easy Tag and Clear All Tag changes before "
                                             "writing them."),

@@ -71,7 +71,7 @@ LocalFileList::LocalFileList(QWidget* parent)
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTextElideMode(Qt::ElideMiddle);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true);  // a wide window widens the last column
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
     header()->setSortIndicatorShown(false);

@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <array>
+#include <numeric>
 #include <utility>
 
 namespace tunex {
@@ -37,16 +38,24 @@ QLineEdit* lineEdit(QWidget* parent, const QString& name, int maxLength) {
     return edit;
 }
 
-// The empty entry first, so that entry n + 1 stands for genre n and entry 0 removes the genre.
+// The empty entry (which removes the genre) first, then the genres by name; each item's data is
+// its genre entry (genre number + 1), since a name is what people look for, not a number.
 QComboBox* genreBox(QWidget* parent, const QString& name) {
     auto* box = new QComboBox(parent);
     box->setObjectName(name);
     box->setEditable(false);
     box->setMaxVisibleItems(20);
-    for (int entry = 0; entry < kGenreEntryCount; ++entry) {
-        box->addItem(toQString(genreEntryText(entry)));
+    std::array<int, kGenreEntryCount - 1> entries{};
+    std::iota(entries.begin(), entries.end(), 1);
+    std::sort(entries.begin(), entries.end(), [](int a, int b) {
+        return toQString(genreEntryText(a))
+                   .compare(toQString(genreEntryText(b)), Qt::CaseInsensitive) < 0;
+    });
+    box->addItem(QString(), kGenreEntryEmpty);
+    for (const int entry : entries) {
+        box->addItem(toQString(genreEntryText(entry)), entry);
     }
-    box->setCurrentIndex(kGenreUnselected);
+    box->setCurrentIndex(-1);
     return box;
 }
 
@@ -203,10 +212,10 @@ void TagInfoDialog::showFields(const TagFields& fields, TagVersion version) {
             const int entry = genreEntryOf(version, fields);
             if (entry == kGenreUnselected && version == TagVersion::V2 &&
                 !fields.v2.genreName.empty()) {
-                control.genre->addItem(toQString(fields.v2.genreName));
+                control.genre->addItem(toQString(fields.v2.genreName), kGenreUnselected);
                 control.genre->setCurrentIndex(kGenreEntryCount);
             } else {
-                control.genre->setCurrentIndex(entry);
+                control.genre->setCurrentIndex(control.genre->findData(entry));
             }
         } else {
             control.edit->setText(toQString(*fieldText(*control.row, fields)));
@@ -218,9 +227,9 @@ TagFields TagInfoDialog::shownFields() const {
     TagFields fields;
     for (const FieldControl& control : controls_) {
         if (control.genre != nullptr) {
-            const int index = control.genre->currentIndex();
+            const QVariant entry = control.genre->currentData();
             genreEntryOf(control.row->version, fields) =
-                index < kGenreEntryCount ? index : kGenreUnselected;
+                entry.isValid() ? entry.toInt() : kGenreUnselected;
         } else {
             *fieldText(*control.row, fields) = text(control.edit);
         }

@@ -15,14 +15,16 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
+#include <filesystem>
 #include <memory>
 
 namespace tunex {
 
 namespace {
 
-constexpr int kColumnCount = 5;
+constexpr int kColumnCount = 6;
 constexpr int kProgressInterval = 100;  // ms
 
 }  // namespace
@@ -46,14 +48,20 @@ QVariant TagPreviewModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     const PreviewRow& row = preview_.rows[static_cast<std::size_t>(index.row())];
+    const std::filesystem::path path(row.path);
+    if (index.column() < 2 && role == Qt::ToolTipRole) {
+        return pathToQString(path);
+    }
     switch (index.column()) {
         case 0:
-            return pathToQString(row.path);
+            return pathToQString(path.filename());
         case 1:
-            return toQString(previewTagName(row));
+            return pathToQString(path.parent_path());
         case 2:
-            return toQString(row.field);
+            return toQString(previewTagName(row));
         case 3:
+            return toQString(row.field);
+        case 4:
             return toQString(row.oldValue);
         default:
             return toQString(row.newValue);
@@ -65,8 +73,8 @@ QVariant TagPreviewModel::headerData(int section, Qt::Orientation orientation, i
         return {};
     }
     static const std::array<QString, kColumnCount> kCaptions = {
-        QStringLiteral("File"), QStringLiteral("Tag"), QStringLiteral("Field"),
-        QStringLiteral("Now"), QStringLiteral("After")};
+        QStringLiteral("File"),  QStringLiteral("Folder"), QStringLiteral("Tag"),
+        QStringLiteral("Field"), QStringLiteral("Now"),    QStringLiteral("After")};
     return section >= 0 && section < kColumnCount ? kCaptions[static_cast<std::size_t>(section)]
                                                   : QVariant();
 }
@@ -159,11 +167,15 @@ void TagPreviewDialog::showPlan(TagPreview preview) {
     skipped_->setVisible(!preview.skipped.empty());
     apply_->setEnabled(!preview.rows.empty());
     model_->setPreview(std::move(preview));
-    view_->resizeColumnToContents(1);
+    // The name is read whole; the folder gets what is left before the values, cut in the middle
+    // where folders differ.
+    const int width = view_->viewport()->width();
+    view_->resizeColumnToContents(0);
+    view_->setColumnWidth(0, std::min(view_->columnWidth(0), width / 4));
     view_->resizeColumnToContents(2);
-    // The path tells the rows apart: it gets the room, cut in the middle where the names differ.
-    view_->setColumnWidth(0, view_->viewport()->width() * 2 / 5);
-    view_->setColumnWidth(3, view_->viewport()->width() / 4);
+    view_->resizeColumnToContents(3);
+    view_->setColumnWidth(1, width / 4);
+    view_->setColumnWidth(4, width / 5);
     ready_ = true;
     Q_EMIT planReady();
 }

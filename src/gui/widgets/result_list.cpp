@@ -42,7 +42,7 @@ ResultList::ResultList(QWidget* parent) : QTreeView(parent), model_(new ResultLi
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTextElideMode(Qt::ElideRight);
-    header()->setStretchLastSection(false);
+    header()->setStretchLastSection(true);  // a wide window widens the last column
     header()->setSectionsClickable(true);
     header()->setSectionsMovable(false);
     header()->setSortIndicatorShown(false);  // shown once the rows are sorted

@@ -60,11 +60,12 @@ TEST(CountCollection, ChecksThePathAndReportsTheCount) {
 
     const CountOutcome empty = countCollection("", FileTypeList());
     EXPECT_EQ(empty.message, (UserMessage{"Please input the CD Source Path for Count.",
-                                          "Tunex - Input Error", MessageIcon::Question}));
+                                          "Tunex - Input Error", MessageIcon::Warning}));
     const CountOutcome missing = countCollection(music + "/none", FileTypeList());
     EXPECT_EQ(missing.message,
-              (UserMessage{"Invalid path.\nIf it is a floppy or CD drive, make sure the disk is "
-                           "inserted.",
+              (UserMessage{"Invalid path: " + music +
+                               "/none\nIf it is a floppy or CD drive, make sure the disk is "
+                               "inserted.",
                            "Tunex - Path Error", MessageIcon::Error}));
     EXPECT_TRUE(missing.statusText.empty());
 
@@ -73,7 +74,7 @@ TEST(CountCollection, ChecksThePathAndReportsTheCount) {
     EXPECT_EQ(counted.count, 3);
     EXPECT_EQ(counted.statusText,
               "Total Number of Songs in " + music +
-                  "/*.* : 3 \n1 media files were left out: their names hold a line break or a "
+                  "/*.* : 3 \n1 media file was left out: its name holds a line break or a "
                   "record marker.");
 
     FileTypeList onlyText;
@@ -120,27 +121,30 @@ TEST(AddCollection, RefusesBadInputInOrderBeforeWritingAnything) {
     const auto filesBefore = folderEntries(f.dir / "system");
 
     const UserMessage both{"Please input BOTH CD Collection Name and Source Path.",
-                           "Tunex - Input Error", MessageIcon::Question};
+                           "Tunex - Input Error", MessageIcon::Warning};
     EXPECT_EQ(f.add("", f.dir / "music").message, both);
     EXPECT_EQ(f.add("Rock", "").message, both);
     EXPECT_EQ(f.add("Two\nlines", f.dir / "music").message,
               (UserMessage{"The CD Collection Name cannot contain a line break.",
-                           "Tunex - Input Error", MessageIcon::Question}));
+                           "Tunex - Input Error", MessageIcon::Warning}));
     // The duplicate test comes before the path is looked at.
     EXPECT_EQ(
         f.add("Pop", f.dir / "none").message,
         (UserMessage{"You have already used the input CD name before. Please enter a new one.",
-                     "Tunex - Duplicate CD Name", MessageIcon::Question}));
-    const UserMessage invalid{"Invalid path.", "Tunex - Path Error", MessageIcon::Error};
-    EXPECT_EQ(f.add("Rock", f.dir / "none").message, invalid);
-    EXPECT_EQ(f.add("Rock", f.dir / "music/a.mp3").message, invalid);
+                     "Tunex - Duplicate CD Name", MessageIcon::Warning}));
+    const auto invalid = [](const fs::path& path) {
+        return UserMessage{"Invalid path: " + path.string(), "Tunex - Path Error",
+                           MessageIcon::Error};
+    };
+    EXPECT_EQ(f.add("Rock", f.dir / "none").message, invalid(f.dir / "none"));
+    EXPECT_EQ(f.add("Rock", f.dir / "music/a.mp3").message, invalid(f.dir / "music/a.mp3"));
     const AddOutcome noSongs = f.add("Rock", f.dir / "text");
     EXPECT_EQ(noSongs.result, AddResult::Refused);
     EXPECT_EQ(noSongs.message,
               (UserMessage{"No songs found under the source path " + (f.dir / "text").string() +
                                "/*.* .\nPlease specify a file type in Setting Tab or enter another "
                                "source path.",
-                           "Tunex - Information", MessageIcon::Question}));
+                           "Tunex - Information", MessageIcon::Warning}));
 
     EXPECT_EQ(readFile(f.dir / "system/system.ifo"), settingsBefore);
     EXPECT_EQ(folderEntries(f.dir / "system"), filesBefore);

@@ -18,7 +18,7 @@ using test::readFile;
 using test::recordLine;
 
 UserMessage inputError(const std::string& text) {
-    return {text, "Tunex - Input Error", MessageIcon::Question};
+    return {text, "Tunex - Input Error", MessageIcon::Warning};
 }
 
 TEST(FriendExport, CopiesEveryCollectionWholeAndSearchesBack) {

@@ -27,7 +27,7 @@ protected:
 
 TEST_F(FriendSearch, RefusesBadInputBeforeOpeningTheFile) {
     const auto inputError = [](const std::string& text) {
-        return UserMessage{text, "Tunex - Input Error", MessageIcon::Question};
+        return UserMessage{text, "Tunex - Input Error", MessageIcon::Warning};
     };
     EXPECT_EQ(checkFriendSearch("", ""),
               inputError("Please input the file destination of the Tunex Friend file or use the "
@@ -111,7 +111,7 @@ TEST_F(FriendSearch, StopsAtTheResultLimit) {
     EXPECT_EQ(full.results.rows.size(), 3U);
     EXPECT_EQ(full.message,
               (UserMessage{"The search result reaches the maximum display limit (3).\nYou can "
-                           "change it in <Setting> tag.",
+                           "change it in <Setting> tab.",
                            "Tunex - Information", MessageIcon::Information}));
     EXPECT_EQ(full.status, "3 songs found with keyword <song>.");
 
@@ -171,7 +171,7 @@ TEST_F(FriendSearch, SurvivesHostileFiles) {
     EXPECT_EQ(
         pastResult.message->text,
         "The search result reaches the maximum display limit (1).\nYou can change it in <Setting> "
-        "tag.\n\nLines longer than 1 MiB were found and cut short; the rest of each was "
+        "tab.\n\nLines longer than 1 MiB were found and cut short; the rest of each was "
         "skipped:\n" +
             pastFile + ": 1 line");
 

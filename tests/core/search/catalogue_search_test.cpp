@@ -233,7 +233,7 @@ TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
     EXPECT_EQ(limited.message, resultLimitMessage(1));
     EXPECT_EQ(limited.message->text,
               "The search result reaches the maximum display limit (1).\nYou can change it in "
-              "<Setting> tag.");
+              "<Setting> tab.");
 
     const SearchOutcome none = runSongSearch(catalogue_, settings, allColumns_, "x", "zzz");
     EXPECT_EQ(none.statusLine, "0 song found for song <x> artist <zzz>.");
@@ -248,11 +248,11 @@ TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
 TEST_F(CatalogueSearchTest, RefusesBadTermsBeforeSearching) {
     const SearchSettings settings{3000, Sensitivity::High, 0, {1, 1, 1, 1, 1, 1}};
     const UserMessage empty{"Please input a song title OR artist name.", "Tunex - Input Error",
-                            MessageIcon::Question};
+                            MessageIcon::Warning};
     const UserMessage unkept{
         "A search cannot hold a line break, nor the marks @?@, %|% or ^*^ that keep the search "
         "history's columns apart.",
-        "Tunex - Input Error", MessageIcon::Question};
+        "Tunex - Input Error", MessageIcon::Warning};
     EXPECT_EQ(runSongSearch(catalogue_, settings, allColumns_, "", "").message, empty);
     for (const std::string term : {"a\nb", "a@?@b", "a^*^b"}) {
         const SearchOutcome refused = runSongSearch(catalogue_, settings, allColumns_, "ok", term);

@@ -150,7 +150,7 @@ TEST_F(FilesSearchTest, EachFieldAndTheirCombinationsFindTheSameInMemoryAndOnDis
 
 TEST_F(FilesSearchTest, BadInputIsRefusedNamingTheField) {
     const auto refusal = [](const std::string& text) {
-        return UserMessage{text, "Tunex - Input Error", MessageIcon::Question};
+        return UserMessage{text, "Tunex - Input Error", MessageIcon::Warning};
     };
     const std::string dateHint = " is not a date.\nType a date as YYYY-MM-DD, such as 2003-11-16.";
     const std::string sizeHint =

@@ -60,14 +60,18 @@ TEST(ResultColumns, FollowShowColumns) {
 
 // Expected orders below were worked through by hand on the list's quicksort.
 TEST(ResultSort, SwapsExactlyTheRowsTheListSwaps) {
-    // Equal keys in different case: the pivot "a" meets "b" first and swaps rows 0 and 2 only, so
-    // "a" overtakes "A" (a stable sort would keep "A" first).
+    // Names equal but for case are settled by the next column.
     std::vector<ResultRow> rows = rowsOf({{"b", "1"}, {"A", "2"}, {"a", "3"}, {"B", "4"}});
     std::vector<std::pair<std::size_t, std::size_t>> swaps;
     sortResultRows(rows, 0, true, 0, -1,
                    [&swaps](std::size_t a, std::size_t b) { swaps.emplace_back(a, b); });
-    EXPECT_EQ(column(rows, 1), (std::vector<std::string>{"3", "2", "1", "4"}));
-    EXPECT_EQ(swaps, (std::vector<std::pair<std::size_t, std::size_t>>{{0, 2}}));
+    EXPECT_EQ(column(rows, 1), (std::vector<std::string>{"2", "3", "1", "4"}));
+    EXPECT_EQ(swaps, (std::vector<std::pair<std::size_t, std::size_t>>{{0, 1}, {1, 2}}));
+
+    // Ties of the last column wrap round to the first, ascending in a descending sort too.
+    rows = rowsOf({{"b", "1.0"}, {"a", "1.0"}, {"c", "2.0"}});
+    sortResultRows(rows, 1, false);
+    EXPECT_EQ(column(rows, 0), (std::vector<std::string>{"c", "a", "b"}));
 
     // Rows differing only in case are never swapped with each other.
     rows = rowsOf({{"abc", "1"}, {"ABC", "2"}});

@@ -42,6 +42,12 @@ TEST(SearchHistory, RowsFromSearchesAndTheirCells) {
     EXPECT_EQ(historyLimitText(5), "Maximum number of records kept in Search History: 5");
     EXPECT_EQ(historyColumnCaption(3), "First CD Found");
     EXPECT_EQ(historyColumnWidth(0, true), 300);
+
+    // A repeat is found by title and artist as typed, at either end of the list.
+    EXPECT_EQ(earlierRowOfSearch(rows, {"love", "", "9", "CD9"}), 0);
+    EXPECT_EQ(earlierRowOfSearch(rows, {"", "abba", "1", ""}), 1);
+    EXPECT_EQ(earlierRowOfSearch(rows, {"love", "abba", "3", "CD1"}), -1);
+    EXPECT_EQ(earlierRowOfSearch(rows, {"Love", "", "3", "CD1"}), -1);
 }
 
 // Rows survive the settings file: terms as typed (blanks, non-ASCII, long), empty cells, a First
@@ -75,7 +81,7 @@ TEST(SearchHistory, LinesWithMissingSeparatorsStillLoad) {
 TEST(SearchHistory, Messages) {
     EXPECT_EQ(searchAgainNoSelectionMessage(),
               (UserMessage{"Please select a record from the history list.", "Tunex - Input Error",
-                           MessageIcon::Question}));
+                           MessageIcon::Warning}));
 }
 
 }  // namespace

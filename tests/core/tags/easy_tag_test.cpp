@@ -175,17 +175,17 @@ TEST(EasyTagNames, BaseNameTrimmingAndTrack) {
 TEST(EasyTagMessages, ResultsAndFailures) {
     EasyTagResult result;
     EXPECT_EQ(easyTagResultMessage("/m", result),
-              (UserMessage{"No file renamed or ID3 Tag added under /m due to\n1. No mp3 file "
-                           "found OR\n2. No ID3 tag data found OR\n3. Invalid filename format.",
+              (UserMessage{"No tags written under /m due to\n1. No music file found OR\n2. No "
+                           "tag data found OR\n3. Invalid filename format.",
                            "Tunex Easy Tag - Process Done", MessageIcon::Information}));
     result.written = 3;
-    EXPECT_EQ(easyTagResultMessage("/m", result).text, "3 files ID3 Tag added under /m.");
+    EXPECT_EQ(easyTagResultMessage("/m", result).text, "Tags written to 3 files under /m.");
     for (int i = 0; i < 12; ++i) {
         result.failed.add("/m/f" + std::to_string(i) + ".mp3");
     }
     const UserMessage failed = easyTagResultMessage("/m", result);
     EXPECT_EQ(failed.icon, MessageIcon::Warning);
-    EXPECT_EQ(failed.text.rfind("3 files ID3 Tag added under /m.\n12 files could not be written:"
+    EXPECT_EQ(failed.text.rfind("Tags written to 3 files under /m.\n12 files could not be written:"
                                 "\n/m/f0.mp3\n",
                                 0),
               0u)
@@ -258,7 +258,7 @@ TEST_F(EasyTagRun, WritesNamesKeepsEverythingElseAndCountsFailures) {
     EXPECT_EQ(readFile(wma), wmaBytes);
     const UserMessage message = easyTagResultMessage(folder(), result);
     EXPECT_EQ(message.text,
-              "2 files ID3 Tag added under " + folder() + ".\n1 file could not be written:\n" +
+              "Tags written to 2 files under " + folder() + ".\n1 file could not be written:\n" +
                   unwritable.string() +
                   " (its tag cannot be read whole)\n1 file left alone, not Windows Media (ASF):\n" +
                   wma.string());

@@ -104,7 +104,7 @@ TEST_F(LocalListingTest, StopsAtTheDisplayLimit) {
               "5 files matched with keyword among the first 5 files.");
     EXPECT_EQ(displayLimitMessage(3),
               (UserMessage{"The result reaches the maximum display limit (3).\nYou can change it "
-                           "in <Setting> tag.",
+                           "in <Setting> tab.",
                            "Tunex - Information", MessageIcon::Information}));
 }
 
@@ -208,7 +208,7 @@ TEST(LocalFilter, KeywordRulesAndChecks) {
     ASSERT_TRUE(refused);
     EXPECT_EQ(*refused, (UserMessage{"Input Keyword cannot contain the following characters:\n"
                                      "/ \\ : * ? \" < > |",
-                                     "Tunex - Input Error", MessageIcon::Question}));
+                                     "Tunex - Input Error", MessageIcon::Warning}));
     EXPECT_EQ(copy.size(), 2u);
     EXPECT_EQ(filterLocalRows(copy, "")->text, "Input Keyword is empty. Please enter a keyword.");
     // An empty list is reported before the keyword is looked at.
@@ -219,7 +219,8 @@ TEST(LocalFilter, KeywordRulesAndChecks) {
 TEST(LocalPage, SummaryLinesButtonsAndNames) {
     Id3Summary summary;
     EXPECT_EQ(tagSummaryLines(summary), "");
-    EXPECT_FALSE(tagSummaryText("/m/a.mp3", summary));
+    EXPECT_EQ(tagSummaryText("/m/a.flac", summary),
+              "Tag of /m/a.flac:\nNo title, artist or album tag.\n");
     summary.artist = "Abba";
     EXPECT_EQ(tagSummaryText("/m/a.mp3", summary), "ID3 Tag of /m/a.mp3:\nArtist:\tAbba\n");
     summary.title = "SOS";

@@ -139,13 +139,14 @@ TEST_F(DatabasePageTest, CountReportsInTheMessageArea) {
     start();
     const std::string music = makeMusic();
     page_->countButton()->setEnabled(true);
-    platform_.expectMessage(message("Please input the CD Source Path for Count.", "Input Error",
-                                    MessageIcon::Question));
+    platform_.expectMessage(
+        message("Please input the CD Source Path for Count.", "Input Error", MessageIcon::Warning));
     page_->countButton()->click();
 
     type(page_->pathEdit(), music + "/nowhere");
     platform_.expectMessage(
-        message("Invalid path.\nIf it is a floppy or CD drive, make sure the disk is inserted.",
+        message("Invalid path: " + music +
+                    "/nowhere\nIf it is a floppy or CD drive, make sure the disk is inserted.",
                 "Path Error", MessageIcon::Error));
     page_->countButton()->click();
 
@@ -165,7 +166,7 @@ TEST_F(DatabasePageTest, AddRefusalsChangeNothing) {
     const std::string settingsBefore = base_->settingsText();
 
     platform_.expectMessage(message("Please input BOTH CD Collection Name and Source Path.",
-                                    "Input Error", MessageIcon::Question));
+                                    "Input Error", MessageIcon::Warning));
     type(page_->nameEdit(), "Pop");
     page_->addButton()->click();
 
@@ -173,12 +174,13 @@ TEST_F(DatabasePageTest, AddRefusalsChangeNothing) {
     type(page_->nameEdit(), "Rock");
     platform_.expectMessage(
         message("You have already used the input CD name before. Please enter a new one.",
-                "Duplicate CD Name", MessageIcon::Question));
+                "Duplicate CD Name", MessageIcon::Warning));
     page_->addButton()->click();
 
     type(page_->nameEdit(), "Pop");
     type(page_->pathEdit(), music + "/nowhere");
-    platform_.expectMessage(message("Invalid path.", "Path Error", MessageIcon::Error));
+    platform_.expectMessage(
+        message("Invalid path: " + music + "/nowhere", "Path Error", MessageIcon::Error));
     page_->addButton()->click();
 
     type(page_->pathEdit(), music + "/Disc 2");
@@ -188,7 +190,7 @@ TEST_F(DatabasePageTest, AddRefusalsChangeNothing) {
     platform_.expectMessage(message("No songs found under the source path " + music +
                                         "/Disc 2/*.* .\nPlease specify a file type in Setting "
                                         "Tab or enter another source path.",
-                                    "Information", MessageIcon::Question));
+                                    "Information", MessageIcon::Warning));
     page_->addButton()->click();
 
     EXPECT_TRUE(platform_.allExpectedShown());
@@ -297,7 +299,9 @@ TEST_F(DatabasePageTest, RenameChecksAskAndRewrite) {
     start();
     EXPECT_EQ(collections(), QStringList({QStringLiteral("Rock"), QStringLiteral("Jazz")}));
     EXPECT_EQ(page_->collectionList()->currentIndex(), 0);
+    EXPECT_EQ(page_->renameEdit()->text(), QStringLiteral("Rock"));  // it follows the choice
 
+    page_->renameEdit()->clear();
     platform_.expectMessage(message("Please enter the new collection name first.",
                                     "Enter collection name", MessageIcon::Question));
     page_->changeButton()->click();
@@ -312,6 +316,7 @@ TEST_F(DatabasePageTest, RenameChecksAskAndRewrite) {
     }
 
     page_->collectionList()->setCurrentIndex(1);
+    EXPECT_EQ(page_->renameEdit()->text(), QStringLiteral("Jazz"));
     type(page_->renameEdit(), "Pop");
     const UserMessage confirm = message(
         "Are you sure you want to change the collection name as follows?\n\nFrom:\tJazz\nTo:\tPop",
@@ -363,10 +368,20 @@ TEST_F(DatabasePageTest, RescanAndDeleteAskThenChangeTheChosenCollection) {
     EXPECT_EQ(page_->collectionList()->currentIndex(), 0);
     EXPECT_EQ(context_->workspace().settings().totalSongs, 4);
 
-    const UserMessage confirm =
-        message("Are you sure you want to delete the collection <Rock> and its 3 songs from the "
-                "database?\nThe music files themselves are not touched.",
-                "Confirm Delete", MessageIcon::Question);
+    // Another collection proposes its own folder, not the path left in the box.
+    page_->collectionList()->setCurrentIndex(1);
+    platform_.expectMessage(
+        message("Rescan the collection <Jazz> from /media/cd?\nIts songs are replaced by the media "
+                "files found there now, without ID3 tag info.",
+                "Confirm Rescan", MessageIcon::Question),
+        MessageAnswer::No);
+    page_->rescanButton()->click();
+    page_->collectionList()->setCurrentIndex(0);
+
+    const UserMessage confirm = message(
+        "Are you sure you want to delete the collection <Rock> and its 3 songs from the "
+        "database?\nThe music files themselves are not touched.",
+        "Confirm Delete", MessageIcon::Question);
     platform_.expectMessage(confirm, MessageAnswer::No);
     page_->deleteButton()->click();
     EXPECT_EQ(collections().size(), 2);
@@ -383,11 +398,11 @@ TEST_F(DatabasePageTest, RenameFailuresLeaveTheCatalogue) {
     open("<ts>2\n<tf>1\n@*EOF\n");
     const fs::path rockFile = base_->addCollection(0, "Rock", 2);
     start();
-    type(page_->renameEdit(), "Pop");
 
     // A name the catalogue no longer holds.
     page_->collectionList()->addItem(QStringLiteral("Ghost"), QByteArray("Ghost"));
     page_->collectionList()->setCurrentIndex(1);
+    type(page_->renameEdit(), "Pop");
     platform_.expectMessage(message("Are you sure you want to change the collection name as "
                                     "follows?\n\nFrom:\tGhost\nTo:\tPop",
                                     "Confirm Change", MessageIcon::Question),
@@ -398,6 +413,7 @@ TEST_F(DatabasePageTest, RenameFailuresLeaveTheCatalogue) {
 
     // The collection file deleted behind the program's back.
     page_->collectionList()->setCurrentIndex(0);
+    type(page_->renameEdit(), "Pop");
     fs::remove(rockFile);
     platform_.expectMessage(message("Are you sure you want to change the collection name as "
                                     "follows?\n\nFrom:\tRock\nTo:\tPop",

@@ -50,10 +50,10 @@ protected:
         found.front()->setSelected(true);
     }
     static UserMessage addError(std::string text) {
-        return {std::move(text), "Tunex - Add Error", MessageIcon::Question};
+        return {std::move(text), "Tunex - Add Error", MessageIcon::Warning};
     }
     static UserMessage deleteError(std::string text) {
-        return {std::move(text), "Tunex - Delete Error", MessageIcon::Question};
+        return {std::move(text), "Tunex - Delete Error", MessageIcon::Warning};
     }
 
     test::FakePlatform platform_;
@@ -182,8 +182,8 @@ TEST_F(FileTypeKeysTest, EnterInTheEditAddsAndDeleteInTheListDeletes) {
     EXPECT_TRUE(context_->fileTypes().contains("mp2"));
     EXPECT_TRUE(context_->fileTypes().contains("ogg"));
     EXPECT_TRUE(edit->text().isEmpty());
-    platform_.expectMessage({"Input is empty. Please enter an input first", "Tunex - Add Error",
-                             MessageIcon::Question});
+    platform_.expectMessage(
+        {"Input is empty. Please enter an input first", "Tunex - Add Error", MessageIcon::Warning});
     QTest::keyClick(edit, Qt::Key_Return);
 
     // Delete in the edit edits the text, and leaves the list alone.
@@ -200,7 +200,7 @@ TEST_F(FileTypeKeysTest, EnterInTheEditAddsAndDeleteInTheListDeletes) {
     EXPECT_EQ(list->count(), 4);
     list->clearSelection();
     platform_.expectMessage({"Please select a file type from the list first.",
-                             "Tunex - Delete Error", MessageIcon::Question});
+                             "Tunex - Delete Error", MessageIcon::Warning});
     QTest::keyClick(list, Qt::Key_Delete);
 }
 

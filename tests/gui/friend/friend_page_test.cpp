@@ -5,6 +5,7 @@
 #include "support/base_folder.h"
 #include "support/fake_platform.h"
 
+#include <QApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -23,10 +24,10 @@ using test::FakePlatform;
 
 const UserMessage kNoName{
     "Please input your name so that your friend can know the owner of your files.",
-    "Tunex - Input Error", MessageIcon::Question};
+    "Tunex - Input Error", MessageIcon::Warning};
 const UserMessage kBadEmail{
     "Please input a valid email address so that your friend can contact you.",
-    "Tunex - Input Error", MessageIcon::Question};
+    "Tunex - Input Error", MessageIcon::Warning};
 
 std::unique_ptr<AppContext> openContext(FakePlatform& platform, const BaseFolder& base) {
     UserMessage failure;
@@ -145,7 +146,7 @@ TEST_F(FriendSearchPageTest, BrowsesFromTheFriendFolder) {
     ASSERT_EQ(platform_.fileDialogs.size(), 2U);
     const FileDialogRequest& request = platform_.fileDialogs[0];
     EXPECT_EQ(request.filters, (std::vector<FileFilter>{{"Tunex Friend File (*.txf)", "*.txf"},
-                                                        {"All Files (*.*)", "*.*"}}));
+                                                        {"All Files (*)", "*"}}));
     EXPECT_EQ(request.defaultSuffix, "txf");
     EXPECT_EQ(request.initialFolder, base_.path() / "friend");
     EXPECT_EQ(request.initialName, "");
@@ -190,16 +191,25 @@ TEST_F(FriendSearchPageTest, SearchesAndReportsInTheStatusLine) {
         EXPECT_GE(header->sectionSize(column),
                   header->fontMetrics().horizontalAdvance(captions[column]));
     }
+    // A dark theme that keeps Qt's pale tool-tip colour leaves the list dark.
+    const QPalette before = QApplication::palette();
+    QPalette dark = before;
+    dark.setColor(QPalette::Base, QColor(0x2a, 0x2a, 0x2a));
+    dark.setColor(QPalette::Text, QColor(0xee, 0xee, 0xee));
+    dark.setColor(QPalette::ToolTipBase, QColor(0xff, 0xff, 0xdc));
+    QApplication::setPalette(dark);
+    EXPECT_EQ(page_->resultView()->palette().color(QPalette::Base), QColor(0x2a, 0x2a, 0x2a));
+    QApplication::setPalette(before);
 
     platform_.expectMessage(
         {"Please input the file destination of the Tunex Friend file or use "
          "the Browse button.",
-         "Tunex - Input Error", MessageIcon::Question});
+         "Tunex - Input Error", MessageIcon::Warning});
     search("", QStringLiteral("x"));
     platform_.expectMessage(
         {"Keyword cannot hold a mark such as <|> or <:>, which a friend file "
          "puts between the fields of a song.",
-         "Tunex - Input Error", MessageIcon::Question});
+         "Tunex - Input Error", MessageIcon::Warning});
     search("/x", QStringLiteral("A<|>B"));
     EXPECT_EQ(page_->keywordEdit()->text(), QStringLiteral("A<|>B"));
     platform_.expectMessage(friendFileNotFoundMessage());
@@ -227,7 +237,7 @@ TEST_F(FriendSearchPageTest, SearchesAndReportsInTheStatusLine) {
     const std::string many = writeFriendFile("a@b\n**CD\n<?>s1\n<?>s2\n<?>s3\n<?>s4\n@*EOF");
     platform_.expectMessage(
         {"The search result reaches the maximum display limit (3).\nYou can "
-         "change it in <Setting> tag.",
+         "change it in <Setting> tab.",
          "Tunex - Information", MessageIcon::Information});
     search(many, QStringLiteral("S"));
     EXPECT_EQ(page_->resultModel()->rowCount(), 3);

@@ -34,7 +34,7 @@ const std::vector<Song> kRock = {song("Yesterday", "mp3", "  4096.5", "2004-02-2
 
 const UserMessage kNothingToSearch{
     "Please input a file type, a keyword, a file date range or a file size range.",
-    "Tunex - Input Error", MessageIcon::Question};
+    "Tunex - Input Error", MessageIcon::Warning};
 
 class FilesPageTest : public SearchSheetTest {
 protected:
@@ -89,7 +89,7 @@ TEST_F(FilesPageTest, SearchMatchesEveryFilledFieldAndKeepsTheInputs) {
     platform_.expectMessage(
         {"File Date to: \"2003-1-32\" is not a date.\nType a date as "
          "YYYY-MM-DD, such as 2003-11-16.",
-         "Tunex - Input Error", MessageIcon::Question});
+         "Tunex - Input Error", MessageIcon::Warning});
     files().searchButton()->click();
     // A refused search leaves the list and the status line as they were.
     EXPECT_EQ(files().statusLine(), QStringLiteral("2 songs found."));
@@ -180,7 +180,7 @@ TEST_F(FilesPageTest, SearchByCdOfAnEmptyCatalogueAsksForACd) {
     open({});
     sheet_->showPage(PageId::Files);
     platform_.expectMessage({"Please select a CD from the list of available CDs.",
-                             "Tunex - Input Error", MessageIcon::Question});
+                             "Tunex - Input Error", MessageIcon::Warning});
     files().searchByCdButton()->click();
     EXPECT_EQ(files().statusLine(), QStringLiteral("No search performed."));
 }

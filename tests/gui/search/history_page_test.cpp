@@ -87,6 +87,13 @@ TEST_F(HistoryPageTest, ASearchIsAppendedOnceAtTheBottom) {
     history().setLastHistoryCell("CD7");
     EXPECT_EQ(history().rows().back()[3], "CD7");
     EXPECT_EQ(history().list()->topLevelItem(2)->text(3), QStringLiteral("CD7"));
+
+    // Repeating the oldest search moves its row to the newest end with the fresh count.
+    context_->recordSearch(SearchSummary{"song1", "", 5, "CD2"});
+    ASSERT_EQ(history().rows().size(), 3U);
+    EXPECT_EQ(history().rows().front()[0], "song2");
+    EXPECT_EQ(history().rows().back(), (HistoryRow{"song1", "", "5", "CD2"}));
+    EXPECT_EQ(history().list()->topLevelItem(2)->text(2), QStringLiteral("5"));
 }
 
 TEST_F(HistoryPageTest, CtrlCAndTheRowMenuCopyTitleAndArtist) {

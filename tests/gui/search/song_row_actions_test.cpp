@@ -83,8 +83,8 @@ TEST_F(SongRowActionsTest, EnterOnTheListPlaysTheRow) {
 
     // Without a selected row, Enter searches as it does everywhere on the page.
     songs().resultList()->clearSelection();
-    platform_.expectMessage({"Please input a song title OR artist name.", "Tunex - Input Error",
-                             MessageIcon::Question});
+    platform_.expectMessage(
+        {"Please input a song title OR artist name.", "Tunex - Input Error", MessageIcon::Warning});
     QTest::keyClick(songs().resultList(), Qt::Key_Enter);
     EXPECT_EQ(platform_.launched.size(), 1U);
 }

@@ -120,8 +120,8 @@ TEST_F(SongsPageTest, SearchTellsWhatItFoundAndRefusesBadTerms) {
     EXPECT_FALSE(songs().searchButton()->isEnabled());
     EXPECT_EQ(songs().statusLine(), QStringLiteral("No search performed."));
 
-    platform_.expectMessage({"Please input a song title OR artist name.", "Tunex - Input Error",
-                             MessageIcon::Question});
+    platform_.expectMessage(
+        {"Please input a song title OR artist name.", "Tunex - Input Error", MessageIcon::Warning});
     songs().search();
     platform_.expectMessage(*checkSearchTerms("a@?@b", ""));
     searchFor(QStringLiteral("a@?@b"));
@@ -216,7 +216,7 @@ TEST_F(SongsPageTest, SearchAgainRunsTheRowAgainAndMovesItToTheBottom) {
 
     sheet_->showPage(PageId::History);
     platform_.expectMessage({"Please select a record from the history list.", "Tunex - Input Error",
-                             MessageIcon::Question});
+                             MessageIcon::Warning});
     history().list()->clearSelection();
     history().searchAgainButton()->click();
     EXPECT_EQ(sheet_->tabs()->currentIndex(), 2);
@@ -416,6 +416,12 @@ TEST_F(SongsPageTest, ExportWritesTheListAsShown) {
     platform_.expectMessage(exportResults(missing, table.captions(), table.rows).message);
     songs().exportButton()->click();
     EXPECT_FALSE(std::filesystem::exists(missing));
+
+    // The next export opens where the last one was written.
+    platform_.fileDialogAnswers.push_back(std::nullopt);
+    songs().exportButton()->click();
+    ASSERT_EQ(platform_.fileDialogs.size(), 4U);
+    EXPECT_EQ(platform_.fileDialogs[3].initialFolder, base_.path());
 }
 
 }  // namespace

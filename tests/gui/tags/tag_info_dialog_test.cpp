@@ -185,9 +185,13 @@ TEST_F(TagInfoDialogTest, ShowsBothTagsWithEveryControl) {
         const QComboBox* box = genre(dialog, name);
         ASSERT_EQ(box->count(), 149);
         EXPECT_FALSE(box->isEditable());
+        // By name, each entry still standing for its genre number.
         EXPECT_EQ(box->itemText(0), QString());
-        EXPECT_EQ(box->itemText(1), QStringLiteral("Blues"));
-        EXPECT_EQ(box->itemText(148), QStringLiteral("SynthPop"));
+        EXPECT_EQ(box->itemData(0).toInt(), kGenreEntryEmpty);
+        EXPECT_EQ(box->itemText(1), QStringLiteral("A Capella"));
+        EXPECT_EQ(box->itemData(1).toInt(), genreEntryForNumber(123));
+        EXPECT_EQ(box->itemText(148), QStringLiteral("Vocal"));
+        EXPECT_EQ(box->itemData(148).toInt(), genreEntryForNumber(28));
     }
     EXPECT_EQ(edit(dialog, "v1Title")->text(), QStringLiteral("Old"));
     EXPECT_EQ(edit(dialog, "v1Artist")->text(), QStringLiteral("V1 Artist"));
@@ -213,7 +217,7 @@ TEST_F(TagInfoDialogTest, V1TypingLimitsAndUnlimitedV2) {
     edit(dialog, "v1Year")->setText(QStringLiteral("9999"));
     edit(dialog, "v1Track")->setText(QStringLiteral("256"));
     platform_.expectMessage({"V1 Track # takes a track number from 1 to 255.",
-                             "Tunex - Input Error", MessageIcon::Question});
+                             "Tunex - Input Error", MessageIcon::Warning});
     dialog.updateButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_NE(dialog.result(), QDialog::Accepted);
@@ -268,7 +272,7 @@ TEST_F(TagInfoDialogTest, UpdateWritesWhatIsShown) {
     edit(dialog, "v2Artist")->clear();
     edit(dialog, "v1Title")->setText(QStringLiteral("V1 New"));
     genre(dialog, "v2Genre")->setCurrentIndex(kGenreEntryEmpty);
-    genre(dialog, "v1Genre")->setCurrentIndex(genreEntryForNumber(13));
+    genre(dialog, "v1Genre")->setCurrentText(QStringLiteral("Pop"));
     dialog.updateButton()->click();
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_EQ(dialog.result(), QDialog::Accepted);
@@ -345,8 +349,9 @@ TEST_F(TagInfoDialogTest, TheOneTagOfAFlacIsShownAndUpdatedThroughThePreview) {
     test::answerNextPreview(true, applied);
     dialog.updateButton()->click();
     EXPECT_EQ(applied.cells,
-              (std::vector<std::string>{file.string(), "Tag", "Title", "Song", "New Title",
-                                        file.string(), "Tag", "Artist", "Singer", ""}));
+              (std::vector<std::string>{
+                  "song.flac", file.parent_path().string(), "Tag", "Title", "Song", "New Title",
+                  "song.flac", file.parent_path().string(), "Tag", "Artist", "Singer", ""}));
     EXPECT_FALSE(dialog.isVisible());
     EXPECT_TRUE(platform_.shown.empty());
     // Only the two fields changed: the picture, ReplayGain, the unknown field and the audio stay.
@@ -368,15 +373,17 @@ TEST_F(TagInfoDialogTest, UpdatePreviewShowsWhatV1WillHoldAndCancelKeepsEditing)
     test::PreviewSeen cancelled;
     test::answerNextPreview(false, cancelled);
     dialog.updateButton()->click();
-    ASSERT_EQ(cancelled.cells.size(), 10U);
-    EXPECT_EQ(std::vector<std::string>(cancelled.cells.begin(), cancelled.cells.begin() + 3),
-              (std::vector<std::string>{file.string(), "V1", "Artist"}));
-    EXPECT_EQ(cancelled.cells[3], "V1 Artist");
+    // The file's name and its folder apart, so that long folders do not hide the names.
+    ASSERT_EQ(cancelled.cells.size(), 12U);
+    EXPECT_EQ(std::vector<std::string>(cancelled.cells.begin(), cancelled.cells.begin() + 4),
+              (std::vector<std::string>{file.filename().string(), file.parent_path().string(), "V1",
+                                        "Artist"}));
+    EXPECT_EQ(cancelled.cells[4], "V1 Artist");
     // V1 holds Latin-1 only: the preview shows the stand-in, not what was typed.
-    const std::string v1Artist = cancelled.cells[4];
+    const std::string v1Artist = cancelled.cells[5];
     EXPECT_FALSE(v1Artist.empty());
     EXPECT_NE(v1Artist, "坂本龍一");
-    EXPECT_EQ(std::vector<std::string>(cancelled.cells.begin() + 6, cancelled.cells.end()),
+    EXPECT_EQ(std::vector<std::string>(cancelled.cells.begin() + 8, cancelled.cells.end()),
               (std::vector<std::string>{"V2", "Title", "Song", "Merry Christmas"}));
     EXPECT_EQ(cancelled.summary, "2 changes in 1 file.");
     EXPECT_TRUE(cancelled.withinScreen);  // wider than the test screen unless fitted
