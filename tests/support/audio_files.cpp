@@ -38,6 +38,9 @@ std::string json(const AudioTags& tags) {
     out += tags.picture ? "true" : "false";
     out += ", \"replaygain\": ";
     out += tags.replayGain ? "true" : "false";
+    if (tags.padding >= 0) {
+        out += ", \"padding\": " + std::to_string(tags.padding);
+    }
     return out + "}";
 }
 

@@ -32,6 +32,7 @@ struct AudioTags {
     std::vector<std::pair<std::string, std::vector<std::string>>> fields;
     bool picture = false;     // one PNG cover in the format's picture field
     bool replayGain = false;  // track gain and peak as taggers usually spell them
+    int padding = -1;         // bytes of padding mutagen leaves; its own choice when negative
 };
 
 // Writes a small valid file of `format` holding `tags`; fails with the script's message.

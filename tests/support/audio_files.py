@@ -7,7 +7,8 @@
 The files are built byte by byte, so the tests depend on no encoder; their "audio" is a
 deterministic pattern nobody decodes, framed by headers both mutagen and TagLib accept. JSON, when
 given, is an object of field -> list of strings in the format's own keys, plus "picture": true
-(one cover picture) and "replaygain": true (track gain and peak in the format's usual spelling).
+(one cover picture), "replaygain": true (track gain and peak in the format's usual spelling) and
+"padding": N (FLAC, Ogg, MP4: the bytes of padding mutagen leaves).
 Initial tags are written by mutagen, never by the code under test.
 
 view prints one fact a line, sorted: format=, id3= (ID3 chunk version), each value of each text
@@ -415,6 +416,7 @@ def make(fmt, path, tags_json):
         fail("bad JSON: %s" % e)
     picture = bool(fields.pop("picture", False))
     replaygain = bool(fields.pop("replaygain", False))
+    padding = fields.pop("padding", None)
     if not fields and not picture and not replaygain:
         return
     for key, values in fields.items():
@@ -426,6 +428,8 @@ def make(fmt, path, tags_json):
         tagger(f, fields, picture, replaygain)
         if fmt in ("aiff", "wav"):
             f.save(v2_version=3)
+        elif padding is not None:
+            f.save(padding=lambda info: padding)
         else:
             f.save()
     except Exception as e:

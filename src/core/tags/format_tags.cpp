@@ -22,6 +22,7 @@
 #include <array>
 
 #include "core/common/text.h"
+#include "core/tags/flac_in_place.h"
 #include "core/tags/format_tag_access.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/id3_reader.h"
@@ -272,7 +273,8 @@ std::unique_ptr<TagLib::File> FormatTag::openFile(TagLib::IOStream& stream, bool
     return file;
 }
 
-FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream) : format_(format) {
+FormatTag::FormatTag(AudioFormat format, TagLib::IOStream& stream)
+    : format_(format), stream_(&stream) {
     installTagLibHandlers();
     if (!startsAsFormat(format, stream)) {
         return;
@@ -382,6 +384,13 @@ bool FormatTag::save() {
     }
     if (format_ == AudioFormat::Aiff) {
         return static_cast<TagLib::RIFF::AIFF::File&>(*file_).save(renderVersionFor(*id3_));
+    }
+    if (format_ == AudioFormat::Flac) {
+        // Where the padding allows, the comment is written in place and the audio stays put.
+        const auto* comment = static_cast<TagLib::FLAC::File&>(*file_).xiphComment(false);
+        if (comment != nullptr && writeFlacCommentInPlace(*stream_, comment->render(false))) {
+            return true;
+        }
     }
     if (format_ == AudioFormat::Wav) {
         // Only the ID3 chunk: an INFO list beside it stays as it is.

@@ -57,6 +57,7 @@ private:
     [[nodiscard]] std::unique_ptr<TagLib::File> openFile(TagLib::IOStream& stream, bool& sawId3);
 
     AudioFormat format_;
+    TagLib::IOStream* stream_;
     std::unique_ptr<TagLib::File> file_;
     std::unique_ptr<Access> access_;
     TagLib::ID3v2::Tag* id3_ = nullptr;  // AIFF and WAV: owned by file_
