@@ -28,55 +28,59 @@ bool OverlayStream::readFile(std::int64_t offset, std::int64_t length, std::stri
     return true;
 }
 
+std::pair<std::size_t, std::int64_t> OverlayStream::locate(std::int64_t offset) const {
+    std::size_t index = 0;
+    std::int64_t start = 0;
+    if (cursorIndex_ < pieces_.size() && cursorStart_ <= offset) {
+        index = cursorIndex_;
+        start = cursorStart_;
+    }
+    while (index < pieces_.size() && start + pieces_[index].length <= offset) {
+        start += pieces_[index].length;
+        ++index;
+    }
+    cursorIndex_ = index;
+    cursorStart_ = start;
+    return {index, start};
+}
+
 TagLib::ByteVector OverlayStream::readBlock(unsigned long length) {
     std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(length),
                                                std::max<std::int64_t>(length_ - position_, 0));
     std::string out;
     out.reserve(static_cast<std::size_t>(want));
-    std::int64_t start = 0;
-    for (const Piece& piece : pieces_) {
-        if (want == 0) {
+    auto [index, start] = locate(position_);
+    for (; index < pieces_.size() && want > 0; ++index) {
+        const Piece& piece = pieces_[index];
+        const std::int64_t skip = position_ - start;
+        const std::int64_t take = std::min(piece.length - skip, want);
+        if (piece.source < 0) {
+            out.append(piece.bytes, static_cast<std::size_t>(skip), static_cast<std::size_t>(take));
+        } else if (!readFile(piece.source + skip, take, out)) {
             break;
         }
-        const std::int64_t end = start + piece.length;
-        if (position_ < end) {
-            const std::int64_t skip = position_ - start;
-            const std::int64_t take = std::min(piece.length - skip, want);
-            if (piece.source < 0) {
-                out.append(piece.bytes, static_cast<std::size_t>(skip),
-                           static_cast<std::size_t>(take));
-            } else if (!readFile(piece.source + skip, take, out)) {
-                break;
-            }
-            position_ += take;
-            want -= take;
-        }
-        start = end;
+        position_ += take;
+        want -= take;
+        start += piece.length;
     }
     return {out.data(), static_cast<unsigned int>(out.size())};
 }
 
 std::size_t OverlayStream::splitAt(std::int64_t offset) {
-    std::int64_t start = 0;
-    for (std::size_t i = 0; i < pieces_.size(); ++i) {
-        Piece& piece = pieces_[i];
-        if (offset == start) {
-            return i;
-        }
-        if (offset < start + piece.length) {
-            const std::int64_t head = offset - start;
-            Piece tail{piece.source < 0 ? -1 : piece.source + head, piece.length - head, {}};
-            if (piece.source < 0) {
-                tail.bytes = piece.bytes.substr(static_cast<std::size_t>(head));
-                piece.bytes.resize(static_cast<std::size_t>(head));
-            }
-            piece.length = head;
-            pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(i) + 1, std::move(tail));
-            return i + 1;
-        }
-        start += piece.length;
+    const auto [index, start] = locate(offset);
+    if (index == pieces_.size() || offset == start) {
+        return index;
     }
-    return pieces_.size();
+    Piece& piece = pieces_[index];
+    const std::int64_t head = offset - start;
+    Piece tail{piece.source < 0 ? -1 : piece.source + head, piece.length - head, {}};
+    if (piece.source < 0) {
+        tail.bytes = piece.bytes.substr(static_cast<std::size_t>(head));
+        piece.bytes.resize(static_cast<std::size_t>(head));
+    }
+    piece.length = head;
+    pieces_.insert(pieces_.begin() + static_cast<std::ptrdiff_t>(index) + 1, std::move(tail));
+    return index + 1;
 }
 
 void OverlayStream::replace(std::int64_t start, std::int64_t length, std::string_view data) {
@@ -91,6 +95,10 @@ void OverlayStream::replace(std::int64_t start, std::int64_t length, std::string
     const std::size_t last = splitAt(start + length);
     pieces_.erase(pieces_.begin() + static_cast<std::ptrdiff_t>(first),
                   pieces_.begin() + static_cast<std::ptrdiff_t>(last));
+    // The pieces before `first` end at `start` and stay as they are: the next search begins at
+    // the one before it. TagLib writes front to back, so each write finds its place at once.
+    cursorIndex_ = first > 0 ? first - 1 : 0;
+    cursorStart_ = first > 0 ? start - pieces_[first - 1].length : 0;
     if (!data.empty()) {
         if (first > 0 && pieces_[first - 1].source < 0) {
             Piece& before = pieces_[first - 1];

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/journal/write_journal.h"
@@ -46,6 +47,9 @@ private:
     };
 
     void replace(std::int64_t start, std::int64_t length, std::string_view data);
+    // The piece holding `offset` and where it starts, searched from the last one found when that
+    // lies before it; pieces_.size() when `offset` is at or past the end.
+    [[nodiscard]] std::pair<std::size_t, std::int64_t> locate(std::int64_t offset) const;
     // Splits the piece holding `offset` so that a piece starts there; returns its index.
     std::size_t splitAt(std::int64_t offset);
     [[nodiscard]] bool readFile(std::int64_t offset, std::int64_t length, std::string& out) const;
@@ -56,6 +60,9 @@ private:
     std::vector<Piece> pieces_;
     std::int64_t length_;
     std::int64_t position_ = 0;
+    // Where the last search ended: a piece and its start.
+    mutable std::size_t cursorIndex_ = 0;
+    mutable std::int64_t cursorStart_ = 0;
     mutable bool readFailed_ = false;
 };
 
