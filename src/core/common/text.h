@@ -22,6 +22,11 @@ namespace tunex {
 // first other character, no digits gives 0), saturated at the limits of int instead of overflowing.
 [[nodiscard]] int leadingInteger(std::string_view text);
 
+// Whether `text` is one or more ASCII digits and nothing else.
+[[nodiscard]] inline bool isAllDigits(std::string_view text) {
+    return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
 [[nodiscard]] inline bool startsWith(std::string_view text, std::string_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }

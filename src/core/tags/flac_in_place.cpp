@@ -1,6 +1,5 @@
 #include "core/tags/flac_in_place.h"
 
-#include <optional>
 #include <vector>
 
 #include "core/tags/tag_structure.h"
@@ -16,34 +15,6 @@ constexpr int kComment = 4;
 constexpr long kHeader = 4;
 constexpr long kLargestBlock = 0xFFFFFF;
 
-struct Block {
-    long position = 0;  // of its header
-    int type = 0;
-    long size = 0;  // of its content
-};
-
-// The metadata blocks from `start` to the audio; nothing when they do not lead there whole.
-std::optional<std::vector<Block>> metadataBlocks(TagLib::IOStream& stream, long start) {
-    std::vector<Block> blocks;
-    const long length = stream.length();
-    long position = start;
-    for (bool last = false; !last;) {
-        stream.seek(position);
-        const ByteVector header = stream.readBlock(kHeader);
-        if (header.size() != kHeader) {
-            return std::nullopt;
-        }
-        last = (static_cast<unsigned char>(header[0]) & 0x80) != 0;
-        const long size = static_cast<long>(header.toUInt(0U, true) & 0xFFFFFFU);
-        if (size > length - position - kHeader) {
-            return std::nullopt;
-        }
-        blocks.push_back({position, static_cast<unsigned char>(header[0]) & 0x7f, size});
-        position += kHeader + size;
-    }
-    return blocks;
-}
-
 ByteVector blockHeader(int type, long size) {
     ByteVector header = ByteVector::fromUInt(static_cast<unsigned>(size), true);
     header[0] = static_cast<char>(type);
@@ -53,15 +24,16 @@ ByteVector blockHeader(int type, long size) {
 }  // namespace
 
 bool writeFlacCommentInPlace(TagLib::IOStream& stream, const ByteVector& comment) {
-    const long start = afterLeadingId3v2(stream) + 4;  // behind "fLaC"
-    const auto blocks = metadataBlocks(stream, start);
+    const FlacBlocks found = flacMetadataBlocks(stream);
+    const std::vector<FlacBlock>& blocks = found.blocks;
+    const long start = found.start;
     const auto size = static_cast<long>(comment.size());
-    if (!blocks || blocks->empty() || size > kLargestBlock) {
+    if (!found.whole || blocks.empty() || size > kLargestBlock) {
         return false;
     }
-    const Block* old = nullptr;
-    const Block* padding = nullptr;
-    for (const Block& block : *blocks) {
+    const FlacBlock* old = nullptr;
+    const FlacBlock* padding = nullptr;
+    for (const FlacBlock& block : blocks) {
         if (block.type == kComment && old == nullptr) {
             old = &block;
         } else if (block.type == kPadding && padding == nullptr) {
@@ -72,7 +44,7 @@ bool writeFlacCommentInPlace(TagLib::IOStream& stream, const ByteVector& comment
     if (padding == nullptr || grows > padding->size) {
         return false;
     }
-    const long end = blocks->back().position + kHeader + blocks->back().size;
+    const long end = blocks.back().position + kHeader + blocks.back().size;
     stream.seek(start);
     const ByteVector before = stream.readBlock(static_cast<unsigned long>(end - start));
     ByteVector after;
@@ -82,7 +54,7 @@ bool writeFlacCommentInPlace(TagLib::IOStream& stream, const ByteVector& comment
         after.append(header);
         after.append(content);
     };
-    for (const Block& block : *blocks) {
+    for (const FlacBlock& block : blocks) {
         if (&block == padding) {
             add(blockHeader(kPadding, block.size - grows),
                 ByteVector(static_cast<unsigned>(block.size - grows), '\0'));
@@ -94,7 +66,7 @@ bool writeFlacCommentInPlace(TagLib::IOStream& stream, const ByteVector& comment
                            static_cast<unsigned>(block.size)));
         }
         // A stream without a comment gets one right behind its STREAMINFO block.
-        if (old == nullptr && &block == &blocks->front()) {
+        if (old == nullptr && &block == &blocks.front()) {
             add(blockHeader(kComment, size), comment);
         }
     }

@@ -77,11 +77,6 @@ String latin1(std::string_view key) {
     return {std::string(key), String::Latin1};
 }
 
-bool allDigits(const std::string& text) {
-    return !text.empty() &&
-           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
 std::vector<std::string> texts(const TagLib::StringList& values) {
     std::vector<std::string> out;
     out.reserve(values.size());
@@ -233,7 +228,7 @@ public:
             // Further values some writers keep as attributes of the same name go with it.
             (tag_.*member->set)(fromUtf8(value));
             tag_.removeItem(latin1(key));
-        } else if (key == "WM/TrackNumber" && allDigits(value) && value.size() < 10) {
+        } else if (key == "WM/TrackNumber" && isAllDigits(value) && value.size() < 10) {
             // Windows keeps the track as a number.
             tag_.setAttribute(latin1(key),
                               TagLib::ASF::Attribute(static_cast<unsigned>(leadingInteger(value))));

@@ -90,9 +90,7 @@ std::string v1Year(TagLib::MPEG::File& file, const ID3v1::Tag& tag) {
     const ByteVector stored = file.readBlock(4);
     std::string year(stored.data(), stored.size());
     year.erase(std::min(year.find('\0'), year.size()));
-    const bool digits =
-        !year.empty() && std::ranges::all_of(year, [](char c) { return c >= '0' && c <= '9'; });
-    return digits ? year : std::string();
+    return isAllDigits(year) ? year : std::string();
 }
 
 int v1GenreEntry(const ID3v1::Tag& tag) {
@@ -211,8 +209,7 @@ void readGenre(std::string stored, int& entry, std::string& name) {
     if (stored.size() > 2 && stored.front() == '(' && stored.back() == ')') {
         stored = stored.substr(1, stored.size() - 2);
     }
-    if (!stored.empty() && stored.size() <= 3 &&
-        std::all_of(stored.begin(), stored.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+    if (stored.size() <= 3 && isAllDigits(stored)) {
         entry = genreEntryForNumber(leadingInteger(stored));
         return;
     }

@@ -102,10 +102,6 @@ std::optional<std::string> v23Body(std::string_view id, std::string_view body,
     return std::string(body);
 }
 
-bool isIdChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 }  // namespace
 
 std::optional<std::vector<RawFrame>> upgradeV22Frames(std::string_view data,
@@ -117,7 +113,7 @@ std::optional<std::vector<RawFrame>> upgradeV22Frames(std::string_view data,
             return std::nullopt;
         }
         const std::string_view id = data.substr(position, 3);
-        if (!std::ranges::all_of(id, isIdChar)) {
+        if (!std::ranges::all_of(id, isFrameIdChar)) {
             return std::nullopt;
         }
         std::size_t size = 0;

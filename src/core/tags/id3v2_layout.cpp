@@ -41,10 +41,6 @@ void appendSyncsafe(std::string& out, std::size_t n) {
     }
 }
 
-bool isFrameIdChar(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-}
-
 // v2.3 unsynchronisation of the whole tag: every 0xFF 0x00 stands for 0xFF.
 std::string withoutUnsynchronisation(std::string_view data) {
     std::string out;

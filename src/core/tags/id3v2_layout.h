@@ -26,6 +26,11 @@ struct V2Layout {
     std::vector<RawFrame> frames;
 };
 
+// A character of a frame id: capital letters and digits, in every version.
+[[nodiscard]] inline bool isFrameIdChar(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
 // Reads a complete tag (header included); a v2.2 tag comes out as the v2.3 tag of the same
 // frames. Nothing when the tag is unsynchronised as a whole in v2.4, when its frames do not add
 // up to its size, or when a v2.2 frame has no v2.3 counterpart (named in `unmappedV22`): such a

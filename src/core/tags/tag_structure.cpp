@@ -187,34 +187,49 @@ long afterLeadingId3v2(TagLib::IOStream& stream) {
     return 10 + size + ((static_cast<unsigned char>(head[5]) & 0x10) != 0 ? 10 : 0);
 }
 
-std::string_view flacBlocksProblem(TagLib::IOStream& stream) {
-    long position = afterLeadingId3v2(stream) + 4;  // "fLaC"
+FlacBlocks flacMetadataBlocks(TagLib::IOStream& stream) {
+    FlacBlocks found;
+    found.start = afterLeadingId3v2(stream) + 4;  // behind "fLaC"
     const long length = stream.length();
-    int commentBlocks = 0;
-    std::string_view problem;
-    for (bool last = false; !last && problem.empty();) {
+    long position = found.start;
+    for (bool last = false; !last;) {
         stream.seek(position);
         const ByteVector header = stream.readBlock(4);
         if (header.size() < 4) {
-            problem = kNotReadWholeReason;
-            break;
+            return found;
         }
         last = (static_cast<unsigned char>(header[0]) & 0x80) != 0;
-        const int type = static_cast<unsigned char>(header[0]) & 0x7f;
         const long size = static_cast<long>(header.toUInt(0U, true) & 0xFFFFFFU);
-        const bool commentCut = type == kVorbisCommentBlock &&
-                                (++commentBlocks > 1 ||
-                                 !commentsFit(stream.readBlock(static_cast<unsigned long>(size))));
-        if (size > length - position - 4 || commentCut) {
-            problem = kNotReadWholeReason;
-        } else if (type == kPictureBlock &&
-                   !pictureFits(stream.readBlock(static_cast<unsigned long>(size)))) {
-            problem = kDamagedPictureReason;
+        if (size > length - position - 4) {
+            return found;
         }
+        found.blocks.push_back({position, static_cast<unsigned char>(header[0]) & 0x7f, size});
         position += 4 + size;
     }
+    found.whole = true;
+    return found;
+}
+
+std::string_view flacBlocksProblem(TagLib::IOStream& stream) {
+    const FlacBlocks found = flacMetadataBlocks(stream);
+    int commentBlocks = 0;
+    std::string_view problem;
+    for (const FlacBlock& block : found.blocks) {
+        stream.seek(block.position + 4);
+        const auto content = [&] {
+            return stream.readBlock(static_cast<unsigned long>(block.size));
+        };
+        if (block.type == kVorbisCommentBlock && (++commentBlocks > 1 || !commentsFit(content()))) {
+            problem = kNotReadWholeReason;
+        } else if (block.type == kPictureBlock && !pictureFits(content())) {
+            problem = kDamagedPictureReason;
+        }
+        if (!problem.empty()) {
+            break;
+        }
+    }
     stream.seek(0);
-    return problem;
+    return problem.empty() && !found.whole ? kNotReadWholeReason : problem;
 }
 
 }  // namespace tunex

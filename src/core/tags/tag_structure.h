@@ -4,6 +4,7 @@
 #include <taglib/tiostream.h>
 
 #include <string_view>
+#include <vector>
 
 // Checks that a tag's container is whole as TagLib would rewrite it: where TagLib reads only part
 // of a structure, a save would drop the rest without a word.
@@ -26,6 +27,22 @@ namespace tunex {
 // Where a FLAC or Monkey's Audio stream starts: after the ID3v2 tag some taggers put in
 // front of it, if any.
 [[nodiscard]] long afterLeadingId3v2(TagLib::IOStream& stream);
+
+// A FLAC metadata block: where its header is, its type and the size of its content.
+struct FlacBlock {
+    long position = 0;
+    int type = 0;
+    long size = 0;
+};
+
+// The metadata blocks of a FLAC stream from `start` (behind "fLaC" and any leading ID3v2 tag),
+// as far as they can be followed; `whole` when they lead to the audio, the last one marked so.
+struct FlacBlocks {
+    long start = 0;
+    std::vector<FlacBlock> blocks;
+    bool whole = false;
+};
+[[nodiscard]] FlacBlocks flacMetadataBlocks(TagLib::IOStream& stream);
 
 // Why TagLib could not rewrite a FLAC stream's metadata as it stands (a reason of
 // refusal_reasons.h), or nothing: its blocks follow one another to the audio, every picture block
