@@ -44,24 +44,67 @@ constexpr std::array<std::string_view, 64> kTitleWords = {
     "Slow",    "Fast",    "Last",     "First",   "Little",  "Big",   "Golden",  "Silver",
     "Highway", "Kingdom", "Paradise", "Thunder", "Silence", "Echo",  "Horizon", "Mercy"};
 
+// Words for the third of the artists whose names and songs are not plain ASCII: accented Latin,
+// Greek, Cyrillic, CJK and Hangul, as a library gathered around the world holds them.
+constexpr std::array<std::string_view, 20> kWorldAdjectives = {
+    "Schöne", "Große",   "Fröhliche", "Étoilée",  "Señora", "Mañana", "Blå",
+    "Øster",  "Śnieżna", "Γαλάζια",   "Ελληνική", "Синяя",  "Тихая",  "Красная",
+    "夜の",   "青い",    "静かな",    "푸른",     "Ngọc",   "Çılgın"};
+
+constexpr std::array<std::string_view, 20> kWorldNouns = {
+    "Straße",  "Zoë",     "Garçons", "Mädchen", "Corazón",  "Fjäll", "Łódź",
+    "Θάλασσα", "Άγγελοι", "Звёзды",  "Волки",   "Ночь",     "夜空",  "桜",
+    "東京",    "바다",    "Đêm",     "Rêverie", "İstanbul", "Ørken"};
+
+constexpr std::array<std::string_view, 32> kWorldTitleWords = {
+    "Liebe",  "Größe",  "Café", "Noël",  "Été",    "Déjà",  "Niño",   "Canción",
+    "Sjö",    "Kärlek", "Ljós", "Żółw",  "Ψυχή",   "Αγάπη", "Όνειρο", "Любовь",
+    "Дорога", "Зима",   "Ёлка", "夜空",  "花火",   "雨",    "心",     "ありがとう",
+    "사랑",   "하늘",   "Tình", "Şarkı", "Straße", "Zoë",   "Æble",   "Ñandú"};
+
 constexpr int kArtistCount = 2000;
+
+bool isWorldArtist(int artist) {
+    return artist % 3 == 1;
+}
 constexpr int kAlbumsPerArtist = 8;
 
-std::string artistName(int artist) {
-    const auto adjective = static_cast<size_t>(artist) % kAdjectives.size();
-    const auto noun = static_cast<size_t>(artist) / kAdjectives.size() % kNouns.size();
+template <std::size_t Adjectives, std::size_t Nouns>
+std::string artistNameFrom(int artist, const std::array<std::string_view, Adjectives>& adjectives,
+                           const std::array<std::string_view, Nouns>& nouns) {
+    const auto adjective = static_cast<size_t>(artist) % Adjectives;
+    const auto noun = static_cast<size_t>(artist) / Adjectives % Nouns;
     std::string name = artist % 3 == 0 ? "The " : "";
-    name.append(kAdjectives[adjective]).append(" ").append(kNouns[noun]);
-    if (artist >= static_cast<int>(kAdjectives.size() * kNouns.size())) {
-        name.append(" ").append(std::to_string(artist / (kAdjectives.size() * kNouns.size()) + 1));
+    name.append(adjectives[adjective]).append(" ").append(nouns[noun]);
+    if (artist >= static_cast<int>(Adjectives * Nouns)) {
+        name.append(" ").append(std::to_string(artist / (Adjectives * Nouns) + 1));
     }
     return name;
 }
 
+std::string artistName(int artist) {
+    if (isWorldArtist(artist)) {
+        return artistNameFrom(artist, kWorldAdjectives, kWorldNouns);
+    }
+    return artistNameFrom(artist, kAdjectives, kNouns);
+}
+
 std::string albumName(int artist, int album) {
-    const auto first = static_cast<size_t>(artist * 7 + album * 13) % kTitleWords.size();
-    const auto second = static_cast<size_t>(artist * 11 + album * 5 + 3) % kNouns.size();
-    return std::string(kTitleWords[first]).append(" ").append(kNouns[second]);
+    const auto first = static_cast<size_t>(artist * 7 + album * 13);
+    const auto second = static_cast<size_t>(artist * 11 + album * 5 + 3);
+    if (isWorldArtist(artist)) {
+        return std::string(kWorldTitleWords[first % kWorldTitleWords.size()])
+            .append(" ")
+            .append(kWorldNouns[second % kWorldNouns.size()]);
+    }
+    return std::string(kTitleWords[first % kTitleWords.size()])
+        .append(" ")
+        .append(kNouns[second % kNouns.size()]);
+}
+
+std::string_view titleWord(int artist, std::uint64_t pick) {
+    return isWorldArtist(artist) ? kWorldTitleWords[pick % kWorldTitleWords.size()]
+                                 : kTitleWords[pick % kTitleWords.size()];
 }
 
 struct Song {
@@ -96,7 +139,7 @@ Song makeSong(std::mt19937_64& random, bool equalNames) {
         if (i > 0) {
             song.name.push_back(' ');
         }
-        song.name.append(kTitleWords[random() % kTitleWords.size()]);
+        song.name.append(titleWord(song.artist, random()));
     }
     return song;
 }

@@ -23,7 +23,8 @@ struct CatalogueShape {
 
 // Lays down a base folder as the program finds it: system/system.ifo with the totals and one
 // collection file per collection, written by the program's own writer. Names read "Artist - Title",
-// folders "/media/cdrom/Artist/Album". The same seed gives the same bytes.
+// folders "/media/cdrom/Artist/Album"; a third of the artists, with their songs and albums, carry
+// accented Latin, Greek, Cyrillic, CJK or Hangul names. The same seed gives the same bytes.
 [[nodiscard]] bool generateCatalogue(const std::filesystem::path& base, const CatalogueShape& shape,
                                      std::uint64_t seed, std::string* error);
 

@@ -148,10 +148,11 @@ std::optional<TypingResult> measureTyping(const StorePaths& paths, int collectio
                 if (result.countPending) {
                     // The page counts after the rows are shown, unless the user types on.
                     const Clock::time_point countStart = Clock::now();
-                    const std::optional<std::size_t> count =
+                    std::optional<SongMatchCount> count =
                         countSongMatches(catalogue, settings, typed[i].title, typed[i].artist);
                     counting[i] = std::max(counting[i], secondsSince(countStart));
-                    matched[i] = static_cast<double>(count.value_or(0));
+                    matched[i] = static_cast<double>(count ? count->found : 0);
+                    previous = count ? std::move(count->matches) : nullptr;
                 }
             }
         }

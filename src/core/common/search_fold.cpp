@@ -4,8 +4,9 @@
 #include <unicode/uchar.h>
 #include <unicode/uniset.h>
 #include <unicode/unistr.h>
-#include <unicode/utf8.h>
 
+#include <algorithm>
+#include <array>
 #include <climits>
 #include <cstring>
 #include <vector>
@@ -29,12 +30,52 @@ struct FoldTable {
     std::vector<std::uint16_t> blockOf;
     std::vector<std::uint32_t> entries;
     std::string pool = std::string(1, '\0');
+    // The most bytes a fold takes for each byte of what it replaces.
+    std::size_t growth = 1;
+    // Every code point whose fold holds ASCII or is nothing, with its entry, in code point order.
+    std::vector<std::pair<char32_t, std::uint32_t>> asciiMakers;
 
     [[nodiscard]] std::uint32_t entry(char32_t codePoint) const {
         return entries[(std::size_t{blockOf[codePoint >> kBlockBits]} << kBlockBits) |
                        (codePoint & (kBlockSize - 1))];
     }
 };
+
+// The fewest ranges of bytes that hold every marked byte, at most `count` of them: the closest
+// neighbours are joined until few enough are left. An unused range is (0xFF, 0).
+template <std::size_t count>
+std::array<std::pair<std::uint8_t, std::uint8_t>, count> rangesOf(
+    const std::array<bool, 256>& marked) {
+    std::vector<std::pair<unsigned, unsigned>> ranges;
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        if (!marked[byte]) {
+            continue;
+        }
+        if (!ranges.empty() && ranges.back().second + 1 == byte) {
+            ranges.back().second = byte;
+        } else {
+            ranges.emplace_back(byte, byte);
+        }
+    }
+    while (ranges.size() > count) {
+        std::size_t closest = 0;
+        for (std::size_t i = 1; i + 1 < ranges.size(); ++i) {
+            if (ranges[i + 1].first - ranges[i].second <
+                ranges[closest + 1].first - ranges[closest].second) {
+                closest = i;
+            }
+        }
+        ranges[closest].second = ranges[closest + 1].second;
+        ranges.erase(ranges.begin() + static_cast<std::ptrdiff_t>(closest) + 1);
+    }
+    std::array<std::pair<std::uint8_t, std::uint8_t>, count> result;
+    result.fill({0xFF, 0});
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        result[i] = {static_cast<std::uint8_t>(ranges[i].first),
+                     static_cast<std::uint8_t>(ranges[i].second)};
+    }
+    return result;
+}
 
 std::string toUtf8(const std::u32string& text) {
     std::string utf8;
@@ -76,9 +117,17 @@ FoldTable buildTable(AccentRule rule) {
                 continue;
             }
             const std::string folded = toUtf8(icuFoldOf(c, rule));
+            const std::size_t length = toUtf8({c}).size();
+            table.growth = std::max(table.growth, (folded.size() + length - 1) / length);
             const std::size_t offset = table.pool.size();
             table.pool += folded;
             block[c - first] = static_cast<std::uint32_t>(offset << 8 | folded.size());
+            // ASCII itself is left out: containsFolded folds its case.
+            if (c >= 0x80 && (folded.empty() || std::ranges::any_of(folded, [](char b) {
+                                  return (b & 0x80) == 0;
+                              }))) {
+                table.asciiMakers.emplace_back(c, block[c - first]);
+            }
         }
         table.blockOf[first >> kBlockBits] =
             static_cast<std::uint16_t>(table.entries.size() >> kBlockBits);
@@ -95,6 +144,28 @@ const FoldTable& tableFor(AccentRule rule) {
     }
     static const FoldTable fold = buildTable(AccentRule::Fold);
     return fold;
+}
+
+}  // namespace
+
+namespace {
+
+// Bytes from `from` up to the first one outside ASCII.
+std::size_t asciiRunFrom(std::string_view text, std::size_t from) {
+    std::size_t i = from;
+#if defined(__SSE2__)
+    for (; i + 16 <= text.size(); i += 16) {
+        const auto high = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i))));
+        if (high != 0) {
+            return i + static_cast<std::size_t>(__builtin_ctz(high)) - from;
+        }
+    }
+#endif
+    while (i < text.size() && static_cast<unsigned char>(text[i]) < 0x80) {
+        ++i;
+    }
+    return i - from;
 }
 
 }  // namespace
@@ -154,43 +225,200 @@ std::u32string icuFoldOf(char32_t codePoint, AccentRule rule) {
     return folded;
 }
 
-// ICU's UTF-8 macros cast the C way.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wold-style-cast"
-std::string_view foldInto(std::string_view text, AccentRule rule, std::string& out) {
-    out.clear();
-    if (isAsciiText(text) || text.size() > INT32_MAX) {
-        out.resize(text.size());
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const auto c = static_cast<unsigned char>(text[i]);
-            out[i] = static_cast<char>(c + (static_cast<unsigned char>(c - 'A') < 26 ? 32 : 0));
-        }
-        return out;
+namespace {
+
+// The code point of the UTF-8 sequence at `at`, and its length; a byte that starts no valid
+// sequence is a length of 1 and no code point.
+struct Decoded {
+    char32_t codePoint = 0;
+    std::size_t length = 1;
+    bool valid = false;
+};
+
+Decoded decodeAt(const unsigned char* bytes, std::size_t at, std::size_t size) {
+    const unsigned lead = bytes[at];
+    const auto trail = [&](std::size_t k) {
+        return at + k < size && (bytes[at + k] & 0xC0U) == 0x80 ? bytes[at + k] & 0x3FU : ~0U;
+    };
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        const unsigned b1 = trail(1);
+        return b1 == ~0U ? Decoded{} : Decoded{((lead & 0x1FU) << 6) | b1, 2, true};
+    }
+    if (lead >= 0xE0 && lead <= 0xEF) {
+        const unsigned b1 = trail(1);
+        const unsigned b2 = trail(2);
+        const char32_t c = ((lead & 0x0FU) << 12) | (b1 << 6) | b2;
+        // Overlong forms and surrogates are no code points.
+        const bool valid = b1 != ~0U && b2 != ~0U && c >= 0x800 && (c < 0xD800 || c > 0xDFFF);
+        return valid ? Decoded{c, 3, true} : Decoded{};
+    }
+    if (lead >= 0xF0 && lead <= 0xF4) {
+        const unsigned b1 = trail(1);
+        const unsigned b2 = trail(2);
+        const unsigned b3 = trail(3);
+        const char32_t c = ((lead & 0x07U) << 18) | (b1 << 12) | (b2 << 6) | b3;
+        const bool valid =
+            b1 != ~0U && b2 != ~0U && b3 != ~0U && c >= 0x10000 && c < kCodePointCount;
+        return valid ? Decoded{c, 4, true} : Decoded{};
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string_view foldBesidesAscii(std::string_view text, AccentRule rule, std::string& out) {
+    std::size_t from = asciiRunFrom(text, 0);
+    if (from == text.size()) {
+        return text;
     }
     const FoldTable& table = tableFor(rule);
-    const auto* bytes = reinterpret_cast<const std::uint8_t*>(text.data());
-    const auto length = static_cast<int32_t>(text.size());
-    for (int32_t i = 0; i < length;) {
-        const auto byte = bytes[i];
-        if (byte < 0x80) {
-            out.push_back(
-                static_cast<char>(byte + (static_cast<unsigned char>(byte - 'A') < 26 ? 32 : 0)));
-            ++i;
+    // Room for the longest fold, and for the sixteen bytes an ASCII step stores at a time.
+    const std::size_t room = from + (text.size() - from) * table.growth + 16;
+    if (out.size() < room) {
+        out.resize(room);
+    }
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    char* const start = out.data();
+    std::memcpy(start, text.data(), from);
+    char* to = start + from;
+    while (from < text.size()) {
+        if (bytes[from] < 0x80) {
+#if defined(__SSE2__)
+            if (from + 16 <= text.size()) {
+                const __m128i chunk =
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + from));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), chunk);
+                const auto high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
+                const std::size_t run =
+                    high == 0 ? 16 : static_cast<std::size_t>(__builtin_ctz(high));
+                from += run;
+                to += run;
+                continue;
+            }
+#endif
+            *to++ = static_cast<char>(bytes[from++]);
             continue;
         }
-        const int32_t start = i;
-        UChar32 c = 0;
-        U8_NEXT(bytes, i, length, c);
-        const std::uint32_t entry = c < 0 ? 0 : table.entry(static_cast<char32_t>(c));
+        const Decoded decoded = decodeAt(bytes, from, text.size());
+        const std::uint32_t entry = decoded.valid ? table.entry(decoded.codePoint) : 0;
         if (entry == 0) {
-            out.append(text.data() + start, static_cast<std::size_t>(i - start));
+            std::memcpy(to, bytes + from, decoded.length);
+            to += decoded.length;
         } else {
-            out.append(table.pool, entry >> 8, entry & 0xFF);
+            const std::size_t length = entry & 0xFF;
+            std::memcpy(to, table.pool.data() + (entry >> 8), length);
+            to += length;
         }
+        from += decoded.length;
+    }
+    return {start, static_cast<std::size_t>(to - start)};
+}
+
+AsciiMakerScan::AsciiMakerScan(std::string_view asciiBytes, AccentRule rule) {
+    const FoldTable& table = tableFor(rule);
+    std::array<bool, 128> wanted{};
+    for (const char byte : asciiBytes) {
+        wanted[static_cast<unsigned char>(byte) & 0x7FU] = true;
+    }
+    std::array<bool, 256> leads{};
+    for (const auto& [codePoint, entry] : table.asciiMakers) {
+        const std::string_view fold(table.pool.data() + (entry >> 8), entry & 0xFF);
+        const bool makes = fold.empty() || std::ranges::any_of(fold, [&wanted](char b) {
+                               return (b & 0x80) == 0 && wanted[static_cast<unsigned char>(b)];
+                           });
+        if (!makes) {
+            continue;
+        }
+        if (codePoint < 0x10000) {
+            narrow_[codePoint / 64] |= std::uint64_t{1} << (codePoint % 64);
+        } else {
+            wide_.push_back(codePoint);
+        }
+        leads[static_cast<unsigned char>(toUtf8({codePoint}).front())] = true;
+    }
+    leads_ = rangesOf<kLeadRanges>(leads);
+}
+
+bool AsciiMakerScan::makesAt(const unsigned char* bytes, std::size_t at, std::size_t size,
+                             std::size_t& length) const {
+    const Decoded decoded = decodeAt(bytes, at, size);
+    length = decoded.length;
+    if (!decoded.valid) {
+        return false;
+    }
+    const char32_t c = decoded.codePoint;
+    return c < 0x10000 ? ((narrow_[c / 64] >> (c % 64)) & 1U) != 0
+                       : std::binary_search(wide_.begin(), wide_.end(), c);
+}
+
+std::size_t AsciiMakerScan::next(std::string_view text, std::size_t from,
+                                 std::size_t& length) const {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    std::size_t at = from;
+#if defined(__SSE2__)
+    // Only bytes in the lead ranges are decoded: in most text, none or few.
+    __m128i lows[kLeadRanges];   // NOLINT(*-avoid-c-arrays): std::array drops the vector type
+    __m128i spans[kLeadRanges];  // NOLINT(*-avoid-c-arrays)
+    std::size_t ranges = 0;
+    for (const auto& [low, high] : leads_) {
+        if (low <= high) {
+            lows[ranges] = _mm_set1_epi8(static_cast<char>(low));
+            spans[ranges++] = _mm_set1_epi8(static_cast<char>(high - low));
+        }
+    }
+    const auto load = [bytes](std::size_t offset) {
+        return _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + offset));
+    };
+    for (; at + 16 <= text.size(); at += 16) {
+        // ASCII, most of what a catalogue holds, is passed over 64 bytes at a time.
+        while (at + 64 <= text.size() &&
+               _mm_movemask_epi8(_mm_or_si128(_mm_or_si128(load(at), load(at + 16)),
+                                              _mm_or_si128(load(at + 32), load(at + 48)))) == 0) {
+            at += 64;
+        }
+        if (at + 16 > text.size()) {
+            break;
+        }
+        const __m128i chunk = load(at);
+        if (_mm_movemask_epi8(chunk) == 0) {
+            continue;
+        }
+        __m128i within = _mm_setzero_si128();
+        for (std::size_t r = 0; r < ranges; ++r) {
+            const __m128i offset = _mm_sub_epi8(chunk, lows[r]);
+            within = _mm_or_si128(within, _mm_cmpeq_epi8(_mm_min_epu8(offset, spans[r]), offset));
+        }
+        for (auto flags = static_cast<unsigned>(_mm_movemask_epi8(within)); flags != 0;
+             flags &= flags - 1) {
+            const std::size_t candidate = at + static_cast<std::size_t>(__builtin_ctz(flags));
+            if (makesAt(bytes, candidate, text.size(), length)) {
+                return candidate;
+            }
+        }
+    }
+#endif
+    for (; at < text.size(); ++at) {
+        if (bytes[at] >= 0x80 && makesAt(bytes, at, text.size(), length)) {
+            return at;
+        }
+    }
+    return std::string_view::npos;
+}
+
+std::string_view foldInto(std::string_view text, AccentRule rule, std::string& out) {
+    const std::string_view kept = foldBesidesAscii(text, rule, out);
+    if (kept.data() != out.data()) {
+        out.assign(kept);
+    } else {
+        out.resize(kept.size());
+    }
+    // A fold from the table holds no ASCII capital, and no byte of a longer character is ASCII.
+    for (char& c : out) {
+        const auto byte = static_cast<unsigned char>(c);
+        c = static_cast<char>(byte + (static_cast<unsigned char>(byte - 'A') < 26 ? 32 : 0));
     }
     return out;
 }
-#pragma GCC diagnostic pop
 
 std::string foldForSearch(std::string_view text, AccentRule rule) {
     std::string folded;

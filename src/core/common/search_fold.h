@@ -1,8 +1,11 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tunex {
 
@@ -20,6 +23,33 @@ enum class AccentRule { Fold = 0, Exact = 1 };
 // for each code point.
 std::string_view foldInto(std::string_view text, AccentRule rule, std::string& out);
 [[nodiscard]] std::string foldForSearch(std::string_view text, AccentRule rule);
+
+// `text` as containsFolded reads it: `text` itself when it is ASCII, else folded into `out` but
+// for its ASCII letters, whose case containsFolded folds itself. Copies ASCII stretches whole, so
+// a disk search can fold every stretch it reads and still keep pace with reading it.
+std::string_view foldBesidesAscii(std::string_view text, AccentRule rule, std::string& out);
+
+// Finds the characters through which folding can put one of a few ASCII bytes into text that does
+// not hold them as it is: those whose fold by the rule holds one of them ("é" for "e"), or is
+// nothing (a dropped mark joins what stands around it).
+class AsciiMakerScan final {
+public:
+    AsciiMakerScan(std::string_view asciiBytes, AccentRule rule);
+
+    // The first one at or after `from`, with its length in bytes; npos when there is none.
+    [[nodiscard]] std::size_t next(std::string_view text, std::size_t from,
+                                   std::size_t& length) const;
+
+private:
+    static constexpr std::size_t kLeadRanges = 6;
+    [[nodiscard]] bool makesAt(const unsigned char* bytes, std::size_t at, std::size_t size,
+                               std::size_t& length) const;
+
+    std::vector<std::uint64_t> narrow_ = std::vector<std::uint64_t>(1024);  // the BMP, a bit each
+    std::vector<char32_t> wide_;  // the rest, in order
+    // The first bytes of their UTF-8 forms lie in these (an unused one is (0xFF, 0)).
+    std::array<std::pair<std::uint8_t, std::uint8_t>, kLeadRanges> leads_{};
+};
 
 [[nodiscard]] bool isAsciiText(std::string_view text);
 

@@ -47,21 +47,28 @@ SearchSettings searchSettingsFrom(const Settings& settings) {
 
 namespace {
 
-// Every rule asks for each term in some field of the record, so a term the index's text holds
-// nowhere rules out every record in memory, and the pass, with the visit order it needs, is left
-// out. Only ASCII text is ruled out this way, as in the disk pass.
-bool indexMayHold(const SongIndex& index, std::string_view lowerTerm) {
-    if (lowerTerm.empty()) {
-        return true;
-    }
-    return std::ranges::any_of(index.textBlocks(), [lowerTerm](std::string_view block) {
-        return containsFolded(block, lowerTerm) || !isAsciiText(block);
-    });
+// A search the index's text rules out needs no memory pass, nor the visit order it reads.
+bool indexMayHold(const SongIndex& index, FoldedTermFinder& finder) {
+    return std::ranges::any_of(
+        index.textBlocks(), [&finder](std::string_view block) { return finder.holdsAll(block); });
 }
 
 }  // namespace
 
 namespace {
+
+// An empty list of matches for these terms and settings.
+SearchMatches matchesFor(const SearchSettings& settings, std::string_view title,
+                         std::string_view artist) {
+    const SearchTerms terms(title, artist, settings.accents);
+    SearchMatches matches;
+    matches.title = terms.title();
+    matches.artist = terms.artist();
+    matches.sensitivity = settings.sensitivity;
+    matches.accents = settings.accents;
+    matches.maxResults = settings.maxResults;
+    return matches;
+}
 
 // Rows up to the limit; every match counted.
 class MatchSink final {
@@ -119,8 +126,10 @@ bool walkCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchS
 
     // Memory pass: the fields were folded once for the index.
     const SongIndex& index = catalogue.index();
-    const bool mayMatchInMemory =
-        listAll || (indexMayHold(index, terms.title()) && indexMayHold(index, terms.artist()));
+    // Every rule asks for each term in some field of the record, and each character folds on its
+    // own, so a term the folded text holds nowhere rules out every record that text holds.
+    FoldedTermFinder finder({terms.title(), terms.artist()}, settings.accents);
+    const bool mayMatchInMemory = listAll || indexMayHold(index, finder);
     const std::vector<std::uint32_t> none;
     const std::vector<std::uint32_t>& order = mayMatchInMemory ? index.visitOrder() : none;
     constexpr std::size_t kStopCheckEvery = 4096;
@@ -147,13 +156,7 @@ bool walkCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchS
             }
         },
         [&] { return stop.stop_requested() || (stopAtLimit && sink.full()); },
-        [&](std::string_view line) {
-            // Every term that must match lies somewhere in a matching line. Only ASCII lines are
-            // ruled out this way: folding other text can change more than letter case.
-            return listAll ||
-                   (containsFolded(line, terms.title()) && containsFolded(line, terms.artist())) ||
-                   !isAsciiText(line);
-        });
+        [&](std::string_view text) { return listAll || finder.holdsAll(text); });
 }
 
 }  // namespace
@@ -165,16 +168,23 @@ bool searchCatalogue(const Catalogue& catalogue, ResultTable& table, const Searc
                          rowLimitOf(settings.maxResults), false);
 }
 
-std::optional<std::size_t> countSongMatches(const Catalogue& catalogue,
-                                            const SearchSettings& settings, std::string_view title,
-                                            std::string_view artist, const std::stop_token& stop) {
+std::optional<SongMatchCount> countSongMatches(const Catalogue& catalogue,
+                                               const SearchSettings& settings,
+                                               std::string_view title, std::string_view artist,
+                                               const std::stop_token& stop) {
     ResultTable counted;
+    auto found = std::make_shared<SearchMatches>(matchesFor(settings, title, artist));
+    const bool keep = settings.maxResults > 0;
     if (!walkCatalogue(catalogue, counted, settings, title, artist, CatalogueWalk::Matching, stop,
-                       nullptr, 0, false) ||
+                       keep ? found.get() : nullptr, 0, false) ||
         stop.stop_requested()) {
         return std::nullopt;
     }
-    return counted.matched;
+    SongMatchCount count{counted.matched, nullptr};
+    if (keep && found->whole) {
+        count.matches = std::move(found);
+    }
+    return count;
 }
 
 namespace {
@@ -283,12 +293,7 @@ InstantSearch runInstantSearch(const Catalogue& catalogue, const SearchSettings&
         return result;
     }
     const SearchTerms terms(title, artist, settings.accents);
-    auto found = std::make_shared<SearchMatches>();
-    found->title = terms.title();
-    found->artist = terms.artist();
-    found->sensitivity = settings.sensitivity;
-    found->accents = settings.accents;
-    found->maxResults = settings.maxResults;
+    auto found = std::make_shared<SearchMatches>(matchesFor(settings, title, artist));
     // Without a limit every record could be kept: such a search never narrows.
     const bool keep = settings.maxResults > 0;
     ResultTable table{columns, {}};

@@ -139,13 +139,18 @@ enum class InstantCount { Now, Later };
                                              const std::stop_token& stop = {},
                                              InstantCount count = InstantCount::Now);
 
-// How many records the terms match in the whole catalogue, no rows built; nothing when stopped
-// or when a collection file cannot be read.
-[[nodiscard]] std::optional<std::size_t> countSongMatches(const Catalogue& catalogue,
-                                                          const SearchSettings& settings,
-                                                          std::string_view title,
-                                                          std::string_view artist,
-                                                          const std::stop_token& stop = {});
+// How many records the terms match in the whole catalogue, no rows built, and the matches, kept
+// (when not too many) so that the next keystroke narrows them rather than reading the catalogue
+// again; nothing when stopped or when a collection file cannot be read.
+struct SongMatchCount {
+    std::size_t found = 0;
+    std::shared_ptr<const SearchMatches> matches;  // null when there were too many to keep
+};
+[[nodiscard]] std::optional<SongMatchCount> countSongMatches(const Catalogue& catalogue,
+                                                             const SearchSettings& settings,
+                                                             std::string_view title,
+                                                             std::string_view artist,
+                                                             const std::stop_token& stop = {});
 
 // List All: every record up to the row limit, unsorted.
 [[nodiscard]] SearchOutcome runListAll(const Catalogue& catalogue, const SearchSettings& settings,

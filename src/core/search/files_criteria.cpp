@@ -235,22 +235,27 @@ FilesQueryCheck checkFilesQuery(const FilesQuery& query, AccentRule accents) {
     return check;
 }
 
-bool FilesCriteria::mayMatch(std::string_view text) const {
-    const auto typeMayMatch = [&] {
-        if (types.empty()) {
+FoldedTermFinder FilesCriteria::keywordFinder() const {
+    return FoldedTermFinder({keyword}, accents);
+}
+
+bool FilesCriteria::mayMatch(std::string_view text, FoldedTermFinder& finder) const {
+    if (!finder.holdsAll(text)) {
+        return false;
+    }
+    // Types are folded by case alone, so they are looked for in ASCII text only.
+    if (types.empty() || !isAsciiText(text)) {
+        return true;
+    }
+    std::string marked;
+    for (const std::string& type : types) {
+        // A record's type stands between these two markers, and they are ASCII.
+        marked.assign("<:>").append(type).append("</>");
+        if (containsFolded(text, marked)) {
             return true;
         }
-        std::string marked;
-        for (const std::string& type : types) {
-            // A record's type stands between these two markers, and they are ASCII.
-            marked.assign("<:>").append(type).append("</>");
-            if (containsFolded(text, marked)) {
-                return true;
-            }
-        }
-        return false;
-    };
-    return (containsFolded(text, keyword) && typeMayMatch()) || !isAsciiText(text);
+    }
+    return false;
 }
 
 bool FilesCriteria::matchesBesidesKeyword(const SongRecordView& record,

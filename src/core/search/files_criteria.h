@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/folded_contains.h"
 #include "core/common/user_message.h"
 #include "core/store/song_index.h"
 #include "core/store/song_record.h"
@@ -45,8 +46,9 @@ struct FilesCriteria {
     std::optional<int> collection;
 
     // Whether the text of a record line (or of several) may hold a match. Holds for every text
-    // holding one; rules out ASCII text only, as folding other text can change more than case.
-    [[nodiscard]] bool mayMatch(std::string_view text) const;
+    // holding one; `finder` is this criteria's keywordFinder().
+    [[nodiscard]] FoldedTermFinder keywordFinder() const;
+    [[nodiscard]] bool mayMatch(std::string_view text, FoldedTermFinder& finder) const;
     // The whole rule on a record as read from a file; `scratch` is reused for non-ASCII fields.
     [[nodiscard]] bool matches(const SongRecordView& record, std::string& scratch) const;
     // The rule in two halves, for in-memory records whose keyword fields are folded already:

@@ -32,17 +32,18 @@ bool scanCollectionFile(const StorePaths& paths, int collection, const FilesCrit
         return false;
     }
     std::string scratch;
+    FoldedTermFinder finder = criteria.keywordFinder();
     TextLine line;
     std::string_view block;
     while (reader.nextBlock(block)) {
-        if (block.find(kEndMarker) == std::string_view::npos && !criteria.mayMatch(block)) {
+        if (block.find(kEndMarker) == std::string_view::npos && !criteria.mayMatch(block, finder)) {
             continue;
         }
         while (nextLineOf(block, line)) {
             if (startsWith(line.text, kEndMarker)) {
                 return true;
             }
-            if (startsWith(line.text, kRecordPrefix) && criteria.mayMatch(line.text)) {
+            if (startsWith(line.text, kRecordPrefix) && criteria.mayMatch(line.text, finder)) {
                 SongRecordView record = parseSongRecordLine(line.text, line.hasLineEnd);
                 record.collectionIndex = collection;
                 if (criteria.matches(record, scratch)) {
@@ -92,6 +93,7 @@ bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const File
     if (firstDisk >= catalogue.collectionCount()) {
         return true;
     }
+    FoldedTermFinder finder = criteria.keywordFinder();
     return catalogue.scanDiskCollections(
         [&](const SongRecordView& record) {
             if (criteria.matches(record, scratch)) {
@@ -99,7 +101,7 @@ bool searchFiles(const Catalogue& catalogue, const StorePaths& paths, const File
             }
         },
         [&] { return stop.stop_requested(); },
-        [&](std::string_view text) { return criteria.mayMatch(text); });
+        [&](std::string_view text) { return criteria.mayMatch(text, finder); });
 }
 
 SearchOutcome runFilesSearch(const Catalogue& catalogue, const StorePaths& paths,

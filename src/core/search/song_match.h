@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/common/folded_contains.h"
 #include "core/common/search_fold.h"
 #include "core/store/song_index.h"
 #include "core/store/song_record.h"
@@ -37,10 +38,6 @@ private:
     std::string artist_;
     AccentRule accents_;
 };
-
-// Whether `lowerTerm` occurs in `text` with the ASCII letters of `text` folded to lower case. Equal
-// to a search in the folded text when `text` is ASCII or already folded.
-[[nodiscard]] bool containsFolded(std::string_view text, std::string_view lowerTerm);
 
 // The whole rule on raw terms and a raw record: folds everything, then matches.
 [[nodiscard]] bool songMatches(std::string_view title, std::string_view artist,

@@ -32,6 +32,7 @@ AppContext::AppContext(Platform& platform, std::unique_ptr<Workspace> workspace)
     if (!workspace_) {
         return;
     }
+    prepareSearches();
     LoadedFileTypes loaded = loadFileTypes(paths());
     fileTypes_ = std::move(loaded.types);
     if (loaded.problem) {
@@ -69,8 +70,14 @@ bool AppContext::reloadCatalogue() {
         Q_EMIT catalogueLoadFailed();
         return false;
     }
+    prepareSearches();
     Q_EMIT catalogueReloaded();
     return true;
+}
+
+void AppContext::prepareSearches() {
+    preparation_ =
+        std::jthread([&index = workspace_->catalogue().index()] { (void)index.visitOrder(); });
 }
 
 void AppContext::setSearchAsYouType(bool on) {
@@ -80,6 +87,9 @@ void AppContext::setSearchAsYouType(bool on) {
 
 CatalogueChange::CatalogueChange(AppContext& context) : context_(context) {
     if (context_.catalogueChanges_++ == 0) {
+        if (context_.preparation_.joinable()) {
+            context_.preparation_.join();
+        }
         Q_EMIT context_.catalogueChangeStarting();
     }
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace tunex {
 
@@ -87,12 +88,16 @@ Q_SIGNALS:
 private:
     friend class CatalogueChange;
     void storeFileTypes() const;
+    // Works out what the first search would otherwise work out on the GUI thread, on a thread of
+    // its own; a change of the catalogue waits for it.
+    void prepareSearches();
 
     FileTypeList fileTypes_;
     Platform& platform_;
     std::unique_ptr<Workspace> workspace_;
     int catalogueChanges_ = 0;  // CatalogueChange guards held, nested ones included
     bool searchAsYouType_ = true;
+    std::jthread preparation_;  // last, so that it ends before the catalogue goes
 };
 
 // Held around every change of the catalogue's files or of the loaded catalogue (Add, rename,

@@ -180,9 +180,13 @@ void SongsPage::countInstantMatches(const SearchSettings& settings, const std::s
         [&catalogue = context_.catalogue(), settings, title, artist](const std::stop_token& stop) {
             return countSongMatches(catalogue, settings, title, artist, stop);
         },
-        [this, title, artist, rows](std::optional<std::size_t> found) {
-            if (found) {
-                status_->setText(toQString(searchStatusLine(rows, *found, title, artist)));
+        [this, settings, title, artist, rows](std::optional<SongMatchCount> count) {
+            if (count) {
+                status_->setText(toQString(searchStatusLine(rows, count->found, title, artist)));
+                // The next keystroke narrows these rather than reading the catalogue again.
+                matches_ = std::move(count->matches);
+                matchesSettings_ = settings;
+                matchesColumns_ = list_->columns();
             }
         });
 }

@@ -229,7 +229,12 @@ TEST_F(CatalogueSearchTest, SearchGivesStatusSummaryAndLimitNotice) {
     EXPECT_TRUE(typed.countPending);
     EXPECT_EQ(typed.outcome.statusLine,
               "1 song shown for artist <needle>, counting all matches...");
-    EXPECT_EQ(countSongMatches(catalogue_, settings, "", "needle"), 6U);
+    const std::optional<SongMatchCount> counted =
+        countSongMatches(catalogue_, settings, "", "needle");
+    EXPECT_EQ(counted->found, 6U);
+    // The count keeps every match, for the next keystroke to narrow.
+    ASSERT_TRUE(counted->matches);
+    EXPECT_EQ(counted->matches->memoryPositions.size() + counted->matches->diskRecords.size(), 6U);
     EXPECT_EQ(limited.message, resultLimitMessage(1));
     EXPECT_EQ(limited.message->text,
               "The search result reaches the maximum display limit (1).\nYou can change it in "

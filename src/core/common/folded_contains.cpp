@@ -1,0 +1,204 @@
+#include "core/common/folded_contains.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <utility>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace tunex {
+
+namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ULL;
+constexpr std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+std::uint64_t loadWord(const char* at) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, at, sizeof word);
+    return word;
+}
+
+unsigned char foldAscii(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
+// Index of the lowest-addressed flagged byte of a word.
+int firstFlaggedByte(std::uint64_t flags) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return std::countr_zero(flags) / 8;
+    } else {
+        return std::countl_zero(flags) / 8;
+    }
+}
+
+std::uint64_t withoutFirstFlag(std::uint64_t flags) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return flags & (flags - 1);
+    } else {
+        return flags & ~(std::uint64_t{1} << (63 - std::countl_zero(flags)));
+    }
+}
+
+}  // namespace
+
+bool containsFolded(std::string_view text, std::string_view lowerTerm) {
+    const std::size_t length = lowerTerm.size();
+    if (length == 0) {
+        return true;
+    }
+    if (text.size() < length) {
+        return false;
+    }
+    const auto first = static_cast<unsigned char>(lowerTerm.front());
+    // For a letter, setting bit 5 maps both cases onto the lower one and nothing else onto it.
+    const bool letter = first >= 'a' && first <= 'z';
+    const unsigned char foldBit = letter ? 0x20 : 0;
+    const std::uint64_t foldWord = letter ? 0x2020202020202020ULL : 0;
+    const std::uint64_t firstWord = kOnes * first;
+    const char* const data = text.data();
+    const std::size_t lastStart = text.size() - length;
+
+    const auto matchesAt = [&](std::size_t at) {
+        if ((static_cast<unsigned char>(data[at]) | foldBit) != first) {
+            return false;
+        }
+        for (std::size_t k = 1; k < length; ++k) {
+            if (foldAscii(data[at + k]) != static_cast<unsigned char>(lowerTerm[k])) {
+                return false;
+            }
+        }
+        return true;
+    };
+
+    std::size_t at = 0;
+#if defined(__SSE2__)
+    const __m128i fold16 = _mm_set1_epi8(static_cast<char>(foldBit));
+    const __m128i first16 = _mm_set1_epi8(static_cast<char>(first));
+    for (; at + 16 <= lastStart + 1; at += 16) {
+        const __m128i chunk =
+            _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at)), fold16);
+        auto flags = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, first16)));
+        while (flags != 0) {
+            if (matchesAt(at + static_cast<std::size_t>(std::countr_zero(flags)))) {
+                return true;
+            }
+            flags &= flags - 1;
+        }
+    }
+#endif
+    // Eight candidate positions at a time: a zero byte of (word | fold) ^ first marks a possible
+    // start; the test may flag a few extra bytes, which matchesAt turns down.
+    for (; at + 8 <= lastStart + 1; at += 8) {
+        const std::uint64_t diff = (loadWord(data + at) | foldWord) ^ firstWord;
+        std::uint64_t flags = (diff - kOnes) & ~diff & kHighBits;
+        while (flags != 0) {
+            if (matchesAt(at + static_cast<std::size_t>(firstFlaggedByte(flags)))) {
+                return true;
+            }
+            flags = withoutFirstFlag(flags);
+        }
+    }
+    for (; at <= lastStart; ++at) {
+        if (matchesAt(at)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+bool isContinuation(char byte) {
+    return (static_cast<unsigned char>(byte) & 0xC0U) == 0x80;
+}
+
+std::size_t codePointsBack(std::string_view text, std::size_t at, std::size_t count) {
+    for (std::size_t k = 0; k < count && at > 0; ++k) {
+        --at;
+        while (at > 0 && isContinuation(text[at])) {
+            --at;
+        }
+    }
+    return at;
+}
+
+std::size_t codePointsForward(std::string_view text, std::size_t at, std::size_t count) {
+    for (std::size_t k = 0; k < count && at < text.size(); ++k) {
+        ++at;
+        while (at < text.size() && isContinuation(text[at])) {
+            ++at;
+        }
+    }
+    return at;
+}
+
+}  // namespace
+
+FoldedTermFinder::FoldedTermFinder(std::vector<std::string_view> foldedTerms, AccentRule rule)
+    : terms_(std::move(foldedTerms)), rule_(rule) {
+    if (std::ranges::all_of(terms_, isAsciiText)) {
+        for (const std::string_view term : terms_) {
+            makers_.emplace_back(term, rule);
+        }
+    }
+}
+
+bool FoldedTermFinder::holdsAll(std::string_view text) {
+    // The text as it is first, for every term: that is the cheap test and decides most text.
+    std::uint64_t missing = 0;
+    for (std::size_t i = 0; i < terms_.size() && i < 64; ++i) {
+        if (!containsFolded(text, terms_[i])) {
+            missing |= std::uint64_t{1} << i;
+        }
+    }
+    for (; missing != 0; missing &= missing - 1) {
+        if (!foldedHolds(text, static_cast<std::size_t>(std::countr_zero(missing)))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool FoldedTermFinder::foldedHolds(std::string_view text, std::size_t term) {
+    const std::string_view wanted = terms_[term];
+    if (makers_.empty()) {
+        return containsFolded(foldBesidesAscii(text, rule_, scratch_), wanted);
+    }
+    // Where folding puts an ASCII term into the text, some of its bytes come from characters the
+    // scan finds; the others fold to a byte at least each, so fewer than the term's length of
+    // them stand before the first found character, after the last, and between two. Only those
+    // windows are folded.
+    const auto foundIn = [&](std::size_t start, std::size_t end) {
+        return containsFolded(foldBesidesAscii(text.substr(start, end - start), rule_, scratch_),
+                              wanted);
+    };
+    const AsciiMakerScan& makers = makers_[term];
+    std::size_t windowStart = 0;
+    std::size_t windowEnd = 0;
+    bool open = false;
+    std::size_t length = 0;
+    for (std::size_t at = makers.next(text, 0, length); at != std::string_view::npos;
+         at = makers.next(text, at + length, length)) {
+        const std::size_t start = codePointsBack(text, at, wanted.size());
+        const std::size_t end = codePointsForward(text, at + length, wanted.size());
+        if (open && start <= windowEnd) {
+            windowEnd = std::max(windowEnd, end);
+            continue;
+        }
+        if (open && foundIn(windowStart, windowEnd)) {
+            return true;
+        }
+        windowStart = start;
+        windowEnd = end;
+        open = true;
+    }
+    return open && foundIn(windowStart, windowEnd);
+}
+
+}  // namespace tunex
