@@ -9,7 +9,9 @@ bool FileMapping::map(int fd, std::size_t size) {
     if (size == 0) {
         return false;
     }
-    void* const data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
+    // Readers go through the whole file: its pages mapped in one go cost a fraction of a fault
+    // taken for each.
+    void* const data = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
     if (data == MAP_FAILED) {
         return false;
     }

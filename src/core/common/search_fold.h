@@ -4,7 +4,6 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace tunex {
@@ -41,17 +40,23 @@ public:
                                    std::size_t& length) const;
 
 private:
-    static constexpr std::size_t kLeadRanges = 6;
     [[nodiscard]] bool makesAt(const unsigned char* bytes, std::size_t at, std::size_t size,
                                std::size_t& length) const;
+    std::size_t nextWide(std::string_view text, std::size_t& at, std::size_t& length) const;
 
     std::vector<std::uint64_t> narrow_ = std::vector<std::uint64_t>(1024);  // the BMP, a bit each
-    std::vector<char32_t> wide_;  // the rest, in order
-    // The first bytes of their UTF-8 forms lie in these (an unused one is (0xFF, 0)).
-    std::array<std::pair<std::uint8_t, std::uint8_t>, kLeadRanges> leads_{};
+    std::vector<char32_t> wide_;                                            // the rest, in order
+    // The first bytes of their UTF-8 forms, and the same set as bits looked up by a byte's high
+    // half and by its low half.
+    std::array<bool, 256> leadBytes_{};
+    std::array<std::uint8_t, 16> highHalves_{};
+    std::array<std::uint8_t, 16> lowHalves_{};
 };
 
 [[nodiscard]] bool isAsciiText(std::string_view text);
+
+// Whether this processor runs AVX2, which the text scans use where it is there.
+[[nodiscard]] bool hasAvx2();
 
 // The fold of one code point worked out by ICU itself: what the table holds, for checking it.
 [[nodiscard]] std::u32string icuFoldOf(char32_t codePoint, AccentRule rule);

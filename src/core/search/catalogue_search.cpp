@@ -1,5 +1,6 @@
 #include "core/search/catalogue_search.h"
 
+#include "core/search/catalogue_walk.h"
 #include "core/search/search_messages.h"
 #include "core/search/song_match.h"
 #include "core/store/catalogue.h"
@@ -47,16 +48,6 @@ SearchSettings searchSettingsFrom(const Settings& settings) {
 
 namespace {
 
-// A search the index's text rules out needs no memory pass, nor the visit order it reads.
-bool indexMayHold(const SongIndex& index, FoldedTermFinder& finder) {
-    return std::ranges::any_of(
-        index.textBlocks(), [&finder](std::string_view block) { return finder.holdsAll(block); });
-}
-
-}  // namespace
-
-namespace {
-
 // An empty list of matches for these terms and settings.
 SearchMatches matchesFor(const SearchSettings& settings, std::string_view title,
                          std::string_view artist) {
@@ -68,95 +59,6 @@ SearchMatches matchesFor(const SearchSettings& settings, std::string_view title,
     matches.accents = settings.accents;
     matches.maxResults = settings.maxResults;
     return matches;
-}
-
-// Rows up to the limit; every match counted.
-class MatchSink final {
-public:
-    MatchSink(ResultTable& table, const std::vector<std::string>& names, std::size_t limit,
-              SearchMatches* found)
-        : table_(table), names_(names), limit_(limit), found_(found) {}
-
-    void addMemory(const SongRecordView& record, std::size_t position) {
-        add(record);
-        if (found_ != nullptr) {
-            found_->memoryPositions.push_back(static_cast<std::uint32_t>(position));
-        }
-    }
-    [[nodiscard]] bool full() const { return table_.rows.size() >= limit_; }
-
-    void addDisk(const SongRecordView& record) {
-        add(record);
-        if (found_ != nullptr) {
-            if (found_->diskRecords.size() < SearchMatches::kMaxDiskRecords) {
-                found_->diskRecords.push_back(toSongRecord(record));
-            } else {
-                found_->whole = false;
-                found_->memoryPositions = {};
-                found_->diskRecords = {};
-                found_ = nullptr;
-            }
-        }
-    }
-
-private:
-    void add(const SongRecordView& record) {
-        if (table_.rows.size() < limit_) {
-            table_.appendRecord(record, names_);
-        }
-        ++table_.matched;
-    }
-
-    ResultTable& table_;
-    const std::vector<std::string>& names_;
-    std::size_t limit_;
-    SearchMatches* found_;
-};
-
-// The walk of searchCatalogue with `rowLimit` rows; with `stopAtLimit` it ends once they are
-// there, leaving the count short.
-bool walkCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchSettings& settings,
-                   std::string_view title, std::string_view artist, CatalogueWalk walk,
-                   const std::stop_token& stop, SearchMatches* found, std::size_t rowLimit,
-                   bool stopAtLimit) {
-    const bool listAll = walk == CatalogueWalk::Everything;
-    const Sensitivity sensitivity = settings.sensitivity;
-    const SearchTerms terms(title, artist, settings.accents);
-    MatchSink sink(table, catalogue.collectionNames(), rowLimit, found);
-
-    // Memory pass: the fields were folded once for the index.
-    const SongIndex& index = catalogue.index();
-    // Every rule asks for each term in some field of the record, and each character folds on its
-    // own, so a term the folded text holds nowhere rules out every record that text holds.
-    FoldedTermFinder finder({terms.title(), terms.artist()}, settings.accents);
-    const bool mayMatchInMemory = listAll || indexMayHold(index, finder);
-    const std::vector<std::uint32_t> none;
-    const std::vector<std::uint32_t>& order = mayMatchInMemory ? index.visitOrder() : none;
-    constexpr std::size_t kStopCheckEvery = 4096;
-    for (std::size_t position = 0; position < order.size(); ++position) {
-        if ((position % kStopCheckEvery == 0 && stop.stop_requested()) ||
-            (stopAtLimit && sink.full())) {
-            return true;
-        }
-        if (listAll || terms.matches(index.searchFields(position, settings.accents), sensitivity)) {
-            sink.addMemory(index.record(order[position]), position);
-        }
-    }
-    if (catalogue.firstDiskCollection() >= catalogue.collectionCount() ||
-        (stopAtLimit && sink.full())) {
-        return true;
-    }
-
-    // Disk pass: records are matched as read, with buffers reused from line to line.
-    std::array<std::string, 3> scratch;
-    return catalogue.scanDiskCollections(
-        [&](const SongRecordView& record) {
-            if (listAll || terms.matchesUnlowered(record, sensitivity, scratch)) {
-                sink.addDisk(record);
-            }
-        },
-        [&] { return stop.stop_requested() || (stopAtLimit && sink.full()); },
-        [&](std::string_view text) { return listAll || finder.holdsAll(text); });
 }
 
 }  // namespace

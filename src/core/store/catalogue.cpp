@@ -3,6 +3,8 @@
 #include "core/common/line_reader.h"
 #include "core/common/text.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 
 namespace tunex {
@@ -73,13 +75,48 @@ std::optional<int> Catalogue::load(const StorePaths& paths, int count) {
 
 bool Catalogue::scanDiskCollections(const DiskVisitor& visit, const StopTest& stop,
                                     const LineFilter& mayMatch) const {
+    return scanDiskCollections(firstDiskCollection_, collectionCount(), visit, stop, mayMatch);
+}
+
+std::vector<std::pair<int, int>> Catalogue::diskParts(int parts) const {
+    // Below this a thread's start costs about what it saves.
+    constexpr std::uintmax_t kLeastPart = 8 << 20;
+    const int first = firstDiskCollection_;
+    const int last = collectionCount();
+    std::vector<std::uintmax_t> sizes;
+    std::uintmax_t total = 0;
+    for (int i = first; paths_ && parts > 1 && i < last; ++i) {
+        std::error_code error;
+        const std::uintmax_t size =
+            std::filesystem::file_size(paths_->collectionFileName(i), error);
+        sizes.push_back(error ? 0 : size);
+        total += sizes.back();
+    }
+    const auto count = static_cast<std::uintmax_t>(std::clamp<std::uintmax_t>(
+        total / kLeastPart, 1, static_cast<std::uintmax_t>(std::max(parts, 1))));
+    std::vector<std::pair<int, int>> runs;
+    int start = first;
+    std::uintmax_t done = 0;
+    for (int i = first; i < last && count > 1; ++i) {
+        done += sizes[static_cast<std::size_t>(i - first)];
+        if (done * count >= total * (runs.size() + 1) && i + 1 < last) {
+            runs.emplace_back(start, i + 1);
+            start = i + 1;
+        }
+    }
+    runs.emplace_back(start, last);
+    return runs;
+}
+
+bool Catalogue::scanDiskCollections(int first, int last, const DiskVisitor& visit,
+                                    const StopTest& stop, const LineFilter& mayMatch) const {
     if (!paths_) {
         return true;
     }
     LineReader reader;
     TextLine line;
     std::string_view block;
-    for (int i = firstDiskCollection_; i < collectionCount(); ++i) {
+    for (int i = first; i < last; ++i) {
         if (!reader.open(paths_->collectionFileName(i), ReadMode::Mapped)) {
             return false;
         }

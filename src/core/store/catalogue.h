@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tunex {
@@ -40,6 +41,13 @@ public:
     // Reads the on-disk collections in index order; false when a file cannot be opened.
     [[nodiscard]] bool scanDiskCollections(const DiskVisitor& visit, const StopTest& stop = {},
                                            const LineFilter& mayMatch = {}) const;
+    // The same over the collections [first, last).
+    [[nodiscard]] bool scanDiskCollections(int first, int last, const DiskVisitor& visit,
+                                           const StopTest& stop, const LineFilter& mayMatch) const;
+    // The on-disk collections cut into at most `parts` runs [first, last) of about the same size
+    // in bytes, in index order, for scanning side by side; one run when there is too little to
+    // share out.
+    [[nodiscard]] std::vector<std::pair<int, int>> diskParts(int parts) const;
 
     [[nodiscard]] const std::vector<std::string>& collectionNames() const { return names_; }
     [[nodiscard]] int collectionCount() const { return static_cast<int>(names_.size()); }

@@ -293,6 +293,44 @@ TEST_F(CatalogueSearchTest, ListAllIsUnsortedAndHandsNothingOver) {
     EXPECT_FALSE(nothing.message.has_value());
 }
 
+// A catalogue whose disk part is large enough to be read on several threads gives the rows, the
+// count and the kept matches one reader would: in collection order, cut at the row limit.
+TEST(CatalogueSearchSideBySide, GivesWhatOneReaderWould) {
+    const TempDir base;
+    const StorePaths paths(base.path());
+    std::filesystem::create_directories(paths.systemFolder());
+    std::string memory = "**Mem\n";
+    for (int i = 0; i <= Catalogue::kMemoryRecordLimit; ++i) {
+        memory += recordLine("m", "/m", "");
+    }
+    test::writeFile(paths.collectionFileName(0), memory + "@*EOF\n");
+    const std::string folder(600, 'x');
+    constexpr int kDisks = 4;
+    constexpr int kRecords = 7000;  // about 4.3 MB a file
+    for (int c = 1; c <= kDisks; ++c) {
+        std::string text = "**Disk " + std::to_string(c) + "\n";
+        for (int r = 0; r < kRecords; ++r) {
+            const std::string name = std::to_string(c) + "/" + std::to_string(r);
+            text += recordLine(r % 1000 == 0 ? name + " needle" : name, folder, "");
+        }
+        test::writeFile(paths.collectionFileName(c), text + "@*EOF\n");
+    }
+    Catalogue catalogue;
+    ASSERT_TRUE(catalogue.load(paths, kDisks + 1));
+    ASSERT_EQ(catalogue.firstDiskCollection(), 1);
+    ResultTable table{shownColumns({1, 1, 1, 1, 1, 1}), {}};
+    ASSERT_TRUE(searchCatalogue(catalogue, table, {.maxResults = 9}, "needle", ""));
+    EXPECT_EQ(table.matched, std::size_t{kDisks * kRecords / 1000});
+    ASSERT_EQ(table.rows.size(), 9U);
+    EXPECT_EQ(table.rows[6][0], "1/6000 needle");
+    EXPECT_EQ(table.rows[8][0], "2/1000 needle");
+    const std::optional<SongMatchCount> counted =
+        countSongMatches(catalogue, {.maxResults = 9}, "needle", "");
+    ASSERT_TRUE(counted && counted->matches);
+    ASSERT_EQ(counted->matches->diskRecords.size(), std::size_t{kDisks * kRecords / 1000});
+    EXPECT_EQ(counted->matches->diskRecords.back().displayName(), "4/6000 needle");
+}
+
 TEST(SearchMessages, StatusLinesCountPastTheRows) {
     EXPECT_EQ(searchStatusLine(12, 12, "love", "abba"),
               "12 songs found for song <love> artist <abba>.");
