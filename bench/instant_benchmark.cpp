@@ -22,7 +22,7 @@ namespace tunex::bench {
 namespace {
 
 constexpr std::uint64_t kSeed = 19990301;
-constexpr double kMedianLimitSeconds = 0.050;
+constexpr double kKeystrokeLimitSeconds = 0.050;
 constexpr double kProcessRatioLimit = 1.0;
 // What the allocator keeps or gives back moves the held memory a little from run to run; more
 // than this share is growth.
@@ -246,11 +246,12 @@ bool reportTyping(const Table& table, const TypingResult& result, const SearchSe
 
     const double median = medianOf(result.seconds);
     const double worst = *std::max_element(result.seconds.begin(), result.seconds.end());
-    const bool fast = median < kMedianLimitSeconds;
+    // Every keystroke counts, not the usual one: a slow one is what the user feels.
+    const bool fast = worst < kKeystrokeLimitSeconds;
     table.printRow("keystroke to rows in the list, median", median, std::nullopt, std::nullopt,
-                   std::nullopt, targetNote("< 50 ms", fast));
-    table.printRow("keystroke to rows in the list, worst", worst, std::nullopt, std::nullopt,
                    std::nullopt, std::to_string(result.seconds.size()) + " keystrokes");
+    table.printRow("keystroke to rows in the list, worst", worst, std::nullopt, std::nullopt,
+                   std::nullopt, targetNote("< 50 ms", fast));
     table.printRow("then the true count in the status line, worst",
                    *std::max_element(result.counting.begin(), result.counting.end()), std::nullopt,
                    std::nullopt, std::nullopt, "after the rows; a keystroke drops it");

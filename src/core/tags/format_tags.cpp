@@ -27,6 +27,7 @@
 #include "core/tags/genre_list.h"
 #include "core/tags/id3_reader.h"
 #include "core/tags/id3v2_rewrite_check.h"
+#include "core/tags/ogg_in_place.h"
 #include "core/tags/refusal_reasons.h"
 #include "core/tags/tag_structure.h"
 
@@ -378,6 +379,25 @@ bool FormatTag::clear() {
     return !edits.empty();
 }
 
+namespace {
+
+// The comment packet TagLib's save would write for a Vorbis or Opus stream.
+std::optional<TagLib::ByteVector> oggCommentPacket(TagLib::File& file) {
+    if (auto* vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File*>(&file)) {
+        TagLib::ByteVector packet("\x03vorbis", 7);
+        packet.append(vorbis->tag()->render(true));
+        return packet;
+    }
+    if (auto* opus = dynamic_cast<TagLib::Ogg::Opus::File*>(&file)) {
+        TagLib::ByteVector packet("OpusTags", 8);
+        packet.append(opus->tag()->render(false));
+        return packet;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
 bool FormatTag::save() {
     if (!file_) {
         return false;
@@ -389,6 +409,12 @@ bool FormatTag::save() {
         // Where the padding allows, the comment is written in place and the audio stays put.
         const auto* comment = static_cast<TagLib::FLAC::File&>(*file_).xiphComment(false);
         if (comment != nullptr && writeFlacCommentInPlace(*stream_, comment->render(false))) {
+            return true;
+        }
+    }
+    if (const auto packet = oggCommentPacket(*file_)) {
+        // Where the old packet has room, the pages keep their sizes and the audio stays put.
+        if (writeOggCommentInPlace(*stream_, *packet)) {
             return true;
         }
     }

@@ -437,27 +437,34 @@ INSTANTIATE_TEST_SUITE_P(EveryFormat, FormatTags, ::testing::ValuesIn(kFormats),
 namespace tunex {
 namespace {
 
-// A FLAC file with a large padding is written where the padding was, as metaflac does: TagLib
-// alone would cut the padding to 4 KiB and move the audio. A tag past the padding moves it.
-TEST(FlacPadding, IsKeptAndTheAudioStaysInPlace) {
-    test::TempDir dir;
-    const auto file = dir / "padded.flac";
-    ASSERT_TRUE(test::makeAudioFile("flac", file, {{{"TITLE", {"Old"}}}, true, false, 8192}));
-    const std::string original = test::readFile(file);
-    const std::vector<std::string> audio = test::audioViewMap(file)["audio"];
-    for (const std::size_t comment : {std::size_t{0}, std::size_t{8100}, std::size_t{9000}}) {
-        TagFields fields;
-        (void)loadTagFields(file, fields);
-        fields.v2.title = "A new and longer title";
-        fields.v2.comment = std::string(comment, 'c');
-        ASSERT_EQ(saveTagFields(test::journal(), file, fields), TagWriteOutcome::Written);
-        const std::string now = test::readFile(file);
-        EXPECT_EQ(now.size() == original.size(), comment < 8192) << comment;
-        EXPECT_EQ(test::audioViewMap(file)["audio"], audio);
-        TagFields after;
-        (void)loadTagFields(file, after);
-        EXPECT_EQ(after.v2.comment.size(), comment);
-        EXPECT_EQ(test::audioViewMap(file)["pictures"], std::vector<std::string>{"1"});
+// A comment is written where it was while the padding has room, as metaflac and mutagen do, so
+// the file keeps its size: TagLib alone would cut a FLAC padding to 4 KiB and drop an Ogg one,
+// moving the audio. A comment past the padding moves it.
+TEST(CommentPadding, IsKeptAndTheAudioStaysInPlace) {
+    for (const std::string_view format : {"flac", "ogg", "opus", "m4a"}) {
+        SCOPED_TRACE(format);
+        test::TempDir dir;
+        const auto file = dir / ("padded." + std::string(format));
+        ASSERT_TRUE(test::makeAudioFile(format, file, {{{"TITLE", {"Old"}}}, true, false, 8192}));
+        const std::string original = test::readFile(file);
+        const std::vector<std::string> audio = test::audioViewMap(file)["audio"];
+        for (const std::size_t comment : {std::size_t{0}, std::size_t{8100}, std::size_t{9000}}) {
+            TagFields fields;
+            (void)loadTagFields(file, fields);
+            fields.v2.title = "A new and longer title";
+            fields.v2.comment = std::string(comment, 'c');
+            ASSERT_EQ(saveTagFields(test::journal(), file, fields), TagWriteOutcome::Written);
+            const std::string now = test::readFile(file);
+            EXPECT_EQ(now.size() == original.size(), comment < 8192) << comment;
+            EXPECT_EQ(test::audioViewMap(file)["audio"], audio);
+            TagFields after;
+            (void)loadTagFields(file, after);
+            EXPECT_EQ(after.v2.comment.size(), comment);
+            EXPECT_EQ(test::audioViewMap(file)["pictures"], std::vector<std::string>{"1"});
+            if (format == "ogg" || format == "opus") {
+                EXPECT_EQ(test::audioViewMap(file)["ogg"], std::vector<std::string>{"ok"});
+            }
+        }
     }
 }
 
