@@ -1120,7 +1120,7 @@ def tagwrite_tree(seed, as_root):
         formats[rel] = fmt
     targets += ["%s/%s - Song In %s.%s" % (TAGWRITE_FORMAT_FOLDER, TAGWRITE_FORMAT_ARTIST, fmt,
                                            format_files.FORMATS[fmt][0])
-                for fmt in ("flac", "m4a-tail", "wma", "aiff")]
+                for fmt in ("flac", "ogg", "m4a-tail", "wma", "aiff")]
     return entries, targets, formats
 
 
