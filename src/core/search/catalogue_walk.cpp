@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <array>
-#include <iterator>
 #include <thread>
 #include <utility>
 
@@ -103,7 +102,6 @@ bool diskPass(const Catalogue& catalogue, const WalkQuery& query, std::pair<int,
 // What one thread's run of collections found.
 struct DiskPart {
     ResultTable table;
-    SearchMatches found;
     bool read = true;
 };
 
@@ -111,14 +109,13 @@ struct DiskPart {
 // one walk would have found them.
 bool diskPassesSideBySide(const Catalogue& catalogue, const WalkQuery& query,
                           const std::vector<std::pair<int, int>>& runs, ResultTable& table,
-                          SearchMatches* found, std::size_t rowLimit) {
+                          std::size_t rowLimit) {
     std::vector<DiskPart> parts(runs.size());
     const std::size_t rowsLeft = rowLimit - std::min(rowLimit, table.rows.size());
     const auto read = [&](std::size_t i) {
         DiskPart& part = parts[i];
         part.table.columns = table.columns;
-        MatchSink sink(part.table, catalogue.collectionNames(), rowsLeft,
-                       found != nullptr ? &part.found : nullptr);
+        MatchSink sink(part.table, catalogue.collectionNames(), rowsLeft, nullptr);
         part.read = diskPass(catalogue, query, runs[i], sink, false);
     };
     {
@@ -135,16 +132,6 @@ bool diskPassesSideBySide(const Catalogue& catalogue, const WalkQuery& query,
             }
         }
         table.matched += part.table.matched;
-        if (found != nullptr && found->whole) {
-            if (part.found.whole && found->diskRecords.size() + part.found.diskRecords.size() <=
-                                        SearchMatches::kMaxDiskRecords) {
-                std::ranges::move(part.found.diskRecords, std::back_inserter(found->diskRecords));
-            } else {
-                found->whole = false;
-                found->memoryPositions = {};
-                found->diskRecords = {};
-            }
-        }
         if (!part.read) {
             return false;
         }
@@ -169,13 +156,16 @@ bool walkCatalogue(const Catalogue& catalogue, ResultTable& table, const SearchS
         catalogue.firstDiskCollection() >= catalogue.collectionCount()) {
         return true;
     }
-    // A walk that stops at the limit wants the first rows soonest, which one reader gives.
+    // A walk that stops at the limit wants the first rows soonest, which one reader gives. Nor
+    // are kept matches read on threads of their own: their records would be held by those
+    // threads' heaps, which keep what they once held after the records are let go.
+    const bool oneReader = stopAtLimit || found != nullptr;
     const std::vector<std::pair<int, int>> runs =
-        catalogue.diskParts(stopAtLimit ? 1 : searchThreads());
+        catalogue.diskParts(oneReader ? 1 : searchThreads());
     if (runs.size() == 1) {
         return diskPass(catalogue, query, runs.front(), sink, stopAtLimit);
     }
-    return diskPassesSideBySide(catalogue, query, runs, table, found, rowLimit);
+    return diskPassesSideBySide(catalogue, query, runs, table, rowLimit);
 }
 
 }  // namespace tunex
