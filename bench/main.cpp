@@ -40,7 +40,7 @@ constexpr std::array kSections = {
             &tunex::bench::runSearchBenchmark},
     Section{"instant", "search as the user types, and the whole tunex-cli search beside grep",
             &tunex::bench::runInstantBenchmark},
-    Section{"tags", "EasyTag and Clear All Tag on 5 000 mp3 files, beside a bare TagLib writer",
+    Section{"tags", "EasyTag and Clear All Tag on mp3 and FLAC, beside TagLib and mutagen",
             &tunex::bench::runTagsBenchmark},
     Section{"journal", "tunex-cli opening a base with a full write journal, beside an empty one",
             &tunex::bench::runJournalBenchmark},

@@ -12,8 +12,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -24,6 +22,8 @@
 #include "core/journal/write_journal.h"
 #include "core/tags/easy_tag.h"
 #include "core/tags/tag_clearing.h"
+#include "tag_runs.h"
+#include "tags_beside_mutagen.h"
 
 namespace tunex::bench {
 
@@ -33,69 +33,16 @@ namespace fs = std::filesystem;
 
 constexpr int kPerFolder = 100;
 constexpr int kAudioFrames = 24;
-constexpr std::size_t kAudioFrameSize = 417;
 constexpr std::size_t kV1Size = 128;
 constexpr double kRatioLimit = 3.0;
-constexpr std::string_view kSettingsTypes = "mp3;mp2;wmv;wma;dat;";
-
-std::string artistOf(int number) {
-    return "Singer " + std::to_string(number % 97);
-}
-
-std::string titleOf(int number) {
-    return "Song number " + std::to_string(number);
-}
-
-std::string albumOf(int number) {
-    return "Album " + std::to_string(number % 13);
-}
 
 fs::path fileOf(const fs::path& root, int number) {
     return root / ("Album " + std::to_string(number / kPerFolder)) /
            (artistOf(number) + " - " + titleOf(number) + ".mp3");
 }
 
-bool writeWhole(const fs::path& path, std::string_view bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    const bool written =
-        ::write(fd, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
-    return ::close(fd) == 0 && written;
-}
-
-std::optional<std::string> readWhole(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
-}
-
-void appendV2Frame(std::string& frames, std::string_view id, const std::string& text) {
-    const auto size = static_cast<std::uint32_t>(text.size() + 1);
-    frames.append(id);
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        frames.push_back(static_cast<char>((size >> shift) & 0xFF));
-    }
-    frames.append(3, '\0');  // flags, then Latin-1
-    frames.append(text);
-}
-
-// 24 MPEG frames; each file's differ, so audio that lands in the wrong place shows.
 std::string audioOf(int number) {
-    std::string audio;
-    for (int frame = 0; frame < kAudioFrames; ++frame) {
-        std::string bytes(kAudioFrameSize, static_cast<char>('a' + (frame + number) % 20));
-        bytes[0] = '\xFF';
-        bytes[1] = '\xFB';
-        bytes[2] = '\x90';
-        bytes[3] = '\x64';
-        audio += bytes;
-    }
-    return audio;
+    return mpegAudio(number, kAudioFrames);
 }
 
 std::string oldV1() {
@@ -108,18 +55,12 @@ std::string oldV1() {
 // An ID3v2.3 tag (title, artist, album, composer), the audio and an ID3v1 tag. The new tag fits
 // the old one's padding in every other file; in the rest it grows and the audio has to move.
 std::string taggedMp3(int number) {
-    std::string frames;
-    appendV2Frame(frames, "TIT2", "Old title " + std::to_string(number));
-    appendV2Frame(frames, "TPE1", "Old artist");
-    appendV2Frame(frames, "TALB", albumOf(number));
-    appendV2Frame(frames, "TCOM", "Composer");
-    frames.append(number % 2 == 0 ? 128 : 0, '\0');
-    std::string file("ID3\x03\0\0", 6);
-    const auto size = static_cast<std::uint32_t>(frames.size());
-    for (int shift = 21; shift >= 0; shift -= 7) {
-        file.push_back(static_cast<char>((size >> shift) & 0x7F));
-    }
-    return file + frames + audioOf(number) + oldV1();
+    return id3v23Tag({{"TIT2", "Old title " + std::to_string(number)},
+                      {"TPE1", "Old artist"},
+                      {"TALB", albumOf(number)},
+                      {"TCOM", "Composer"}},
+                     number % 2 == 0 ? 128 : 0) +
+           audioOf(number) + oldV1();
 }
 
 bool generateTree(const fs::path& root, int files) {
@@ -135,11 +76,6 @@ bool generateTree(const fs::path& root, int files) {
         }
     }
     return true;
-}
-
-std::string firstText(TagLib::ID3v2::Tag& tag, const char* id) {
-    const TagLib::ID3v2::FrameList frames = tag.frameList(id);
-    return frames.isEmpty() ? std::string() : frames.front()->toString().to8Bit(true);
 }
 
 // Empty when file `number` holds what EasyTag should have made of it; else what is wrong.
@@ -189,17 +125,16 @@ std::string clearFault(const fs::path& path, int number) {
 
 using FaultCheck = std::string (*)(const fs::path&, int);
 
-bool treeHolds(const fs::path& root, int files, FaultCheck fault, std::string_view who) {
+// The first file that does not hold what it should, with what is wrong; empty when all do.
+std::string treeFault(const fs::path& root, int files, FaultCheck fault) {
     for (int i = 0; i < files; ++i) {
         const fs::path path = fileOf(root, i);
         const std::string wrong = fault(path, i);
         if (!wrong.empty()) {
-            std::fprintf(stderr, "tunex-bench: after %.*s, %s: %s\n", static_cast<int>(who.size()),
-                         who.data(), path.c_str(), wrong.c_str());
-            return false;
+            return path.string() + ": " + wrong;
         }
     }
-    return true;
+    return {};
 }
 
 // The bare writer: what a careful simple tool does without a journal. TagLib writes each file in
@@ -309,103 +244,6 @@ int bareClearAll(const fs::path& root) {
     return syncFileSystem(written) ? static_cast<int>(written.size()) : -1;
 }
 
-struct Pair {
-    std::optional<double> ours;
-    std::optional<double> bare;
-};
-
-// One run of a writer on a fresh copy of the tree. The copy is synced before the clock starts so
-// that neither writer pays for flushing it.
-std::optional<double> timeOneRun(const fs::path& pristine, const fs::path& root, int files,
-                                 const std::function<int()>& run, FaultCheck fault,
-                                 std::string_view who) {
-    if (interrupted()) {
-        return std::nullopt;
-    }
-    std::error_code error;
-    fs::remove_all(root, error);
-    fs::copy(pristine, root, fs::copy_options::recursive, error);
-    if (error) {
-        std::fprintf(stderr, "tunex-bench: could not copy the mp3 tree: %s\n",
-                     error.message().c_str());
-        return std::nullopt;
-    }
-    ::sync();
-    const Clock::time_point start = Clock::now();
-    const int done = run();
-    const double seconds = secondsSince(start);
-    if (done != files) {
-        std::fprintf(stderr, "tunex-bench: %.*s wrote %d of %d files\n",
-                     static_cast<int>(who.size()), who.data(), done, files);
-        return std::nullopt;
-    }
-    if (!treeHolds(root, files, fault, who)) {
-        return std::nullopt;
-    }
-    return seconds;
-}
-
-// The two writers take turns, so a change in the machine's load falls on both. The best run of
-// each counts; any failed run fails that writer.
-Pair timePair(const fs::path& pristine, const fs::path& root, int files, int repeats,
-              const std::function<int()>& ours, const std::function<int()>& bare, FaultCheck fault,
-              std::string_view name) {
-    Pair best;
-    bool oursFailed = false;
-    bool bareFailed = false;
-    const auto keep = [](std::optional<double>& kept, bool& failed, std::optional<double> run) {
-        if (!run) {
-            failed = true;
-            kept.reset();
-        } else if (!failed && (!kept || *run < *kept)) {
-            kept = run;
-        }
-    };
-    const std::string bareName = "the bare writer's " + std::string(name);
-    for (int i = 0; i < std::max(repeats, 1); ++i) {
-        keep(best.ours, oursFailed, timeOneRun(pristine, root, files, ours, fault, name));
-        keep(best.bare, bareFailed, timeOneRun(pristine, root, files, bare, fault, bareName));
-    }
-    return best;
-}
-
-// Files written, or -1 after saying which were not.
-int writtenOrReport(int written, const WriteFailures& failed, const WriteFailures& wrongContent) {
-    for (const auto& [what, failures] :
-         {std::pair{"could not be written", &failed},
-          std::pair{"were taken for other content", &wrongContent}}) {
-        if (failures->count > 0) {
-            std::fprintf(stderr, "tunex-bench: %d files %s, first %s\n", failures->count, what,
-                         failures->firstPaths.front().c_str());
-        }
-    }
-    return failed.count == 0 && wrongContent.count == 0 ? written : -1;
-}
-
-std::string perFileNote(std::optional<double> seconds, int files) {
-    if (!seconds || files == 0) {
-        return "FAILED";
-    }
-    char text[64];
-    std::snprintf(text, sizeof text, "%.1f us a file", *seconds * 1e6 / files);
-    return text;
-}
-
-std::optional<double> ratioOf(std::optional<double> a, std::optional<double> b) {
-    if (!a || !b || *b <= 0) {
-        return std::nullopt;
-    }
-    return *a / *b;
-}
-
-bool printRatio(const Table& table, std::string_view what, std::optional<double> ratio) {
-    const bool met = ratio && *ratio <= kRatioLimit;
-    char note[64];
-    std::snprintf(note, sizeof note, "target <= %.0f: %s", kRatioLimit, met ? "PASS" : "FAIL");
-    table.printRatio(what, ratio, note);
-    return met;
-}
-
 }  // namespace
 
 bool runTagsBenchmark(const BenchOptions& options) {
@@ -415,7 +253,7 @@ bool runTagsBenchmark(const BenchOptions& options) {
     const fs::path journalFolder = options.workRoot / "tag-journal";
     std::printf(
         "\n== tags: EasyTag and Clear All Tag on %d tagged mp3 files in %d folders, beside a bare "
-        "TagLib writer (best of %d)\n",
+        "TagLib writer; then on large mp3 and on FLAC files, beside mutagen (best of %d)\n",
         files, files / kPerFolder, options.repeats);
     const Table table;
     table.printHeader();
@@ -440,41 +278,48 @@ bool runTagsBenchmark(const BenchOptions& options) {
             clearAllTagsUnder(*journal, {root.string(), true, {}}, FileTypeList());
         return writtenOrReport(result.counted, result.failed, result.wrongContent);
     };
+    const TreeRun tree{pristine, root, files};
+    const auto faultOf = [&root, files](FaultCheck fault) {
+        return [&root, files, fault] { return treeFault(root, files, fault); };
+    };
+    const Writer ours{"EasyTag", easyTag, faultOf(&easyTagFault)};
     // One untimed batch first: every timed one then finds a finished batch in the journal to
     // replace, as it does in daily use, and TagLib and the caches are warm for both writers.
-    (void)timeOneRun(pristine, root, files, easyTag, &easyTagFault, "EasyTag");
+    (void)timeOneRun(tree, ours);
 
-    const Pair easy = timePair(
-        pristine, root, files, options.repeats, easyTag, [&root] { return bareEasyTag(root); },
-        &easyTagFault, "EasyTag");
-    const Pair clear = timePair(
-        pristine, root, files, options.repeats, clearAll, [&root] { return bareClearAll(root); },
-        &clearFault, "Clear All Tag");
+    const Pair easy =
+        timePair(tree, options.repeats, ours,
+                 {"the bare writer's EasyTag", [&root] { return bareEasyTag(root); }, ours.fault});
+    const Pair clear =
+        timePair(tree, options.repeats, {"Clear All Tag", clearAll, faultOf(&clearFault)},
+                 {"the bare writer's Clear All Tag", [&root] { return bareClearAll(root); },
+                  faultOf(&clearFault)});
     std::error_code ignored;
     fs::remove_all(root, ignored);
     fs::remove_all(pristine, ignored);
     if (interrupted()) {
         return false;
     }
-    table.printRow("  bare TagLib: save, then one syncfs", easy.bare, files, std::nullopt,
-                   std::nullopt, perFileNote(easy.bare, files));
+    table.printRow("  bare TagLib: save, then one syncfs", easy.peer, files, std::nullopt,
+                   std::nullopt, perFileNote(easy.peer, files));
     table.printRow("EasyTag, V2 from names", easy.ours, files, std::nullopt, std::nullopt,
                    perFileNote(easy.ours, files));
-    table.printRow("  bare TagLib: strip V2, blank V1, syncfs", clear.bare, files, std::nullopt,
-                   std::nullopt, perFileNote(clear.bare, files));
+    table.printRow("  bare TagLib: strip V2, blank V1, syncfs", clear.peer, files, std::nullopt,
+                   std::nullopt, perFileNote(clear.peer, files));
     table.printRow("Clear All Tag", clear.ours, files, std::nullopt, std::nullopt,
                    perFileNote(clear.ours, files));
-    const bool easyMet =
-        printRatio(table, "ratio EasyTag / bare TagLib", ratioOf(easy.ours, easy.bare));
-    const bool clearMet =
-        printRatio(table, "ratio Clear All Tag / bare TagLib", ratioOf(clear.ours, clear.bare));
+    const bool easyMet = printRatioTarget(table, "ratio EasyTag / bare TagLib",
+                                          ratioOf(easy.ours, easy.peer), kRatioLimit);
+    const bool clearMet = printRatioTarget(table, "ratio Clear All Tag / bare TagLib",
+                                           ratioOf(clear.ours, clear.peer), kRatioLimit);
     table.printNote(
         "each run on a fresh copy of the tree; the new tag fits the old one's padding in half the "
         "files, in the rest it grows and the audio moves; Clear All moves the audio in all");
     table.printNote(
         "tunex syncs through its write journal (same file system); the bare writer syncs the "
         "file system once after its last save; every file is checked after every run");
-    return easyMet && clearMet;
+    const bool besideMutagen = runTagsBesideMutagen(options, *journal, table);
+    return easyMet && clearMet && besideMutagen;
 }
 
 }  // namespace tunex::bench
