@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstring>
 #include <filesystem>
 
 namespace tunex::journal {
@@ -49,7 +51,8 @@ public:
             return false;
         }
         firstVersion_ = head == kGroupHeaderV1;
-        return firstVersion_ || head == kGroupHeader;
+        wideSums_ = head == kGroupHeader;
+        return firstVersion_ || wideSums_ || head == kGroupHeaderV2;
     }
 
     // The next entry; nothing at the end of the records.
@@ -105,7 +108,8 @@ private:
         if (!read(4 + 4, fixed) || std::string_view(fixed).substr(0, 4) != kRecordMark) {
             return std::nullopt;
         }
-        std::uint64_t hash = fnv(kFnvOffset, fixed);
+        RecordHash hash(wideSums_);
+        hash.add(fixed);
         const auto pathLength = getInt<std::uint32_t>(std::string_view(fixed).substr(4));
         if (pathLength == 0 || pathLength > 65536) {
             return std::nullopt;
@@ -115,7 +119,7 @@ private:
         if (!read(pathLength + 5 * 8 + 4, meta)) {
             return std::nullopt;
         }
-        hash = fnv(hash, meta);
+        hash.add(meta);
         const std::string_view m(meta);
         record.path = std::string(m.substr(0, pathLength));
         path = record.path;
@@ -131,7 +135,7 @@ private:
             if (!read(16, bounds)) {
                 return std::nullopt;
             }
-            hash = fnv(hash, bounds);
+            hash.add(bounds);
             Region region{getInt<std::int64_t>(bounds), getInt<std::int64_t>(bounds.substr(8)),
                           position_};
             if (region.offset < 0 || region.length < 0 || region.offset > record.before.size ||
@@ -145,20 +149,20 @@ private:
         if (!read(4, count)) {
             return std::nullopt;
         }
-        hash = fnv(hash, count);
+        hash.add(count);
         const auto spliceCount = getInt<std::uint32_t>(count);
         for (std::uint32_t i = 0; i < spliceCount; ++i) {
             std::string head;
             if (!read(24, head)) {
                 return std::nullopt;
             }
-            hash = fnv(hash, head);
+            hash.add(head);
             const auto byteCount = getInt<std::uint64_t>(std::string_view(head).substr(16));
             std::string bytes;
             if (byteCount > kMaxSpliceBytes || !read(static_cast<std::size_t>(byteCount), bytes)) {
                 return std::nullopt;
             }
-            hash = fnv(hash, bytes);
+            hash.add(bytes);
             record.splices.push_back({getInt<std::int64_t>(head),
                                       getInt<std::int64_t>(std::string_view(head).substr(8)),
                                       std::move(bytes)});
@@ -168,20 +172,20 @@ private:
             if (!read(32, sample)) {
                 return std::nullopt;
             }
-            hash = fnv(hash, sample);
+            hash.add(sample);
             record.sample = {getInt<std::int64_t>(sample), getInt<std::int64_t>(sample.substr(8)),
                              getInt<std::uint64_t>(sample.substr(16)),
                              getInt<std::int64_t>(sample.substr(24))};
         }
         std::string sum;
-        if (!read(8, sum) || getInt<std::uint64_t>(sum) != hash) {
+        if (!read(8, sum) || getInt<std::uint64_t>(sum) != hash.value()) {
             return std::nullopt;
         }
         return record;
     }
 
     // Hashes the next `length` bytes without keeping them.
-    bool hashBytes(std::int64_t length, std::uint64_t& hash) {
+    bool hashBytes(std::int64_t length, RecordHash& hash) {
         std::string chunk;
         for (std::int64_t done = 0; done < length;) {
             const auto want = static_cast<std::size_t>(
@@ -189,7 +193,7 @@ private:
             if (!read(want, chunk)) {
                 return false;
             }
-            hash = fnv(hash, chunk);
+            hash.add(chunk);
             done += static_cast<std::int64_t>(want);
         }
         return true;
@@ -212,6 +216,7 @@ private:
     std::int64_t size_ = 0;
     std::int64_t position_ = 0;
     bool firstVersion_ = false;
+    bool wideSums_ = false;  // records summed by RecordHash's wide way
     bool truncated_ = false;
 };
 
@@ -249,14 +254,15 @@ std::optional<std::vector<Region>> appendRecord(int journalFd, std::int64_t& pos
     putInt(head, change.before.mtimeNs);
     const auto bounds = regionsOf(change);
     putInt(head, static_cast<std::uint32_t>(bounds.size()));
-    std::uint64_t hash = fnv(kFnvOffset, head);
+    RecordHash hash(true);
+    hash.add(head);
     bool journaled = writeAll(journalFd, head);
     position += static_cast<std::int64_t>(head.size());
     for (const auto& [offset, length] : bounds) {
         std::string numbers;
         putInt(numbers, offset);
         putInt(numbers, length);
-        hash = fnv(hash, numbers);
+        hash.add(numbers);
         journaled = journaled && writeAll(journalFd, numbers);
         position += 16;
         regions.push_back({offset, length, position});
@@ -267,7 +273,7 @@ std::optional<std::vector<Region>> appendRecord(int journalFd, std::int64_t& pos
             journaled = readFullyAt(file, chunk.data(), want, offset + done) ==
                             static_cast<ssize_t>(want) &&
                         writeAll(journalFd, chunk);
-            hash = fnv(hash, chunk);
+            hash.add(chunk);
             done += static_cast<std::int64_t>(want);
         }
         position += length;
@@ -285,8 +291,8 @@ std::optional<std::vector<Region>> appendRecord(int journalFd, std::int64_t& pos
     putInt(tail, sample.length);
     putInt(tail, sample.hash);
     putInt(tail, sample.birthNs);
-    hash = fnv(hash, tail);
-    putInt(tail, hash);
+    hash.add(tail);
+    putInt(tail, hash.value());
     journaled = journaled && writeAll(journalFd, tail);
     position += std::ssize(tail);
     if (!journaled) {
@@ -386,6 +392,85 @@ std::uint64_t fnv(std::uint64_t hash, std::string_view bytes) {
         hash = (hash ^ static_cast<unsigned char>(c)) * kFnvPrime;
     }
     return hash;
+}
+
+namespace {
+
+constexpr std::uint64_t kPrime1 = 0x9E3779B185EBCA87ULL;
+constexpr std::uint64_t kPrime2 = 0xC2B2AE3D27D4EB4FULL;
+constexpr std::uint64_t kPrime3 = 0x165667B19E3779F9ULL;
+constexpr std::uint64_t kPrime4 = 0x85EBCA77C2B2AE63ULL;
+constexpr std::uint64_t kPrime5 = 0x27D4EB2F165667C5ULL;
+
+std::uint64_t word64(const char* bytes) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;  // the same sum on any machine is not needed: a journal stays where it was made
+}
+
+std::uint64_t round64(std::uint64_t lane, std::uint64_t word) {
+    return std::rotl(lane + word * kPrime2, 31) * kPrime1;
+}
+
+}  // namespace
+
+RecordHash::RecordHash(bool wide)
+    : wide_(wide), lanes_{kPrime1 + kPrime2, kPrime2, 0, 0 - kPrime1} {}
+
+void RecordHash::stripe(const char* bytes) {
+    for (std::size_t i = 0; i < lanes_.size(); ++i) {
+        lanes_[i] = round64(lanes_[i], word64(bytes + 8 * i));
+    }
+}
+
+void RecordHash::add(std::string_view bytes) {
+    if (!wide_) {
+        fnv_ = fnv(fnv_, bytes);
+        return;
+    }
+    total_ += bytes.size();
+    std::size_t at = 0;
+    if (pendingSize_ > 0) {
+        const std::size_t take = std::min(bytes.size(), pending_.size() - pendingSize_);
+        std::memcpy(pending_.data() + pendingSize_, bytes.data(), take);
+        pendingSize_ += take;
+        at = take;
+        if (pendingSize_ < pending_.size()) {
+            return;
+        }
+        stripe(pending_.data());
+        pendingSize_ = 0;
+    }
+    for (; at + pending_.size() <= bytes.size(); at += pending_.size()) {
+        stripe(bytes.data() + at);
+    }
+    pendingSize_ = bytes.size() - at;
+    std::memcpy(pending_.data(), bytes.data() + at, pendingSize_);
+}
+
+std::uint64_t RecordHash::value() const {
+    if (!wide_) {
+        return fnv_;
+    }
+    std::uint64_t hash = kPrime5;
+    if (total_ >= pending_.size()) {
+        hash = std::rotl(lanes_[0], 1) + std::rotl(lanes_[1], 7) + std::rotl(lanes_[2], 12) +
+               std::rotl(lanes_[3], 18);
+        for (const std::uint64_t lane : lanes_) {
+            hash = (hash ^ round64(0, lane)) * kPrime1 + kPrime4;
+        }
+    }
+    hash += total_;
+    std::size_t at = 0;
+    for (; at + 8 <= pendingSize_; at += 8) {
+        hash = std::rotl(hash ^ round64(0, word64(pending_.data() + at)), 27) * kPrime1 + kPrime4;
+    }
+    for (; at < pendingSize_; ++at) {
+        hash = std::rotl(hash ^ (static_cast<unsigned char>(pending_[at]) * kPrime5), 11) * kPrime1;
+    }
+    hash = (hash ^ (hash >> 33)) * kPrime2;
+    hash = (hash ^ (hash >> 29)) * kPrime3;
+    return hash ^ (hash >> 32);
 }
 
 namespace {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,20 +12,22 @@
 
 // The group files of the write journal: the header, one record per file with the bytes its change
 // overwrites and the bytes it puts there, and a trailer once the group is done.
-//   header:  "TUNEXJ2\n"
+//   header:  "TUNEXJ3\n"
 //   record:  "TXJR" u32 pathLength path u64 device u64 inode i64 oldSize i64 newSize i64 mtimeNs
 //            u32 regionCount, per region i64 offset i64 length and the original bytes,
 //            u32 spliceCount, per splice i64 offset i64 length u64 size and the new bytes,
 //            i64 sampleOffset i64 sampleLength u64 sampleHash (an unchanged stretch of the file)
 //            i64 birthNs (when the file was made, 0 where the file system does not say),
-//            u64 FNV-1a of everything from "TXJR" on
+//            u64 check sum (RecordHash) of everything from "TXJR" on
 //   trailer: "TXJDONE\n" u64 (the group file's size before the trailer) "TXJDONE\n"
 // Numbers are little-endian. Records hold no offsets into the group file, so a group can be
 // rewritten with some of its records left out. Groups of the first version ("TUNEXJ1\n") have no
-// sample and end in a bare "TXJDONE\n"; they are still read.
+// sample and end in a bare "TXJDONE\n"; those of the first two sum their records with FNV-1a;
+// they are still read.
 namespace tunex::journal {
 
-inline constexpr std::string_view kGroupHeader = "TUNEXJ2\n";
+inline constexpr std::string_view kGroupHeader = "TUNEXJ3\n";
+inline constexpr std::string_view kGroupHeaderV2 = "TUNEXJ2\n";
 inline constexpr std::string_view kGroupHeaderV1 = "TUNEXJ1\n";
 inline constexpr std::string_view kDoneMark = "TXJDONE\n";
 inline constexpr std::size_t kDoneTrailerSize = 2 * kDoneMark.size() + 8;
@@ -100,9 +103,31 @@ struct GroupContents {
 // `size` bytes of the group file at `at`.
 [[nodiscard]] bool readJournal(int journalFd, std::int64_t at, std::size_t size, std::string& out);
 
-// FNV-1a, the hash of records and samples.
+// FNV-1a, the hash of samples, and of records in groups of the first two versions.
 [[nodiscard]] std::uint64_t fnv(std::uint64_t hash, std::string_view bytes);
 inline constexpr std::uint64_t kFnvOffset = 14695981039346656037ULL;
+
+// The check sum of a record, fed piece by piece; the pieces' borders do not count. FNV-1a takes a
+// byte a step, one after the other, which held up the journaling of a large file (a third of a
+// second for 288 MB): records of later groups are summed four lanes of eight bytes at a time, in
+// the way of XXH64.
+class RecordHash final {
+public:
+    explicit RecordHash(bool wide);
+
+    void add(std::string_view bytes);
+    [[nodiscard]] std::uint64_t value() const;
+
+private:
+    void stripe(const char* bytes);
+
+    bool wide_;
+    std::uint64_t fnv_ = kFnvOffset;
+    std::array<std::uint64_t, 4> lanes_{};
+    std::array<char, 32> pending_{};
+    std::size_t pendingSize_ = 0;
+    std::uint64_t total_ = 0;
+};
 
 // When the open file was made, in nanoseconds; 0 where the file system does not keep it.
 [[nodiscard]] std::int64_t birthOf(int file);

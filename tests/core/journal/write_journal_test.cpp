@@ -381,18 +381,47 @@ TEST(WriteJournal, KeepsADamagedRecordOfAnUnfinishedGroupAndReadsTheFirstVersion
     EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 1);
     EXPECT_EQ(readFile(file), kOld);
 
-    // A group the first version of the journal left (no sample) is still put back.
-    writeWithoutDoneMark(dir / "journal", file, {{0, 8, "header++"}});
-    const fs::path older = groupFiles(dir / "journal").front();
-    const std::string record = readFile(older).substr(journal::kGroupHeader.size());
-    const std::string body = record.substr(0, record.size() - 40);
-    std::string sum;
-    for (int i = 0; i < 8; ++i) {
-        sum.push_back(static_cast<char>(journal::fnv(journal::kFnvOffset, body) >> (8 * i)));
+    // Groups earlier versions left are still put back: the first had no sample, and both summed
+    // their records with FNV-1a.
+    for (const auto& [header, dropped] :
+         {std::pair{journal::kGroupHeaderV1, 40U}, std::pair{journal::kGroupHeaderV2, 8U}}) {
+        writeWithoutDoneMark(dir / "journal", file, {{0, 8, "header++"}});
+        const fs::path older = groupFiles(dir / "journal").front();
+        const std::string record = readFile(older).substr(journal::kGroupHeader.size());
+        const std::string body = record.substr(0, record.size() - dropped);
+        std::string sum;
+        for (int i = 0; i < 8; ++i) {
+            sum.push_back(static_cast<char>(journal::fnv(journal::kFnvOffset, body) >> (8 * i)));
+        }
+        writeFile(older, std::string(header) + body + sum);
+        EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 1) << header;
+        EXPECT_EQ(readFile(file), kOld);
     }
-    writeFile(older, std::string(journal::kGroupHeaderV1) + body + sum);
-    EXPECT_EQ(WriteJournal::open(dir / "journal")->rollback().restored, 1);
-    EXPECT_EQ(readFile(file), kOld);
+}
+
+// A record's sum does not depend on how its bytes were cut into pieces, and one changed bit
+// changes it: the reader reads a record in other pieces than the writer wrote it.
+TEST(RecordHash, IgnoresPieceBordersAndSeesOneBit) {
+    std::string bytes(1000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 131 % 251);
+    }
+    for (const bool wide : {false, true}) {
+        journal::RecordHash whole(wide);
+        whole.add(bytes);
+        for (const std::size_t piece : {1U, 7U, 31U, 32U, 33U, 999U}) {
+            journal::RecordHash cut(wide);
+            for (std::size_t at = 0; at < bytes.size(); at += piece) {
+                cut.add(std::string_view(bytes).substr(at, piece));
+            }
+            EXPECT_EQ(cut.value(), whole.value()) << wide << ' ' << piece;
+        }
+        std::string changed = bytes;
+        changed[bytes.size() - 1] ^= 0x40;
+        journal::RecordHash other(wide);
+        other.add(changed);
+        EXPECT_NE(other.value(), whole.value()) << wide;
+    }
 }
 
 }  // namespace
