@@ -36,7 +36,7 @@ using journal::RestoreResult;
 // A group is written when it holds this many files or this many original bytes: few syncs,
 // bounded memory, and a kill loses the work of one group at most.
 constexpr std::size_t kGroupFiles = 128;
-constexpr std::uint64_t kGroupBytes = std::uint64_t{32} << 20;
+constexpr std::uint64_t kGroupBytes = std::uint64_t{128} << 20;
 
 WriteResult failed(std::string reason = {}) {
     return {WriteOutcome::Failed, std::move(reason)};
