@@ -41,6 +41,16 @@ void installInterruptHandlers();
 
 using Clock = std::chrono::steady_clock;
 
+// Keeps the best of runs in turns: a failed run fails its side for good.
+inline void keepBest(std::optional<double>& kept, bool& failed, std::optional<double> run) {
+    if (!run) {
+        failed = true;
+        kept.reset();
+    } else if (!failed && (!kept || *run < *kept)) {
+        kept = run;
+    }
+}
+
 [[nodiscard]] inline double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }

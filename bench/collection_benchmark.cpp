@@ -303,17 +303,9 @@ FlacTimes timeFlacAdd(const fs::path& work, const fs::path& tree, int files, int
     FlacTimes best;
     bool addFailed = false;
     bool bareFailed = false;
-    const auto keep = [](std::optional<double>& kept, bool& failed, std::optional<double> run) {
-        if (!run) {
-            failed = true;
-            kept.reset();
-        } else if (!failed && (!kept || *run < *kept)) {
-            kept = run;
-        }
-    };
     for (int i = 0; i < std::max(repeats, 1) && !interrupted(); ++i) {
-        keep(best.add, addFailed, timeAdd(work, tree, true, files, 1, types, files));
-        keep(best.bare, bareFailed, timeBareFlacRead(tree, files));
+        keepBest(best.add, addFailed, timeAdd(work, tree, true, files, 1, types, files));
+        keepBest(best.bare, bareFailed, timeBareFlacRead(tree, files));
     }
     return best;
 }

@@ -1,5 +1,7 @@
 #include "tag_runs.h"
 
+#include <taglib/mpegfile.h>
+
 #include <fcntl.h>
 #include <taglib/id3v2tag.h>
 #include <unistd.h>
@@ -74,6 +76,21 @@ std::string firstText(TagLib::ID3v2::Tag& tag, const char* id) {
     return frames.isEmpty() ? std::string() : frames.front()->toString().to8Bit(true);
 }
 
+std::string easyTagFramesFault(const fs::path& path, int number) {
+    TagLib::MPEG::File file(path.c_str(), false);
+    if (!file.isValid() || !file.hasID3v2Tag()) {
+        return "no ID3v2 tag";
+    }
+    TagLib::ID3v2::Tag& tag = *file.ID3v2Tag();
+    if (firstText(tag, "TIT2") != titleOf(number) || firstText(tag, "TPE1") != artistOf(number)) {
+        return "wrong title or artist";
+    }
+    if (firstText(tag, "TALB") != albumOf(number) || firstText(tag, "TCOM") != "Composer") {
+        return "other frames lost";
+    }
+    return {};
+}
+
 bool writeWhole(const fs::path& path, std::string_view bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) {
@@ -130,17 +147,9 @@ Pair timePair(const TreeRun& tree, int repeats, const Writer& ours, const Writer
     Pair best;
     bool oursFailed = false;
     bool peerFailed = false;
-    const auto keep = [](std::optional<double>& kept, bool& failed, std::optional<double> run) {
-        if (!run) {
-            failed = true;
-            kept.reset();
-        } else if (!failed && (!kept || *run < *kept)) {
-            kept = run;
-        }
-    };
     for (int i = 0; i < std::max(repeats, 1); ++i) {
-        keep(best.ours, oursFailed, timeOneRun(tree, ours));
-        keep(best.peer, peerFailed, timeOneRun(tree, peer));
+        keepBest(best.ours, oursFailed, timeOneRun(tree, ours));
+        keepBest(best.peer, peerFailed, timeOneRun(tree, peer));
     }
     return best;
 }

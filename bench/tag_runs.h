@@ -40,6 +40,10 @@ inline constexpr std::string_view kSettingsTypes = "mp3;mp2;wmv;wma;dat;";
 // The text of the tag's first frame with that id; empty when there is none.
 [[nodiscard]] std::string firstText(TagLib::ID3v2::Tag& tag, const char* id);
 
+// Empty when the ID3v2 tag of generated mp3 file `number` holds what EasyTag makes of its name
+// and the frames EasyTag must keep; else what is wrong.
+[[nodiscard]] std::string easyTagFramesFault(const std::filesystem::path& path, int number);
+
 [[nodiscard]] bool writeWhole(const std::filesystem::path& path, std::string_view bytes);
 [[nodiscard]] std::optional<std::string> readWhole(const std::filesystem::path& path);
 

@@ -80,19 +80,8 @@ bool generateTree(const fs::path& root, int files) {
 
 // Empty when file `number` holds what EasyTag should have made of it; else what is wrong.
 std::string easyTagFault(const fs::path& path, int number) {
-    {
-        TagLib::MPEG::File file(path.c_str(), false);
-        if (!file.isValid() || !file.hasID3v2Tag()) {
-            return "no ID3v2 tag";
-        }
-        TagLib::ID3v2::Tag& tag = *file.ID3v2Tag();
-        if (firstText(tag, "TIT2") != titleOf(number) ||
-            firstText(tag, "TPE1") != artistOf(number)) {
-            return "wrong title or artist";
-        }
-        if (firstText(tag, "TALB") != albumOf(number) || firstText(tag, "TCOM") != "Composer") {
-            return "other frames lost";
-        }
+    if (std::string fault = easyTagFramesFault(path, number); !fault.empty()) {
+        return fault;
     }
     const std::optional<std::string> bytes = readWhole(path);
     const std::string audio = audioOf(number);
