@@ -41,6 +41,15 @@ void installInterruptHandlers();
 
 using Clock = std::chrono::steady_clock;
 
+// a / b, when both were measured.
+[[nodiscard]] inline std::optional<double> ratioOf(std::optional<double> a,
+                                                   std::optional<double> b) {
+    if (!a || !b || *b <= 0) {
+        return std::nullopt;
+    }
+    return *a / *b;
+}
+
 // Keeps the best of runs in turns: a failed run fails its side for good.
 inline void keepBest(std::optional<double>& kept, bool& failed, std::optional<double> run) {
     if (!run) {

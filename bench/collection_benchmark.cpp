@@ -1,5 +1,7 @@
 #include "collection_benchmark.h"
 
+#include "tag_runs.h"
+
 #include "core/collections/collection_builder.h"
 #include "core/store/workspace.h"
 #include "flac_files.h"
@@ -82,25 +84,10 @@ bool generateMixedTree(const fs::path& root, int folders, int perFolder) {
 // A small valid mp3: an ID3v2.3 tag with title, artist and album, then four MPEG-1 Layer III
 // frames of silence (128 kbit/s, 44.1 kHz).
 std::string taggedMp3(int number) {
-    std::string frames;
-    const auto addFrame = [&frames](std::string_view id, const std::string& text) {
-        const auto size = static_cast<std::uint32_t>(text.size() + 1);
-        frames.append(id);
-        for (int shift = 24; shift >= 0; shift -= 8) {
-            frames.push_back(static_cast<char>((size >> shift) & 0xFF));
-        }
-        frames.append(3, '\0');  // flags, then Latin-1
-        frames.append(text);
-    };
-    addFrame("TIT2", "Song number " + std::to_string(number));
-    addFrame("TPE1", "Artist " + std::to_string(number % 97));
-    addFrame("TALB", "Album " + std::to_string(number % 13));
-    std::string file("ID3\x03\0\0", 6);
-    const auto size = static_cast<std::uint32_t>(frames.size());
-    for (int shift = 21; shift >= 0; shift -= 7) {
-        file.push_back(static_cast<char>((size >> shift) & 0x7F));
-    }
-    file += frames;
+    std::string file = id3v23Tag({{"TIT2", "Song number " + std::to_string(number)},
+                                  {"TPE1", "Artist " + std::to_string(number % 97)},
+                                  {"TALB", "Album " + std::to_string(number % 13)}},
+                                 0);
     for (int frame = 0; frame < 4; ++frame) {
         std::string audio(417, '\0');
         audio[0] = '\xFF';
@@ -177,13 +164,6 @@ std::string missingFlacText(const fs::path& collectionFile, int files) {
         }
     }
     return {};
-}
-
-std::optional<double> ratioOf(std::optional<double> a, std::optional<double> b) {
-    if (!a || !b || *b <= 0) {
-        return std::nullopt;
-    }
-    return *a / *b;
 }
 
 std::optional<double> timeFind(const fs::path& tree, int repeats) {

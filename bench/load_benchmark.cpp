@@ -98,13 +98,6 @@ std::string collectionPath(const StorePaths& paths, int index) {
     return paths.collectionFileName(index).string();
 }
 
-std::optional<double> ratioOf(std::optional<double> large, std::optional<double> small) {
-    if (!large || !small || *small <= 0) {
-        return std::nullopt;
-    }
-    return *large / *small;
-}
-
 std::string timesText(std::string_view label, std::optional<double> ratio) {
     if (!ratio) {
         return {};

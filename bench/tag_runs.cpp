@@ -175,13 +175,6 @@ std::string perFileNote(std::optional<double> seconds, int files) {
     return text;
 }
 
-std::optional<double> ratioOf(std::optional<double> a, std::optional<double> b) {
-    if (!a || !b || *b <= 0) {
-        return std::nullopt;
-    }
-    return *a / *b;
-}
-
 bool printRatioTarget(const Table& table, std::string_view what, std::optional<double> ratio,
                       double limit) {
     const bool met = ratio && *ratio <= limit;

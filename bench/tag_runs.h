@@ -80,7 +80,6 @@ struct Pair {
                                   const WriteFailures& wrongContent);
 
 [[nodiscard]] std::string perFileNote(std::optional<double> seconds, int files);
-[[nodiscard]] std::optional<double> ratioOf(std::optional<double> a, std::optional<double> b);
 
 // Prints the ratio with "target <= limit: PASS" or FAIL; whether it was met.
 bool printRatioTarget(const Table& table, std::string_view what, std::optional<double> ratio,
