@@ -117,7 +117,9 @@ bool Catalogue::scanDiskCollections(int first, int last, const DiskVisitor& visi
     TextLine line;
     std::string_view block;
     for (int i = first; i < last; ++i) {
-        if (!reader.open(paths_->collectionFileName(i), ReadMode::Mapped)) {
+        // Read, not mapped: with the scan on several threads, each mapping let go would stop
+        // every other thread to flush its address translations.
+        if (!reader.open(paths_->collectionFileName(i), ReadMode::Copied)) {
             return false;
         }
         bool stopped = false;
