@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 #if defined(__SSE2__)
@@ -204,6 +205,38 @@ bool FoldedTermFinder::holdsAll(std::string_view text) {
     return true;
 }
 
+namespace {
+
+// Whether `term` lies across the fold of the one character at `at` (`length` bytes): every other
+// byte it would take from around that character is an ASCII byte of `text` itself.
+bool heldAcross(std::string_view text, std::size_t at, std::size_t length, std::string_view fold,
+                std::string_view term) {
+    const auto size = static_cast<std::ptrdiff_t>(term.size());
+    const auto foldSize = static_cast<std::ptrdiff_t>(fold.size());
+    const auto before = static_cast<std::ptrdiff_t>(at);
+    const auto after = static_cast<std::ptrdiff_t>(text.size() - at - length);
+    // `start`: where the term begins, counted from the fold's first byte.
+    for (std::ptrdiff_t start = std::max(1 - size, -before); start < foldSize; ++start) {
+        if (start + size - foldSize > after) {
+            break;
+        }
+        bool held = true;
+        for (std::ptrdiff_t i = 0; i < size && held; ++i) {
+            const std::ptrdiff_t place = start + i;
+            const char byte = place < 0          ? text[at + place]
+                              : place < foldSize ? fold[place]
+                                                 : text[at + length + (place - foldSize)];
+            held = foldAscii(byte) == static_cast<unsigned char>(term[i]);
+        }
+        if (held) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 bool FoldedTermFinder::foldedHolds(std::string_view text, std::size_t term) {
     const std::string_view wanted = terms_[term];
     if (makers_.empty()) {
@@ -212,32 +245,41 @@ bool FoldedTermFinder::foldedHolds(std::string_view text, std::size_t term) {
     // Where folding puts an ASCII term into the text, some of its bytes come from characters the
     // scan finds; the others fold to a byte at least each, so fewer than the term's length of
     // them stand before the first found character, after the last, and between two. Only those
-    // windows are folded.
-    const auto foundIn = [&](std::size_t start, std::size_t end) {
-        return containsFolded(foldBesidesAscii(text.substr(start, end - start), rule_, scratch_),
-                              wanted);
-    };
+    // windows are looked at: one around a lone such character by its fold, others folded whole.
     const AsciiMakerScan& makers = makers_[term];
-    std::size_t windowStart = 0;
-    std::size_t windowEnd = 0;
-    bool open = false;
+    struct Window {
+        std::size_t start = 0;
+        std::size_t end = 0;
+        std::size_t maker = 0;  // the first found character
+        std::size_t makerLength = 0;
+        bool lone = true;
+    };
+    const auto holds = [&](const Window& window) {
+        if (window.lone) {
+            return heldAcross(text, window.maker, window.makerLength,
+                              makers.foldAt(text, window.maker), wanted);
+        }
+        return containsFolded(
+            foldBesidesAscii(text.substr(window.start, window.end - window.start), rule_, scratch_),
+            wanted);
+    };
+    std::optional<Window> open;
     std::size_t length = 0;
     for (std::size_t at = makers.next(text, 0, length); at != std::string_view::npos;
          at = makers.next(text, at + length, length)) {
         const std::size_t start = codePointsBack(text, at, wanted.size());
         const std::size_t end = codePointsForward(text, at + length, wanted.size());
-        if (open && start <= windowEnd) {
-            windowEnd = std::max(windowEnd, end);
+        if (open && start <= open->end) {
+            open->end = std::max(open->end, end);
+            open->lone = false;
             continue;
         }
-        if (open && foundIn(windowStart, windowEnd)) {
+        if (open && holds(*open)) {
             return true;
         }
-        windowStart = start;
-        windowEnd = end;
-        open = true;
+        open = Window{start, end, at, length, true};
     }
-    return open && foundIn(windowStart, windowEnd);
+    return open && holds(*open);
 }
 
 }  // namespace tunex

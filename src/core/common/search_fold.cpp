@@ -290,7 +290,7 @@ std::string_view foldBesidesAscii(std::string_view text, AccentRule rule, std::s
     return {start, static_cast<std::size_t>(to - start)};
 }
 
-AsciiMakerScan::AsciiMakerScan(std::string_view asciiBytes, AccentRule rule) {
+AsciiMakerScan::AsciiMakerScan(std::string_view asciiBytes, AccentRule rule) : rule_(rule) {
     const FoldTable& table = tableFor(rule);
     std::array<bool, 128> wanted{};
     for (const char byte : asciiBytes) {
@@ -321,6 +321,15 @@ AsciiMakerScan::AsciiMakerScan(std::string_view asciiBytes, AccentRule rule) {
             lowHalves_[byte & 0x0F] |= bit;
         }
     }
+}
+
+std::string_view AsciiMakerScan::foldAt(std::string_view text, std::size_t at) const {
+    const Decoded decoded =
+        decodeAt(reinterpret_cast<const unsigned char*>(text.data()), at, text.size());
+    const FoldTable& table = tableFor(rule_);
+    const std::uint32_t entry = decoded.valid ? table.entry(decoded.codePoint) : 0;
+    return entry == 0 ? text.substr(at, decoded.length)
+                      : std::string_view(table.pool).substr(entry >> 8, entry & 0xFF);
 }
 
 bool AsciiMakerScan::makesAt(const unsigned char* bytes, std::size_t at, std::size_t size,

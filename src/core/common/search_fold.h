@@ -38,12 +38,15 @@ public:
     // The first one at or after `from`, with its length in bytes; npos when there is none.
     [[nodiscard]] std::size_t next(std::string_view text, std::size_t from,
                                    std::size_t& length) const;
+    // What the character at `at` of `text` folds to.
+    [[nodiscard]] std::string_view foldAt(std::string_view text, std::size_t at) const;
 
 private:
     [[nodiscard]] bool makesAt(const unsigned char* bytes, std::size_t at, std::size_t size,
                                std::size_t& length) const;
     std::size_t nextWide(std::string_view text, std::size_t& at, std::size_t& length) const;
 
+    AccentRule rule_;
     std::vector<std::uint64_t> narrow_ = std::vector<std::uint64_t>(1024);  // the BMP, a bit each
     std::vector<char32_t> wide_;                                            // the rest, in order
     // The first bytes of their UTF-8 forms, and the same set as bits looked up by a byte's high
