@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps adwaita-qt6 xdg-utils
   python3 python3-mutagen
-  ntfs-3g e2fsprogs util-linux
+  ntfs-3g e2fsprogs xfsprogs util-linux
   clang libclang-rt-14-dev clang-tidy
 )
 

@@ -24,6 +24,22 @@ NEITHER = "files neither old nor new"
 DROPPED = "backups dropped while their file could still come back"
 
 
+def extents(path):
+    """The physical blocks of a file, by filefrag."""
+    out = subprocess.run(["filefrag", "-v", path], capture_output=True, text=True).stdout
+    blocks = set()
+    for line in out.splitlines():
+        fields = line.replace(":", " ").replace("..", " ").split()
+        if len(fields) >= 5 and fields[0].isdigit() and fields[3].isdigit() and fields[4].isdigit():
+            blocks.update(range(int(fields[3]), int(fields[4]) + 1))
+    return blocks
+
+
+def groups(journal):
+    return [os.path.join(folder, name) for folder, _, names in os.walk(journal)
+            for name in names if name.startswith("group-")]
+
+
 class Skip(Exception):
     pass
 
@@ -90,12 +106,13 @@ def grown_mp3(rng, frames, picture=0):
 
 @contextlib.contextmanager
 def mounted(work, kind):
-    """An image mounted at a folder, ext4 through a loop device or NTFS through ntfs-3g; yields
-    the folder and what mounts it there again from another loop device."""
+    """An image mounted at a folder, ext4 or XFS (with shared blocks) through a loop device or
+    NTFS through ntfs-3g; yields the folder and what mounts it there again from another loop
+    device."""
     image, mnt, loops = os.path.join(work, kind + ".img"), os.path.join(work, kind), []
     os.makedirs(mnt)
     with open(image, "wb") as out:
-        out.truncate((256 if kind == "ext4" else 64) << 20)
+        out.truncate({"ext4": 256, "xfs": 1024}.get(kind, 64) << 20)
 
     def attach():
         loops.append(sh("losetup", "-f", "--show", image))
@@ -107,8 +124,13 @@ def mounted(work, kind):
         sh("losetup", "-d", loops.pop(0))
 
     try:
-        sh("mkfs.ext4", "-q", "-F", image) if kind == "ext4" else sh("mkntfs", "-Q", "-F", image)
-        attach() if kind == "ext4" else sh("ntfs-3g", image, mnt)
+        if kind == "ntfs":
+            sh("mkntfs", "-Q", "-F", image)
+            sh("ntfs-3g", image, mnt)
+        else:
+            sh(*(["mkfs.ext4", "-q", "-F"] if kind == "ext4" else
+                 ["mkfs.xfs", "-q", "-f", "-m", "reflink=1"]), image)
+            attach()
         yield mnt, remount
     finally:
         subprocess.run(["umount", mnt], capture_output=True)
@@ -120,9 +142,9 @@ def mounted(work, kind):
 class Place:
     """One trial's base folder, music folder and XDG_STATE_HOME."""
 
-    def __init__(self, run, name, music=None, trial=True):
+    def __init__(self, run, name, music=None, trial=True, under=None):
         self.run, self.name = run, name
-        self.root = tempfile.mkdtemp(prefix="journal-%s-" % name, dir=run.work)
+        self.root = tempfile.mkdtemp(prefix="journal-%s-" % name, dir=under or run.work)
         os.chmod(self.root, 0o755)
         self.base, self.state = os.path.join(self.root, "base"), os.path.join(self.root, "state")
         shutil.copytree(run.shipped_base, self.base)
@@ -187,7 +209,8 @@ class JournalRun:
                 for (name, kind), (n, d) in sorted(self.kinds.items())]
 
     def run_all(self):
-        for name in ("away", "links", "writers", "damaged", "owner", "ext4", "ntfs", "picture"):
+        for name in ("away", "links", "writers", "damaged", "owner", "ext4", "xfs", "ntfs",
+                     "picture"):
             self.figures.setdefault(name, {})
             try:
                 getattr(self, name)(name, rel.trial_rng(self.seed, "journal", name, 0))
@@ -429,11 +452,23 @@ class JournalRun:
             self.expect(name, read(path) == before, "a journal %s is applied" % case)
 
     def ext4(self, name, rng):
-        old = grown_mp3(rng, 150000)  # 60 MB
-        with mounted(self.work, "ext4") as (mnt, remount):
-            music = os.path.join(mnt, "music")
-            p = Place(self, name, music, trial=False)
+        self.moves(name, rng, "ext4", grown_mp3(rng, 150000))  # 60 MB
+
+    def xfs(self, name, rng):
+        """The journal on the music's own XFS: the moved audio's old blocks are cloned into it."""
+        if not shutil.which("mkfs.xfs"):
+            raise Skip("no mkfs.xfs (xfsprogs)")
+        self.moves(name, rng, "xfs", grown_mp3(rng, 50000))  # 20 MB
+
+    def moves(self, name, rng, kind, old):
+        """Kills while a grown tag moves a large file's audio, put back at the next start from
+        the same or another loop device, or with the folder renamed away and back."""
+        with mounted(self.work, kind) as (mnt, remount):
+            music, under = os.path.join(mnt, "music"), mnt if kind == "xfs" else None
+            p = Place(self, name, music, trial=False, under=under)
             path, began = p.put(GROWS, old), None
+            os.sync()  # blocks are given out when the data is written, not before
+            before = extents(path)
             proc, stamp = p.set(path), os.stat(path).st_mtime_ns
             # How long the move takes: from the first write to the file to its new size.
             while proc.poll() is None and os.stat(path).st_size <= len(old):
@@ -442,12 +477,20 @@ class JournalRun:
                 time.sleep(0.0002)
             move = time.monotonic() - (began or time.monotonic())
             if proc.wait() or id3_text(path).get("TALB") != ALBUM:
-                raise rel.Failure("tags set on ext4 exits %d" % proc.returncode)
+                raise rel.Failure("tags set on %s exits %d" % (kind, proc.returncode))
             new = read(path)
             self.figures[name]["move ms"] = round(move * 1000)
+            if kind == "xfs":
+                shared = before & set().union(*(extents(g) for g in groups(p.journal(False))))
+                self.count(name, "old blocks kept as clones %", round(100 * len(shared) /
+                                                                     max(1, len(before))))
+                self.expect(name, len(shared) >= 0.9 * len(before),
+                            "the journal copied the moved audio rather than cloning it")
             for index in range(max(1, self.trials // 4) * 2):
                 shutil.rmtree(music)
-                p = Place(self, name, music)
+                if under:
+                    shutil.rmtree(p.root)
+                p = Place(self, name, music, under=under)
                 path = p.put(GROWS, old)
                 self.kill(p.set(path), rng.uniform(0, move * 0.6), path)
                 at_kill = read(path)

@@ -1,5 +1,7 @@
 #include "core/journal/journal_group.h"
 
+#include "core/journal/region_bytes.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,6 +19,8 @@ namespace {
 constexpr std::string_view kRecordMark = "TXJR";
 constexpr std::uint64_t kFnvPrime = 1099511628211ULL;
 constexpr std::int64_t kSampleBytes = 4096;
+// No file system's block, and so no gap, is larger.
+constexpr std::uint32_t kLargestGap = 1U << 20;
 
 template <typename T>
 void putInt(std::string& out, T value) {
@@ -51,8 +55,8 @@ public:
             return false;
         }
         firstVersion_ = head == kGroupHeaderV1;
-        wideSums_ = head == kGroupHeader;
-        return firstVersion_ || wideSums_ || head == kGroupHeaderV2;
+        thirdVersion_ = head == kGroupHeader;
+        return firstVersion_ || thirdVersion_ || head == kGroupHeaderV2;
     }
 
     // The next entry; nothing at the end of the records.
@@ -108,7 +112,7 @@ private:
         if (!read(4 + 4, fixed) || std::string_view(fixed).substr(0, 4) != kRecordMark) {
             return std::nullopt;
         }
-        RecordHash hash(wideSums_);
+        RecordHash hash(thirdVersion_);
         hash.add(fixed);
         const auto pathLength = getInt<std::uint32_t>(std::string_view(fixed).substr(4));
         if (pathLength == 0 || pathLength > 65536) {
@@ -129,21 +133,8 @@ private:
         record.before.size = getInt<std::int64_t>(numbers.substr(16));
         record.newSize = getInt<std::int64_t>(numbers.substr(24));
         record.before.mtimeNs = getInt<std::int64_t>(numbers.substr(32));
-        const auto regionCount = getInt<std::uint32_t>(numbers.substr(40));
-        for (std::uint32_t i = 0; i < regionCount; ++i) {
-            std::string bounds;
-            if (!read(16, bounds)) {
-                return std::nullopt;
-            }
-            hash.add(bounds);
-            Region region{getInt<std::int64_t>(bounds), getInt<std::int64_t>(bounds.substr(8)),
-                          position_};
-            if (region.offset < 0 || region.length < 0 || region.offset > record.before.size ||
-                region.length > record.before.size - region.offset ||
-                !hashBytes(region.length, hash)) {
-                return std::nullopt;
-            }
-            record.regions.push_back(region);
+        if (!readRegions(getInt<std::uint32_t>(numbers.substr(40)), record, hash)) {
+            return std::nullopt;
         }
         std::string count;
         if (!read(4, count)) {
@@ -184,6 +175,40 @@ private:
         return record;
     }
 
+    // The regions of a record, their bytes hashed and passed over.
+    bool readRegions(std::uint32_t count, Record& record, RecordHash& hash) {
+        for (std::uint32_t i = 0; i < count; ++i) {
+            std::string bounds;
+            if (!read(16, bounds)) {
+                return false;
+            }
+            hash.add(bounds);
+            if (thirdVersion_ && !skipGap(hash)) {
+                return false;
+            }
+            Region region{getInt<std::int64_t>(bounds), getInt<std::int64_t>(bounds.substr(8)),
+                          position_};
+            if (region.offset < 0 || region.length < 0 || region.offset > record.before.size ||
+                region.length > record.before.size - region.offset ||
+                !hashBytes(region.length, hash)) {
+                return false;
+            }
+            record.regions.push_back(region);
+        }
+        return true;
+    }
+
+    // The zero bytes that line a region's bytes up for a clone.
+    bool skipGap(RecordHash& hash) {
+        std::string gap;
+        if (!read(4, gap)) {
+            return false;
+        }
+        hash.add(gap);
+        const auto size = getInt<std::uint32_t>(gap);
+        return size <= kLargestGap && hashBytes(size, hash);
+    }
+
     // Hashes the next `length` bytes without keeping them.
     bool hashBytes(std::int64_t length, RecordHash& hash) {
         std::string chunk;
@@ -216,7 +241,7 @@ private:
     std::int64_t size_ = 0;
     std::int64_t position_ = 0;
     bool firstVersion_ = false;
-    bool wideSums_ = false;  // records summed by RecordHash's wide way
+    bool thirdVersion_ = false;  // records summed the wide way, regions with a gap
     bool truncated_ = false;
 };
 
@@ -243,7 +268,6 @@ std::vector<std::pair<std::int64_t, std::int64_t>> regionsOf(const FileChange& c
 std::optional<std::vector<Region>> appendRecord(int journalFd, std::int64_t& position,
                                                 const FileChange& change, int file) {
     std::vector<Region> regions;
-    std::string chunk;
     std::string head(kRecordMark);
     putInt(head, static_cast<std::uint32_t>(change.path.size()));
     head += change.path;
@@ -262,20 +286,16 @@ std::optional<std::vector<Region>> appendRecord(int journalFd, std::int64_t& pos
         std::string numbers;
         putInt(numbers, offset);
         putInt(numbers, length);
+        const RegionLayout layout =
+            layoutRegion(journalFd, file, position + 20, offset, length, change.before.size);
+        putInt(numbers, layout.gap);
+        numbers.append(layout.gap, '\0');
         hash.add(numbers);
         journaled = journaled && writeAll(journalFd, numbers);
-        position += 16;
+        position += std::ssize(numbers);
         regions.push_back({offset, length, position});
-        for (std::int64_t done = 0; journaled && done < length;) {
-            const auto want = static_cast<std::size_t>(
-                std::min<std::int64_t>(length - done, static_cast<std::int64_t>(kChunk)));
-            chunk.resize(want);
-            journaled = readFullyAt(file, chunk.data(), want, offset + done) ==
-                            static_cast<ssize_t>(want) &&
-                        writeAll(journalFd, chunk);
-            hash.add(chunk);
-            done += static_cast<std::int64_t>(want);
-        }
+        journaled =
+            journaled && appendRegionBytes(journalFd, position, file, offset, length, layout, hash);
         position += length;
     }
     std::string tail;

@@ -14,7 +14,8 @@
 // overwrites and the bytes it puts there, and a trailer once the group is done.
 //   header:  "TUNEXJ3\n"
 //   record:  "TXJR" u32 pathLength path u64 device u64 inode i64 oldSize i64 newSize i64 mtimeNs
-//            u32 regionCount, per region i64 offset i64 length and the original bytes,
+//            u32 regionCount, per region i64 offset i64 length u32 gap, gap zero bytes (see
+//            RegionLayout) and the original bytes,
 //            u32 spliceCount, per splice i64 offset i64 length u64 size and the new bytes,
 //            i64 sampleOffset i64 sampleLength u64 sampleHash (an unchanged stretch of the file)
 //            i64 birthNs (when the file was made, 0 where the file system does not say),
@@ -22,8 +23,8 @@
 //   trailer: "TXJDONE\n" u64 (the group file's size before the trailer) "TXJDONE\n"
 // Numbers are little-endian. Records hold no offsets into the group file, so a group can be
 // rewritten with some of its records left out. Groups of the first version ("TUNEXJ1\n") have no
-// sample and end in a bare "TXJDONE\n"; those of the first two sum their records with FNV-1a;
-// they are still read.
+// sample and end in a bare "TXJDONE\n"; those of the first two sum their records with FNV-1a
+// and have no gap before a region's bytes; they are still read.
 namespace tunex::journal {
 
 inline constexpr std::string_view kGroupHeader = "TUNEXJ3\n";
