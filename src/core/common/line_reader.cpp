@@ -12,7 +12,8 @@
 namespace tunex {
 
 namespace {
-constexpr size_t kChunk = 1 << 20;
+// Small enough that a search's passes over a stretch find it still in the cache.
+constexpr size_t kChunk = 256 << 10;
 // A reader after the first line only (a collection's name) should not pay for a whole chunk.
 constexpr size_t kFirstChunk = 16 << 10;
 // A smaller file is read in a call or two: a mapping would cost more than the copy it spares.
