@@ -28,8 +28,7 @@ std::uint64_t loadWord(const char* at) {
 }
 
 unsigned char foldAscii(char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+    return asciiLower(static_cast<unsigned char>(c));
 }
 
 // Index of the lowest-addressed flagged byte of a word.

@@ -147,28 +147,7 @@ bool hasAvx2() {
 }
 
 bool isAsciiText(std::string_view text) {
-    std::size_t i = 0;
-#if defined(__SSE2__)
-    // Sixteen bytes a step: this runs over every byte a disk search reads.
-    __m128i high = _mm_setzero_si128();
-    for (; i + 16 <= text.size(); i += 16) {
-        high =
-            _mm_or_si128(high, _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i)));
-    }
-    if (_mm_movemask_epi8(high) != 0) {
-        return false;
-    }
-#endif
-    std::uint64_t seen = 0;
-    for (; i + 8 <= text.size(); i += 8) {
-        std::uint64_t word = 0;
-        std::memcpy(&word, text.data() + i, sizeof word);
-        seen |= word;
-    }
-    for (; i < text.size(); ++i) {
-        seen |= static_cast<unsigned char>(text[i]);
-    }
-    return (seen & 0x8080808080808080ULL) == 0;
+    return asciiRunFrom(text, 0) == text.size();
 }
 
 std::u32string icuFoldOf(char32_t codePoint, AccentRule rule) {
@@ -240,6 +219,18 @@ Decoded decodeAt(const unsigned char* bytes, std::size_t at, std::size_t size) {
     return {};
 }
 
+// What the character at `at` folds to: its fold from the table, or its own bytes (a byte that
+// starts no character is kept as it is); `length` is what it takes of `text`.
+std::string_view foldOfCharacter(const FoldTable& table, std::string_view text, std::size_t at,
+                                 std::size_t& length) {
+    const Decoded decoded =
+        decodeAt(reinterpret_cast<const unsigned char*>(text.data()), at, text.size());
+    length = decoded.length;
+    const std::uint32_t entry = decoded.valid ? table.entry(decoded.codePoint) : 0;
+    return entry == 0 ? text.substr(at, decoded.length)
+                      : std::string_view(table.pool).substr(entry >> 8, entry & 0xFF);
+}
+
 }  // namespace
 
 std::string_view foldBesidesAscii(std::string_view text, AccentRule rule, std::string& out) {
@@ -248,44 +239,24 @@ std::string_view foldBesidesAscii(std::string_view text, AccentRule rule, std::s
         return text;
     }
     const FoldTable& table = tableFor(rule);
-    // Room for the longest fold, and for the sixteen bytes an ASCII step stores at a time.
-    const std::size_t room = from + (text.size() - from) * table.growth + 16;
+    // Room for the longest fold, so that nothing is allocated on the way.
+    const std::size_t room = from + (text.size() - from) * table.growth;
     if (out.size() < room) {
         out.resize(room);
     }
-    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
     char* const start = out.data();
     std::memcpy(start, text.data(), from);
     char* to = start + from;
     while (from < text.size()) {
-        if (bytes[from] < 0x80) {
-#if defined(__SSE2__)
-            if (from + 16 <= text.size()) {
-                const __m128i chunk =
-                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + from));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(to), chunk);
-                const auto high = static_cast<unsigned>(_mm_movemask_epi8(chunk));
-                const std::size_t run =
-                    high == 0 ? 16 : static_cast<std::size_t>(__builtin_ctz(high));
-                from += run;
-                to += run;
-                continue;
-            }
-#endif
-            *to++ = static_cast<char>(bytes[from++]);
-            continue;
-        }
-        const Decoded decoded = decodeAt(bytes, from, text.size());
-        const std::uint32_t entry = decoded.valid ? table.entry(decoded.codePoint) : 0;
-        if (entry == 0) {
-            std::memcpy(to, bytes + from, decoded.length);
-            to += decoded.length;
-        } else {
-            const std::size_t length = entry & 0xFF;
-            std::memcpy(to, table.pool.data() + (entry >> 8), length);
-            to += length;
-        }
-        from += decoded.length;
+        std::size_t length = 0;
+        const std::string_view fold = foldOfCharacter(table, text, from, length);
+        std::memcpy(to, fold.data(), fold.size());
+        to += fold.size();
+        from += length;
+        const std::size_t run = asciiRunFrom(text, from);
+        std::memcpy(to, text.data() + from, run);
+        to += run;
+        from += run;
     }
     return {start, static_cast<std::size_t>(to - start)};
 }
@@ -324,12 +295,8 @@ AsciiMakerScan::AsciiMakerScan(std::string_view asciiBytes, AccentRule rule) : r
 }
 
 std::string_view AsciiMakerScan::foldAt(std::string_view text, std::size_t at) const {
-    const Decoded decoded =
-        decodeAt(reinterpret_cast<const unsigned char*>(text.data()), at, text.size());
-    const FoldTable& table = tableFor(rule_);
-    const std::uint32_t entry = decoded.valid ? table.entry(decoded.codePoint) : 0;
-    return entry == 0 ? text.substr(at, decoded.length)
-                      : std::string_view(table.pool).substr(entry >> 8, entry & 0xFF);
+    std::size_t length = 0;
+    return foldOfCharacter(tableFor(rule_), text, at, length);
 }
 
 bool AsciiMakerScan::makesAt(const unsigned char* bytes, std::size_t at, std::size_t size,
@@ -417,8 +384,7 @@ std::string_view foldInto(std::string_view text, AccentRule rule, std::string& o
     }
     // A fold from the table holds no ASCII capital, and no byte of a longer character is ASCII.
     for (char& c : out) {
-        const auto byte = static_cast<unsigned char>(c);
-        c = static_cast<char>(byte + (static_cast<unsigned char>(byte - 'A') < 26 ? 32 : 0));
+        c = static_cast<char>(asciiLower(static_cast<unsigned char>(c)));
     }
     return out;
 }

@@ -23,9 +23,13 @@ enum class AccentRule { Fold = 0, Exact = 1 };
 std::string_view foldInto(std::string_view text, AccentRule rule, std::string& out);
 [[nodiscard]] std::string foldForSearch(std::string_view text, AccentRule rule);
 
+// An ASCII capital as its small letter; every other byte as it is.
+[[nodiscard]] constexpr unsigned char asciiLower(unsigned char byte) {
+    return byte >= 'A' && byte <= 'Z' ? static_cast<unsigned char>(byte + ('a' - 'A')) : byte;
+}
+
 // `text` as containsFolded reads it: `text` itself when it is ASCII, else folded into `out` but
-// for its ASCII letters, whose case containsFolded folds itself. Copies ASCII stretches whole, so
-// a disk search can fold every stretch it reads and still keep pace with reading it.
+// for its ASCII letters, whose case containsFolded folds itself. Copies ASCII stretches whole.
 std::string_view foldBesidesAscii(std::string_view text, AccentRule rule, std::string& out);
 
 // Finds the characters through which folding can put one of a few ASCII bytes into text that does

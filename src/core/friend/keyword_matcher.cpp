@@ -5,14 +5,6 @@
 
 namespace tunex {
 
-namespace {
-
-constexpr unsigned char fold(unsigned char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + ('a' - 'A')) : c;
-}
-
-}  // namespace
-
 KeywordMatcher::KeywordMatcher(std::string_view keyword, AccentRule accents)
     : accents_(accents),
       keyword_(foldForSearch(keyword, accents)),
@@ -25,7 +17,7 @@ bool KeywordMatcher::matchesAscii(std::string_view text) {
     const auto* from = reinterpret_cast<const unsigned char*>(text.data());
     auto* to = reinterpret_cast<unsigned char*>(buffer_.data());
     for (size_t i = 0; i < text.size(); ++i) {
-        to[i] = fold(from[i]);
+        to[i] = asciiLower(from[i]);
     }
     return ::memmem(buffer_.data(), buffer_.size(), keyword_.data(), keyword_.size()) != nullptr;
 }

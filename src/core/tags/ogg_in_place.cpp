@@ -89,15 +89,14 @@ std::optional<PacketPlace> commentPlace(TagLib::IOStream& stream) {
 // Works the page's checksum out again over its new bytes.
 void resealPage(TagLib::IOStream& stream, long page) {
     stream.seek(page);
-    const ByteVector header = stream.readBlock(kPageHeader);
-    const ByteVector lacing = stream.readBlock(static_cast<unsigned char>(header[26]));
+    ByteVector bytes = stream.readBlock(kPageHeader);
+    const ByteVector lacing = stream.readBlock(static_cast<unsigned char>(bytes[26]));
     long bodySize = 0;
     for (const char size : lacing) {
         bodySize += static_cast<unsigned char>(size);
     }
-    stream.seek(page);
-    ByteVector bytes = stream.readBlock(
-        static_cast<unsigned long>(kPageHeader + static_cast<long>(lacing.size()) + bodySize));
+    bytes.append(lacing);
+    bytes.append(stream.readBlock(static_cast<unsigned long>(bodySize)));
     for (int i = kCrcAt; i < kCrcAt + 4; ++i) {
         bytes[i] = '\0';
     }
