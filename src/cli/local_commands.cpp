@@ -48,6 +48,8 @@ struct LocalArguments {
     std::optional<std::string> keyword;
     std::optional<int> maxResults;
     NameFormat format;
+    std::optional<std::string> pattern;
+    bool slotsGiven = false;
     bool dryRun = false;
     std::string error;
 };
@@ -99,6 +101,7 @@ LocalArguments parseArguments(const std::vector<std::string>& words,
                     parsed.error = "--max takes a number from 1 to 3000";
                 }
             } else if (word.starts_with("--slot")) {
+                parsed.slotsGiven = true;
                 const auto slot = parseSlot(value);
                 if (!slot) {
                     parsed.error = word + " takes artist, album, title, track or off";
@@ -112,10 +115,12 @@ LocalArguments parseArguments(const std::vector<std::string>& words,
                 }
             } else if (word == "--delim1" || word == "--delim2") {
                 // Names are matched as UTF-8 text, Latin-1 ones once converted.
-                if (!isUtf8(value) || !fitsTypingLimit(value, 1)) {
-                    parsed.error = word + " takes at most one character, in UTF-8";
+                if (!isUtf8(value)) {
+                    parsed.error = word + " takes UTF-8 text";
                 }
                 (word == "--delim1" ? parsed.format.delimiter1 : parsed.format.delimiter2) = value;
+            } else if (word == "--pattern") {
+                parsed.pattern = value;
             } else if (word == "--target") {
                 if (value != "v1" && value != "v2") {
                     parsed.error = "--target takes v1 or v2";
@@ -206,15 +211,26 @@ int runClearAll(const Workspace& workspace, const std::vector<std::string>& word
 
 int runEasyTagCommand(const Workspace& workspace, const std::vector<std::string>& words,
                       CliRun& run) {
-    const LocalArguments args = parseArguments(
-        words, {"--slot1", "--slot2", "--slot3", "--delim1", "--delim2", "--target"}, true);
+    LocalArguments args = parseArguments(
+        words, {"--slot1", "--slot2", "--slot3", "--delim1", "--delim2", "--target", "--pattern"},
+        true);
     if (!args.error.empty()) {
         return usageError(run.err, args.error);
     }
     if (args.folder.empty()) {
         return usageError(run.err, "easytag needs a FOLDER");
     }
-    if (!args.format.anySlotEnabled()) {
+    if (args.pattern) {
+        if (args.slotsGiven) {
+            return usageError(run.err, "--pattern takes the place of --slot1, --slot2 and --slot3");
+        }
+        PatternParse parse = parseNamePattern(*args.pattern, PatternUse::ReadNames);
+        if (!parse.pattern) {
+            return usageError(run.err, "--pattern: " + parse.error);
+        }
+        args.format.pattern = std::move(parse.pattern);
+    }
+    if (!args.format.describesNames()) {
         printMessage(run.err, noNameFormatMessage());
         return kRefused;
     }

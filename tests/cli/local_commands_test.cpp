@@ -113,8 +113,7 @@ TEST_F(CliLocalCommands, EasyTagAndClearAllWriteTheTree) {
     const auto inner = make("sub/Artist_Title.mp3", audio_);
     make("unfit.mp3", audio_);
 
-    const auto tagged =
-        run({"easytag", m_, "--slot1", "track", "--slot2", "title", "--no-subdirs"});
+    const auto tagged = run({"easytag", m_, "--pattern", "%track% - %title%", "--no-subdirs"});
     EXPECT_EQ(tagged.exitCode, 0) << tagged.err;
     EXPECT_EQ(tagged.err,
               "Tunex Easy Tag - Process Done: Tags written to 1 file under " + m_ + ".\n");
@@ -133,7 +132,10 @@ TEST_F(CliLocalCommands, EasyTagAndClearAllWriteTheTree) {
     EXPECT_EQ(none.err,
               "Tunex Easy Tag - No filename format: No filename format specified. Please enable "
               "one of the filename formats first.\n");
-    EXPECT_EQ(run({"easytag", m_, "--delim1", "ab"}).exitCode, 2);
+    EXPECT_EQ(run({"easytag", m_, "--pattern", "%title%", "--slot1", "title"}).exitCode, 2);
+    EXPECT_EQ(run({"easytag", m_, "--pattern", "%nope%"}).err,
+              "tunex-cli: --pattern: unknown field %nope% (the fields are %artist% %albumartist% "
+              "%album% %title% %track% %disc% %year% %genre% %skip%)\n");
     EXPECT_EQ(run({"easytag", m_, "--slot2", "genre"}).exitCode, 2);
 
     const auto cleared = run({"clear-all", m_});

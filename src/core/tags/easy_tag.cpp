@@ -64,6 +64,10 @@ std::string_view nameFieldCaption(NameField field) {
             return "Song Title";
         case NameField::TrackNumber:
             return "Track Number";
+        case NameField::Year:
+            return "Year";
+        case NameField::Genre:
+            return "Genre";
     }
     return {};
 }
@@ -72,14 +76,18 @@ bool NameFormat::anySlotEnabled() const {
     return slots[0].enabled || slots[1].enabled || slots[2].enabled;
 }
 
+bool NameFormat::describesNames() const {
+    return pattern || anySlotEnabled();
+}
+
 std::string effectiveDelimiter(std::string_view typed) {
     return typed.empty() ? std::string(" ") : std::string(typed);
 }
 
 std::optional<std::vector<NameValue>> splitFileName(std::string_view base,
                                                     const NameFormat& format) {
-    const std::string d1 = effectiveDelimiter(format.delimiter1);
-    const std::string d2 = effectiveDelimiter(format.delimiter2);
+    const std::string d1 = delimiterIn(base, effectiveDelimiter(format.delimiter1));
+    const std::string d2 = delimiterIn(base, effectiveDelimiter(format.delimiter2));
     const bool e1 = format.slots[0].enabled;
     const bool e2 = format.slots[1].enabled;
     const bool e3 = format.slots[2].enabled;
@@ -155,11 +163,55 @@ std::string trimWhiteSpace(std::string_view text) {
     return std::string(text.substr(static_cast<Pos>(begin), static_cast<Pos>(end - begin)));
 }
 
-std::optional<std::vector<NameValue>> nameValuesFor(std::string_view fileName,
+namespace {
+
+std::optional<NameField> nameFieldOf(PatternField field) {
+    switch (field) {
+        case PatternField::Artist:
+            return NameField::Artist;
+        case PatternField::Album:
+            return NameField::Album;
+        case PatternField::Title:
+            return NameField::SongTitle;
+        case PatternField::Track:
+            return NameField::TrackNumber;
+        case PatternField::Year:
+            return NameField::Year;
+        case PatternField::Genre:
+            return NameField::Genre;
+        case PatternField::AlbumArtist:
+        case PatternField::Disc:
+        case PatternField::Skip:
+            break;
+    }
+    return std::nullopt;
+}
+
+std::string asUtf8(std::string_view text) {
+    return isUtf8(text) ? std::string(text) : latin1ToUtf8(text);
+}
+
+}  // namespace
+
+std::optional<std::vector<NameValue>> nameValuesFor(std::string_view folder,
+                                                    std::string_view fileName,
                                                     const NameFormat& format) {
     // Names that are not UTF-8 are mostly Latin-1 from older systems; their bytes as they are
     // would be no text at all in a tag.
-    const std::string name = isUtf8(fileName) ? std::string(fileName) : latin1ToUtf8(fileName);
+    const std::string name = asUtf8(fileName);
+    if (format.pattern) {
+        const auto matched = matchNamePattern(*format.pattern, asUtf8(folder), baseNameOf(name));
+        if (!matched) {
+            return std::nullopt;
+        }
+        std::vector<NameValue> values;
+        for (const PatternValue& value : *matched) {
+            if (const auto field = nameFieldOf(value.field)) {
+                values.push_back({*field, value.value});
+            }
+        }
+        return values;
+    }
     auto values = splitFileName(baseNameOf(name), format);
     if (values) {
         for (NameValue& value : *values) {
@@ -167,6 +219,21 @@ std::optional<std::vector<NameValue>> nameValuesFor(std::string_view fileName,
         }
     }
     return values;
+}
+
+std::string nameSampleText(std::string_view path, const NameFormat& format) {
+    const std::size_t slash = path.rfind('/');
+    const std::string_view folder = slash == std::string_view::npos ? "" : path.substr(0, slash);
+    const std::string_view name = path.substr(slash + 1);
+    std::string text = asUtf8(name);
+    const auto values = nameValuesFor(folder, name, format);
+    if (!values) {
+        return text + "\nThe name does not fit the format.";
+    }
+    for (const NameValue& value : *values) {
+        text.append("\n").append(nameFieldCaption(value.field)).append(": ").append(value.value);
+    }
+    return text;
 }
 
 void WriteFailures::add(std::string path) {
@@ -192,7 +259,7 @@ EasyTagResult runEasyTag(WriteJournal& journal, const TagScope& scope, const Nam
             progress.step();
         }
         if (isTaggableName(file.name)) {
-            if (const auto values = nameValuesFor(file.name, format)) {
+            if (const auto values = nameValuesFor(file.folder, file.name, format)) {
                 queueTagChange(batch, planNameFields(file.path, format.target, *values), file.path,
                                result.failed, result.wrongContent);
             }
@@ -220,6 +287,11 @@ std::string easyTagCaption(std::string_view folder) {
 UserMessage noNameFormatMessage() {
     return {"No filename format specified. Please enable one of the filename formats first.",
             "Tunex Easy Tag - No filename format", MessageIcon::Question};
+}
+
+UserMessage badNamePatternMessage(std::string_view error) {
+    return {"The filename pattern cannot be used: " + std::string(error) + ".",
+            "Tunex Easy Tag - Filename pattern", MessageIcon::Question};
 }
 
 namespace {

@@ -8,6 +8,7 @@
 
 #include "core/common/user_message.h"
 #include "core/tags/id3_tags.h"
+#include "core/tags/name_pattern.h"
 #include "core/tags/tag_walk.h"
 
 namespace tunex {
@@ -19,7 +20,7 @@ namespace tunex {
 inline constexpr std::array<NameField, 4> kNameFields = {
     NameField::Artist, NameField::Album, NameField::SongTitle, NameField::TrackNumber};
 
-// "Artist", "Album", "Song Title", "Track Number".
+// "Artist", "Album", "Song Title", "Track Number", "Year", "Genre".
 [[nodiscard]] std::string_view nameFieldCaption(NameField field);
 
 struct NameSlot {
@@ -32,11 +33,15 @@ struct NameSlot {
 struct NameFormat {
     std::array<NameSlot, 3> slots{
         {{true, NameField::Artist}, {true, NameField::SongTitle}, {false, NameField::Album}}};
-    std::string delimiter1 = "-";  // one character as typed; empty stands for a blank
+    std::string delimiter1 = "-";  // as typed, one character or more; empty stands for a blank
     std::string delimiter2 = "-";
     TagVersion target = TagVersion::V2;
+    // When set, the name is read by this pattern instead of the slots.
+    std::optional<NamePattern> pattern;
 
     [[nodiscard]] bool anySlotEnabled() const;
+    // A pattern, or at least one slot enabled.
+    [[nodiscard]] bool describesNames() const;
 };
 
 // An empty delimiter edit counts as a single blank.
@@ -44,7 +49,8 @@ struct NameFormat {
 
 // Cuts the values of the enabled slots, in slot order, out of a base name (the file name before
 // its last "."). Values are not trimmed. Empty when the name does not fit the format. Delimiters
-// found at position 0 count as not found.
+// found at position 0 count as not found; a bare delimiter is taken with the blanks around it
+// where the name has them (delimiterIn).
 [[nodiscard]] std::optional<std::vector<NameValue>> splitFileName(std::string_view baseName,
                                                                   const NameFormat& format);
 
@@ -54,10 +60,15 @@ struct NameFormat {
 // Removes Unicode white space from both ends.
 [[nodiscard]] std::string trimWhiteSpace(std::string_view text);
 
-// The trimmed values the format gives for a file name, read as Latin-1 when it is not UTF-8;
-// empty when the name does not fit.
-[[nodiscard]] std::optional<std::vector<NameValue>> nameValuesFor(std::string_view fileName,
+// The trimmed values the format gives for a file name in `folder` (which a pattern may read
+// too), read as Latin-1 when it is not UTF-8; empty when the name does not fit.
+[[nodiscard]] std::optional<std::vector<NameValue>> nameValuesFor(std::string_view folder,
+                                                                  std::string_view fileName,
                                                                   const NameFormat& format);
+
+// What the format reads from one file, for the dialog to show as the user types: the name, then
+// "Artist: ...", one line a value, or that the name does not fit.
+[[nodiscard]] std::string nameSampleText(std::string_view path, const NameFormat& format);
 
 // Files whose tags could not be written, with the first few paths to show.
 struct WriteFailures {
@@ -96,6 +107,8 @@ inline constexpr std::string_view kEasyTagProgressMessage = "Setting ID3 tags in
 
 // OK with no slot enabled; the dialog stays open.
 [[nodiscard]] UserMessage noNameFormatMessage();
+// OK with a pattern that is none; `error` says why (parseNamePattern).
+[[nodiscard]] UserMessage badNamePatternMessage(std::string_view error);
 // The result after a run, naming `folder` as given; failures add how many files (and which) could
 // not be written, with the warning icon.
 [[nodiscard]] UserMessage easyTagResultMessage(std::string_view folder,

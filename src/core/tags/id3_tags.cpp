@@ -1,5 +1,6 @@
 #include "core/tags/id3_tags.h"
 
+#include "core/common/text.h"
 #include "core/tags/format_tags.h"
 #include "core/tags/id3_reader.h"
 #include "core/tags/tag_change.h"
@@ -30,6 +31,15 @@ std::optional<AudioFormat> otherFormatOf(const std::filesystem::path& file) {
 
 std::optional<std::string> present(std::string text) {
     return text.empty() ? std::nullopt : std::optional<std::string>(std::move(text));
+}
+
+// A genre given by a name of the list or its number there ("17").
+std::optional<int> genreOf(std::string_view text) {
+    if (text.size() > 3 || !isAllDigits(text)) {
+        return genreNumberOfName(text);
+    }
+    const int number = leadingInteger(text);
+    return number < kGenreCount ? std::optional<int>(number) : std::nullopt;
 }
 
 }  // namespace
@@ -137,6 +147,14 @@ void setNameFields(TagChangePlanner& planner, TagVersion target,
                 break;
             case NameField::TrackNumber:
                 (v1 ? wanted.v1.track : wanted.v2.track) = pair.value;
+                break;
+            case NameField::Year:
+                (v1 ? wanted.v1.year : wanted.v2.year) = pair.value;
+                break;
+            case NameField::Genre:
+                if (const auto number = genreOf(pair.value)) {
+                    (v1 ? wanted.v1.genre : wanted.v2.genre) = genreEntryForNumber(*number);
+                }
                 break;
         }
     }

@@ -63,8 +63,8 @@ struct Id3Summary {
     std::optional<std::string> album;
 };
 
-// What one piece of a file name stands for (EasyTag).
-enum class NameField { Artist, Album, SongTitle, TrackNumber };
+// What one piece of a file name stands for (EasyTag); the first four are the slots' choices.
+enum class NameField { Artist, Album, SongTitle, TrackNumber, Year, Genre };
 
 struct NameValue {
     NameField field;
@@ -130,7 +130,8 @@ struct TagWriteResult {
 [[nodiscard]] TagWriteResult clearAllTags(WriteJournal& journal, const std::filesystem::path& file);
 
 // Sets the given fields in one version's tag, later pairs winning over earlier ones of the same
-// field. An empty title, artist or album is skipped; an empty track number removes the track.
+// field. An empty title, artist or album is skipped; an empty track number removes the track. A
+// genre is a name of the list or its number; any other is left out.
 [[nodiscard]] TagWriteResult writeNameFields(WriteJournal& journal,
                                              const std::filesystem::path& file, TagVersion target,
                                              std::span<const NameValue> values);

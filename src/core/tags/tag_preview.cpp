@@ -147,7 +147,7 @@ TagPreview previewEasyTag(const TagScope& scope, const NameFormat& format,
     TagPreview preview;
     PlannedFiles planned;
     previewScope(preview, scope, progress, [&](const WalkedFile& file) {
-        const auto values = nameValuesFor(file.name, format);
+        const auto values = nameValuesFor(file.folder, file.name, format);
         if (!values) {
             preview.skipped.push_back({file.path, "name does not fit the format"});
             return;

@@ -31,7 +31,9 @@ int fieldId(NameField field) {
     return static_cast<int>(field);
 }
 
-// Undoes the wait cursor however the run ends.
+constexpr auto kPatternHint =
+    "Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% %genre%; %skip% passes "
+    "over text. A \"/\" reads the name of the folder above.";
 
 }  // namespace
 
@@ -60,11 +62,57 @@ EasyTagDialog::EasyTagDialog(Platform& platform, WriteJournal& journal, EasyTagJ
     buttons->addWidget(cancel_);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(basedOnName_);
-    layout->addWidget(buildFormatGroup(initial));
+    formatGroup_ = buildFormatGroup(initial);
+    layout->addWidget(formatGroup_);
+    layout->addWidget(buildPatternGroup());
     layout->addWidget(buildTargetGroup(initial));
     layout->addStretch(1);
     layout->addLayout(buttons);
     layout->setSizeConstraint(QLayout::SetMinimumSize);
+    updateSample();
+}
+
+QWidget* EasyTagDialog::buildPatternGroup() {
+    patternGroup_ = new QGroupBox(QStringLiteral("Use a filename pattern instead"), this);
+    patternGroup_->setCheckable(true);
+    patternGroup_->setChecked(false);
+    pattern_ = new QLineEdit(QStringLiteral("%artist% - %title%"), patternGroup_);
+    pattern_->setObjectName(QStringLiteral("pattern"));
+    auto* hint = new QLabel(QString::fromUtf8(kPatternHint), patternGroup_);
+    hint->setWordWrap(true);
+    sample_ = new QLabel(this);
+    sample_->setObjectName(QStringLiteral("sample"));
+    sample_->setTextFormat(Qt::PlainText);
+    sample_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* sampleGroup = new QGroupBox(QStringLiteral("Sample"), this);
+    auto* sampleLayout = new QVBoxLayout(sampleGroup);
+    sampleLayout->addWidget(sample_);
+
+    auto* box = new QVBoxLayout(patternGroup_);
+    box->addWidget(pattern_);
+    box->addWidget(hint);
+    auto* both = new QWidget(this);
+    auto* layout = new QVBoxLayout(both);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(patternGroup_);
+    layout->addWidget(sampleGroup);
+
+    connect(patternGroup_, &QGroupBox::toggled, this, [this](bool on) {
+        formatGroup_->setEnabled(!on);
+        updateSample();
+    });
+    connect(pattern_, &QLineEdit::textChanged, this, &EasyTagDialog::updateSample);
+    return both;
+}
+
+void EasyTagDialog::updateSample() {
+    if (job_.sampleFile.empty()) {
+        sample_->setText(QStringLiteral("No file to show."));
+    } else if (const auto error = patternError()) {
+        sample_->setText(QStringLiteral("The pattern cannot be used: ") + toQString(*error));
+    } else {
+        sample_->setText(toQString(nameSampleText(job_.sampleFile, shownFormat())));
+    }
 }
 
 QWidget* EasyTagDialog::buildFormatGroup(const NameFormat& initial) {
@@ -91,14 +139,15 @@ QWidget* EasyTagDialog::buildFormatGroup(const NameFormat& initial) {
         row->addLayout(box, 1);
         connect(column.enable, &QCheckBox::clicked, this,
                 [this, slot](bool enabled) { onEnableClicked(slot, enabled); });
+        connect(column.choices, &QButtonGroup::idClicked, this, &EasyTagDialog::updateSample);
 
         if (slot + 1 < kSlots) {
             auto* edit = new QLineEdit(
                 toQString(slot == 0 ? initial.delimiter1 : initial.delimiter2), group);
             edit->setObjectName(QStringLiteral("delimiter%1").arg(slot + 1));
-            edit->setMaxLength(1);
             edit->setAlignment(Qt::AlignCenter);
-            edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("WW")) + 12);
+            edit->setFixedWidth(edit->fontMetrics().horizontalAdvance(QStringLiteral("WWWW")) + 12);
+            connect(edit, &QLineEdit::textChanged, this, &EasyTagDialog::updateSample);
             delimiters_.at(static_cast<size_t>(slot)) = edit;
             auto* label = new QLabel(QStringLiteral("Delimiter"), group);
             label->setBuddy(edit);
@@ -149,6 +198,7 @@ void EasyTagDialog::onEnableClicked(int slot, bool enabled) {
         choice->setEnabled(enabled);
     }
     delimiters_.at(slot == 0 ? 0 : 1)->setEnabled(enabled);
+    updateSample();
 }
 
 NameFormat EasyTagDialog::shownFormat() const {
@@ -162,12 +212,28 @@ NameFormat EasyTagDialog::shownFormat() const {
     format.delimiter1 = toStdString(delimiters_[0]->text());
     format.delimiter2 = toStdString(delimiters_[1]->text());
     format.target = v1_->isChecked() ? TagVersion::V1 : TagVersion::V2;
+    if (patternGroup_->isChecked()) {
+        format.pattern =
+            parseNamePattern(toStdString(pattern_->text()), PatternUse::ReadNames).pattern;
+    }
     return format;
 }
 
+std::optional<std::string> EasyTagDialog::patternError() const {
+    if (!patternGroup_->isChecked()) {
+        return std::nullopt;
+    }
+    PatternParse parse = parseNamePattern(toStdString(pattern_->text()), PatternUse::ReadNames);
+    return parse.pattern ? std::nullopt : std::optional<std::string>(std::move(parse.error));
+}
+
 void EasyTagDialog::onOk() {
+    if (const auto error = patternError()) {
+        platform_.tell(badNamePatternMessage(*error));
+        return;
+    }
     const NameFormat format = shownFormat();
-    if (!format.anySlotEnabled()) {
+    if (!format.describesNames()) {
         platform_.tell(noNameFormatMessage());
         return;
     }

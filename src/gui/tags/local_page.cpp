@@ -240,6 +240,11 @@ std::string LocalPage::selectedRowPath() const {
     return row ? localRowPath(list_->rows().at(static_cast<size_t>(*row))) : std::string();
 }
 
+std::string LocalPage::sampleRowPath() const {
+    std::string path = selectedRowPath();
+    return path.empty() && list_->rowCount() > 0 ? localRowPath(list_->rows().front()) : path;
+}
+
 void LocalPage::listFolder(const std::string& folder) {
     list_->setRows({});
     files_ = {};
@@ -490,7 +495,7 @@ void LocalPage::onEasyTag() {
     }
     auto* dialog = new EasyTagDialog(context_.platform(), context_.workspace().journal(),
                                      {std::move(choice->scope), context_.settings().fileTypes,
-                                      context_.settings().previewTagChanges},
+                                      context_.settings().previewTagChanges, sampleRowPath()},
                                      this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);

@@ -73,6 +73,8 @@ private:
     [[nodiscard]] QWidget* buildTools();
     [[nodiscard]] std::string selectedFolder() const;
     [[nodiscard]] std::string selectedRowPath() const;
+    // The file whose name a tool shows as its sample: the selected one, else the first listed.
+    [[nodiscard]] std::string sampleRowPath() const;
     // Empties the list and starts listing `folder`; an empty one ("My Computer") stops there.
     // The display limit, when reached, is said in the status line.
     void listFolder(const std::string& folder);

@@ -75,8 +75,13 @@ INSTANTIATE_TEST_SUITE_P(
     Formats, SplitFileName,
     ::testing::Values(
         // The worked examples with the initial format.
+        // A bare "-" is cut with the blanks around it where the name has them.
         SplitCase{"SpacedPair", kInitial, "-", "-", "Singer - Song",
-                  std::vector<std::string>{"Singer ", " Song"}},
+                  std::vector<std::string>{"Singer", "Song"}},
+        SplitCase{"HyphenInNameSpacedDelimiter", kInitial, "-", "-", "Jean-Luc Quinn - Call",
+                  std::vector<std::string>{"Jean-Luc Quinn", "Call"}},
+        SplitCase{"SeveralCharacters", kInitial, "__", "-", "A_B__C",
+                  std::vector<std::string>{"A_B", "C"}},
         SplitCase{"FirstDelimiterOnly", kInitial, "-", "-", "Singer-Song-Live",
                   std::vector<std::string>{"Singer", "Song-Live"}},
         SplitCase{"NoDelimiter", kInitial, "-", "-", "Song", std::nullopt},
@@ -84,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
         // Position 0 hides even later delimiters: the first one found is the one at the start.
         SplitCase{"DelimiterAtStartAndLater", kInitial, "-", "-", "-Singer-Song", std::nullopt},
         SplitCase{"ThreeSlots", kAll, "-", "-", "A - B - C",
-                  std::vector<std::string>{"A ", " B ", " C"}},
+                  std::vector<std::string>{"A", "B", "C"}},
         SplitCase{"ThreeSlotsOneDelimiter", kAll, "-", "-", "A - C", std::nullopt},
         // The last second delimiter lies before the first: the middle is empty.
         SplitCase{"SecondBeforeFirst", kAll, "_", "-", "B-A_C",
@@ -125,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(
         SplitCase{"BlankDelimiter", kInitial, " ", "-", "Singer Song Live",
                   std::vector<std::string>{"Singer", "Song Live"}},
         SplitCase{"MultibyteDelimiter", kInitial, "\u2013", "-", "K\u00fcnstler \u2013 Lied",
-                  std::vector<std::string>{"K\u00fcnstler ", " Lied"}},
+                  std::vector<std::string>{"K\u00fcnstler", "Lied"}},
         SplitCase{"SameFieldTwice",
                   {A, A, std::nullopt},
                   "-",
@@ -150,15 +155,15 @@ TEST(EasyTagNames, BaseNameTrimmingAndTrack) {
 
     NameFormat format;
     format.slots[0].field = N;
-    const auto values = nameValuesFor("07 - Song.mp3", format);
+    const auto values = nameValuesFor("", "07 - Song.mp3", format);
     ASSERT_TRUE(values);
     ASSERT_EQ(values->size(), 2u);
     EXPECT_EQ((*values)[0].field, N);
     EXPECT_EQ((*values)[0].value, "07");
     EXPECT_EQ((*values)[1].value, "Song");
-    EXPECT_FALSE(nameValuesFor("Song.mp3", format));
+    EXPECT_FALSE(nameValuesFor("", "Song.mp3", format));
     // A name that is not UTF-8 is read as Latin-1.
-    const auto latin1 = nameValuesFor("Bj\xf6rk - J\xf3ga.mp3", NameFormat());
+    const auto latin1 = nameValuesFor("", "Bj\xf6rk - J\xf3ga.mp3", NameFormat());
     ASSERT_TRUE(latin1 && latin1->size() == 2u);
     EXPECT_EQ((*latin1)[0].value + "|" + (*latin1)[1].value, "Bj\u00f6rk|J\u00f3ga");
 
@@ -170,6 +175,55 @@ TEST(EasyTagNames, BaseNameTrimmingAndTrack) {
     EXPECT_TRUE(NameFormat().anySlotEnabled());
     EXPECT_EQ(nameFieldCaption(T), "Song Title");
     EXPECT_EQ(nameFieldCaption(N), "Track Number");
+}
+
+struct PatternCase {
+    std::string pattern;
+    std::string folder;
+    std::string base;
+    std::string expected;  // "field=value|..." , "-" for no fit, or "error: ..." for no pattern
+};
+
+TEST(NamePatterns, ParseAndReadLeftToRight) {
+    const std::vector<PatternCase> cases = {
+        {"%artist% - %title%", "/m", "Jean-Luc Quinn - Call", "artist=Jean-Luc Quinn|title=Call"},
+        {"%artist% - %title%", "/m", "A - B - C", "artist=A|title=B - C"},
+        {"%track% - %skip% - %title%", "/m", "07 - Live - Song", "track=07|title=Song"},
+        {"%artist%/%album%/%track% %title%", "/m/Abba/Gold", "01 Dancing Queen",
+         "artist=Abba|album=Gold|track=01|title=Dancing Queen"},
+        // Too few folders above, a number that is none, text left over, an empty field.
+        {"%artist%/%album%/%title%", "/Gold", "Song", "-"},
+        {"%track% %title%", "/m", "Jean-Luc Quinn", "-"},
+        {"%disc%-%track% (live)", "/m", "1-07 (live) x", "-"},
+        {"%artist% - %title%", "/m", " - Song", "-"},
+        {"%disc%-%track% (live)", "/m", "1-07 (live)", "disc=1|track=07"},
+        {"100%% %genre%", "/m", "100% Jazz", "genre=Jazz"},
+        {"%track%%title%", "", "", "error: %track% and %title% need some text between them"},
+        {"%title", "", "", "error: the % at character 1 is not closed"},
+        {"%year:2%", "", "",
+         "error: only %track% and %disc% take a width, from 1 to 9, as in %track:3%"},
+        {"plain", "", "",
+         "error: the pattern names no field (the fields are %artist% "
+         "%albumartist% %album% %title% %track% %disc% %year% %genre% %skip%)"},
+    };
+    for (const PatternCase& c : cases) {
+        const PatternParse parse = parseNamePattern(c.pattern, PatternUse::ReadNames);
+        std::string got = parse.pattern ? "-" : "error: " + parse.error;
+        if (parse.pattern) {
+            if (const auto values = matchNamePattern(*parse.pattern, c.folder, c.base)) {
+                got.clear();
+                for (const PatternValue& v : *values) {
+                    got += (got.empty() ? "" : "|") + std::string(patternFieldWord(v.field)) + "=" +
+                           v.value;
+                }
+            }
+        }
+        EXPECT_EQ(got, c.expected) << c.pattern << " on " << c.base;
+    }
+    EXPECT_EQ(parseNamePattern("%skip% %title%", PatternUse::MakeNames).error,
+              "unknown field %skip% (the fields are %artist% %albumartist% %album% %title% "
+              "%track% %disc% %year% %genre%)");
+    EXPECT_FALSE(parseNamePattern("%album%/", PatternUse::MakeNames).pattern);
 }
 
 TEST(EasyTagMessages, ResultsAndFailures) {

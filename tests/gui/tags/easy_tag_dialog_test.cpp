@@ -30,7 +30,7 @@ protected:
         return path;
     }
     EasyTagJob job(bool includeSubfolders = true) const {
-        return {{folder(), includeSubfolders, {}}, "mp3;wma;"};
+        return {{folder(), includeSubfolders, {}}, "mp3;wma;", false, {}};
     }
     std::string folder() const { return dir_.path().string() + "/"; }
 
@@ -45,10 +45,11 @@ TEST_F(EasyTagDialogTest, OpensWithTheInitialFormat) {
     EXPECT_TRUE(dialog.basedOnNameBox()->isChecked());
     EXPECT_EQ(dialog.basedOnNameBox()->text(), QStringLiteral("Set ID3 Tag based on filename"));
     const auto groups = dialog.findChildren<QGroupBox*>();
-    ASSERT_EQ(groups.size(), 2);
+    ASSERT_EQ(groups.size(), 4);
     EXPECT_EQ(groups[0]->title(), QStringLiteral("Filename Format"));
-    EXPECT_EQ(groups[1]->title(), QStringLiteral("ID3 Tag"));
-    EXPECT_TRUE(groups[1]->findChild<QLabel*>()->text() == QStringLiteral("Set ID3 Tag as"));
+    EXPECT_EQ(groups[3]->title(), QStringLiteral("ID3 Tag"));
+    EXPECT_TRUE(groups[3]->findChild<QLabel*>()->text() == QStringLiteral("Set ID3 Tag as"));
+    EXPECT_FALSE(dialog.patternGroup()->isChecked());
 
     EXPECT_TRUE(dialog.enableBox(0)->isChecked());
     EXPECT_TRUE(dialog.enableBox(1)->isChecked());
@@ -108,8 +109,8 @@ TEST_F(EasyTagDialogTest, ControlsFollowTheirRules) {
 
     dialog.enableBox(1)->click();
     dialog.delimiterEdit(1)->clear();
-    QTest::keyClicks(dialog.delimiterEdit(1), QStringLiteral("_x"));
-    EXPECT_EQ(dialog.shownFormat().delimiter2, "_");
+    QTest::keyClicks(dialog.delimiterEdit(1), QStringLiteral(" - "));
+    EXPECT_EQ(dialog.shownFormat().delimiter2, " - ");  // several characters
 }
 
 TEST_F(EasyTagDialogTest, NoEnabledSlotKeepsTheDialogOpen) {
@@ -121,6 +122,38 @@ TEST_F(EasyTagDialogTest, NoEnabledSlotKeepsTheDialogOpen) {
     dialog.okButton()->click();
     EXPECT_TRUE(platform_.allExpectedShown());
     EXPECT_TRUE(dialog.isVisible());
+}
+
+TEST_F(EasyTagDialogTest, PatternWithItsSampleAsTyped) {
+    const auto song = make("Abba/Gold/01 Dancing Queen.mp3");
+    EasyTagJob withSample = job();
+    withSample.sampleFile = song.string();
+    EasyTagDialog dialog(platform_, test::journal(), withSample);
+    dialog.open();
+    EXPECT_EQ(dialog.sampleLabel()->text().toStdString(),
+              "01 Dancing Queen.mp3\nThe name does not fit the format.");
+    dialog.delimiterEdit(0)->setText(QStringLiteral(" "));
+    EXPECT_EQ(dialog.sampleLabel()->text().toStdString(),
+              "01 Dancing Queen.mp3\nArtist: 01\nSong Title: Dancing Queen");
+
+    dialog.patternGroup()->setChecked(true);
+    EXPECT_FALSE(dialog.enableBox(0)->isEnabled());
+    dialog.patternEdit()->setText(QStringLiteral("%track%%title%"));
+    const std::string error = "%track% and %title% need some text between them";
+    EXPECT_EQ(dialog.sampleLabel()->text().toStdString(), "The pattern cannot be used: " + error);
+    platform_.expectMessage(badNamePatternMessage(error));
+    dialog.okButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+
+    dialog.patternEdit()->setText(QStringLiteral("%album%/%track% %title%"));
+    EXPECT_EQ(dialog.sampleLabel()->text().toStdString(),
+              "01 Dancing Queen.mp3\nAlbum: Gold\nTrack Number: 01\nSong Title: Dancing Queen");
+    EasyTagResult expected;
+    expected.written = 1;
+    platform_.expectMessage(easyTagResultMessage(folder(), expected));
+    dialog.okButton()->click();
+    EXPECT_TRUE(platform_.allExpectedShown());
+    EXPECT_EQ(readId3Summary(song).album, "Gold");
 }
 
 TEST_F(EasyTagDialogTest, RunTagsTheFolderAndReports) {
