@@ -10,6 +10,7 @@
 #include "core/store/workspace.h"
 #include "core/tags/easy_tag.h"
 #include "core/tags/local_listing.h"
+#include "core/tags/rename_from_tags.h"
 #include "core/tags/tag_clearing.h"
 #include "core/tags/tag_editor_rules.h"
 #include "core/tags/tag_preview.h"
@@ -245,6 +246,39 @@ int runEasyTagCommand(const Workspace& workspace, const std::vector<std::string>
     return result.failed.count + result.wrongContent.count > 0 ? kFileError : kDone;
 }
 
+int runRenameFromTags(Workspace& workspace, const std::vector<std::string>& words, CliRun& run) {
+    const LocalArguments args = parseArguments(words, {"--pattern"}, true);
+    if (!args.error.empty()) {
+        return usageError(run.err, args.error);
+    }
+    if (args.folder.empty() || !args.pattern) {
+        return usageError(run.err, "rename-from-tags needs a FOLDER and --pattern");
+    }
+    const PatternParse parse = parseNamePattern(*args.pattern, PatternUse::MakeNames);
+    if (!parse.pattern) {
+        return usageError(run.err, "--pattern: " + parse.error);
+    }
+    const std::string folder = absoluteFolder(args.folder);
+    const RenamePlan plan = planRenames({folder, args.includeSubfolders, {}}, *parse.pattern);
+    if (args.dryRun) {
+        printTable(run.out, {"File", "New name"}, renamePlanTable(plan));
+        printStatus(run.err, withUnreadableFoldersNote(
+                                 renamePlanCountsText(plan, true) + "; nothing was renamed.",
+                                 plan.unreadable));
+        for (const SkippedFile& file : plan.skipped) {
+            printStatus(run.err, "left alone (" + file.reason + "): " + file.path);
+        }
+        return kDone;
+    }
+    RenameResult result = applyRenames(workspace.journal(), plan.renames);
+    const FollowedRenames followed = workspace.followRenamedFiles(result.renamed, false);
+    result.collectionRecords = followed.records;
+    result.collectionError = followed.error;
+    printMessage(run.err, withJournalProblem(renameResultMessage(folder, plan, result),
+                                             workspace.journal()));
+    return result.failed.count > 0 || !followed.error.empty() ? kFileError : kDone;
+}
+
 }  // namespace
 
 void addLocalCommands(CommandTable& table) {
@@ -257,6 +291,8 @@ void addLocalCommands(CommandTable& table) {
     table["easytag"] = [](Workspace& w, const std::vector<std::string>& words, CliRun& run) {
         return runEasyTagCommand(w, words, run);
     };
+    table["rename-from-tags"] = [](Workspace& w, const std::vector<std::string>& words,
+                                   CliRun& run) { return runRenameFromTags(w, words, run); };
 }
 
 }  // namespace tunex::cli

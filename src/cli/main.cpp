@@ -80,7 +80,11 @@ int run(const std::vector<std::string>& words) {
     CommandTable commands = allCommands();
     commands["tags"] = [](tunex::Workspace& workspace, const std::vector<std::string>& arguments,
                           CliRun& run) {
-        return tunex::runTagsCommand(workspace.journal(), arguments, run.out, run.err);
+        return tunex::runTagsCommand(workspace.journal(), arguments, run.out, run.err,
+                                     [&workspace](const tunex::UndoReport& report) {
+                                         (void)workspace.followRenamedFiles(report.renamesUndone,
+                                                                            true);
+                                     });
     };
     const auto command = commands.find(parsed.command);
     if (command == commands.end()) {

@@ -222,8 +222,12 @@ namespace {
 
 // Restored files go to standard output, one a line; the message, with any file left alone, to
 // standard error.
-int undo(WriteJournal& journal, std::ostream& out, std::ostream& err) {
+int undo(WriteJournal& journal, std::ostream& out, std::ostream& err,
+         const std::function<void(const UndoReport&)>& afterUndo) {
     const UndoReport report = journal.undoLast();
+    if (afterUndo) {
+        afterUndo(report);
+    }
     for (const std::string& path : report.restoredPaths) {
         cli::printCell(out, path);
         out << '\n';
@@ -256,9 +260,9 @@ std::filesystem::path userJournalFolder() {
 }
 
 int runTagsCommand(WriteJournal& journal, std::span<const std::string> args, std::ostream& out,
-                   std::ostream& err) {
+                   std::ostream& err, const std::function<void(const UndoReport&)>& afterUndo) {
     if (args.size() == 1 && args[0] == "undo") {
-        return undo(journal, out, err);
+        return undo(journal, out, err, afterUndo);
     }
     if (args.size() == 1 && args[0] == "waiting") {
         return listWaiting(journal, out);

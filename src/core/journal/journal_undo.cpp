@@ -2,6 +2,7 @@
 
 #include "core/journal/journal_folder.h"
 #include "core/journal/journal_group.h"
+#include "core/journal/journal_renames.h"
 #include "core/journal/journal_restore.h"
 
 #include <fcntl.h>
@@ -32,9 +33,16 @@ void WriteJournal::Restoring::into(RollbackReport& report) const {
     leftAlonePaths.insert(leftAlone.begin(), leftAlone.end());
     report.leftAlonePaths.assign(leftAlonePaths.begin(), leftAlonePaths.end());
     report.waiting.insert(report.waiting.end(), waiting.begin(), waiting.end());
+    report.renamedBack.insert(report.renamedBack.end(), undone.begin(), undone.end());
 }
 
 namespace {
+
+// Whether a batch holds a group of changes or of renames to take back.
+bool holdsChanges(const fs::path& batch) {
+    return !numberedEntries(batch, kGroupPrefix).empty() ||
+           !numberedEntries(batch, journal::kRenamePrefix).empty();
+}
 
 // Restores the group's records, newest first; the entries that must stay, in their order.
 // A damaged record of an unfinished group stays, as the only copy of what its file lost; that of
@@ -80,7 +88,17 @@ std::vector<Entry> restoreEntries(const journal::GroupContents& group, int journ
 
 bool WriteJournal::restoreBatch(const fs::path& batch, bool all, Restoring& into) {
     bool intact = true;
-    const std::vector<fs::path> groups = trustedGroups(batch, intact);
+    // A batch renames or rewrites, never both; renames are taken back newest first too.
+    const std::vector<fs::path> renames = trustedGroups(batch, intact, journal::kRenamePrefix);
+    for (auto group = renames.rbegin(); group != renames.rend(); ++group) {
+        journal::RenamesBack back;
+        intact = journal::restoreRenameGroup(*group, all, back) && intact;
+        into.restored.insert(into.restored.end(), back.restored.begin(), back.restored.end());
+        into.leftAlone.insert(back.leftAlone.begin(), back.leftAlone.end());
+        into.waiting.insert(into.waiting.end(), back.waiting.begin(), back.waiting.end());
+        into.undone.insert(into.undone.end(), back.undone.begin(), back.undone.end());
+    }
+    const std::vector<fs::path> groups = trustedGroups(batch, intact, kGroupPrefix);
     // Newest first, so that a file changed twice ends as it was before both.
     for (auto group = groups.rbegin(); group != groups.rend(); ++group) {
         const UniqueFd fd(::open(group->c_str(), O_RDONLY | O_CLOEXEC));
@@ -118,7 +136,7 @@ UndoReport WriteJournal::undoLast() {
     }
     std::vector<fs::path> batches = numberedEntries(folder_, kBatchPrefix);
     // Batches whose every group was rolled back hold nothing to take back.
-    while (!batches.empty() && numberedEntries(batches.back(), kGroupPrefix).empty() &&
+    while (!batches.empty() && !holdsChanges(batches.back()) &&
            !fs::exists(batches.back() / std::string(kPartialMark), error)) {
         fs::remove_all(batches.back(), error);
         batches.pop_back();
@@ -144,6 +162,7 @@ UndoReport WriteJournal::undoLast() {
     report.restoredPaths = std::move(restoring.restored);
     report.leftAlonePaths.assign(restoring.leftAlone.begin(), restoring.leftAlone.end());
     report.waiting = std::move(restoring.waiting);
+    report.renamesUndone = std::move(restoring.undone);
     if (!intact) {
         report.result = UndoReport::Result::Failed;
         return report;
@@ -165,7 +184,7 @@ std::size_t WriteJournal::undoableBatches() {
         if (fs::exists(*batch / std::string(kPartialMark), error)) {
             break;
         }
-        count += numberedEntries(*batch, kGroupPrefix).empty() ? 0 : 1;
+        count += holdsChanges(*batch) ? 1 : 0;
     }
     return count;
 }

@@ -3,6 +3,7 @@
 #include "core/journal/file_guard.h"
 #include "core/journal/journal_folder.h"
 #include "core/journal/journal_group.h"
+#include "core/journal/journal_renames.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -118,7 +119,8 @@ bool WriteJournal::lock() {
     return true;
 }
 
-std::vector<fs::path> WriteJournal::trustedGroups(const fs::path& batch, bool& allTrusted) {
+std::vector<fs::path> WriteJournal::trustedGroups(const fs::path& batch, bool& allTrusted,
+                                                  std::string_view prefix) {
     std::vector<fs::path> trusted;
     allTrusted = true;
     if (const auto distrust = journal::distrustOf(batch)) {
@@ -127,7 +129,7 @@ std::vector<fs::path> WriteJournal::trustedGroups(const fs::path& batch, bool& a
         allTrusted = false;
         return trusted;
     }
-    for (fs::path& group : numberedEntries(batch, kGroupPrefix)) {
+    for (fs::path& group : numberedEntries(batch, prefix)) {
         if (const auto distrust = journal::distrustOf(group)) {
             rollback_.notApplied.push_back("The write journal's group " + group.string() +
                                            " was not applied: " + *distrust + '.');
@@ -177,7 +179,11 @@ namespace {
 std::pair<std::uint64_t, bool> batchSize(const fs::path& batch) {
     std::uint64_t size = 0;
     bool unfinished = false;
-    for (const fs::path& group : numberedEntries(batch, kGroupPrefix)) {
+    std::vector<fs::path> groups = numberedEntries(batch, kGroupPrefix);
+    for (fs::path& renames : numberedEntries(batch, journal::kRenamePrefix)) {
+        groups.push_back(std::move(renames));
+    }
+    for (const fs::path& group : groups) {
         const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
         struct stat info {};
         if (fd && ::fstat(fd.get(), &info) == 0) {
@@ -213,6 +219,34 @@ void WriteJournal::pruneBatches(const fs::path& keep) {
     (void)syncFolder(folder_);
 }
 
+std::vector<FileRename> WriteJournal::renamesToFollow() {
+    std::vector<FileRename> renames;
+    std::error_code error;
+    if (!fs::exists(folder_, error) || !lock()) {
+        return renames;
+    }
+    for (const fs::path& batch : numberedEntries(folder_, kBatchPrefix)) {
+        if (fs::exists(batch / std::string(journal::kFollowMark), error)) {
+            for (FileRename& rename : journal::finishedRenames(batch)) {
+                renames.push_back(std::move(rename));
+            }
+        }
+    }
+    return renames;
+}
+
+void WriteJournal::renamesFollowed() {
+    std::error_code error;
+    if (!fs::exists(folder_, error) || !lock()) {
+        return;
+    }
+    for (const fs::path& batch : numberedEntries(folder_, kBatchPrefix)) {
+        if (fs::remove(batch / std::string(journal::kFollowMark), error)) {
+            (void)syncFolder(batch);
+        }
+    }
+}
+
 int WriteJournal::forget(const std::string& path) {
     if (!lock()) {
         return 0;
@@ -221,7 +255,7 @@ int WriteJournal::forget(const std::string& path) {
     for (const fs::path& batch : numberedEntries(folder_, kBatchPrefix)) {
         const bool undoing = isUndoing(batch);
         bool allTrusted = true;
-        for (const fs::path& group : trustedGroups(batch, allTrusted)) {
+        for (const fs::path& group : trustedGroups(batch, allTrusted, kGroupPrefix)) {
             const UniqueFd fd(::open(group.c_str(), O_RDONLY | O_CLOEXEC));
             if (!fd || (!undoing && journal::groupDone(fd.get()))) {
                 continue;

@@ -29,6 +29,13 @@ struct FileIdentity {
 // The identity of an open regular file; nothing for anything else.
 [[nodiscard]] std::optional<FileIdentity> identityOf(int fd);
 
+// One file to be given another name, possibly in a folder below its own (journal_renames.h).
+struct FileRename {
+    std::string from;  // absolute
+    std::string to;    // absolute; folders missing on the way are made
+    friend bool operator==(const FileRename&, const FileRename&) = default;
+};
+
 // Bytes [offset, offset + length) of a file are replaced by `bytes`.
 struct Splice {
     std::int64_t offset = 0;
@@ -85,6 +92,8 @@ struct RollbackReport {
     std::vector<std::string> leftAlonePaths;  // changed by someone else since: not touched
     std::vector<WaitingFile> waiting;         // kept for a start that reaches them
     std::vector<std::string> notApplied;      // journal folders, batches or groups not trusted
+    std::vector<FileRename> renamedBack;      // files given their old names back, each as the
+                                              // rename had been made
 };
 
 // "N files ... restored", with the files left alone; nothing when there was nothing to do.
@@ -112,6 +121,8 @@ struct UndoReport {
     std::vector<std::string> restoredPaths;   // put back to their bytes before the batch
     std::vector<std::string> leftAlonePaths;  // changed by someone else since
     std::vector<WaitingFile> waiting;         // not put back yet; the batch stays
+    std::vector<FileRename> renamesUndone;    // files given their old names back, each as the
+                                              // rename had been made
     std::string error;
 };
 
@@ -150,6 +161,12 @@ public:
     // the count).
     [[nodiscard]] std::size_t undoableBatches();
 
+    // The renames of finished batches whose collections may not list the new names yet (a kill
+    // came in between); the caller makes them follow, then calls renamesFollowed().
+    [[nodiscard]] std::vector<FileRename> renamesToFollow();
+    // The collections list the new names of every batch of renames so far.
+    void renamesFollowed();
+
     // Gives up the kept records of the file at `path`: it will not be put back. How many there
     // were.
     [[nodiscard]] int forget(const std::string& path);
@@ -163,11 +180,13 @@ public:
 
 private:
     friend class JournaledBatch;
+    friend class JournaledRenames;
     // What restoring found, gathered over the batches.
     struct Restoring {
         std::vector<std::string> restored;
         std::set<std::string> leftAlone;
         std::vector<WaitingFile> waiting;
+        std::vector<FileRename> undone;
         void into(RollbackReport& report) const;
     };
     [[nodiscard]] bool lock();
@@ -178,7 +197,7 @@ private:
     // The batch's groups that may be applied; the others are named in the report, and
     // `allTrusted` says whether there were any.
     [[nodiscard]] std::vector<std::filesystem::path> trustedGroups(
-        const std::filesystem::path& batch, bool& allTrusted);
+        const std::filesystem::path& batch, bool& allTrusted, std::string_view prefix);
     [[nodiscard]] std::filesystem::path startBatch();
     void pruneBatches(const std::filesystem::path& keep);
     void noteJournalFailure(int error);

@@ -88,6 +88,13 @@ std::unique_ptr<Workspace> Workspace::open(const std::filesystem::path& base,
     workspace->settings_ = workspace->settingsFile_.readSettings();
     workspace->finishInterruptedMoves();
     workspace->takeBackUnlistedCollections();
+    // Renames a kill cut off from their collections, and renames given back.
+    (void)followRenames(workspace->paths_, workspace->settings_,
+                        workspace->journal_->rollback().renamedBack, true);
+    const std::vector<FileRename> unfollowed = workspace->journal_->renamesToFollow();
+    if (followRenames(workspace->paths_, workspace->settings_, unfollowed).error.empty()) {
+        workspace->journal_->renamesFollowed();
+    }
     if (!workspace->reloadCatalogue()) {
         failure = loadFailedMessage(workspace->catalogue().loadFailure());
         return nullptr;
@@ -144,6 +151,14 @@ void Workspace::takeBackUnlistedCollections() {
         error = "write failed";
     }
     takenBackMessage_ = takenBackText(found - listed, error);
+}
+
+FollowedRenames Workspace::followRenamedFiles(std::span<const FileRename> renames, bool backwards) {
+    FollowedRenames result = followRenames(paths_, settings_, renames, backwards);
+    if (result.error.empty()) {
+        journal_->renamesFollowed();
+    }
+    return result;
 }
 
 bool Workspace::reloadCatalogue() {

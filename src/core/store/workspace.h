@@ -3,11 +3,13 @@
 #include "core/common/user_message.h"
 #include "core/journal/write_journal.h"
 #include "core/store/catalogue.h"
+#include "core/store/collection_renames.h"
 #include "core/store/settings_file.h"
 #include "core/store/store_paths.h"
 
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -48,6 +50,12 @@ public:
     // be opened (the caller shows `loadFailedMessage(catalogue().loadFailure())` and ends the
     // process).
     [[nodiscard]] bool reloadCatalogue();
+
+    // Makes the collections list renamed files under the names they have now (`backwards`: the
+    // renames were taken back), and marks the journal's renames followed once every collection
+    // was rewritten. The caller loads the catalogue again when a collection changed.
+    [[nodiscard]] FollowedRenames followRenamedFiles(std::span<const FileRename> renames,
+                                                     bool backwards);
 
     // Rewrites the settings file from the settings in memory and the given history rows.
     [[nodiscard]] bool storeSettings(const std::vector<HistoryRow>& historyRows,

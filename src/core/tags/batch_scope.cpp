@@ -8,6 +8,29 @@ std::string musicFileCountText(int files) {
     return std::to_string(files) + (files == 1 ? " music file" : " music files");
 }
 
+namespace {
+
+// How the question puts each tool: before the part, between the part and the folder, the caption.
+struct ToolWords {
+    std::string_view before;
+    std::string_view between;
+    std::string_view caption;
+};
+
+ToolWords wordsOf(BatchTool tool) {
+    switch (tool) {
+        case BatchTool::ClearAll:
+            return {"Clear the tags of the ", ", or of ", "Clear ID3 Tag?"};
+        case BatchTool::EasyTag:
+            return {"Set the tags from the names of the ", ", or of ", "Easy Tag"};
+        case BatchTool::Rename:
+            return {"Name the ", " from their tags, or ", "Name Files from Tags"};
+    }
+    return {};
+}
+
+}  // namespace
+
 ScopeQuestion scopeQuestion(BatchTool tool, ListPart part, int partFiles, int folderFiles,
                             std::string_view folder) {
     const bool shown = part == ListPart::Shown;
@@ -15,14 +38,11 @@ ScopeQuestion scopeQuestion(BatchTool tool, ListPart part, int partFiles, int fo
         musicFileCountText(partFiles) + (shown ? " shown in the list" : " selected in the list");
     const std::string all =
         "all " + musicFileCountText(folderFiles) + " under " + std::string(folder);
-    const bool clear = tool == BatchTool::ClearAll;
-    std::string text = clear
-                           ? "Clear the tags of the " + which + ", or of " + all + "?"
-                           : "Set the tags from the names of the " + which + ", or of " + all + "?";
-    return {
-        {std::move(text), captionFor(clear ? "Clear ID3 Tag?" : "Easy Tag"), MessageIcon::Question},
-        {(shown ? "Only the &Shown " : "Only the &Selected ") + musicFileCountText(partFiles),
-         "&All " + musicFileCountText(folderFiles)}};
+    const ToolWords words = wordsOf(tool);
+    std::string text = std::string(words.before) + which + std::string(words.between) + all + "?";
+    return {{std::move(text), captionFor(words.caption), MessageIcon::Question},
+            {(shown ? "Only the &Shown " : "Only the &Selected ") + musicFileCountText(partFiles),
+             "&All " + musicFileCountText(folderFiles)}};
 }
 
 int countMusicFiles(const TagScope& scope) {

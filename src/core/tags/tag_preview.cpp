@@ -191,6 +191,9 @@ std::string previewCountsText(const TagPreview& preview, std::string_view leftAl
 }
 
 std::string_view previewTagName(const PreviewRow& row) {
+    if (row.fileName) {
+        return {};
+    }
     if (row.singleGroup) {
         return "Tag";
     }

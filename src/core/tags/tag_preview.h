@@ -19,6 +19,7 @@ struct PreviewRow {
     std::string field;         // the editor's label: "Title", "Track #"...
     std::string oldValue;
     std::string newValue;
+    bool fileName = false;  // the row is the file's name, not a field of a tag
 };
 
 // A file the batch would leave alone, and why.
@@ -58,7 +59,8 @@ struct PreviewProgress {
 // one); the page says what will happen, a dry run what would.
 [[nodiscard]] std::string previewCountsText(const TagPreview& preview, std::string_view leftAlone);
 
-// How the tag column names a row's tag: "V1", "V2", or "Tag" for the one tag of other formats.
+// How the tag column names a row's tag: "V1", "V2", or "Tag" for the one tag of other formats;
+// nothing for a file's name.
 [[nodiscard]] std::string_view previewTagName(const PreviewRow& row);
 
 // The preview as TAB-separated lines: file, tag (previewTagName), field, old value, new value.

@@ -75,6 +75,16 @@ bool AppContext::reloadCatalogue() {
     return true;
 }
 
+FollowedRenames AppContext::followRenamedFiles(std::span<const FileRename> renames,
+                                               bool backwards) {
+    const CatalogueChange change(*this);
+    FollowedRenames followed = workspace_->followRenamedFiles(renames, backwards);
+    if (followed.collections > 0) {
+        (void)reloadCatalogue();
+    }
+    return followed;
+}
+
 void AppContext::prepareSearches() {
     preparation_ =
         std::jthread([&index = workspace_->catalogue().index()] { (void)index.visitOrder(); });

@@ -43,6 +43,9 @@ public:
     // Loads the catalogue again after Add or a rename. When a collection file cannot be opened
     // the user is told, catalogueLoadFailed() is emitted and the result is false.
     bool reloadCatalogue();
+    // Makes the collections list renamed files as they are called now (`backwards`: the renames
+    // were taken back) and loads the catalogue again when one changed.
+    FollowedRenames followRenamedFiles(std::span<const FileRename> renames, bool backwards);
     // While a CatalogueChange is held; searches running off the GUI thread read the catalogue.
     [[nodiscard]] bool catalogueChanging() const { return catalogueChanges_ > 0; }
 

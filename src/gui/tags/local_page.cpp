@@ -10,7 +10,6 @@
 #include "core/tags/tag_walk.h"
 #include "gui/app/app_context.h"
 #include "gui/app/page_id.h"
-#include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/local_clear_tools.h"
 #include "gui/tags/local_file_list.h"
 #include "gui/tags/local_listing_runner.h"
@@ -145,9 +144,9 @@ LocalPage::LocalPage(AppContext& context, QWidget* parent)
     layout->addLayout(bottom);
 
     // Tab follows reading order: the tree, the tools beside it, the list, the row below.
-    const std::array<QWidget*, 11> order = {tree_,     keyword_,      filter_,  summary_,
-                                            clearTag_, moreTag_,      easyTag_, undo_,
-                                            list_,     subdirectory_, refresh_};
+    const std::array<QWidget*, 12> order = {tree_,     keyword_, filter_,       summary_,
+                                            clearTag_, moreTag_, easyTag_,      tagTools_,
+                                            undo_,     list_,    subdirectory_, refresh_};
     for (std::size_t i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
@@ -188,7 +187,9 @@ QWidget* LocalPage::buildTools() {
     setClearTarget(ClearTarget::None);
     moreTag_ = new QPushButton(QStringLiteral("&More Tag"), tools);
     easyTag_ = new QPushButton(QStringLiteral("&Easy Tag"), tools);
-    for (QPushButton* button : {clearTag_, moreTag_, easyTag_}) {
+    tagTools_ = new QPushButton(QStringLiteral("Tag &Tools"), tools);
+    tagTools_->setMenu(buildToolsMenu());
+    for (QPushButton* button : {clearTag_, moreTag_, easyTag_, tagTools_}) {
         button->setEnabled(false);
     }
     undo_ = new QPushButton(QStringLiteral("&Undo Last Tag Change"), tools);
@@ -201,6 +202,7 @@ QWidget* LocalPage::buildTools() {
     buttons->addWidget(clearTag_);
     buttons->addWidget(moreTag_);
     buttons->addWidget(easyTag_);
+    buttons->addWidget(tagTools_);
 
     auto* layout = new QVBoxLayout(tools);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -240,11 +242,6 @@ std::string LocalPage::selectedRowPath() const {
     return row ? localRowPath(list_->rows().at(static_cast<size_t>(*row))) : std::string();
 }
 
-std::string LocalPage::sampleRowPath() const {
-    std::string path = selectedRowPath();
-    return path.empty() && list_->rowCount() > 0 ? localRowPath(list_->rows().front()) : path;
-}
-
 void LocalPage::listFolder(const std::string& folder) {
     list_->setRows({});
     files_ = {};
@@ -259,7 +256,7 @@ void LocalPage::listFolder(const std::string& folder) {
             runner_->cancel();
             setListingShown(false);
             status_->setText(listedStatus_);
-            easyTag_->setEnabled(listedButtons_.easyTagEnabled);
+            setBatchToolsEnabled(listedButtons_.easyTagEnabled);
             clearTag_->setEnabled(listedButtons_.clearEnabled);
         }
         return;
@@ -276,7 +273,7 @@ void LocalPage::setListingShown(bool listing) {
     if (listing) {
         setCursor(Qt::BusyCursor);
         // The tools act on the listed files, which are not all there yet.
-        for (QPushButton* button : {clearTag_, moreTag_, easyTag_, filter_}) {
+        for (QPushButton* button : {clearTag_, moreTag_, easyTag_, tagTools_, filter_}) {
             button->setEnabled(false);
         }
     } else {
@@ -296,7 +293,7 @@ void LocalPage::showListing(const std::string& folder, LocalListing listing) {
 
     const std::optional<Volume> volume = context_.platform().volumeOf(folder);
     listedButtons_ = tagButtonsAfterListing(volume && volume->kind == VolumeKind::Optical);
-    easyTag_->setEnabled(listedButtons_.easyTagEnabled);
+    setBatchToolsEnabled(listedButtons_.easyTagEnabled);
     clearTag_->setEnabled(listedButtons_.clearEnabled);
     clearAllAllowed_ = listedButtons_.clearTarget == ClearTarget::Folder;
     if (listedButtons_.clearTarget) {
@@ -483,25 +480,6 @@ void LocalPage::onMoreTag() {
     dialog->open();
 }
 
-void LocalPage::onEasyTag() {
-    // "My Computer" has no path; an empty folder must never stand for "/".
-    const std::string folder = selectedFolder();
-    if (folder.empty()) {
-        return;
-    }
-    std::optional<ScopeChoice> choice = chooseScope(BatchTool::EasyTag);
-    if (!choice) {
-        return;
-    }
-    auto* dialog = new EasyTagDialog(context_.platform(), context_.workspace().journal(),
-                                     {std::move(choice->scope), context_.settings().fileTypes,
-                                      context_.settings().previewTagChanges, sampleRowPath()},
-                                     this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
-    dialog->open();
-}
-
 void LocalPage::onClearTag() {
     if (clearTarget_ == ClearTarget::Folder) {
         clearAllTag();
@@ -559,6 +537,7 @@ void LocalPage::onUndo() {
     {
         const WaitCursor wait;
         report = context_.workspace().journal().undoLast();
+        (void)context_.followRenamedFiles(report.renamesUndone, true);
     }
     context_.platform().tell(undoResultMessage(report));
     refreshAfterTagChange();

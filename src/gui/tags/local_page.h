@@ -16,6 +16,7 @@
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
@@ -47,6 +48,8 @@ public:
     [[nodiscard]] QPushButton* clearTagButton() const { return clearTag_; }
     [[nodiscard]] QPushButton* moreTagButton() const { return moreTag_; }
     [[nodiscard]] QPushButton* easyTagButton() const { return easyTag_; }
+    // Opens the menu of the other batch tools (names from tags...).
+    [[nodiscard]] QPushButton* tagToolsButton() const { return tagTools_; }
     [[nodiscard]] QPushButton* undoButton() const { return undo_; }
     [[nodiscard]] QLabel* statusLabel() const { return status_; }
     [[nodiscard]] QCheckBox* subdirectoryBox() const { return subdirectory_; }
@@ -95,6 +98,10 @@ private:
     void onMenu(QPoint globalPos);
     void onMoreTag();
     void onEasyTag();
+    [[nodiscard]] QMenu* buildToolsMenu();
+    // EasyTag and the tools of the menu act on a whole folder, which a CD does not allow.
+    void setBatchToolsEnabled(bool enabled);
+    void onRenameFromTags();
     void onClearTag();
     // Takes back the last tag change of any page or dialog, from the write journal.
     void onUndo();
@@ -115,6 +122,7 @@ private:
     QPushButton* clearTag_ = nullptr;
     QPushButton* moreTag_ = nullptr;
     QPushButton* easyTag_ = nullptr;
+    QPushButton* tagTools_ = nullptr;
     QPushButton* undo_ = nullptr;
     QLabel* status_;
     QCheckBox* subdirectory_;

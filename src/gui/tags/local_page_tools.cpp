@@ -1,0 +1,65 @@
+#include "gui/tags/local_page.h"
+
+#include "gui/app/app_context.h"
+#include "gui/tags/easy_tag_dialog.h"
+#include "gui/tags/local_file_list.h"
+#include "gui/tags/rename_dialog.h"
+
+#include <QMenu>
+#include <QPushButton>
+
+// The Local page's batch tools beyond clearing: EasyTag and the tools of its menu.
+namespace tunex {
+
+QMenu* LocalPage::buildToolsMenu() {
+    auto* menu = new QMenu(this);
+    menu->addAction(QStringLiteral("&Name Files from Tags..."), this, &LocalPage::onRenameFromTags);
+    return menu;
+}
+
+void LocalPage::setBatchToolsEnabled(bool enabled) {
+    easyTag_->setEnabled(enabled);
+    tagTools_->setEnabled(enabled);
+}
+
+std::string LocalPage::sampleRowPath() const {
+    std::string path = selectedRowPath();
+    return path.empty() && list_->rowCount() > 0 ? localRowPath(list_->rows().front()) : path;
+}
+
+void LocalPage::onEasyTag() {
+    // "My Computer" has no path; an empty folder must never stand for "/".
+    const std::string folder = selectedFolder();
+    if (folder.empty()) {
+        return;
+    }
+    std::optional<ScopeChoice> choice = chooseScope(BatchTool::EasyTag);
+    if (!choice) {
+        return;
+    }
+    auto* dialog = new EasyTagDialog(context_.platform(), context_.workspace().journal(),
+                                     {std::move(choice->scope), context_.settings().fileTypes,
+                                      context_.settings().previewTagChanges, sampleRowPath()},
+                                     this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
+    dialog->open();
+}
+
+void LocalPage::onRenameFromTags() {
+    const std::string folder = selectedFolder();
+    if (folder.empty()) {
+        return;
+    }
+    std::optional<ScopeChoice> choice = chooseScope(BatchTool::Rename);
+    if (!choice) {
+        return;
+    }
+    auto* dialog =
+        new RenameFromTagsDialog(context_, std::move(choice->scope), sampleRowPath(), this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
+    dialog->open();
+}
+
+}  // namespace tunex
