@@ -15,14 +15,19 @@ ScopeQuestion scopeQuestion(BatchTool tool, ListPart part, int partFiles, int fo
         musicFileCountText(partFiles) + (shown ? " shown in the list" : " selected in the list");
     const std::string all =
         "all " + musicFileCountText(folderFiles) + " under " + std::string(folder);
-    const bool clear = tool == BatchTool::ClearAll;
-    std::string text = clear
-                           ? "Clear the tags of the " + which + ", or of " + all + "?"
-                           : "Set the tags from the names of the " + which + ", or of " + all + "?";
-    return {
-        {std::move(text), captionFor(clear ? "Clear ID3 Tag?" : "Easy Tag"), MessageIcon::Question},
-        {(shown ? "Only the &Shown " : "Only the &Selected ") + musicFileCountText(partFiles),
-         "&All " + musicFileCountText(folderFiles)}};
+    std::string_view asking = "Clear the tags of the ";
+    std::string_view caption = "Clear ID3 Tag?";
+    if (tool == BatchTool::EasyTag) {
+        asking = "Set the tags from the names of the ";
+        caption = "Easy Tag";
+    } else if (tool == BatchTool::Tidy) {
+        asking = "Tidy the tags of the ";
+        caption = "Tidy Tags";
+    }
+    std::string text = std::string(asking) + which + ", or of " + all + "?";
+    return {{std::move(text), captionFor(caption), MessageIcon::Question},
+            {(shown ? "Only the &Shown " : "Only the &Selected ") + musicFileCountText(partFiles),
+             "&All " + musicFileCountText(folderFiles)}};
 }
 
 int countMusicFiles(const TagScope& scope) {
