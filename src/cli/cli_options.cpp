@@ -82,12 +82,14 @@ std::string usageText() {
            "                 [--target v1|v2] [--no-subdirs] [--dry-run]\n"
            "  tags catalogue|summary|show|set|clear FILE [KEY=VALUE...] | tags undo\n"
            "  tags waiting | tags forget FILE\n"
+           "  tags tidy FOLDER [--case title|lower|upper|first] [--spaces] [--underscores]\n"
+           "                   [--fields title,artist,album,albumartist] [--dry-run]\n"
            "    KEY of an mp3 file: v1.title v1.artist v1.album v1.comment v1.year v1.track\n"
            "      v1.genre, v2.title v2.artist v2.album v2.comment v2.year v2.track v2.genre\n"
-           "      v2.composer v2.publisher v2.url v2.copyright\n"
+           "      v2.composer v2.publisher v2.url v2.copyright v2.albumartist v2.disc\n"
            "    KEY of a FLAC, Ogg Vorbis, Opus, MP4/M4A, WMA, APE, WavPack, AIFF or WAV file\n"
            "      (one tag): title artist album comment year track genre composer publisher\n"
-           "      url copyright, where the format has the field\n";
+           "      url copyright albumartist disc, where the format has the field\n";
 }
 
 std::optional<int> parseRowLimit(std::string_view text) {

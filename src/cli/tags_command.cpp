@@ -10,6 +10,7 @@
 
 #include "cli/cli_output.h"
 #include "cli/journal_commands.h"
+#include "cli/tidy_command.h"
 #include "core/common/unique_fd.h"
 #include "core/journal/write_journal.h"
 #include "core/tags/audio_format.h"
@@ -36,7 +37,8 @@ int refuse(std::ostream& err, const std::string& text) {
 int usage(std::ostream& err) {
     return refuse(err,
                   "Usage: tags catalogue FILE | summary FILE | show FILE | "
-                  "set FILE KEY=VALUE... | clear FILE | undo | waiting | forget FILE");
+                  "set FILE KEY=VALUE... | clear FILE | undo | waiting | forget FILE | "
+                  "tidy FOLDER OPTIONS");
 }
 
 // A name outside the list is printed as stored.
@@ -269,6 +271,9 @@ int runTagsCommand(WriteJournal& journal, std::span<const std::string> args, std
     }
     if (args.size() == 2 && args[0] == "forget") {
         return forgetWaiting(journal, args[1], out, err);
+    }
+    if (!args.empty() && args[0] == "tidy") {
+        return runTidyCommand(journal, args.subspan(1), out, err);
     }
     if (args.size() < 2) {
         return usage(err);

@@ -110,7 +110,9 @@ TEST(CliTagsCommand, EveryKeySetsItsOwnFieldAndShowsInOrder) {
         "v2.composer=Co\n"
         "v2.publisher=Pu\n"
         "v2.url=http://u.example/\n"
-        "v2.copyright=Cr\n";
+        "v2.copyright=Cr\n"
+        "v2.albumartist=AA\n"
+        "v2.disc=1/2\n";
     std::vector<std::string> args = {"tags", "set", file};
     for (const std::string& line : test::lines(shown)) {
         args.push_back(line);
@@ -132,6 +134,8 @@ TEST(CliTagsCommand, EveryKeySetsItsOwnFieldAndShowsInOrder) {
                                              "TDRC 2001",
                                              "TIT2 A V2 title runs past thirty characters",
                                              "TPE1 A2",
+                                             "TPE2 AA",
+                                             "TPOS 1/2",
                                              "TPUB Pu",
                                              "TRCK 3",
                                              "WOAF http://u.example/"};
@@ -141,7 +145,7 @@ TEST(CliTagsCommand, EveryKeySetsItsOwnFieldAndShowsInOrder) {
     const std::vector<std::pair<std::string, int>> limits = {{"v1.title", 30}, {"v1.artist", 30},
                                                              {"v1.album", 30}, {"v1.comment", 30},
                                                              {"v1.year", 4},   {"v1.track", 3}};
-    std::vector<std::string> refusals = {"v1.track=256", "v2.title=\xff\xfe"};
+    std::vector<std::string> refusals = {"v1.track=256", "v2.title=\xff\xfe", "v2.disc=2147483648"};
     for (const auto& [key, limit] : limits) {
         refusals.push_back(key + "=" + std::string(limit + 1, '1'));
     }
@@ -174,10 +178,10 @@ void PrintTo(const SingleTagCase& tagCase, std::ostream* out) {
 
 constexpr std::string_view kVorbisShown =
     "title=T\nartist=A\nalbum=L\ncomment=C\nyear=2001\ntrack=3\ngenre=17\ncomposer=Co\n"
-    "publisher=Pu\ncopyright=Cr\n";
+    "publisher=Pu\ncopyright=Cr\nalbumartist=AA\ndisc=1/2\n";
 const std::vector<std::string> kVorbisStored = {
-    "ALBUM=L",   "ARTIST=A",   "COMMENT=C",    "COMPOSER=Co", "COPYRIGHT=Cr",
-    "DATE=2001", "GENRE=Rock", "PUBLISHER=Pu", "TITLE=T",     "TRACKNUMBER=3"};
+    "ALBUM=L",    "ARTIST=A",     "COMMENT=C", "COMPOSER=Co",   "COPYRIGHT=Cr",   "DATE=2001",
+    "GENRE=Rock", "PUBLISHER=Pu", "TITLE=T",   "TRACKNUMBER=3", "ALBUMARTIST=AA", "DISCNUMBER=1/2"};
 
 const SingleTagCase kSingleTagCases[] = {
     {"flac", ".flac", "MOOD", kVorbisShown, kVorbisStored, "url",
@@ -188,9 +192,9 @@ const SingleTagCase kSingleTagCases[] = {
      ".m4a",
      "----:com.apple.iTunes:MOOD",
      "title=T\nartist=A\nalbum=L\ncomment=C\nyear=2001\ntrack=3\ngenre=17\ncomposer=Co\n"
-     "copyright=Cr\n",
-     {"cprt=Cr", "trkn=3/0", "\u00A9ART=A", "\u00A9alb=L", "\u00A9cmt=C", "\u00A9day=2001",
-      "\u00A9gen=Rock", "\u00A9nam=T", "\u00A9wrt=Co"},
+     "copyright=Cr\nalbumartist=AA\ndisc=1/2\n",
+     {"cprt=Cr", "trkn=3/0", "aART=AA", "disk=1/2", "\u00A9ART=A", "\u00A9alb=L", "\u00A9cmt=C",
+      "\u00A9day=2001", "\u00A9gen=Rock", "\u00A9nam=T", "\u00A9wrt=Co"},
      "publisher",
      "MP4 audio has no \"publisher\" field"},
 };
@@ -237,6 +241,7 @@ TEST_P(CliSingleTag, ShowSetAndClearByPlainKeysKeepEverythingElse) {
               std::string::npos);
     EXPECT_EQ(runProgram(kCli, {"tags", "set", file, "genre=148"}).exitCode, 2);
     EXPECT_EQ(runProgram(kCli, {"tags", "set", file, "track=2147483648"}).exitCode, 2);
+    EXPECT_EQ(runProgram(kCli, {"tags", "set", file, "disc=2147483648"}).exitCode, 2);
     EXPECT_EQ(test::readFile(song), before);
 
     // Clearing takes the editor's fields only: the file is as it was made.

@@ -30,15 +30,16 @@ EXTENSIONS = tuple(sorted({"." + ext for ext, _ in FORMATS.values()}))
 EDITOR_KEYS = {
     "vorbis": ["TITLE", "ARTIST", "ALBUM", "COMMENT", "DESCRIPTION", "DATE", "YEAR",
                "TRACKNUMBER", "GENRE", "COMPOSER", "PUBLISHER", "LABEL", "ORGANIZATION",
-               "COPYRIGHT"],
+               "COPYRIGHT", "ALBUMARTIST", "DISCNUMBER"],
     "ape": ["TITLE", "ARTIST", "ALBUM", "COMMENT", "YEAR", "TRACK", "GENRE", "COMPOSER",
-            "PUBLISHER", "FILE", "COPYRIGHT"],
+            "PUBLISHER", "FILE", "COPYRIGHT", "ALBUM ARTIST", "DISC"],
     "mp4": ["\u00a9nam", "\u00a9ART", "\u00a9alb", "\u00a9cmt", "\u00a9day", "trkn", "\u00a9gen",
-            "gnre", "\u00a9wrt", "cprt"],
+            "gnre", "\u00a9wrt", "cprt", "aART", "disk"],
     "asf": ["Title", "Author", "WM/AlbumTitle", "Description", "WM/Year", "WM/TrackNumber",
-            "WM/Genre", "WM/Composer", "WM/Publisher", "WM/AudioFileURL", "Copyright"],
+            "WM/Genre", "WM/Composer", "WM/Publisher", "WM/AudioFileURL", "Copyright",
+            "WM/AlbumArtist", "WM/PartOfSet"],
     "id3": ["TIT2", "TPE1", "TALB", "COMM:", "TYER", "TDRC", "TRCK", "TCON", "TCOM", "TPUB",
-            "WOAF", "TCOP"],
+            "WOAF", "TCOP", "TPE2", "TPOS"],
 }
 FIELD_INDEX = {"title": 0, "artist": 1, "album": 2}
 

@@ -25,6 +25,10 @@ ToolWords wordsOf(BatchTool tool) {
             return {"Set the tags from the names of the ", ", or of ", "Easy Tag"};
         case BatchTool::Rename:
             return {"Name the ", " from their tags, or ", "Name Files from Tags"};
+        case BatchTool::Tidy:
+            return {"Tidy the tags of the ", ", or of ", "Tidy Tags"};
+        case BatchTool::Cover:
+            return {"Set the front cover of the ", ", or of ", "Set Cover"};
     }
     return {};
 }

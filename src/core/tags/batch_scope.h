@@ -10,7 +10,7 @@
 namespace tunex {
 
 // The batch tools of the Local page that can act on part of the list instead of the folder.
-enum class BatchTool { ClearAll, EasyTag, Rename };
+enum class BatchTool { ClearAll, EasyTag, Rename, Tidy, Cover };
 
 // Which part of the list the user may mean: the rows a filter left, or the rows selected.
 enum class ListPart { Shown, Selected };

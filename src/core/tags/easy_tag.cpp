@@ -68,6 +68,10 @@ std::string_view nameFieldCaption(NameField field) {
             return "Year";
         case NameField::Genre:
             return "Genre";
+        case NameField::AlbumArtist:
+            return "Album Artist";
+        case NameField::Disc:
+            return "Disc Number";
     }
     return {};
 }
@@ -180,7 +184,9 @@ std::optional<NameField> nameFieldOf(PatternField field) {
         case PatternField::Genre:
             return NameField::Genre;
         case PatternField::AlbumArtist:
+            return NameField::AlbumArtist;
         case PatternField::Disc:
+            return NameField::Disc;
         case PatternField::Skip:
             break;
     }

@@ -20,7 +20,7 @@ namespace tunex {
 inline constexpr std::array<NameField, 4> kNameFields = {
     NameField::Artist, NameField::Album, NameField::SongTitle, NameField::TrackNumber};
 
-// "Artist", "Album", "Song Title", "Track Number", "Year", "Genre".
+// "Artist", "Album", "Song Title", "Track Number", "Year", "Genre", "Album Artist", "Disc Number".
 [[nodiscard]] std::string_view nameFieldCaption(NameField field);
 
 struct NameSlot {

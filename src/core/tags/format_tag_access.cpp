@@ -18,7 +18,7 @@ namespace {
 
 using TagLib::String;
 
-constexpr std::array<FieldKeys, 10> kXiphKeys = {{
+constexpr std::array<FieldKeys, 12> kXiphKeys = {{
     {TagField::Title, {"TITLE"}},
     {TagField::Artist, {"ARTIST"}},
     {TagField::Album, {"ALBUM"}},
@@ -29,9 +29,11 @@ constexpr std::array<FieldKeys, 10> kXiphKeys = {{
     {TagField::Composer, {"COMPOSER"}},
     {TagField::Publisher, {"PUBLISHER", "LABEL", "ORGANIZATION"}},
     {TagField::Copyright, {"COPYRIGHT"}},
+    {TagField::AlbumArtist, {"ALBUMARTIST"}},
+    {TagField::Disc, {"DISCNUMBER"}},
 }};
 
-constexpr std::array<FieldKeys, 11> kApeKeys = {{
+constexpr std::array<FieldKeys, 13> kApeKeys = {{
     {TagField::Title, {"Title"}},
     {TagField::Artist, {"Artist"}},
     {TagField::Album, {"Album"}},
@@ -43,9 +45,11 @@ constexpr std::array<FieldKeys, 11> kApeKeys = {{
     {TagField::Publisher, {"Publisher"}},
     {TagField::Url, {"File"}},
     {TagField::Copyright, {"Copyright"}},
+    {TagField::AlbumArtist, {"Album Artist"}},
+    {TagField::Disc, {"Disc"}},
 }};
 
-constexpr std::array<FieldKeys, 9> kMp4Keys = {{
+constexpr std::array<FieldKeys, 11> kMp4Keys = {{
     {TagField::Title, {"\251nam"}},
     {TagField::Artist, {"\251ART"}},
     {TagField::Album, {"\251alb"}},
@@ -55,11 +59,13 @@ constexpr std::array<FieldKeys, 9> kMp4Keys = {{
     {TagField::Genre, {"\251gen"}},
     {TagField::Composer, {"\251wrt"}},
     {TagField::Copyright, {"cprt"}},
+    {TagField::AlbumArtist, {"aART"}},
+    {TagField::Disc, {"disk"}},
 }};
 
 // The content description holds title, author, description and copyright; the rest are
 // attributes.
-constexpr std::array<FieldKeys, 11> kAsfKeys = {{
+constexpr std::array<FieldKeys, 13> kAsfKeys = {{
     {TagField::Title, {"Title"}},
     {TagField::Artist, {"Author"}},
     {TagField::Album, {"WM/AlbumTitle"}},
@@ -71,7 +77,14 @@ constexpr std::array<FieldKeys, 11> kAsfKeys = {{
     {TagField::Publisher, {"WM/Publisher"}},
     {TagField::Url, {"WM/AudioFileURL"}},
     {TagField::Copyright, {"Copyright"}},
+    {TagField::AlbumArtist, {"WM/AlbumArtist"}},
+    {TagField::Disc, {"WM/PartOfSet"}},
 }};
+
+// MP4 keeps the track and the disc as number pairs.
+bool isNumberPair(std::string_view key) {
+    return key == "trkn" || key == "disk";
+}
 
 String latin1(std::string_view key) {
     return {std::string(key), String::Latin1};
@@ -149,8 +162,8 @@ private:
     std::function<TagLib::APE::Tag*(bool)> tag_;
 };
 
-// MP4 atoms. The track is a number pair; a genre may also be an ID3v1 number in "gnre", which a
-// written text genre replaces.
+// MP4 atoms. The track and the disc are number pairs; a genre may also be an ID3v1 number in
+// "gnre", which a written text genre replaces.
 class Mp4Access final : public FormatTag::Access {
 public:
     explicit Mp4Access(TagLib::MP4::Tag& tag) : tag_(tag) {}
@@ -159,8 +172,8 @@ public:
         return tag_.contains(latin1(key)) || (key == "\251gen" && tag_.contains("gnre"));
     }
     [[nodiscard]] std::vector<std::string> get(std::string_view key) override {
-        if (key == "trkn") {
-            const auto pair = tag_.item("trkn").toIntPair();
+        if (isNumberPair(key)) {
+            const auto pair = tag_.item(latin1(key)).toIntPair();
             if (pair.first <= 0) {
                 return {};
             }
@@ -173,16 +186,16 @@ public:
         return texts(tag_.item(latin1(key)).toStringList());
     }
     void set(std::string_view key, std::span<const std::string> values) override {
-        if (key == "trkn") {
+        if (isNumberPair(key)) {
             const std::string& value = values.front();
             const int number = leadingInteger(value);
             const std::size_t slash = value.find('/');
             const int total =
                 slash == std::string::npos ? 0 : leadingInteger(value.substr(slash + 1));
             if (number <= 0) {
-                tag_.removeItem("trkn");
+                tag_.removeItem(latin1(key));
             } else {
-                tag_.setItem("trkn", TagLib::MP4::Item(number, std::max(total, 0)));
+                tag_.setItem(latin1(key), TagLib::MP4::Item(number, std::max(total, 0)));
             }
             return;
         }

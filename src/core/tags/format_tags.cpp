@@ -37,10 +37,11 @@ namespace {
 
 using TagLib::ByteVector;
 
-constexpr std::array kAllFields = {TagField::Title,   TagField::Artist,   TagField::Album,
-                                   TagField::Comment, TagField::Year,     TagField::Track,
-                                   TagField::Genre,   TagField::Composer, TagField::Publisher,
-                                   TagField::Url,     TagField::Copyright};
+constexpr std::array kAllFields = {TagField::Title,   TagField::Artist,    TagField::Album,
+                                   TagField::Comment, TagField::Year,      TagField::Track,
+                                   TagField::Genre,   TagField::Composer,  TagField::Publisher,
+                                   TagField::Url,     TagField::Copyright, TagField::AlbumArtist,
+                                   TagField::Disc};
 
 std::string Id3v2Fields::*textMember(TagField field) {
     switch (field) {
@@ -64,6 +65,10 @@ std::string Id3v2Fields::*textMember(TagField field) {
             return &Id3v2Fields::url;
         case TagField::Copyright:
             return &Id3v2Fields::copyright;
+        case TagField::AlbumArtist:
+            return &Id3v2Fields::albumArtist;
+        case TagField::Disc:
+            return &Id3v2Fields::disc;
         case TagField::Genre:
             break;
     }
@@ -192,9 +197,9 @@ bool fieldsAsAsked(AudioFormat format, const Id3v2Fields& before, std::span<cons
         }
         const std::string& want = asked.*textMember(field);
         const std::string& got = after.*textMember(field);
-        return field == TagField::Track  ? numbersMatch(want, got)
-               : field == TagField::Year ? want.empty() == got.empty()
-                                         : want == got;
+        return field == TagField::Track || field == TagField::Disc ? numbersMatch(want, got)
+               : field == TagField::Year                           ? want.empty() == got.empty()
+                                                                   : want == got;
     });
 }
 

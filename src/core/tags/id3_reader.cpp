@@ -270,6 +270,8 @@ void readV2Fields(ID3v2::Tag& tag, Id3v2Fields& fields) {
     keepIfPresent(fields.publisher, frameText(tag, "TPUB"));
     keepIfPresent(fields.url, frameText(tag, "WOAF"));
     keepIfPresent(fields.copyright, frameText(tag, "TCOP"));
+    keepIfPresent(fields.albumArtist, frameText(tag, "TPE2"));
+    keepIfPresent(fields.disc, frameText(tag, "TPOS"));
 }
 
 }  // namespace tunex

@@ -151,6 +151,14 @@ void setNameFields(TagChangePlanner& planner, TagVersion target,
             case NameField::Year:
                 (v1 ? wanted.v1.year : wanted.v2.year) = pair.value;
                 break;
+            case NameField::AlbumArtist:
+            case NameField::Disc:
+                // The V1 tag has no room for them.
+                if (!v1) {
+                    (pair.field == NameField::Disc ? wanted.v2.disc : wanted.v2.albumArtist) =
+                        pair.value;
+                }
+                break;
             case NameField::Genre:
                 if (const auto number = genreOf(pair.value)) {
                     (v1 ? wanted.v1.genre : wanted.v2.genre) = genreEntryForNumber(*number);

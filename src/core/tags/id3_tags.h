@@ -47,6 +47,8 @@ struct Id3v2Fields {
     std::string publisher;
     std::string url;
     std::string copyright;
+    std::string albumArtist;
+    std::string disc;  // "2" or "2/3", as the track
     // A stored genre that is no entry of the list ("Klezmer"), as stored; only read, so that it
     // is shown as itself. It stays while `genre` is kGenreUnselected.
     std::string genreName;
@@ -64,7 +66,7 @@ struct Id3Summary {
 };
 
 // What one piece of a file name stands for (EasyTag); the first four are the slots' choices.
-enum class NameField { Artist, Album, SongTitle, TrackNumber, Year, Genre };
+enum class NameField { Artist, Album, SongTitle, TrackNumber, Year, Genre, AlbumArtist, Disc };
 
 struct NameValue {
     NameField field;

@@ -28,7 +28,7 @@ struct FieldFrames {
 
 // Year owns the date frames TagLib merges into it when it reads a v2.3 tag, and those of a v2.2
 // tag it keeps as they are (TDA, TIM), which the year shows too.
-constexpr std::array<FieldFrames, 11> kFieldFrames = {{
+constexpr std::array<FieldFrames, 13> kFieldFrames = {{
     {V2Field::Title, {"TIT2"}},
     {V2Field::Artist, {"TPE1"}},
     {V2Field::Album, {"TALB"}},
@@ -40,6 +40,8 @@ constexpr std::array<FieldFrames, 11> kFieldFrames = {{
     {V2Field::Publisher, {"TPUB"}},
     {V2Field::Url, {"WOAF"}},
     {V2Field::Copyright, {"TCOP"}},
+    {V2Field::AlbumArtist, {"TPE2"}},
+    {V2Field::Disc, {"TPOS"}},
 }};
 
 const FieldFrames& framesOf(V2Field field) {
@@ -171,6 +173,8 @@ std::vector<V2Edit> v2EditsBetween(const Id3v2Fields& current, const Id3v2Fields
     addEdit(edits, V2Field::Url, current.url, wanted.url);
     addEdit(edits, V2Field::Copyright, current.copyright, wanted.copyright);
     addEdit(edits, V2Field::Track, current.track, wanted.track);
+    addEdit(edits, V2Field::AlbumArtist, current.albumArtist, wanted.albumArtist);
+    addEdit(edits, V2Field::Disc, current.disc, wanted.disc);
     return edits;
 }
 

@@ -52,7 +52,9 @@ std::string fieldValue(const PatternPart& part, const Id3v2Fields& tags) {
         case PatternField::Genre:
             return tags.genre > 0 ? genreName(tags.genre) : tags.genreName;
         case PatternField::AlbumArtist:
+            return tags.albumArtist;
         case PatternField::Disc:
+            return numberText(tags.disc, part.width);
         case PatternField::Skip:
             break;
     }

@@ -52,17 +52,20 @@ std::optional<NumberRule> numberRuleOf(const TagFieldRow& row, std::optional<Aud
         // Other tags keep the year as text: "2003-11-16" too.
         return v1 ? std::optional(NumberRule{true, 1, kV1YearMax, false, "a year"}) : std::nullopt;
     }
-    if (row.field != TagField::Track) {
+    const bool disc = row.field == TagField::Disc;
+    if (row.field != TagField::Track && !disc) {
         return std::nullopt;
     }
     if (v1) {
         return NumberRule{true, 1, kV1TrackMax, false, "a track number"};
     }
     if (single == AudioFormat::Mp4) {
-        return NumberRule{true, 1, kMp4TrackMax, true, "a track number"};
+        return NumberRule{true, 1, kMp4TrackMax, true, disc ? "a disc number" : "a track number"};
     }
     // The rest keep text ("A1" too); past INT_MAX a number no longer reads back as itself.
-    return NumberRule{};
+    NumberRule rule;
+    rule.what = disc ? "disc numbers" : "track numbers";
+    return rule;
 }
 
 // The digits at the start of `text`, saturated past INT_MAX; nullopt when there are none.

@@ -44,7 +44,8 @@ using V1TextField = TagField;
 [[nodiscard]] std::optional<UserMessage> changedFieldsRefusal(const TagFields& loaded,
                                                               const TagFields& shown,
                                                               std::optional<AudioFormat> single);
-// The largest track number an MP4 "trkn" item gives back: TagLib reads it as a signed 16 bits.
+// The largest track or disc number an MP4 "trkn" or "disk" item gives back: TagLib reads it as a
+// signed 16 bits.
 inline constexpr int kMp4TrackMax = 32767;
 
 // The genre selection lists: the empty entry, then the 148 names of GenreList.

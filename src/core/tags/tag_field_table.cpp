@@ -32,14 +32,18 @@ constexpr std::array kRows = {
     v2Row(Title, "v2.title", "Title", {0, 0}, &Id3v2Fields::title),
     v2Row(Artist, "v2.artist", "Artist", {1, 0}, &Id3v2Fields::artist),
     v2Row(Album, "v2.album", "Album", {2, 0}, &Id3v2Fields::album),
-    v2Row(Comment, "v2.comment", "Comment", {3, 1}, &Id3v2Fields::comment),
-    v2Row(Year, "v2.year", "Year", {4, 1}, &Id3v2Fields::year),
+    v2Row(Comment, "v2.comment", "Comment", {4, 1}, &Id3v2Fields::comment),
+    v2Row(Year, "v2.year", "Year", {5, 1}, &Id3v2Fields::year),
     v2Row(Track, "v2.track", "Track #", {2, 1}, &Id3v2Fields::track),
     v2Row(Genre, "v2.genre", "Genre", {1, 1}),
-    v2Row(Composer, "v2.composer", "Composer", {3, 0}, &Id3v2Fields::composer),
-    v2Row(Publisher, "v2.publisher", "Publisher", {4, 0}, &Id3v2Fields::publisher),
-    v2Row(Url, "v2.url", "File URL", {5, 0}, &Id3v2Fields::url),
+    v2Row(Composer, "v2.composer", "Composer", {4, 0}, &Id3v2Fields::composer),
+    v2Row(Publisher, "v2.publisher", "Publisher", {5, 0}, &Id3v2Fields::publisher),
+    v2Row(Url, "v2.url", "File URL", {6, 0}, &Id3v2Fields::url),
     v2Row(Copyright, "v2.copyright", "Copyright", {0, 1}, &Id3v2Fields::copyright),
+    // Last in `tags show`, so that its earlier lines stay where scripts read them; in the editor
+    // beside the album and the track.
+    v2Row(AlbumArtist, "v2.albumartist", "Album Artist", {3, 0}, &Id3v2Fields::albumArtist),
+    v2Row(Disc, "v2.disc", "Disc #", {3, 1}, &Id3v2Fields::disc),
 };
 
 // One body for the const and the mutable lookup.
@@ -105,12 +109,14 @@ bool takesSeveralValues(TagField field) {
         case Composer:
         case Publisher:
         case Copyright:
+        case AlbumArtist:
             return true;
         case Comment:
         case Year:
         case Track:
         case Genre:
         case Url:
+        case Disc:
             break;
     }
     return false;

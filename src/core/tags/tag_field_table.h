@@ -21,7 +21,9 @@ enum class TagField {
     Composer,
     Publisher,
     Url,
-    Copyright
+    Copyright,
+    AlbumArtist,
+    Disc
 };
 
 // Where the Tag Info editor shows a field in its group: a line, and the left (0) or right (1)

@@ -170,6 +170,16 @@ TagPreview previewClearAll(const TagScope& scope, PreviewProgress* progress) {
     return preview;
 }
 
+TagPreview previewPlannedScope(const TagScope& scope,
+                               const std::function<void(TagChangePlanner&)>& set,
+                               PreviewProgress* progress) {
+    TagPreview preview;
+    PlannedFiles planned;
+    previewScope(preview, scope, progress,
+                 [&](const WalkedFile& file) { previewFile(preview, file.path, set, &planned); });
+    return preview;
+}
+
 TagPreview previewTagFields(const std::filesystem::path& file, const TagFields& fields) {
     TagPreview preview;
     previewFile(preview, file.string(),

@@ -5,11 +5,14 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tunex {
+
+class TagChangePlanner;
 
 // One field a batch would change in one file, its values as the file would show them.
 struct PreviewRow {
@@ -51,6 +54,10 @@ struct PreviewProgress {
 // The changes Clear All Tag would make to the scope.
 [[nodiscard]] TagPreview previewClearAll(const TagScope& scope,
                                          PreviewProgress* progress = nullptr);
+// The changes a batch that sets each music file's planner with `set` would make to the scope.
+[[nodiscard]] TagPreview previewPlannedScope(const TagScope& scope,
+                                             const std::function<void(TagChangePlanner&)>& set,
+                                             PreviewProgress* progress = nullptr);
 // The changes the tag editor's Update would make to one file.
 [[nodiscard]] TagPreview previewTagFields(const std::filesystem::path& file,
                                           const TagFields& fields);

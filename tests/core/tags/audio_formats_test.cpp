@@ -43,9 +43,11 @@ enum Field {
     Composer,
     Publisher,
     Url,
-    Copyright
+    Copyright,
+    AlbumArtist,
+    Disc
 };
-constexpr int kFieldCount = Copyright + 1;
+constexpr int kFieldCount = Disc + 1;
 
 struct FormatCase {
     std::string_view format;
@@ -76,20 +78,22 @@ std::string taglibTitle(const char* path, bool withProperties) {
 }
 
 constexpr std::array<std::string_view, kFieldCount> kVorbisKeys = {
-    "TITLE", "ARTIST",   "ALBUM",     "COMMENT", "DATE",     "TRACKNUMBER",
-    "GENRE", "COMPOSER", "PUBLISHER", "",        "COPYRIGHT"};
+    "TITLE",    "ARTIST",    "ALBUM", "COMMENT",   "DATE",        "TRACKNUMBER", "GENRE",
+    "COMPOSER", "PUBLISHER", "",      "COPYRIGHT", "ALBUMARTIST", "DISCNUMBER"};
 constexpr std::array<std::string_view, kFieldCount> kMp4Keys = {
-    "\u00A9nam", "\u00A9ART", "\u00A9alb", "\u00A9cmt", "\u00A9day", "trkn",
-    "\u00A9gen", "\u00A9wrt", "",          "",          "cprt"};
+    "\u00A9nam", "\u00A9ART", "\u00A9alb", "\u00A9cmt", "\u00A9day", "trkn", "\u00A9gen",
+    "\u00A9wrt", "",          "",          "cprt",      "aART",      "disk"};
 constexpr std::array<std::string_view, kFieldCount> kAsfKeys = {
-    "Title",    "Author",      "WM/AlbumTitle", "Description",     "WM/Year",  "WM/TrackNumber",
-    "WM/Genre", "WM/Composer", "WM/Publisher",  "WM/AudioFileURL", "Copyright"};
+    "Title",          "Author",         "WM/AlbumTitle", "Description",  "WM/Year",
+    "WM/TrackNumber", "WM/Genre",       "WM/Composer",   "WM/Publisher", "WM/AudioFileURL",
+    "Copyright",      "WM/AlbumArtist", "WM/PartOfSet"};
 constexpr std::array<std::string_view, kFieldCount> kApeKeys = {
-    "Title", "Artist",   "Album",     "Comment", "Year",     "Track",
-    "Genre", "Composer", "Publisher", "File",    "Copyright"};
+    "Title",    "Artist",    "Album", "Comment",   "Year",         "Track", "Genre",
+    "Composer", "Publisher", "File",  "Copyright", "Album Artist", "Disc"};
 // AIFF and WAV carry an ID3v2.3 tag, written as the mp3 one is.
 constexpr std::array<std::string_view, kFieldCount> kId3Keys = {
-    "TIT2", "TPE1", "TALB", "COMM::XXX", "TYER", "TRCK", "TCON", "TCOM", "TPUB", "WOAF", "TCOP"};
+    "TIT2", "TPE1", "TALB", "COMM::XXX", "TYER", "TRCK", "TCON",
+    "TCOM", "TPUB", "WOAF", "TCOP",      "TPE2", "TPOS"};
 
 constexpr std::string_view kMp4Gain = "----:com.apple.iTunes:replaygain_track_gain";
 
@@ -144,6 +148,8 @@ protected:
             {"Label"},
             {"http://example.org/song"},
             {"2001 Label"},
+            {"Band"},
+            {"1/2"},
         }};
         for (int field = 0; field < kFieldCount; ++field) {
             if (!key(Field(field)).empty() && (full || field == Title || field == Artist)) {
@@ -160,9 +166,9 @@ protected:
     [[nodiscard]] test::AudioViewMap withFields(test::AudioViewMap view,
                                                 const Id3v2Fields& fields) const {
         const std::array<std::string, kFieldCount> texts = {
-            fields.title,     fields.artist, fields.album,    fields.comment,
-            fields.year,      fields.track,  std::string(),   fields.composer,
-            fields.publisher, fields.url,    fields.copyright};
+            fields.title,     fields.artist,      fields.album,    fields.comment,   fields.year,
+            fields.track,     std::string(),      fields.composer, fields.publisher, fields.url,
+            fields.copyright, fields.albumArtist, fields.disc};
         for (int field = 0; field < kFieldCount; ++field) {
             if (key(Field(field)).empty()) {
                 continue;
@@ -170,6 +176,8 @@ protected:
             std::string text = texts[field];
             if (field == Track && !text.empty()) {
                 text = std::string(GetParam().trackStored);
+            } else if (field == Disc && key(Disc) == "disk" && !text.empty()) {
+                text += "/0";  // a pair, as the track
             } else if (field == Genre && fields.genre == genreEntryForNumber(kJazz)) {
                 text = std::string(GetParam().genreStored);
             }
@@ -243,6 +251,8 @@ TEST_P(FormatTags, ReadsTheOneTagAsTheSingleGroup) {
     EXPECT_EQ(v2.publisher, has(Publisher) ? "Label" : "");
     EXPECT_EQ(v2.url, has(Url) ? "http://example.org/song" : "");
     EXPECT_EQ(v2.copyright, "2001 Label");
+    EXPECT_EQ(v2.albumArtist, "Band");
+    EXPECT_EQ(v2.disc, "1/2");
     EXPECT_EQ(fields.v1.title, "");
 
     // A file with no tag at all reads as an empty group, not as a failure.
@@ -272,6 +282,8 @@ TEST_P(FormatTags, SavingChangesOnlyTheEditedFieldsAndUndoGivesBackEveryByte) {
                  "Label Two",
                  "http://example.org/two",
                  "1999 Label Two",
+                 "Band Two",
+                 "2",
                  {}};
     ASSERT_EQ(saveTagFields(*journal_, file, fields), TagWriteOutcome::Written);
     // Picture, ReplayGain, the unknown field, the audio (and MP4's chunk offsets) as they were.
@@ -299,11 +311,13 @@ TEST_P(FormatTags, AFieldOfSeveralValuesIsReplacedWhole) {
     TagFields fields;
     (void)loadTagFields(file, fields);
     fields.v2.artist = "One; Two";
+    fields.v2.albumArtist = "One; Two";
     ASSERT_EQ(saveTagFields(*journal_, file, fields), TagWriteOutcome::Written);
     const std::vector<std::string> stored = key(Artist) == "Author"
                                                 ? std::vector<std::string>{"One; Two"}
                                                 : std::vector<std::string>{"One", "Two"};
     EXPECT_EQ(test::audioViewMap(file)[key(Artist)], stored);
+    EXPECT_EQ(test::audioViewMap(file)[key(AlbumArtist)], stored);
     ASSERT_EQ(clearAllTags(*journal_, file), TagWriteOutcome::Written);
     EXPECT_EQ(test::audioViewMap(file).count(key(Artist)), 0U);
 }
@@ -379,7 +393,7 @@ TEST_P(FormatTags, NamePartsGoIntoTheTag) {
     test::AudioViewMap wanted = withFields(before, expected);
     // Only the three named fields are written; the rest of `expected` is not a removal here.
     for (const Field untouched :
-         {Album, Comment, Year, Genre, Composer, Publisher, Url, Copyright}) {
+         {Album, Comment, Year, Genre, Composer, Publisher, Url, Copyright, AlbumArtist, Disc}) {
         if (!key(untouched).empty() && before.count(key(untouched)) != 0) {
             wanted[key(untouched)] = before.at(key(untouched));
         }

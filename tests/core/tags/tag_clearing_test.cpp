@@ -214,6 +214,10 @@ TEST(ClearMessages, ChecksQuestionsAndOneFile) {
               "music files under /m?");
     EXPECT_EQ(selected.message.caption, "Tunex - Easy Tag");
     EXPECT_EQ(selected.choices[0], "Only the &Selected 1 music file");
+    EXPECT_EQ(scopeQuestion(BatchTool::Tidy, ListPart::Selected, 2, 3, "/m").message,
+              (UserMessage{"Tidy the tags of the 2 music files selected in the list, or of all 3 "
+                           "music files under /m?",
+                           "Tunex - Tidy Tags", MessageIcon::Question}));
     EXPECT_EQ(clearThisTagQuestion("/m/a.mp3").text,
               "Are you sure you want to clear the ID3 tag of the file /m/a.mp3?");
     EXPECT_EQ(clearThisTagQuestion("/m/a.flac").text,

@@ -55,6 +55,14 @@ TEST(TagEditorRules, LimitsGenresGroupsAndMessages) {
     for (const auto& [format, value, taken] : tracks) {
         EXPECT_EQ(!fieldValueRefusal(track, format, value, "track"), taken) << value;
     }
+    // The disc follows the track's rules; V1 has no room for it.
+    EXPECT_EQ(findTagField("v1.disc"), nullptr);
+    const TagFieldRow& disc = *findSingleGroupField("disc");
+    EXPECT_FALSE(fieldValueRefusal(disc, AudioFormat::Mp4, "32767/32767", "Disc #"));
+    EXPECT_EQ(fieldValueRefusal(disc, AudioFormat::Mp4, "1/32768", "Disc #"),
+              "Disc # takes a disc number from 1 to 32767, and a total after / up to 32767.");
+    EXPECT_EQ(fieldValueRefusal(disc, AudioFormat::Flac, "2147483648", "Disc #"),
+              "Disc # takes disc numbers up to 2147483647, and a total after / up to 2147483647.");
     // Update checks only what was changed, naming the field as the editor shows it.
     TagFields loaded;
     loaded.v2.track = "99999999999";

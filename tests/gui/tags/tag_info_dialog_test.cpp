@@ -103,34 +103,38 @@ TEST_F(TagInfoDialogTest, ControlsStandInTheirCellsAndTabDownEachColumn) {
             "Album v1Album | Track # v1Track", "Genre v1Genre | Clear V1 Tag"}},
           {QStringLiteral("ID3 V2"),
            {"Title v2Title | Copyright v2Copyright", "Artist v2Artist | Genre v2Genre",
-            "Album v2Album | Track # v2Track", "Composer v2Composer | Comment v2Comment",
-            "Publisher v2Publisher | Year v2Year", "File URL v2Url | Clear V2 Tag"}}},
+            "Album v2Album | Track # v2Track", "Album Artist v2Albumartist | Disc # v2Disc",
+            "Composer v2Composer | Comment v2Comment", "Publisher v2Publisher | Year v2Year",
+            "File URL v2Url | Clear V2 Tag"}}},
          QStringLiteral("v1Title v1Artist v1Album v1Genre v1Comment v1Year v1Track "
-                        "v2Title v2Artist v2Album v2Composer v2Publisher v2Url "
-                        "v2Copyright v2Genre v2Track v2Comment v2Year")},
+                        "v2Title v2Artist v2Album v2Albumartist v2Composer v2Publisher v2Url "
+                        "v2Copyright v2Genre v2Track v2Disc v2Comment v2Year")},
         {"flac",
          "song.flac",
          {{QStringLiteral("FLAC Tag"),
            {"Title title | Copyright copyright", "Artist artist | Genre genre",
-            "Album album | Track # track", "Composer composer | Comment comment",
-            "Publisher publisher | Year year", "Clear Tag"}}},
-         QStringLiteral("title artist album composer publisher copyright genre track comment "
-                        "year")},
+            "Album album | Track # track", "Album Artist albumartist | Disc # disc",
+            "Composer composer | Comment comment", "Publisher publisher | Year year",
+            "Clear Tag"}}},
+         QStringLiteral("title artist album albumartist composer publisher copyright genre "
+                        "track disc comment year")},
         {"m4a",
          "song.m4a",
          {{QStringLiteral("MP4 Tag"),
            {"Title title | Copyright copyright", "Artist artist | Genre genre",
-            "Album album | Track # track", "Composer composer | Comment comment", "Year year",
-            "Clear Tag"}}},
-         QStringLiteral("title artist album composer copyright genre track comment year")},
+            "Album album | Track # track", "Album Artist albumartist | Disc # disc",
+            "Composer composer | Comment comment", "Year year", "Clear Tag"}}},
+         QStringLiteral("title artist album albumartist composer copyright genre track disc "
+                        "comment year")},
         {"wma",
          "song.wma",
          {{QStringLiteral("Windows Media Tag"),
            {"Title title | Copyright copyright", "Artist artist | Genre genre",
-            "Album album | Track # track", "Composer composer | Comment comment",
-            "Publisher publisher | Year year", "File URL url | Clear Tag"}}},
-         QStringLiteral("title artist album composer publisher url copyright genre track "
-                        "comment year")},
+            "Album album | Track # track", "Album Artist albumartist | Disc # disc",
+            "Composer composer | Comment comment", "Publisher publisher | Year year",
+            "File URL url | Clear Tag"}}},
+         QStringLiteral("title artist album albumartist composer publisher url copyright genre "
+                        "track disc comment year")},
     };
     for (const EditorLayout& layout : layouts) {
         SCOPED_TRACE(std::string(layout.name));
@@ -174,8 +178,8 @@ TEST_F(TagInfoDialogTest, ShowsBothTagsWithEveryControl) {
     EXPECT_EQ(labelsOf(groups[0]).join(u','),
               QStringLiteral("Album,Artist,Comment,Genre,Title,Track #,Year"));
     EXPECT_EQ(labelsOf(groups[1]).join(u','),
-              QStringLiteral("Album,Artist,Comment,Composer,Copyright,File URL,Genre,Publisher,"
-                             "Title,Track #,Year"));
+              QStringLiteral("Album,Album Artist,Artist,Comment,Composer,Copyright,Disc #,File URL,"
+                             "Genre,Publisher,Title,Track #,Year"));
     EXPECT_EQ(dialog.clearV1Button()->text(), QStringLiteral("Clear V1 Tag"));
     EXPECT_EQ(dialog.clearV2Button()->text(), QStringLiteral("Clear V2 Tag"));
     EXPECT_EQ(dialog.updateButton()->text(), QStringLiteral("Update"));
