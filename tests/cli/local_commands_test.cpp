@@ -150,6 +150,39 @@ TEST_F(CliLocalCommands, EasyTagAndClearAllWriteTheTree) {
     EXPECT_NE(empty.err.find("No media file under this directory."), std::string::npos);
 }
 
+TEST_F(CliLocalCommands, RenameFromTagsTheCatalogueFollowsAndUndoAcrossARestart) {
+    const auto song = make("one.mp3", audio_);
+    const auto twin = make("sub/two.mp3", audio_);
+    make("untagged.mp3", audio_);
+    for (const auto& file : {song, twin}) {
+        ASSERT_EQ(run({"tags", "set", file.string(), "v2.artist=AC/DC", "v2.title=Hells Bells",
+                       "v2.album=Back", "v2.track=1/10"})
+                      .exitCode,
+                  0);
+    }
+    ASSERT_EQ(run({"add", "Disc", m_}).exitCode, 0);
+    const std::string pattern = "%album%/%track% %artist% - %title%";
+    const auto dry = run({"rename-from-tags", m_, "--pattern", pattern, "--dry-run"});
+    EXPECT_EQ(dry.out, "File\tNew name\n" + song.string() + "\t" + m_ +
+                           "/Back/01 AC_DC - Hells Bells.mp3\n" + twin.string() + "\t" + m_ +
+                           "/sub/Back/01 AC_DC - Hells Bells.mp3\n");
+    EXPECT_NE(dry.err.find("left alone (its tag has no album): " + m_ + "/untagged.mp3"),
+              std::string::npos)
+        << dry.err;
+
+    const auto renamed = run({"rename-from-tags", m_, "--pattern", pattern});
+    EXPECT_EQ(renamed.exitCode, 0) << renamed.err;
+    EXPECT_TRUE(std::filesystem::exists(music_ / "Back/01 AC_DC - Hells Bells.mp3"));
+    const auto listed = run({"files-search", "--keyword", "Hells"});
+    EXPECT_EQ(test::lines(listed.out).size(), 3u) << listed.out;
+
+    const auto undone = run({"tags", "undo"});
+    EXPECT_EQ(undone.exitCode, 0) << undone.err;
+    EXPECT_EQ(test::readFile(song), test::readFile(twin));
+    EXPECT_FALSE(std::filesystem::exists(music_ / "Back"));
+    EXPECT_EQ(test::lines(run({"files-search", "--keyword", "one"}).out).size(), 2u);
+}
+
 TEST_F(CliLocalCommands, UndoTakesBackEachBatchByteForByte) {
     // One file whose tag grows (its audio moves), one with a tag that Clear All removes.
     const std::string tagged = test::v2Tag(3, test::v2Text(3, "TIT2", "Old title"), 0) + audio_ +

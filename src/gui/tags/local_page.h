@@ -102,6 +102,7 @@ private:
     // EasyTag and the tools of the menu act on a whole folder, which a CD does not allow.
     void setBatchToolsEnabled(bool enabled);
     void onRenameFromTags();
+    void onTidy();
     void onClearTag();
     // Takes back the last tag change of any page or dialog, from the write journal.
     void onUndo();

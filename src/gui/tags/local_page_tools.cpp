@@ -4,6 +4,7 @@
 #include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/local_file_list.h"
 #include "gui/tags/rename_dialog.h"
+#include "gui/tags/tidy_dialog.h"
 
 #include <QMenu>
 #include <QPushButton>
@@ -14,6 +15,7 @@ namespace tunex {
 QMenu* LocalPage::buildToolsMenu() {
     auto* menu = new QMenu(this);
     menu->addAction(QStringLiteral("&Name Files from Tags..."), this, &LocalPage::onRenameFromTags);
+    menu->addAction(QStringLiteral("&Tidy Case and Spaces..."), this, &LocalPage::onTidy);
     return menu;
 }
 
@@ -60,6 +62,17 @@ void LocalPage::onRenameFromTags() {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
     dialog->open();
+}
+
+void LocalPage::onTidy() {
+    const std::string folder = selectedFolder();
+    if (folder.empty()) {
+        return;
+    }
+    std::optional<ScopeChoice> choice = chooseScope(BatchTool::Tidy);
+    if (choice && tidyChosenFiles(context_, this, folder, std::move(*choice), progress_)) {
+        refreshAfterTagChange();
+    }
 }
 
 }  // namespace tunex
