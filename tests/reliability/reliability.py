@@ -1951,6 +1951,9 @@ def main():
     parser.add_argument("--journal-trials", type=int, default=20,
                         help="kills on ntfs-3g and rounds of two writers in the journal part, "
                              "half as many kills on ext4 (0: no journal part)")
+    parser.add_argument("--rename-trials", type=int, default=40,
+                        help="kills of rename-from-tags in the rename part, half as many "
+                             "file-size limits")
     parser.add_argument("--damaged-trials", type=int, default=DAMAGED_TRIALS,
                         help="trials of the damaged part")
     parser.add_argument("--damaged-trial", type=int, metavar="N",
@@ -1964,7 +1967,7 @@ def main():
                              "for example \"wv #9\" or \"flac tagged\"")
     parser.add_argument("--only", action="append",
                         choices=["kill", "fsize", "readonly", "mp3", "tagwrite", "damaged",
-                                 "formats", "journal"])
+                                 "formats", "journal", "rename"])
     parser.add_argument("--seed", type=int, default=int(time.time()))
     parser.add_argument("--history-rows", type=int, default=20000)
     parser.add_argument("--mp3-sample", type=int, default=0,
@@ -1973,13 +1976,13 @@ def main():
     parser.add_argument("--json", help="write the figures here")
     args = parser.parse_args()
     parts = args.only or ["kill", "fsize", "readonly", "mp3", "formats", "tagwrite", "damaged",
-                          "journal"]
+                          "journal", "rename"]
     print("seed %d" % args.seed, flush=True)
 
     work = tempfile.mkdtemp(prefix="tunex-reliability-")
     figures, problems = {}, []
     try:
-        if set(parts) - {"tagwrite", "damaged", "formats", "journal"}:
+        if set(parts) - {"tagwrite", "damaged", "formats", "journal", "rename"}:
             template, media = build_template(args.cli, args.shipped_base, work, args.history_rows)
             ensure_media_readable(work)
         if set(parts) & {"kill", "fsize", "readonly"}:
@@ -2061,6 +2064,14 @@ def main():
             figures["journal"] = journal.figures
             print(journal.table())
             problems += journal.problems()
+        if "rename" in parts and args.rename_trials:
+            import rename_trials  # it builds on this module's helpers
+            rename = rename_trials.RenameRun(args.cli, work, args.shipped_base, args.seed,
+                                             args.rename_trials)
+            rename.run_all()
+            figures["rename"] = rename.figures
+            print(rename.table())
+            problems += rename.problems()
     except Failure as failure:
         problems.append(str(failure))
     finally:

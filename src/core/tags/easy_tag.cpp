@@ -300,11 +300,10 @@ UserMessage badNamePatternMessage(std::string_view error) {
             "Tunex Easy Tag - Filename pattern", MessageIcon::Question};
 }
 
-namespace {
-
-void appendFileList(std::string& text, const WriteFailures& files, std::string_view what) {
+std::string fileListText(const WriteFailures& files, std::string_view what) {
+    std::string text;
     if (files.count == 0) {
-        return;
+        return text;
     }
     text.append("\n")
         .append(std::to_string(files.count))
@@ -317,9 +316,8 @@ void appendFileList(std::string& text, const WriteFailures& files, std::string_v
     if (static_cast<std::size_t>(files.count) > files.firstPaths.size()) {
         text += "\n...";
     }
+    return text;
 }
-
-}  // namespace
 
 std::string writeFailureText(const WriteFailures& failures, const WriteFailures& wrongContent,
                              bool undoable, const UnreadableFolders& unreadable) {
@@ -327,8 +325,8 @@ std::string writeFailureText(const WriteFailures& failures, const WriteFailures&
     if (!unreadable.empty()) {
         text.append("\n").append(unreadableFoldersNote(unreadable));
     }
-    appendFileList(text, failures, "could not be written");
-    appendFileList(text, wrongContent, wrongContentReason(wrongContent.firstPaths));
+    text += fileListText(failures, "could not be written");
+    text += fileListText(wrongContent, wrongContentReason(wrongContent.firstPaths));
     if (!undoable) {
         text +=
             "\nThe earlier tags of these files were more than the write journal keeps; this "

@@ -121,6 +121,9 @@ inline constexpr std::string_view kEasyTagProgressMessage = "Setting ID3 tags in
                                            const WriteFailures& wrongContent = {},
                                            bool undoable = true,
                                            const UnreadableFolders& unreadable = {});
+// "\nN files " + what + ":" and the first paths, "..." after them when there are more; empty for
+// none.
+[[nodiscard]] std::string fileListText(const WriteFailures& files, std::string_view what);
 // Warning when any file or folder of a batch was missed, else Information.
 [[nodiscard]] MessageIcon batchResultIcon(const WriteFailures& failures,
                                           const WriteFailures& wrongContent,

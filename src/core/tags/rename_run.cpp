@@ -91,20 +91,15 @@ UserMessage renameResultMessage(std::string_view folder, const RenamePlan& plan,
         text += "\nThe catalogue could not follow the new names: " + result.collectionError +
                 "\nRescan the collections that list these files.";
     }
+    if (!plan.unreadable.empty()) {
+        text += "\n" + unreadableFoldersNote(plan.unreadable);
+    }
+    text += fileListText(result.failed, "could not be renamed");
     WriteFailures skipped;
     for (const SkippedFile& file : plan.skipped) {
         skipped.add(file.path + " (" + file.reason + ")");
     }
-    text += writeFailureText(result.failed, {}, true, plan.unreadable);
-    if (skipped.count > 0) {
-        text += "\n" + filesText(static_cast<std::size_t>(skipped.count)) + " left alone:";
-        for (const std::string& line : skipped.firstPaths) {
-            text += "\n" + line;
-        }
-        if (static_cast<std::size_t>(skipped.count) > skipped.firstPaths.size()) {
-            text += "\n...";
-        }
-    }
+    text += fileListText(skipped, "left alone");
     const bool missed = result.failed.count > 0 || !result.collectionError.empty();
     return {std::move(text), captionFor(missed ? "Files Not All Renamed" : "Files Renamed"),
             missed ? MessageIcon::Warning : MessageIcon::Information};
