@@ -22,6 +22,7 @@
 #include "core/journal/write_journal.h"
 #include "core/tags/easy_tag.h"
 #include "core/tags/tag_clearing.h"
+#include "rename_benchmark.h"
 #include "tag_runs.h"
 #include "tags_beside_mutagen.h"
 
@@ -308,7 +309,8 @@ bool runTagsBenchmark(const BenchOptions& options) {
         "tunex syncs through its write journal (same file system); the bare writer syncs the "
         "file system once after its last save; every file is checked after every run");
     const bool besideMutagen = runTagsBesideMutagen(options, *journal, table);
-    return easyMet && clearMet && besideMutagen;
+    const bool renameMet = runRenameBenchmark(options, table);
+    return easyMet && clearMet && besideMutagen && renameMet;
 }
 
 }  // namespace tunex::bench
