@@ -39,8 +39,8 @@ std::string knownFields(PatternUse use) {
 std::optional<PatternPart> fieldPart(std::string_view inside, PatternUse use, std::string& error) {
     const std::size_t colon = inside.find(':');
     const std::string_view word = inside.substr(0, colon);
-    const auto known = std::find_if(kWords.begin(), kWords.end(),
-                                    [word](const auto& entry) { return entry.second == word; });
+    const auto* const known = std::find_if(
+        kWords.begin(), kWords.end(), [word](const auto& entry) { return entry.second == word; });
     if (known == kWords.end() || (known->first == Skip && use == PatternUse::MakeNames)) {
         error =
             "unknown field %" + std::string(inside) + "% (the fields are " + knownFields(use) + ")";
@@ -180,7 +180,7 @@ std::optional<std::vector<PatternValue>> matchNamePattern(const NamePattern& pat
         if (name.empty()) {
             return std::nullopt;
         }
-        text = std::string(name) + "/" + text;
+        text.insert(0, 1, '/').insert(0, name);
         above = above.substr(0, slash == std::string_view::npos ? 0 : slash);
     }
 
