@@ -128,17 +128,21 @@ void JournaledBatch::finish() {
     }
     writeGroup();
     finished_ = true;
-    if (folder_.empty()) {
+    journal_.closeBatch(folder_, groups_ > 0);
+}
+
+void WriteJournal::closeBatch(const fs::path& batch, bool wroteAny) {
+    if (batch.empty()) {
         return;
     }
     std::error_code error;
     // A batch that wrote nothing takes no place among those undo can take back.
-    if (groups_ == 0 && !fs::exists(folder_ / std::string(kPartialMark), error)) {
-        fs::remove_all(folder_, error);
-        (void)syncFolder(journal_.folder());
+    if (!wroteAny && !fs::exists(batch / std::string(kPartialMark), error)) {
+        fs::remove_all(batch, error);
+        (void)syncFolder(folder_);
         return;
     }
-    journal_.pruneBatches(folder_);
+    pruneBatches(batch);
 }
 
 namespace {

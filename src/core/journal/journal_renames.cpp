@@ -479,16 +479,7 @@ void JournaledRenames::finish() {
     }
     writeGroup();
     finished_ = true;
-    if (folder_.empty()) {
-        return;
-    }
-    std::error_code error;
-    if (groups_ == 0) {
-        fs::remove_all(folder_, error);
-        (void)syncFolder(journal_.folder());
-        return;
-    }
-    journal_.pruneBatches(folder_);
+    journal_.closeBatch(folder_, groups_ > 0);
 }
 
 }  // namespace tunex

@@ -200,6 +200,8 @@ private:
         const std::filesystem::path& batch, bool& allTrusted, std::string_view prefix);
     [[nodiscard]] std::filesystem::path startBatch();
     void pruneBatches(const std::filesystem::path& keep);
+    // Ends a batch: one that wrote nothing goes, else the batches past what is kept go.
+    void closeBatch(const std::filesystem::path& batch, bool wroteAny);
     void noteJournalFailure(int error);
 
     std::filesystem::path folder_;

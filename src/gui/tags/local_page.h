@@ -14,6 +14,7 @@
 #include <string_view>
 
 class QCheckBox;
+class QDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -99,6 +100,10 @@ private:
     void onMoreTag();
     void onEasyTag();
     [[nodiscard]] QMenu* buildToolsMenu();
+    // The files a batch tool takes, once a folder is selected and the user has chosen.
+    [[nodiscard]] std::optional<ScopeChoice> chooseToolScope(BatchTool tool);
+    // Shows a tool's dialog, which lists the folder again when it closes.
+    void openToolDialog(QDialog* dialog);
     // EasyTag and the tools of the menu act on a whole folder, which a CD does not allow.
     void setBatchToolsEnabled(bool enabled);
     void onRenameFromTags();

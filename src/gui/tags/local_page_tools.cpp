@@ -29,48 +29,40 @@ std::string LocalPage::sampleRowPath() const {
     return path.empty() && list_->rowCount() > 0 ? localRowPath(list_->rows().front()) : path;
 }
 
-void LocalPage::onEasyTag() {
+std::optional<ScopeChoice> LocalPage::chooseToolScope(BatchTool tool) {
     // "My Computer" has no path; an empty folder must never stand for "/".
-    const std::string folder = selectedFolder();
-    if (folder.empty()) {
-        return;
+    if (selectedFolder().empty()) {
+        return std::nullopt;
     }
-    std::optional<ScopeChoice> choice = chooseScope(BatchTool::EasyTag);
-    if (!choice) {
-        return;
-    }
-    auto* dialog = new EasyTagDialog(context_.platform(), context_.workspace().journal(),
-                                     {std::move(choice->scope), context_.settings().fileTypes,
-                                      context_.settings().previewTagChanges, sampleRowPath()},
-                                     this);
+    return chooseScope(tool);
+}
+
+void LocalPage::openToolDialog(QDialog* dialog) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
     dialog->open();
+}
+
+void LocalPage::onEasyTag() {
+    if (std::optional<ScopeChoice> choice = chooseToolScope(BatchTool::EasyTag)) {
+        openToolDialog(new EasyTagDialog(context_.platform(), context_.workspace().journal(),
+                                         {std::move(choice->scope), context_.settings().fileTypes,
+                                          context_.settings().previewTagChanges, sampleRowPath()},
+                                         this));
+    }
 }
 
 void LocalPage::onRenameFromTags() {
-    const std::string folder = selectedFolder();
-    if (folder.empty()) {
-        return;
+    if (std::optional<ScopeChoice> choice = chooseToolScope(BatchTool::Rename)) {
+        openToolDialog(
+            new RenameFromTagsDialog(context_, std::move(choice->scope), sampleRowPath(), this));
     }
-    std::optional<ScopeChoice> choice = chooseScope(BatchTool::Rename);
-    if (!choice) {
-        return;
-    }
-    auto* dialog =
-        new RenameFromTagsDialog(context_, std::move(choice->scope), sampleRowPath(), this);
-    dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QDialog::finished, this, &LocalPage::refreshAfterTagChange);
-    dialog->open();
 }
 
 void LocalPage::onTidy() {
-    const std::string folder = selectedFolder();
-    if (folder.empty()) {
-        return;
-    }
-    std::optional<ScopeChoice> choice = chooseScope(BatchTool::Tidy);
-    if (choice && tidyChosenFiles(context_, this, folder, std::move(*choice), progress_)) {
+    std::optional<ScopeChoice> choice = chooseToolScope(BatchTool::Tidy);
+    if (choice &&
+        tidyChosenFiles(context_, this, selectedFolder(), std::move(*choice), progress_)) {
         refreshAfterTagChange();
     }
 }
