@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -191,8 +192,13 @@ std::string previewCountsText(const TagPreview& preview, std::string_view leftAl
     const auto counted = [](std::size_t n, std::string_view one, std::string_view many) {
         return std::to_string(n) + std::string(n == 1 ? one : many);
     };
-    std::string text = counted(preview.rows.size(), " change in ", " changes in ") +
-                       counted(static_cast<std::size_t>(preview.files), " file", " files");
+    const bool names = !preview.rows.empty() &&
+                       std::all_of(preview.rows.begin(), preview.rows.end(),
+                                   [](const PreviewRow& row) { return row.fileName; });
+    std::string text =
+        names ? counted(preview.rows.size(), " new file name", " new file names")
+              : counted(preview.rows.size(), " change in ", " changes in ") +
+                    counted(static_cast<std::size_t>(preview.files), " file", " files");
     if (!preview.skipped.empty()) {
         text.append("; ").append(counted(preview.skipped.size(), " file ", " files "));
         text.append(leftAlone);

@@ -62,8 +62,8 @@ struct PreviewProgress {
 [[nodiscard]] TagPreview previewTagFields(const std::filesystem::path& file,
                                           const TagFields& fields);
 
-// "N changes in M files", then "; K files " + `leftAlone` when some file is skipped (singular for
-// one); the page says what will happen, a dry run what would.
+// "N changes in M files" ("N new file names" for renames), then "; K files " + `leftAlone` when
+// some file is skipped (singular for one); the page says what will happen, a dry run what would.
 [[nodiscard]] std::string previewCountsText(const TagPreview& preview, std::string_view leftAlone);
 
 // How the tag column names a row's tag: "V1", "V2", or "Tag" for the one tag of other formats;

@@ -31,9 +31,10 @@ int fieldId(NameField field) {
     return static_cast<int>(field);
 }
 
+// Broken by hand: a wrapped label gets too little height in a dialog sized to its contents.
 constexpr auto kPatternHint =
-    "Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% %genre%; %skip% passes "
-    "over text. A \"/\" reads the name of the folder above.";
+    "Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% %genre%\n"
+    "%skip% passes over text; a \"/\" reads the name of the folder above.";
 
 }  // namespace
 
@@ -79,7 +80,6 @@ QWidget* EasyTagDialog::buildPatternGroup() {
     pattern_ = new QLineEdit(QStringLiteral("%artist% - %title%"), patternGroup_);
     pattern_->setObjectName(QStringLiteral("pattern"));
     auto* hint = new QLabel(QString::fromUtf8(kPatternHint), patternGroup_);
-    hint->setWordWrap(true);
     sample_ = new QLabel(this);
     sample_->setObjectName(QStringLiteral("sample"));
     sample_->setTextFormat(Qt::PlainText);

@@ -23,8 +23,8 @@ namespace tunex {
 namespace {
 
 constexpr auto kHint =
-    "Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% %genre%. %track% has "
-    "two digits (%track:3% three). A \"/\" makes a folder below the file's own.";
+    "Fields: %artist% %albumartist% %album% %title% %track% %disc% %year% %genre%\n"
+    "%track% has two digits (%track:3% three); a \"/\" makes a folder below the file's own.";
 
 }  // namespace
 
@@ -45,7 +45,6 @@ RenameFromTagsDialog::RenameFromTagsDialog(AppContext& context, TagScope scope,
     setWindowTitle(toQString(renameDialogCaption(scope_.folder)));
     auto* group = new QGroupBox(QStringLiteral("Filename Pattern"), this);
     auto* hint = new QLabel(QString::fromUtf8(kHint), group);
-    hint->setWordWrap(true);
     auto* groupLayout = new QVBoxLayout(group);
     groupLayout->addWidget(pattern_);
     groupLayout->addWidget(hint);

@@ -77,6 +77,7 @@ TEST(RenameFromTagsDialog, SampleAsTypedThenPreviewRenameAndUndo) {
     EXPECT_TRUE(platform.allExpectedShown());
     EXPECT_EQ(seen.cells, (std::vector<std::string>{"c.mp3", folder, "", "File name", "c.mp3",
                                                     "04 Other.mp3"}));
+    EXPECT_EQ(seen.summary, "1 new file name; 2 files will be left alone.");
     EXPECT_EQ(seen.skipped.size(), 2u);
     EXPECT_TRUE(fs::exists(music / "04 Other.mp3"));
 
