@@ -135,7 +135,7 @@ LoadedImage loadCoverImage(const std::filesystem::path& file) {
     if (!error && std::filesystem::is_regular_file(file, error)) {
         in.open(file, std::ios::binary);
     }
-    if (!in) {
+    if (!in.is_open()) {
         loaded.problem = "The image " + file.string() + " could not be read.";
         return loaded;
     }
