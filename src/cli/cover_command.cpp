@@ -97,7 +97,7 @@ int runCoverCommand(WriteJournal& journal, const std::string& file,
             return coverFolder(journal, file, CoverSource::oneImage(std::move(*image.picture)),
                                err);
         }
-        return changeCover(journal, file, std::move(image.picture), err);
+        return changeCover(journal, file, image.picture, err);
     }
     return refuse(err,
                   "Usage: tags cover FILE --set IMAGE | --remove | --export OUT, or tags cover "

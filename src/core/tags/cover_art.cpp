@@ -110,8 +110,8 @@ std::string byteSizeWords(std::uint64_t bytes) {
         return std::to_string((bytes + kKilo / 2) / kKilo) + " KB";
     }
     std::array<char, 32> text{};
-    std::snprintf(text.data(), text.size(), "%.1f MB",
-                  static_cast<double>(bytes) / static_cast<double>(kKilo * kKilo));
+    (void)std::snprintf(text.data(), text.size(), "%.1f MB",
+                        static_cast<double>(bytes) / static_cast<double>(kKilo * kKilo));
     return text.data();
 }
 
