@@ -22,6 +22,7 @@
 #include "core/journal/write_journal.h"
 #include "core/tags/easy_tag.h"
 #include "core/tags/tag_clearing.h"
+#include "cover_benchmark.h"
 #include "rename_benchmark.h"
 #include "tag_runs.h"
 #include "tags_beside_mutagen.h"
@@ -308,9 +309,10 @@ bool runTagsBenchmark(const BenchOptions& options) {
     table.printNote(
         "tunex syncs through its write journal (same file system); the bare writer syncs the "
         "file system once after its last save; every file is checked after every run");
+    const bool coverMet = runCoverBenchmark(options, *journal, table);
     const bool besideMutagen = runTagsBesideMutagen(options, *journal, table);
     const bool renameMet = runRenameBenchmark(options, table);
-    return easyMet && clearMet && besideMutagen && renameMet;
+    return easyMet && clearMet && coverMet && besideMutagen && renameMet;
 }
 
 }  // namespace tunex::bench

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "cli/cli_output.h"
+#include "cli/cover_command.h"
 #include "cli/journal_commands.h"
 #include "cli/tidy_command.h"
 #include "core/common/unique_fd.h"
@@ -37,8 +38,9 @@ int refuse(std::ostream& err, const std::string& text) {
 int usage(std::ostream& err) {
     return refuse(err,
                   "Usage: tags catalogue FILE | summary FILE | show FILE | "
-                  "set FILE KEY=VALUE... | clear FILE | undo | waiting | forget FILE | "
-                  "tidy FOLDER OPTIONS");
+                  "set FILE KEY=VALUE... | clear FILE | "
+                  "cover FILE --set IMAGE | --remove | --export OUT | undo | waiting | "
+                  "forget FILE | tidy FOLDER OPTIONS");
 }
 
 // A name outside the list is printed as stored.
@@ -126,6 +128,7 @@ int show(const std::string& file, std::ostream& out, std::ostream& err) {
     if (loaded.v2) {
         printGroup(out, fields, TagVersion::V2, single);
     }
+    printCoverLines(file, out);
     return kDone;
 }
 
@@ -297,6 +300,9 @@ int runTagsCommand(WriteJournal& journal, std::span<const std::string> args, std
     }
     if (command == "clear" && single) {
         return clear(journal, file, err);
+    }
+    if (command == "cover") {
+        return runCoverCommand(journal, file, args.subspan(2), err);
     }
     return usage(err);
 }

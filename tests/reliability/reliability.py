@@ -9,7 +9,8 @@
             other formats (FLAC, Ogg Vorbis, Opus, MP4, ASF, APE, WavPack, AIFF, WAV)
   tagwrite  tag writes on a tree of mp3 files, with one tagged file of each other format, killed
             with SIGKILL or cut short by a file-size limit: each file must end as it was or as
-            fully written, in place
+            fully written, in place; the cover batch must also be undone whole, and leave a file
+            it may not write as it was (cover_trials.py)
   damaged   add, rename and friend-export on a base folder whose settings file was damaged at
             random: no crash or hang, the catalogue loads or says why not, and no collection
             file is replaced
@@ -40,6 +41,7 @@ import sys
 import tempfile
 import time
 
+import cover_trials
 import format_files
 
 # Only the atomic writer's mark: ".system.ifo.backup" is someone's own file.
@@ -1194,6 +1196,7 @@ class Trial:
         self.state = os.path.join(self.root, "state")
         os.makedirs(self.home)
         os.makedirs(self.state)
+        self.image = cover_trials.lay_down_image(self.root)
         lay_down_tree(run.entries, self.music)
         self.before = tree_snapshot(self.music, run.xattrs)
         self.name, self.target = name, target
@@ -1216,6 +1219,7 @@ class Trial:
             "tags-set-state": ["tags", "set", path] + values,
             "easytag": ["--base", self.base, "easytag", self.music],
             "clear-all": ["--base", self.base, "clear-all", self.music],
+            "cover": ["--base", self.base, "tags", "cover", self.music, "--set", self.image],
         }[self.name]
 
     def next_open(self):
@@ -1230,7 +1234,7 @@ class Trial:
         return os.path.join(state, "tunex", "journal")
 
 
-TAGWRITE_COMMANDS = ["tags-set", "tags-set-state", "easytag", "clear-all"]
+TAGWRITE_COMMANDS = ["tags-set", "tags-set-state", "easytag", "clear-all", "cover"]
 MUSIC_EXTENSIONS = (".mp3",) + format_files.EXTENSIONS
 
 
@@ -1332,6 +1336,14 @@ class TagWriteRun:
                 expected = {"album": SET_ALBUM, "artist": SET_ARTIST}
             if new[rel] == trial.before[1][rel]["sha"]:
                 self.problem("%s leaves a %s file as it was" % (name, fmt), label, rel, trial)
+                continue
+            if name == "cover":
+                message = cover_trials.judge_format(
+                    self.views[rel], format_files.view(os.path.join(trial.music, rel)))
+                if message:
+                    self.problem("cover %s: %s" % (fmt, message), label, rel, trial)
+                else:
+                    self.count("cover: %s files written, verified by mutagen" % fmt)
                 continue
             message = format_files.judge_write(
                 self.views[rel], format_files.view(os.path.join(trial.music, rel)), fmt, expected)
@@ -1496,6 +1508,8 @@ class TagWriteRun:
         if PUT_BACK_MESSAGE.search(again_err) or \
                 tree_snapshot(trial.music, self.xattrs)[1] != after[1]:
             self.problem("%s second open restores again" % name, label, again_err[-300:], trial)
+        if name == "cover" and not edit:
+            cover_trials.undo_all(self, trial, label)
         self.count(key + ": trials")
 
     def edit_between(self, trial, new, touched, rng, how):
@@ -1946,6 +1960,8 @@ def main():
                         help="per command of the tagwrite part")
     parser.add_argument("--tag-fsize-trials", type=int, default=30,
                         help="per command of the tagwrite part")
+    parser.add_argument("--tag-command", action="append", choices=TAGWRITE_COMMANDS,
+                        help="only the trials of this command in the tagwrite part")
     parser.add_argument("--trial", metavar="KIND:COMMAND:N",
                         help="run only this trial of the tagwrite part (with the same --seed)")
     parser.add_argument("--journal-trials", type=int, default=20,
@@ -2037,9 +2053,12 @@ def main():
                 trials = [(kind, name, index)
                           for kind, count in (("kill", args.tag_kill_trials),
                                               ("fsize", args.tag_fsize_trials))
-                          for name in TAGWRITE_COMMANDS for index in range(count)]
+                          for name in TAGWRITE_COMMANDS for index in range(count)
+                          if not args.tag_command or name in args.tag_command]
             for kind, name, index in trials:
                 (tagwrite.kill_trial if kind == "kill" else tagwrite.fsize_trial)(name, index)
+            if not args.trial:
+                cover_trials.readonly_trial(tagwrite)
             figures["tagwrite"] = dict(tagwrite.figures, xattrs=tagwrite.xattrs,
                                        as_root=tagwrite.as_root, tree_bytes=tagwrite.tree_bytes,
                                        **{"durations ms": {k: round(v * 1000, 1) for k, v in

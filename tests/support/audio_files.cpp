@@ -35,7 +35,7 @@ std::string json(const AudioTags& tags) {
         out += "], ";
     }
     out += "\"picture\": ";
-    out += tags.picture ? "true" : "false";
+    out += tags.backCover ? "2" : tags.picture ? "1" : "0";
     out += ", \"replaygain\": ";
     out += tags.replayGain ? "true" : "false";
     if (tags.padding >= 0) {

@@ -33,6 +33,7 @@ struct AudioTags {
     bool picture = false;     // one PNG cover in the format's picture field
     bool replayGain = false;  // track gain and peak as taggers usually spell them
     int padding = -1;         // bytes of padding mutagen leaves; its own choice when negative
+    bool backCover = false;   // with `picture`, a back cover (MP4: a second image) after it
 };
 
 // Writes a small valid file of `format` holding `tags`; fails with the script's message.

@@ -55,11 +55,11 @@ def pattern(size, seed):
     return bytes(0x80 + (i * 7 + seed * 13 + (i >> 5)) % 0x60 for i in range(size))
 
 
-def png():
+def png(blue=200):
     """A valid 4x4 RGB PNG."""
     def chunk(kind, body):
         return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
-    rows = b"".join(b"\0" + bytes(v for x in range(4) for v in (x * 60, y * 60, 200))
+    rows = b"".join(b"\0" + bytes(v for x in range(4) for v in (x * 60, y * 60, blue))
                     for y in range(4))
     return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", 4, 4, 8, 2, 0, 0, 0)) +
             chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
@@ -289,13 +289,13 @@ MAKERS = {
 GAIN, PEAK = "-6.50 dB", "0.988525"
 
 
-def flac_picture():
+def flac_picture(back=False):
     picture = Picture()
-    picture.type = 3
+    picture.type = 4 if back else 3
     picture.mime = "image/png"
-    picture.desc = "cover"
+    picture.desc = "back" if back else "cover"
     picture.width, picture.height, picture.depth = 4, 4, 24
-    picture.data = png()
+    picture.data = png(100) if back else png()
     return picture
 
 
@@ -309,10 +309,12 @@ def tag_vorbis(f, fields, picture, replaygain, opus=False):
             f["REPLAYGAIN_TRACK_GAIN"] = [GAIN]
             f["REPLAYGAIN_TRACK_PEAK"] = [PEAK]
     if picture:
+        pictures = [flac_picture()] + ([flac_picture(True)] if picture == 2 else [])
         if isinstance(f, FLAC):
-            f.add_picture(flac_picture())
+            for one in pictures:
+                f.add_picture(one)
         else:
-            f["METADATA_BLOCK_PICTURE"] = [base64.b64encode(flac_picture().write()).decode()]
+            f["METADATA_BLOCK_PICTURE"] = [base64.b64encode(p.write()).decode() for p in pictures]
 
 
 def mp4_value(key, values):
@@ -338,14 +340,15 @@ def tag_mp4(f, fields, picture, replaygain):
         f["----:com.apple.iTunes:replaygain_track_gain"] = [MP4FreeForm(GAIN.encode())]
         f["----:com.apple.iTunes:replaygain_track_peak"] = [MP4FreeForm(PEAK.encode())]
     if picture:
-        f["covr"] = [MP4Cover(png(), imageformat=MP4Cover.FORMAT_PNG)]
+        f["covr"] = [MP4Cover(png(), imageformat=MP4Cover.FORMAT_PNG)] + (
+            [MP4Cover(png(100), imageformat=MP4Cover.FORMAT_PNG)] if picture == 2 else [])
 
 
-def asf_picture():
+def asf_picture(back=False):
     def utf16z(text):
         return text.encode("utf-16-le") + b"\0\0"
-    data = png()
-    return struct.pack("<BI", 3, len(data)) + utf16z("image/png") + utf16z("cover") + data
+    data = png(100) if back else png()
+    return struct.pack("<BI", 4 if back else 3, len(data)) + utf16z("image/png") + utf16z("cover") + data
 
 
 def tag_asf(f, fields, picture, replaygain):
@@ -355,7 +358,8 @@ def tag_asf(f, fields, picture, replaygain):
         f["REPLAYGAIN_TRACK_GAIN"] = [GAIN]
         f["REPLAYGAIN_TRACK_PEAK"] = [PEAK]
     if picture:
-        f["WM/Picture"] = [ASFByteArrayAttribute(asf_picture())]
+        f["WM/Picture"] = [ASFByteArrayAttribute(asf_picture())] + (
+            [ASFByteArrayAttribute(asf_picture(True))] if picture == 2 else [])
 
 
 def tag_ape(f, fields, picture, replaygain):
@@ -368,6 +372,8 @@ def tag_ape(f, fields, picture, replaygain):
         f["REPLAYGAIN_TRACK_PEAK"] = PEAK
     if picture:
         f["Cover Art (Front)"] = APEValue(b"cover.png\0" + png(), BINARY)
+        if picture == 2:
+            f["Cover Art (Back)"] = APEValue(b"back.png\0" + png(100), BINARY)
 
 
 def id3_frame(key, values):
@@ -394,6 +400,8 @@ def tag_id3(f, fields, picture, replaygain):
         f.tags.add(TXXX(encoding=3, desc="REPLAYGAIN_TRACK_PEAK", text=[PEAK]))
     if picture:
         f.tags.add(APIC(encoding=3, mime="image/png", type=3, desc="cover", data=png()))
+        if picture == 2:
+            f.tags.add(APIC(encoding=3, mime="image/png", type=4, desc="back", data=png(100)))
 
 
 TAGGERS = {
@@ -414,7 +422,7 @@ def make(fmt, path, tags_json):
         fields = json.loads(tags_json) if tags_json else {}
     except ValueError as e:
         fail("bad JSON: %s" % e)
-    picture = bool(fields.pop("picture", False))
+    picture = int(fields.pop("picture", 0))  # 2: a back cover too
     replaygain = bool(fields.pop("replaygain", False))
     padding = fields.pop("padding", None)
     if not fields and not picture and not replaygain:

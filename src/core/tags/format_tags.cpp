@@ -410,7 +410,7 @@ bool FormatTag::save() {
     if (format_ == AudioFormat::Aiff) {
         return static_cast<TagLib::RIFF::AIFF::File&>(*file_).save(renderVersionFor(*id3_));
     }
-    if (format_ == AudioFormat::Flac) {
+    if (format_ == AudioFormat::Flac && !picturesChanged_) {
         // Where the padding allows, the comment is written in place and the audio stays put.
         const auto* comment = static_cast<TagLib::FLAC::File&>(*file_).xiphComment(false);
         if (comment != nullptr && writeFlacCommentInPlace(*stream_, comment->render(false))) {

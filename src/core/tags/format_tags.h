@@ -6,6 +6,7 @@
 #include <span>
 
 #include "core/tags/audio_format.h"
+#include "core/tags/cover_art.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/id3v2_fields.h"
 
@@ -51,6 +52,10 @@ public:
     void apply(std::span<const V2Edit> edits);
     // Removes every field of the group; false when there was none to remove.
     [[nodiscard]] bool clear();
+    // The front cover and the count of pictures (format_cover.cpp); setCover puts in or takes out
+    // the front cover alone.
+    [[nodiscard]] CoverInfo readCover();
+    void setCover(const CoverEdit& edit);
     [[nodiscard]] bool save();
 
 private:
@@ -62,6 +67,7 @@ private:
     std::unique_ptr<Access> access_;
     TagLib::ID3v2::Tag* id3_ = nullptr;  // AIFF and WAV: owned by file_
     bool rewritable_ = false;
+    bool picturesChanged_ = false;  // FLAC: the picture blocks must be written, not the comment
     std::string_view problem_;
 };
 

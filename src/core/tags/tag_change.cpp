@@ -10,6 +10,7 @@
 #include "core/journal/file_guard.h"
 #include "core/tags/easy_tag.h"
 #include "core/tags/format_tags.h"
+#include "core/tags/id3_cover.h"
 #include "core/tags/id3_reader.h"
 #include "core/tags/id3v2_layout.h"
 #include "core/tags/id3v2_rewrite_check.h"
@@ -189,6 +190,48 @@ void TagChangePlanner::clearAll() {
     clear_ = true;
 }
 
+void TagChangePlanner::setCover(CoverEdit edit) {
+    (void)cover();  // read before the plan changes TagLib's model
+    coverEdit_ = std::move(edit);
+}
+
+const CoverInfo& TagChangePlanner::cover() {
+    if (!coverNow_) {
+        if (formatPlan_) {
+            coverNow_ = formatPlan_->tag->valid() ? formatPlan_->tag->readCover() : CoverInfo{};
+        } else if (reader_ && reader_->hasV2()) {
+            coverNow_ = coverOfId3(*reader_->v2());
+        } else {
+            coverNow_ = CoverInfo{};
+        }
+    }
+    return *coverNow_;
+}
+
+bool TagChangePlanner::coverAsAsked(const CoverInfo& after) {
+    if (!coverEdit_) {
+        return true;
+    }
+    const CoverEdit& asked = *coverEdit_;
+    const std::optional<Picture>& got = after.front;
+    const std::optional<Picture>& before = cover().front;
+    // MP4 names no picture type: once its first image is gone, the next one is the cover.
+    const bool nextTookOver = !asked && got && before && got->bytes != before->bytes &&
+                              after.pictures == cover().pictures - 1;
+    if (!nextTookOver &&
+        (asked.has_value() != got.has_value() || (asked && asked->bytes != got->bytes))) {
+        return false;
+    }
+    if (before.has_value() != got.has_value() || (before && before->bytes != got->bytes)) {
+        coverChange_ = std::pair(coverWords(before), coverWords(got));
+    }
+    return true;
+}
+
+std::optional<std::pair<std::string, std::string>> TagChangePlanner::coverChange() const {
+    return coverChange_;
+}
+
 std::optional<Splice> TagChangePlanner::v2Splice() {
     if (clear_) {
         if (v2Location_ < 0) {
@@ -198,12 +241,15 @@ std::optional<Splice> TagChangePlanner::v2Splice() {
             reader_->file(), static_cast<long>(v2Location_ + std::ssize(v2Original_)));
         return Splice{v2Location_, end - v2Location_, {}};
     }
-    if (v2Edits_.empty()) {
+    if (v2Edits_.empty() && !coverEdit_) {
         return std::nullopt;
     }
     if (v2Location_ < 0) {
         V2Layout layout;
         applyV2Edits(layout, v2Edits_);
+        if (coverEdit_) {
+            setId3Cover(layout, *coverEdit_);
+        }
         if (layout.frames.empty()) {
             return std::nullopt;
         }
@@ -213,6 +259,9 @@ std::optional<Splice> TagChangePlanner::v2Splice() {
     std::string unmappedV22;
     if (auto layout = parseV2Layout(v2Original_, &unmappedV22)) {
         applyV2Edits(*layout, v2Edits_);
+        if (coverEdit_) {
+            setId3Cover(*layout, *coverEdit_);
+        }
         if (layout->frames.empty()) {
             return Splice{v2Location_, size, {}};
         }
@@ -234,6 +283,9 @@ std::optional<Splice> TagChangePlanner::v2Splice() {
     }
     const ID3v2::Version version = renderVersionFor(tag);
     applyV2Edits(tag, version, v2Edits_);
+    if (coverEdit_) {
+        setId3Cover(tag, *coverEdit_);
+    }
     return Splice{v2Location_, size,
                   tag.frameList().isEmpty() ? std::string() : toStd(tag.render(version))};
 }
@@ -301,11 +353,12 @@ TagChange TagChangePlanner::planFormat() {
     result.change.before = identity_;
     FormatPlan& plan = *formatPlan_;
     plan.after.reset();
+    coverChange_.reset();
     if (refusal_ != TagWriteOutcome::Written) {
         refuse(result);
         return result;
     }
-    if (!clear_ && v2Edits_.empty()) {
+    if (!clear_ && v2Edits_.empty() && !coverEdit_) {
         return result;
     }
     if (clear_) {
@@ -314,6 +367,14 @@ TagChange TagChangePlanner::planFormat() {
         }
     } else {
         plan.tag->apply(v2Edits_);
+        if (coverEdit_ && coverAsAsked(cover())) {
+            coverEdit_.reset();  // the file holds that cover already
+        } else if (coverEdit_) {
+            plan.tag->setCover(*coverEdit_);
+        }
+        if (v2Edits_.empty() && !coverEdit_) {
+            return result;
+        }
     }
     if (!plan.tag->save() || plan.stream->readFailed() ||
         !plan.stream->splices(result.change.splices)) {
@@ -328,11 +389,13 @@ TagChange TagChangePlanner::planFormat() {
     if (!saved.valid() || plan.stream->readFailed() ||
         !fieldsAsAsked(plan.format, current_.v2,
                        clear_ ? std::span<const V2Edit>() : std::span<const V2Edit>(v2Edits_),
-                       clear_, *plan.after)) {
+                       clear_, *plan.after) ||
+        !coverAsAsked(saved.valid() ? saved.readCover() : CoverInfo{})) {
         refusal_ = TagWriteOutcome::Failed;
         refuse(result);
         result.change.splices.clear();
         plan.after.reset();
+        coverChange_.reset();
     }
     return result;
 }
@@ -346,6 +409,10 @@ TagChange TagChangePlanner::plan() {
     result.change.before = identity_;
     v2After_ = v2Original_;
     v1After_ = v1Original_;
+    coverChange_.reset();
+    if (coverEdit_ && coverAsAsked(cover())) {
+        coverEdit_.reset();  // the file holds that cover already
+    }
     if (refusal_ != TagWriteOutcome::Written) {
         refuse(result);
         return result;
@@ -365,6 +432,16 @@ TagChange TagChangePlanner::plan() {
         if (v1->length == 0 || v1->bytes != v1Original_) {
             v1After_ = v1->bytes;
             result.change.splices.push_back(std::move(*v1));
+        }
+    }
+    if (coverEdit_) {
+        // Read back as the file will be read, so that a frame TagLib would not see is caught.
+        TagReader after(TagReader::InMemory{}, v2After_);
+        if (!coverAsAsked(after.ok() && after.hasV2() ? coverOfId3(*after.v2()) : CoverInfo{})) {
+            refusal_ = TagWriteOutcome::Failed;
+            refuse(result);
+            result.change.splices.clear();
+            coverChange_.reset();
         }
     }
     return result;

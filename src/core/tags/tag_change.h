@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/journal/write_journal.h"
+#include "core/tags/cover_art.h"
 #include "core/tags/frame_words.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/id3v2_fields.h"
@@ -47,8 +48,15 @@ public:
     void setV2(const Id3v2Fields& wanted);
     // Removes the V2 tag (and any copies right behind it) and blanks the V1 tag in place.
     void clearAll();
+    // Sets (an image) or removes (none) the front cover; every other picture stays as it is.
+    void setCover(CoverEdit edit);
+    // The front cover and pictures the file holds now.
+    [[nodiscard]] const CoverInfo& cover();
 
     [[nodiscard]] TagChange plan();
+    // The front cover before and after the last plan() in words ("JPEG 600×600, 48 KB",
+    // "none"), when the plan changes it.
+    [[nodiscard]] std::optional<std::pair<std::string, std::string>> coverChange() const;
     // What the file will hold once the last plan() is written, read back as loadTagFields reads
     // it (V1 text exactly as V1 keeps it); the current fields when nothing changes.
     [[nodiscard]] TagFields fieldsAfter() const;
@@ -64,6 +72,8 @@ private:
     [[nodiscard]] TagChange planFormat();
     [[nodiscard]] std::optional<Splice> v2Splice();
     [[nodiscard]] std::optional<Splice> v1Splice();
+    // Whether the cover read back after the plan is the one asked; notes the change's words.
+    [[nodiscard]] bool coverAsAsked(const CoverInfo& after);
     void refuse(TagChange& result) const;
 
     std::string path_;
@@ -81,6 +91,9 @@ private:
     bool createV1_ = false;
     std::vector<V2Edit> v2Edits_;
     bool clear_ = false;
+    std::optional<CoverEdit> coverEdit_;
+    std::optional<CoverInfo> coverNow_;
+    std::optional<std::pair<std::string, std::string>> coverChange_;
     // The tags as plan() leaves them.
     std::string v2After_;
     std::string v1After_;

@@ -104,6 +104,11 @@ void previewFile(TagPreview& preview, const std::string& path, const SetUp& set,
     }
     bool changed = addChangedFields(preview, path, planner.current(), planner.fieldsAfter(),
                                     planner.singleGroup());
+    if (auto cover = planner.coverChange()) {
+        preview.rows.push_back({path, TagVersion::V2, planner.singleGroup(), "Cover",
+                                std::move(cover->first), std::move(cover->second)});
+        changed = true;
+    }
     if (auto versions = planner.v2VersionChange()) {
         preview.rows.push_back({path, TagVersion::V2, false, "Tag version",
                                 std::move(versions->first), std::move(versions->second)});
@@ -181,10 +186,31 @@ TagPreview previewPlannedScope(const TagScope& scope,
     return preview;
 }
 
-TagPreview previewTagFields(const std::filesystem::path& file, const TagFields& fields) {
+TagPreview previewTagFields(const std::filesystem::path& file, const TagFields& fields,
+                            const std::optional<CoverEdit>& cover) {
     TagPreview preview;
-    previewFile(preview, file.string(),
-                [&](TagChangePlanner& planner) { setTagFields(planner, fields); });
+    previewFile(preview, file.string(), [&](TagChangePlanner& planner) {
+        setTagFields(planner, fields);
+        if (cover) {
+            planner.setCover(*cover);
+        }
+    });
+    return preview;
+}
+
+TagPreview previewBatch(const TagScope& scope, const BatchPlanSetUp& setUp,
+                        PreviewProgress* progress) {
+    TagPreview preview;
+    PlannedFiles planned;
+    previewScope(preview, scope, progress, [&](const WalkedFile& file) {
+        if (auto reason = setUp.skip(file)) {
+            preview.skipped.push_back({file.path, std::move(*reason)});
+            return;
+        }
+        previewFile(
+            preview, file.path, [&](TagChangePlanner& planner) { setUp.set(file, planner); },
+            &planned);
+    });
     return preview;
 }
 

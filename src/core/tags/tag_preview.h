@@ -1,11 +1,13 @@
 #pragma once
 
 #include "core/common/unreadable_folders.h"
+#include "core/tags/cover_art.h"
 #include "core/tags/easy_tag.h"
 
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -58,9 +60,19 @@ struct PreviewProgress {
 [[nodiscard]] TagPreview previewPlannedScope(const TagScope& scope,
                                              const std::function<void(TagChangePlanner&)>& set,
                                              PreviewProgress* progress = nullptr);
-// The changes the tag editor's Update would make to one file.
+// The changes the tag editor's Update would make to one file, its cover too when `cover` is set.
 [[nodiscard]] TagPreview previewTagFields(const std::filesystem::path& file,
-                                          const TagFields& fields);
+                                          const TagFields& fields,
+                                          const std::optional<CoverEdit>& cover = std::nullopt);
+
+// The changes of another batch tool: `skip` names why a music file is left alone unread (or
+// nothing), `set` readies the planner of each other one.
+struct BatchPlanSetUp {
+    std::function<std::optional<std::string>(const WalkedFile&)> skip;
+    std::function<void(const WalkedFile&, TagChangePlanner&)> set;
+};
+[[nodiscard]] TagPreview previewBatch(const TagScope& scope, const BatchPlanSetUp& setUp,
+                                      PreviewProgress* progress = nullptr);
 
 // "N changes in M files" ("N new file names" for renames), then "; K files " + `leftAlone` when
 // some file is skipped (singular for one); the page says what will happen, a dry run what would.

@@ -3,9 +3,11 @@
 #include "platform/qt/screen_fit.h"
 
 #include "core/journal/write_journal.h"
+#include "core/tags/cover_setting.h"
 #include "core/tags/genre_list.h"
 #include "core/tags/tag_editor_rules.h"
 #include "core/tags/tag_field_table.h"
+#include "gui/tags/cover_area.h"
 #include "gui/tags/tag_preview_dialog.h"
 #include "platform/platform.h"
 #include "platform/qt/qt_text.h"
@@ -158,6 +160,8 @@ TagInfoDialog::TagInfoDialog(Platform& platform, WriteJournal& journal, std::fil
         layout->addWidget(v1Group);
     }
     layout->addWidget(v2Group);
+    cover_ = new CoverArea(platform_, file_, this);
+    layout->addWidget(cover_);
     layout->addStretch(1);
     layout->addLayout(buttons);
 
@@ -255,16 +259,20 @@ void TagInfoDialog::onUpdate() {
         platform_.tell(*refusal);  // the dialog stays open with what was typed
         return;
     }
+    const std::optional<CoverEdit> cover = cover_->edit();
     if (preview_) {
         TagPreviewDialog preview(
             QStringLiteral("Update"),
-            [file = file_, fields](PreviewProgress&) { return previewTagFields(file, fields); },
+            [file = file_, fields, cover](PreviewProgress&) {
+                return previewTagFields(file, fields, cover);
+            },
             this);
         if (preview.exec() != QDialog::Accepted) {
             return;  // back to editing, nothing typed is lost
         }
     }
-    const TagWriteResult result = saveTagFields(journal_, file_, fields);
+    const TagWriteResult result =
+        writeTagChange(journal_, planFieldsAndCover(file_, fields, cover));
     if (result.outcome != TagWriteOutcome::Written) {
         // The dialog stays open so that what the user typed is not lost; Cancel leaves.
         platform_.tell(withJournalProblem(

@@ -15,6 +15,7 @@ class QPushButton;
 
 namespace tunex {
 
+class CoverArea;
 class Platform;
 struct TagFieldRow;
 
@@ -38,6 +39,7 @@ public:
     [[nodiscard]] QPushButton* clearV2Button() const { return clearV2_; }
     [[nodiscard]] QPushButton* updateButton() const { return update_; }
     [[nodiscard]] QPushButton* cancelButton() const { return cancel_; }
+    [[nodiscard]] CoverArea* coverArea() const { return cover_; }
 
 private:
     // A field's control: a line edit for text, a selection list for the genre.
@@ -64,6 +66,7 @@ private:
     QPushButton* clearV2_ = nullptr;
     QPushButton* update_ = nullptr;
     QPushButton* cancel_ = nullptr;
+    CoverArea* cover_ = nullptr;
     bool preview_ = false;
 };
 

@@ -1,6 +1,8 @@
 #include "gui/tags/tag_info_dialog.h"
 
+#include "core/tags/cover_art.h"
 #include "core/tags/tag_editor_rules.h"
+#include "gui/tags/cover_area.h"
 #include "gui/tags/gui_tag_test_support.h"
 #include "gui/tags/preview_answer.h"
 #include "support/audio_files.h"
@@ -403,6 +405,57 @@ TEST_F(TagInfoDialogTest, UpdatePreviewShowsWhatV1WillHoldAndCancelKeepsEditing)
     (void)loadTagFields(file, stored);
     EXPECT_EQ(stored.v1.artist, v1Artist);
     EXPECT_EQ(stored.v2.title, "Merry Christmas");
+}
+
+}  // namespace
+}  // namespace tunex
+
+namespace tunex {
+namespace {
+
+// The cover changes only on Update, through the preview, and one undo takes it back with the
+// fields.
+TEST_F(TagInfoDialogTest, TheCoverIsChosenInTheDialogAndWrittenOnUpdate) {
+    const auto file = dir_ / "song.flac";
+    ASSERT_TRUE(test::makeAudioFile("flac", file, {.fields = {}, .picture = true}));
+    const std::string original = readFile(file);
+    const auto jpeg = make("new.jpg", std::string("\xFF\xD8\xFF\xC0\0\x11\x08\0\x01\0\x02", 11) +
+                                          std::string(12, '\1') + "\xFF\xD9");
+    const auto gif = make("a.gif", "GIF89a");
+    TagInfoDialog dialog(platform_, test::journal(), file);
+    const CoverArea& cover = *dialog.coverArea();
+    const QString loaded = cover.description()->text();
+    EXPECT_TRUE(loaded.endsWith(QStringLiteral("\n1 picture in the file"))) << loaded.toStdString();
+    EXPECT_EQ(cover.setButton()->text(), QStringLiteral("Replace..."));
+
+    platform_.fileDialogAnswers = {gif, jpeg};
+    platform_.expectMessage(
+        {loadCoverImage(gif).problem, captionFor("Not a Cover Image"), MessageIcon::Warning});
+    cover.setButton()->click();
+    EXPECT_EQ(cover.description()->text(), loaded);
+    cover.setButton()->click();
+    EXPECT_EQ(cover.description()->text().toStdString(),
+              "JPEG 2\u00D71, 25 bytes\n1 picture in the file");
+    cover.removeButton()->click();
+    EXPECT_EQ(cover.description()->text(), QStringLiteral("No cover"));
+    EXPECT_FALSE(cover.saveButton()->isEnabled());
+    platform_.fileDialogAnswers = {jpeg};
+    cover.setButton()->click();
+    EXPECT_EQ(readFile(file), original);
+
+    dialog.setPreview(true);
+    dialog.open();
+    test::PreviewSeen applied;
+    test::answerNextPreview(true, applied);
+    dialog.updateButton()->click();
+    ASSERT_EQ(applied.cells.size(), 6U);
+    EXPECT_EQ(applied.cells[3], "Cover");
+    EXPECT_EQ(applied.cells[4], loaded.section(u'\n', 0, 0).toStdString());
+    EXPECT_EQ(applied.cells[5], "JPEG 2\u00D71, 25 bytes");
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(test::audioViewMap(file).at("pictures"), std::vector<std::string>{"1"});
+    (void)test::journal().undoLast();
+    EXPECT_EQ(readFile(file), original);
 }
 
 }  // namespace
