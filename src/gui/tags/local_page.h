@@ -108,6 +108,7 @@ private:
     void setBatchToolsEnabled(bool enabled);
     void onRenameFromTags();
     void onTidy();
+    void onSetCover();
     void onClearTag();
     // Takes back the last tag change of any page or dialog, from the write journal.
     void onUndo();

@@ -1,6 +1,7 @@
 #include "gui/tags/local_page.h"
 
 #include "gui/app/app_context.h"
+#include "gui/tags/cover_batch.h"
 #include "gui/tags/easy_tag_dialog.h"
 #include "gui/tags/local_file_list.h"
 #include "gui/tags/rename_dialog.h"
@@ -15,6 +16,7 @@ namespace tunex {
 QMenu* LocalPage::buildToolsMenu() {
     auto* menu = new QMenu(this);
     menu->addAction(QStringLiteral("&Name Files from Tags..."), this, &LocalPage::onRenameFromTags);
+    menu->addAction(QStringLiteral("Set &Cover..."), this, &LocalPage::onSetCover);
     menu->addAction(QStringLiteral("&Tidy Case and Spaces..."), this, &LocalPage::onTidy);
     return menu;
 }
@@ -63,6 +65,14 @@ void LocalPage::onTidy() {
     std::optional<ScopeChoice> choice = chooseToolScope(BatchTool::Tidy);
     if (choice &&
         tidyChosenFiles(context_, this, selectedFolder(), std::move(*choice), progress_)) {
+        refreshAfterTagChange();
+    }
+}
+
+void LocalPage::onSetCover() {
+    std::optional<ScopeChoice> choice = chooseToolScope(BatchTool::Cover);
+    if (choice &&
+        setCoverOfChosenFiles(context_, this, selectedFolder(), std::move(*choice), progress_)) {
         refreshAfterTagChange();
     }
 }
