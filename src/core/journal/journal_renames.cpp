@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <system_error>
+#include <utility>
 
 // Renames through the write journal. A group file holds, after its header, one record a file:
 //   "TXRN" u32 length, old name; u32 length, new name; u64 inode i64 size i64 mtimeNs (of the
@@ -399,6 +400,11 @@ void JournaledRenames::writeGroup() {
                                 : ::open((folder_ / std::string(journal::kFollowMark)).c_str(),
                                          O_WRONLY | O_CREAT | O_CLOEXEC, 0600));
         if (!mark) {
+            if (!folder_.empty()) {
+                journal_.noteJournalFailure(errno);
+                std::error_code ignored;
+                fs::remove_all(std::exchange(folder_, {}), ignored);
+            }
             std::fill(results.begin(), results.end(), renameFailed(journal_.problem()));
             tell();
             return;
