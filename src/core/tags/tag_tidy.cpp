@@ -111,11 +111,14 @@ UnicodeString wordCase(const UnicodeString& text, TidyCase textCase) {
         i = next;
     }
     UnicodeString out = text;
+    // A title of several words all in capitals is shouted, not spelled: its words are not kept as
+    // they are ("BACK IN BLACK"), while a name alone ("ABBA", "AC/DC") is.
+    const bool shouted = words.size() > 1 && inCapitals(text);
     // From the last word back, so that a word whose length changes leaves the others in place.
     for (std::size_t n = words.size(); n-- > 0;) {
         const Word& at = words[n];
         UnicodeString word(text, at.start, at.end - at.start);
-        if (inCapitals(word)) {
+        if (!shouted && inCapitals(word)) {
             continue;
         }
         word.toLower(icu::Locale::getRoot());

@@ -18,6 +18,8 @@ TEST(TagTidy, TextRulesAtTheirEdges) {
         {"what are you waiting for", title, "What Are You Waiting For"},
         {"a", title, "A"},
         {"hits by ABBA, live vs. AC/DC", title, "Hits by ABBA, Live vs. AC/DC"},
+        {"BACK IN BLACK", title, "Back in Black"},  // shouted, but "AC/DC" alone is a name
+        {"AC/DC", title, "AC/DC"},
         {"I and i", title, "I and I"},
         {"élan vital (1st mix)", title, "Élan Vital (1st Mix)"},
         {"the Sound of ABBA", first, "The sound of ABBA"},
