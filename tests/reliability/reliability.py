@@ -1970,6 +1970,8 @@ def main():
     parser.add_argument("--rename-trials", type=int, default=40,
                         help="kills of rename-from-tags in the rename part, half as many "
                              "file-size limits")
+    parser.add_argument("--rename-files", type=int, default=3000,
+                        help="mp3 files the rename part names from their tags")
     parser.add_argument("--damaged-trials", type=int, default=DAMAGED_TRIALS,
                         help="trials of the damaged part")
     parser.add_argument("--damaged-trial", type=int, metavar="N",
@@ -2086,7 +2088,7 @@ def main():
         if "rename" in parts and args.rename_trials:
             import rename_trials  # it builds on this module's helpers
             rename = rename_trials.RenameRun(args.cli, work, args.shipped_base, args.seed,
-                                             args.rename_trials)
+                                             args.rename_trials, args.rename_files)
             rename.run_all()
             figures["rename"] = rename.figures
             print(rename.table())
