@@ -35,7 +35,7 @@ public:
 
     // The key, or empty when the record lacks its parts.
     [[nodiscard]] std::string_view of(const SongRecordView& record) {
-        key_text_.clear();
+        keyText_.clear();
         if (key_ == DuplicateKey::Tags) {
             return tagsKey(record.id3Info);
         }
@@ -43,11 +43,11 @@ public:
             return {};
         }
         if (key_ == DuplicateKey::Name) {
-            appendFileName(key_text_, record);
-            key_text_ += '\t';
+            appendFileName(keyText_, record);
+            keyText_ += '\t';
         }
-        key_text_.append(record.sizeText);
-        return key_text_;
+        keyText_.append(record.sizeText);
+        return keyText_;
     }
 
     static void appendFileName(std::string& out, const SongRecordView& record) {
@@ -75,13 +75,13 @@ private:
             part = info.substr(from, end - from);
             from = end + 1;
         }
-        key_text_.append(foldInto(parts[0], AccentRule::Fold, folded_)).append(";");
-        key_text_.append(foldInto(parts[1], AccentRule::Fold, folded_));
-        return key_text_;
+        keyText_.append(foldInto(parts[0], AccentRule::Fold, folded_)).append(";");
+        keyText_.append(foldInto(parts[1], AccentRule::Fold, folded_));
+        return keyText_;
     }
 
     DuplicateKey key_;
-    std::string key_text_;
+    std::string keyText_;
     std::string folded_;
 };
 

@@ -36,7 +36,7 @@ QString text(std::string_view utf8) {
 // A group's line: what its copies share, as the first copy shows it.
 QString groupText(const DuplicateGroup& group, DuplicateKey key) {
     const DuplicateCopy& first = group.copies.front();
-    const QString size = text(first.sizeText).trimmed() + QStringLiteral(" KB");
+    QString size = text(first.sizeText).trimmed() + QStringLiteral(" KB");
     switch (key) {
         case DuplicateKey::Name:
             return text(first.fileName) + QStringLiteral(", ") + size;
