@@ -3,6 +3,7 @@
 
 #include "bench_support.h"
 #include "collection_benchmark.h"
+#include "duplicates_benchmark.h"
 #include "friend_benchmark.h"
 #include "instant_benchmark.h"
 #include "journal_benchmark.h"
@@ -44,6 +45,8 @@ constexpr std::array kSections = {
             &tunex::bench::runTagsBenchmark},
     Section{"journal", "tunex-cli opening a base with a full write journal, beside an empty one",
             &tunex::bench::runJournalBenchmark},
+    Section{"duplicates", "songs in more than one collection by name, beside sort | uniq -d",
+            &tunex::bench::runDuplicatesBenchmark},
     Section{"friend", "friend file export and keyword search of 1 000 000 records, beside grep",
             &tunex::bench::runFriendBenchmark},
 };

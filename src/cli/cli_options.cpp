@@ -74,6 +74,7 @@ std::string usageText() {
            "  files-search [--type T]... [--keyword K] [--from DATE] [--to DATE] [--min KB]\n"
            "               [--max-size KB] [--cd NAME] [--max N]\n"
            "  (--max 0 lists every row in search, list-all, export and files-search)\n"
+           "  duplicates [--by name|tags|size]\n"
            "  friend-export NAME EMAIL\n"
            "  friend-search FILE KEYWORD [--max N]\n"
            "  local FOLDER [--no-subdirs] [--filter KEYWORD] [--max N]\n"

@@ -2,6 +2,7 @@
 
 #include "cli/cli_options.h"
 #include "cli/cli_output.h"
+#include "cli/duplicates_command.h"
 #include "cli/files_commands.h"
 #include "core/search/catalogue_search.h"
 #include "core/search/result_export.h"
@@ -206,6 +207,7 @@ void addSearchCommands(CommandTable& table) {
         return runExport(w, words, run);
     };
     addFilesCommands(table);
+    addDuplicatesCommand(table);
 }
 
 }  // namespace tunex::cli

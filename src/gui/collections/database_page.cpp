@@ -8,6 +8,7 @@
 #include "core/collections/collection_rescan.h"
 #include "core/store/workspace.h"
 #include "gui/app/app_context.h"
+#include "gui/collections/duplicates_dialog.h"
 #include "gui/widgets/disabled_window.h"
 #include "gui/widgets/drive_folder_tree.h"
 #include "gui/widgets/off_thread.h"
@@ -65,6 +66,7 @@ DatabasePage::DatabasePage(AppContext& context, HistoryRowsSource historyRows, Q
     connect(rescan_, &QPushButton::clicked, this, &DatabasePage::onRescan);
     connect(collections_, &QComboBox::currentIndexChanged, this, &DatabasePage::onCollectionChosen);
     connect(delete_, &QPushButton::clicked, this, &DatabasePage::onDelete);
+    connect(duplicates_, &QPushButton::clicked, this, &DatabasePage::onDuplicates);
 
     setMessageText(databaseTipsText());
     fillCollections();
@@ -104,6 +106,8 @@ QWidget* DatabasePage::makeSide() {
     rescan_->setToolTip(QStringLiteral(
         "Reads the collection's folder again (the CD Source Path, or the folder its songs share)"));
     delete_ = pageButton(QStringLiteral("&Delete"), side);
+    duplicates_ = pageButton(QStringLiteral("&Duplicates..."), side);
+    duplicates_->setToolTip(QStringLiteral("Lists the songs held by more than one collection"));
 
     auto* messageGroup = new QGroupBox(QStringLiteral("Message"), side);
     message_ = new QPlainTextEdit(messageGroup);
@@ -134,6 +138,7 @@ QWidget* DatabasePage::makeSide() {
     collectionActions->addStretch(1);
     collectionActions->addWidget(rescan_);
     collectionActions->addWidget(delete_);
+    collectionActions->addWidget(duplicates_);
     grid->addLayout(collectionActions, 7, 0, 1, 3);
     grid->setColumnStretch(1, 1);
 
@@ -442,6 +447,13 @@ void DatabasePage::onDelete() {
         fillCollections();
         setMessageText(outcome.statusText);
     }
+}
+
+void DatabasePage::onDuplicates() {
+    // Window-modal, so no Add or Delete changes the catalogue under the search.
+    auto* dialog = new DuplicatesDialog(context_, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 }  // namespace tunex

@@ -52,6 +52,7 @@ public:
     [[nodiscard]] QPushButton* changeButton() const { return change_; }
     [[nodiscard]] QPushButton* rescanButton() const { return rescan_; }
     [[nodiscard]] QPushButton* deleteButton() const { return delete_; }
+    [[nodiscard]] QPushButton* duplicatesButton() const { return duplicates_; }
     [[nodiscard]] QString messageText() const;
 
 protected:
@@ -74,6 +75,7 @@ private:
     [[nodiscard]] bool passedAndConfirmed(const std::optional<UserMessage>& refusal,
                                           const UserMessage& question);
     void onDelete();
+    void onDuplicates();
     // Runs an Add or a Rescan with its progress window; `run` gets the hooks and the update.
     template <typename Run>
     auto withWalkProgress(const Run& run);
@@ -100,6 +102,7 @@ private:
     QPushButton* change_ = nullptr;
     QPushButton* rescan_ = nullptr;
     QPushButton* delete_ = nullptr;
+    QPushButton* duplicates_ = nullptr;
     QPlainTextEdit* message_ = nullptr;
     bool welcomePending_ = false;
     // The path box was filled by the user or the tree since a collection was chosen, so Rescan
