@@ -42,7 +42,7 @@ TEST(CliDuplicates, PrintsGroupsLargestFirstAndRefusesBadOptions) {
     EXPECT_EQ(byTags.out, kCaptions +
                               "1\tPop\t/m/a\tHelp.mp3\t  4096.5\tHelp;Beatles;\n"
                               "1\tRock\t/m/b\\tc\tHelp.mp3\t  4096.5\tHELP;beatles;\n");
-    EXPECT_EQ(byTags.err, "status: 1 groups of duplicate songs (2 copies)\n");
+    EXPECT_EQ(byTags.err, "status: 1 group of duplicate songs (2 copies)\n");
 
     for (const std::vector<std::string>& words :
          {std::vector<std::string>{"--by"}, {"--by", "title"}, {"--max", "3"}}) {

@@ -308,7 +308,8 @@ DuplicateReport findDuplicates(const Catalogue& catalogue, DuplicateKey key,
 }
 
 std::string duplicatesStatus(const DuplicateReport& report) {
-    return groupedNumber(report.groups.size()) + " groups of duplicate songs (" +
+    return groupedNumber(report.groups.size()) +
+           (report.groups.size() == 1 ? " group" : " groups") + " of duplicate songs (" +
            groupedNumber(report.copies) + " copies)";
 }
 

@@ -49,7 +49,7 @@ struct DuplicateReport {
 [[nodiscard]] DuplicateReport findDuplicates(const Catalogue& catalogue, DuplicateKey key,
                                              const std::stop_token& stop = {});
 
-// "N groups of duplicate songs (M copies)", numbers grouped by the locale.
+// "N groups of duplicate songs (M copies)" ("1 group ..."), numbers grouped by the locale.
 [[nodiscard]] std::string duplicatesStatus(const DuplicateReport& report);
 
 // What the user is told when a collection file could not be read.

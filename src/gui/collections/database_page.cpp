@@ -106,7 +106,7 @@ QWidget* DatabasePage::makeSide() {
     rescan_->setToolTip(QStringLiteral(
         "Reads the collection's folder again (the CD Source Path, or the folder its songs share)"));
     delete_ = pageButton(QStringLiteral("&Delete"), side);
-    duplicates_ = pageButton(QStringLiteral("&Duplicates..."), side);
+    duplicates_ = pageButton(QStringLiteral("D&uplicates..."), side);
     duplicates_->setToolTip(QStringLiteral("Lists the songs held by more than one collection"));
 
     auto* messageGroup = new QGroupBox(QStringLiteral("Message"), side);

@@ -90,7 +90,7 @@ TEST_F(DuplicatesTest, GroupsCopiesHeldByTwoCollectionsOrMore) {
     const DuplicateReport tags = findDuplicates(catalogue_, DuplicateKey::Tags);
     ASSERT_EQ(tags.groups.size(), 1U);
     EXPECT_EQ(tags.groups[0].key, "hello;artist");
-    EXPECT_EQ(duplicatesStatus(tags), "1 groups of duplicate songs (3 copies)");
+    EXPECT_EQ(duplicatesStatus(tags), "1 group of duplicate songs (3 copies)");
 }
 
 TEST_F(DuplicatesTest, StopsAndTellsAMissingFile) {

@@ -59,7 +59,7 @@ TEST(DuplicatesDialogTest, ShowsGroupsOfTheChosenKeyAndTellsAnUnreadableFile) {
     EXPECT_EQ(byName->child(1)->text(0), QStringLiteral("Rock"));
     EXPECT_EQ(byName->child(1)->text(1), QStringLiteral("/m/b"));
     EXPECT_EQ(byName->child(1)->text(3), QStringLiteral("4096.5"));
-    EXPECT_EQ(dialog->statusText(), QStringLiteral("1 groups of duplicate songs (2 copies)"));
+    EXPECT_EQ(dialog->statusText(), QStringLiteral("1 group of duplicate songs (2 copies)"));
 
     const QTreeWidgetItem* byTags = shown(1, 1);
     ASSERT_NE(byTags, nullptr);
