@@ -199,8 +199,6 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
     Settings& settings = workspace.settings();
     // A settings file without "<tf>" reads as -1; the first collection is still number 0001.
     const int index = std::max(settings.collectionCount, 0);
-    // A copy: the reload replaces the catalogue's names.
-    std::vector<std::string> names = workspace.catalogue().collectionNames();
     const std::filesystem::path target = workspace.paths().collectionFileName(index);
     // Whatever already has the name may hold a collection; opening the workspace took back every
     // whole one, so what is left is not ours to replace.
@@ -257,11 +255,9 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
         return outcome;
     }
     outcome.result = AddResult::Added;
-    names.resize(static_cast<std::size_t>(index) + 1);
-    names.back() = request.name;
-    // Only a convenience: without it the collection shows as "unknown" until a Rescan.
-    (void)recordCollectionVolume(workspace.paths(), names, request.name,
-                                 openableFolder(check.pattern), update.volumes);
+    if (outcome.catalogueReloaded) {
+        recordVolume(workspace, request.name, check, update);
+    }
     outcome.statusText = patternCountText("Total number of songs added to the database from ",
                                           check.pattern, totals, outcome.added);
     if (outcome.catalogueReloaded) {
@@ -273,6 +269,13 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
             totals.unreadable.empty() ? MessageIcon::Information : MessageIcon::Warning};
     }
     return outcome;
+}
+
+void recordVolume(const Workspace& workspace, const std::string& name, const AddCheck& check,
+                  const CatalogueUpdate& update) {
+    // Only a convenience: without it the collection shows as "unknown" until a Rescan.
+    (void)recordCollectionVolume(workspace.paths(), workspace.catalogue().collectionNames(), name,
+                                 openableFolder(check.pattern), update.volumes);
 }
 
 ProposedLabel proposeLabel(LabelSource source, std::string_view nodeText) {

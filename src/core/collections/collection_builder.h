@@ -124,6 +124,11 @@ struct AddOutcome {
                                        const AddRequest& request, const AddProgress& progress,
                                        const CatalogueUpdate& update);
 
+// Keeps the identity of the checked folder's volume for the catalogue's collection `name`, once
+// its records are in place (see core/volumes/collection_volumes.h).
+void recordVolume(const Workspace& workspace, const std::string& name, const AddCheck& check,
+                  const CatalogueUpdate& update);
+
 // A collection file that could not be written to its end; names the file and what it means.
 [[nodiscard]] UserMessage fileWriteFailedMessage(const std::string& file, std::string_view reason,
                                                  std::string_view consequence);

@@ -6,7 +6,6 @@
 #include "core/store/collection_writer.h"
 #include "core/store/song_record.h"
 #include "core/store/workspace.h"
-#include "core/volumes/collection_volumes.h"
 
 #include <algorithm>
 #include <climits>
@@ -75,8 +74,7 @@ RescanOutcome rescanCollection(Workspace& workspace, const FileTypeList& types,
                                const CatalogueUpdate& update) {
     RescanOutcome outcome;
     const StorePaths& paths = workspace.paths();
-    // A copy: the reload replaces the catalogue's names.
-    const std::vector<std::string> names = workspace.catalogue().collectionNames();
+    const std::vector<std::string>& names = workspace.catalogue().collectionNames();
     const auto found = std::find(names.begin(), names.end(), request.name);
     Settings& settings = workspace.settings();
     const auto index = static_cast<int>(found - names.begin());
@@ -141,9 +139,7 @@ RescanOutcome rescanCollection(Workspace& workspace, const FileTypeList& types,
         return outcome;
     }
     outcome.rescanned = true;
-    // Only a convenience: without it the collection shows as "unknown" until the next Rescan.
-    (void)recordCollectionVolume(paths, names, request.name, openableFolder(check.pattern),
-                                 update.volumes);
+    recordVolume(workspace, request.name, check, update);
     outcome.settingsStored = !update.storeSettings || update.storeSettings();
     // Unstored, the intent stays: the next start sets the same total.
     if (outcome.settingsStored) {

@@ -56,7 +56,7 @@ std::optional<std::string> listingFingerprint(const std::string& folder) {
     std::vector<std::string> names;
     errno = 0;
     while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
+        const std::string_view name(static_cast<const char*>(entry->d_name));
         if (name != "." && name != "..") {
             names.emplace_back(name);
         }
