@@ -47,13 +47,12 @@ TEST(CliCollectionsAtHand, ListsWhoseFolderIsThereAsAddedOrRescanned) {
 TEST(CliCollectionsAtHand, FindsAStickMountedElsewhereButNotItsClone) {
     BaseFolder base;
     const fs::path work = base.path() / "work";
-    fs::create_directories(work / "m1");
-    fs::create_directories(work / "m2");
+    fs::create_directories(work);
     const auto sh = [&work](const std::string& script) {
         return runProgram("/bin/sh", {"-c", "cd '" + work.string() + "' && " + script}).exitCode;
     };
-    if (sh("mkfs.ext4 -q -L STICK a.img 4M && mount -o loop a.img m1 && mkdir m1/Music && "
-           "echo x >m1/Music/a.mp3") != 0) {
+    if (sh("mkdir m1 m2 && mkfs.ext4 -q -L STICK a.img 4M && mount -o loop a.img m1 && "
+           "mkdir m1/Music && echo x >m1/Music/a.mp3") != 0) {
         sh("umount m1");
         GTEST_SKIP() << "no loop mounts here";
     }
