@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tunex {
 namespace {
@@ -17,10 +18,9 @@ using test::writeFile;
 const fs::path kCli = TUNEX_CLI_PATH;
 
 std::string listed(const std::string& base, bool onlyAtHand = false) {
-    return runProgram(kCli, onlyAtHand ? std::vector<std::string>{"--base", base, "collections",
-                                                                  "--at-hand"}
-                                       : std::vector<std::string>{"--base", base, "collections"})
-        .out;
+    std::vector<std::string> arguments{"--base", base, "collections"};
+    arguments.resize(onlyAtHand ? 4 : 3, "--at-hand");
+    return runProgram(kCli, arguments).out;
 }
 
 TEST(CliCollectionsAtHand, ListsWhoseFolderIsThereAsAddedOrRescanned) {

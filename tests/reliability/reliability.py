@@ -203,6 +203,8 @@ def catalogue_state(cli, base, env=None):
                 continue
             if folder == "system" and entry == "tmp.ifo":
                 continue  # Change's scratch copy
+            if folder == "system" and entry == "volumes.ifo":
+                continue  # written after its change: a kill between leaves a volume "unknown"
             with open(full, "rb") as f:
                 data = f.read()
             if entry.endswith(".txf") and not data.endswith(b"@*EOF"):
