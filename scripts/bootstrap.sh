@@ -6,6 +6,7 @@ packages=(
   cmake ninja-build g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libtag1-dev libicu-dev zlib1g-dev
+  libblkid-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils x11-apps adwaita-qt6 xdg-utils
   python3 python3-mutagen

@@ -7,13 +7,6 @@
 
 namespace tunex::cli {
 
-int runCollections(const Workspace& workspace, std::ostream& out) {
-    for (const std::string& name : workspace.catalogue().collectionNames()) {
-        out << name << '\n';
-    }
-    return kDone;
-}
-
 int runStats(const Workspace& workspace, std::ostream& out) {
     for (const std::string& line : catalogueStatistics(workspace.settings())) {
         out << line << '\n';
@@ -41,9 +34,6 @@ int runSettings(const Workspace& workspace, std::ostream& out) {
 }
 
 void addCatalogueCommands(CommandTable& table) {
-    table["collections"] = [](Workspace& w, const auto&, CliRun& run) {
-        return runCollections(w, run.out);
-    };
     table["stats"] = [](Workspace& w, const auto&, CliRun& run) { return runStats(w, run.out); };
     table["settings"] = [](Workspace& w, const auto&, CliRun& run) {
         return runSettings(w, run.out);

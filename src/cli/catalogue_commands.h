@@ -10,8 +10,7 @@ class Workspace;
 
 namespace tunex::cli {
 
-// Commands that only read the open base folder: collections, stats, settings.
-[[nodiscard]] int runCollections(const Workspace& workspace, std::ostream& out);
+// Commands that only read the open base folder: stats, settings.
 [[nodiscard]] int runStats(const Workspace& workspace, std::ostream& out);
 [[nodiscard]] int runSettings(const Workspace& workspace, std::ostream& out);
 

@@ -6,6 +6,8 @@
 #include "core/collections/collection_rename.h"
 #include "core/collections/collection_rescan.h"
 #include "core/store/workspace.h"
+#include "core/volumes/collection_volumes.h"
+#include "platform/linux/system_volumes.h"
 
 #include <algorithm>
 #include <optional>
@@ -19,9 +21,12 @@ int usage(CliRun& run, std::string_view synopsis) {
     return kRefused;
 }
 
-CatalogueUpdate updateFor(Workspace& workspace, CliRun& run) {
-    return directUpdate(workspace, workspace.settingsFile().readHistoryRows(),
-                        [&run](const UserMessage& message) { printMessage(run.err, message); });
+CatalogueUpdate updateFor(Workspace& workspace, CliRun& run, VolumeSource* volumes = nullptr) {
+    CatalogueUpdate update =
+        directUpdate(workspace, workspace.settingsFile().readHistoryRows(),
+                     [&run](const UserMessage& message) { printMessage(run.err, message); });
+    update.volumes = volumes;
+    return update;
 }
 
 }  // namespace
@@ -71,8 +76,9 @@ int runAdd(Workspace& workspace, const std::vector<std::string>& arguments, CliR
         printStatus(run.err, statusText);
         return false;
     };
-    const AddOutcome outcome =
-        addCollection(workspace, run.fileTypes, request, progress, updateFor(workspace, run));
+    SystemVolumes volumes;
+    const AddOutcome outcome = addCollection(workspace, run.fileTypes, request, progress,
+                                             updateFor(workspace, run, &volumes));
     if (outcome.result != AddResult::Added) {
         if (!outcome.statusText.empty()) {
             printStatus(run.err, outcome.statusText);
@@ -137,8 +143,9 @@ int runRescan(Workspace& workspace, const std::vector<std::string>& arguments, C
     if (!request) {
         return usage(run, "rescan NAME PATH [--id3]");
     }
-    const RescanOutcome outcome = rescanCollection(workspace, run.fileTypes, *request,
-                                                   AddProgress(), updateFor(workspace, run));
+    SystemVolumes volumes;
+    const RescanOutcome outcome = rescanCollection(
+        workspace, run.fileTypes, *request, AddProgress(), updateFor(workspace, run, &volumes));
     if (!outcome.rescanned) {
         printMessage(run.err, *outcome.message);
         return outcome.fileError ? kFileError : kRefused;
@@ -147,7 +154,33 @@ int runRescan(Workspace& workspace, const std::vector<std::string>& arguments, C
     return outcome.catalogueReloaded && outcome.settingsStored ? kDone : kFileError;
 }
 
+int runCollections(const Workspace& workspace, const std::vector<std::string>& arguments,
+                   CliRun& run) {
+    const bool onlyAtHand = arguments.size() == 1 && arguments[0] == "--at-hand";
+    if (!arguments.empty() && !onlyAtHand) {
+        return usage(run, "collections [--at-hand]");
+    }
+    const std::vector<std::string>& names = workspace.catalogue().collectionNames();
+    const VolumeIdentities identities = readVolumeIdentities(workspace.paths());
+    // Probing the devices is left out where no collection could match one.
+    std::vector<MountedVolume> mounted;
+    if (!identities.empty()) {
+        mounted = SystemVolumes().mountedVolumes();
+    }
+    const std::vector<CollectionAtHand> atHand = collectionsAtHand(names, identities, mounted);
+    std::vector<std::vector<std::string>> rows;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!onlyAtHand || atHand[i].atHand == AtHand::Yes) {
+            rows.push_back({names[i], std::string(atHandText(atHand[i].atHand))});
+        }
+    }
+    printTable(run.out, {"Collection", "At hand"}, rows);
+    return kDone;
+}
+
 void addCollectionCommands(CommandTable& table) {
+    table["collections"] = [](Workspace& workspace, const std::vector<std::string>& arguments,
+                              CliRun& run) { return runCollections(workspace, arguments, run); };
     table["count"] = [](Workspace&, const std::vector<std::string>& arguments, CliRun& run) {
         return runCount(arguments, run);
     };

@@ -22,7 +22,7 @@ TEST(CliCatalogueCommands, PrintTheOpenBaseFolder) {
 
     const auto names = runProgram(kCli, {"--base", dir, "collections"});
     EXPECT_EQ(names.exitCode, 0);
-    EXPECT_EQ(names.out, "Pop\nRock & Roll\n\n");
+    EXPECT_EQ(names.out, "Collection\tAt hand\nPop\tunknown\nRock & Roll\tunknown\n\tunknown\n");
     EXPECT_EQ(names.err, "");
 
     const auto stats = runProgram(kCli, {"--base", dir, "stats"});

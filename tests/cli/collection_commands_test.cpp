@@ -99,7 +99,8 @@ TEST(CliCollectionCommands, AddWritesTheCollectionAndTheTotals) {
     const std::string file = readFile(base.path() / "system/save0002.ifo");
     EXPECT_TRUE(file.starts_with("**Rock\n<?>")) << file;
     EXPECT_TRUE(file.ends_with("\n@*EOF"));
-    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Pop\nRock\n");
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out,
+              "Collection\tAt hand\nPop\tunknown\nRock\tyes\n");
 
     const auto duplicate = runProgram(kCli, {"--base", dir, "add", "Pop", music.string()});
     EXPECT_EQ(duplicate.exitCode, 2);
@@ -169,7 +170,7 @@ TEST(CliCollectionCommands, AddAfterTheSettingsWereEmptiedKeepsEveryCollection) 
     EXPECT_TRUE(readFile(base.path() / "system/save0002.ifo").starts_with("**Two\n"));
     EXPECT_TRUE(base.settingsText().starts_with("<ts>2\n<tf>2\n")) << base.settingsText();
     const auto listed = runProgram(kCli, {"--base", dir, "collections"});
-    EXPECT_EQ(listed.out, "One\nTwo\n");
+    EXPECT_EQ(listed.out, "Collection\tAt hand\nOne\tyes\nTwo\tyes\n");
     EXPECT_EQ(listed.err, "");
 }
 
@@ -185,7 +186,8 @@ TEST(CliCollectionCommands, RenameAsksAndRewrites) {
               "Tunex - Confirm Change: Are you sure you want to change the collection name as "
               "follows?\n\nFrom:\tRock\nTo:\tJazz\n"
               "status: Collection Name of <Rock> is changed to <Jazz>.\n");
-    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Jazz\nPop\n");
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out,
+              "Collection\tAt hand\nJazz\tunknown\nPop\tunknown\n");
 
     const auto duplicate = runProgram(kCli, {"--base", dir, "rename", "Jazz", "Pop"});
     EXPECT_EQ(duplicate.exitCode, 2);
@@ -205,7 +207,8 @@ TEST(CliCollectionCommands, RenameAsksAndRewrites) {
     EXPECT_EQ(noScratch.exitCode, 3);
     EXPECT_TRUE(noScratch.err.ends_with(
         "Tunex - File Error: Songs Files Error.\n Change collection name aborted.\n"));
-    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Jazz\nPop\n");
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out,
+              "Collection\tAt hand\nJazz\tunknown\nPop\tunknown\n");
 }
 
 TEST(CliCollectionCommands, DeleteTakesOutOneCollectionAndItsSongs) {
@@ -219,7 +222,8 @@ TEST(CliCollectionCommands, DeleteTakesOutOneCollectionAndItsSongs) {
     EXPECT_EQ(deleted.exitCode, 0);
     EXPECT_EQ(deleted.err,
               "status: Collection <Rock> with 2 songs is deleted from the database.\n");
-    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out, "Pop\nJazz\n");
+    EXPECT_EQ(runProgram(kCli, {"--base", dir, "collections"}).out,
+              "Collection\tAt hand\nPop\tunknown\nJazz\tunknown\n");
     EXPECT_TRUE(runProgram(kCli, {"--base", dir, "stats"})
                     .out.starts_with("Total Files: 2\nTotal CDs: 2\n"));
     EXPECT_EQ(readFile(base.path() / "system/save0001.ifo").substr(0, 6), "**Pop\n");

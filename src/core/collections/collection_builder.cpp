@@ -5,6 +5,7 @@
 #include "core/store/workspace.h"
 #include "core/tags/audio_format.h"
 #include "core/tags/id3_tags.h"
+#include "core/volumes/collection_volumes.h"
 
 #include <algorithm>
 #include <climits>
@@ -254,6 +255,9 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
         return outcome;
     }
     outcome.result = AddResult::Added;
+    if (outcome.catalogueReloaded) {
+        recordVolume(workspace, request.name, check, update);
+    }
     outcome.statusText = patternCountText("Total number of songs added to the database from ",
                                           check.pattern, totals, outcome.added);
     if (outcome.catalogueReloaded) {
@@ -265,6 +269,13 @@ AddOutcome addCollection(Workspace& workspace, const FileTypeList& types, const 
             totals.unreadable.empty() ? MessageIcon::Information : MessageIcon::Warning};
     }
     return outcome;
+}
+
+void recordVolume(const Workspace& workspace, const std::string& name, const AddCheck& check,
+                  const CatalogueUpdate& update) {
+    // Only a convenience: without it the collection shows as "unknown" until a Rescan.
+    (void)recordCollectionVolume(workspace.paths(), workspace.catalogue().collectionNames(), name,
+                                 openableFolder(check.pattern), update.volumes);
 }
 
 ProposedLabel proposeLabel(LabelSource source, std::string_view nodeText) {

@@ -83,12 +83,16 @@ class CollectionWriter;
                                                      const AddRequest& request,
                                                      const AddProgress& progress);
 
+class VolumeSource;
+
 // How the caller reloads the catalogue and stores the settings, so that the program's own
 // bookkeeping (other pages hearing of the reload, failures shown and the exit on a lost
 // catalogue) stays in one place. Each returns false on failure, after telling the user.
+// `volumes`, when given, lets Add and Rescan keep the identity of the folder's volume.
 struct CatalogueUpdate {
     std::function<bool()> reloadCatalogue;
     std::function<bool()> storeSettings;
+    VolumeSource* volumes = nullptr;
 };
 
 // Straight onto the workspace, for tunex-cli and tests: failures go to `tell`.
@@ -119,6 +123,11 @@ struct AddOutcome {
 [[nodiscard]] AddOutcome addCollection(Workspace& workspace, const FileTypeList& types,
                                        const AddRequest& request, const AddProgress& progress,
                                        const CatalogueUpdate& update);
+
+// Keeps the identity of the checked folder's volume for the catalogue's collection `name`, once
+// its records are in place (see core/volumes/collection_volumes.h).
+void recordVolume(const Workspace& workspace, const std::string& name, const AddCheck& check,
+                  const CatalogueUpdate& update);
 
 // A collection file that could not be written to its end; names the file and what it means.
 [[nodiscard]] UserMessage fileWriteFailedMessage(const std::string& file, std::string_view reason,

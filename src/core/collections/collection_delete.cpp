@@ -2,6 +2,7 @@
 
 #include "core/store/collection_file_moves.h"
 #include "core/store/workspace.h"
+#include "core/volumes/volume_store.h"
 
 #include <algorithm>
 
@@ -76,6 +77,11 @@ DeleteOutcome deleteCollection(Workspace& workspace, std::string_view nameView,
         return outcome;
     }
     clearDeleteIntent(paths);
+    std::vector<std::string> remaining = names;
+    remaining.erase(remaining.begin() + index);
+    // Lost to a failure or a kill here, identities stay found by name and the deleted one's line
+    // goes with the next change.
+    (void)updateVolumeIdentities(paths, remaining, [](VolumeIdentities&) {});
     outcome.deleted = true;
     outcome.catalogueReloaded = !update.reloadCatalogue || update.reloadCatalogue();
     outcome.statusText =

@@ -6,6 +6,7 @@
 #include "core/common/unique_fd.h"
 #include "core/store/song_record.h"
 #include "core/store/workspace.h"
+#include "core/volumes/volume_store.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -234,6 +235,15 @@ RenameOutcome renameCollection(Workspace& workspace, std::string_view oldNameVie
     }
 
     outcome.renamed = true;
+    std::vector<std::string> renamed = names;
+    renamed[static_cast<std::size_t>(index)] = newName;
+    // Lost to a failure or a kill here, the identity only makes the collection "unknown" until a
+    // Rescan.
+    (void)updateVolumeIdentities(workspace.paths(), renamed, [&](VolumeIdentities& identities) {
+        if (auto node = identities.extract(oldName)) {
+            identities.insert_or_assign(newName, std::move(node.mapped()));
+        }
+    });
     outcome.catalogueReloaded = !update.reloadCatalogue || update.reloadCatalogue();
     outcome.statusText = "Collection Name of <" + oldName + "> is changed to <" + newName + ">.";
     return outcome;

@@ -139,6 +139,7 @@ RescanOutcome rescanCollection(Workspace& workspace, const FileTypeList& types,
         return outcome;
     }
     outcome.rescanned = true;
+    recordVolume(workspace, request.name, check, update);
     outcome.settingsStored = !update.storeSettings || update.storeSettings();
     // Unstored, the intent stays: the next start sets the same total.
     if (outcome.settingsStored) {
