@@ -293,6 +293,7 @@ auto DatabasePage::withWalkProgress(const Run& run) {
         return context_.reloadCatalogue();
     };
     update.storeSettings = [this] { return context_.storeSettings(historyRows()); };
+    update.volumes = &volumes_;
     auto outcome = run(hooks, update);
     closeProgress();
     return outcome;

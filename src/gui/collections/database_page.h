@@ -4,6 +4,7 @@
 #include "core/store/settings.h"
 #include "gui/app/page.h"
 #include "gui/widgets/shown_path.h"
+#include "platform/linux/system_volumes.h"
 
 #include <QString>
 
@@ -110,6 +111,8 @@ private:
     bool pathChosen_ = false;
     bool proposingPath_ = false;
     ShownPath treePath_;  // the path the tree last wrote into the path box
+    // Where Add and Rescan learn the volume a folder is on, so that the disc is known again.
+    SystemVolumes volumes_;
 };
 
 }  // namespace tunex
