@@ -47,4 +47,9 @@ void printTable(std::ostream& out, const std::vector<std::string>& captions,
     }
 }
 
+int printRefusal(std::ostream& err, const std::string& text) {
+    printMessage(err, {text, captionFor("Input Error"), MessageIcon::Question});
+    return kRefused;
+}
+
 }  // namespace tunex::cli

@@ -14,6 +14,8 @@ enum ExitCode { kDone = 0, kStartupFailure = 1, kRefused = 2, kFileError = 3 };
 
 // A message box becomes "caption: text" on standard error.
 void printMessage(std::ostream& err, const UserMessage& message);
+// Refused input: the text as an "Input Error" with the question icon; kRefused.
+int printRefusal(std::ostream& err, const std::string& text);
 // A page's status line becomes "status: text" on standard error.
 void printStatus(std::ostream& err, const std::string& text);
 // One cell of a TAB-separated row. TAB, CR, LF and backslash are printed as \t, \r, \n and \\,

@@ -15,8 +15,7 @@ using cli::kFileError;
 using cli::kRefused;
 
 int refuse(std::ostream& err, const std::string& text) {
-    cli::printMessage(err, {text, captionFor("Input Error"), MessageIcon::Question});
-    return kRefused;
+    return cli::printRefusal(err, text);
 }
 
 int exportCover(const std::string& file, const std::string& target, std::ostream& err) {

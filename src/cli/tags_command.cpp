@@ -31,8 +31,7 @@ using cli::kFileError;
 using cli::kRefused;
 
 int refuse(std::ostream& err, const std::string& text) {
-    cli::printMessage(err, {text, captionFor("Input Error"), MessageIcon::Question});
-    return kRefused;
+    return cli::printRefusal(err, text);
 }
 
 int usage(std::ostream& err) {

@@ -152,10 +152,7 @@ CoverBatchResult setCoversUnder(WriteJournal& journal, const TagScope& scope, Co
                                result.wrongContent);
             }
         }
-        if (progress.step) {
-            progress.step();
-        }
-        return progress.cancelled && progress.cancelled() ? WalkStep::Stop : WalkStep::Continue;
+        return progress.afterFile();
     });
     batch.finish();
     result.unreadable = totals.unreadable;

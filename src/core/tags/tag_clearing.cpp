@@ -87,10 +87,7 @@ ClearAllResult clearAllTagsUnder(WriteJournal& journal, const TagScope& scope,
         if (!types.matches(file.name)) {
             return WalkStep::Continue;
         }
-        if (progress.step) {
-            progress.step();
-        }
-        return progress.cancelled && progress.cancelled() ? WalkStep::Stop : WalkStep::Continue;
+        return progress.afterFile();
     });
     batch.finish();
     result.unreadable = totals.unreadable;

@@ -247,10 +247,7 @@ TidyResult runTidy(WriteJournal& journal, const TagScope& scope, const TidyJob& 
         TagChangePlanner planner(file.path);
         setTidiedFields(planner, job);
         queueTagChange(batch, planner.plan(), file.path, result.failed, result.wrongContent);
-        if (progress.step) {
-            progress.step();
-        }
-        return progress.cancelled && progress.cancelled() ? WalkStep::Stop : WalkStep::Continue;
+        return progress.afterFile();
     });
     batch.finish();
     result.unreadable = totals.unreadable;

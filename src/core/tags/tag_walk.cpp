@@ -14,6 +14,13 @@
 
 namespace tunex {
 
+WalkStep TagWalkProgress::afterFile() const {
+    if (step) {
+        step();
+    }
+    return cancelled && cancelled() ? WalkStep::Stop : WalkStep::Continue;
+}
+
 namespace {
 
 enum class EntryKind { File, Folder, Other };

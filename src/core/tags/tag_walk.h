@@ -11,12 +11,18 @@
 
 namespace tunex {
 
+// Whether the walk goes on after a file.
+enum class WalkStep { Continue, Stop };
+
 // Progress hooks of a tag walk. `step` runs after each file the walk counts toward its progress
 // range (the page steps its progress window and lets input through); `cancelled` is asked right
 // after, and a true answer ends the walk before the next file. Either may be empty.
 struct TagWalkProgress {
     std::function<void()> step;
     std::function<bool()> cancelled;
+
+    // Steps, then asks: whether the walk goes on after a counted file.
+    [[nodiscard]] WalkStep afterFile() const;
 };
 
 // One file met by a folder walk.
@@ -25,9 +31,6 @@ struct WalkedFile {
     std::string_view name;    // as on disk
     std::string path;         // folder + "/" + name
 };
-
-// Whether the walk goes on after a file.
-enum class WalkStep { Continue, Stop };
 
 struct FolderWalkTotals {
     UnreadableFolders unreadable;  // folders that could not be opened, skipped
