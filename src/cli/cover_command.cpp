@@ -12,11 +12,6 @@ namespace {
 
 using cli::kDone;
 using cli::kFileError;
-using cli::kRefused;
-
-int refuse(std::ostream& err, const std::string& text) {
-    return cli::printRefusal(err, text);
-}
 
 int exportCover(const std::string& file, const std::string& target, std::ostream& err) {
     const auto cover = readCover(file);
@@ -26,7 +21,7 @@ int exportCover(const std::string& file, const std::string& target, std::ostream
         return kFileError;
     }
     if (!cover->front) {
-        return refuse(err, file + " holds no front cover.");
+        return cli::printRefusal(err, file + " holds no front cover.");
     }
     AtomicFileWriter writer(target);
     if (!writer.open() || !writer.write(cover->front->bytes) || !writer.commit()) {
@@ -90,7 +85,7 @@ int runCoverCommand(WriteJournal& journal, const std::string& file,
     if (options.size() == 2 && options[0] == "--set") {
         LoadedImage image = loadCoverImage(options[1]);
         if (!image.picture) {
-            return refuse(err, image.problem);
+            return cli::printRefusal(err, image.problem);
         }
         if (folder) {
             return coverFolder(journal, file, CoverSource::oneImage(std::move(*image.picture)),
@@ -98,9 +93,10 @@ int runCoverCommand(WriteJournal& journal, const std::string& file,
         }
         return changeCover(journal, file, image.picture, err);
     }
-    return refuse(err,
-                  "Usage: tags cover FILE --set IMAGE | --remove | --export OUT, or tags cover "
-                  "FOLDER --set IMAGE | --folder-images");
+    return cli::printRefusal(
+        err,
+        "Usage: tags cover FILE --set IMAGE | --remove | --export OUT, or tags cover "
+        "FOLDER --set IMAGE | --folder-images");
 }
 
 void printCoverLines(const std::string& file, std::ostream& out) {

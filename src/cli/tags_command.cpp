@@ -30,16 +30,12 @@ using cli::kDone;
 using cli::kFileError;
 using cli::kRefused;
 
-int refuse(std::ostream& err, const std::string& text) {
-    return cli::printRefusal(err, text);
-}
-
 int usage(std::ostream& err) {
-    return refuse(err,
-                  "Usage: tags catalogue FILE | summary FILE | show FILE | "
-                  "set FILE KEY=VALUE... | clear FILE | "
-                  "cover FILE --set IMAGE | --remove | --export OUT | undo | waiting | "
-                  "forget FILE | tidy FOLDER OPTIONS");
+    return cli::printRefusal(err,
+                             "Usage: tags catalogue FILE | summary FILE | show FILE | "
+                             "set FILE KEY=VALUE... | clear FILE | "
+                             "cover FILE --set IMAGE | --remove | --export OUT | undo | waiting | "
+                             "forget FILE | tidy FOLDER OPTIONS");
 }
 
 // A name outside the list is printed as stored.
@@ -159,25 +155,25 @@ int assign(TagFields& fields, const std::string& file, const std::string& assign
            std::ostream& err) {
     const size_t equals = assignment.find('=');
     if (equals == std::string::npos) {
-        return refuse(err, "Expected KEY=VALUE instead of \"" + assignment + "\".");
+        return cli::printRefusal(err, "Expected KEY=VALUE instead of \"" + assignment + "\".");
     }
     const std::string key = assignment.substr(0, equals);
     const std::string value = assignment.substr(equals + 1);
     const auto single = singleTagFormat(file);
     const TagFieldRow* row = rowOfKey(key, single);
     if (row == nullptr) {
-        return refuse(err, keyRefusal(file, key, single));
+        return cli::printRefusal(err, keyRefusal(file, key, single));
     }
     if (row->isGenre()) {
         const auto genre = parseGenre(value);
         if (!genre) {
-            return refuse(err, key + " takes a genre number 0-147, none or unset.");
+            return cli::printRefusal(err, key + " takes a genre number 0-147, none or unset.");
         }
         genreEntryOf(row->version, fields) = *genre;
         return kDone;
     }
     if (const auto refusal = fieldValueRefusal(*row, single, value, key)) {
-        return refuse(err, *refusal);
+        return cli::printRefusal(err, *refusal);
     }
     *fieldText(*row, fields) = value;
     return kDone;

@@ -154,10 +154,7 @@ CoverBatchResult setCoversUnder(WriteJournal& journal, const TagScope& scope, Co
         }
         return progress.afterFile();
     });
-    batch.finish();
-    result.unreadable = totals.unreadable;
-    result.stopped = totals.stopped;
-    result.undoable = batch.undoable();
+    finishBatch(batch, totals, result);
     return result;
 }
 

@@ -273,10 +273,7 @@ EasyTagResult runEasyTag(WriteJournal& journal, const TagScope& scope, const Nam
         return listed && progress.cancelled && progress.cancelled() ? WalkStep::Stop
                                                                     : WalkStep::Continue;
     });
-    batch.finish();
-    result.unreadable = totals.unreadable;
-    result.stopped = totals.stopped;
-    result.undoable = batch.undoable();
+    finishBatch(batch, totals, result);
     return result;
 }
 

@@ -12,6 +12,7 @@
 #include "core/tags/frame_words.h"
 #include "core/tags/id3_tags.h"
 #include "core/tags/id3v2_fields.h"
+#include "core/tags/tag_walk.h"
 
 namespace tunex {
 
@@ -122,6 +123,16 @@ struct WriteFailures;
 // Queues a planned change in a batch, or notes why the file cannot be written.
 void queueTagChange(JournaledBatch& batch, TagChange change, const std::string& path,
                     WriteFailures& failed, WriteFailures& wrongContent);
+
+// Ends a batch tool's run: writes what is queued, then takes the walk's totals and whether the
+// journal kept every change into the tool's result.
+template <class BatchResult>
+void finishBatch(JournaledBatch& batch, const FolderWalkTotals& totals, BatchResult& result) {
+    batch.finish();
+    result.unreadable = totals.unreadable;
+    result.stopped = totals.stopped;
+    result.undoable = batch.undoable();
+}
 
 // Writes one planned change through the journal, as a batch of its own.
 [[nodiscard]] TagWriteResult writeTagChange(WriteJournal& journal, TagChange change);

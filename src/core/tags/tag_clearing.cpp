@@ -89,10 +89,7 @@ ClearAllResult clearAllTagsUnder(WriteJournal& journal, const TagScope& scope,
         }
         return progress.afterFile();
     });
-    batch.finish();
-    result.unreadable = totals.unreadable;
-    result.stopped = totals.stopped;
-    result.undoable = batch.undoable();
+    finishBatch(batch, totals, result);
     return result;
 }
 

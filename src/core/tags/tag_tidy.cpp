@@ -249,10 +249,7 @@ TidyResult runTidy(WriteJournal& journal, const TagScope& scope, const TidyJob& 
         queueTagChange(batch, planner.plan(), file.path, result.failed, result.wrongContent);
         return progress.afterFile();
     });
-    batch.finish();
-    result.unreadable = totals.unreadable;
-    result.stopped = totals.stopped;
-    result.undoable = batch.undoable();
+    finishBatch(batch, totals, result);
     return result;
 }
 
